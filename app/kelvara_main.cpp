@@ -1,0 +1,26 @@
+// kelvara: command-line entry point.
+#include <cstdio>
+#include <cstring>
+
+namespace {
+void printUsage(FILE* out) {
+  std::fputs(
+      "usage: kelvara [--set KEY=VALUE]... ARGUMENT...   unattended run over the arguments\n"
+      "       kelvara --dump FILE                        list the elements of a design file\n"
+      "       kelvara --help | --version\n",
+      out);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::puts("kelvara 0.1.0");
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    printUsage(stdout);
+    return 0;
+  }
+  printUsage(stderr);
+  return 2;
+}

@@ -1,0 +1,13 @@
+# kelvara_module(name dep...): a static library from every .cpp under <name>/
+# (subfolders included), public include root = the project root.
+function(kelvara_module name)
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${name}/*.cpp)
+  if(NOT srcs)
+    set(srcs ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(kelvara_${name} STATIC ${srcs})
+  target_include_directories(kelvara_${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  foreach(dep IN LISTS ARGN)
+    target_link_libraries(kelvara_${name} PUBLIC kelvara_${dep})
+  endforeach()
+endfunction()
