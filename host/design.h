@@ -1,0 +1,159 @@
+// The host's design files and models: the process-wide design-file state and the operations
+// on it, with their mdl names.
+//
+// Each open design file is an in-memory image (host/dgn/image.h) with one model, "Default".
+// Changes live in the image and are written when the host leaves the file (switching the
+// active file, closing a work file, closeAllDesignFiles at exit) through a temporary file in
+// the same folder; a read-only file is never written. Model references are integer handles
+// that stay unique for the life of the process.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/dgn/image.h"
+#include "host/element.h"
+
+namespace kelvara {
+
+inline constexpr const char* DEFAULT_MODEL_NAME = "Default";
+inline constexpr int END_OF_DGN = 10;  // mdlScan_file: the scan has ended
+inline constexpr uint32_t FILE_ATTR_READONLY = 1;
+inline constexpr int MAX_LEVEL = 63;
+
+// One open design file.
+struct DesignFile {
+  std::string path;
+  dgn::DesignImage image;
+  bool readOnly = false;    // opened from a file that may not be written
+  bool isWorkFile = false;  // opened or created by mdlWorkDgn_*
+  ModelRef model = 0;       // handle of its "Default" model
+  ModelRef parent = 0;      // for reference attachments: the model they are attached to
+  std::array<std::string, MAX_LEVEL + 1> levelNames;  // "" = no name
+  std::string lastError;
+};
+
+// The design-file part of the host state.
+struct DesignState {
+  std::vector<std::unique_ptr<DesignFile>> files;  // every open file (active, work, references)
+  ModelRef active = 0;                             // the active design file's model
+  ModelRef nextHandle = 1;
+  std::string lastError;  // message of the last failed operation
+};
+DesignState& designState();
+// Closes every file, saving pending changes; returns ERROR when a save failed.
+[[nodiscard]] int closeAllDesignFiles();
+// Drops every file without saving (tests).
+void resetDesignState();
+// The open file a model reference belongs to, or null.
+DesignFile* designFileOf(ModelRef model);
+// Message of the last failed design-file operation ("" when none).
+const std::string& lastDesignError();
+
+// ---- Files and models -----------------------------------------------------------------------
+ModelRef mdlModelRef_getActive();
+// 0 when path is a readable design file (*is3d set), else ERROR.
+[[nodiscard]] int mdlFile_checkDesignFile(const std::string& path, bool* is3d);
+bool mdlFile_validDesignFile(const std::string& path);
+// 0 on success with *attributes bit 0 = read-only; ERROR when the file does not exist.
+[[nodiscard]] int mdlFile_getFileAttributes(const std::string& path, uint32_t* attributes);
+// Makes path the active design file: saves the pending changes of the previous active file
+// first (a failed save fails the switch and keeps the previous file active), then opens path.
+[[nodiscard]] int mdlSystem_newDesignFile(const std::string& path);
+// Saves the active design file's pending changes.
+[[nodiscard]] int mdlSystem_saveDesignFile();
+// The model named modelName of the file at path (opened when needed). V7 files have one
+// model, "Default"; any other name fails.
+[[nodiscard]] int mdlModelRef_createWorkingByName(ModelRef* out, const std::string& path,
+                                                  const std::string& modelName);
+// Makes model's file the active design file (saving the previous one) and model active.
+[[nodiscard]] int mdlModelRef_activateAndDisplay(ModelRef model);
+// Model facts: file name, model name, 3D flag, units.
+[[nodiscard]] int mdlModelRef_getFileName(ModelRef model, std::string* path);
+[[nodiscard]] int mdlModelRef_getModelName(ModelRef model, std::string* name);
+bool mdlModelRef_is3D(ModelRef model);
+// Units of resolution per sub-unit and sub-units per master unit of the model's file.
+[[nodiscard]] int mdlModelRef_getUnits(ModelRef model, dgn::TcbRecord* tcb);
+// Copies a file (through a temporary file in the target folder). ERROR when the target is
+// read-only or the copy fails.
+[[nodiscard]] int mdlFile_copy(const std::string& dest, const std::string& source);
+// Writes a new design file at path from seed: the seed's header elements (up to the first
+// graphic element) and no graphic elements. ERROR when path exists and is read-only.
+[[nodiscard]] int createDesignFileFromSeed(const std::string& path, ModelRef seed);
+// Writes a new empty design file with GDAL-compatible header elements (2D or 3D).
+[[nodiscard]] int createDesignFile(const std::string& path, bool is3d);
+
+// ---- Work files -----------------------------------------------------------------------------
+// Creates a design file at path from seed (the seed's dimension when is3d follows it; a
+// different dimension uses a built-in header) and opens it as a work file.
+[[nodiscard]] int mdlWorkDgn_createFile(ModelRef* out, const std::string& path, ModelRef seed,
+                                        bool is3d);
+[[nodiscard]] int mdlWorkDgn_openFile(ModelRef* out, const std::string& path, bool readOnly);
+[[nodiscard]] int mdlWorkDgn_saveChanges(ModelRef workFile);
+// Saves pending changes and closes the work file.
+[[nodiscard]] int mdlWorkDgn_closeFile(ModelRef workFile);
+
+// ---- Scanning -------------------------------------------------------------------------------
+struct ScanCriteria {
+  ModelRef model = 0;
+  bool drawnOnly = false;          // only graphic element types (mdlScan_setDrawnElements)
+  bool includeComponents = false;  // also return the components of complex elements
+  bool includeDeleted = false;
+  size_t nextTopLevel = 0;  // scan cursor (top-level element index)
+  size_t nextSlot = 0;      // scan cursor with includeComponents
+};
+void mdlScan_initialize(ScanCriteria* sc, ModelRef model);
+void mdlScan_setDrawnElements(ScanCriteria* sc, bool drawnOnly);
+// Fills up to capacity file positions in file order. Returns SUCCESS while more may follow;
+// END_OF_DGN when the scan reached the end (the last batch, possibly empty, is in *count);
+// ERROR for an unknown model.
+[[nodiscard]] int mdlScan_file(uint32_t* positions, int* count, int capacity, ScanCriteria* sc);
+
+// ---- Changes --------------------------------------------------------------------------------
+// Marks the element at dscr.filePosition of model (and its components) deleted.
+[[nodiscard]] int mdlElmdscr_undoableDelete(const MSElementDescr& dscr, ModelRef model);
+[[nodiscard]] int mdlElement_undoableDelete(uint32_t filePos, ModelRef model);
+// Appends dscr (header and components) to model; returns the new file position (also stored
+// in dscr->filePosition), 0 when it cannot be added (read-only file, unknown model, dimension
+// mismatch, malformed element).
+uint32_t mdlElmdscr_add(MSElementDescr* dscr, ModelRef model);
+// Appends one element run; returns its file position, 0 = not added.
+uint32_t mdlElement_add(dgn::Bytes element, ModelRef model);
+// Replaces the element at oldPos by dscr; returns the new file position, 0 on failure.
+uint32_t mdlElmdscr_rewrite(MSElementDescr* dscr, uint32_t oldPos, ModelRef model);
+// Copies dscr into the (work) file of dest; returns the new file position, 0 on failure.
+uint32_t mdlElmdscr_copy(const MSElementDescr& dscr, ModelRef dest);
+
+// ---- Levels ---------------------------------------------------------------------------------
+// Level names are kept in the file in an application element (see design.cpp).
+// ERROR ("no name") when the level has none.
+[[nodiscard]] int mdlLevel_getName(std::string* name, ModelRef model, int level);
+// Level number of a named level; ERROR when no level has that name.
+[[nodiscard]] int mdlLevel_getIdFromName(int* level, ModelRef model, const std::string& name);
+// Gives the first unnamed level (1-63) the name; ERROR when the table is full or the name is
+// empty or taken.
+[[nodiscard]] int mdlLevel_create(int* level, ModelRef model, const std::string& name);
+// Writes the level names into the file (replacing the previous name element).
+[[nodiscard]] int mdlLevelTable_rewrite(ModelRef model);
+
+// ---- Reference attachments ------------------------------------------------------------------
+// The attachments of model (type 5 level 9 and type 66 level 5 elements), in file order.
+std::vector<dgn::ReferenceRecord> referenceAttachments(ModelRef model);
+// Iterates the models of the attachments whose files exist (opened read-only on first use),
+// depth first up to maxDepth levels (-1 = unlimited).
+struct ModelRefIterator {
+  std::vector<ModelRef> models;
+  size_t next = 0;
+};
+[[nodiscard]] int mdlModelRefIterator_create(ModelRefIterator* it, ModelRef root, int kind,
+                                             int maxDepth);
+ModelRef mdlModelRefIterator_getNext(ModelRefIterator* it);
+void mdlModelRefIterator_free(ModelRefIterator* it);
+// Boolean parameter of an attachment: 1 = displayed, 3 = snappable (not snap-locked).
+[[nodiscard]] int mdlRefFile_getBooleanParameters(bool* value, int parameter, ModelRef ref);
+bool mdlModelRef_isReference(ModelRef model);
+
+}  // namespace kelvara

@@ -1,0 +1,88 @@
+// Element descriptors and the host's element accessors.
+//
+// An element descriptor is an owned tree read from a design file by file position: the header
+// element's raw bytes, its decoded record, its components in order (each a descriptor of its
+// own, nested for cells in cells) and the model reference it was read from. Descriptors are
+// copies: editing the file while one is held never invalidates it. Accessors keep their mdl
+// names; the element they look at is the descriptor's own header element.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/dgn/codec.h"
+#include "host/dgn/records.h"
+#include "host/types.h"
+
+namespace kelvara {
+
+// Handle of a model of an open design file (or of a reference attachment); 0 = none.
+using ModelRef = uint64_t;
+
+struct MSElementDescr {
+  std::vector<uint8_t> bytes;              // the header element's raw bytes
+  dgn::ElementRecord record;               // its decoded body
+  std::vector<MSElementDescr> components;  // in file order
+  uint32_t filePosition = 0;               // 0 for descriptors not (yet) in a file
+  ModelRef modelRef = 0;
+  bool is3d = false;
+  bool isComponent = false;  // lies inside a complex element
+};
+using ElmDscrPtr = std::unique_ptr<MSElementDescr>;
+
+// ---- Reading -------------------------------------------------------------------------------
+// Reads the element at filePos of model (with its components) into *out. Deleted elements are
+// read too. ERROR when the model is unknown or no element starts at filePos.
+[[nodiscard]] int mdlElmdscr_read(ElmDscrPtr* out, uint32_t filePos, ModelRef model);
+// Frees the descriptor and sets *dscr to null.
+void mdlElmdscr_freeAll(ElmDscrPtr* dscr);
+// Builds a descriptor from one element run (header followed by its components), not in any
+// file. ERROR when the bytes are not a well-formed element run.
+[[nodiscard]] int mdlElmdscr_new(ElmDscrPtr* out, dgn::Bytes run, bool is3d);
+// The header and every component's bytes in file order, as one run.
+std::vector<uint8_t> elementRun(const MSElementDescr& dscr);
+
+// ---- Accessors -----------------------------------------------------------------------------
+struct ElementProperties {
+  int level = 0;
+  int graphicGroup = 0;
+  int elementClass = 0;
+  bool locked = false;
+  bool isNew = false;
+  bool modified = false;
+  bool viewIndependent = false;
+  bool solidHole = false;  // H bit: hole (closed elements) / orphan cell / infinite line
+  bool notSnappable = false;
+  bool nonPlanar = false;
+  bool hasAttributes = false;
+};
+
+int mdlElement_getType(const MSElementDescr& el);
+// Level, graphic group, class and flags. ERROR for elements without a display header
+// (level is still filled).
+[[nodiscard]] int mdlElement_getProperties(ElementProperties* out, const MSElementDescr& el);
+// Colour (0-255), weight (0-31) and numbered line style (0-7). ERROR without display header.
+[[nodiscard]] int mdlElement_getSymbology(uint32_t* colour, uint32_t* weight, int32_t* style,
+                                          const MSElementDescr& el);
+// Name of a named line style. Always ERROR here: V7 line styles are numbered.
+[[nodiscard]] int mdlElement_getLineStyle(std::string* name, const MSElementDescr& el);
+// True when the element carries a shape-fill linkage.
+bool mdlElement_isFilled(const MSElementDescr& el);
+// Fill colour from the fill linkage; ERROR when the element is not filled.
+[[nodiscard]] int mdlElement_getFillColor(uint32_t* colour, const MSElementDescr& el);
+// Inside a complex element (by the file's structure; GDAL sets the C bit on some headers).
+bool mdlElement_isComplexComponent(const MSElementDescr& el);
+bool mdlElement_isDeleted(const MSElementDescr& el);
+DRange3d mdlElement_getRange(const MSElementDescr& el);
+// V7 elements have no persistent id: the file position serves as one.
+uint64_t mdlElement_getID(const MSElementDescr& el);
+// A drawn graphic element that is not deleted and has a valid level (1-63).
+bool mdlElement_isVisible(const MSElementDescr& el);
+
+// ---- Building elements ---------------------------------------------------------------------
+// A line element (type 3) with the given end points (UOR, rounded), level 1, colour 0.
+std::vector<uint8_t> mdlLine_create(const DPoint3d points[2], bool is3d);
+
+}  // namespace kelvara
