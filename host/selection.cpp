@@ -1,0 +1,140 @@
+#include "host/selection.h"
+
+#include <algorithm>
+
+#include "host/state.h"
+#include "host/types.h"
+
+namespace kelvara {
+
+namespace {
+
+SelectionState& selection() {
+  return hostState().selection;
+}
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+  const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return fold(x) == fold(y); });
+}
+
+int64_t filePosOf(ModelKey model, uint64_t id) {
+  const auto& resolve = selection().idToFilePos;
+  if (resolve) return resolve(model, id);
+  return id > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(id);
+}
+
+}  // namespace
+
+int mdlSelect_freeAll() {
+  selection().selected.clear();
+  return SUCCESS;
+}
+
+int mdlSelect_addElement(ModelKey model, int64_t filePos) {
+  if (filePos < 0) return ERROR;
+  if (!mdlSelect_isSelected(model, filePos)) selection().selected.push_back({model, filePos});
+  return SUCCESS;
+}
+
+int mdlSelect_removeElement(ModelKey model, int64_t filePos) {
+  auto& selected = selection().selected;
+  auto it = std::find(selected.begin(), selected.end(), SelectedElement{model, filePos});
+  if (it == selected.end()) return ERROR;
+  selected.erase(it);
+  return SUCCESS;
+}
+
+bool mdlSelect_isSelected(ModelKey model, int64_t filePos) {
+  const auto& selected = selection().selected;
+  return std::find(selected.begin(), selected.end(), SelectedElement{model, filePos}) !=
+         selected.end();
+}
+
+size_t mdlSelect_count() {
+  return selection().selected.size();
+}
+
+const std::vector<SelectedElement>& mdlSelect_members() {
+  return selection().selected;
+}
+
+int mdlSelect_returnPositions(std::vector<int64_t>* positions, std::vector<ModelKey>* models) {
+  if (positions) positions->clear();
+  if (models) models->clear();
+  for (const SelectedElement& e : selection().selected) {
+    if (positions) positions->push_back(e.filePos);
+    if (models) models->push_back(e.model);
+  }
+  return SUCCESS;
+}
+
+int mdlNamedGroup_getUniqueName(std::string* name, ModelKey model, std::string_view base) {
+  if (name == nullptr || base.empty()) return ERROR;
+  std::string candidate(base);
+  for (long n = 1; findNamedGroup(model, candidate) != nullptr; ++n) {
+    candidate = std::string(base) + std::to_string(n);
+  }
+  *name = std::move(candidate);
+  return SUCCESS;
+}
+
+int mdlNamedGroup_create(NamedGroup** group, std::string_view name, std::string_view description,
+                         ModelKey model) {
+  if (group) *group = nullptr;
+  if (name.empty() || findNamedGroup(model, name) != nullptr) return ERROR;
+  auto created = std::make_unique<NamedGroup>();
+  created->model = model;
+  created->name = name;
+  created->description = description;
+  NamedGroup* handle = created.get();
+  selection().groups.push_back(std::move(created));
+  if (group) *group = handle;
+  return SUCCESS;
+}
+
+int mdlNamedGroup_addMember(NamedGroup* group, uint64_t elementId) {
+  if (group == nullptr) return ERROR;
+  auto& members = group->members;
+  if (std::find(members.begin(), members.end(), elementId) == members.end()) {
+    members.push_back(elementId);
+  }
+  return SUCCESS;
+}
+
+int mdlNamedGroup_selectMembers(const NamedGroup* group) {
+  if (group == nullptr) return ERROR;
+  for (uint64_t id : group->members) {
+    const int64_t pos = filePosOf(group->model, id);
+    if (pos >= 0) (void)mdlSelect_addElement(group->model, pos);
+  }
+  return SUCCESS;
+}
+
+int mdlNamedGroup_free(NamedGroup** group) {
+  if (group) *group = nullptr;
+  return SUCCESS;
+}
+
+NamedGroup* findNamedGroup(ModelKey model, std::string_view name) {
+  for (auto& g : selection().groups) {
+    if (g->model == model && sameNameIgnoringCase(g->name, name)) return g.get();
+  }
+  return nullptr;
+}
+
+std::vector<std::string> namedGroupNames(ModelKey model) {
+  std::vector<std::string> names;
+  for (const auto& g : selection().groups) {
+    if (g->model == model) names.push_back(g->name);
+  }
+  return names;
+}
+
+void dropNamedGroups(ModelKey model) {
+  auto& groups = selection().groups;
+  std::erase_if(groups, [model](const auto& g) { return g->model == model; });
+}
+
+}  // namespace kelvara

@@ -1,0 +1,22 @@
+#include "host/state.h"
+
+#include <unistd.h>
+
+namespace kelvara {
+
+HostState& hostState() {
+  static HostState state = [] {
+    HostState s;
+    s.ui = commandLineUi(stderr, false);
+    return s;
+  }();
+  return state;
+}
+
+void resetHostState() {
+  HostState& s = hostState();
+  s = HostState{};
+  s.ui = commandLineUi(stderr, false);
+}
+
+}  // namespace kelvara
