@@ -19,10 +19,10 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
                                             [&](char x, char y) { return fold(x) == fold(y); });
 }
 
-int64_t filePosOf(ModelKey model, uint64_t id) {
+int64_t filePosOf(ModelRef model, uint64_t id) {
   const auto& resolve = selection().idToFilePos;
   if (resolve) return resolve(model, id);
-  return id > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(id);
+  return id > UINT32_MAX ? -1 : static_cast<int64_t>(id);
 }
 
 }  // namespace
@@ -32,13 +32,12 @@ int mdlSelect_freeAll() {
   return SUCCESS;
 }
 
-int mdlSelect_addElement(ModelKey model, int64_t filePos) {
-  if (filePos < 0) return ERROR;
+int mdlSelect_addElement(ModelRef model, uint32_t filePos) {
   if (!mdlSelect_isSelected(model, filePos)) selection().selected.push_back({model, filePos});
   return SUCCESS;
 }
 
-int mdlSelect_removeElement(ModelKey model, int64_t filePos) {
+int mdlSelect_removeElement(ModelRef model, uint32_t filePos) {
   auto& selected = selection().selected;
   auto it = std::find(selected.begin(), selected.end(), SelectedElement{model, filePos});
   if (it == selected.end()) return ERROR;
@@ -46,7 +45,7 @@ int mdlSelect_removeElement(ModelKey model, int64_t filePos) {
   return SUCCESS;
 }
 
-bool mdlSelect_isSelected(ModelKey model, int64_t filePos) {
+bool mdlSelect_isSelected(ModelRef model, uint32_t filePos) {
   const auto& selected = selection().selected;
   return std::find(selected.begin(), selected.end(), SelectedElement{model, filePos}) !=
          selected.end();
@@ -60,7 +59,7 @@ const std::vector<SelectedElement>& mdlSelect_members() {
   return selection().selected;
 }
 
-int mdlSelect_returnPositions(std::vector<int64_t>* positions, std::vector<ModelKey>* models) {
+int mdlSelect_returnPositions(std::vector<uint32_t>* positions, std::vector<ModelRef>* models) {
   if (positions) positions->clear();
   if (models) models->clear();
   for (const SelectedElement& e : selection().selected) {
@@ -70,7 +69,7 @@ int mdlSelect_returnPositions(std::vector<int64_t>* positions, std::vector<Model
   return SUCCESS;
 }
 
-int mdlNamedGroup_getUniqueName(std::string* name, ModelKey model, std::string_view base) {
+int mdlNamedGroup_getUniqueName(std::string* name, ModelRef model, std::string_view base) {
   if (name == nullptr || base.empty()) return ERROR;
   std::string candidate(base);
   for (long n = 1; findNamedGroup(model, candidate) != nullptr; ++n) {
@@ -81,7 +80,7 @@ int mdlNamedGroup_getUniqueName(std::string* name, ModelKey model, std::string_v
 }
 
 int mdlNamedGroup_create(NamedGroup** group, std::string_view name, std::string_view description,
-                         ModelKey model) {
+                         ModelRef model) {
   if (group) *group = nullptr;
   if (name.empty() || findNamedGroup(model, name) != nullptr) return ERROR;
   auto created = std::make_unique<NamedGroup>();
@@ -107,7 +106,9 @@ int mdlNamedGroup_selectMembers(const NamedGroup* group) {
   if (group == nullptr) return ERROR;
   for (uint64_t id : group->members) {
     const int64_t pos = filePosOf(group->model, id);
-    if (pos >= 0) (void)mdlSelect_addElement(group->model, pos);
+    if (pos >= 0 && pos <= static_cast<int64_t>(UINT32_MAX)) {
+      (void)mdlSelect_addElement(group->model, static_cast<uint32_t>(pos));
+    }
   }
   return SUCCESS;
 }
@@ -117,14 +118,14 @@ int mdlNamedGroup_free(NamedGroup** group) {
   return SUCCESS;
 }
 
-NamedGroup* findNamedGroup(ModelKey model, std::string_view name) {
+NamedGroup* findNamedGroup(ModelRef model, std::string_view name) {
   for (auto& g : selection().groups) {
     if (g->model == model && sameNameIgnoringCase(g->name, name)) return g.get();
   }
   return nullptr;
 }
 
-std::vector<std::string> namedGroupNames(ModelKey model) {
+std::vector<std::string> namedGroupNames(ModelRef model) {
   std::vector<std::string> names;
   for (const auto& g : selection().groups) {
     if (g->model == model) names.push_back(g->name);
@@ -132,7 +133,7 @@ std::vector<std::string> namedGroupNames(ModelKey model) {
   return names;
 }
 
-void dropNamedGroups(ModelKey model) {
+void dropNamedGroups(ModelRef model) {
   auto& groups = selection().groups;
   std::erase_if(groups, [model](const auto& g) { return g->model == model; });
 }

@@ -4,7 +4,6 @@
 // Named groups belong to a model, have a unique name and a description, and hold element IDs;
 // selecting a group's members adds them to the selection set (an element ID is turned into a
 // file position by the design-file layer's resolver; by default they are the same number).
-// Models are the design-file layer's model references, kept here as opaque pointers.
 #pragma once
 
 #include <cstdint>
@@ -14,18 +13,18 @@
 #include <string_view>
 #include <vector>
 
+#include "host/element.h"
+
 namespace kelvara {
 
-using ModelKey = const void*;  // a model reference of the design-file layer
-
 struct SelectedElement {
-  ModelKey model = nullptr;
-  int64_t filePos = 0;
+  ModelRef model = 0;
+  uint32_t filePos = 0;
   friend bool operator==(const SelectedElement&, const SelectedElement&) = default;
 };
 
 struct NamedGroup {
-  ModelKey model = nullptr;
+  ModelRef model = 0;
   std::string name;
   std::string description;
   std::vector<uint64_t> members;  // element IDs in the order added, no repeats
@@ -35,7 +34,7 @@ struct SelectionState {
   std::vector<SelectedElement> selected;
   std::vector<std::unique_ptr<NamedGroup>> groups;
   // Element ID -> file position in a model; -1 when the ID is unknown. Empty: the same number.
-  std::function<int64_t(ModelKey, uint64_t)> idToFilePos;
+  std::function<int64_t(ModelRef, uint64_t)> idToFilePos;
 };
 
 // ---- Selection set -------------------------------------------------------------------------
@@ -43,14 +42,13 @@ struct SelectionState {
 // Empties the selection set. Always SUCCESS.
 int mdlSelect_freeAll();
 
-// Adds an element; already selected elements are not added twice. ERROR for a negative
-// position.
-[[nodiscard]] int mdlSelect_addElement(ModelKey model, int64_t filePos);
+// Adds an element; already selected elements are not added twice. Always SUCCESS.
+[[nodiscard]] int mdlSelect_addElement(ModelRef model, uint32_t filePos);
 
 // Removes an element. SUCCESS when it was selected, ERROR otherwise.
-int mdlSelect_removeElement(ModelKey model, int64_t filePos);
+int mdlSelect_removeElement(ModelRef model, uint32_t filePos);
 
-bool mdlSelect_isSelected(ModelKey model, int64_t filePos);
+bool mdlSelect_isSelected(ModelRef model, uint32_t filePos);
 size_t mdlSelect_count();
 
 // The selected elements in the order they were added.
@@ -58,19 +56,19 @@ const std::vector<SelectedElement>& mdlSelect_members();
 
 // File positions and models of the selected elements, in order (either out may be nullptr).
 // Always SUCCESS (an empty selection gives empty lists).
-int mdlSelect_returnPositions(std::vector<int64_t>* positions, std::vector<ModelKey>* models);
+int mdlSelect_returnPositions(std::vector<uint32_t>* positions, std::vector<ModelRef>* models);
 
 // ---- Named groups --------------------------------------------------------------------------
 
 // A name not yet used by a group of the model: `base` itself when free, else base + "1",
 // base + "2", ... ERROR for an empty base.
-[[nodiscard]] int mdlNamedGroup_getUniqueName(std::string* name, ModelKey model,
+[[nodiscard]] int mdlNamedGroup_getUniqueName(std::string* name, ModelRef model,
                                               std::string_view base);
 
 // Creates a group in the model; *group gets its handle (owned by the host state). ERROR when
 // the name is empty or already used in the model (names compare without regard to case).
 [[nodiscard]] int mdlNamedGroup_create(NamedGroup** group, std::string_view name,
-                                       std::string_view description, ModelKey model);
+                                       std::string_view description, ModelRef model);
 
 // Adds an element ID (once). ERROR for a null group.
 [[nodiscard]] int mdlNamedGroup_addMember(NamedGroup* group, uint64_t elementId);
@@ -83,12 +81,12 @@ int mdlSelect_returnPositions(std::vector<int64_t>* positions, std::vector<Model
 int mdlNamedGroup_free(NamedGroup** group);
 
 // The group of that name in the model (without regard to case), or nullptr.
-NamedGroup* findNamedGroup(ModelKey model, std::string_view name);
+NamedGroup* findNamedGroup(ModelRef model, std::string_view name);
 
 // The names of the model's groups in the order they were created.
-std::vector<std::string> namedGroupNames(ModelKey model);
+std::vector<std::string> namedGroupNames(ModelRef model);
 
 // Deletes the model's groups (when its file is closed).
-void dropNamedGroups(ModelKey model);
+void dropNamedGroups(ModelRef model);
 
 }  // namespace kelvara
