@@ -112,12 +112,13 @@ int mdlDialog_openMessageBox(MessageBoxButtons buttons, std::string_view text) {
 
 int mdlOutput_vprintf(int field, const char* format, va_list args) {
   if (!validField(field) || format == nullptr) return ERROR;
-  char buffer[kMaxFieldText + 1];
+  // Room for one more UTF-8 sequence than kept, so that a character crossing the limit is seen
+  // whole and dropped whole.
+  char buffer[kMaxFieldText + 5];
   const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
   if (n < 0) return ERROR;
-  // Cut on a character boundary when the text was longer than the buffer.
   char cut[kMaxFieldText + 1];
-  copyCut(cut, sizeof cut, std::string_view(buffer, std::min<size_t>(n, kMaxFieldText)));
+  copyCut(cut, sizeof cut, std::string_view(buffer, std::min<size_t>(n, sizeof buffer - 1)));
   setField(field, cut);
   return SUCCESS;
 }
