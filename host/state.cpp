@@ -1,7 +1,5 @@
 #include "host/state.h"
 
-#include <unistd.h>
-
 namespace kelvara {
 
 HostState& hostState() {
@@ -17,6 +15,7 @@ void resetHostState() {
   HostState& s = hostState();
   s = HostState{};
   s.ui = commandLineUi(stderr, false);
+  clearInterrupt();
 }
 
 }  // namespace kelvara

@@ -76,6 +76,9 @@ void raiseInterrupt();
 // True when an interrupt is pending (not yet turned into the cancel callback).
 bool interruptPending();
 
+// Forgets a pending interrupt.
+void clearInterrupt();
+
 // The callback the loop calls (once per interrupt) when the flag is found set; empty: the
 // loop stops instead.
 void setInterruptCallback(TimerCallback callback);
