@@ -114,6 +114,29 @@ void arcProject(const ArcGeometry& arc, const DPoint3d& p, DPoint3d& foot, doubl
 std::size_t strokeArc(const ArcGeometry& arc, double chordTolerance, std::size_t maxPoints,
                       std::vector<DPoint3d>& out);
 
+// ---- B-spline curves ------------------------------------------------------------------------
+
+// A B-spline curve of the given order (degree + 1) through its poles. `weights` is empty for a
+// non-rational curve, else one per pole. `knots` is the full knot vector (poles + order values,
+// non-decreasing); empty means uniform knots: clamped at both ends for an open curve, periodic
+// for a closed one (whose poles then wrap around).
+struct BsplineCurve {
+  int order = 4;
+  bool closed = false;
+  std::vector<DPoint3d> poles;
+  std::vector<double> weights;
+  std::vector<double> knots;
+};
+
+// The curve's point at parameter u of its domain (see strokeBspline); false for a malformed
+// curve (fewer poles than the order requires, wrong weight or knot counts, zero weights).
+[[nodiscard]] bool bsplinePointAt(const BsplineCurve& curve, double u, DPoint3d& out);
+
+// Appends the curve as a polyline: `perSpan` points along each non-empty knot span, at most
+// `maxPoints` in all. Returns the number appended; 0 for a malformed curve.
+std::size_t strokeBspline(const BsplineCurve& curve, std::size_t perSpan, std::size_t maxPoints,
+                          std::vector<DPoint3d>& out);
+
 // ---- paths -----------------------------------------------------------------------------------
 
 // Total length of the pieces.
