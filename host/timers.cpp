@@ -118,6 +118,10 @@ bool interruptPending() {
   return g_interrupt != 0;
 }
 
+void clearInterrupt() {
+  g_interrupt = 0;
+}
+
 void setInterruptCallback(TimerCallback callback) {
   timers().onInterrupt = std::move(callback);
 }
