@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/dump.h"
+
 namespace {
 void printUsage(FILE* out) {
   std::fputs(
@@ -20,6 +22,14 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     printUsage(stdout);
     return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--dump") == 0) {
+    if (argc != 3) {
+      std::fputs("kelvara: --dump takes exactly one design file\n", stderr);
+      printUsage(stderr);
+      return 2;
+    }
+    return kelvara::dumpDesignFile(argv[2], stdout, stderr);
   }
   printUsage(stderr);
   return 2;

@@ -33,7 +33,7 @@ struct DesignFile {
   ModelRef model = 0;       // handle of its "Default" model
   ModelRef parent = 0;      // for reference attachments: the model they are attached to
   std::array<std::string, MAX_LEVEL + 1> levelNames;  // "" = no name
-  std::string lastError;
+  dgn::ReferenceRecord attachment;  // for reference attachments: how they are attached
 };
 
 // The design-file part of the host state.
@@ -71,6 +71,8 @@ bool mdlFile_validDesignFile(const std::string& path);
                                                   const std::string& modelName);
 // Makes model's file the active design file (saving the previous one) and model active.
 [[nodiscard]] int mdlModelRef_activateAndDisplay(ModelRef model);
+// Saves and closes a file opened by mdlModelRef_createWorkingByName that is not active.
+[[nodiscard]] int mdlModelRef_freeWorking(ModelRef model);
 // Model facts: file name, model name, 3D flag, units.
 [[nodiscard]] int mdlModelRef_getFileName(ModelRef model, std::string* path);
 [[nodiscard]] int mdlModelRef_getModelName(ModelRef model, std::string* name);
@@ -152,7 +154,8 @@ struct ModelRefIterator {
                                              int maxDepth);
 ModelRef mdlModelRefIterator_getNext(ModelRefIterator* it);
 void mdlModelRefIterator_free(ModelRefIterator* it);
-// Boolean parameter of an attachment: 1 = displayed, 3 = snappable (not snap-locked).
+// Boolean parameter of an attachment: 1 = displayed, 3 = locatable (not locate-locked).
+// ERROR for other parameters or a model that is not an attachment.
 [[nodiscard]] int mdlRefFile_getBooleanParameters(bool* value, int parameter, ModelRef ref);
 bool mdlModelRef_isReference(ModelRef model);
 

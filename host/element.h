@@ -78,7 +78,7 @@ bool mdlElement_isDeleted(const MSElementDescr& el);
 DRange3d mdlElement_getRange(const MSElementDescr& el);
 // V7 elements have no persistent id: the file position serves as one.
 uint64_t mdlElement_getID(const MSElementDescr& el);
-// A drawn graphic element that is not deleted and has a valid level (1-63).
+// A drawn graphic element that is not deleted.
 bool mdlElement_isVisible(const MSElementDescr& el);
 
 // ---- Building elements ---------------------------------------------------------------------

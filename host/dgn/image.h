@@ -72,6 +72,20 @@ uint32_t appendElement(DesignImage& img, Bytes element);
 // file position of the new element, 0 on failure.
 uint32_t replaceElement(DesignImage& img, uint32_t filePos, Bytes newBytes);
 
+// Indexes one element run (header followed by its components, nothing after it) into slots
+// with offsets relative to the run. ERROR with a reason when it is not exactly one
+// well-formed element or an element exceeds 768 words.
+[[nodiscard]] int indexRun(Bytes run, std::vector<ElementSlot>& slots, std::string* error);
+
+// True when path exists and may not be written (no write permission bit, or no access).
+bool isReadOnlyPath(const std::string& path);
+// Writes data to target through a temporary file in target's folder that then replaces it.
+// A read-only target is refused; on any failure the target is left as it was.
+[[nodiscard]] int writeFileAtomically(const std::string& target, Bytes data, std::string* error);
+// The rename used by the atomic write; tests substitute a failing one (null restores it).
+using RenameFn = int (*)(const char* from, const char* to);
+void setRenameForTesting(RenameFn fn);
+
 // Writes the image to path (default: img.path) through a temporary file in the same folder
 // that then replaces the target; a read-only target is never written. Clears dirty.
 [[nodiscard]] int saveImage(DesignImage& img, std::string* error,

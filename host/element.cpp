@@ -1,0 +1,165 @@
+// Element descriptors read from design images, and the element accessors.
+#include "host/element.h"
+
+#include "host/design.h"
+#include "host/dgn/build.h"
+#include "host/dgn/image.h"
+
+namespace kelvara {
+
+namespace {
+
+// Builds the descriptor of slot i of slots (offsets relative to data) and its components;
+// returns the index of the first slot after its extent.
+size_t buildDescriptor(MSElementDescr& d, const uint8_t* data,
+                       const std::vector<dgn::ElementSlot>& slots, size_t i, bool is3d,
+                       uint32_t base, ModelRef model, bool isComponent) {
+  const dgn::ElementSlot& s = slots[i];
+  const uint8_t* p = data + s.offset;
+  const uint32_t size = dgn::sizeOf(p);
+  d.bytes.assign(p, p + size);
+  d.filePosition = base == UINT32_MAX ? 0 : base + s.offset;
+  d.modelRef = model;
+  d.is3d = is3d;
+  d.isComponent = isComponent;
+  (void)dgn::decodeRecord(dgn::Bytes(p, size), is3d, d.record);
+  size_t k = i + 1;
+  if (s.extentEnd > s.offset + size) {
+    while (k < slots.size() && slots[k].offset < s.extentEnd) {
+      d.components.emplace_back();
+      k = buildDescriptor(d.components.back(), data, slots, k, is3d, base, model, true);
+    }
+  }
+  return k;
+}
+
+void appendRun(const MSElementDescr& d, std::vector<uint8_t>& out) {
+  out.insert(out.end(), d.bytes.begin(), d.bytes.end());
+  for (const MSElementDescr& c : d.components) appendRun(c, out);
+}
+
+uint16_t displayWord(const MSElementDescr& el, size_t offset) {
+  return el.bytes.size() >= dgn::HEADER_BYTES ? dgn::readU16(el.bytes.data() + offset) : 0;
+}
+
+bool hasDisplay(const MSElementDescr& el) {
+  return el.bytes.size() >= dgn::HEADER_BYTES &&
+         dgn::hasDisplayHeader(dgn::typeOf(el.bytes.data()));
+}
+
+}  // namespace
+
+int mdlElmdscr_read(ElmDscrPtr* out, uint32_t filePos, ModelRef model) {
+  if (!out) return ERROR;
+  out->reset();
+  DesignFile* file = designFileOf(model);
+  if (!file) return ERROR;
+  const dgn::DesignImage& img = file->image;
+  const long i = dgn::findSlot(img, filePos);
+  if (i < 0) return ERROR;
+  auto d = std::make_unique<MSElementDescr>();
+  buildDescriptor(*d, img.bytes.data(), img.slots, static_cast<size_t>(i), img.is3d, 0, model,
+                  img.slots[i].parent != 0);
+  *out = std::move(d);
+  return SUCCESS;
+}
+
+void mdlElmdscr_freeAll(ElmDscrPtr* dscr) {
+  if (dscr) dscr->reset();
+}
+
+int mdlElmdscr_new(ElmDscrPtr* out, dgn::Bytes run, bool is3d) {
+  if (!out) return ERROR;
+  out->reset();
+  std::vector<dgn::ElementSlot> slots;
+  if (dgn::indexRun(run, slots, nullptr) != SUCCESS) return ERROR;
+  auto d = std::make_unique<MSElementDescr>();
+  buildDescriptor(*d, run.data(), slots, 0, is3d, UINT32_MAX, 0, false);
+  *out = std::move(d);
+  return SUCCESS;
+}
+
+std::vector<uint8_t> elementRun(const MSElementDescr& dscr) {
+  std::vector<uint8_t> out;
+  appendRun(dscr, out);
+  return out;
+}
+
+int mdlElement_getType(const MSElementDescr& el) {
+  return el.bytes.size() >= 2 ? dgn::typeOf(el.bytes.data()) : 0;
+}
+
+int mdlElement_getProperties(ElementProperties* out, const MSElementDescr& el) {
+  if (!out) return ERROR;
+  *out = ElementProperties{};
+  if (el.bytes.size() < 2) return ERROR;
+  out->level = dgn::levelOf(el.bytes.data());
+  if (!hasDisplay(el)) return ERROR;
+  const uint16_t p = displayWord(el, 32);
+  out->graphicGroup = displayWord(el, 28);
+  out->elementClass = p & dgn::PROP_CLASS_MASK;
+  out->locked = p & dgn::PROP_LOCKED;
+  out->isNew = p & dgn::PROP_NEW;
+  out->modified = p & dgn::PROP_MODIFIED;
+  out->hasAttributes = p & dgn::PROP_ATTRIBUTES;
+  out->viewIndependent = p & dgn::PROP_VIEW_INDEPENDENT;
+  out->nonPlanar = p & dgn::PROP_NON_PLANAR;
+  out->notSnappable = p & dgn::PROP_NOT_SNAPPABLE;
+  out->solidHole = p & dgn::PROP_HOLE;
+  return SUCCESS;
+}
+
+int mdlElement_getSymbology(uint32_t* colour, uint32_t* weight, int32_t* style,
+                            const MSElementDescr& el) {
+  if (!hasDisplay(el)) return ERROR;
+  const uint16_t s = displayWord(el, 34);
+  if (colour) *colour = static_cast<uint32_t>(dgn::colourOf(s));
+  if (weight) *weight = static_cast<uint32_t>(dgn::weightOf(s));
+  if (style) *style = dgn::styleOf(s);
+  return SUCCESS;
+}
+
+int mdlElement_getLineStyle(std::string* name, const MSElementDescr&) {
+  if (name) name->clear();
+  return ERROR;
+}
+
+bool mdlElement_isFilled(const MSElementDescr& el) {
+  return hasDisplay(el) && dgn::fillColour(dgn::Bytes(el.bytes.data(), el.bytes.size()), nullptr);
+}
+
+int mdlElement_getFillColor(uint32_t* colour, const MSElementDescr& el) {
+  int c = 0;
+  if (!hasDisplay(el) || !dgn::fillColour(dgn::Bytes(el.bytes.data(), el.bytes.size()), &c))
+    return ERROR;
+  if (colour) *colour = static_cast<uint32_t>(c);
+  return SUCCESS;
+}
+
+bool mdlElement_isComplexComponent(const MSElementDescr& el) {
+  return el.isComponent;
+}
+
+bool mdlElement_isDeleted(const MSElementDescr& el) {
+  return el.bytes.size() >= 2 && dgn::isDeletedBit(el.bytes.data());
+}
+
+DRange3d mdlElement_getRange(const MSElementDescr& el) {
+  return dgn::decodeHeader(dgn::Bytes(el.bytes.data(), el.bytes.size())).range;
+}
+
+uint64_t mdlElement_getID(const MSElementDescr& el) {
+  return el.filePosition;
+}
+
+bool mdlElement_isVisible(const MSElementDescr& el) {
+  // Level 0 is not a V7 graphic level, but common writers use it: such elements still show.
+  if (el.bytes.size() < dgn::HEADER_BYTES || mdlElement_isDeleted(el)) return false;
+  return dgn::isGraphicType(mdlElement_getType(el));
+}
+
+std::vector<uint8_t> mdlLine_create(const DPoint3d points[2], bool is3d) {
+  return dgn::makeLine(points[0], points[1], is3d);
+}
+
+}  // namespace kelvara
