@@ -1,0 +1,77 @@
+// Criteria evaluation: whether the selection sets named by a run admit an element, and the
+// selection of every admitted element of the active model.
+//
+// A run restricted by selection sets loads its selection file into the run list before it
+// loads the elements of each model (loadRunList), then asks admitted() for every visible
+// element; an element that no named set admits is not loaded. All criteria of a set must hold;
+// within a constraint list one row suffices; the linkage groups are alternatives.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "host/element.h"
+#include "selection/criteria.h"
+#include "selection/model.h"
+
+namespace kelvara {
+
+// ---- The run list --------------------------------------------------------------------------
+
+// The run list and whether a selection file is loaded into it.
+SelectionSetList& runList();
+bool runListLoaded();
+
+// Frees the run list and reads the selection file at path into it (path rules of
+// readRunList): SEL_READ_OK, SEL_READ_UNREADABLE or SEL_READ_UNSUITABLE. Forgets the parsed
+// lists, patterns and tag sets of the previous run list.
+[[nodiscard]] int loadRunList(std::string_view path);
+
+// Frees the run list; runListLoaded() becomes false.
+void unloadRunList();
+
+// ---- Evaluation ----------------------------------------------------------------------------
+
+// The working units of the element's model (or of the active model for elements that are not
+// in a file); 1 UOR per master unit when neither is known.
+WorkingUnits unitsOf(const MSElementDescr& el);
+
+// The full test of one set, in this order: per-type constraints, colour, weight, style, level,
+// coordinate range, graphic group, class and properties, linkages. The set's type toggle is
+// not consulted here.
+bool passes(const MSElementDescr& el, const SelectionSet& set);
+bool passes(const MSElementDescr& el, const SelectionSet& set, const WorkingUnits& units);
+
+// True when a set of `list` named in `names` (comma-separated, not trimmed, empty pieces
+// skipped; names compare without regard to case) selects the element's type and passes it.
+// Elements whose type is not in the element type table are never admitted.
+bool admittedBy(const SelectionSetList& list, const MSElementDescr& el, std::string_view names);
+
+// admittedBy over the run list.
+bool admitted(const MSElementDescr& el, std::string_view names);
+
+// ---- Restricted runs ----------------------------------------------------------------------
+// Adapters with the signatures of the engine's set-up hooks (SetupHooks::loadSelectionFile and
+// SetupHooks::admitted), for the run to install.
+
+// loadRunList; on failure shows the message for an unreadable or unsuitable file with its path
+// and returns ERROR.
+[[nodiscard]] int loadRunListForRun(const std::string& path, void* context);
+// admitted(element, names) over the run list.
+bool admittedForRun(const MSElementDescr& element, ModelRef model, const std::string& names,
+                    void* context);
+
+// ---- Selecting in the active model ---------------------------------------------------------
+
+inline constexpr int SEL_SELECT_NAME_MISSING = 1;
+
+// The text shown when a selection set name is not found.
+std::string missingSelectionSetMessage(std::string_view name);
+
+// Adds every element of the active model that the sets named in `names` (comma-separated,
+// trimmed) admit to the host's selection, through a named group. `list` null means the run
+// list. SUCCESS; SEL_SELECT_NAME_MISSING when a name is not found (after showing the message)
+// or the group cannot be made; ERROR when the run list is asked for and none is loaded.
+[[nodiscard]] int selectAdmitted(std::string_view names, const SelectionSetList* list = nullptr);
+
+}  // namespace kelvara

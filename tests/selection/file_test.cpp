@@ -1,0 +1,417 @@
+// Selection files: round trips, version rules, scrambled and old-layout files, tolerant
+// section readers, the set-name collector.
+#include "selection/file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "host/dgn/image.h"
+#include "host/state.h"
+#include "host/ui.h"
+#include "selection/labels.h"
+
+namespace kelvara {
+namespace {
+
+struct TempDir {
+  std::string path;
+  TempDir() {
+    char tmpl[] = "/tmp/kelvara_sel_XXXXXX";
+    path = mkdtemp(tmpl);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path, ec);
+  }
+  std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+void writeText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A set with a value in every saved field, distinct per seed.
+SelectionSet fullSet(const std::string& name, int seed) {
+  SelectionSet s = emptySelectionSet(name);
+  const std::string n = std::to_string(seed);
+  s.levels = "1-" + n + ", \"Walls\"";
+  s.colors = n + ", bylevel";
+  s.weights = "0:" + n;
+  s.styles = "2";
+  s.graphicGroups = "7, 9-" + n;
+  s.coordinateRange = "0,0,0," + n + ",10,5";
+  s.cellElesMustBeOnSeldLevel = 1;
+  s.levelsMode = 3 + seed;
+  s.properties = 0x80000001u + seed;  // the high bit is written as a negative number
+  s.classes = 0x41;
+  for (size_t i = 0; i < s.typeToggles.size(); ++i) {
+    s.typeToggles[i].selected = (i + seed) % 2;
+    s.typeToggles[i].more = (i + seed) % 3 == 0 ? 1 : 0;
+  }
+  s.dimensionTypesSelected = 1;
+  s.dimensionTextSelected = 0;
+  s.dimensionTypesMore = 1;
+  s.dimensionTextMore = 1;
+  s.database = {0x80000F0Fu, "1", "7-9", "3", "100000", "2", "5", "6", "77"};
+  for (size_t i = 0; i < s.userData.texts.size(); ++i) {
+    s.userData.texts[i] = i % 3 == 0 ? "" : std::to_string(i + seed);
+  }
+  s.userData.toggles = 0xB;
+  for (int k = 0; k < CONSTRAINT_LIST_COUNT; ++k) {
+    const int width = rowWidth(static_cast<ConstraintKind>(k));
+    std::vector<std::string> members;
+    for (int r = 0; r < 2; ++r) {
+      for (int c = 0; c < width; ++c) {
+        members.push_back(c == 1 ? "" : "= " + std::to_string(k * 100 + r * 10 + c + seed));
+      }
+    }
+    if (k != SHAPE_LIST) s.lists[k] = members;  // one list stays absent
+  }
+  s.levelList = std::vector<std::string>{"Walls", "Doors", std::string(40, 'x')};
+  return s;
+}
+
+TEST(SelectionFile, WriteThenReadGivesBackEverySavedField) {
+  ScopedScriptedUi ui;
+  TempDir dir;
+  SelectionSetList list;
+  list.sets = {fullSet("DOORS", 1), fullSet("walls", 2), emptySelectionSet("EMPTY")};
+  list.sets[1].levels = std::string(1000, '7');  // longer than a plain reading line
+  const std::string path = dir.file("sets.sel");
+  ASSERT_EQ(writeSelectionFile(path, list), SUCCESS);
+  SelectionSetList back;
+  ASSERT_EQ(readSelectionFile(path, back), SUCCESS);
+  ASSERT_EQ(back.sets.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    SelectionSet expected = list.sets[i];
+    // Only bit 0 of `selected` and `more` is written.
+    for (TypeToggle& t : expected.typeToggles) {
+      t.selected &= 1;
+      t.more &= 1;
+    }
+    // Toggle-only types are always written with More=0.
+    for (int type : {24, 87, 19, 18}) toggleOf(expected, type)->more = 0;
+    EXPECT_EQ(back.sets[i], expected) << "set " << i;
+  }
+  // Writing what was read gives the same bytes.
+  EXPECT_EQ(formatSelectionText(back), readText(path));
+}
+
+TEST(SelectionFile, FileStartsWithHeaderAndVersionsAndWritesSectionsInOrder) {
+  SelectionSetList list;
+  list.sets = {emptySelectionSet("DOORS")};
+  toggleOf(list.sets[0], 2)->selected = 1;
+  list.sets[0].lists[SHARED_CELL_LIST] = std::vector<std::string>{"DOOR*", "Wildcard", "", "", ""};
+  toggleOf(list.sets[0], 35)->selected = 1;
+  toggleOf(list.sets[0], 35)->more = 1;
+  const std::string text = formatSelectionText(list);
+  const std::string start =
+      "[Tarvo Selection File]\n[Select version = 3:2:4:1]\n[Minor version = 3:2:1:0]\n"
+      "[Major version = 3:2:4:1]\n[[Name=DOORS]]\n[Arc]\nSelected=0\nMore=0\nSize=0\n"
+      "[BSpline curve]\nSelected=0\nMore=0\nSize=0\n[BSpline surface]\nSelected=0\nMore=0\n"
+      "Size=0\n[Cell]\nSelected=1\nMore=0\nSize=0\n";
+  EXPECT_EQ(text.substr(0, start.size()), start);
+  EXPECT_NE(text.find("[Shared cell]\nSelected=1\nMore=1\nSize=5\nDOOR*\nWildcard\n[]\n[]\n[]\n"),
+            std::string::npos);
+}
+
+std::string versioned(const std::string& select, const std::string& minor, const std::string& major,
+                      const std::string& body) {
+  return "[Tarvo Selection File]\n[Select version = " + select + "]\n[Minor version = " + minor +
+         "]\n[Major version = " + major + "]\n" + body;
+}
+
+const char* kTextBody =
+    "[[Name=T]]\n[Text]\nSelected=1\nMore=1\nSize=6\n1\n[]\n= 2\n= 3\nABC*\nWildcard\n";
+
+TEST(SelectionFile, VersionRules) {
+  struct Case {
+    const char* select;
+    const char* minor;
+    const char* major;
+    bool readable;
+    bool oldLayout;
+    const char* message;
+  };
+  const Case cases[] = {
+      // Not older than the oldest reader: the Select version is not looked at.
+      {"0:1", "3:2:4:1", "9:0", true, false, nullptr},
+      // Written by this version: the Select version is not examined.
+      {"1:0", "3:2:1:0", "3:2:4:1", true, false, nullptr},
+      {"2:0:1:0", "3:0", "3:0", false, false, SEL_MSG_OLD_VERSION.data()},
+      {"3:1", "3:0", "3:0", true, true, nullptr},
+      {"3:2:1:0", "3:0", "3:0", true, false, nullptr},
+      {"3:2:4:1", "3:2:4:2", "3:2:4:2", false, false, SEL_MSG_NEXT_VERSION.data()},
+      {"2:0:1:1", "1:0", "2:5", true, true, nullptr},
+  };
+  for (const Case& c : cases) {
+    ScopedScriptedUi ui;
+    SelectionFileKind kind;
+    const std::string text = versioned(c.select, c.minor, c.major, kTextBody);
+    const int status = checkSelectionText(text, "x.sel", &kind);
+    SCOPED_TRACE(std::string(c.select) + " / " + c.minor + " / " + c.major);
+    EXPECT_EQ(status == SUCCESS, c.readable);
+    if (c.readable) {
+      EXPECT_EQ(kind.oldLayout, c.oldLayout);
+    }
+    const auto infos = ui.script.texts(UiEventKind::InfoBox);
+    if (c.message) {
+      EXPECT_EQ(infos, std::vector<std::string>{c.message});
+    } else {
+      EXPECT_TRUE(infos.empty());
+    }
+  }
+}
+
+TEST(SelectionFile, OldLayoutTextRowsGainLeadingStyleColumn) {
+  ScopedScriptedUi ui;
+  TempDir dir;
+  const std::string path = dir.file("old.sel");
+  writeText(path, versioned("3:1", "3:0", "3:0", kTextBody));
+  SelectionSetList list;
+  ASSERT_EQ(readSelectionFile(path, list), SUCCESS);
+  ASSERT_EQ(list.sets.size(), 1u);
+  EXPECT_EQ(list.sets[0].lists[TEXT_LIST],
+            (std::vector<std::string>{"", "1", "", "= 2", "= 3", "ABC*", "Wildcard"}));
+  // The same file from this version keeps its rows as written.
+  writeText(path, versioned("3:2:4:1", "3:2:1:0", "3:2:4:1", kTextBody));
+  ASSERT_EQ(readSelectionFile(path, list), SUCCESS);
+  EXPECT_EQ(list.sets[0].lists[TEXT_LIST]->size(), 6u);
+}
+
+TEST(SelectionFile, HeaderAndFormatFailures) {
+  struct Case {
+    std::string text;
+    UiEventKind kind;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"[Other File]\n", UiEventKind::InfoBox, unsuitableSelectionFileMessage("x.sel")},
+      {"", UiEventKind::InfoBox, unsuitableSelectionFileMessage("x.sel")},
+      {"[Tarvo Selection File]\n[Select version = 3:2:4:1]\n[Minor]\n[Major version = 3:2:4:1]\n",
+       UiEventKind::Alert, std::string(SEL_MSG_INVALID_FORMAT)},
+      {"[Tarvo Selection File]\n[Select]\n[Minor version = 1:0]\n[Major version = 3:0]\n",
+       UiEventKind::Alert, std::string(SEL_MSG_INVALID_FORMAT)},
+      {"[Tarvo Selection File]\n", UiEventKind::Alert, std::string(SEL_MSG_INVALID_FORMAT)},
+  };
+  for (const Case& c : cases) {
+    ScopedScriptedUi ui;
+    SelectionFileKind kind;
+    EXPECT_EQ(checkSelectionText(c.text, "x.sel", &kind), ERROR) << c.text;
+    EXPECT_EQ(ui.script.texts(c.kind), std::vector<std::string>{c.message}) << c.text;
+  }
+}
+
+std::string scramble(const std::string& plain) {
+  std::string out;
+  for (char c : plain) {
+    out.push_back(c == '\n' ? '\n' : static_cast<char>(static_cast<uint8_t>(c) + SCRAMBLE_SHIFT));
+  }
+  return out;
+}
+
+TEST(SelectionFile, ScrambledFileIsReadAndItsCellRowsWidened) {
+  ScopedScriptedUi ui;
+  TempDir dir;
+  const std::string path = dir.file("old.sel");
+  writeText(path, scramble("[Tarvo Selection File]\n[[Name=OLD]]\n[Cell]\nSelected=1\nMore=1\n"
+                           "Size=4\nAny\nDOOR*\nPoint cell\nWIN?\n[Shared cell]\nSelected=1\n"
+                           "More=1\nSize=1\nTREE*\n[Color]\n3\n[Text]\nSelected=1\nMore=0\n"
+                           "Size=6\n1\n2\n3\n4\n5\n6\n"));
+  SelectionFileKind kind;
+  ASSERT_EQ(checkSelectionFile(path, &kind), SUCCESS);
+  EXPECT_TRUE(kind.scrambled);
+  EXPECT_FALSE(kind.oldLayout);
+  SelectionSetList list;
+  ASSERT_EQ(readSelectionFile(path, list), SUCCESS);
+  ASSERT_EQ(list.sets.size(), 1u);
+  const SelectionSet& s = list.sets[0];
+  EXPECT_EQ(s.name, "OLD");
+  EXPECT_EQ(s.colors, "3");
+  EXPECT_EQ(s.lists[CELL_LIST],
+            (std::vector<std::string>{"Any", "DOOR*", "Wildcard", "", "", "", "Point cell", "WIN?",
+                                      "Wildcard", "", "", ""}));
+  EXPECT_EQ(s.lists[SHARED_CELL_LIST], (std::vector<std::string>{"TREE*", "Wildcard", "", "", ""}));
+  // Scrambled files are not of the old text layout.
+  EXPECT_EQ(s.lists[TEXT_LIST]->size(), 6u);
+}
+
+TEST(SelectionFile, TolerantSectionReaders) {
+  ScopedScriptedUi ui;
+  const std::string body =
+      "stray line before any set\n"
+      "[[Name=A]]\n"
+      "[Line]\nSelected=1\nMore=0\nSize=2\n[]\nABC\n"
+      "[Curve]\nSelected=1\nMore=7\nSize=0\n"
+      "[Cone]\nSelected=1\nOops=1\n"  // a missing key ends the section; the line is used up
+      "[Color]\n[]\n"
+      "[Weight]\n" +
+      std::string(300, '4') +
+      "\n"  // cut to the field
+      "[Class]\n-2147483648\n"
+      "[LevelList]\nSize=3\nWalls\n[]\nDoors\n"
+      "[[Name=A]]\n"                       // two sets with one name
+      "[Database]\nToggles=5\n1\n[]\n3\n"  // ends early at end of file
+      ;
+  const std::string text = versioned("3:2:4:1", "3:2:1:0", "3:2:4:1", body);
+  SelectionFileKind kind;
+  ASSERT_EQ(checkSelectionText(text, "x.sel", &kind), SUCCESS);
+  SelectionSetList list;
+  parseSelectionText(text, kind, list);
+  ASSERT_EQ(list.sets.size(), 2u);
+  const SelectionSet& a = list.sets[0];
+  EXPECT_EQ(a.lists[LINE_LIST], (std::vector<std::string>{"", "ABC"}));
+  EXPECT_FALSE(a.lists[CURVE_LIST].has_value());  // a size of 0 leaves the list absent
+  EXPECT_EQ(toggleOf(a, 11)->more, 7);            // the whole number is stored
+  EXPECT_EQ(toggleOf(a, 23)->selected, 1);
+  EXPECT_EQ(toggleOf(a, 16)->selected, 0);  // no [Arc] section: not selected
+  EXPECT_EQ(a.colors, "");
+  EXPECT_EQ(a.weights, std::string(254, '4'));
+  EXPECT_EQ(a.classes, 0x80000000u);
+  EXPECT_EQ(a.levelList, (std::vector<std::string>{"Walls", "Doors"}));
+  const SelectionSet& b = list.sets[1];
+  EXPECT_EQ(b.name, "A");
+  EXPECT_EQ(b.database.toggles, 5u);
+  EXPECT_EQ(b.database.linkageClass, "1");
+  EXPECT_EQ(b.database.linkageWords, "");
+  EXPECT_EQ(b.database.linkageWord3, "3");
+  EXPECT_EQ(b.database.linkageKey, "");
+}
+
+TEST(SelectionFile, LongNamesAreCutAndWindowsLineEndsRead) {
+  ScopedScriptedUi ui;
+  const std::string name(300, 'N');
+  std::string text = versioned("3:2:4:1", "3:2:1:0", "3:2:4:1",
+                               "[[Name=" + name.substr(0, 280) + "]]\n[Color]\n5\n");
+  // Lines longer than the reading buffer are split; the rest is no tag and is ignored.
+  SelectionFileKind kind;
+  ASSERT_EQ(checkSelectionText(text, "x.sel", &kind), SUCCESS);
+  SelectionSetList list;
+  parseSelectionText(text, kind, list);
+  ASSERT_EQ(list.sets.size(), 1u);
+  EXPECT_EQ(list.sets[0].name, std::string(254, 'N'));
+  EXPECT_EQ(list.sets[0].colors, "5");
+
+  std::string crlf;
+  for (char c : versioned("3:2:4:1", "3:2:1:0", "3:2:4:1", "[[Name=W]]\n[Color]\n5\n")) {
+    if (c == '\n') crlf.push_back('\r');
+    crlf.push_back(c);
+  }
+  ASSERT_EQ(checkSelectionText(crlf, "x.sel", &kind), SUCCESS);
+  SelectionSetList windows;
+  parseSelectionText(crlf, kind, windows);
+  ASSERT_EQ(windows.sets.size(), 1u);
+  EXPECT_EQ(windows.sets[0].name, "W");
+  EXPECT_EQ(windows.sets[0].colors, "5");
+}
+
+TEST(SelectionFile, CompareVersions) {
+  const std::string a = "3:2:4:1";
+  EXPECT_EQ(compareVersions(&a, nullptr), 0);
+  EXPECT_EQ(compareVersions(nullptr, &a), 0);
+  struct Case {
+    const char* a;
+    const char* b;
+    int expected;
+  };
+  const Case cases[] = {
+      {"3:2:4:1", "3:2:4:1", 0}, {"3:2:4:1", "9:0", -1},        {"3:2:4:1", "3:0", 1},
+      {"3", "3:0:0:0", 0},       {"3:2:4:1:9", "3:2:4:1:1", 0}, {"2:0:1:1", "2:0:1:0", 1},
+      {"10:0", "9:9", 1}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(compareVersions(std::string_view(c.a), std::string_view(c.b)), c.expected)
+        << c.a << " vs " << c.b;
+    EXPECT_EQ(compareVersions(std::string_view(c.b), std::string_view(c.a)), -c.expected)
+        << c.b << " vs " << c.a;
+  }
+}
+
+TEST(SelectionFile, RunListPathRulesAndResults) {
+  ScopedScriptedUi ui;
+  TempDir dir;
+  EXPECT_EQ(normalizeSelectionPath("  /a  b/sets  "), "/a b/sets.sel");
+  EXPECT_EQ(normalizeSelectionPath("/a.d/sets.old"), "/a.d/sets.old");
+  EXPECT_EQ(normalizeSelectionPath("/a.d/sets"), "/a.d/sets.sel");
+
+  SelectionSetList list;
+  list.sets = {emptySelectionSet("KEEP")};
+  writeText(dir.file("good.sel"), versioned("3:2:4:1", "3:2:1:0", "3:2:4:1", "[[Name=X]]\n"));
+  writeText(dir.file("bad.sel"), "not a selection file\n");
+  EXPECT_EQ(readRunList(" " + dir.file("good") + " ", list), SEL_READ_OK);
+  ASSERT_EQ(list.sets.size(), 1u);
+  EXPECT_EQ(list.sets[0].name, "X");
+  EXPECT_EQ(readRunList(dir.file("missing.sel"), list), SEL_READ_UNREADABLE);
+  EXPECT_TRUE(list.sets.empty());
+  EXPECT_EQ(readRunList(dir.file("bad.sel"), list), SEL_READ_UNSUITABLE);
+  EXPECT_EQ(readRunList("", list), SEL_READ_UNREADABLE);
+}
+
+TEST(SelectionFile, CollectSetNames) {
+  TempDir dir;
+  const std::string path = dir.file("names.sel");
+  writeText(path, versioned("3:2:4:1", "3:2:1:0", "3:2:4:1",
+                            "[[Name=DOORS]]\n[Color]\n1\n[[Name=WINDOWS]]\n[[Name=TREES]]\n"));
+  char buffer[128];
+  EXPECT_EQ(collectSetNames(path.c_str(), buffer, sizeof buffer), 0);
+  EXPECT_STREQ(buffer, "DOORS,WINDOWS,TREES");
+  // "DOORS,WINDOWS,TREES" needs 20 bytes with the terminator.
+  EXPECT_EQ(collectSetNames(path.c_str(), buffer, 20), 0);
+  EXPECT_EQ(collectSetNames(path.c_str(), buffer, 19), -7);
+  EXPECT_STREQ(buffer, "DOORS,WINDOWS");
+  EXPECT_EQ(collectSetNames(path.c_str(), buffer, 5), -7);
+  EXPECT_STREQ(buffer, "");
+  EXPECT_EQ(collectSetNames(nullptr, buffer, 10), -1);
+  EXPECT_EQ(collectSetNames("", buffer, 10), -2);
+  EXPECT_EQ(collectSetNames(path.c_str(), nullptr, 10), -3);
+  EXPECT_EQ(collectSetNames(path.c_str(), buffer, 0), -4);
+  EXPECT_EQ(collectSetNames(dir.file("none.sel").c_str(), buffer, 10), -5);
+  // Scrambled files give their names too.
+  writeText(path, scramble("[Tarvo Selection File]\n[[Name=OLD]]\n[[Name=OLDER]]\n"));
+  EXPECT_EQ(collectSetNames(path.c_str(), buffer, sizeof buffer), 0);
+  EXPECT_STREQ(buffer, "OLD,OLDER");
+}
+
+int failingRename(const char*, const char*) {
+  return -1;
+}
+
+TEST(SelectionFile, FailedWriteLeavesTheOldFile) {
+  ScopedScriptedUi ui;
+  TempDir dir;
+  const std::string path = dir.file("kept.sel");
+  writeText(path, "old content\n");
+  SelectionSetList list;
+  list.sets = {emptySelectionSet("A")};
+  // The new content cannot replace the file: the old one stays whole.
+  dgn::setRenameForTesting(&failingRename);
+  EXPECT_EQ(writeSelectionFile(path, list), ERROR);
+  dgn::setRenameForTesting(nullptr);
+  EXPECT_EQ(readText(path), "old content\n");
+  EXPECT_EQ(ui.script.texts(UiEventKind::InfoBox),
+            std::vector<std::string>{unwritableSelectionFileMessage(path)});
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1);  // no leftovers
+  if (geteuid() != 0) {  // permissions do not bind root
+    ::chmod(path.c_str(), 0444);
+    EXPECT_EQ(writeSelectionFile(path, list), ERROR);
+    EXPECT_EQ(readText(path), "old content\n");
+  }
+  // A folder that does not exist: the message for a file that cannot be opened.
+  const std::string nowhere = dir.file("no/such/dir.sel");
+  EXPECT_EQ(writeSelectionFile(nowhere, list), ERROR);
+  EXPECT_EQ(ui.script.texts(UiEventKind::InfoBox).back(), unreadableSelectionFileMessage(nowhere));
+}
+
+}  // namespace
+}  // namespace kelvara
