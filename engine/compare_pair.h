@@ -1,0 +1,111 @@
+// Comparing one element with another: the dispatch on the pair of their types, and the
+// attribute tests (symbology, properties, fill) that the comparisons share.
+//
+// comparePair takes the element under test first (the one that would be removed) and the
+// candidate second, looks up their pair code in the type-pair table and hands them to the
+// comparison of that family. Linear elements are compared here (through linearCompare); the
+// other families (cells, arcs and ellipses, text, text nodes, multilines, dimensions, tags,
+// surfaces and solids) go through a table of function pointers that their comparisons fill in;
+// a family whose slot is empty answers "not a duplicate".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/element.h"
+
+namespace kelvara {
+
+// Results of a comparison: 1 duplicate, 2 the decisive tests passed but a later one (rotation,
+// scale, symbology, properties, fill) failed, 3 different.
+enum CompareResult : int {
+  COMPARE_DUPLICATE = 1,
+  COMPARE_ATTRIBUTES_DIFFER = 2,
+  COMPARE_DIFFERENT = 3,
+};
+
+// The IGNORE rule group's switches: an attribute whose switch is on is not compared.
+struct IgnoreSwitches {
+  bool level = false;
+  bool color = false;
+  bool weight = false;
+  bool style = false;
+};
+
+// Everything a comparison is told besides the two elements.
+struct CompareOptions {
+  bool overlap = false;          // overlapping linear elements count as duplicates
+  double toleranceUor = 0.0;     // distance tolerance in units of resolution
+  bool allowRotation = false;    // rotated copies count
+  double rotationTolerance = 0;  // radians
+  bool allowReversed = false;    // reversed linear elements count
+  bool allowUnderlap = false;    // a shorter element lying on a longer one counts
+  IgnoreSwitches ignore;
+};
+
+// One element of a pair: its descriptor and the model it was read from.
+struct PairElement {
+  const MSElementDescr* descriptor = nullptr;
+  ModelRef model = 0;
+};
+
+// A family comparison: first = element under test, second = candidate. Returns 1, 2 or 3.
+using FamilyCompare = int (*)(const PairElement& first, const PairElement& second,
+                              const CompareOptions& options);
+
+// The comparisons comparePair dispatches to, by family. Null slots answer 3. `linear` starts
+// as linearCompareFamily; the others are filled by the modules that compare those families.
+struct FamilyComparisons {
+  FamilyCompare cells = nullptr;        // pair code 2
+  FamilyCompare sharedCells = nullptr;  // 3
+  FamilyCompare textNodes = nullptr;    // 4 (after the node texts were found equal)
+  FamilyCompare text = nullptr;         // 5
+  FamilyCompare arcs = nullptr;         // 6
+  FamilyCompare ellipses = nullptr;     // 7
+  FamilyCompare multilines = nullptr;   // 17
+  FamilyCompare dimensions = nullptr;   // 88
+  FamilyCompare tags = nullptr;         // 98
+  FamilyCompare solids = nullptr;       // 89-97 and 100 (options carry the tolerances to use)
+  FamilyCompare linear = nullptr;       // 8-16 and 18-87
+};
+
+// The process-wide dispatch table (filled once at start-up).
+FamilyComparisons& familyComparisons();
+
+// The linear comparison in the FamilyCompare shape.
+int linearCompareFamily(const PairElement& first, const PairElement& second,
+                        const CompareOptions& options);
+
+// ---- the pair --------------------------------------------------------------------------------
+
+// Compares the element under test with the candidate. Returns 1 (duplicate) or 3: a family's
+// 2 is returned as 3. A missing descriptor, types that differ while neither overlap nor
+// underlap is allowed, a pair code of 0, or two text nodes with different texts give 3.
+[[nodiscard]] int comparePair(const PairElement& first, const PairElement& second,
+                              const CompareOptions& options);
+
+// The texts of a text node's text components in order, joined by line feeds, cut at 2046 bytes.
+[[nodiscard]] std::string nodeText(const MSElementDescr& node);
+
+// ---- attribute tests -------------------------------------------------------------------------
+
+// Colour, weight and line style agree (each unless ignored). Numbered styles compare by
+// number, named styles by name without regard to case; a named against a numbered style
+// differs. Elements without symbology compare as equal only when both lack it.
+[[nodiscard]] bool symbologyMatch(const PairElement& first, const PairElement& second,
+                                  const IgnoreSwitches& ignore);
+
+// Level (unless ignored), class, locked and solid/hole flags agree, and for types 2, 7, 15,
+// 16, 17, 23, 35 and 37 (by the first element's type) the view-independent flag too.
+[[nodiscard]] bool propertiesMatch(const MSElementDescr& first, const MSElementDescr& second,
+                                   const IgnoreSwitches& ignore);
+
+// Neither element is filled, or both are filled with the same fill colour.
+[[nodiscard]] bool fillMatch(const MSElementDescr& first, const MSElementDescr& second);
+
+// The attribute tail of most comparisons: fill (when both types are 6, 14 or 15), symbology,
+// properties. Returns 1 when all agree, else 2.
+[[nodiscard]] int attributeResult(const PairElement& first, const PairElement& second,
+                                  const IgnoreSwitches& ignore);
+
+}  // namespace kelvara

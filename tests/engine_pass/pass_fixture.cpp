@@ -1,0 +1,142 @@
+#include "tests/engine_pass/pass_fixture.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "host/design.h"
+#include "host/dgn/image.h"
+#include "host/state.h"
+#include "host/ui.h"
+
+namespace kelvara::test {
+
+namespace {
+
+std::vector<uint8_t> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+PassRun* currentRun = nullptr;
+
+void onReport(const ElementEntry& entry, bool deleted, bool complexComponent, void*) {
+  if (currentRun) currentRun->reports.push_back({entry.filePosition, deleted, complexComponent});
+}
+
+void onSingle(const ElementEntry& entry, int, void*) {
+  if (currentRun) currentRun->designReportSingles.push_back(entry.filePosition);
+}
+
+}  // namespace
+
+EngineSettings unattended() {
+  EngineSettings s;
+  s.interactive = false;
+  s.backup = false;
+  return s;
+}
+
+ScratchDir::ScratchDir() {
+  char tmpl[] = "/tmp/kelvara_pass_XXXXXX";
+  const char* made = mkdtemp(tmpl);
+  path = made ? made : "/tmp";
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path, ec);
+}
+
+PassRun runPass(const DesignBuilder& drawing, const EngineSettings& settings,
+                const RunExtras& extras) {
+  ScratchDir dir;
+  resetDesignState();
+  resetHostState();
+  ScopedScriptedUi ui;  // messages are recorded, not printed
+  PassRun run;
+  currentRun = &run;
+  const std::string master = dir.file("drawing.dgn");
+  EXPECT_TRUE(drawing.write(master));
+  for (const auto& [name, ref] : extras.references) EXPECT_TRUE(ref.write(dir.file(name)));
+  run.before = readFile(master);
+
+  Engine& e = engine();
+  e.settings = settings;
+  e.expandComplex = extras.expandComplex;
+  e.report = PassReportHooks{};
+  e.report.reportEntry = &onReport;
+  e.report.designReportSingle = &onSingle;
+  run.setupResult = setUpModel(e, nullptr, master, "Default", master, false);
+  run.setupOutcome = e.setupOutcome;
+  if (extras.makeReadOnlyAfterSetup) ::chmod(master.c_str(), 0444);
+  if (run.setupResult == SUCCESS) run.passResult = runPassToEnd(e);
+
+  run.status.assign(drawing.elements.size(), 0);
+  run.active.assign(drawing.elements.size(), 0);
+  if (run.setupResult == SUCCESS) {
+    for (NodeId n = nextNode(e.table, e.table.head, LoadOrder); n != kNoNode;
+         n = nextNode(e.table, n, LoadOrder)) {
+      const ElementEntry& entry = entryOf(e.table, n);
+      if (entry.modelRef != e.activeModel) continue;
+      for (size_t i = 0; i < drawing.elements.size(); ++i) {
+        if (drawing.positionOf(i) == entry.filePosition) {
+          run.status[i] = entry.status;
+          run.active[i] = entry.active;
+        }
+      }
+    }
+  }
+  clearTable(e.table);
+  EXPECT_EQ(closeAllDesignFiles(), SUCCESS);
+  resetDesignState();
+  resetHostState();
+  currentRun = nullptr;
+
+  run.after = readFile(master);
+  dgn::DesignImage img;
+  std::string error;
+  EXPECT_EQ(dgn::parseImage(run.after, master, img, &error), SUCCESS) << error;
+  run.deletedInFile.assign(drawing.elements.size(), false);
+  for (size_t i = 0; i < drawing.elements.size(); ++i) {
+    const dgn::Bytes el = dgn::elementAt(img, drawing.positionOf(i));
+    run.deletedInFile[i] = !el.empty() && dgn::isDeletedBit(el.data());
+  }
+  return run;
+}
+
+::testing::AssertionResult onlyDeletedBitsChanged(const PassRun& run,
+                                                  const std::vector<uint32_t>& positions) {
+  if (run.before.size() != run.after.size()) {
+    return ::testing::AssertionFailure()
+           << "file size changed from " << run.before.size() << " to " << run.after.size();
+  }
+  std::vector<uint8_t> expected = run.before;
+  dgn::DesignImage img;
+  std::string error;
+  if (dgn::parseImage(run.before, "before", img, &error) != SUCCESS) {
+    return ::testing::AssertionFailure() << error;
+  }
+  for (uint32_t pos : positions) {
+    const long slot = dgn::findSlot(img, pos);
+    if (slot < 0) return ::testing::AssertionFailure() << "no element at " << pos;
+    for (size_t k = static_cast<size_t>(slot);
+         k < img.slots.size() && img.slots[k].offset < img.slots[slot].extentEnd; ++k) {
+      expected[img.slots[k].offset + 1] |= 0x80;
+    }
+  }
+  for (size_t i = 0; i < expected.size(); ++i) {
+    if (expected[i] != run.after[i]) {
+      return ::testing::AssertionFailure()
+             << "byte " << i << " is " << int(run.after[i]) << ", expected " << int(expected[i]);
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace kelvara::test

@@ -1,0 +1,245 @@
+// What the pass may touch: reference attachments, complex components, read-only files, the
+// fence, the selection hook, and the writability probe.
+#include <sys/stat.h>
+
+#include "host/design.h"
+#include "host/fence.h"
+#include "host/probe.h"
+#include "host/state.h"
+#include "tests/engine_pass/pass_fixture.h"
+
+namespace kelvara::test {
+namespace {
+
+TEST(PassScope, ReferenceDuplicatesAreReportedNeverDeleted) {
+  ScratchDir dir;
+  DesignBuilder ref;
+  ref.add(line({0, 0}, {1000, 0})).add(line({0, 0}, {1000, 0}));
+  DesignBuilder master;
+  master.add(reference("ref.dgn", "REF")).add(line({0, 5000}, {1000, 5000}));
+  RunExtras extras;
+  extras.references.push_back({"ref.dgn", ref});
+  EngineSettings s = unattended();
+  s.incRefFiles = 0;
+  const PassRun run = runPass(master, s, extras);
+  ASSERT_EQ(run.setupResult, SUCCESS);
+  // The first reference line is a duplicate: reported, not deleted.
+  ASSERT_EQ(run.reports.size(), 1u);
+  EXPECT_EQ(run.reports[0].filePosition, ref.positionOf(0));
+  EXPECT_FALSE(run.reports[0].deleted);
+  EXPECT_EQ(run.status[1], 22u);
+  EXPECT_TRUE(onlyDeletedBitsChanged(run, {}));
+}
+
+TEST(PassScope, ReferencesAreLoadedOnlyByTheSetting) {
+  DesignBuilder ref;
+  ref.add(line({0, 0}, {1000, 0})).add(line({0, 0}, {1000, 0}));
+  DesignBuilder master;
+  master.add(reference("ref.dgn", "REF")).add(line({0, 5000}, {1000, 5000}));
+  RunExtras extras;
+  extras.references.push_back({"ref.dgn", ref});
+  for (int setting : {0, 1, 2, 3, 7}) {
+    EngineSettings s = unattended();
+    s.incRefFiles = setting;
+    const PassRun run = runPass(master, s, extras);
+    ASSERT_EQ(run.setupResult, SUCCESS);
+    // The attachment is displayed and not locate-locked: 0, 1 and 2 load it, 3 and 7 do not.
+    const size_t expected = setting <= 2 ? 1u : 0u;
+    EXPECT_EQ(run.reports.size(), expected) << "INC_REF_FILES " << setting;
+  }
+}
+
+TEST(PassScope, ComplexComponentsAreReportedNeverDeleted) {
+  DesignBuilder d;
+  d.add(complexChain({line({0, 0}, {1000, 0}), line({1000, 0}, {1000, 1000})}))
+      .add(line({0, 0}, {1000, 0}));
+  RunExtras extras;
+  extras.expandComplex = true;
+  const PassRun run = runPass(d, unattended(), extras);
+  ASSERT_EQ(run.setupResult, SUCCESS);
+  ASSERT_EQ(run.reports.size(), 1u);
+  EXPECT_TRUE(run.reports[0].complexComponent);
+  EXPECT_FALSE(run.reports[0].deleted);
+  EXPECT_EQ(run.status[0], 0u);   // the chain header is not loaded when expanding
+  EXPECT_EQ(run.status[1], 22u);  // the free line: its partner left the candidates
+  EXPECT_TRUE(onlyDeletedBitsChanged(run, {}));
+}
+
+TEST(PassScope, ReadOnlyFileIsSkippedAndUnchanged) {
+  ScratchDir dir;
+  DesignBuilder d;
+  d.add(line({0, 0}, {1000, 0})).add(line({0, 0}, {1000, 0}));
+  const std::string path = dir.file("ro.dgn");
+  ASSERT_TRUE(d.write(path));
+  ::chmod(path.c_str(), 0444);
+  resetDesignState();
+  Engine& e = engine();
+  e.settings = unattended();
+  const uint32_t before = e.readOnlyFiles;
+  EXPECT_EQ(setUpModel(e, nullptr, path, "Default", path, false), ERROR);
+  EXPECT_EQ(e.setupOutcome, SETUP_READ_ONLY);
+  EXPECT_EQ(e.readOnlyFiles, before + 1);
+}
+
+TEST(PassScope, FileTurnedReadOnlyDuringThePassIsNeverChanged) {
+  DesignBuilder d;
+  d.add(line({0, 0}, {1000, 0})).add(line({0, 0}, {1000, 0}));
+  RunExtras extras;
+  extras.makeReadOnlyAfterSetup = true;
+  const PassRun run = runPass(d, unattended(), extras);
+  ASSERT_EQ(run.setupResult, SUCCESS);
+  EXPECT_EQ(run.status, (std::vector<uint32_t>{23, 22}));
+  ASSERT_EQ(run.reports.size(), 1u);
+  EXPECT_FALSE(run.reports[0].deleted);
+  EXPECT_EQ(run.before, run.after);
+}
+
+TEST(PassScope, SkippedFileNames) {
+  ScratchDir dir;
+  DesignBuilder d;
+  d.add(line({0, 0}, {1000, 0}));
+  Engine& e = engine();
+  e.settings = unattended();
+  for (const auto& [name, outcome] : std::vector<std::pair<std::string, int>>{
+           {"a.drf", SETUP_DESIGN_REPORT}, {"a.bak", SETUP_BACKUP_FILE}}) {
+    resetDesignState();
+    const std::string path = dir.file(name);
+    ASSERT_TRUE(d.write(path));
+    EXPECT_EQ(setUpModel(e, nullptr, path, "Default", path, false), ERROR);
+    EXPECT_EQ(e.setupOutcome, outcome) << name;
+  }
+  const std::string text = dir.file("notes.dgn");
+  FILE* f = std::fopen(text.c_str(), "w");
+  std::fputs("not a drawing\n", f);
+  std::fclose(f);
+  EXPECT_EQ(setUpModel(e, nullptr, text, "Default", text, false), ERROR);
+  EXPECT_EQ(e.setupOutcome, SETUP_NOT_DESIGN_FILE);
+}
+
+TEST(PassScope, ModelWithoutGraphicElementsFailsTheSetUp) {
+  DesignBuilder empty;
+  EXPECT_EQ(runPass(empty, unattended()).setupResult, ERROR);
+  DesignBuilder onlyDeleted;
+  onlyDeleted.add(deleted(line({0, 0}, {1000, 0})));
+  EXPECT_EQ(runPass(onlyDeleted, unattended()).setupResult, ERROR);
+}
+
+// Elements outside the fence (or crossing it) are neither compared nor deleted.
+TEST(PassScope, OnlyElementsInsideTheFence) {
+  DesignBuilder d;
+  d.add(line({0, 0}, {1000, 0}))  // inside, duplicated
+      .add(line({0, 0}, {1000, 0}))
+      .add(line({9000, 0}, {12000, 0}))  // crosses the fence edge, duplicated
+      .add(line({9000, 0}, {12000, 0}))
+      .add(line({20000, 0}, {21000, 0}))  // outside, duplicated
+      .add(line({20000, 0}, {21000, 0}));
+  ScratchDir dir;
+  const std::vector<DPoint3d> fence{{-100, -100}, {10000, -100}, {10000, 100}, {-100, 100}};
+  EngineSettings s = unattended();
+  s.fence = true;
+  // The fence is part of the host state, which runPass resets: define it through a selection
+  // hook that runs during loading, before the first element is scanned.
+  static std::vector<DPoint3d> fencePoints;
+  fencePoints = fence;
+  SetupHooks& hooks = setupHooks();
+  const SetupHooks saved = hooks;
+  hooks.resetModelCounters = [](void*) { ASSERT_EQ(mdlFence_define(fencePoints), SUCCESS); };
+  const PassRun run = runPass(d, s);
+  hooks = saved;
+  ASSERT_EQ(run.setupResult, SUCCESS);
+  EXPECT_EQ(run.status, (std::vector<uint32_t>{23, 22, 0, 0, 0, 0}));
+  EXPECT_TRUE(onlyDeletedBitsChanged(run, {d.positionOf(0)}));
+  // The same drawing without the fence option: every pair is found.
+  s.fence = false;
+  hooks.resetModelCounters = saved.resetModelCounters;
+  const PassRun all = runPass(d, s);
+  EXPECT_EQ(all.status, (std::vector<uint32_t>{23, 22, 23, 22, 23, 22}));
+}
+
+// With REMOVE_ALL_SEL only the elements the selection sets admit are loaded, and each of them
+// is deleted without comparison.
+TEST(PassScope, RemoveAllSelectedDeletesExactlyTheAdmitted) {
+  DesignBuilder d;
+  d.add(line({0, 0}, {1000, 0}, Symb{.level = 5}))
+      .add(line({0, 0}, {1000, 0}, Symb{.level = 1}))
+      .add(line({0, 3000}, {1000, 3000}, Symb{.level = 5}));
+  SetupHooks& hooks = setupHooks();
+  const SetupHooks saved = hooks;
+  hooks.admitted = [](const MSElementDescr& el, ModelRef, const std::string& sets, void*) {
+    ElementProperties p;
+    (void)mdlElement_getProperties(&p, el);
+    return sets == "Walls" && p.level == 5;
+  };
+  EngineSettings s = unattended();
+  s.removeAllSel = true;
+  s.criteriaDescrpt = "Walls";
+  const PassRun run = runPass(d, s);
+  hooks = saved;
+  ASSERT_EQ(run.setupResult, SUCCESS);
+  EXPECT_EQ(run.status, (std::vector<uint32_t>{21, 0, 21}));
+  EXPECT_TRUE(onlyDeletedBitsChanged(run, {d.positionOf(0), d.positionOf(2)}));
+}
+
+// The probe appends and takes the element back: the image is as it was, byte for byte.
+TEST(Probe, LeavesNoTrace) {
+  for (bool padded : {false, true}) {
+    ScratchDir dir;
+    DesignBuilder d;
+    d.padToSector = padded ? 512 : 0;
+    d.add(line({0, 0}, {1000, 0}));
+    const std::string path = dir.file("p.dgn");
+    ASSERT_TRUE(d.write(path));
+    resetDesignState();
+    ASSERT_EQ(mdlSystem_newDesignFile(path), SUCCESS);
+    const ModelRef model = mdlModelRef_getActive();
+    const dgn::DesignImage before = designFileOf(model)->image;
+    EXPECT_TRUE(probeAppend(model));
+    const dgn::DesignImage& after = designFileOf(model)->image;
+    EXPECT_EQ(after.bytes, before.bytes);
+    EXPECT_EQ(after.slots.size(), before.slots.size());
+    EXPECT_EQ(after.topLevel, before.topLevel);
+    EXPECT_EQ(after.endOfDesign, before.endOfDesign);
+    EXPECT_EQ(after.dirty, before.dirty);
+    // A real append after the probe lands where the probe was.
+    const DPoint3d pts[2] = {{5, 5}, {6, 6}};
+    EXPECT_EQ(mdlElement_add(mdlLine_create(pts, false), model), before.endOfDesign);
+    resetDesignState();
+  }
+}
+
+TEST(Probe, RefusedOnAReadOnlyFile) {
+  ScratchDir dir;
+  DesignBuilder d;
+  d.add(line({0, 0}, {1000, 0}));
+  const std::string path = dir.file("p.dgn");
+  ASSERT_TRUE(d.write(path));
+  resetDesignState();
+  ModelRef work = 0;
+  ASSERT_EQ(mdlWorkDgn_openFile(&work, path, true), SUCCESS);
+  const std::vector<uint8_t> before = designFileOf(work)->image.bytes;
+  EXPECT_FALSE(probeAppend(work));
+  EXPECT_EQ(designFileOf(work)->image.bytes, before);
+  resetDesignState();
+}
+
+TEST(Probe, UndoRefusesAnythingButTheLastAppend) {
+  ScratchDir dir;
+  DesignBuilder d;
+  d.add(line({0, 0}, {1000, 0}));
+  const std::string path = dir.file("p.dgn");
+  ASSERT_TRUE(d.write(path));
+  resetDesignState();
+  ASSERT_EQ(mdlSystem_newDesignFile(path), SUCCESS);
+  const ModelRef model = mdlModelRef_getActive();
+  const ProbeMark mark = markBeforeAppend(model);
+  EXPECT_EQ(undoAppend(mark, d.positionOf(0)), ERROR);  // not appended after the mark
+  const DPoint3d pts[2] = {{5, 5}, {6, 6}};
+  const uint32_t first = mdlElement_add(mdlLine_create(pts, false), model);
+  const uint32_t second = mdlElement_add(mdlLine_create(pts, false), model);
+  EXPECT_EQ(undoAppend(mark, second), ERROR);  // two appends since the mark
+  EXPECT_NE(first, 0u);
+  resetDesignState();
+}
+
+}  // namespace
+}  // namespace kelvara::test
