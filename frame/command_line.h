@@ -1,0 +1,24 @@
+// The command line's unattended run: `kelvara [--set KEY=VALUE]... ARGUMENT...`.
+//
+// The arguments become the load arguments of a batch start (as the host's start-up batch would
+// pass them), the user-interface port prints to standard error (progress only on a terminal),
+// the end-of-run summary goes to standard output, and Ctrl-C asks the cancel question (which an
+// unattended run answers OK). The process ends when the run ends.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kelvara {
+
+inline constexpr int EXIT_RUN_COMPLETED = 0;
+inline constexpr int EXIT_RUN_FAILED = 1;  // nothing to process, could not start, cancelled, error
+inline constexpr int EXIT_USAGE = 2;
+
+// Runs over the arguments that follow the program name (options other than --set are not
+// accepted here). Returns the process exit status.
+int runFromCommandLine(const std::vector<std::string>& args, std::FILE* out = stdout,
+                       std::FILE* err = stderr);
+
+}  // namespace kelvara

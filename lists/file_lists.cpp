@@ -1,0 +1,133 @@
+#include "lists/file_lists.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "host/design.h"
+#include "host/types.h"
+#include "host/ui.h"
+#include "valuelist/wildcard.h"
+
+namespace kelvara {
+
+namespace {
+
+bool hasWildcard(const std::string& name) {
+  return name.find_first_of("*?") != std::string::npos;
+}
+
+bool isRegularFile(const std::filesystem::path& p) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(p, ec);
+}
+
+bool isBlank(const std::string& s) {
+  return s.find_first_not_of(" \t") == std::string::npos;
+}
+
+}  // namespace
+
+std::string directoryPart(const std::string& spec) {
+  const size_t slash = spec.rfind('/');
+  return slash == std::string::npos ? std::string() : spec.substr(0, slash + 1);
+}
+
+std::vector<std::string> findFiles(const std::string& spec) {
+  std::vector<std::string> names;
+  const std::string dir = directoryPart(spec);
+  const std::string pattern = spec.substr(dir.size());
+  if (pattern.empty()) return names;
+  if (!hasWildcard(pattern)) {
+    if (isRegularFile(spec)) names.push_back(pattern);
+    return names;
+  }
+  std::error_code ec;
+  std::filesystem::directory_iterator it(
+      std::filesystem::path(dir.empty() ? std::string(".") : dir), ec);
+  if (ec) return names;
+  for (const auto& entry : it) {
+    const std::string name = entry.path().filename().string();
+    if (!wildcardMatch(pattern, name)) continue;
+    std::error_code fec;
+    if (!entry.is_regular_file(fec)) continue;
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool anyFileMatches(const std::string& spec) {
+  return !findFiles(spec).empty();
+}
+
+int addMatchingFiles(StringList* list, const std::string& spec) {
+  const std::vector<std::string> names = findFiles(spec);
+  if (names.empty()) {
+    mdlDialog_openInfoBox("No files found matching \"" + spec + "\".");
+    return ERROR;
+  }
+  const std::string dir = directoryPart(spec);
+  for (const std::string& name : names) {
+    const std::string full = dir + name;
+    bool is3d = false;
+    if (mdlFile_checkDesignFile(full, &is3d) != SUCCESS) {
+      mdlDialog_openInfoBox("\"" + full + "\" is not a design file.");
+      continue;
+    }
+    const std::wstring wide = toWide(full);
+    if (mdlStringList_search(list, wide, 0, false) >= 0) continue;
+    long index = -1;
+    if (mdlStringList_insertMember(&index, list, -1, 1) != SUCCESS) return ERROR;
+    if (mdlStringList_setMember(list, index, wide, nullptr) != SUCCESS) return ERROR;
+  }
+  return SUCCESS;
+}
+
+std::vector<std::string> comparisonListLineNames(std::string line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  const size_t bar = line.find('|');
+  if (bar == std::string::npos) return {line};
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (true) {
+    const size_t end = line.find('|', start);
+    std::string side =
+        line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!isBlank(side)) names.push_back(side);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return names;
+}
+
+int readComparisonList(StringList* list, const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    mdlDialog_openInfoBox("Unable to open " + path + ".");
+  } else {
+    std::string line;
+    while (std::getline(in, line)) {
+      const std::vector<std::string> names = comparisonListLineNames(line);
+      if (names.empty()) {
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        (void)addMatchingFiles(list, line);
+      }
+      for (const std::string& name : names) (void)addMatchingFiles(list, name);
+    }
+  }
+  if (mdlStringList_size(list) == 0) {
+    mdlDialog_openInfoBox("No valid files found in the comparison list...");
+    return ERROR;
+  }
+  return SUCCESS;
+}
+
+bool hasListExtension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  return toLowerAscii(name.substr(dot)) == ".lst";
+}
+
+}  // namespace kelvara

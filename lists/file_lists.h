@@ -1,0 +1,43 @@
+// Design file lists as a run builds them: wildcard expansion of file names, adding matching
+// design files to the run's list, and reading a comparison list file.
+//
+// A file specification is a path whose file part may hold `*` and `?`; the directory part is
+// taken literally. Matching is case-sensitive, as file names are on this platform. Every
+// problem with a name is shown in an information box and the name adds nothing.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/strings.h"
+
+namespace kelvara {
+
+// The directory part of a specification with its trailing separator ("" when it has none).
+std::string directoryPart(const std::string& spec);
+
+// The names (without directory) of the regular files matching the specification, sorted.
+std::vector<std::string> findFiles(const std::string& spec);
+
+// True when at least one file matches the specification.
+bool anyFileMatches(const std::string& spec);
+
+// Appends every design file that matches `spec` and is not yet in `list` (compared exactly).
+// Shows "No files found matching \"%s\"." and returns ERROR when nothing matches; shows
+// "\"%s\" is not a design file." for each match that is not one. SUCCESS otherwise.
+[[nodiscard]] int addMatchingFiles(StringList* list, const std::string& spec);
+
+// The names a comparison list line stands for: the line itself, or, for a line of the pair
+// form "newer|older" that the comparison-list editor writes, each side on its own (blank
+// sides dropped). Trailing carriage returns and line feeds are removed first.
+std::vector<std::string> comparisonListLineNames(std::string line);
+
+// Reads the comparison list at `path` into `list` (each name through addMatchingFiles). Shows
+// "Unable to open %s." when the file cannot be opened and "No valid files found in the
+// comparison list..." when the list stays empty, then returns ERROR; SUCCESS otherwise.
+[[nodiscard]] int readComparisonList(StringList* list, const std::string& path);
+
+// True when the text from the name's last '.' on is ".lst" ignoring case.
+bool hasListExtension(const std::string& name);
+
+}  // namespace kelvara

@@ -1,0 +1,337 @@
+#include "run/driver.h"
+
+#include "engine/load.h"
+#include "engine/pass.h"
+#include "host/config.h"
+#include "host/design.h"
+#include "host/selection.h"
+#include "host/timers.h"
+#include "host/ui.h"
+#include "run/entry_setup.h"
+#include "run/stepper.h"
+#include "run/totals.h"
+#include "run/trace_hook.h"
+#include "settings/run_settings.h"
+
+namespace kelvara {
+
+namespace {
+
+long entryCount() {
+  return mdlStringList_size(duplicateRun().entryList);
+}
+
+void showFailure(const ReportFailure& failure) {
+  if (failure.message != 0) (void)runMessage(failure.message, failure.argument.c_str());
+}
+
+// Records the report names of a skipped or failed entry: its text report and "N/A".
+void recordSkippedNames(DuplicateRun& run) {
+  if (run.namesRecorded) {
+    const long last = mdlStringList_size(run.designReportList) - 1;
+    if (last >= 0)
+      (void)mdlStringList_setMember(run.designReportList, last, toWide(NOT_AVAILABLE), nullptr);
+    return;
+  }
+  appendToList(run.textReportList, run.textReport.name);
+  appendToList(run.designReportList, NOT_AVAILABLE);
+}
+
+// Steps 7.1 to 7.4 of the entry handling: the skip message in a text report, the names.
+// ERROR when no text report could be opened for it (the run then stops here).
+int handleSkippedEntry(DuplicateRun& run, const std::string& entryText) {
+  Engine& e = engine();
+  // A failure after the reports were opened: close what this entry opened.
+  if (run.designReport.file != 0) (void)designReport_close(run.designReport);
+  clearTable(e.table);
+  const int outcome = e.setupOutcome;
+  ReportFailure failure;
+  if (textReport_recordSkip(run.textReport, run.textOptions, run.header, entryText, run.currentFile,
+                            outcome, run.entryIndex, static_cast<int>(entryCount()),
+                            &failure) != SUCCESS) {
+    showFailure(failure);
+    return ERROR;
+  }
+  recordSkippedNames(run);
+  return SUCCESS;
+}
+
+// The client the stepper drives for the current model.
+StepperClient passClient() {
+  StepperClient client;
+  client.step = [] {
+    Engine& e = engine();
+    const int code = passStep(e);
+    if (code != PASS_REVIEW || e.settings.interactive) return code;
+    // Without a review nothing could resume a pause: an element that cannot be read is
+    // passed over and the pass goes on with the next entry.
+    const NodeId node = e.step.current;
+    runTrace("element at %u cannot be read and has been passed over\n",
+             node == kNoNode ? 0u : entryOf(e.table, node).filePosition);
+    if (node == kNoNode) return STEP_ENDED;
+    (void)tableOp(e.table, node, ENTRY_RELEASE);
+    ++e.step.processed;
+    e.step.current = nextNode(e.table, node, LoadOrder);
+    e.table.current = e.step.current;
+    return STEP_GO_ON;
+  };
+  client.processed = [] { return engine().step.processed; };
+  client.total = [] { return engine().step.total; };
+  client.completion = compareCompleted;
+  client.cancelRun = cancelRun;
+  return client;
+}
+
+void showSummary(DuplicateRun& run) {
+  const RunSettings& s = runSettings();
+  SummaryInputs in;
+  in.models = static_cast<int>(entryCount());
+  in.totalDuplicates = run.totalDuplicates;
+  in.readOnlyFiles = run.readOnlyFiles;
+  in.unattended = run.unattended;
+  in.sameDirTextReport = s.SAME_DIR_TEXT_REPORT != 0;
+  in.diffDirTextReport = s.DIFF_DIR_TEXT_REPORT != 0;
+  in.textReportMessage = s.TEXT_REPORT_MESSAGE.str();
+  in.textReportFileName = s.TEXT_REPORT_FILE_NAME.str();
+  in.textReportDirName = s.TEXT_REPORT_DIR_NAME.str();
+  const std::string text = summaryText(in);
+  if (run.showSummary) {
+    run.showSummary(text);
+  } else {
+    (void)mdlDialog_openMessageBox(MessageBoxButtons::Ok, text);
+  }
+}
+
+// The per-file result lines (read-only sentence, duplicates found, elapsed time).
+void writePerFileLines(DuplicateRun& run) {
+  Engine& e = engine();
+  const bool open = run.textReport.stream != nullptr;
+  std::string activeFile;
+  (void)mdlModelRef_getFileName(mdlModelRef_getActive(), &activeFile);
+  if (e.activeModel != 0 && !isWritable(e)) {
+    if (open) {
+      ++run.readOnlyFiles;
+      textReport_write(run.textReport, readOnlySentence(activeFile) + "\n");
+    }
+  }
+  if (open) textReport_write(run.textReport, perFileResultText(run.modelDuplicates));
+  if (!open) return;
+  textReport_write(run.textReport,
+                   elapsedLineText(run.modelElements, stepperNow() - run.entryStartTime));
+}
+
+}  // namespace
+
+DuplicateRun& duplicateRun() {
+  static DuplicateRun run;
+  return run;
+}
+
+void appendToList(StringList* list, const std::string& text) {
+  long index = -1;
+  if (list == nullptr || mdlStringList_insertMember(&index, list, -1, 1) != SUCCESS) return;
+  (void)mdlStringList_setMember(list, index, toWide(text), nullptr);
+}
+
+std::string listMember(StringList* list, long index) {
+  const wchar_t* text = nullptr;
+  if (mdlStringList_getMember(&text, nullptr, list, index) != SUCCESS || text == nullptr) {
+    return std::string();
+  }
+  return toNarrow(text);
+}
+
+void createRunLists() {
+  DuplicateRun& run = duplicateRun();
+  (void)mdlStringList_destroy(run.entryList);
+  (void)mdlStringList_destroy(run.textReportList);
+  (void)mdlStringList_destroy(run.designReportList);
+  run.entryList = mdlStringList_create(0, 1);
+  run.textReportList = mdlStringList_create(0, 1);
+  run.designReportList = mdlStringList_create(0, 1);
+}
+
+void splitEntry(const std::string& entry, std::string* file, std::string* model) {
+  const size_t comma = entry.find(',');
+  if (comma == std::string::npos) {
+    *file = entry;
+    model->clear();
+    return;
+  }
+  *file = entry.substr(0, comma);
+  *model = entry.substr(comma + 1);
+}
+
+void process_startAllV8Files(void* parentDialog) {
+  (void)parentDialog;
+  DuplicateRun& run = duplicateRun();
+  RunSettings& s = runSettings();
+  runTrace("process_startAllV8Files started (intercative = %d)\n", s.INTERACTIVE);
+  run.entryIndex = 0;
+  run.totalDuplicates = 0;
+  run.textReport = TextReport{};
+  run.designReport = DesignReport{};
+  run.running = true;
+  run.completed = false;
+  run.cancelled = false;
+  run.hostExitRequested = false;
+  run.saveFailed = false;
+  run.backedUp.clear();
+  if (!run.batchMode) {
+    (void)mdlSelect_freeAll();
+    (void)mdlModelRef_getFileName(mdlModelRef_getActive(), &run.startFile);
+  }
+  takeRunOptions(run, s);
+  installEntryHooks();
+  for (WorkingCopySlot& slot : run.slots) prepareSlot(slot);
+  run.savedAutosave.clear();
+  if (mdlSystem_getCfgVar(&run.savedAutosave, AUTOSAVE_VARIABLE) != SUCCESS) {
+    run.savedAutosave.clear();
+  }
+  if (!run.savedAutosave.empty()) {
+    (void)mdlSystem_defineCfgVar(AUTOSAVE_VARIABLE, AUTOSAVE_DURING_RUN);
+  }
+  if (process_nextFile(0, nullptr) != SUCCESS) {
+    runTrace("process_startAllV8Files next !SUCCESS\n");
+    finishRun();
+  }
+  runTrace("process_startAllV8Files finished\n");
+}
+
+int process_nextFile(int /*continuing*/, void* reviewDialog) {
+  DuplicateRun& run = duplicateRun();
+  Engine& e = engine();
+  runTrace("process_nextFile started\n");
+  if (run.entryIndex == 0) {
+    run.lastFile.clear();
+    run.currentFile.clear();
+    run.currentModel.clear();
+  }
+  // Skipped entries go on with the next one in this loop rather than by recursion, so that a
+  // long list of skipped files cannot exhaust the stack.
+  while (true) {
+    runTrace("process_nextFil: %d of %d\n", run.entryIndex, static_cast<int>(entryCount()));
+    if (run.entryIndex >= entryCount()) break;
+    const wchar_t* member = nullptr;
+    if (mdlStringList_getMember(&member, nullptr, run.entryList, run.entryIndex) != SUCCESS) {
+      (void)runMessage(MSG_ENTRY_UNREADABLE);
+      return ERROR;
+    }
+    const std::string entryText = toNarrow(member);
+    splitEntry(entryText, &run.currentFile, &run.currentModel);
+    if (run.entryIndex > 0 && stepperTimerArmed()) cancelStepperTimer();
+    run.workingFile = run.currentFile;
+    int result = checkOut(run.slots[0], &run.workingFile, 0) == 0 ? SUCCESS : ERROR;
+    run.reportsFailed = false;
+    run.namesRecorded = false;
+    e.setupOutcome = SETUP_BEGUN;
+    if (result == SUCCESS) {
+      const bool fileChanged = !samePathIgnoringCase(run.currentFile, run.lastFile);
+      const std::string model =
+          run.currentModel.empty() ? std::string(ACTIVE_MODEL_NAME) : run.currentModel;
+      e.settings = engineSettingsFrom(runSettings());
+      const int before = static_cast<int>(e.readOnlyFiles);
+      result = setUpModel(e, reviewDialog, run.currentFile, model, run.workingFile, fileChanged);
+      run.readOnlyFiles += static_cast<int>(e.readOnlyFiles) - before;
+      if (result == SUCCESS && run.reportsFailed) result = ERROR;
+    }
+    if (result != ERROR) {
+      run.lastFile = run.currentFile;
+      std::string modelName;
+      if (mdlModelRef_getModelName(mdlModelRef_getActive(), &modelName) == SUCCESS &&
+          (run.currentModel.empty() || run.currentModel == ACTIVE_MODEL_NAME)) {
+        run.currentModel = modelName;
+      }
+      (void)mdlStringList_setMember(run.entryList, run.entryIndex,
+                                    toWide(run.currentFile + "," + run.currentModel), nullptr);
+      runTrace("process_nextFile return (%d)\n", result);
+      startStepper(passClient(), CANCEL_QUESTION);
+      return SUCCESS;
+    }
+    if (handleSkippedEntry(run, entryText) != SUCCESS) return ERROR;
+    finishSlot(run.slots[0], nullptr);
+    ++run.entryIndex;
+    runTrace("process_nextFile return (%d)\n", ERROR);
+  }
+  // The run is over.
+  if (run.textReport.stream != nullptr) {
+    textReport_write(run.textReport,
+                     runTotalText(run.totalDuplicates, static_cast<int>(entryCount())));
+  }
+  showSummary(run);
+  run.completed = true;
+  run.readOnlyFiles = 0;
+  finishRun();
+  return ERROR;
+}
+
+void compareCompleted(int code) {
+  DuplicateRun& run = duplicateRun();
+  Engine& e = engine();
+  if (code != STEP_ENDED && code != STEP_PAUSE) {
+    runTrace("Incomplete switch intmode 352\n");
+    return;
+  }
+  mdlUtil_beep(2);
+  if (code == STEP_PAUSE) return;  // the interactive review takes over from here
+  const RunSettings& s = runSettings();
+  run.modelDuplicates =
+      j_getTotals(&e.table, s.REMOVE_ALL_SEL ? STATUS_REMOVED_ALL : STATUS_DUPLICATE);
+  run.modelElements = j_getTotals(&e.table, TOTALS_ALL_ENTRIES) - 1;
+  if (run.modelElements < 0) run.modelElements = 0;
+  perModelClose();
+  if (run.designReport.file != 0) (void)designReport_close(run.designReport);
+  ++run.entryIndex;
+  (void)process_nextFile(1, nullptr);
+  (void)mdlOutput_prompt("");
+}
+
+void perModelClose() {
+  DuplicateRun& run = duplicateRun();
+  const RunSettings& s = runSettings();
+  finishSlot(run.slots[0], nullptr);
+  run.totalDuplicates += run.modelDuplicates;
+  if (s.TEXT_REPORT__) writePerFileLines(run);
+  if (run.textReport.stream != nullptr && s.ONE_TEXT_EACH_REPORT) {
+    textReport_endEntry(run.textReport, run.textOptions);
+  }
+  if (run.designReport.file != 0) (void)designReport_close(run.designReport);
+  clearTable(engine().table);
+  engine().keys.clear();
+}
+
+void finishRun() {
+  DuplicateRun& run = duplicateRun();
+  for (WorkingCopySlot& slot : run.slots) finishSlot(slot, nullptr);
+  if (!run.savedAutosave.empty()) {
+    (void)mdlSystem_defineCfgVar(AUTOSAVE_VARIABLE, run.savedAutosave);
+  }
+  textReport_finish(run.textReport, run.textOptions);
+  if (run.designReport.file != 0) (void)designReport_close(run.designReport);
+  run.running = false;
+  if (run.batchMode) {
+    if (closeAllDesignFiles() != SUCCESS) {
+      run.saveFailed = true;
+      const std::string& why = lastDesignError();
+      if (!why.empty()) (void)mdlOutput_error(why);
+    }
+    run.hostExitRequested = true;
+    requestEventLoopStop();
+    return;
+  }
+  std::string active;
+  (void)mdlModelRef_getFileName(mdlModelRef_getActive(), &active);
+  if (!run.startFile.empty() && !samePathIgnoringCase(active, run.startFile)) {
+    (void)mdlSystem_newDesignFile(run.startFile);
+  }
+  (void)mdlOutput_prompt("");
+}
+
+void cancelRun() {
+  DuplicateRun& run = duplicateRun();
+  run.cancelled = true;
+  perModelClose();
+  finishRun();
+}
+
+}  // namespace kelvara

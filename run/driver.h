@@ -1,0 +1,109 @@
+// The run over files and models: a chain of callbacks, not a loop.
+//
+// process_startAllV8Files starts a run over `entryList`; process_nextFile handles the entry at
+// `entryIndex` (sets its model up through the engine, which loads and sorts the elements and
+// starts the comparison pass) or, past the last entry, ends the run with the run total line,
+// the summary and Finish. The pass runs in slices on the host's event loop (run/stepper.h);
+// when it ends, the completion callback counts the model's results, closes the entry and calls
+// process_nextFile again. An entry that is skipped (not a design file, read-only, a design
+// report, a backup, cannot be opened) or fails after the checks gets its skip message in a
+// text report and "N/A" as its design report, and the run goes on.
+//
+// An entry string is "file,model", split at the first comma; an entry without a comma is all
+// file (its default model); the model "<ActiveModel>" or "" stands for the active model.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "host/strings.h"
+#include "lists/working_copy.h"
+#include "report/design_report.h"
+#include "report/text_report.h"
+
+namespace kelvara {
+
+inline constexpr const char* ACTIVE_MODEL_NAME = "<ActiveModel>";
+inline constexpr const char* NOT_AVAILABLE = "N/A";
+inline constexpr const char* AUTOSAVE_VARIABLE = "MS_DWGAUTOSAVE";
+inline constexpr const char* AUTOSAVE_DURING_RUN = "1800";
+inline constexpr int MSG_ENTRY_UNREADABLE = 73;
+inline constexpr int MSG_SECOND_TITLE = 3;
+
+// The run state: one process-wide record.
+struct DuplicateRun {
+  StringList* entryList = nullptr;
+  StringList* textReportList = nullptr;
+  StringList* designReportList = nullptr;
+  int entryIndex = 0;
+  std::string currentFile;
+  std::string currentModel;
+  std::string lastFile;
+  std::string startFile;
+  std::string workingFile;  // the path really opened for the current entry
+  TextReport textReport;
+  DesignReport designReport;
+  TextReportOptions textOptions;      // taken from the settings at run start
+  DesignReportOptions designOptions;  // likewise
+  RunHeader header;
+  std::string savedAutosave;
+  bool batchMode = false;
+  bool unattended = false;
+  // Counters.
+  int totalDuplicates = 0;
+  int modelDuplicates = 0;
+  int modelElements = 0;
+  int readOnlyFiles = 0;
+  int64_t entryStartTime = 0;
+  // How the run went.
+  bool running = false;            // between start and Finish
+  bool reportsFailed = false;      // opening the current entry's reports failed
+  bool namesRecorded = false;      // the current entry's report names are in the lists
+  bool completed = false;          // the run reached its end and showed the summary
+  bool cancelled = false;          // the cancel question was confirmed
+  bool hostExitRequested = false;  // batch mode: the host ends after Finish
+  bool saveFailed = false;         // closing the design files could not write a change
+  std::set<std::string> backedUp;  // files backed up in this run
+  WorkingCopySlot slots[2];
+  // Shows the end-of-run summary; default: the host's message box with OK.
+  std::function<void(const std::string& text)> showSummary;
+};
+
+// The run state of this process.
+DuplicateRun& duplicateRun();
+
+// Creates entryList and the two report name lists anew (empty).
+void createRunLists();
+
+// Appends one text to a string list.
+void appendToList(StringList* list, const std::string& text);
+// Member `index` of a list as 8-bit text ("" when out of range).
+std::string listMember(StringList* list, long index);
+
+// Splits an entry at its first comma into file and model.
+void splitEntry(const std::string& entry, std::string* file, std::string* model);
+
+// Starts a run over entryList (parentDialog: the dialog that started it, null from arguments).
+void process_startAllV8Files(void* parentDialog);
+
+// Processes the entry at entryIndex, or ends the run. SUCCESS when the entry's comparison has
+// been started; ERROR when it was skipped or failed (the run goes on with the next entry) or
+// when the run has ended.
+int process_nextFile(int continuing, void* reviewDialog);
+
+// Called by the stepper: -3 the model's comparison has ended, -4 a pause for the review.
+void compareCompleted(int code);
+
+// Closes the current entry's working copy and reports and frees its element table.
+void perModelClose();
+
+// Closes the run: restores the autosave setting, closes open reports, and in batch mode closes
+// the design files (writing their changes) and asks the host to end. Harmless when repeated.
+void finishRun();
+
+// The cancel path: close the current model and finish the run, without a summary.
+void cancelRun();
+
+}  // namespace kelvara

@@ -1,0 +1,253 @@
+#include "run/entry_setup.h"
+
+#include "engine/load.h"
+#include "host/design.h"
+#if __has_include("report/description.h")
+#include "report/description.h"
+#define KELVARA_HAS_DESCRIPTION 1
+#endif
+#include "run/driver.h"
+#include "run/stepper.h"
+#include "run/trace_hook.h"
+#include "selection/admit.h"
+#include "selection/file.h"
+
+namespace kelvara {
+
+namespace {
+
+RuleGroup ruleGroupFrom(const SymbologyRule& r) {
+  RuleGroup g;
+  g.useLevel = r.useLevel != 0;
+  g.useColor = r.useColor != 0;
+  g.useWeight = r.useWeight != 0;
+  g.useStyle = r.useStyle != 0;
+  g.level = r.level.str();
+  g.color = r.color.str();
+  g.weight = r.weight.str();
+  g.style = r.style.str();
+  return g;
+}
+
+RestrictionGroup restrictionFrom(const SymbologyRule& r) {
+  RestrictionGroup g;
+  g.useLevel = r.useLevel != 0;
+  g.useColor = r.useColor != 0;
+  g.useWeight = r.useWeight != 0;
+  g.useStyle = r.useStyle != 0;
+  g.level = r.level.str();
+  g.color = r.color.str();
+  g.weight = r.weight.str();
+  g.style = r.style.str();
+  return g;
+}
+
+int entryCountOf(const DuplicateRun& run) {
+  return static_cast<int>(mdlStringList_size(run.entryList));
+}
+
+void showFailure(const ReportFailure& failure) {
+  if (failure.message != 0) (void)runMessage(failure.message, failure.argument.c_str());
+}
+
+// ---- set-up hooks ---------------------------------------------------------------------------
+
+void resetCounters(void*) {
+  DuplicateRun& run = duplicateRun();
+  run.modelDuplicates = 0;
+  run.modelElements = 0;
+}
+
+int backupHook(void*) {
+  return backupActiveFile(duplicateRun());
+}
+
+void openReportsHook(void*) {
+  DuplicateRun& run = duplicateRun();
+  const RunSettings& s = runSettings();
+  Engine& e = engine();
+  const int count = entryCountOf(run);
+  ReportFailure failure;
+  if (designReport_open(run.designReport, run.designOptions, run.currentFile, run.workingFile,
+                        e.activeModel, run.entryIndex, count, &failure) != SUCCESS) {
+    showFailure(failure);
+    run.reportsFailed = true;
+    return;
+  }
+  if (s.TEXT_REPORT__) {
+    if (textReport_openForEntry(run.textReport, run.textOptions, run.header, run.currentFile,
+                                run.designReport.name, run.entryIndex, count,
+                                &failure) != SUCCESS) {
+      showFailure(failure);
+      (void)designReport_close(run.designReport);
+      run.reportsFailed = true;
+      return;
+    }
+  } else {
+    run.textReport.name = NO_REPORT_NAME;
+  }
+  run.entryStartTime = stepperNow();
+  appendToList(run.textReportList, run.textReport.name);
+  appendToList(run.designReportList, run.designReport.name);
+  run.namesRecorded = true;
+  if (s.TEXT_REPORT__) {
+    std::string model;
+    (void)mdlModelRef_getModelName(e.activeModel, &model);
+    textReport_writeFileBlock(run.textReport, run.textOptions, run.currentFile,
+                              run.designReport.name, model);
+  }
+}
+
+void showMessageHook(int number, const std::string& argument, void*) {
+  (void)runMessage(number, argument.c_str());
+}
+
+int loadSelectionHook(const std::string& path, void*) {
+  return loadRunList(path) == SEL_READ_OK ? SUCCESS : ERROR;
+}
+
+bool admittedHook(const MSElementDescr& element, ModelRef, const std::string& names, void*) {
+  return admitted(element, names);
+}
+
+// ---- pass hooks -----------------------------------------------------------------------------
+
+void reportEntryHook(const ElementEntry& entry, bool deleted, bool component, void*) {
+  DuplicateRun& run = duplicateRun();
+  const RunSettings& s = runSettings();
+  if (s.DESIGN_REPORT__ && run.designReport.file != 0) {
+    (void)designReport_writeEntry(run.designReport, run.designOptions, entry, entry.status);
+  }
+  if (s.TEXT_REPORT__ && run.textReport.stream != nullptr) {
+#ifdef KELVARA_HAS_DESCRIPTION
+    textReport_writeDuplicate(run.textReport, run.textOptions,
+                              describeEntry(entry, deleted, component, s));
+#else
+    (void)deleted;
+    (void)component;
+#endif
+  }
+}
+
+void designSingleHook(const ElementEntry& entry, int reportClass, void*) {
+  DuplicateRun& run = duplicateRun();
+  if (run.designReport.file == 0) return;
+  (void)designReport_writeEntry(run.designReport, run.designOptions, entry,
+                                static_cast<uint32_t>(reportClass));
+}
+
+void consoleHook(const std::string& text, void*) {
+  runTrace("%s", text.c_str());
+}
+
+void designTrace(const char* line) {
+  runTrace("%s", line);
+}
+
+}  // namespace
+
+EngineSettings engineSettingsFrom(const RunSettings& s) {
+  EngineSettings e;
+  e.interactive = s.INTERACTIVE != 0;
+  e.reportOnly = s.REPORT_ONLY != 0;
+  e.removeSelDup = s.REMOVE_SEL_DUP != 0;
+  e.removeAllSel = s.REMOVE_ALL_SEL != 0;
+  e.backup = s.BACKUP != 0;
+  e.fence = s.FENCE != 0;
+  e.overlap = s.OVERLAP != 0;
+  e.tolerance = s.TOLERANCE.str();
+  e.allowRotation = s.ALLOW_ROTATION != 0;
+  e.rotTolerance = s.ROT_TOLERANCE.str();
+  e.allowReversed = s.ALLOW_REVERSED != 0;
+  e.allowUnderlap = s.ALLOW_UNDERLAP != 0;
+  e.keepWider = s.KEEP_WIDER_ELEMENT != 0;
+  e.keepSolid = s.KEEP_SOLID_LINESTYLE_ELEMENT != 0;
+  e.incRefFiles = s.INC_REF_FILES;
+  e.criteriaName = s.CRITERIA_NAME_.str();
+  e.criteriaDescrpt = s.CRITERIA_DESCRPT_.str();
+  e.designExtension = s.DESIGN_EXTENSION.str();
+  e.ignore = ruleGroupFrom(s.rules[RULE_IGNORE]);
+  e.remove = ruleGroupFrom(s.rules[RULE_REMOVE]);
+  e.compared = ruleGroupFrom(s.rules[RULE_COMPARED]);
+  return e;
+}
+
+void takeRunOptions(DuplicateRun& run, const RunSettings& s) {
+  TextReportOptions& t = run.textOptions;
+  t = TextReportOptions{};
+  t.enabled = s.TEXT_REPORT__ != 0;
+  t.naming.fixedName = s.ONE_TEXT_REPORT != 0;
+  t.naming.fileName = s.TEXT_REPORT_FILE_NAME.str();
+  t.naming.extension = s.TEXT_EXTENSION.str();
+  t.naming.appendExtension = s.TEXT_APPEND_EXT != 0;
+  t.naming.sameDirectory = s.SAME_DIR_TEXT_REPORT != 0;
+  t.naming.directory = s.TEXT_REPORT_DIR_NAME.str();
+  t.perEntry = s.ONE_TEXT_EACH_REPORT != 0;
+  t.wordWrap = s.USE_WORD_WRAP_TEXT_REPORT != 0;
+  t.wrapColumn = s.WORP_WRAP_POS_TEXT_REPORT;
+
+  DesignReportOptions& d = run.designOptions;
+  d = DesignReportOptions{};
+  d.enabled = s.DESIGN_REPORT__ != 0;
+  d.naming.extension = s.DESIGN_EXTENSION.str();
+  d.naming.appendExtension = s.DESIGN_APPEND_EXT != 0;
+  d.naming.sameDirectory = s.SAME_DIR_DESIGN_REPORT != 0;
+  d.naming.directory = s.DESIGN_REPORT_DIR_NAME.str();
+  for (int g = 0; g < REPORT_SYMBOLOGY_COUNT; ++g) d.groups[g] = s.reportSymbology[g];
+  run.designReport.trace = designTrace;
+
+  RunHeader& h = run.header;
+  h = RunHeader{};
+  h.secondTitle = runMessageText(MSG_SECOND_TITLE);
+  h.date = dateTextNow();
+  h.batchMode = run.batchMode;
+  h.reportMessage = s.TEXT_REPORT_MESSAGE.str();
+  h.reportOnly = s.REPORT_ONLY != 0;
+  h.interactive = s.INTERACTIVE != 0;
+  h.removeAllSelected = s.REMOVE_ALL_SEL != 0;
+  h.removeSelectedDuplicates = s.REMOVE_SEL_DUP != 0;
+  h.fence = s.FENCE != 0;
+  h.criteriaName = s.CRITERIA_NAME_.str();
+  h.criteriaDescription = s.CRITERIA_DESCRPT_.str();
+  h.removed = restrictionFrom(s.rules[RULE_REMOVE]);
+  h.compared = restrictionFrom(s.rules[RULE_COMPARED]);
+}
+
+void installEntryHooks() {
+  SetupHooks& hooks = setupHooks();
+  hooks.resetModelCounters = resetCounters;
+  hooks.backup = backupHook;
+  hooks.openReports = openReportsHook;
+  hooks.showMessage = showMessageHook;
+  hooks.loadSelectionFile = loadSelectionHook;
+  hooks.admitted = admittedHook;
+  hooks.context = nullptr;
+  PassReportHooks& report = engine().report;
+  report.reportEntry = reportEntryHook;
+  report.designReportSingle = designSingleHook;
+  report.console = consoleHook;
+  report.context = nullptr;
+}
+
+std::string backupName(const std::string& designFile) {
+  PathParts parts = parseFileName(designFile);
+  parts.extension = "bak";
+  return buildFileName(parts);
+}
+
+int backupActiveFile(DuplicateRun& run) {
+  std::string active;
+  if (mdlModelRef_getFileName(mdlModelRef_getActive(), &active) != SUCCESS) {
+    (void)runMessage(MSG_BACKUP_FAILED, run.currentFile.c_str());
+    return ERROR;
+  }
+  if (run.backedUp.count(active) != 0) return SUCCESS;
+  if (mdlFile_copy(backupName(active), active) != SUCCESS) {
+    (void)runMessage(MSG_BACKUP_FAILED, active.c_str());
+    return ERROR;
+  }
+  run.backedUp.insert(active);
+  return SUCCESS;
+}
+
+}  // namespace kelvara

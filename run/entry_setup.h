@@ -1,0 +1,35 @@
+// What the run plugs into the engine's model set-up and comparison pass, and the options it
+// takes from the settings once per run.
+//
+// The set-up hooks reset the model's counters, make the backup copy (once per file per run,
+// before its first model), open the entry's design and text reports and write the file block,
+// show numbered messages, and restrict loading to the selection sets when the run is limited
+// to them. The pass hooks send every reported element to the text and design reports.
+#pragma once
+
+#include <string>
+
+#include "engine/pass.h"
+#include "settings/run_settings.h"
+
+namespace kelvara {
+
+struct DuplicateRun;
+
+// The engine's settings from the run's settings.
+EngineSettings engineSettingsFrom(const RunSettings& s);
+
+// The report options and the run header, taken when the run starts.
+void takeRunOptions(DuplicateRun& run, const RunSettings& s);
+
+// Installs the set-up hooks and the pass's report hooks.
+void installEntryHooks();
+
+// The backup name of a design file: the same directory and name with the extension "bak".
+std::string backupName(const std::string& designFile);
+
+// Makes the backup copy of the active design file unless this run already made one for it.
+// SUCCESS when copied or already copied; ERROR (message 25 shown) when the copy fails.
+[[nodiscard]] int backupActiveFile(DuplicateRun& run);
+
+}  // namespace kelvara

@@ -1,0 +1,111 @@
+#include "run/totals.h"
+
+#include <cstdarg>
+
+#include "run/trace_hook.h"
+
+namespace kelvara {
+
+namespace {
+
+constexpr double kPerSixty = 0.016666666666666666;
+
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) {
+  char small[512];
+  va_list args;
+  va_start(args, fmt);
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(small, sizeof small, fmt, args);
+  va_end(args);
+  std::string out;
+  if (n >= 0 && static_cast<size_t>(n) < sizeof small) {
+    out.assign(small, static_cast<size_t>(n));
+  } else if (n >= 0) {
+    out.resize(static_cast<size_t>(n) + 1);
+    std::vsnprintf(out.data(), out.size(), fmt, copy);
+    out.resize(static_cast<size_t>(n));
+  }
+  va_end(copy);
+  return out;
+}
+
+}  // namespace
+
+int j_getTotals(const ElementTable* table, uint32_t status) {
+  runTrace("......j_getTotals started for %d\n", static_cast<int>(status));
+  if (table == nullptr || table->head == kNoNode) return 0;
+  int count = 0;
+  for (NodeId n = table->head; n != kNoNode; n = nextNode(*table, n, LoadOrder)) {
+    if (status == TOTALS_ALL_ENTRIES || entryOf(*table, n).status == status) ++count;
+  }
+  return count;
+}
+
+std::string elapsedText(int64_t seconds) {
+  const double s = static_cast<double>(seconds);
+  if (s < 60.0) return format("%.0f seconds", s);
+  const double minutes = s * kPerSixty;
+  if (minutes < 60.0) return format("%.1f minutes", minutes);
+  const double hours = minutes * kPerSixty;
+  if (hours > 500.0) return "";
+  return format("%.1f hours", hours);
+}
+
+std::string perFileResultText(int modelDuplicates) {
+  std::string out = modelDuplicates > 0 ? "\n" : "";
+  out += format("%s found %d duplicate %s in this file.\n", PRODUCT_NAME, modelDuplicates,
+                modelDuplicates == 1 ? "element" : "elements");
+  return out;
+}
+
+std::string elapsedLineText(int modelElements, int64_t seconds) {
+  if (modelElements == 0) return "";
+  const std::string time = elapsedText(seconds);
+  if (time.empty()) return "";
+  return format(
+      modelElements == 1 ? "%d element processed in %s.\n\n" : "%d elements processed in %s.\n\n",
+      modelElements, time.c_str());
+}
+
+std::string runTotalText(int totalDuplicates, int models) {
+  return format("\n%s found a total of %d duplicate %s in %d %s.\n", PRODUCT_NAME, totalDuplicates,
+                totalDuplicates == 1 ? "element" : "elements", models,
+                models == 1 ? "model" : "models");
+}
+
+std::string readOnlySentence(const std::string& file) {
+  return format("File %s is read-only. No changes were made to this file.", file.c_str());
+}
+
+std::string summaryText(const SummaryInputs& in) {
+  std::string out = "Processing complete.\n\n";
+  out += format("%d %s processed.\n", in.models, in.models == 1 ? "model" : "models");
+  out += format("%d duplicate %s found.\n", in.totalDuplicates,
+                in.totalDuplicates == 1 ? "element was" : "elements were");
+  if (in.readOnlyFiles == 1 && in.models == 1) {
+    out += "File was read-only. Duplicate elements have been reported but not removed.\n";
+  } else if (in.models > 1) {
+    out += format("%d read-only %s encountered.\n", in.readOnlyFiles,
+                  in.readOnlyFiles == 1 ? "file was" : "files were");
+  }
+  if (!in.unattended) {
+    out += "\nClick the <View Text Report> button for details.\n";
+  } else if (in.sameDirTextReport) {
+    if (in.diffDirTextReport) {
+      out += format("\nSee text report files in \"%s\" directory for details.\n",
+                    in.textReportDirName.c_str());
+    } else {
+      out += format("\n%s\n", in.textReportMessage.c_str());
+    }
+  } else if (!in.diffDirTextReport) {
+    out += format("\nSee \"%s\" text report file for details.\n", in.textReportFileName.c_str());
+  } else {
+    out += format("\nSee text report files in \"%s\" directory for details.\n",
+                  in.textReportDirName.c_str());
+  }
+  return out;
+}
+
+}  // namespace kelvara
