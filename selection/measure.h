@@ -37,7 +37,7 @@ bool coneSizes(const MSElementDescr& el, double* height, double* top, double* bo
 struct CellFacts {
   std::string name;
   bool pointCell = false;      // the header's not-snappable bit marks a point cell
-  double rotationDegrees = 0;  // [0, 360)
+  double rotationDegrees = 0;  // [0, 360), to 0.001 degrees
   double xScale = 1, yScale = 1;
 };
 std::optional<CellFacts> cellFacts(const MSElementDescr& el);

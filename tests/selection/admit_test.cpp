@@ -1,0 +1,498 @@
+// Whether named selection sets admit elements built as in a drawing: type toggles, per-type
+// constraints, symbology and level criteria (cells included), the coordinate box, graphic
+// groups and linkages, and selecting the admitted elements of the active model.
+#include "selection/admit.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "host/design.h"
+#include "host/selection.h"
+#include "host/state.h"
+#include "host/ui.h"
+#include "selection/file.h"
+#include "selection/labels.h"
+#include "tests/support/dgn_builder.h"
+#include "valuelist/valuelist.h"
+
+namespace kelvara {
+namespace {
+
+using test::Element;
+using test::Symb;
+
+ElmDscrPtr dscr(const Element& e, bool is3d = false) {
+  ElmDscrPtr d;
+  EXPECT_EQ(mdlElmdscr_new(&d, dgn::Bytes(e.data(), e.size()), is3d), SUCCESS);
+  return d;
+}
+
+test::TextSpec textSpec(const std::string& chars, int justification = 2, int font = 1) {
+  test::TextSpec t;
+  t.chars = chars;
+  t.justification = justification;
+  t.font = font;
+  return t;
+}
+
+// A set that admits only the given types.
+SelectionSet setFor(std::initializer_list<int> types, const std::string& name = "S") {
+  SelectionSet s = emptySelectionSet(name);
+  for (int t : types) toggleOf(s, t)->selected = 1;
+  return s;
+}
+
+struct Fixture : ::testing::Test {
+  ScopedScriptedUi ui;
+  void SetUp() override {
+    resetDesignState();
+    valueList_clearCache();
+  }
+  void TearDown() override { resetDesignState(); }
+  bool admits(const SelectionSet& set, const Element& e, bool is3d = false) {
+    SelectionSetList list;
+    list.sets = {set};
+    return admittedBy(list, *dscr(e, is3d), set.name);
+  }
+};
+
+using SelectionAdmit = Fixture;
+
+TEST_F(SelectionAdmit, TypeToggleDecidesFirst) {
+  SelectionSet lines = setFor({3});
+  const Element l = test::line({0, 0}, {10, 0});
+  const Element a = test::arc({0, 0}, 10, 10, 0, 0, 90);
+  EXPECT_TRUE(admits(lines, l));
+  EXPECT_FALSE(admits(lines, a));
+  toggleOf(lines, 3)->selected = 2;  // only bit 0 counts
+  EXPECT_FALSE(admits(lines, l));
+  // A type outside the element type table is never admitted, whatever the set says.
+  SelectionSet all = setFor({});
+  selectAllTypes(all);
+  const Element pole = test::poles({{0, 0}, {5, 5}});
+  EXPECT_FALSE(admits(all, pole));
+  EXPECT_TRUE(admits(all, l));
+}
+
+TEST_F(SelectionAdmit, TableOrderAndLookups) {
+  const auto& table = elementTypeTable();
+  for (size_t i = 1; i < table.size(); ++i) {
+    EXPECT_LT(std::string_view(table[i - 1].name), std::string_view(table[i].name));
+  }
+  EXPECT_EQ(table[0].type, 16);
+  EXPECT_EQ(table[21].type, 7);
+  for (int i = 0; i < SEL_TYPE_COUNT; ++i) EXPECT_EQ(typeIndex(table[i].type), i);
+  EXPECT_EQ(typeIndex(21), -1);
+  EXPECT_EQ(dimensionTypeTable()[9], 11);
+  EXPECT_EQ(dimensionTypeTable()[21], 53);
+}
+
+TEST_F(SelectionAdmit, ColoursWeightsAndStyles) {
+  SelectionSet s = setFor({2, 3});
+  s.colors = "2-4";
+  const Element red = test::line({0, 0}, {10, 0}, {.colour = 3});
+  const Element blue = test::line({0, 0}, {10, 0}, {.colour = 5});
+  const Element cell = test::cell("DOOR", {0, 0}, {test::line({0, 0}, {1, 0}, {.colour = 3})});
+  EXPECT_TRUE(admits(s, red));
+  EXPECT_FALSE(admits(s, blue));
+  EXPECT_FALSE(admits(s, cell));  // cells never pass a colour list
+  s.colors.clear();
+  EXPECT_TRUE(admits(s, cell));
+  s.weights = "0:1";
+  s.styles = "3";
+  EXPECT_FALSE(admits(s, test::line({0, 0}, {1, 0}, {.weight = 2, .style = 3})));
+  EXPECT_TRUE(admits(s, test::line({0, 0}, {1, 0}, {.weight = 1, .style = 3})));
+  EXPECT_FALSE(admits(s, cell));  // nor a style list
+}
+
+TEST_F(SelectionAdmit, PerTypeConstraints) {
+  struct Case {
+    const char* what;
+    int type;
+    ConstraintKind list;
+    std::vector<std::string> members;
+    Element element;
+    bool expected;
+    bool is3d = false;
+  };
+  const Element node = test::textNode(textSpec(""), {"XYZ", "ABC"}, 4);
+  const Case cases[] = {
+      // Lengths 100.409 and 101.116: only the first is within 1.0 of 100.
+      {"line length near 100", 3, LINE_LIST, {"= 100"}, test::line({0, 0}, {71, 71}), true},
+      {"line length past 101", 3, LINE_LIST, {"= 100"}, test::line({0, 0}, {71, 72}), false},
+      {"line: any member", 3, LINE_LIST, {"< 5", "> 50"}, test::line({0, 0}, {100, 0}), true},
+      {"line: only empty members", 3, LINE_LIST, {"", ""}, test::line({0, 0}, {9, 0}), false},
+      {"line: no members", 3, LINE_LIST, {}, test::line({0, 0}, {9, 0}), true},
+      {"line string vertices high-low",
+       4,
+       LINE_STRING_LIST,
+       {"", "= 5:3"},
+       test::lineString({{0, 0}, {1, 0}, {2, 0}, {3, 0}}),
+       false},
+      {"line string vertices not high-low",
+       4,
+       LINE_STRING_LIST,
+       {"", "!= 5:3"},
+       test::lineString({{0, 0}, {1, 0}, {2, 0}, {3, 0}}),
+       true},
+      {"line string length and vertices",
+       4,
+       LINE_STRING_LIST,
+       {"> 2", "= 4"},
+       test::lineString({{0, 0}, {1, 0}, {2, 0}, {3, 0}}),
+       true},
+      {"second row admits",
+       4,
+       LINE_STRING_LIST,
+       {"> 20", "", "< 20", "= 4"},
+       test::lineString({{0, 0}, {1, 0}, {2, 0}, {3, 0}}),
+       true},
+      {"negative sweep measures positive",
+       16,
+       ARC_LIST,
+       {"= 90", "", ""},
+       test::arc({0, 0}, 10, 10, 0, 0, -90),
+       true},
+      {"arc axes: larger is primary",
+       16,
+       ARC_LIST,
+       {"", "= 20", "= 10"},
+       test::arc({0, 0}, 10, 20, 0, 0, 45),
+       true},
+      {"ellipse filled",
+       15,
+       ELLIPSE_LIST,
+       {"Filled", "3", "", ""},
+       test::withFill(test::ellipse({0, 0}, 10, 5, 0), 3),
+       true},
+      {"ellipse fill colour",
+       15,
+       ELLIPSE_LIST,
+       {"Filled", "4", "", ""},
+       test::withFill(test::ellipse({0, 0}, 10, 5, 0), 3),
+       false},
+      {"ellipse not filled",
+       15,
+       ELLIPSE_LIST,
+       {"Not filled", "", "", ""},
+       test::ellipse({0, 0}, 10, 5, 0),
+       true},
+      {"ellipse filled label on unfilled",
+       15,
+       ELLIPSE_LIST,
+       {"Filled", "", "", ""},
+       test::ellipse({0, 0}, 10, 5, 0),
+       false},
+      {"shape perimeter and vertices",
+       6,
+       SHAPE_LIST,
+       {"Any", "", "= 40", "= 5"},
+       test::shape({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}),
+       true},
+      {"complex string length",
+       12,
+       COMPLEX_STRING_LIST,
+       {"= 20"},
+       test::complexChain({test::line({0, 0}, {10, 0}), test::line({10, 0}, {10, 10})}),
+       true},
+      {"point string disjoint",
+       22,
+       POINT_STRING_LIST,
+       {"Disjoint", ""},
+       test::pointString({{0, 0}, {1, 1}}, {.properties = 0x8000}),
+       true},
+      {"point string continuous",
+       22,
+       POINT_STRING_LIST,
+       {"Continuous", ""},
+       test::pointString({{0, 0}, {1, 1}}, {.properties = 0x8000}),
+       false},
+      {"unnamed cell",
+       2,
+       CELL_LIST,
+       {"", "Unnamed Cell", "Wildcard", "", "", ""},
+       test::cell("", {0, 0}, {test::line({0, 0}, {1, 0})}),
+       true},
+      {"named cell is not unnamed",
+       2,
+       CELL_LIST,
+       {"", "Unnamed Cell", "Wildcard", "", "", ""},
+       test::cell("DOOR", {0, 0}, {test::line({0, 0}, {1, 0})}),
+       false},
+      {"cell wildcard ignores case",
+       2,
+       CELL_LIST,
+       {"Any", "do*", "Wildcard", "", "", ""},
+       test::cell("DOOR1", {0, 0}, {test::line({0, 0}, {1, 0})}),
+       true},
+      {"cell regex",
+       2,
+       CELL_LIST,
+       {"", "DO+R[0-9]", "Regex", "", "", ""},
+       test::cell("DOOR1", {0, 0}, {test::line({0, 0}, {1, 0})}),
+       true},
+      {"cell rotation and scale",
+       2,
+       CELL_LIST,
+       {"", "", "", "= 30", "= 2", "= 2"},
+       test::cell("A", {0, 0}, {test::line({0, 0}, {1, 0})}, {}, false, 30, 2),
+       true},
+      {"graphic cell label on point cell",
+       2,
+       CELL_LIST,
+       {"Graphic cell", "", "", "", "", ""},
+       test::cell("A", {0, 0}, {test::line({0, 0}, {1, 0})}, {.properties = 0x4000}),
+       false},
+      {"cone",
+       23,
+       CONE_LIST,
+       {"= 10", "= 3", "= 2"},
+       test::cone({0, 0, 0}, 3, {0, 0, 10}, 2),
+       true,
+       true},
+      {"text height and justification",
+       17,
+       TEXT_LIST,
+       {"", "", "LC, LB", "= 6", "", "AB*", "Wildcard"},
+       test::text(textSpec("ABC", 2)),
+       true},
+      {"text justification not listed",
+       17,
+       TEXT_LIST,
+       {"", "", "CC", "", "", "", ""},
+       test::text(textSpec("ABC", 2)),
+       false},
+      {"text font number",
+       17,
+       TEXT_LIST,
+       {"", "3-5", "", "", "", "", ""},
+       test::text(textSpec("ABC", 2, 4)),
+       true},
+      {"text style none",
+       17,
+       TEXT_LIST,
+       {"\"Style (none)\"", "", "", "", "", "", ""},
+       test::text(textSpec("ABC")),
+       true},
+      {"text node with empty format never admits",
+       7,
+       TEXT_NODE_LIST,
+       {"", "", "", "", "", "", "", "", "AB*", ""},
+       node,
+       false},
+      {"text node component matches",
+       7,
+       TEXT_NODE_LIST,
+       {"", "", "", "", "", "", "", "= 4", "AB*", "Wildcard"},
+       node,
+       true},
+      {"text node regex",
+       7,
+       TEXT_NODE_LIST,
+       {"", "", "", "", "", "", "", "", "X.Z", "Regex"},
+       node,
+       true},
+      {"text node other format",
+       7,
+       TEXT_NODE_LIST,
+       {"", "", "", "", "", "", "", "", "X*", "Glob"},
+       node,
+       false},
+      {"dimension type list",
+       33,
+       DIMENSION_TYPE_LIST,
+       {"0,1"},
+       test::opaque(33, {0, 0, 0, 0}),
+       false},
+      {"shared cell name",
+       35,
+       SHARED_CELL_LIST,
+       {"DOOR*", "Wildcard", "", "", ""},
+       test::opaque(35, {0, 0, 0, 0}),
+       false},
+  };
+  for (const Case& c : cases) {
+    SelectionSet s = setFor({c.type});
+    s.lists[c.list] = c.members;
+    EXPECT_EQ(admits(s, c.element, c.is3d), c.expected) << c.what;
+  }
+}
+
+TEST_F(SelectionAdmit, TwoSetsOfOneNameAreAlternatives) {
+  SelectionSetList list;
+  list.sets = {setFor({3}, "Doors"), setFor({3}, "DOORS"), setFor({3}, "OTHER")};
+  list.sets[0].colors = "1";
+  list.sets[1].colors = "2";
+  list.sets[2].colors = "3";
+  const auto c1 = dscr(test::line({0, 0}, {1, 0}, {.colour = 1}));
+  const auto c2 = dscr(test::line({0, 0}, {1, 0}, {.colour = 2}));
+  const auto c3 = dscr(test::line({0, 0}, {1, 0}, {.colour = 3}));
+  EXPECT_TRUE(admittedBy(list, *c1, "doors"));
+  EXPECT_TRUE(admittedBy(list, *c2, "doors"));
+  EXPECT_FALSE(admittedBy(list, *c3, "doors"));
+  EXPECT_TRUE(admittedBy(list, *c3, "doors,,OTHER"));
+  EXPECT_FALSE(admittedBy(list, *c3, "doors, OTHER"));  // names are not trimmed here
+  EXPECT_FALSE(admittedBy(list, *c1, "NOSUCH"));
+}
+
+TEST_F(SelectionAdmit, CellComponentLevels) {
+  const Element twoLevels = test::cell(
+      "C", {0, 0},
+      {test::line({0, 0}, {1, 0}, {.level = 1}), test::line({0, 0}, {2, 0}, {.level = 2})});
+  const Element nested =
+      test::cell("N", {0, 0},
+                 {test::cell("I", {0, 0}, {test::line({0, 0}, {1, 0}, {.level = 2})}),
+                  test::line({0, 0}, {2, 0}, {.level = 1})});
+  const Element allOnOne = test::cell(
+      "D", {0, 0},
+      {test::line({0, 0}, {1, 0}, {.level = 1}), test::line({0, 0}, {2, 0}, {.level = 1})});
+  SelectionSet s = setFor({2, 3});
+  s.levels = "1";
+  s.cellElesMustBeOnSeldLevel = 0;
+  EXPECT_TRUE(admits(s, twoLevels));
+  EXPECT_TRUE(admits(s, nested));
+  EXPECT_TRUE(admits(s, allOnOne));
+  s.cellElesMustBeOnSeldLevel = 1;
+  EXPECT_FALSE(admits(s, twoLevels));
+  EXPECT_FALSE(admits(s, nested));  // the nested cell's component is on level 2
+  EXPECT_TRUE(admits(s, allOnOne));
+  EXPECT_TRUE(admits(s, test::line({0, 0}, {1, 0}, {.level = 1})));
+  EXPECT_FALSE(admits(s, test::line({0, 0}, {1, 0}, {.level = 2})));
+}
+
+TEST_F(SelectionAdmit, GraphicGroupsClassesAndLinkages) {
+  SelectionSet s = setFor({3});
+  s.graphicGroups = "5-9";
+  EXPECT_TRUE(admits(s, test::line({0, 0}, {1, 0}, {.graphicGroup = 7})));
+  EXPECT_FALSE(admits(s, test::line({0, 0}, {1, 0}, {.graphicGroup = 4})));
+  s.graphicGroups = "five";  // not an integer list: admits nothing
+  EXPECT_FALSE(admits(s, test::line({0, 0}, {1, 0}, {.graphicGroup = 7})));
+  s.graphicGroups.clear();
+  s.classes = 1u << 2;
+  EXPECT_TRUE(admits(s, test::line({0, 0}, {1, 0}, {.properties = 2})));
+  EXPECT_FALSE(admits(s, test::line({0, 0}, {1, 0}, {.properties = 0})));
+  s.classes = 0;
+  s.database.dmrsWord1 = "8";
+  EXPECT_TRUE(admits(s, test::withDmrs(test::line({0, 0}, {1, 0}), 8, 1)));
+  EXPECT_FALSE(admits(s, test::withDmrs(test::line({0, 0}, {1, 0}), 9, 1)));
+  EXPECT_FALSE(admits(s, test::line({0, 0}, {1, 0})));  // no attribute data
+}
+
+// A 2D drawing with 1000 UOR per master unit whose origin is at (0, 0), opened as the active
+// design file.
+struct DrawingFixture : Fixture {
+  std::string dir;
+  std::string path;
+  test::DesignBuilder drawing;
+  void SetUp() override {
+    Fixture::SetUp();
+    char tmpl[] = "/tmp/kelvara_selection_XXXXXX";
+    dir = mkdtemp(tmpl);
+    path = dir + "/drawing.dgn";
+  }
+  void TearDown() override {
+    resetDesignState();
+    resetHostState();
+    std::filesystem::remove_all(dir);
+    Fixture::TearDown();
+  }
+  void open() {
+    ASSERT_TRUE(drawing.write(path));
+    ASSERT_EQ(mdlSystem_newDesignFile(path), SUCCESS);
+  }
+  ElmDscrPtr read(size_t n) {
+    ElmDscrPtr d;
+    EXPECT_EQ(mdlElmdscr_read(&d, drawing.positionOf(n), mdlModelRef_getActive()), SUCCESS);
+    return d;
+  }
+};
+
+using SelectionInDrawing = DrawingFixture;
+
+TEST_F(SelectionInDrawing, DistancesAndBoxInWorkingUnits) {
+  drawing.add(test::line({100, 100}, {1500, 1500}));  // inside 0..2 master units
+  drawing.add(test::line({100, 100}, {2500, 1500}));  // leaves the box in X
+  drawing.add(test::line({0, 0}, {100400, 0}));       // 100.4 master units long
+  open();
+  SelectionSet s = setFor({3});
+  s.coordinateRange = "2,2,0,0,0,0";
+  EXPECT_TRUE(passes(*read(0), s));
+  EXPECT_FALSE(passes(*read(1), s));
+  s.coordinateRange = "1,2,3";  // sets no test, and says so once
+  EXPECT_TRUE(passes(*read(1), s));
+  EXPECT_TRUE(passes(*read(0), s));
+  unloadRunList();  // forgets what was said
+  EXPECT_EQ(ui.script.texts(UiEventKind::InfoBox),
+            std::vector<std::string>{std::string(SEL_MSG_SIX_NUMBERS)});
+  s.coordinateRange.clear();
+  s.lists[LINE_LIST] = std::vector<std::string>{"= 100.4"};
+  EXPECT_TRUE(passes(*read(2), s));
+  s.lists[LINE_LIST] = std::vector<std::string>{"= 100.3"};  // 100 UOR away
+  EXPECT_FALSE(passes(*read(2), s));
+}
+
+TEST_F(SelectionInDrawing, SelectAdmittedThroughANamedGroup) {
+  drawing.add(test::line({0, 0}, {10, 0}, {.colour = 1}));
+  drawing.add(test::line({0, 0}, {10, 0}, {.colour = 2}));
+  drawing.add(test::arc({0, 0}, 10, 10, 0, 0, 90, {.colour = 1}));
+  drawing.add(test::line({0, 0}, {20, 0}, {.colour = 1}));
+  open();
+  EXPECT_EQ(selectAdmitted("RED"), ERROR);  // no run list loaded
+  SelectionSetList list;
+  list.sets = {setFor({3}, "RED")};
+  list.sets[0].colors = "1";
+  const std::string sel = dir + "/sets.sel";
+  ASSERT_EQ(writeSelectionFile(sel, list), SUCCESS);
+  ASSERT_EQ(loadRunList(dir + "/sets"), SEL_READ_OK);
+  ASSERT_TRUE(runListLoaded());
+  EXPECT_EQ(selectAdmitted(" red "), SUCCESS);
+  const ModelRef model = mdlModelRef_getActive();
+  EXPECT_EQ(mdlSelect_members(), (std::vector<SelectedElement>{{model, drawing.positionOf(0)},
+                                                               {model, drawing.positionOf(3)}}));
+  EXPECT_EQ(selectAdmitted("RED,BLUE"), SEL_SELECT_NAME_MISSING);
+  EXPECT_EQ(ui.script.texts(UiEventKind::InfoBox).back(), missingSelectionSetMessage("BLUE"));
+  // The dialog list can be used instead of the run list.
+  mdlSelect_freeAll();
+  SelectionSetList dialog;
+  dialog.sets = {setFor({16}, "ARCS")};
+  EXPECT_EQ(selectAdmitted("ARCS", &dialog), SUCCESS);
+  EXPECT_EQ(mdlSelect_members(), (std::vector<SelectedElement>{{model, drawing.positionOf(2)}}));
+  unloadRunList();
+  EXPECT_FALSE(runListLoaded());
+}
+
+TEST_F(SelectionInDrawing, TagNamesAndValues) {
+  drawing.add(test::tagSet(7, "Doors", {"width", "maker"}));
+  drawing.add(test::tagValue(0, 7, 1, "Acme"));
+  open();
+  SelectionSet s = setFor({37});
+  auto row = [](std::string set, std::string tag, std::string type, std::string value,
+                std::string format) {
+    return std::vector<std::string>{"", "", "", "", set, tag, type, value, format};
+  };
+  const auto tag = read(1);
+  struct Case {
+    std::vector<std::string> row;
+    bool expected;
+  };
+  const Case cases[] = {
+      {row("DOORS", "", "", "", ""), true},  // both sides lower-cased
+      {row("win.*", "", "", "", ""), false},
+      {row("", "WIDTH", "", "", ""), true},  // tag index 1: the first tag of the set
+      {row("", "maker", "", "", ""), false},
+      {row("", "", "Character", "ac*", "Wildcard"), true},
+      {row("", "", "Integer", "", ""), false},
+      {row("", "", "", "A.m[eE]", "Regex"), true},
+      {row("", "", "", "A.M[eE]", "Regex"), false},  // case as written
+      {row("", "", "", "B*", "Wildcard"), false},
+  };
+  for (const Case& c : cases) {
+    s.lists[TAG_LIST] = c.row;
+    EXPECT_EQ(passes(*tag, s), c.expected) << c.row[4] << "|" << c.row[6] << "|" << c.row[7];
+  }
+}
+
+}  // namespace
+}  // namespace kelvara
