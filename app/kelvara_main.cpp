@@ -1,8 +1,13 @@
 // kelvara: command-line entry point.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/dump.h"
+#include "frame/command_line.h"
+#include "lists/paths.h"
 
 namespace {
 void printUsage(FILE* out) {
@@ -31,6 +36,12 @@ int main(int argc, char** argv) {
     }
     return kelvara::dumpDesignFile(argv[2], stdout, stderr);
   }
-  printUsage(stderr);
-  return 2;
+  if (argc < 2) {
+    printUsage(stderr);
+    return 2;
+  }
+  std::error_code ec;
+  const auto self = std::filesystem::canonical("/proc/self/exe", ec);
+  if (!ec) kelvara::setProgramDirectory(self.parent_path().string());
+  return kelvara::runFromCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 }

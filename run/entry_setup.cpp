@@ -16,19 +16,6 @@ namespace kelvara {
 
 namespace {
 
-RuleGroup ruleGroupFrom(const SymbologyRule& r) {
-  RuleGroup g;
-  g.useLevel = r.useLevel != 0;
-  g.useColor = r.useColor != 0;
-  g.useWeight = r.useWeight != 0;
-  g.useStyle = r.useStyle != 0;
-  g.level = r.level.str();
-  g.color = r.color.str();
-  g.weight = r.weight.str();
-  g.style = r.style.str();
-  return g;
-}
-
 RestrictionGroup restrictionFrom(const SymbologyRule& r) {
   RestrictionGroup g;
   g.useLevel = r.useLevel != 0;
@@ -145,32 +132,6 @@ void designTrace(const char* line) {
 }
 
 }  // namespace
-
-EngineSettings engineSettingsFrom(const RunSettings& s) {
-  EngineSettings e;
-  e.interactive = s.INTERACTIVE != 0;
-  e.reportOnly = s.REPORT_ONLY != 0;
-  e.removeSelDup = s.REMOVE_SEL_DUP != 0;
-  e.removeAllSel = s.REMOVE_ALL_SEL != 0;
-  e.backup = s.BACKUP != 0;
-  e.fence = s.FENCE != 0;
-  e.overlap = s.OVERLAP != 0;
-  e.tolerance = s.TOLERANCE.str();
-  e.allowRotation = s.ALLOW_ROTATION != 0;
-  e.rotTolerance = s.ROT_TOLERANCE.str();
-  e.allowReversed = s.ALLOW_REVERSED != 0;
-  e.allowUnderlap = s.ALLOW_UNDERLAP != 0;
-  e.keepWider = s.KEEP_WIDER_ELEMENT != 0;
-  e.keepSolid = s.KEEP_SOLID_LINESTYLE_ELEMENT != 0;
-  e.incRefFiles = s.INC_REF_FILES;
-  e.criteriaName = s.CRITERIA_NAME_.str();
-  e.criteriaDescrpt = s.CRITERIA_DESCRPT_.str();
-  e.designExtension = s.DESIGN_EXTENSION.str();
-  e.ignore = ruleGroupFrom(s.rules[RULE_IGNORE]);
-  e.remove = ruleGroupFrom(s.rules[RULE_REMOVE]);
-  e.compared = ruleGroupFrom(s.rules[RULE_COMPARED]);
-  return e;
-}
 
 void takeRunOptions(DuplicateRun& run, const RunSettings& s) {
   TextReportOptions& t = run.textOptions;

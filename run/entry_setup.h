@@ -16,9 +16,6 @@ namespace kelvara {
 
 struct DuplicateRun;
 
-// The engine's settings from the run's settings.
-EngineSettings engineSettingsFrom(const RunSettings& s);
-
 // The report options and the run header, taken when the run starts.
 void takeRunOptions(DuplicateRun& run, const RunSettings& s);
 

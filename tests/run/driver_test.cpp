@@ -1,0 +1,209 @@
+// The run driven in-process: entry lists with models, backups, report name lists, the autosave
+// setting, a cancel through the scripted UI port, and an unreadable element in a run without
+// review.
+#include "run/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "engine/pass.h"
+#include "host/config.h"
+#include "host/design.h"
+#include "host/state.h"
+#include "host/timers.h"
+#include "host/ui.h"
+#include "settings/run_settings.h"
+#include "support/dgn_builder.h"
+
+namespace kelvara {
+namespace {
+
+namespace fs = std::filesystem;
+
+test::DesignBuilder twoPairs() {
+  test::DesignBuilder d;
+  d.add(test::line({0, 0}, {1000, 0}));
+  d.add(test::line({0, 0}, {1000, 0}));
+  d.add(test::line({0, 500}, {1000, 500}));
+  d.add(test::line({0, 500}, {1000, 500}));
+  d.add(test::line({0, 900}, {1000, 900}));
+  return d;
+}
+
+class Driver : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetHostState();
+    resetDesignState();
+    scripted.emplace();
+    dir = fs::temp_directory_path() /
+          ("kelvara_driver_" +
+           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "tmp");
+    ASSERT_EQ(mdlSystem_defineCfgVar("TEMP", (dir / "tmp").string()), SUCCESS);
+    RunSettings& s = runSettings();
+    settings_resetToFactory(s, false);
+    s.INTERACTIVE = 0;
+    s.TEXT_REPORT_FILE_NAME.assign(path("run.trf"));
+    settings_rebuildReportMessage(s);
+    DuplicateRun& run = duplicateRun();
+    run = DuplicateRun{};
+    run.batchMode = true;
+    run.unattended = true;
+    run.showSummary = [this](const std::string& text) {
+      summaries.push_back(text);
+      std::string autosave;
+      (void)mdlSystem_getCfgVar(&autosave, "MS_DWGAUTOSAVE");
+      autosaveDuringRun = autosave;
+    };
+    createRunLists();
+  }
+  void TearDown() override {
+    (void)closeAllDesignFiles();
+    scripted.reset();
+    resetHostState();
+    fs::remove_all(dir);
+  }
+  std::string path(const std::string& name) const { return (dir / name).string(); }
+  void runOver(const std::vector<std::string>& entries) {
+    for (const std::string& e : entries) appendToList(duplicateRun().entryList, e);
+    process_startAllV8Files(nullptr);
+    (void)runEventLoop();
+  }
+  std::vector<std::string> members(StringList* list) {
+    std::vector<std::string> out;
+    for (long i = 0; i < mdlStringList_size(list); ++i) out.push_back(listMember(list, i));
+    return out;
+  }
+  std::vector<uint32_t> deletedIn(const std::string& file) {
+    std::vector<uint32_t> out;
+    ModelRef model = 0;
+    EXPECT_EQ(mdlWorkDgn_openFile(&model, file, true), SUCCESS);
+    ScanCriteria sc;
+    mdlScan_initialize(&sc, model);
+    sc.includeDeleted = true;
+    uint32_t positions[64];
+    int count = 0;
+    int rc;
+    do {
+      rc = mdlScan_file(positions, &count, 64, &sc);
+      for (int i = 0; i < count; ++i) {
+        ElmDscrPtr d;
+        if (mdlElmdscr_read(&d, positions[i], model) == SUCCESS && mdlElement_isDeleted(*d)) {
+          out.push_back(positions[i]);
+        }
+      }
+    } while (rc == SUCCESS);
+    (void)mdlWorkDgn_closeFile(model);
+    return out;
+  }
+  fs::path dir;
+  std::optional<ScopedScriptedUi> scripted;
+  std::vector<std::string> summaries;
+  std::string autosaveDuringRun = "unset";
+};
+
+TEST_F(Driver, TwoModelsOfOneFileAreBackedUpOnceBeforeTheFirst) {
+  const test::DesignBuilder d = twoPairs();
+  ASSERT_TRUE(d.write(path("a.dgn")));
+  const std::string original = path("a.dgn");
+  std::string before;
+  {
+    std::ifstream in(original, std::ios::binary);
+    before.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  runOver({path("a.dgn") + ",Default", path("a.dgn") + ",<ActiveModel>"});
+  ASSERT_EQ(summaries.size(), 1u);
+  EXPECT_NE(summaries[0].find("2 models processed.\n2 duplicate elements were found.\n"),
+            std::string::npos)
+      << summaries[0];
+  std::ifstream bak(path("a.bak"), std::ios::binary);
+  const std::string backup{std::istreambuf_iterator<char>(bak), {}};
+  EXPECT_EQ(backup, before);  // taken before the first model changed the file
+  EXPECT_EQ(members(duplicateRun().entryList),
+            (std::vector<std::string>{path("a.dgn") + ",Default", path("a.dgn") + ",Default"}));
+  EXPECT_EQ(members(duplicateRun().designReportList),
+            (std::vector<std::string>{path("a0.drf"), path("a1.drf")}));
+  EXPECT_EQ(members(duplicateRun().textReportList),
+            (std::vector<std::string>{path("run.trf"), path("run.trf")}));
+  EXPECT_EQ(deletedIn(path("a.dgn")), (std::vector<uint32_t>{d.positionOf(0), d.positionOf(2)}));
+}
+
+TEST_F(Driver, SkippedEntriesRecordNotAvailable) {
+  ASSERT_TRUE(twoPairs().write(path("a.dgn")));
+  ASSERT_TRUE(twoPairs().write(path("b.bak")));
+  runOver({path("missing.dgn"), path("b.bak"), path("a.dgn")});
+  EXPECT_EQ(members(duplicateRun().designReportList),
+            (std::vector<std::string>{"N/A", "N/A", path("a2.drf")}));
+  ASSERT_EQ(summaries.size(), 1u);
+  EXPECT_NE(summaries[0].find("3 models processed.\n2 duplicate elements were found.\n"),
+            std::string::npos);
+}
+
+TEST_F(Driver, AutosaveIsReplacedDuringTheRunAndRestored) {
+  ASSERT_TRUE(twoPairs().write(path("a.dgn")));
+  ASSERT_EQ(mdlSystem_defineCfgVar("MS_DWGAUTOSAVE", "600"), SUCCESS);
+  runOver({path("a.dgn")});
+  EXPECT_EQ(autosaveDuringRun, "1800");
+  std::string after;
+  EXPECT_EQ(mdlSystem_getCfgVar(&after, "MS_DWGAUTOSAVE"), SUCCESS);
+  EXPECT_EQ(after, "600");
+}
+
+TEST_F(Driver, EmptyAutosaveStaysUntouched) {
+  ASSERT_TRUE(twoPairs().write(path("a.dgn")));
+  ASSERT_EQ(mdlSystem_defineCfgVar("MS_DWGAUTOSAVE", ""), SUCCESS);
+  runOver({path("a.dgn")});
+  EXPECT_EQ(autosaveDuringRun, "");
+}
+
+TEST_F(Driver, ConfirmedCancelClosesTheModelAndFinishesWithoutSummary) {
+  test::DesignBuilder d;
+  for (int i = 0; i < 2000; ++i) d.add(test::line({i * 10.0, 0}, {i * 10.0 + 5, 5}));
+  ASSERT_TRUE(d.write(path("a.dgn")));
+  scripted->script.answers.push_back(ANSWER_OK);
+  appendToList(duplicateRun().entryList, path("a.dgn"));
+  process_startAllV8Files(nullptr);
+  pushKey('x');
+  (void)runEventLoop();
+  const DuplicateRun& run = duplicateRun();
+  EXPECT_TRUE(run.cancelled);
+  EXPECT_FALSE(run.completed);
+  EXPECT_FALSE(run.running);
+  EXPECT_TRUE(run.hostExitRequested);
+  EXPECT_TRUE(summaries.empty());
+  EXPECT_EQ(run.textReport.stream, nullptr);
+  std::ifstream in(path("run.trf"));
+  const std::string report{std::istreambuf_iterator<char>(in), {}};
+  EXPECT_NE(report.find("Kelvara found 0 duplicate elements in this file.\n"), std::string::npos);
+  EXPECT_NE(report.find("Technical Note (Experts Only)"), std::string::npos);
+  EXPECT_EQ(report.find("found a total"), std::string::npos);
+}
+
+TEST_F(Driver, UnreadableElementWithoutReviewIsPassedOver) {
+  const test::DesignBuilder d = twoPairs();
+  ASSERT_TRUE(d.write(path("a.dgn")));
+  // After loading (the sort's progress display opens next), make the fifth entry unreadable.
+  UiPort port = scripted->script.port();
+  port.progressOpen = [](std::string_view title) {
+    if (title != "Kelvara") return;
+    ElementTable& table = engine().table;
+    NodeId node = table.head;
+    for (int i = 0; i < 5 && node != kNoNode; ++i) node = nextNode(table, node, LoadOrder);
+    if (node != kNoNode) entryOf(table, node).filePosition = 3;
+  };
+  (void)setUiPort(port);
+  runOver({path("a.dgn")});
+  ASSERT_EQ(summaries.size(), 1u);
+  EXPECT_NE(summaries[0].find("2 duplicate elements were found."), std::string::npos);
+  EXPECT_TRUE(duplicateRun().completed);
+  EXPECT_EQ(deletedIn(path("a.dgn")), (std::vector<uint32_t>{d.positionOf(0), d.positionOf(2)}));
+}
+
+}  // namespace
+}  // namespace kelvara
