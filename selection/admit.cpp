@@ -3,6 +3,8 @@
 
 #include <bitset>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 
 #include "host/design.h"
@@ -17,11 +19,45 @@ namespace kelvara {
 
 namespace {
 
+// A list text parsed once and kept while the text stays the same: evaluation parses each
+// colour, weight, style and level list of a set once per run list, not once per element.
+struct ParsedText {
+  bool valid = false;
+  std::string source;
+  std::unique_ptr<ValueList> list;
+};
+
+const ValueList* parsed(ParsedText& memo, const std::string& text, uint32_t flags) {
+  if (!memo.valid || memo.source != text) {
+    memo.list.reset();
+    (void)valueList_parse(&memo.list, text, flags, false);  // items that parse are used
+    memo.source = text;
+    memo.valid = true;
+  }
+  return memo.list.get();
+}
+
+struct SetMemo {
+  ParsedText colors, weights, styles, levels;
+};
+
+// Which sets of a list a names text picks, in the order they are tested; kept while the
+// names, the list and its set names stay the same.
+struct NamesMemo {
+  const SelectionSetList* list = nullptr;
+  std::string names;
+  std::vector<std::string> setNames;
+  std::vector<size_t> picked;
+  std::vector<SetMemo> sets;  // by set index
+};
+
 struct RunListState {
   SelectionSetList list;
   bool loaded = false;
   std::set<std::string> warnedRanges;  // coordinate ranges already reported as unreadable
   std::map<ModelRef, WorkingUnits> units;
+  NamesMemo names;
+  SetMemo scratch;  // for passes() called on its own
 };
 
 RunListState& state() {
@@ -35,13 +71,36 @@ void forgetCaches() {
   clearTagSetCache();
   state().warnedRanges.clear();
   state().units.clear();
+  state().names = NamesMemo{};
+}
+
+NamesMemo& resolveNames(const SelectionSetList& list, std::string_view names) {
+  NamesMemo& m = state().names;
+  bool same = m.list == &list && m.names == names && m.setNames.size() == list.sets.size();
+  for (size_t i = 0; same && i < list.sets.size(); ++i) same = m.setNames[i] == list.sets[i].name;
+  if (same) return m;
+  m = NamesMemo{};
+  m.list = &list;
+  m.names = names;
+  for (const SelectionSet& set : list.sets) m.setNames.push_back(set.name);
+  m.sets.resize(list.sets.size());
+  while (!names.empty()) {
+    const size_t comma = names.find(',');
+    const std::string_view name = names.substr(0, comma);
+    names = comma == std::string_view::npos ? std::string_view() : names.substr(comma + 1);
+    if (name.empty()) continue;
+    for (size_t i = 0; i < list.sets.size(); ++i) {
+      if (sameSetName(list.sets[i].name, name)) m.picked.push_back(i);
+    }
+  }
+  return m;
 }
 
 bool isCellLike(int type) {
   return type == 2 || type == 35 || type == 87;
 }
 
-bool symbologyPasses(const MSElementDescr& el, const SelectionSet& set, int type) {
+bool symbologyPasses(const MSElementDescr& el, const SelectionSet& set, int type, SetMemo& memo) {
   if (set.colors.empty() && set.weights.empty() && set.styles.empty()) return true;
   uint32_t colour = 0, weight = 0;
   int32_t style = 0;
@@ -49,40 +108,43 @@ bool symbologyPasses(const MSElementDescr& el, const SelectionSet& set, int type
   auto byLevelAware = [](uint32_t v) { return v == 0xFFFFFFFFu ? -1.0 : double(v); };
   if (!set.colors.empty()) {
     if (isCellLike(type) || !known) return false;
-    if (!valueList_match(set.colors, VL_COLOR_FLAGS, true, byLevelAware(colour), nullptr)) {
+    const ValueList* colors = parsed(memo.colors, set.colors, VL_COLOR_FLAGS);
+    if (!valueList_matchList(colors, byLevelAware(colour), nullptr)) {
       return false;
     }
   }
   if (!set.weights.empty()) {
     if (!known) return false;
-    if (!valueList_match(set.weights, VL_WEIGHT_FLAGS, true, byLevelAware(weight), nullptr)) {
+    const ValueList* weights = parsed(memo.weights, set.weights, VL_WEIGHT_FLAGS);
+    if (!valueList_matchList(weights, byLevelAware(weight), nullptr)) {
       return false;
     }
   }
   if (!set.styles.empty()) {
     if (isCellLike(type)) return false;
+    const ValueList* styles = parsed(memo.styles, set.styles, VL_STYLE_FLAGS);
     std::string name;
     if (mdlElement_getLineStyle(&name, el) == SUCCESS) {
-      if (!valueList_match(set.styles, VL_STYLE_FLAGS, true, -1.0, &name)) return false;
-    } else if (!known || !valueList_match(set.styles, VL_STYLE_FLAGS, true, style, nullptr)) {
+      if (!valueList_matchList(styles, -1.0, &name)) return false;
+    } else if (!known || !valueList_matchList(styles, style, nullptr)) {
       return false;
     }
   }
   return true;
 }
 
-bool levelPasses(const MSElementDescr& el, const std::string& levels) {
+bool levelPasses(const MSElementDescr& el, const ValueList* levels) {
   ElementProperties p;
   (void)mdlElement_getProperties(&p, el);
   std::string name;
   const bool named = mdlLevel_getName(&name, el.modelRef, p.level) == SUCCESS;
-  return valueList_match(levels, VL_LEVEL_FLAGS, true, p.level, named ? &name : nullptr);
+  return valueList_matchList(levels, p.level, named ? &name : nullptr);
 }
 
 // Visits the components of a cell (nested cell headers passed over, their components
 // visited): in mode 0 the first component on a selected level decides true, in mode 1 the
 // first one on another level decides false. Returns 1 or 0 when decided, -1 otherwise.
-int visitCellComponents(const MSElementDescr& cell, const std::string& levels, bool allMustPass) {
+int visitCellComponents(const MSElementDescr& cell, const ValueList* levels, bool allMustPass) {
   for (const MSElementDescr& c : cell.components) {
     if (mdlElement_getType(c) == 2) {
       const int decided = visitCellComponents(c, levels, allMustPass);
@@ -96,11 +158,13 @@ int visitCellComponents(const MSElementDescr& cell, const std::string& levels, b
   return -1;
 }
 
-bool levelCriterionPasses(const MSElementDescr& el, const SelectionSet& set, int type) {
+bool levelCriterionPasses(const MSElementDescr& el, const SelectionSet& set, int type,
+                          SetMemo& memo) {
   if (set.levels.empty()) return true;
-  if (type != 2) return levelPasses(el, set.levels);
+  const ValueList* levels = parsed(memo.levels, set.levels, VL_LEVEL_FLAGS);
+  if (type != 2) return levelPasses(el, levels);
   const bool allMustPass = set.cellElesMustBeOnSeldLevel != 0;
-  const int decided = visitCellComponents(el, set.levels, allMustPass);
+  const int decided = visitCellComponents(el, levels, allMustPass);
   return decided >= 0 ? decided == 1 : allMustPass;
 }
 
@@ -123,6 +187,22 @@ bool graphicGroupPasses(const MSElementDescr& el, const SelectionSet& set) {
   ElementProperties p;
   (void)mdlElement_getProperties(&p, el);
   return inList(set.graphicGroups, p.graphicGroup) == 1;
+}
+
+bool passesWith(const MSElementDescr& el, const SelectionSet& set, const WorkingUnits& units,
+                SetMemo& memo) {
+  const int type = mdlElement_getType(el);
+  const dgn::Bytes bytes(el.bytes);
+  if (!typeConstraintsPass(el, set, units)) return false;
+  if (!symbologyPasses(el, set, type, memo)) return false;
+  if (!levelCriterionPasses(el, set, type, memo)) return false;
+  if (!rangePasses(el, set, units)) return false;
+  if (!graphicGroupPasses(el, set)) return false;
+  if (!classAdmitted(set.classes, bytes) || !propertiesAdmitted(set.properties, bytes)) {
+    return false;
+  }
+  if (linkageCriteriaEmpty(set)) return true;
+  return linkagesAdmitted(set, bytes);
 }
 
 }  // namespace
@@ -166,34 +246,19 @@ bool passes(const MSElementDescr& el, const SelectionSet& set) {
 }
 
 bool passes(const MSElementDescr& el, const SelectionSet& set, const WorkingUnits& units) {
-  const int type = mdlElement_getType(el);
-  const dgn::Bytes bytes(el.bytes);
-  if (!typeConstraintsPass(el, set, units)) return false;
-  if (!symbologyPasses(el, set, type)) return false;
-  if (!levelCriterionPasses(el, set, type)) return false;
-  if (!rangePasses(el, set, units)) return false;
-  if (!graphicGroupPasses(el, set)) return false;
-  if (!classAdmitted(set.classes, bytes) || !propertiesAdmitted(set.properties, bytes)) {
-    return false;
-  }
-  if (linkageCriteriaEmpty(set)) return true;
-  return linkagesAdmitted(set, bytes);
+  return passesWith(el, set, units, state().scratch);
 }
 
 bool admittedBy(const SelectionSetList& list, const MSElementDescr& el, std::string_view names) {
   const int index = typeIndex(mdlElement_getType(el));
   if (index < 0) return false;
+  NamesMemo& memo = resolveNames(list, names);
   std::optional<WorkingUnits> units;
-  while (!names.empty()) {
-    const size_t comma = names.find(',');
-    const std::string_view name = names.substr(0, comma);
-    names = comma == std::string_view::npos ? std::string_view() : names.substr(comma + 1);
-    if (name.empty()) continue;
-    for (const SelectionSet& set : list.sets) {
-      if (!sameSetName(set.name, name) || !(set.typeToggles[index].selected & 1)) continue;
-      if (!units) units = unitsOf(el);
-      if (passes(el, set, *units)) return true;
-    }
+  for (size_t i : memo.picked) {
+    const SelectionSet& set = list.sets[i];
+    if (!(set.typeToggles[index].selected & 1)) continue;
+    if (!units) units = unitsOf(el);
+    if (passesWith(el, set, *units, memo.sets[i])) return true;
   }
   return false;
 }

@@ -1,7 +1,6 @@
 // Per-type constraint tests of selection sets.
 #include "selection/type_tests.h"
 
-#include <functional>
 #include <span>
 #include <string>
 
@@ -15,11 +14,10 @@ namespace kelvara {
 namespace {
 
 using Row = std::span<const std::string>;
-// One member's test; called only for non-empty members.
-// `row` is the member's whole row (the last row of a list may be short).
-using MemberTest = std::function<bool(Row row, size_t column, const std::string& member)>;
-
-// Walks the rows of a list: true when the list is absent or empty or some row passes.
+// Walks the rows of a list: true when the list is absent or empty or some row passes. `test`
+// is called as (row, column, member) for the non-empty members; `row` is the member's whole
+// row (the last row of a list may be short).
+template <typename MemberTest>
 bool anyRowPasses(const ConstraintList& list, int width, const MemberTest& test) {
   if (!list || list->empty()) return true;
   const std::vector<std::string>& members = *list;
@@ -37,7 +35,8 @@ bool anyRowPasses(const ConstraintList& list, int width, const MemberTest& test)
 }
 
 // Lines and complex strings: every non-empty member is a row of its own.
-bool anyMemberPasses(const ConstraintList& list, const std::function<bool(const std::string&)>& t) {
+template <typename Test>
+bool anyMemberPasses(const ConstraintList& list, const Test& t) {
   if (!list || list->empty()) return true;
   for (const std::string& m : *list) {
     if (!m.empty() && t(m)) return true;
