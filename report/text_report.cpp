@@ -1,0 +1,356 @@
+// The text report: names, header, file blocks, duplicate lines, technical note, skips.
+#include "report/text_report.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "engine/element_table.h"
+#include "host/dgn/image.h"
+#include "host/types.h"
+#include "report/wrap.h"
+
+namespace kelvara {
+
+namespace {
+
+char lowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+  return true;
+}
+
+// A header line whose value begins in column 22.
+std::string labelled(std::string_view label, std::string_view value) {
+  constexpr size_t kValueColumn = 21;
+  std::string line(label);
+  if (line.size() < kValueColumn) line.append(kValueColumn - line.size(), ' ');
+  line += value;
+  line += '\n';
+  return line;
+}
+
+std::string titleLines(std::string_view secondTitle, std::string_view date) {
+  std::string text = std::string(PRODUCT_NAME) + " " + PRODUCT_VERSION + "\n";
+  text += secondTitle;
+  text += '\n';
+  text += date;
+  text += "\n\n";
+  return text;
+}
+
+// Creates the temporary file that becomes `name` on close. A read-only or non-regular file of
+// that name is never replaced.
+bool createReportFile(TextReport& report, const std::string& name) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode) || dgn::isReadOnlyPath(name)) return false;
+  }
+  std::string temp = name + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  (void)::fchmod(fd, 0666 & ~mask);
+  std::FILE* stream = ::fdopen(fd, "w");
+  if (!stream) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  report.stream = stream;
+  report.name = name;
+  report.tempName = temp;
+  return true;
+}
+
+}  // namespace
+
+// ---- Names -----------------------------------------------------------------------------------
+
+PathParts parseFileName(std::string_view path) {
+  PathParts parts;
+  const size_t slash = path.find_last_of('/');
+  std::string_view file = path;
+  if (slash != std::string_view::npos) {
+    parts.directory = std::string(path.substr(0, slash + 1));
+    file = path.substr(slash + 1);
+  }
+  const size_t dot = file.find_last_of('.');
+  if (dot == std::string_view::npos) {
+    parts.name = std::string(file);
+  } else {
+    parts.name = std::string(file.substr(0, dot));
+    parts.extension = std::string(file.substr(dot + 1));
+  }
+  return parts;
+}
+
+std::string buildFileName(const PathParts& parts) {
+  std::string out = parts.device + parts.directory;
+  if (!out.empty() && out.back() != '/') out += '/';
+  out += parts.name;
+  if (!parts.extension.empty()) {
+    out += '.';
+    out += parts.extension;
+  }
+  return out;
+}
+
+bool samePathIgnoringCase(std::string_view a, std::string_view b) {
+  return equalsIgnoringCase(a, b);
+}
+
+int reportName(std::string* out, std::string_view designFile, const ReportNaming& naming,
+               int entryIndex, int entryCount) {
+  if (naming.fixedName) {
+    *out = naming.fileName;
+  } else {
+    const PathParts file = parseFileName(designFile);
+    PathParts report;
+    report.name = file.name;
+    if (entryCount >= 2) report.name += std::to_string(entryIndex);
+    report.extension = naming.appendExtension && !file.extension.empty()
+                           ? file.extension + "." + naming.extension
+                           : naming.extension;
+    report.directory = naming.sameDirectory ? file.directory : naming.directory;
+    *out = buildFileName(report);
+  }
+  return out->empty() || out->size() > MAX_REPORT_NAME ? ERROR : SUCCESS;
+}
+
+// ---- Dates -----------------------------------------------------------------------------------
+
+std::string dateText(const std::tm& t) {
+  static const char* const kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                      "Thursday", "Friday", "Saturday"};
+  static const char* const kMonths[] = {"January",   "February", "March",    "April",
+                                        "May",       "June",     "July",     "August",
+                                        "September", "October",  "November", "December"};
+  const char* day = kDays[((t.tm_wday % 7) + 7) % 7];
+  const char* month = kMonths[((t.tm_mon % 12) + 12) % 12];
+  const int hour = t.tm_hour;
+  const int shownHour = hour == 0 ? 12 : (hour > 12 ? hour - 12 : hour);
+  const char* half = hour < 12 ? "am" : "pm";
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, "%s, %d %s %d at %d:%02d %s", day, t.tm_mday, month,
+                t.tm_year + 1900, shownHour, t.tm_min, half);
+  return buffer;
+}
+
+std::string dateTextNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return dateText(local);
+}
+
+// ---- Header ----------------------------------------------------------------------------------
+
+std::string restrictionText(const RestrictionGroup& g) {
+  std::string words;
+  if (g.useLevel && !g.level.empty()) words += ", Level";
+  if (g.useColor && !g.color.empty()) words += ", Color";
+  if (g.useWeight && !g.weight.empty()) words += ", Weight";
+  if (g.useStyle && !g.style.empty()) words += ", Style";
+  return words.empty() ? words : words.substr(2);
+}
+
+std::string runHeaderText(const RunHeader& h, const TextReportOptions& options,
+                          std::string_view reportName) {
+  std::string text = titleLines(h.secondTitle, h.date);
+  if (!options.perEntry) text += labelled("Text Report:", reportName);
+  if (h.batchMode) {
+    text += "Run in batch mode.\n";
+    text += labelled("Report Mode:", h.reportMessage);
+  }
+  std::string mode = std::string(h.reportOnly ? "Report only" : "Delete") + " - " +
+                     (h.interactive ? "Interactive" : "Non-interactive");
+  if (h.removeAllSelected) mode += " - Remove selected elements";
+  text += labelled("Mode:", mode);
+  text += labelled("Fence:", h.fence ? "ON" : "OFF");
+  if (h.removeSelectedDuplicates || h.removeAllSelected)
+    text += labelled("Selection Criteria:", h.criteriaName + " - " + h.criteriaDescription);
+  else
+    text += labelled("Selection Criteria:", "ALL ELEMENTS");
+  if (!h.removeAllSelected) {
+    const std::string removed = restrictionText(h.removed);
+    const std::string compared = restrictionText(h.compared);
+    if (!removed.empty() || !compared.empty()) {
+      text += "Restrictions:\n";
+      text += labelled("  Elements Removed:", removed.empty() ? "OFF" : "ON - " + removed);
+      text += labelled("  Elements Compared:", compared.empty() ? "OFF" : "ON - " + compared);
+    }
+  }
+  text += '\n';
+  return text;
+}
+
+// ---- Writing ---------------------------------------------------------------------------------
+
+void textReport_write(TextReport& report, std::string_view text) {
+  if (report.stream) std::fwrite(text.data(), 1, text.size(), report.stream);
+}
+
+void textReport_writeWrapped(TextReport& report, const TextReportOptions& options,
+                             std::string_view text, int firstIndent, int nextIndent) {
+  writeWrapped(report.stream, text, firstIndent, nextIndent,
+               wrapColumnFor(options.wordWrap, options.wrapColumn));
+}
+
+int textReport_openForEntry(TextReport& report, const TextReportOptions& options,
+                            const RunHeader& header, std::string_view designFile,
+                            std::string_view designReportName, int entryIndex, int entryCount,
+                            ReportFailure* failure) {
+  ReportFailure ignored;
+  if (!failure) failure = &ignored;
+  *failure = ReportFailure{};
+  const bool open = report.stream != nullptr;
+  std::string name = report.name;
+  if (!open) {
+    const ReportNaming& n = options.naming;
+    if (!n.fixedName && n.sameDirectory && !n.appendExtension &&
+        equalsIgnoringCase(parseFileName(designFile).extension, n.extension)) {
+      *failure = {MSG_TEXT_OVERWRITES_DESIGN, std::string(designFile)};
+      return ERROR;
+    }
+    if (reportName(&name, designFile, n, entryIndex, entryCount) != SUCCESS) {
+      *failure = {MSG_REPORT_NAME_NOT_BUILT, name};
+      return ERROR;
+    }
+  }
+  // Checked for every entry: a run-wide report must not end up over a later entry's file.
+  if (equalsIgnoringCase(name, designFile) || equalsIgnoringCase(name, designReportName)) {
+    *failure = {MSG_TEXT_OVERWRITES_DESIGN, std::string(designFile)};
+    return ERROR;
+  }
+  if (open) return SUCCESS;
+  if (!createReportFile(report, name)) {
+    *failure = {MSG_REPORT_NOT_CREATED, std::string(designFile)};
+    return ERROR;
+  }
+  textReport_write(report, runHeaderText(header, options, report.name));
+  return SUCCESS;
+}
+
+void textReport_writeFileBlock(TextReport& report, const TextReportOptions& options,
+                               std::string_view file, std::string_view designReportName,
+                               std::string_view modelName) {
+  if (!report.stream || !options.enabled) return;
+  std::string text = labelled("File:", file);
+  if (options.perEntry) text += labelled("Text Report:", report.name);
+  text += labelled("Design Report:", designReportName);
+  text += labelled("Model:", modelName);
+  text += '\n';
+  textReport_write(report, text);
+}
+
+void textReport_writeDuplicate(TextReport& report, const TextReportOptions& options,
+                               std::string_view line) {
+  if (!options.enabled) return;
+  textReport_writeWrapped(report, options, line, 2, 4);
+}
+
+void textReport_writeTechnicalNote(TextReport& report, const TextReportOptions& options) {
+  if (!report.stream) return;
+  const std::string product = PRODUCT_NAME;
+  textReport_writeWrapped(report, options, "\n\nTechnical Note (Experts Only)", 0, 0);
+  textReport_writeWrapped(report, options,
+                          "When \"Interactive processing\" is turned off, " + product +
+                              " will report only the first element in each pair of duplicates.",
+                          0, 0);
+  textReport_writeWrapped(
+      report, options,
+      "\nWhen \"Interactive processing\" is turned on, if the user chooses to ignore the first "
+      "element in a pair of duplicates, " +
+          product +
+          " will then report the second element in that pair as well. This may result in more "
+          "duplicate elements being reported than would be reported when \"Interactive "
+          "processing\" is turned off.\n",
+      0, 0);
+}
+
+int textReport_close(TextReport& report) {
+  if (!report.stream) return SUCCESS;
+  bool ok = std::fflush(report.stream) == 0 && !std::ferror(report.stream);
+  ok = std::fclose(report.stream) == 0 && ok;
+  report.stream = nullptr;
+  if (ok) ok = std::rename(report.tempName.c_str(), report.name.c_str()) == 0;
+  if (!ok) ::unlink(report.tempName.c_str());
+  report.tempName.clear();
+  return ok ? SUCCESS : ERROR;
+}
+
+void textReport_endEntry(TextReport& report, const TextReportOptions& options) {
+  if (!report.stream || !options.perEntry) return;
+  textReport_writeTechnicalNote(report, options);
+  (void)textReport_close(report);
+}
+
+void textReport_finish(TextReport& report, const TextReportOptions& options) {
+  if (!report.stream) return;
+  textReport_writeTechnicalNote(report, options);
+  (void)textReport_close(report);
+}
+
+// ---- Skipped entries -------------------------------------------------------------------------
+
+std::string skipMessage(int outcome, std::string_view file) {
+  const std::string f(file);
+  switch (outcome) {
+    case SETUP_NOT_DESIGN_FILE:
+      return f + " is not a design file and has been skipped.\n\n";
+    case SETUP_READ_ONLY:
+      return f + " is a read-only file and has been skipped.\n\n";
+    case SETUP_DESIGN_REPORT:
+      return f + " is a design report file and has been skipped.\n\n";
+    case SETUP_BACKUP_FILE:
+      return f + " is a backup file and has been skipped.\n\n";
+    case SETUP_OPEN_FAILED:
+      return "Unable to open " + f + ". File has been skipped.\n\n";
+    default:
+      return std::string();
+  }
+}
+
+int textReport_recordSkip(TextReport& report, const TextReportOptions& options,
+                          const RunHeader& header, std::string_view entryText,
+                          std::string_view file, int outcome, int entryIndex, int entryCount,
+                          ReportFailure* failure) {
+  ReportFailure ignored;
+  if (!failure) failure = &ignored;
+  *failure = ReportFailure{};
+  if (!options.enabled) {
+    report.name = NO_REPORT_NAME;
+    return SUCCESS;
+  }
+  if (!report.stream) {
+    std::string name;
+    if (reportName(&name, entryText, options.naming, entryIndex, entryCount) != SUCCESS) {
+      *failure = {MSG_REPORT_NAME_NOT_BUILT, name};
+      return ERROR;
+    }
+    // Never write a report over the entry's own file.
+    if (equalsIgnoringCase(name, file) || !createReportFile(report, name)) return ERROR;
+    if (options.perEntry) {
+      textReport_write(report, titleLines(header.secondTitle, header.date));
+      textReport_write(report, "Text report file name:" + report.name + "\n");
+    } else {
+      textReport_write(report, runHeaderText(header, options, report.name));
+    }
+  }
+  textReport_write(report, skipMessage(outcome, file));
+  if (options.perEntry) (void)textReport_close(report);
+  return SUCCESS;
+}
+
+}  // namespace kelvara

@@ -1,0 +1,181 @@
+// The text report: a plain 8-bit text file that tells what a run found. It holds a run header
+// with the settings in force, a block per processed file and model, one line per reported
+// duplicate, the per-file and run totals the driver writes, skip messages and, when the report
+// is closed, a technical note. A run writes either one report for the whole run (it stays open
+// from the first entry to the end of the run) or one per entry.
+//
+// The run keeps a `TextReport` (the open stream and its name) and calls, per entry: open for the
+// entry, write the file block, write duplicate lines, then end of entry; at the end of the run,
+// finish. A report is written to a temporary file beside its final name and moves into place
+// when it is closed, so an existing file of that name is replaced only by a complete report.
+// Failures come back as the number of the message to show and its argument; showing it is
+// the caller's job. Report names are also built here for the design report.
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace kelvara {
+
+inline constexpr const char* PRODUCT_NAME = "Kelvara";
+inline constexpr const char* PRODUCT_VERSION = "10.0b";
+// Longest report path, in bytes.
+inline constexpr size_t MAX_REPORT_NAME = 255;
+// Report name of an entry for which a report kind is switched off.
+inline constexpr const char* NO_REPORT_NAME = "none";
+
+// Numbers of the messages (message list 1) that report failures ask the caller to show.
+inline constexpr int MSG_REPORT_NOT_CREATED = 26;      // argument: the design file
+inline constexpr int MSG_TEXT_OVERWRITES_DESIGN = 57;  // the text report would overwrite it
+inline constexpr int MSG_DESIGN_OVERWRITES_DESIGN = 58;
+inline constexpr int MSG_REPORT_NAME_NOT_BUILT = 74;      // argument: the name
+inline constexpr int MSG_DESIGN_REPORT_NOT_CREATED = 82;  // argument: the report name
+
+// Why an operation failed: the message to show (0 = fail silently) and its argument.
+struct ReportFailure {
+  int message = 0;
+  std::string argument;
+};
+
+// ---- Names -----------------------------------------------------------------------------------
+
+// How a report's path follows from a design file's path.
+struct ReportNaming {
+  bool fixedName = false;        // every report is `fileName` (text reports only)
+  std::string fileName;          // the fixed name
+  std::string extension;         // the report's extension, without the point
+  bool appendExtension = false;  // keep the design file's extension before the report's
+  bool sameDirectory = false;    // beside the design file; else in `directory`
+  std::string directory;
+};
+
+// A path split as the host does: device (always empty here), directory with its trailing
+// separator, name, extension (after the last point of the last component, without it).
+struct PathParts {
+  std::string device;
+  std::string directory;
+  std::string name;
+  std::string extension;
+};
+PathParts parseFileName(std::string_view path);
+// Joins the parts again; a point stands before a non-empty extension and a separator is
+// added after a directory that lacks one.
+std::string buildFileName(const PathParts& parts);
+// Path equality without regard to the case of ASCII letters.
+bool samePathIgnoringCase(std::string_view a, std::string_view b);
+
+// The report path for designFile: the fixed name, or the design file's name (with entryIndex
+// appended when entryCount is 2 or more) and the report extension in the chosen directory.
+// ERROR when the path would be longer than MAX_REPORT_NAME bytes (*out is still filled).
+[[nodiscard]] int reportName(std::string* out, std::string_view designFile,
+                             const ReportNaming& naming, int entryIndex, int entryCount);
+
+// ---- Dates -----------------------------------------------------------------------------------
+
+// "Sunday, 6 December 2026 at 10:19 pm" for a broken-down local time.
+std::string dateText(const std::tm& local);
+// dateText of the current local time.
+std::string dateTextNow();
+
+// ---- Settings and run facts the report prints ------------------------------------------------
+
+struct TextReportOptions {
+  bool enabled = true;    // text reports are written at all
+  ReportNaming naming;    // fixedName = one report under a fixed name
+  bool perEntry = false;  // closed at the end of every entry (one report per entry)
+  bool wordWrap = false;
+  int wrapColumn = 80;
+};
+
+// One rule group's restriction flags and value lists, for the header's restrictions block.
+struct RestrictionGroup {
+  bool useLevel = false, useColor = false, useWeight = false, useStyle = false;
+  std::string level, color, weight, style;
+};
+// "Level, Color, Weight, Style" for the lists in use (flag on and list not empty), in this
+// order; "" when none is.
+std::string restrictionText(const RestrictionGroup& group);
+
+struct RunHeader {
+  std::string secondTitle;  // message 3: the header's second title line
+  std::string date;         // dateTextNow() in a run
+  bool batchMode = false;
+  std::string reportMessage;  // the description of where reports go
+  bool reportOnly = false;
+  bool interactive = false;
+  bool removeAllSelected = false;  // remove every element the selection set admits
+  bool removeSelectedDuplicates = false;
+  bool fence = false;
+  std::string criteriaName, criteriaDescription;  // the selection file and its sets
+  RestrictionGroup removed, compared;             // the REMOVE and COMPARED rule groups
+};
+
+// The run header's text (title lines, settings, empty line). reportName is printed when the
+// report spans the run.
+std::string runHeaderText(const RunHeader& header, const TextReportOptions& options,
+                          std::string_view reportName);
+
+// ---- The report of a run ---------------------------------------------------------------------
+
+struct TextReport {
+  std::FILE* stream = nullptr;  // open report, or null
+  std::string name;             // its path (also the name recorded for the entry)
+  std::string tempName;         // where it is written until it is closed
+};
+
+// Opens the report for an entry (after the design report is set up). A report that is already
+// open (one report for the run) stays open and the entry's lines follow. Refuses (message 57)
+// when the report would overwrite the design file or the entry's design report; a report that
+// cannot be created gives message 26 with the design file; an over-long name message 74.
+[[nodiscard]] int textReport_openForEntry(TextReport& report, const TextReportOptions& options,
+                                          const RunHeader& header, std::string_view designFile,
+                                          std::string_view designReportName, int entryIndex,
+                                          int entryCount, ReportFailure* failure);
+
+// The file block: file, text report (per-entry reports), design report, model, empty line.
+void textReport_writeFileBlock(TextReport& report, const TextReportOptions& options,
+                               std::string_view file, std::string_view designReportName,
+                               std::string_view modelName);
+
+// One reported duplicate's description line, wrapped with indents 2 and 4.
+void textReport_writeDuplicate(TextReport& report, const TextReportOptions& options,
+                               std::string_view line);
+
+// Any text, wrapped with the given indents (a line break is added at its end).
+void textReport_writeWrapped(TextReport& report, const TextReportOptions& options,
+                             std::string_view text, int firstIndent, int nextIndent);
+// Text as it stands (the driver's per-file and total lines). Write errors are ignored.
+void textReport_write(TextReport& report, std::string_view text);
+
+// The technical note that ends every report.
+void textReport_writeTechnicalNote(TextReport& report, const TextReportOptions& options);
+
+// Closes the report and moves it to its name. ERROR when it could not be written completely;
+// the name is kept for the run's list. Nothing happens when no report is open.
+int textReport_close(TextReport& report);
+
+// End of an entry (per-model close): with one report per entry, the technical note and close.
+void textReport_endEntry(TextReport& report, const TextReportOptions& options);
+// End of the run (Finish): a report still open gets the technical note and is closed.
+void textReport_finish(TextReport& report, const TextReportOptions& options);
+
+// ---- Skipped entries -------------------------------------------------------------------------
+
+// Setup outcome of a skipped entry -> the message written for it ("" for other outcomes).
+std::string skipMessage(int outcome, std::string_view file);
+
+// Records a skipped or failed entry. entryText is the whole entry string ("file,model"): the
+// report name is built from it. With text reports off nothing is written and the name is
+// "none". Without an open report, one is created: with one report per entry a short report
+// (title lines and its name), else the run's report with its full header, which stays open so
+// that later entries follow. The skip message of `outcome` is written; a per-entry report is
+// then closed. ERROR when no report could be opened (message 74 for a name that cannot be
+// built, else no message).
+[[nodiscard]] int textReport_recordSkip(TextReport& report, const TextReportOptions& options,
+                                        const RunHeader& header, std::string_view entryText,
+                                        std::string_view file, int outcome, int entryIndex,
+                                        int entryCount, ReportFailure* failure);
+
+}  // namespace kelvara
