@@ -1,0 +1,426 @@
+#include "settings/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/config.h"
+#include "host/design.h"
+#include "host/state.h"
+#include "settings/run_settings.h"
+
+namespace kelvara {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every line of a freshly reset settings file with no active design file and no "windir",
+// except DATE_CREATED (second line), whose value is the time of writing.
+const char* const kFactoryLines[] = {
+    "kelvara=6",
+    "DATE_CREATED=",
+    "FILE_MODE=0",
+    "BATCH_FILE=",
+    "INTERACTIVE=1",
+    "REPORT_ONLY=0",
+    "AUTOSAVE_SETTTINGS=0",
+    "BACKUP=1",
+    "INC_REF_FILES=3",
+    "FILEPOS_IN_REPORT=0",
+    "REMOVE_ALL_DUP=1",
+    "REMOVE_SEL_DUP=0",
+    "REMOVE_ALL_SEL=0",
+    "CRITERIA_NAME_=",
+    "CRITERIA_DESCRPT_=",
+    "IGNORE_USE_LEVEL=0",
+    "IGNORE_USE_COLOR=0",
+    "IGNORE_USE_WEIGHT=0",
+    "IGNORE_USE_STYLE=0",
+    "KEEP_WIDER_ELEMENT=0",
+    "KEEP_SOLID_LINESTYLE_ELEMENT=0",
+    "REMOVE_USE_LEVEL=0",
+    "REMOVE_USE_COLOR=0",
+    "REMOVE_USE_WEIGHT=0",
+    "REMOVE_USE_STYLE=0",
+    "REMOVE_LEVEL=",
+    "REMOVE_COLOR=",
+    "REMOVE_WEIGHT=",
+    "REMOVE_STYLE=",
+    "COMPARED_USE_LEVEL=0",
+    "COMPARED_USE_COLOR=0",
+    "COMPARED_USE_WEIGHT=0",
+    "COMPARED_USE_STYLE=0",
+    "COMPARED_LEVEL=",
+    "COMPARED_COLOR=",
+    "COMPARED_WEIGHT=",
+    "COMPARED_STYLE=",
+    "OVERLAP=0",
+    "TOLERANCE=1.0",
+    "ALLOW_ROTATION=0",
+    "ROT_TOLERANCE=1.0",
+    "ALLOW_REVERSED=0",
+    "ALLOW_UNDERLAP=0",
+    "REPORT_SYM_SINGLE_USE_LEVEL=1",
+    "REPORT_SYM_SINGLE_LEVEL_VALUE=Kelvara Non-Duplicate",
+    "REPORT_SYM_SINGLE_USE_COLOR=1",
+    "REPORT_SYM_SINGLE_COLOR_VALUE=0",
+    "REPORT_SYM_SINGLE_USE_WEIGHT=1",
+    "REPORT_SYM_SINGLE_WEIGHT_VALUE=0",
+    "REPORT_SYM_SINGLE_USE_STYLE=0",
+    "REPORT_SYM_SINGLE_STYLE_VALUE=0",
+    "REPORT_SYM_DUPLICATE_USE_LEVEL=1",
+    "REPORT_SYM_DUPLICATE_LEVEL_VALUE=Kelvara Duplicate",
+    "REPORT_SYM_DUPLICATE_USE_COLOR=1",
+    "REPORT_SYM_DUPLICATE_COLOR_VALUE=2",
+    "REPORT_SYM_DUPLICATE_USE_WEIGHT=1",
+    "REPORT_SYM_DUPLICATE_WEIGHT_VALUE=3",
+    "REPORT_SYM_DUPLICATE_USE_STYLE=0",
+    "REPORT_SYM_DUPLICATE_STYLE_VALUE=0",
+    "REPORT_SYM_MATCHED_USE_LEVEL=1",
+    "REPORT_SYM_MATCHED_LEVEL_VALUE=Kelvara Selected",
+    "REPORT_SYM_MATCHED_USE_COLOR=1",
+    "REPORT_SYM_MATCHED_COLOR_VALUE=4",
+    "REPORT_SYM_MATCHED_USE_WEIGHT=1",
+    "REPORT_SYM_MATCHED_WEIGHT_VALUE=2",
+    "REPORT_SYM_MATCHED_USE_STYLE=0",
+    "REPORT_SYM_MATCHED_STYLE_VALUE=0",
+    "TEXT_REPORT_MESSAGE=kelvara.trf",
+    "TEXT_REPORT__=1",
+    "TEXT_EXTENSION=trf",
+    "USE_WORD_WRAP_TEXT_REPORT=0",
+    "WORP_WRAP_POS_TEXT_REPORT=80",
+    "ONE_TEXT_REPORT=1",
+    "TEXT_REPORT_FILE_NAME=kelvara.trf",
+    "ONE_TEXT_EACH_REPORT=0",
+    "TEXT_APPEND_EXT=0",
+    "SAME_DIR_TEXT_REPORT=0",
+    "DIFF_DIR_TEXT_REPORT=0",
+    "TEXT_REPORT_DIR_NAME=",
+    "TEXT_REPORT_EDITOR_NAME=c:\\windows\\notepad.exe",
+    "DESIGN_REPORT__=1",
+    "DESIGN_EXTENSION=drf",
+    "DESIGN_APPEND_EXT=0",
+    "SAME_DIR_DESIGN_REPORT=1",
+    "DIFF_DIR_DESIGN_REPORT=0",
+    "DESIGN_REPORT_DIR_NAME=",
+    "FENCE=0",
+    "MODEL_TYPES=0",
+    "MODEL_NAMES_FILTER=",
+};
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> withoutDate(const std::string& text) {
+  std::vector<std::string> lines = splitLines(text);
+  if (lines.size() > 1) lines.erase(lines.begin() + 1);
+  return lines;
+}
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A fresh record and file state, no active design file, no "windir", and a private folder.
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  RunSettings s;
+  SettingsFile file;
+  fs::path dir;
+
+  void SetUp() override {
+    resetHostState();
+    resetDesignState();
+    if (std::getenv("windir") != nullptr) GTEST_SKIP() << "windir is set in the environment";
+    dir = fs::temp_directory_path() /
+          ("kelvara_settings_" + std::to_string(::getpid()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    file.defaultFileName = (dir / "cfg" / "kelvara.ini").string();
+    settings_resetToFactory(s, true);
+  }
+  void TearDown() override {
+    if (!dir.empty()) {
+      fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
+      fs::remove_all(dir);
+    }
+    resetHostState();
+  }
+  std::string write(const std::string& name, const std::string& content) {
+    const fs::path p = dir / name;
+    std::ofstream(p, std::ios::binary) << content;
+    return p.string();
+  }
+  RunSettings loaded(const std::string& text) {
+    RunSettings r;
+    settings_resetToFactory(r, true);
+    settings_readText(r, file, text, KeyWalkMode::Read);
+    return r;
+  }
+};
+
+// ---- Writing -------------------------------------------------------------------------------
+
+TEST_F(SettingsFileTest, FreshRecordWritesEightyNineLinesInOrder) {
+  const std::vector<std::string> lines = splitLines(settings_fileText(s, file));
+  ASSERT_EQ(lines.size(), 89u);
+  ASSERT_EQ(std::size(kFactoryLines), 89u);
+  EXPECT_EQ(lines[0], "kelvara=6");
+  EXPECT_EQ(lines[1].rfind("DATE_CREATED=", 0), 0u);
+  EXPECT_GT(lines[1].size(), std::string("DATE_CREATED=").size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i == 1) continue;
+    EXPECT_EQ(lines[i], kFactoryLines[i]) << "line " << i + 1;
+  }
+  std::string line;
+  EXPECT_EQ(settings_keyWalk(s, file, &line, KeyWalkMode::Write, 89), ERROR);
+  EXPECT_EQ(settings_keyWalk(s, file, &line, KeyWalkMode::Write, -1), ERROR);
+}
+
+TEST_F(SettingsFileTest, EveryStoredValueSurvivesSaveAndLoadEvenAtFullCapacity) {
+  s.FILE_MODE = 1;
+  s.BATCH_FILE.assign("/data/list.lst");
+  s.rules[RULE_IGNORE].useStyle = 1;
+  s.rules[RULE_REMOVE].level.assign(std::string(511, 'L'));
+  s.rules[RULE_COMPARED].color.assign("bylevel, 0:3");
+  s.rules[RULE_COMPARED].style.assign(" \"Dashed\" ");
+  s.TOLERANCE.assign("0.500");
+  s.WORP_WRAP_POS_TEXT_REPORT = -7;
+  s.reportSymbology[REPORT_DUPLICATE].levelValue.assign(std::string(512, 'D'));
+  s.reportSymbology[REPORT_MATCHED].styleValue = 6;
+  s.MODEL_NAMES_FILTER.assign(std::string(511, 'm'));
+  s.FENCE = 1;
+  s.TEXT_REPORT_EDITOR_NAME.assign("/usr/bin/less");
+  s.reportSymbology[REPORT_FOURTH].colorValue = 99;  // never stored
+
+  file.fileName = (dir / "mine.ini").string();
+  ASSERT_EQ(settings_save(s, file), SUCCESS);
+  const std::string written = settings_fileText(s, file);
+
+  RunSettings back;
+  ASSERT_EQ(settings_load(back, file, true, KeyWalkMode::Read), SUCCESS);
+  EXPECT_EQ(back.rules[RULE_REMOVE].level.view(), std::string(511, 'L'));
+  EXPECT_EQ(back.reportSymbology[REPORT_DUPLICATE].levelValue.view(), std::string(512, 'D'));
+  EXPECT_EQ(back.MODEL_NAMES_FILTER.view(), std::string(511, 'm'));
+  EXPECT_EQ(back.rules[RULE_COMPARED].style.view(), " \"Dashed\" ");
+  EXPECT_EQ(back.reportSymbology[REPORT_FOURTH].colorValue, 3);  // factory value
+  // Same lines apart from the date.
+  EXPECT_EQ(withoutDate(written), withoutDate(settings_fileText(back, file)));
+  EXPECT_FALSE(settings_changed(back, file));
+}
+
+// ---- Reading rules -------------------------------------------------------------------------
+
+TEST_F(SettingsFileTest, ReadingRules) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::function<void(const RunSettings&)> check;
+  };
+  const Case cases[] = {
+      {"blank before the equals sign is not the key", "FENCE =1\n",
+       [](const RunSettings& r) { EXPECT_EQ(r.FENCE, 0); }},
+      {"int value stops at the first non-digit", "FENCE=1 and some text\n",
+       [](const RunSettings& r) { EXPECT_EQ(r.FENCE, 1); }},
+      {"int value with blanks and sign", "WORP_WRAP_POS_TEXT_REPORT=  -42x\n",
+       [](const RunSettings& r) { EXPECT_EQ(r.WORP_WRAP_POS_TEXT_REPORT, -42); }},
+      {"int value without digits is 0", "INC_REF_FILES=abc\n",
+       [](const RunSettings& r) { EXPECT_EQ(r.INC_REF_FILES, 0); }},
+      {"int value beyond 32 bits saturates", "MODEL_TYPES=99999999999\n",
+       [](const RunSettings& r) { EXPECT_EQ(r.MODEL_TYPES, 2147483647); }},
+      {"empty text value empties the field", "REMOVE_LEVEL=\n",
+       [](const RunSettings& r) { EXPECT_EQ(r.rules[RULE_REMOVE].level.view(), ""); }},
+      {"text keeps leading and trailing blanks", "BATCH_FILE=  a b  \n",
+       [](const RunSettings& r) { EXPECT_EQ(r.BATCH_FILE.view(), "  a b  "); }},
+      {"last line without a line break", "OVERLAP=1\nTOLERANCE=2.50",
+       [](const RunSettings& r) { EXPECT_EQ(r.TOLERANCE.view(), "2.50"); }},
+      {"CR LF line breaks", "TOLERANCE=1.5\r\nBACKUP=0\r\n",
+       [](const RunSettings& r) {
+         EXPECT_EQ(r.TOLERANCE.view(), "1.5");
+         EXPECT_EQ(r.BACKUP, 0);
+       }},
+      {"keys are case-sensitive", "fence=1\nFence=1\n",
+       [](const RunSettings& r) { EXPECT_EQ(r.FENCE, 0); }},
+      {"the last of repeated keys wins", "FENCE=1\nFENCE=0\nMODEL_TYPES=3\nMODEL_TYPES=5\n",
+       [](const RunSettings& r) {
+         EXPECT_EQ(r.FENCE, 0);
+         EXPECT_EQ(r.MODEL_TYPES, 5);
+       }},
+      {"version and date are consumed without effect", "kelvara=99\nDATE_CREATED=FENCE=1\n",
+       [](const RunSettings& r) { EXPECT_EQ(r.FENCE, 0); }},
+      {"text longer than its field is cut", "TEXT_EXTENSION=abcdefghij\n",
+       [](const RunSettings& r) { EXPECT_EQ(r.TEXT_EXTENSION.view(), "abcdefg"); }},
+      {"an equals sign inside a value stays", "BATCH_FILE=a=b\n",
+       [](const RunSettings& r) { EXPECT_EQ(r.BATCH_FILE.view(), "a=b"); }},
+      {"blank, unknown and malformed lines are ignored",
+       "\n\n[section]\nFENCE\n=1\nUNKNOWN=1\n#FENCE=1\nOVERLAP=1\n",
+       [](const RunSettings& r) {
+         EXPECT_EQ(r.FENCE, 0);
+         EXPECT_EQ(r.OVERLAP, 1);
+       }},
+      {"misspelt keys are the real ones", "AUTOSAVE_SETTTINGS=1\nAUTOSAVE_SETTINGS=0\n",
+       [](const RunSettings& r) { EXPECT_EQ(r.AUTOSAVE_SETTTINGS, 1); }},
+      {"a piece of an over-long line is read as a line of its own",
+       "MODEL_NAMES_FILTER=" + std::string(SETTINGS_LINE_PIECE - 19, 'x') + "FENCE=1\n",
+       [](const RunSettings& r) {
+         EXPECT_EQ(r.MODEL_NAMES_FILTER.view(), std::string(511, 'x'));
+         EXPECT_EQ(r.FENCE, 1);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.check(loaded(c.text));
+  }
+}
+
+TEST_F(SettingsFileTest, MissingKeyKeepsFactoryValueAndIsNeverChanged) {
+  s.MODEL_NAMES_FILTER.assign("old*");
+  file.fileName = write("partial.ini", "FENCE=1\nTOLERANCE=2.0\n");
+  ASSERT_EQ(settings_load(s, file, true, KeyWalkMode::Read), SUCCESS);
+  EXPECT_EQ(s.MODEL_NAMES_FILTER.view(), "");
+  EXPECT_EQ(s.INC_REF_FILES, 3);
+  EXPECT_EQ(s.FENCE, 1);
+  s.MODEL_NAMES_FILTER.assign("walls*");
+  s.INC_REF_FILES = 0;
+  EXPECT_FALSE(settings_changed(s, file));
+  EXPECT_EQ(s.MODEL_NAMES_FILTER.view(), "walls*");  // the record is left as it was
+}
+
+// ---- Compare -------------------------------------------------------------------------------
+
+TEST_F(SettingsFileTest, CompareFlagsComparedKeysOnly) {
+  file.fileName = (dir / "cmp.ini").string();
+  ASSERT_EQ(settings_save(s, file), SUCCESS);
+  struct Case {
+    const char* name;
+    std::function<void(RunSettings&)> edit;
+    bool changed;
+  };
+  const Case cases[] = {
+      {"nothing", [](RunSettings&) {}, false},
+      {"text report directory", [](RunSettings& r) { r.TEXT_REPORT_DIR_NAME.assign("/x/"); },
+       false},
+      {"design report directory", [](RunSettings& r) { r.DESIGN_REPORT_DIR_NAME.assign("/y/"); },
+       false},
+      {"report message", [](RunSettings& r) { r.TEXT_REPORT_MESSAGE.assign("elsewhere"); }, false},
+      {"unstored field", [](RunSettings& r) { r.deleteMode = 3; }, false},
+      {"tolerance with one more zero", [](RunSettings& r) { r.TOLERANCE.assign("1.00"); }, true},
+      {"fence", [](RunSettings& r) { r.FENCE = 1; }, true},
+      {"remove level list", [](RunSettings& r) { r.rules[RULE_REMOVE].level.assign("1"); }, true},
+      {"ignore group flag", [](RunSettings& r) { r.rules[RULE_IGNORE].useColor = 1; }, true},
+      {"ignore group list (not stored)",
+       [](RunSettings& r) { r.rules[RULE_IGNORE].color.assign("5"); }, false},
+      {"report symbology", [](RunSettings& r) { r.reportSymbology[REPORT_SINGLE].colorValue = 9; },
+       true},
+      {"editor", [](RunSettings& r) { r.TEXT_REPORT_EDITOR_NAME.assign("vi"); }, true},
+  };
+  for (const Case& c : cases) {
+    RunSettings edited = s;
+    c.edit(edited);
+    RunSettings before = edited;
+    EXPECT_EQ(settings_changed(edited, file), c.changed) << c.name;
+    EXPECT_EQ(file.changed, c.changed) << c.name;
+    // The record is left exactly as it was.
+    EXPECT_EQ(withoutDate(settings_fileText(edited, file)),
+              withoutDate(settings_fileText(before, file)))
+        << c.name;
+    EXPECT_EQ(edited.deleteMode, before.deleteMode) << c.name;
+    EXPECT_EQ(edited.rules[RULE_IGNORE].color, before.rules[RULE_IGNORE].color) << c.name;
+  }
+}
+
+TEST_F(SettingsFileTest, CompareCutsFileValuesAsLoadingWould) {
+  file.fileName = write("long.ini", "TEXT_EXTENSION=trfxxxxxxxx\n");
+  RunSettings r;
+  ASSERT_EQ(settings_load(r, file, true, KeyWalkMode::Read), SUCCESS);
+  EXPECT_EQ(r.TEXT_EXTENSION.view(), "trfxxxx");
+  EXPECT_FALSE(settings_changed(r, file));
+}
+
+// ---- Load fallbacks and save ---------------------------------------------------------------
+
+TEST_F(SettingsFileTest, FirstStartCreatesTheDefaultFileWithFactoryValues) {
+  ASSERT_FALSE(fs::exists(file.defaultFileName));
+  s.FENCE = 1;
+  EXPECT_EQ(settings_startupLoad(s, file), ERROR);
+  EXPECT_EQ(file.fileName, file.defaultFileName);
+  EXPECT_EQ(s.FENCE, 0);
+  const std::vector<std::string> lines = splitLines(readFile(file.defaultFileName));
+  ASSERT_EQ(lines.size(), 89u);
+  EXPECT_EQ(lines[87], "MODEL_TYPES=0");
+  // The second start reads it.
+  EXPECT_EQ(settings_startupLoad(s, file), SUCCESS);
+  EXPECT_FALSE(settings_changed(s, file));
+}
+
+TEST_F(SettingsFileTest, MissingNamedFileNeverOverwritesAnExistingDefaultFile) {
+  fs::create_directories(fs::path(file.defaultFileName).parent_path());
+  std::ofstream(file.defaultFileName) << "FENCE=1\n";
+  file.fileName = (dir / "gone.ini").string();
+  EXPECT_EQ(settings_load(s, file, false, KeyWalkMode::Read), ERROR);
+  EXPECT_EQ(file.fileName, file.defaultFileName);
+  EXPECT_EQ(readFile(file.defaultFileName), "FENCE=1\n");
+  // The compare pass with an unreadable file answers "not changed" and writes nothing.
+  file.fileName = (dir / "gone.ini").string();
+  s.FENCE = 1;
+  EXPECT_FALSE(settings_changed(s, file));
+  EXPECT_EQ(readFile(file.defaultFileName), "FENCE=1\n");
+}
+
+TEST_F(SettingsFileTest, ReadOnlyFileIsNeverReplacedAndTheUserIsAskedForAnother) {
+  const std::string locked = write("locked.ini", "FENCE=1\n");
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read);
+  file.fileName = locked;
+  std::vector<std::string> asked;
+  const std::string other = (dir / "other.ini").string();
+  file.chooseSaveAs = [&](const std::string& start) -> std::optional<std::string> {
+    asked.push_back(start);
+    if (asked.size() == 1) return other;
+    return std::nullopt;
+  };
+  EXPECT_EQ(settings_save(s, file), SUCCESS);
+  EXPECT_EQ(readFile(locked), "FENCE=1\n");
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], locked);
+  EXPECT_EQ(file.fileName, other);
+  EXPECT_EQ(splitLines(readFile(other)).size(), 89u);
+
+  // Cancelled: nothing written, ERROR.
+  file.fileName = locked;
+  EXPECT_EQ(settings_save(s, file), ERROR);
+  EXPECT_EQ(readFile(locked), "FENCE=1\n");
+  // Without a chooser (unattended) it simply fails.
+  file.chooseSaveAs = nullptr;
+  EXPECT_EQ(settings_save(s, file), ERROR);
+}
+
+TEST_F(SettingsFileTest, FailedSaveLeavesNoFileBehind) {
+  file.fileName = (dir / "no-such-folder" / "x.ini").string();
+  EXPECT_EQ(settings_save(s, file), ERROR);
+  EXPECT_FALSE(fs::exists(dir / "no-such-folder"));
+  // Replacing keeps the original's permission bits and leaves no temporary file.
+  const std::string kept = write("kept.ini", "old\n");
+  fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write);
+  file.fileName = kept;
+  ASSERT_EQ(settings_save(s, file), SUCCESS);
+  EXPECT_EQ(fs::status(kept).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  int entries = 0;
+  for (const auto& e : fs::directory_iterator(dir)) entries += e.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(entries, 1);
+}
+
+}  // namespace
+}  // namespace kelvara
