@@ -10,7 +10,6 @@
 #include "run/stepper.h"
 #include "run/trace_hook.h"
 #include "selection/admit.h"
-#include "selection/file.h"
 
 namespace kelvara {
 
@@ -87,14 +86,6 @@ void openReportsHook(void*) {
 
 void showMessageHook(int number, const std::string& argument, void*) {
   (void)runMessage(number, argument.c_str());
-}
-
-int loadSelectionHook(const std::string& path, void*) {
-  return loadRunList(path) == SEL_READ_OK ? SUCCESS : ERROR;
-}
-
-bool admittedHook(const MSElementDescr& element, ModelRef, const std::string& names, void*) {
-  return admitted(element, names);
 }
 
 // ---- pass hooks -----------------------------------------------------------------------------
@@ -180,8 +171,8 @@ void installEntryHooks() {
   hooks.backup = backupHook;
   hooks.openReports = openReportsHook;
   hooks.showMessage = showMessageHook;
-  hooks.loadSelectionFile = loadSelectionHook;
-  hooks.admitted = admittedHook;
+  hooks.loadSelectionFile = loadRunListForRun;
+  hooks.admitted = admittedForRun;
   hooks.context = nullptr;
   PassReportHooks& report = engine().report;
   report.reportEntry = reportEntryHook;

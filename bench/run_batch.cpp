@@ -1,0 +1,221 @@
+// Whole runs from the command line, timed against the engine alone.
+//
+//   bench_run_batch [kelvara executable]     (default: ../app/kelvara beside this program)
+//
+// 1. A generated 2D drawing of 1,000,000 lines and line strings with 10 % planted exact
+//    duplicates (the drawing of bench_engine_pass): the engine's load + sort + pass in this
+//    process, then a full delete run of `kelvara` on a copy (text report, design report,
+//    backup, the cleaned file written). Prints both times and their ratio.
+// 2. A batch of 200 drawings of 1,000 elements each in one folder: `kelvara DIR/*.dgn`.
+//    Prints files per second.
+// A plain main: each figure is one timed run. Scratch files go to the temporary folder.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/load.h"
+#include "host/design.h"
+#include "host/dgn/build.h"
+#include "host/dgn/codec.h"
+#include "host/dgn/image.h"
+#include "host/state.h"
+#include "host/ui.h"
+
+namespace {
+
+using namespace kelvara;
+namespace fs = std::filesystem;
+using Element = std::vector<uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+Element lineString(const std::vector<DPoint3d>& pts) {
+  Element e = dgn::beginElement(4, 1);
+  e.resize(dgn::HEADER_BYTES + 2 + 8 * pts.size(), 0);
+  dgn::writeU16(e.data() + 36, static_cast<uint16_t>(pts.size()));
+  DRange3d r{INT64_MAX, INT64_MAX, 0, INT64_MIN, INT64_MIN, 0};
+  for (size_t i = 0; i < pts.size(); ++i) {
+    dgn::putPoint(e.data() + 38 + 8 * i, pts[i], false);
+    r.xLow = std::min<int64_t>(r.xLow, dgn::roundToInt32(pts[i].x));
+    r.yLow = std::min<int64_t>(r.yLow, dgn::roundToInt32(pts[i].y));
+    r.xHigh = std::max<int64_t>(r.xHigh, dgn::roundToInt32(pts[i].x));
+    r.yHigh = std::max<int64_t>(r.yHigh, dgn::roundToInt32(pts[i].y));
+  }
+  dgn::writeRange(e.data(), r);
+  dgn::finishElement(e);
+  return e;
+}
+
+void writeDrawing(const std::string& path, const std::vector<Element>& elements) {
+  dgn::TcbRecord units;
+  units.subPerMaster = 10;
+  units.uorPerSub = 100;
+  std::vector<uint8_t> bytes = dgn::makeEmptyDesign(false, units);
+  bytes.resize(bytes.size() - 2);
+  for (const Element& e : elements) bytes.insert(bytes.end(), e.begin(), e.end());
+  bytes.push_back(0xFF);
+  bytes.push_back(0xFF);
+  std::string error;
+  if (dgn::writeFileAtomically(path, bytes, &error) != SUCCESS) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::exit(1);
+  }
+}
+
+// n elements on a sheet of side `side` UOR: half lines, half line strings of 3 to 6 vertices,
+// each short; 10 % are exact copies of other elements, spread through the file.
+std::vector<Element> randomDrawing(size_t n, uint64_t seed, int side = 100000000) {
+  std::mt19937_64 rng(seed);
+  std::uniform_int_distribution<int> coord(0, side), step(-10000, 10000), vertices(3, 6);
+  const size_t unique = n - n / 10;
+  std::vector<Element> out;
+  out.reserve(n);
+  for (size_t i = 0; i < unique; ++i) {
+    const DPoint3d start{double(coord(rng)), double(coord(rng)), 0};
+    if (i % 2 == 0) {
+      out.push_back(dgn::makeLine(start, {start.x + step(rng), start.y + step(rng), 0}, false));
+      continue;
+    }
+    std::vector<DPoint3d> pts{start};
+    const int count = vertices(rng);
+    for (int k = 1; k < count; ++k) {
+      pts.push_back({pts.back().x + step(rng), pts.back().y + step(rng), 0});
+    }
+    out.push_back(lineString(pts));
+  }
+  std::uniform_int_distribution<size_t> pick(0, unique - 1);
+  for (size_t i = unique; i < n; ++i) out.push_back(out[pick(rng)]);
+  std::shuffle(out.begin(), out.end(), rng);
+  return out;
+}
+
+double seconds(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
+
+// User + system CPU seconds of this process (RUSAGE_SELF) or its waited-for children.
+double cpuSeconds(int who) {
+  rusage u{};
+  ::getrusage(who, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Timing {
+  double wall = 0;
+  double cpu = 0;
+};
+
+// The engine alone: load + sort + whole pass, nothing written.
+Timing timeEngine(const std::string& path) {
+  resetDesignState();
+  resetHostState();
+  (void)setUiPort(UiPort{});
+  Engine& e = engine();
+  e.settings = EngineSettings{};
+  e.settings.interactive = false;
+  e.settings.backup = false;
+  const double c0 = cpuSeconds(RUSAGE_SELF);
+  const auto t0 = Clock::now();
+  if (setUpModel(e, nullptr, path, "Default", path, false) != SUCCESS) {
+    std::fprintf(stderr, "set-up failed for %s\n", path.c_str());
+    std::exit(1);
+  }
+  (void)runPassToEnd(e);
+  const auto t1 = Clock::now();
+  const double c1 = cpuSeconds(RUSAGE_SELF);
+  clearTable(e.table);
+  e.keys = {};
+  resetDesignState();
+  return {seconds(t0, t1), c1 - c0};
+}
+
+// Runs kelvara in `dir` with the arguments; returns the wall time, exits on failure.
+Timing timeKelvara(const std::string& bin, const std::string& dir,
+                   const std::vector<std::string>& args) {
+  std::fflush(stdout);
+  const double c0 = cpuSeconds(RUSAGE_CHILDREN);
+  const auto t0 = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir.c_str()) != 0) ::_exit(120);
+    if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) {
+      ::_exit(121);
+    }
+    ::setenv("APPDATA", (dir + "/appdata").c_str(), 1);
+    ::setenv("TEMP", (dir + "/tmp").c_str(), 1);
+    std::vector<char*> argv{const_cast<char*>(bin.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(bin.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  const auto t1 = Clock::now();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "kelvara failed (status %d)\n", status);
+    std::exit(1);
+  }
+  return {seconds(t0, t1), cpuSeconds(RUSAGE_CHILDREN) - c0};
+}
+
+void freshFolder(const std::string& dir) {
+  fs::remove_all(dir);
+  fs::create_directories(dir + "/appdata");
+  fs::create_directories(dir + "/tmp");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string bin;
+  if (argc > 1) {
+    bin = argv[1];
+  } else {
+    bin =
+        (fs::canonical("/proc/self/exe").parent_path().parent_path() / "app" / "kelvara").string();
+  }
+  const std::string root = (fs::temp_directory_path() / "kelvara_bench_run").string();
+
+  // 1. One large drawing.
+  const std::string big = root + "/big";
+  freshFolder(big);
+  const std::string drawing = big + "/random_1000000.dgn";
+  writeDrawing(drawing, randomDrawing(1000000, 1000000));
+  fs::copy_file(drawing, big + "/pristine.dgn");
+  const Timing engineTime = timeEngine(drawing);
+  const Timing runTime = timeKelvara(bin, big, {"random_1000000.dgn"});
+  std::printf("1,000,000 elements, 10%% duplicates          wall s    cpu s\n");
+  std::printf("  engine load+sort+pass                   %8.3f %8.3f\n", engineTime.wall,
+              engineTime.cpu);
+  std::printf("  kelvara delete run (text and design     %8.3f %8.3f\n", runTime.wall, runTime.cpu);
+  std::printf("  reports, backup, cleaned file saved)\n");
+  std::printf("  ratio (limit 2.00)                      %8.2f %8.2f\n",
+              runTime.wall / engineTime.wall, runTime.cpu / engineTime.cpu);
+
+  // 2. A batch of small drawings.
+  const std::string batch = root + "/batch";
+  freshFolder(batch);
+  const int files = 200;
+  for (int i = 0; i < files; ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "/plan%03d.dgn", i);
+    writeDrawing(batch + name, randomDrawing(1000, 7000 + i, 1000000));
+  }
+  const Timing batchTime = timeKelvara(bin, batch, {batch + "/*.dgn"});
+  std::printf(
+      "%d drawings of 1,000 elements: wall %.3f s (%.1f files/s), cpu %.3f s "
+      "(%.1f files/s); limit >= 50 files/s\n",
+      files, batchTime.wall, files / batchTime.wall, batchTime.cpu, files / batchTime.cpu);
+  if (std::getenv("KELVARA_BENCH_KEEP") == nullptr) fs::remove_all(root);
+  return 0;
+}
