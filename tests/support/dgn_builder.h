@@ -52,13 +52,13 @@ Element arc(DPoint3d centre, double primary, double secondary, double rotationDe
 // Text (17): lengthMult/heightMult as stored (size in UOR = mult * 6 / 1000).
 struct TextSpec {
   std::string chars;
-  DPoint3d origin;
+  DPoint3d origin = {};
   double rotationDeg = 0;
   int lengthMult = 1000;
   int heightMult = 1000;
   int font = 1;
   int justification = 2;
-  std::vector<std::array<int, 3>> fields;  // enter-data fields: start, length, justification
+  std::vector<std::array<int, 3>> fields = {};  // enter-data fields: start, length, justification
 };
 Element text(const TextSpec& t, Symb s = {}, bool is3d = false);
 // Text node (7) followed by one text component per line.

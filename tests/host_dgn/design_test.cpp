@@ -1,0 +1,441 @@
+// The host's design-file state: active file switching, saving, read-only files, scanning,
+// descriptors and their accessors, work files, level names and reference attachments.
+#include "host/design.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "support/dgn_builder.h"
+
+namespace kelvara {
+namespace {
+
+using namespace kelvara::test;
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// line (level 3, colour 2, weight 1, style 4, class 2), filled shape, complex chain, cell, text,
+// deleted line.
+DesignBuilder drawing(bool is3d = false) {
+  DesignBuilder d;
+  d.is3d = is3d;
+  d.add(line({0, 0, 0}, {1000, 500, 0},
+             {.level = 3,
+              .colour = 2,
+              .weight = 1,
+              .style = 4,
+              .properties = 2 | dgn::PROP_LOCKED | dgn::PROP_VIEW_INDEPENDENT},
+             is3d));
+  d.add(withFill(
+      shape({{0, 0}, {10, 0}, {10, 10}, {0, 0}}, {.level = 4, .properties = 0x8000}, is3d), 6));
+  d.add(complexChain({lineString({{0, 0}, {10, 0}, {10, 10}}, {}, is3d),
+                      arc({10, 20}, 10, 10, 0, 270, 90, {}, is3d)},
+                     {.level = 5}, is3d));
+  d.add(cell("DOOR", {100, 100}, {line({0, 0}, {1, 0}, {.level = 6}, is3d)}, {.level = 6}, is3d));
+  d.add(text({.chars = "T", .origin = {1, 2}}, {.level = 7}, is3d));
+  d.add(deleted(line({5, 5}, {6, 6}, {}, is3d)));
+  d.add(colourTable(0, 0, 0));
+  return d;
+}
+
+class DesignState_ : public ::testing::Test {
+ protected:
+  fs::path dir;
+  void SetUp() override {
+    resetDesignState();
+    dir = fs::temp_directory_path() /
+          ("kelvara_design_" + std::to_string(::getpid()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override {
+    resetDesignState();
+    std::error_code ec;
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(dir, ec);
+  }
+  std::string make(const char* name, const DesignBuilder& d) {
+    const std::string p = (dir / name).string();
+    EXPECT_TRUE(d.write(p));
+    return p;
+  }
+};
+
+std::vector<uint32_t> scanAll(ModelRef model, bool drawnOnly, int batch = 4,
+                              int* batches = nullptr) {
+  ScanCriteria sc;
+  mdlScan_initialize(&sc, model);
+  mdlScan_setDrawnElements(&sc, drawnOnly);
+  std::vector<uint32_t> all;
+  std::vector<uint32_t> buf(batch);
+  int count = 0, status = SUCCESS, n = 0;
+  do {
+    status = mdlScan_file(buf.data(), &count, batch, &sc);
+    EXPECT_NE(status, ERROR);
+    all.insert(all.end(), buf.begin(), buf.begin() + count);
+    ++n;
+  } while (status == SUCCESS);
+  EXPECT_EQ(status, END_OF_DGN);
+  if (batches) *batches = n;
+  return all;
+}
+
+TEST_F(DesignState_, CheckAttributesAndOpen) {
+  const DesignBuilder d = drawing(true);
+  const std::string p = make("a.dgn", d);
+  bool is3d = false;
+  EXPECT_EQ(mdlFile_checkDesignFile(p, &is3d), SUCCESS);
+  EXPECT_TRUE(is3d);
+  std::ofstream((dir / "junk.dgn").string()) << "not a design file at all";
+  EXPECT_EQ(mdlFile_checkDesignFile((dir / "junk.dgn").string(), &is3d), ERROR);
+  EXPECT_EQ(mdlFile_checkDesignFile((dir / "none.dgn").string(), &is3d), ERROR);
+  uint32_t attrs = 99;
+  EXPECT_EQ(mdlFile_getFileAttributes(p, &attrs), SUCCESS);
+  EXPECT_EQ(attrs & FILE_ATTR_READONLY, 0u);
+  ::chmod(p.c_str(), 0444);
+  EXPECT_EQ(mdlFile_getFileAttributes(p, &attrs), SUCCESS);
+  EXPECT_EQ(attrs & FILE_ATTR_READONLY, FILE_ATTR_READONLY);
+  EXPECT_EQ(mdlFile_getFileAttributes((dir / "none.dgn").string(), &attrs), ERROR);
+
+  ASSERT_EQ(mdlSystem_newDesignFile(p), SUCCESS);
+  const ModelRef m = mdlModelRef_getActive();
+  EXPECT_NE(m, 0u);
+  EXPECT_TRUE(mdlModelRef_is3D(m));
+  std::string name;
+  EXPECT_EQ(mdlModelRef_getModelName(m, &name), SUCCESS);
+  EXPECT_EQ(name, "Default");
+  ModelRef other = 0;
+  EXPECT_EQ(mdlModelRef_createWorkingByName(&other, p, "Sheet 1"), ERROR);
+  EXPECT_EQ(mdlModelRef_createWorkingByName(&other, p, "Default"), SUCCESS);
+  EXPECT_EQ(other, m);  // the same open file
+}
+
+TEST_F(DesignState_, ScanReturnsPositionsInBatchesThenEnd) {
+  const DesignBuilder d = drawing();
+  ASSERT_EQ(mdlSystem_newDesignFile(make("s.dgn", d)), SUCCESS);
+  const ModelRef m = mdlModelRef_getActive();
+  int batches = 0;
+  const auto all = scanAll(m, false, 3, &batches);
+  // TCB + 6 live top-level elements (the deleted line is left out), components never.
+  const std::vector<uint32_t> expect = {0,
+                                        d.positionOf(0),
+                                        d.positionOf(1),
+                                        d.positionOf(2),
+                                        d.positionOf(3),
+                                        d.positionOf(4),
+                                        d.positionOf(6)};
+  EXPECT_EQ(all, expect);
+  EXPECT_EQ(batches, 3);
+  const auto drawn = scanAll(m, true);
+  EXPECT_EQ(drawn, std::vector<uint32_t>(expect.begin() + 1, expect.end() - 1));
+  ScanCriteria sc;
+  mdlScan_initialize(&sc, 12345);
+  uint32_t buf[4];
+  int count = 0;
+  EXPECT_EQ(mdlScan_file(buf, &count, 4, &sc), ERROR);
+}
+
+TEST_F(DesignState_, DescriptorTreeAndAccessors) {
+  for (bool is3d : {false, true}) {
+    SCOPED_TRACE(is3d);
+    resetDesignState();
+    const DesignBuilder d = drawing(is3d);
+    ASSERT_EQ(mdlSystem_newDesignFile(make(is3d ? "d3.dgn" : "d2.dgn", d)), SUCCESS);
+    const ModelRef m = mdlModelRef_getActive();
+    ElmDscrPtr line;
+    ASSERT_EQ(mdlElmdscr_read(&line, d.positionOf(0), m), SUCCESS);
+    EXPECT_EQ(mdlElement_getType(*line), 3);
+    EXPECT_EQ(line->modelRef, m);
+    EXPECT_EQ(mdlElement_getID(*line), d.positionOf(0));
+    ElementProperties pr;
+    ASSERT_EQ(mdlElement_getProperties(&pr, *line), SUCCESS);
+    EXPECT_EQ(pr.level, 3);
+    EXPECT_EQ(pr.elementClass, 2);
+    EXPECT_TRUE(pr.locked);
+    EXPECT_TRUE(pr.viewIndependent);
+    EXPECT_FALSE(pr.solidHole);
+    uint32_t colour = 0, weight = 0;
+    int32_t style = 0;
+    ASSERT_EQ(mdlElement_getSymbology(&colour, &weight, &style, *line), SUCCESS);
+    EXPECT_EQ(colour, 2u);
+    EXPECT_EQ(weight, 1u);
+    EXPECT_EQ(style, 4);
+    std::string styleName;
+    EXPECT_EQ(mdlElement_getLineStyle(&styleName, *line), ERROR);
+    EXPECT_FALSE(mdlElement_isFilled(*line));
+    EXPECT_TRUE(mdlElement_isVisible(*line));
+    const DRange3d r = mdlElement_getRange(*line);
+    EXPECT_EQ(r.xLow, 0);
+    EXPECT_EQ(r.xHigh, 1000);
+    EXPECT_EQ(r.yHigh, 500);
+    ASSERT_TRUE(std::holds_alternative<dgn::LinearRecord>(line->record));
+    EXPECT_EQ(std::get<dgn::LinearRecord>(line->record).points[1].x, 1000);
+
+    ElmDscrPtr shape;
+    ASSERT_EQ(mdlElmdscr_read(&shape, d.positionOf(1), m), SUCCESS);
+    EXPECT_TRUE(mdlElement_isFilled(*shape));
+    uint32_t fill = 0;
+    EXPECT_EQ(mdlElement_getFillColor(&fill, *shape), SUCCESS);
+    EXPECT_EQ(fill, 6u);
+    ASSERT_EQ(mdlElement_getProperties(&pr, *shape), SUCCESS);
+    EXPECT_TRUE(pr.solidHole);
+    EXPECT_EQ(mdlElement_getFillColor(&fill, *line), ERROR);
+
+    ElmDscrPtr chain;
+    ASSERT_EQ(mdlElmdscr_read(&chain, d.positionOf(2), m), SUCCESS);
+    ASSERT_EQ(chain->components.size(), 2u);
+    EXPECT_EQ(mdlElement_getType(chain->components[0]), 4);
+    EXPECT_EQ(mdlElement_getType(chain->components[1]), 16);
+    EXPECT_TRUE(mdlElement_isComplexComponent(chain->components[1]));
+    EXPECT_FALSE(mdlElement_isComplexComponent(*chain));
+    EXPECT_EQ(chain->components[1].filePosition, d.positionOf(2) + 48 + (is3d ? 74u : 62u));
+    ASSERT_TRUE(std::holds_alternative<dgn::ArcRecord>(chain->components[1].record));
+
+    ElmDscrPtr cell;
+    ASSERT_EQ(mdlElmdscr_read(&cell, d.positionOf(3), m), SUCCESS);
+    ASSERT_TRUE(std::holds_alternative<dgn::CellRecord>(cell->record));
+    EXPECT_EQ(std::get<dgn::CellRecord>(cell->record).name, "DOOR");
+    ASSERT_EQ(cell->components.size(), 1u);
+    EXPECT_EQ(elementRun(*cell).size(), size_t(d.positionOf(4) - d.positionOf(3)));
+
+    ElmDscrPtr gone;
+    ASSERT_EQ(mdlElmdscr_read(&gone, d.positionOf(5), m), SUCCESS);  // deleted ones read too
+    EXPECT_TRUE(mdlElement_isDeleted(*gone));
+    EXPECT_FALSE(mdlElement_isVisible(*gone));
+    ElmDscrPtr table;
+    ASSERT_EQ(mdlElmdscr_read(&table, d.positionOf(6), m), SUCCESS);
+    EXPECT_FALSE(mdlElement_isVisible(*table));
+
+    ElmDscrPtr none;
+    EXPECT_EQ(mdlElmdscr_read(&none, d.positionOf(0) + 2, m), ERROR);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(mdlElmdscr_read(&none, d.positionOf(0), 999), ERROR);
+    mdlElmdscr_freeAll(&cell);
+    EXPECT_EQ(cell, nullptr);
+  }
+}
+
+TEST_F(DesignState_, SwitchingFilesSavesPendingChanges) {
+  const DesignBuilder d = drawing();
+  const std::string a = make("a.dgn", d), b = make("b.dgn", d);
+  ASSERT_EQ(mdlSystem_newDesignFile(a), SUCCESS);
+  const ModelRef ma = mdlModelRef_getActive();
+  ElmDscrPtr chain;
+  ASSERT_EQ(mdlElmdscr_read(&chain, d.positionOf(2), ma), SUCCESS);
+  ASSERT_EQ(mdlElmdscr_undoableDelete(*chain, ma), SUCCESS);
+  const DPoint3d pts[2] = {{0, 0, 0}, {0, 0, 0}};
+  const uint32_t added = mdlElement_add(mdlLine_create(pts, false), ma);
+  EXPECT_EQ(added, d.positionOf(7));
+  EXPECT_EQ(readAll(a), d.bytes());  // nothing written yet
+
+  ASSERT_EQ(mdlSystem_newDesignFile(b), SUCCESS);
+  EXPECT_NE(mdlModelRef_getActive(), ma);
+  EXPECT_EQ(designFileOf(ma), nullptr);  // the previous file was closed
+  const std::vector<uint8_t> saved = readAll(a);
+  ASSERT_EQ(saved.size(), d.bytes().size() + 52);
+  EXPECT_TRUE(dgn::isDeletedBit(saved.data() + d.positionOf(2)));
+  EXPECT_TRUE(dgn::isDeletedBit(saved.data() + d.positionOf(2) + 48));
+  EXPECT_EQ(dgn::typeOf(saved.data() + added), 3);
+  EXPECT_EQ(readAll(b), d.bytes());  // untouched
+  // The same through model switching.
+  ModelRef mb2 = 0;
+  ASSERT_EQ(mdlModelRef_createWorkingByName(&mb2, a, "Default"), SUCCESS);
+  ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(0), mb2), SUCCESS);
+  ASSERT_EQ(mdlModelRef_activateAndDisplay(mb2), SUCCESS);
+  ASSERT_EQ(closeAllDesignFiles(), SUCCESS);
+  EXPECT_TRUE(dgn::isDeletedBit(readAll(a).data() + d.positionOf(0)));
+}
+
+int failingRename(const char*, const char*) {
+  errno = EIO;
+  return -1;
+}
+
+TEST_F(DesignState_, FailedSaveKeepsFileActiveAndOriginalIntact) {
+  const DesignBuilder d = drawing();
+  const std::string a = make("a.dgn", d), b = make("b.dgn", d);
+  ASSERT_EQ(mdlSystem_newDesignFile(a), SUCCESS);
+  const ModelRef ma = mdlModelRef_getActive();
+  ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(0), ma), SUCCESS);
+  dgn::setRenameForTesting(&failingRename);
+  EXPECT_EQ(mdlSystem_newDesignFile(b), ERROR);
+  dgn::setRenameForTesting(nullptr);
+  EXPECT_EQ(mdlModelRef_getActive(), ma);
+  EXPECT_NE(lastDesignError().find("a.dgn"), std::string::npos) << lastDesignError();
+  EXPECT_EQ(readAll(a), d.bytes());
+  // The change is still pending and is written by the next successful switch.
+  ASSERT_EQ(mdlSystem_newDesignFile(b), SUCCESS);
+  EXPECT_TRUE(dgn::isDeletedBit(readAll(a).data() + d.positionOf(0)));
+}
+
+TEST_F(DesignState_, ReadOnlyFileIsNeverWritten) {
+  const DesignBuilder d = drawing();
+  const std::string a = make("ro.dgn", d), b = make("b.dgn", d);
+  ::chmod(a.c_str(), 0444);
+  ASSERT_EQ(mdlSystem_newDesignFile(a), SUCCESS);
+  const ModelRef m = mdlModelRef_getActive();
+  const DPoint3d pts[2] = {{0, 0, 0}, {0, 0, 0}};
+  EXPECT_EQ(mdlElement_add(mdlLine_create(pts, false), m), 0u);
+  EXPECT_EQ(mdlElement_undoableDelete(d.positionOf(0), m), ERROR);
+  ElmDscrPtr e;
+  ASSERT_EQ(mdlElmdscr_read(&e, d.positionOf(0), m), SUCCESS);
+  EXPECT_EQ(mdlElmdscr_add(e.get(), m), 0u);
+  ASSERT_EQ(mdlSystem_newDesignFile(b), SUCCESS);
+  EXPECT_EQ(readAll(a), d.bytes());
+  struct stat st {};
+  ::stat(a.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
+}
+
+TEST_F(DesignState_, AddRewriteAndCopyDescriptors) {
+  const DesignBuilder d = drawing();
+  ASSERT_EQ(mdlSystem_newDesignFile(make("a.dgn", d)), SUCCESS);
+  const ModelRef m = mdlModelRef_getActive();
+  ElmDscrPtr chain;
+  ASSERT_EQ(mdlElmdscr_read(&chain, d.positionOf(2), m), SUCCESS);
+  const uint32_t pos = mdlElmdscr_add(chain.get(), m);
+  ASSERT_EQ(pos, d.positionOf(7));
+  EXPECT_EQ(chain->filePosition, pos);
+  EXPECT_EQ(chain->components[1].filePosition, pos + 48 + 62u);
+  ElmDscrPtr again;
+  ASSERT_EQ(mdlElmdscr_read(&again, pos, m), SUCCESS);
+  EXPECT_EQ(elementRun(*again), elementRun(*chain));
+
+  // A 3D element does not go into a 2D file.
+  ElmDscrPtr line3d;
+  const Element l3 = line({0, 0, 0}, {1, 1, 1}, {}, true);
+  ASSERT_EQ(mdlElmdscr_new(&line3d, dgn::Bytes(l3.data(), l3.size()), true), SUCCESS);
+  EXPECT_EQ(mdlElmdscr_add(line3d.get(), m), 0u);
+  const Element bad = {1, 2, 3};
+  EXPECT_EQ(mdlElmdscr_new(&line3d, dgn::Bytes(bad.data(), bad.size()), true), ERROR);
+
+  // Work file from the active model as seed: setup elements only, then the copies.
+  ModelRef work = 0;
+  const std::string wpath = (dir / "report.dgn").string();
+  ASSERT_EQ(mdlWorkDgn_createFile(&work, wpath, m, false), SUCCESS);
+  EXPECT_TRUE(scanAll(work, true).empty());
+  const uint32_t cpos = mdlElmdscr_copy(*chain, work);
+  EXPECT_NE(cpos, 0u);
+  ASSERT_EQ(mdlWorkDgn_closeFile(work), SUCCESS);
+  dgn::DesignImage img;
+  std::string err;
+  ASSERT_EQ(dgn::openImage(wpath, img, &err), SUCCESS) << err;
+  ASSERT_EQ(img.topLevel.size(), 2u);  // header block and the copied chain
+  EXPECT_EQ(img.slots[img.topLevel[1]].offset, cpos);
+  EXPECT_EQ(img.tcb.subPerMaster, d.subPerMaster);
+
+  // A work file of the other dimension gets a header of its own with the seed's units.
+  ModelRef w3 = 0;
+  ASSERT_EQ(mdlWorkDgn_createFile(&w3, (dir / "r3.dgn").string(), m, true), SUCCESS);
+  EXPECT_TRUE(mdlModelRef_is3D(w3));
+  dgn::TcbRecord units;
+  ASSERT_EQ(mdlModelRef_getUnits(w3, &units), SUCCESS);
+  EXPECT_EQ(units.uorPerSub, d.uorPerSub);
+  ASSERT_EQ(mdlWorkDgn_closeFile(w3), SUCCESS);
+  EXPECT_TRUE(mdlFile_validDesignFile((dir / "r3.dgn").string()));
+
+  // Rewrite: same size in place, other size relocated.
+  ElmDscrPtr first;
+  ASSERT_EQ(mdlElmdscr_read(&first, d.positionOf(0), m), SUCCESS);
+  first->bytes[35] = 9;  // colour 9
+  EXPECT_EQ(mdlElmdscr_rewrite(first.get(), d.positionOf(0), m), d.positionOf(0));
+  ElmDscrPtr grown;
+  const Element ls = lineString({{0, 0}, {1, 1}, {2, 0}});
+  ASSERT_EQ(mdlElmdscr_new(&grown, dgn::Bytes(ls.data(), ls.size()), false), SUCCESS);
+  const uint32_t moved = mdlElmdscr_rewrite(grown.get(), d.positionOf(0), m);
+  EXPECT_GT(moved, d.positionOf(7));
+  ElmDscrPtr old;
+  ASSERT_EQ(mdlElmdscr_read(&old, d.positionOf(0), m), SUCCESS);
+  EXPECT_TRUE(mdlElement_isDeleted(*old));
+}
+
+TEST_F(DesignState_, CopyFile) {
+  const DesignBuilder d = drawing();
+  const std::string a = make("a.dgn", d);
+  const std::string bak = (dir / "a.bak").string();
+  ASSERT_EQ(mdlFile_copy(bak, a), SUCCESS);
+  EXPECT_EQ(readAll(bak), d.bytes());
+  ::chmod(bak.c_str(), 0444);
+  std::ofstream((dir / "other").string()) << "x";
+  EXPECT_EQ(mdlFile_copy(bak, (dir / "other").string()), ERROR);
+  EXPECT_EQ(readAll(bak), d.bytes());
+  EXPECT_EQ(mdlFile_copy((dir / "c").string(), (dir / "missing").string()), ERROR);
+}
+
+TEST_F(DesignState_, LevelNamesSurviveSavingAndReopening) {
+  const DesignBuilder d = drawing();
+  const std::string a = make("a.dgn", d), b = make("b.dgn", d);
+  ASSERT_EQ(mdlSystem_newDesignFile(a), SUCCESS);
+  ModelRef m = mdlModelRef_getActive();
+  std::string name;
+  EXPECT_EQ(mdlLevel_getName(&name, m, 3), ERROR);  // V7 levels have no names
+  int l1 = 0, l2 = 0;
+  ASSERT_EQ(mdlLevel_create(&l1, m, "Duplicates"), SUCCESS);
+  ASSERT_EQ(mdlLevel_create(&l2, m, std::string(200, 'n')), SUCCESS);
+  EXPECT_EQ(mdlLevel_create(nullptr, m, "Duplicates"), ERROR);
+  EXPECT_EQ(l1, 1);
+  EXPECT_EQ(l2, 2);
+  for (int i = 3; i <= 20; ++i)  // enough long names to need more than one element
+    ASSERT_EQ(mdlLevel_create(nullptr, m, "level " + std::to_string(i) + std::string(100, 'x')),
+              SUCCESS);
+  ASSERT_EQ(mdlLevelTable_rewrite(m), SUCCESS);
+  ASSERT_EQ(mdlLevelTable_rewrite(m), SUCCESS);  // replaces, does not pile up
+  ASSERT_EQ(mdlSystem_newDesignFile(b), SUCCESS);
+  ASSERT_EQ(mdlSystem_newDesignFile(a), SUCCESS);
+  m = mdlModelRef_getActive();
+  EXPECT_EQ(mdlLevel_getName(&name, m, 1), SUCCESS);
+  EXPECT_EQ(name, "Duplicates");
+  EXPECT_EQ(mdlLevel_getName(&name, m, 20), SUCCESS);
+  EXPECT_EQ(name.substr(0, 8), "level 20");
+  int id = 0;
+  EXPECT_EQ(mdlLevel_getIdFromName(&id, m, std::string(200, 'n')), SUCCESS);
+  EXPECT_EQ(id, 2);
+  EXPECT_EQ(mdlLevel_getIdFromName(&id, m, "nope"), ERROR);
+  // The drawn elements are unchanged and the name elements are not drawn.
+  EXPECT_EQ(scanAll(m, true).size(), 5u);
+}
+
+TEST_F(DesignState_, ReferenceAttachmentsThatExist) {
+  const DesignBuilder base = drawing();
+  make("base.dgn", base);
+  DesignBuilder master = drawing();
+  master.add(reference("C:\\projects\\base.dgn", "BASE", true));
+  master.add(reference("missing.dgn", "GONE", true, true));
+  master.add(reference("base.dgn", "AGAIN", false, true));
+  const std::string mp = make("master.dgn", master);
+  ASSERT_EQ(mdlSystem_newDesignFile(mp), SUCCESS);
+  const ModelRef m = mdlModelRef_getActive();
+  EXPECT_EQ(referenceAttachments(m).size(), 3u);
+  ModelRefIterator it;
+  ASSERT_EQ(mdlModelRefIterator_create(&it, m, 2, -1), SUCCESS);
+  const ModelRef r1 = mdlModelRefIterator_getNext(&it);
+  const ModelRef r2 = mdlModelRefIterator_getNext(&it);
+  EXPECT_EQ(mdlModelRefIterator_getNext(&it), 0u);
+  ASSERT_NE(r1, 0u);
+  ASSERT_NE(r2, 0u);
+  EXPECT_TRUE(mdlModelRef_isReference(r1));
+  bool display = false;
+  ASSERT_EQ(mdlRefFile_getBooleanParameters(&display, 1, r1), SUCCESS);
+  EXPECT_TRUE(display);
+  ASSERT_EQ(mdlRefFile_getBooleanParameters(&display, 1, r2), SUCCESS);
+  EXPECT_FALSE(display);
+  EXPECT_EQ(mdlRefFile_getBooleanParameters(&display, 1, m), ERROR);
+  EXPECT_EQ(scanAll(r1, true).size(), 5u);
+  // Attachments are never written.
+  EXPECT_EQ(mdlElement_undoableDelete(base.positionOf(0), r1), ERROR);
+  mdlModelRefIterator_free(&it);
+}
+
+}  // namespace
+}  // namespace kelvara
