@@ -1,0 +1,48 @@
+// Running the kelvara executable on generated drawings in a scratch folder.
+//
+// Each test gets its own folder under the system's temporary folder, with APPDATA, TEMP and
+// HOME pointing into it, so the settings file, the trace log and the placeholder files of a
+// run stay inside. The executable is KELVARA_BIN from the environment.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kelvara::e2e {
+
+struct Scratch {
+  std::filesystem::path dir;
+  explicit Scratch(const std::string& name);
+  ~Scratch();
+  std::string path(const std::string& name) const { return (dir / name).string(); }
+};
+
+struct RunResult {
+  int status = -1;  // exit status; 128 + signal when killed
+  std::string out;
+  std::string err;
+};
+
+// Runs kelvara with `args` in the scratch folder. With `interruptWhenExists`, SIGINT is sent as
+// soon as that file exists.
+RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& args,
+                     const std::string& interruptWhenExists = "");
+
+// Runs a shell command, returning its standard output and setting *status.
+std::string shellOutput(const std::string& command, int* status);
+
+std::string readFile(const std::string& path);
+std::vector<std::string> readLines(const std::string& path);
+std::vector<std::string> splitLines(const std::string& text);
+
+// The elements of a design file as `kelvara --dump` lists them (one line each, tab-separated).
+std::vector<std::vector<std::string>> dumpElements(const Scratch& scratch, const std::string& file);
+// File positions of the elements marked deleted, from the dump.
+std::vector<std::string> deletedPositions(const Scratch& scratch, const std::string& file);
+
+// ogrinfo's feature count for the file's layer; -1 when ogrinfo is missing or fails.
+int ogrFeatureCount(const std::string& file);
+bool ogrinfoAvailable();
+
+}  // namespace kelvara::e2e

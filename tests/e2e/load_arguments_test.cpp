@@ -1,0 +1,145 @@
+// The load arguments in-process: settings files, comparison lists, design file names and
+// patterns, --set overrides, batch and non-batch starts.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "frame/startup.h"
+#include "host/config.h"
+#include "host/design.h"
+#include "host/state.h"
+#include "host/strings.h"
+#include "host/timers.h"
+#include "host/ui.h"
+#include "run/driver.h"
+#include "settings/run_settings.h"
+#include "settings/settings_file.h"
+#include "support/dgn_builder.h"
+
+namespace kelvara {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LoadArguments : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetHostState();
+    resetDesignState();
+    scripted.emplace();
+    dir = fs::temp_directory_path() /
+          ("kelvara_args_" +
+           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "tmp");
+    ASSERT_EQ(mdlSystem_defineCfgVar("TEMP", (dir / "tmp").string()), SUCCESS);
+    settings_resetToFactory(runSettings(), false);
+    runSettings().TEXT_REPORT_FILE_NAME.assign(path("run.trf"));
+    settingsFile() = SettingsFile{};
+    duplicateRun() = DuplicateRun{};
+    duplicateRun().showSummary = [this](const std::string& text) { summary = text; };
+    test::DesignBuilder d;
+    d.add(test::line({0, 0}, {1000, 0}));
+    d.add(test::line({0, 0}, {1000, 0}));
+    ASSERT_TRUE(d.write(path("plan.dgn")));
+    ASSERT_TRUE(d.write(path("other.dgn")));
+  }
+  void TearDown() override {
+    (void)closeAllDesignFiles();
+    scripted.reset();
+    resetHostState();
+    fs::remove_all(dir);
+  }
+  std::string path(const std::string& name) const { return (dir / name).string(); }
+  StartResult start(std::vector<std::string> args, std::vector<SettingOverride> overrides = {},
+                    bool batch = true) {
+    std::vector<std::wstring> wide = {L"kelvara", batch ? L"MS_INITAPPS" : L"other", L"third"};
+    if (!batch) wide.pop_back();
+    for (const std::string& a : args) wide.push_back(toWide(a));
+    const StartResult r = handleLoadArguments(wide, overrides);
+    (void)runEventLoop();
+    return r;
+  }
+  std::vector<std::string> entries() {
+    std::vector<std::string> out;
+    for (long i = 0; i < mdlStringList_size(duplicateRun().entryList); ++i) {
+      out.push_back(listMember(duplicateRun().entryList, i));
+    }
+    return out;
+  }
+  std::vector<std::string> infoBoxes() { return scripted->script.texts(UiEventKind::InfoBox); }
+  bool changed(const std::string& name) {
+    std::ifstream a(path(name), std::ios::binary), b(path("reference.dgn"), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(a), {}) !=
+           std::string(std::istreambuf_iterator<char>(b), {});
+  }
+  fs::path dir;
+  std::optional<ScopedScriptedUi> scripted;
+  std::string summary;
+};
+
+TEST_F(LoadArguments, DesignFileNamesPatternsAndInvalidArguments) {
+  EXPECT_EQ(start({path("plan"), "-i" + path("other.dgn"), path("nothing*.dgn"), "-wanything"}),
+            StartResult::RunStarted);
+  EXPECT_EQ(entries(), (std::vector<std::string>{path("plan.dgn") + ",Default",
+                                                 path("other.dgn") + ",Default"}));
+  EXPECT_EQ(infoBoxes(),
+            (std::vector<std::string>{"Argument \"" + path("nothing*.dgn") + "\" not valid."}));
+  EXPECT_TRUE(duplicateRun().unattended);
+  EXPECT_TRUE(duplicateRun().batchMode);
+  EXPECT_EQ(runSettings().INTERACTIVE, 0);
+  EXPECT_NE(summary.find("2 models processed."), std::string::npos);
+}
+
+TEST_F(LoadArguments, SettingsFileFirstThenOverrides) {
+  std::ofstream(path("ro.ini")) << "REPORT_ONLY=1\nBACKUP=0\n";
+  fs::copy_file(path("plan.dgn"), path("reference.dgn"));
+  // The settings file comes after the design file and still governs the run.
+  EXPECT_EQ(start({path("plan.dgn"), path("ro.ini")}), StartResult::RunStarted);
+  EXPECT_FALSE(changed("plan.dgn"));
+  EXPECT_FALSE(fs::exists(path("plan.bak")));
+  EXPECT_EQ(runSettings().REPORT_ONLY, 1);
+  // An override given with --set wins over the settings file.
+  duplicateRun() = DuplicateRun{};
+  duplicateRun().showSummary = [this](const std::string& text) { summary = text; };
+  EXPECT_EQ(start({path("plan.dgn"), path("ro.ini")}, {{"REPORT_ONLY", "0"}}),
+            StartResult::RunStarted);
+  EXPECT_TRUE(changed("plan.dgn"));
+}
+
+TEST_F(LoadArguments, ComparisonListTheLastOneWins) {
+  std::ofstream(path("first.lst")) << path("plan.dgn") << "\n";
+  std::ofstream(path("second.lst")) << path("other.dgn") << "\n";
+  EXPECT_EQ(start({path("first.lst"), path("second.lst")}), StartResult::RunStarted);
+  EXPECT_EQ(entries(), (std::vector<std::string>{path("other.dgn") + ",Default"}));
+}
+
+TEST_F(LoadArguments, NothingMatched) {
+  EXPECT_EQ(start({path("none.dgn")}), StartResult::NothingToDo);
+  EXPECT_EQ(infoBoxes(),
+            (std::vector<std::string>{"Argument \"" + path("none.dgn") + "\" not valid.",
+                                      "No matching design files found"}));
+  EXPECT_TRUE(duplicateRun().hostExitRequested);
+  scripted->script.events.clear();
+  duplicateRun() = DuplicateRun{};
+  EXPECT_EQ(start({}, {}, false), StartResult::NoArguments);  // start-up would go on
+  EXPECT_TRUE(infoBoxes().empty());
+  EXPECT_FALSE(duplicateRun().hostExitRequested);
+}
+
+TEST_F(LoadArguments, SettingOverridesFollowTheFileRules) {
+  EXPECT_TRUE(isSettingsKey("WORP_WRAP_POS_TEXT_REPORT"));
+  EXPECT_FALSE(isSettingsKey("WORD_WRAP_POS_TEXT_REPORT"));
+  EXPECT_TRUE(applySettingOverride({"TOLERANCE", "0.25"}));
+  EXPECT_EQ(runSettings().TOLERANCE.str(), "0.25");
+  EXPECT_TRUE(applySettingOverride({"ONE_TEXT_REPORT", "0"}));
+  EXPECT_TRUE(applySettingOverride({"SAME_DIR_TEXT_REPORT", "1"}));
+  EXPECT_EQ(runSettings().TEXT_REPORT_MESSAGE.str(),
+            "Text reports will be generated in directories with corresponding design files.");
+  EXPECT_FALSE(applySettingOverride({"NOT_A_KEY", "1"}));
+}
+
+}  // namespace
+}  // namespace kelvara
