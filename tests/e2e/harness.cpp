@@ -29,7 +29,8 @@ Scratch::~Scratch() {
 }
 
 RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& args,
-                     const std::string& interruptWhenExists) {
+                     const std::string& interruptWhenExists,
+                     const std::vector<std::string>& environment) {
   RunResult result;
   const char* bin = std::getenv("KELVARA_BIN");
   if (bin == nullptr) return result;
@@ -46,6 +47,7 @@ RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& arg
     ::setenv("HOME", scratch.dir.c_str(), 1);
     ::unsetenv("TRV_COMPARE_LOG");
     ::unsetenv("MS_DWGAUTOSAVE");
+    for (const std::string& entry : environment) ::putenv(const_cast<char*>(entry.c_str()));
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(bin));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -24,10 +24,11 @@ struct RunResult {
   std::string err;
 };
 
-// Runs kelvara with `args` in the scratch folder. With `interruptWhenExists`, SIGINT is sent as
-// soon as that file exists.
+// Runs kelvara with `args` in the scratch folder, with extra `environment` entries (NAME=VALUE).
+// With `interruptWhenExists`, SIGINT is sent as soon as that file exists.
 RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& args,
-                     const std::string& interruptWhenExists = "");
+                     const std::string& interruptWhenExists = "",
+                     const std::vector<std::string>& environment = {});
 
 // Runs a shell command, returning its standard output and setting *status.
 std::string shellOutput(const std::string& command, int* status);
