@@ -1,0 +1,242 @@
+// Interoperability with GDAL: files GDAL writes read alike in both, files we change stay
+// readable by GDAL, and a file opened and saved without changes keeps every byte.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "host/design.h"
+#include "host/dgn/image.h"
+#include "host/element.h"
+#include "host/types.h"
+
+namespace kelvara {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPython = "/usr/bin/python3";
+
+struct CommandResult {
+  int status = -1;
+  std::string output;  // standard output and standard error
+};
+
+CommandResult runCommand(const std::string& command) {
+  CommandResult result;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+  const int raw = pclose(pipe);
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return result;
+}
+
+std::string quoted(const std::string& s) {
+  return "'" + s + "'";
+}
+
+std::string kelvaraBinary() {
+  if (const char* bin = std::getenv("KELVARA_BIN"); bin != nullptr && bin[0] != '\0') return bin;
+  return std::string(KELVARA_BINARY_DIR) + "/app/kelvara";
+}
+
+std::string scriptPath() {
+  return std::string(KELVARA_SOURCE_DIR) + "/tests/interop/gdal_interop.py";
+}
+
+std::vector<char> readAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class GdalInterop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (runCommand(std::string(kPython) + " -c 'import osgeo.ogr'").status != 0) {
+      GTEST_SKIP() << kPython << " has no osgeo bindings (install python3-gdal)";
+    }
+    dir_ = fs::temp_directory_path() /
+           ("kelvara-gdal-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    resetDesignState();
+  }
+  void TearDown() override {
+    resetDesignState();
+    if (!HasFailure() && !dir_.empty()) fs::remove_all(dir_);
+  }
+
+  // Writes a drawing with ogr2ogr (origin at 0 so nothing is clamped) and returns its path.
+  fs::path writeWithOgr2ogr(const std::string& name, bool is3d) {
+    const fs::path csv = dir_ / (name + ".csv");
+    std::ofstream out(csv);
+    const std::string z = is3d ? " Z" : "";
+    const auto pt = [is3d](double x, double y) {
+      return std::to_string(x) + " " + std::to_string(y) + (is3d ? " 2.5" : "");
+    };
+    std::string chain, ring;
+    for (int i = 0; i < 45; ++i) chain += (i ? "," : "") + pt(i, (i % 3) * 1.5);
+    for (int i = 0; i < 40; ++i)
+      ring += pt(100 + 10 * std::cos(i * 0.157), 10 * std::sin(i * 0.157)) + ",";
+    ring += pt(100 + 10, 0);
+    out << "WKT,Level,ColorIndex,Weight,Style,Text\n"
+        << "\"LINESTRING" << z << " (" << pt(0, 0) << "," << pt(5, 5) << ")\",1,1,0,0,\n"
+        << "\"LINESTRING" << z << " (" << pt(0, 0) << "," << pt(5, 1) << "," << pt(9, 4)
+        << ")\",2,3,1,1,\n"
+        << "\"POLYGON" << z << " ((" << pt(0, 0) << "," << pt(4, 0) << "," << pt(4, 3) << ","
+        << pt(0, 0) << "))\",3,5,2,2,\n"
+        << "\"LINESTRING" << z << " (" << chain << ")\",4,7,3,3,\n"
+        << "\"POLYGON" << z << " ((" << ring << "))\",5,9,4,4,\n"
+        << "\"POLYGON" << z << " ((" << pt(20, 20) << "," << pt(30, 20) << "," << pt(30, 30) << ","
+        << pt(20, 20) << "),(" << pt(27, 22) << "," << pt(29, 22) << "," << pt(29, 24) << ","
+        << pt(27, 22) << "))\",6,11,5,5,\n"
+        << "\"POINT" << z << " (" << pt(8, 8) << ")\",7,13,6,6,label\n";
+    out.close();
+    const fs::path dgn = dir_ / (name + ".dgn");
+    const CommandResult r =
+        runCommand("ogr2ogr -f DGN " + quoted(dgn) + " " + quoted(csv) +
+                   " -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO -dsco ORIGIN=0,0,0" +
+                   (is3d ? " -dsco 3D=YES" : ""));
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(fs::exists(dgn)) << r.output;
+    return dgn;
+  }
+
+  // The number of features ogrinfo lists for the file, -1 when it fails or reports an error.
+  static long ogrFeatureCount(const fs::path& dgn) {
+    const CommandResult r = runCommand("ogrinfo -q -al " + quoted(dgn));
+    if (r.status != 0 || r.output.find("ERROR") != std::string::npos) {
+      ADD_FAILURE() << "ogrinfo failed on " << dgn << ":\n" << r.output;
+      return -1;
+    }
+    long count = 0;
+    for (size_t at = 0; (at = r.output.find("OGRFeature(", at)) != std::string::npos; ++at) ++count;
+    return count;
+  }
+
+  // Top-level file positions of the active model with their types, deleted ones included.
+  static std::vector<std::pair<uint32_t, int>> topLevelElements(ModelRef model) {
+    ScanCriteria sc;
+    mdlScan_initialize(&sc, model);
+    sc.includeDeleted = true;
+    std::vector<std::pair<uint32_t, int>> out;
+    uint32_t positions[64];
+    for (;;) {
+      int count = 0;
+      const int status = mdlScan_file(positions, &count, 64, &sc);
+      EXPECT_NE(status, ERROR);
+      for (int i = 0; i < count; ++i) {
+        ElmDscrPtr d;
+        EXPECT_EQ(mdlElmdscr_read(&d, positions[i], model), SUCCESS);
+        if (d) out.emplace_back(positions[i], mdlElement_getType(*d));
+      }
+      if (status != SUCCESS) break;
+    }
+    return out;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(GdalInterop, FilesWrittenByGdalDumpAsGdalReadsThem) {
+  const CommandResult r =
+      runCommand(std::string(kPython) + " " + quoted(scriptPath()) + " --kelvara " +
+                 quoted(kelvaraBinary()) + " --workdir " + quoted(dir_));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("gdal interop: 10 files checked, 0 failed"), std::string::npos)
+      << r.output;
+}
+
+// Deletes a line string and a complex chain, appends copies of a shape, a cell and a complex
+// shape through the host, and checks that GDAL reads the result as expected.
+TEST_F(GdalInterop, FileChangedByTheHostStaysReadableByGdal) {
+  for (bool is3d : {false, true}) {
+    SCOPED_TRACE(is3d ? "3D" : "2D");
+    const fs::path dgn = writeWithOgr2ogr(is3d ? "edit3d" : "edit2d", is3d);
+    const long before = ogrFeatureCount(dgn);
+    ASSERT_EQ(before, 8);
+
+    ASSERT_EQ(mdlSystem_newDesignFile(dgn.string()), SUCCESS) << lastDesignError();
+    const ModelRef model = mdlModelRef_getActive();
+    const auto elements = topLevelElements(model);
+    const auto firstOf = [&](int type) -> uint32_t {
+      for (const auto& [pos, t] : elements) {
+        if (t == type) return pos;
+      }
+      ADD_FAILURE() << "no element of type " << type;
+      return 0;
+    };
+    const auto readAt = [&](uint32_t pos) {
+      ElmDscrPtr d;
+      EXPECT_EQ(mdlElmdscr_read(&d, pos, model), SUCCESS);
+      return d;
+    };
+
+    // Deleted: one line string (1 feature) and a complex chain with its 2 components (1
+    // feature: GDAL reads a chain as one). GDAL lists 8 features before: 2 line strings, a
+    // shape, the chain, a complex shape, the 2 shapes of the cell (not the cell) and the text.
+    ElmDscrPtr lineString = readAt(firstOf(4));
+    ElmDscrPtr chain = readAt(firstOf(12));
+    ASSERT_TRUE(lineString && chain);
+    ASSERT_EQ(chain->components.size(), 2u);
+    ASSERT_EQ(mdlElmdscr_undoableDelete(*lineString, model), SUCCESS);
+    ASSERT_EQ(mdlElmdscr_undoableDelete(*chain, model), SUCCESS);
+    const int deleted = 1 + 1 + 2;
+
+    // Appended: a shape (1 feature), a cell with 2 rings (GDAL reads the 2 shapes, not the
+    // cell) and a complex shape (1 feature).
+    for (int type : {6, 2, 14}) {
+      ElmDscrPtr copy = readAt(firstOf(type));
+      ASSERT_TRUE(copy);
+      EXPECT_NE(mdlElmdscr_add(copy.get(), model), 0u) << "type " << type;
+    }
+    ASSERT_EQ(mdlSystem_saveDesignFile(), SUCCESS) << lastDesignError();
+    ASSERT_EQ(closeAllDesignFiles(), SUCCESS);
+
+    EXPECT_EQ(ogrFeatureCount(dgn), before - 2 + 1 + 2 + 1);
+    const CommandResult check =
+        runCommand(std::string(kPython) + " " + quoted(scriptPath()) + " --kelvara " +
+                   quoted(kelvaraBinary()) + " --check " + quoted(dgn) +
+                   " --uor-per-master 100 --origin 0,0,0 --deleted " + std::to_string(deleted));
+    EXPECT_EQ(check.status, 0) << check.output;
+  }
+}
+
+TEST_F(GdalInterop, UntouchedRoundTripKeepsEveryByte) {
+  for (bool is3d : {false, true}) {
+    SCOPED_TRACE(is3d ? "3D" : "2D");
+    const fs::path dgn = writeWithOgr2ogr(is3d ? "trip3d" : "trip2d", is3d);
+    const std::vector<char> original = readAll(dgn);
+    ASSERT_FALSE(original.empty());
+
+    // Through the image: read, then write to another file.
+    dgn::DesignImage image;
+    std::string error;
+    ASSERT_EQ(dgn::openImage(dgn.string(), image, &error), SUCCESS) << error;
+    const fs::path copy = dir_ / (dgn.stem().string() + "_saved.dgn");
+    ASSERT_EQ(dgn::saveImage(image, &error, copy.string()), SUCCESS) << error;
+    const CommandResult cmp = runCommand("cmp " + quoted(dgn) + " " + quoted(copy));
+    EXPECT_EQ(cmp.status, 0) << cmp.output;
+
+    // Through the host: open as the active design, save, switch away.
+    ASSERT_EQ(mdlSystem_newDesignFile(dgn.string()), SUCCESS) << lastDesignError();
+    ASSERT_EQ(mdlSystem_saveDesignFile(), SUCCESS) << lastDesignError();
+    ASSERT_EQ(closeAllDesignFiles(), SUCCESS);
+    EXPECT_EQ(readAll(dgn), original);
+  }
+}
+
+}  // namespace
+}  // namespace kelvara
