@@ -1,0 +1,415 @@
+// The design report: built from a drawing, read back with the host reader and with GDAL.
+#include "report/design_report.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/element_table.h"
+#include "host/design.h"
+#include "host/dgn/codec.h"
+#include "host/state.h"
+#include "tests/report_files/scratch.h"
+#include "tests/support/dgn_builder.h"
+
+namespace kelvara {
+namespace {
+
+using test::readText;
+using test::ScratchDir;
+using test::Symb;
+
+// One element of a file as the host reads it back.
+struct Seen {
+  uint32_t position = 0;
+  int type = 0, level = 0;
+  uint32_t colour = 0, weight = 0;
+  int32_t style = 0;
+  bool component = false;
+};
+
+// Every element of a design file that is not deleted, components included, in file order.
+std::vector<Seen> readBack(const std::string& path, ModelRef* model = nullptr) {
+  ModelRef m = 0;
+  EXPECT_EQ(mdlWorkDgn_openFile(&m, path, true), SUCCESS) << lastDesignError();
+  std::vector<Seen> out;
+  ScanCriteria sc;
+  mdlScan_initialize(&sc, m);
+  sc.includeComponents = true;
+  uint32_t positions[256];
+  for (;;) {
+    int count = 0;
+    const int rc = mdlScan_file(positions, &count, 256, &sc);
+    for (int i = 0; i < count; ++i) {
+      ElmDscrPtr d;
+      if (mdlElmdscr_read(&d, positions[i], m) != SUCCESS) continue;
+      Seen s;
+      s.position = positions[i];
+      s.type = mdlElement_getType(*d);
+      s.level = dgn::levelOf(d->bytes.data());
+      (void)mdlElement_getSymbology(&s.colour, &s.weight, &s.style, *d);
+      s.component = d->isComponent;
+      out.push_back(s);
+    }
+    if (rc != SUCCESS) break;
+  }
+  if (model) *model = m;
+  return out;
+}
+
+ReportSymbology group(const char* level, int colour, int weight, int style, bool useStyle) {
+  ReportSymbology g;
+  g.useLevel = g.useColor = g.useWeight = 1;
+  g.useStyle = useStyle;
+  g.levelValue.assign(level);
+  g.colorValue = colour;
+  g.weightValue = weight;
+  g.styleValue = style;
+  return g;
+}
+
+DesignReportOptions reportOptions() {
+  DesignReportOptions o;
+  o.naming = {false, "", "drf", false, true, ""};
+  o.groups[REPORT_SINGLE] = group("Kelvara Non-Duplicate", 0, 0, 0, false);
+  o.groups[REPORT_DUPLICATE] = group("Kelvara Duplicate", 2, 3, 0, false);
+  o.groups[REPORT_MATCHED] = group("\"Kelvara Selected\"", 4, 2, 5, true);
+  o.groups[REPORT_FOURTH] = group("", 3, 3, 0, false);  // never written, never resolved
+  return o;
+}
+
+std::vector<std::string> traced;
+void recordTrace(const char* line) {
+  traced.emplace_back(line);
+}
+
+class DesignReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetDesignState();
+    resetHostState();
+    traced.clear();
+  }
+  void TearDown() override {
+    (void)designReport_close(report);
+    resetDesignState();
+  }
+
+  // A 2D drawing: colour table, two equal lines, a cell, a shared cell definition and
+  // instance, a text, and a deleted line. Returns the positions of the added elements.
+  std::vector<uint32_t> writeDrawing(const std::string& path, bool is3d = false) {
+    test::DesignBuilder d;
+    d.is3d = is3d;
+    d.add(test::colourTable(10, 20, 30));                                                   // 0
+    d.add(test::line({0, 0}, {1000, 0}, Symb{.level = 5, .colour = 7, .style = 2}, is3d));  // 1
+    d.add(test::line({0, 0}, {1000, 0}, Symb{.level = 5, .colour = 7, .style = 2}, is3d));  // 2
+    d.add(test::cell("DOOR", {500, 500},
+                     {test::line({400, 400}, {600, 400}, Symb{.level = 8}, is3d),
+                      test::line({600, 400}, {600, 600}, Symb{.level = 9}, is3d)},
+                     Symb{.level = 8, .colour = 1}, is3d));  // 3
+    d.add(test::sharedCellDefinition({test::line({0, 0}, {10, 10}, Symb{.level = 3}, is3d)}));
+    d.add(test::opaque(35, std::vector<uint8_t>(24, 0), Symb{.level = 3, .colour = 6}));  // 5
+    d.add(test::text({.chars = "NOTE", .origin = {100, 900}}, Symb{.level = 2}, is3d));   // 6
+    d.add(test::deleted(test::line({5, 5}, {6, 6}, Symb{.level = 4}, is3d)));             // 7
+    EXPECT_TRUE(d.write(path));
+    std::vector<uint32_t> positions;
+    for (size_t i = 0; i < d.elements.size(); ++i) positions.push_back(d.positionOf(i));
+    return positions;
+  }
+
+  ModelRef openActive(const std::string& path) {
+    EXPECT_EQ(mdlSystem_newDesignFile(path), SUCCESS) << lastDesignError();
+    return mdlModelRef_getActive();
+  }
+
+  void writeAt(ModelRef model, uint32_t position, uint32_t reportClass, int expected) {
+    ElmDscrPtr d;
+    ASSERT_EQ(mdlElmdscr_read(&d, position, model), SUCCESS);
+    EXPECT_EQ(designReport_write(report, options, *d, reportClass), expected);
+  }
+
+  DesignReport report;
+  DesignReportOptions options = reportOptions();
+};
+
+TEST_F(DesignReportTest, HoldsTheModelInTheSingleSymbologyAndReportedElementsOnTop) {
+  ScratchDir dir;
+  const std::string plan = dir.file("plan.dgn");
+  const std::vector<uint32_t> at = writeDrawing(plan);
+  const std::string original = readText(plan);
+  const ModelRef active = openActive(plan);
+  report.trace = recordTrace;
+
+  ReportFailure failure;
+  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), SUCCESS)
+      << failure.message << " " << lastDesignError();
+  EXPECT_EQ(report.name, dir.file("plan.drf"));
+  writeAt(active, at[2], STATUS_DUPLICATE, SUCCESS);    // the second line: a duplicate
+  writeAt(active, at[3], STATUS_REMOVED_ALL, SUCCESS);  // the cell: removed as selected
+  writeAt(active, at[5], STATUS_DUPLICATE, SUCCESS);    // the shared cell instance
+  writeAt(active, at[6], STATUS_UNIQUE, SUCCESS);       // single: already in the copy
+  writeAt(active, at[1], STATUS_NOT_ADMITTED, ERROR);   // no group for this class
+  EXPECT_EQ(traced, std::vector<std::string>{"Prog error report 2222\n"});
+  ASSERT_EQ(designReport_close(report), SUCCESS);
+
+  // The design file itself is untouched, on disk and in the host.
+  EXPECT_EQ(readText(plan), original);
+  EXPECT_FALSE(designFileOf(active)->image.dirty);
+
+  ModelRef m = 0;
+  const std::vector<Seen> seen = readBack(report.name, &m);
+  int single = 0, duplicate = 0, matched = 0;
+  ASSERT_EQ(mdlLevel_getIdFromName(&single, m, "Kelvara Non-Duplicate"), SUCCESS);
+  ASSERT_EQ(mdlLevel_getIdFromName(&duplicate, m, "Kelvara Duplicate"), SUCCESS);
+  ASSERT_EQ(mdlLevel_getIdFromName(&matched, m, "Kelvara Selected"), SUCCESS);
+  EXPECT_NE(single, duplicate);
+  EXPECT_NE(single, matched);
+  EXPECT_NE(duplicate, matched);
+
+  // Elements per (type, level, colour, weight, style); components counted with their header.
+  std::map<std::array<int, 5>, int> counts;
+  for (const Seen& s : seen)
+    ++counts[{s.type, s.level, int(s.colour), int(s.weight), int(s.style)}];
+  const std::map<std::array<int, 5>, int> expected = {
+      // The copy: every graphic element on the single level, colour 0, weight 0, own style.
+      {{3, single, 0, 0, 2}, 2},  // both lines
+      {{2, single, 0, 0, 0}, 1},  // the cell ...
+      {{3, single, 0, 0, 0}, 2},  // ... and its two components
+      {{35, single, 0, 0, 0}, 1},
+      {{17, single, 0, 0, 0}, 1},
+      // The shared cell definition comes along unchanged (with its component).
+      {{34, 0, 0, 0, 0}, 1},
+      {{3, 3, 0, 0, 0}, 1},
+      // Reported elements, written again in their group's symbology.
+      {{3, duplicate, 2, 3, 2}, 1},
+      {{2, matched, 4, 2, 5}, 1},
+      {{3, matched, 4, 2, 5}, 2},
+      {{35, duplicate, 2, 3, 0}, 1},
+  };
+  std::map<std::array<int, 5>, int> graphic;
+  for (const auto& [key, n] : counts)
+    if (key[0] != 9 && key[0] != 10 && key[0] != 66 && key[0] != 5) graphic[key] = n;
+  EXPECT_EQ(graphic, expected);
+  // The colour table of the drawing is not carried over; the deleted line is not either.
+  for (const Seen& s : seen) EXPECT_FALSE(s.type == 5 && s.level == 1) << s.position;
+}
+
+TEST_F(DesignReportTest, UsesNamedLevelsThatExistAndCreatesTheMissingOnes) {
+  ScratchDir dir;
+  const std::string plan = dir.file("plan.dgn");
+  writeDrawing(plan);
+  const ModelRef active = openActive(plan);
+  // The drawing already names level 12 after the duplicate group, and level 5 "Walls".
+  DesignFile* f = designFileOf(active);
+  ASSERT_NE(f, nullptr);
+  f->levelNames[12] = "Kelvara Duplicate";
+  f->levelNames[5] = "Walls";
+  options.groups[REPORT_SINGLE].useLevel = 0;  // single elements keep their levels
+
+  ReportFailure failure;
+  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), SUCCESS);
+  EXPECT_EQ(report.levels[REPORT_SINGLE], 0);
+  EXPECT_EQ(report.levels[REPORT_DUPLICATE], 12);
+  ASSERT_EQ(designReport_close(report), SUCCESS);
+
+  ModelRef m = 0;
+  const std::vector<Seen> seen = readBack(report.name, &m);
+  std::string name;
+  ASSERT_EQ(mdlLevel_getName(&name, m, 12), SUCCESS);
+  EXPECT_EQ(name, "Kelvara Duplicate");
+  ASSERT_EQ(mdlLevel_getName(&name, m, 5), SUCCESS);
+  EXPECT_EQ(name, "Walls");
+  int selected = 0;
+  ASSERT_EQ(mdlLevel_getIdFromName(&selected, m, "Kelvara Selected"), SUCCESS);
+  EXPECT_NE(selected, 12);
+  EXPECT_NE(selected, 5);
+  // Single elements kept their own levels (the lines on 5, the text on 2).
+  int onFive = 0;
+  for (const Seen& s : seen)
+    if (s.type == 3 && s.level == 5) ++onFive;
+  EXPECT_EQ(onFive, 2);
+}
+
+TEST_F(DesignReportTest, ThreeDimensionalDrawingGivesAThreeDimensionalReport) {
+  ScratchDir dir;
+  const std::string plan = dir.file("solid.dgn");
+  const std::vector<uint32_t> at = writeDrawing(plan, true);
+  const ModelRef active = openActive(plan);
+  ReportFailure failure;
+  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 1, 2, &failure), SUCCESS);
+  EXPECT_EQ(report.name, dir.file("solid1.drf"));
+  writeAt(active, at[1], STATUS_DUPLICATE, SUCCESS);
+  ASSERT_EQ(designReport_close(report), SUCCESS);
+  bool is3d = false;
+  ASSERT_EQ(mdlFile_checkDesignFile(report.name, &is3d), SUCCESS);
+  EXPECT_TRUE(is3d);
+}
+
+TEST_F(DesignReportTest, RefusalsLeaveFilesAlone) {
+  ScratchDir dir;
+  const std::string plan = dir.file("plan.dgn");
+  writeDrawing(plan);
+  const ModelRef active = openActive(plan);
+  struct Case {
+    const char* name;
+    ReportNaming naming;
+    std::string designFile, workingFile;
+    int message;
+  };
+  const std::vector<Case> cases = {
+      {"design file with the report extension",
+       {false, "", "DGN", false, true, ""},
+       plan,
+       plan,
+       58},
+      {"report lands on the design file",
+       {false, "", "dgn", false, false, dir.path()},
+       plan,
+       plan,
+       58},
+      {"report lands on the working copy",
+       {false, "", "dgn", false, true, ""},
+       dir.file("plan.pwd"),
+       plan,
+       58},
+      {"name too long",
+       {false, "", "drf", false, false, "/" + std::string(300, 'x')},
+       plan,
+       plan,
+       82},
+      {"folder does not exist",
+       {false, "", "drf", false, false, dir.file("missing")},
+       plan,
+       plan,
+       82},
+  };
+  const std::string before = readText(plan);
+  for (const Case& c : cases) {
+    options.naming = c.naming;
+    ReportFailure failure;
+    EXPECT_EQ(
+        designReport_open(report, options, c.designFile, c.workingFile, active, 0, 1, &failure),
+        ERROR)
+        << c.name;
+    EXPECT_EQ(failure.message, c.message) << c.name;
+    EXPECT_EQ(report.file, 0u) << c.name;
+  }
+  EXPECT_EQ(readText(plan), before);
+
+  // A read-only report of the same name is never replaced.
+  options = reportOptions();
+  const std::string name = dir.file("plan.drf");
+  { std::ofstream(name) << "keep"; }
+  ::chmod(name.c_str(), 0444);
+  ReportFailure failure;
+  EXPECT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), ERROR);
+  EXPECT_EQ(failure.message, 82);
+  EXPECT_EQ(failure.argument, name);
+  EXPECT_EQ(readText(name), "keep");
+}
+
+TEST_F(DesignReportTest, ExistingReportIsReplacedAndReportsOffWriteNothing) {
+  ScratchDir dir;
+  const std::string plan = dir.file("plan.dgn");
+  writeDrawing(plan);
+  const ModelRef active = openActive(plan);
+  { std::ofstream(dir.file("plan.drf")) << "an old report"; }
+  ReportFailure failure;
+  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), SUCCESS);
+  ASSERT_EQ(designReport_close(report), SUCCESS);
+  EXPECT_TRUE(mdlFile_validDesignFile(dir.file("plan.drf")));
+
+  options.enabled = false;
+  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), SUCCESS);
+  EXPECT_EQ(report.name, "none");
+  EXPECT_EQ(report.file, 0u);
+  EXPECT_EQ(designReport_write(report, options, ElmDscrPtr(new MSElementDescr()).operator*(),
+                               STATUS_DUPLICATE),
+            ERROR);
+}
+
+TEST(ReportSymbologyBytes, AppliesOnlyTheFlaggedFieldsWithinRange) {
+  std::vector<uint8_t> run =
+      test::cell("C", {0, 0}, {test::line({0, 0}, {1, 1}, Symb{.level = 7, .colour = 9})},
+                 Symb{.level = 7, .colour = 9, .weight = 4, .style = 3});
+  ReportSymbology g;
+  g.useColor = 1;
+  g.colorValue = 300;  // clamped to 255
+  g.useWeight = 0;
+  g.useStyle = 1;
+  g.styleValue = 6;
+  applyReportSymbology(run, g, 0);  // level 0: levels stay
+  size_t at = 0;
+  int elements = 0;
+  while (at + 4 <= run.size()) {
+    const uint8_t* p = run.data() + at;
+    const uint16_t symb = dgn::readU16(p + 34);
+    EXPECT_EQ(dgn::levelOf(p), 7);
+    EXPECT_EQ(dgn::colourOf(symb), 255);
+    EXPECT_EQ(dgn::styleOf(symb), 6);
+    if (elements == 0) {
+      EXPECT_EQ(dgn::weightOf(symb), 4);
+    }
+    at += dgn::sizeOf(p);
+    ++elements;
+  }
+  EXPECT_EQ(elements, 2);
+  applyReportSymbology(run, g, 33);
+  EXPECT_EQ(dgn::levelOf(run.data()), 33);
+  EXPECT_TRUE(dgn::isComplexBit(run.data() + dgn::sizeOf(run.data())));  // C bit kept
+}
+
+// GDAL reads the report: the file is valid for other DGN readers.
+TEST_F(DesignReportTest, GdalReadsTheReport) {
+  if (!test::exists("/usr/bin/ogrinfo")) GTEST_SKIP() << "ogrinfo is not installed";
+  ScratchDir dir;
+  const std::string plan = dir.file("plan.dgn");
+  const std::vector<uint32_t> at = writeDrawing(plan);
+  const ModelRef active = openActive(plan);
+  ReportFailure failure;
+  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), SUCCESS);
+  writeAt(active, at[2], STATUS_DUPLICATE, SUCCESS);
+  ASSERT_EQ(designReport_close(report), SUCCESS);
+  int single = 0, duplicate = 0;
+  {
+    ModelRef m = 0;
+    readBack(report.name, &m);
+    ASSERT_EQ(mdlLevel_getIdFromName(&single, m, "Kelvara Non-Duplicate"), SUCCESS);
+    ASSERT_EQ(mdlLevel_getIdFromName(&duplicate, m, "Kelvara Duplicate"), SUCCESS);
+  }
+  const std::string command = "/usr/bin/ogrinfo -ro -al -q '" + report.name + "' 2>&1";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[4096];
+  size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  ASSERT_EQ(::pclose(pipe), 0) << output;
+  EXPECT_EQ(output.find("ERROR"), std::string::npos) << output;
+  // Every feature as (type, level, colour), in file order.
+  std::vector<std::array<int, 3>> features;
+  auto field = [&](size_t from, const std::string& label) {
+    const size_t p = output.find(label, from);
+    return p == std::string::npos ? -1 : std::atoi(output.c_str() + p + label.size());
+  };
+  for (size_t p = output.find("OGRFeature"); p != std::string::npos;
+       p = output.find("OGRFeature", p + 1))
+    features.push_back({field(p, "Type (Integer) = "), field(p, "Level (Integer) = "),
+                        field(p, "ColorIndex (Integer) = ")});
+  const std::vector<std::array<int, 3>> expected = {
+      {3, single, 0},    {3, single, 0},  // the two lines
+      {3, single, 0},    {3, single, 0},  // the cell's components
+      {3, 3, 0},                          // the shared cell definition's component
+      {17, single, 0},                    // the text
+      {3, duplicate, 2},                  // the reported line
+  };
+  EXPECT_EQ(features, expected) << output;
+}
+
+}  // namespace
+}  // namespace kelvara
