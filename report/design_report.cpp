@@ -138,6 +138,7 @@ int copyModel(DesignReport& report, const DesignReportOptions& options, const De
   const dgn::DesignImage& img = source.image;
   const ReportSymbology& single = options.groups[REPORT_SINGLE];
   bool pastHeader = false;
+  std::vector<uint8_t> run;  // reused: one allocation for the whole model
   for (uint32_t slot : img.topLevel) {
     const uint8_t* p = img.bytes.data() + img.slots[slot].offset;
     const int type = dgn::typeOf(p);
@@ -145,7 +146,8 @@ int copyModel(DesignReport& report, const DesignReportOptions& options, const De
     pastHeader = pastHeader || graphic;
     if (!pastHeader || dgn::isDeletedBit(p)) continue;
     if (!graphic && !carriedOver(p, dgn::sizeOf(p))) continue;
-    std::vector<uint8_t> run = runAt(img, slot);
+    const dgn::ElementSlot& s = img.slots[slot];
+    run.assign(img.bytes.begin() + s.offset, img.bytes.begin() + s.extentEnd);
     if (graphic) applyReportSymbology(run, single, report.levels[REPORT_SINGLE]);
     if (mdlElement_add(run, report.file) == 0) return ERROR;
   }

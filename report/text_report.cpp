@@ -5,14 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 
 #include "engine/element_table.h"
 #include "host/dgn/image.h"
 #include "host/types.h"
 #include "report/wrap.h"
+#include "settings/date_text.h"
 
 namespace kelvara {
 
@@ -130,28 +129,12 @@ int reportName(std::string* out, std::string_view designFile, const ReportNaming
 
 // ---- Dates -----------------------------------------------------------------------------------
 
-std::string dateText(const std::tm& t) {
-  static const char* const kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                      "Thursday", "Friday", "Saturday"};
-  static const char* const kMonths[] = {"January",   "February", "March",    "April",
-                                        "May",       "June",     "July",     "August",
-                                        "September", "October",  "November", "December"};
-  const char* day = kDays[((t.tm_wday % 7) + 7) % 7];
-  const char* month = kMonths[((t.tm_mon % 12) + 12) % 12];
-  const int hour = t.tm_hour;
-  const int shownHour = hour == 0 ? 12 : (hour > 12 ? hour - 12 : hour);
-  const char* half = hour < 12 ? "am" : "pm";
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "%s, %d %s %d at %d:%02d %s", day, t.tm_mday, month,
-                t.tm_year + 1900, shownHour, t.tm_min, half);
-  return buffer;
+std::string dateText(const std::tm& local) {
+  return formatDateText(local);
 }
 
 std::string dateTextNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return dateText(local);
+  return currentDateText();
 }
 
 // ---- Header ----------------------------------------------------------------------------------

@@ -74,7 +74,7 @@ bool samePathIgnoringCase(std::string_view a, std::string_view b);
 
 // ---- Dates -----------------------------------------------------------------------------------
 
-// "Sunday, 6 December 2026 at 10:19 pm" for a broken-down local time.
+// "Sunday, 6 December 2026 at 10:19 pm" for a broken-down local time (the settings' date text).
 std::string dateText(const std::tm& local);
 // dateText of the current local time.
 std::string dateTextNow();
