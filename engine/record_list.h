@@ -20,6 +20,8 @@ namespace kelvara {
 
 using NodeId = uint32_t;
 inline constexpr NodeId kNoNode = UINT32_MAX;
+// Marks a freed node (in its first link) so that no flag costs a node padding.
+inline constexpr NodeId kFreedNode = UINT32_MAX - 1;
 
 // Operation codes of the list (and the matching handler codes).
 enum ListCode : int {
@@ -39,12 +41,13 @@ struct RecordList {
   static_assert(Pairs >= 1);
   struct Node {
     std::array<NodeLinks, Pairs> links{};
-    bool inUse = false;
     Record record{};
   };
   std::vector<Node> nodes;
   std::vector<NodeId> freeNodes;
 
+  // True for a node that exists and has not been freed.
+  bool live(NodeId id) const { return id < nodes.size() && nodes[id].links[0].next != kFreedNode; }
   Node& operator[](NodeId id) { return nodes[id]; }
   const Node& operator[](NodeId id) const { return nodes[id]; }
   // Room for n nodes without reallocation.
@@ -53,7 +56,8 @@ struct RecordList {
 
 // The list's entry point. `head` is the list's first node (kNoNode for an empty list); `node`
 // is where the operation starts (for LIST_APPEND the walk to the last node starts there, so
-// passing the last node appended makes appends constant-time; kNoNode starts at the head).
+// passing the last node appended makes appends constant-time; kNoNode or a freed node starts
+// at the head).
 // Returns the node the operation produced or found, kNoNode on failure or when none is found.
 //   LIST_APPEND: the new node (its record prepared by handler code 101);
 //   LIST_REMOVE: the node that became the head's replacement when the head was removed, else
@@ -67,7 +71,7 @@ NodeId recordListOp(RecordList<Record, Pairs>& list, NodeId& head, NodeId node, 
   using Node = typename RecordList<Record, Pairs>::Node;
   switch (code) {
     case LIST_APPEND: {
-      NodeId last = node != kNoNode ? node : head;
+      NodeId last = list.live(node) ? node : head;
       while (last != kNoNode && list[last].links[0].next != kNoNode) {
         last = list[last].links[0].next;
       }
@@ -81,9 +85,8 @@ NodeId recordListOp(RecordList<Record, Pairs>& list, NodeId& head, NodeId node, 
         list.nodes.emplace_back();
       }
       Node& n = list[id];
-      n.inUse = true;
       if (handler(n.record, LIST_APPEND, arg) != 0) {
-        n.inUse = false;
+        n.links[0].next = kFreedNode;
         list.freeNodes.push_back(id);
         return kNoNode;
       }
@@ -96,7 +99,7 @@ NodeId recordListOp(RecordList<Record, Pairs>& list, NodeId& head, NodeId node, 
       return id;
     }
     case LIST_REMOVE: {
-      if (node == kNoNode || !list[node].inUse) return kNoNode;
+      if (!list.live(node)) return kNoNode;
       Node& n = list[node];
       const NodeId successor = n.links[0].next, predecessor = n.links[0].prev;
       for (NodeLinks& l : n.links) {  // unlink from every ordering the node is part of
@@ -106,6 +109,7 @@ NodeId recordListOp(RecordList<Record, Pairs>& list, NodeId& head, NodeId node, 
       }
       handler(n.record, LIST_REMOVE, arg);
       n = Node{};
+      n.links[0].next = kFreedNode;
       list.freeNodes.push_back(node);
       const NodeId moved = successor != kNoNode ? successor : predecessor;
       if (head == node) head = moved;
@@ -120,13 +124,13 @@ NodeId recordListOp(RecordList<Record, Pairs>& list, NodeId& head, NodeId node, 
       return kNoNode;
     }
     case LIST_FIND: {
-      for (NodeId id = node != kNoNode ? node : head; id != kNoNode; id = list[id].links[0].next) {
+      for (NodeId id = list.live(node) ? node : head; id != kNoNode; id = list[id].links[0].next) {
         if (handler(list[id].record, LIST_FIND, arg) == 0) return id;
       }
       return kNoNode;
     }
     default:
-      if (node == kNoNode || !list[node].inUse) return kNoNode;
+      if (!list.live(node)) return kNoNode;
       return handler(list[node].record, code, arg) == 0 ? node : kNoNode;
   }
 }
