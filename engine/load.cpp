@@ -1,6 +1,7 @@
 // Model set-up, loading and the scan that admits elements.
 #include "engine/load.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -63,6 +64,8 @@ uint32_t mix32(uint64_t v) {
   v ^= v >> 33;
   return static_cast<uint32_t>(v);
 }
+
+constexpr uint32_t kSequenceFactor = 0x01000193u;
 
 uint32_t pointHash(int32_t x, int32_t y, int32_t z) {
   const uint64_t xy =
@@ -229,13 +232,19 @@ EntryKey entryKeyOf(const uint8_t* p, uint32_t size, bool is3d) {
     const double dz = is3d ? double(coord(i, 2)) - coord(i - 1, 2) : 0.0;
     length += std::sqrt(dx * dx + dy * dy + dz * dz);
   }
-  key.startHash = hashAt(0);
-  key.endHash = hashAt(count - 1);
   key.vertexCount = static_cast<uint16_t>(count);
   key.length = static_cast<float>(length);
   const bool closed = count >= 2 && coord(0, 0) == coord(count - 1, 0) &&
                       coord(0, 1) == coord(count - 1, 1) &&
                       (!is3d || coord(0, 2) == coord(count - 1, 2));
+  uint32_t forward = 0, backward = 0, ring = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    forward = forward * kSequenceFactor + hashAt(i);
+    backward = backward * kSequenceFactor + hashAt(count - 1 - i);
+    if (i + 1 < count) ring += hashAt(i);
+  }
+  key.sequenceHash = forward;
+  key.shapeHash = closed ? ring : std::min(forward, backward);
   key.flags = KEY_VERTICES | (closed ? KEY_CLOSED : 0);
   return key;
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 
@@ -21,6 +22,7 @@ bool elementInsideFence(const MSElementDescr& element);
 
 namespace {
 
+constexpr std::chrono::milliseconds kAttributeRecheck{50};
 constexpr double kPiValue = 3.14159265358979323846;
 constexpr const char* kIncompleteSwitch = "Programming error incomplete switch process.cpp 390\n";
 
@@ -118,12 +120,15 @@ bool keysMayMatch(const EntryKey& a, const EntryKey& b, const CompareOptions& o)
     if (!o.allowUnderlap && la < lb - o.toleranceUor - slack) return false;
     return true;
   }
-  if (o.allowUnderlap) return b.vertexCount >= a.vertexCount;
+  if (o.allowUnderlap) {
+    if (b.vertexCount < a.vertexCount) return false;
+    return o.allowReversed || b.vertexCount != a.vertexCount || a.sequenceHash == b.sequenceHash;
+  }
   if (a.vertexCount != b.vertexCount) return false;
-  const bool forward = a.startHash == b.startHash && a.endHash == b.endHash;
-  if (!o.allowReversed) return forward;
-  if ((b.flags & KEY_CLOSED) != 0) return true;  // any rotation of a closed figure may match
-  return forward || (a.startHash == b.endHash && a.endHash == b.startHash);
+  if (!o.allowReversed) return a.sequenceHash == b.sequenceHash;
+  // Reversed, or (for a closed second element) rotated: vertices are whole units of
+  // resolution, so an element equal to a closed one in any of these ways is closed itself.
+  return (a.flags & KEY_CLOSED) == (b.flags & KEY_CLOSED) && a.shapeHash == b.shapeHash;
 }
 
 namespace {
@@ -143,6 +148,11 @@ void setStatus(Engine& e, NodeId node, StatusPair pair) {
 
 bool deleteEntryElement(Engine& e, NodeId node) {
   const ElementEntry& entry = entryOf(e.table, node);
+  // Point the image's lookup at the element's known slot: the deletion then finds it at once.
+  if (DesignFile* f = fileOf(e, entry.modelRef)) {
+    const long slot = slotOf(e, node, f->image);
+    if (slot >= 0) f->image.lookupHint = static_cast<size_t>(slot);
+  }
   if (mdlElement_undoableDelete(entry.filePosition, entry.modelRef) != SUCCESS) return false;
   e.step.deletedFlag = 1;
   return true;
@@ -227,18 +237,24 @@ bool keepRule(const MSElementDescr& current, ModelRef currentModel, const MSElem
 
 bool isWritable(Engine& e) {
   const ModelRef model = mdlModelRef_getActive();
-  std::string path;
-  if (mdlModelRef_getFileName(model, &path) != SUCCESS) return false;
-  uint32_t attributes = 0;
-  if (mdlFile_getFileAttributes(path, &attributes) == SUCCESS &&
-      (attributes & FILE_ATTR_READONLY) != 0) {
-    e.probedModel = 0;  // probe again once the attributes change back
-    return false;
-  }
-  // The probe's answer cannot change while the model and its file's attributes stay the same.
-  if (e.probedModel != model) {
-    e.probeWritable = probeAppend(model);
-    e.probedModel = model;
+  // The file's attributes are read again for a deletion unless they were read for this model
+  // within the last kAttributeRecheck: a run that deletes 100,000 elements would otherwise
+  // spend most of its time in system calls. Nothing is lost by the delay: changes live in the
+  // image, and a file that is read-only by the time it is saved is never written.
+  const auto now = std::chrono::steady_clock::now();
+  if (e.probedModel != model || now - e.attributesReadAt >= kAttributeRecheck) {
+    std::string path;
+    if (mdlModelRef_getFileName(model, &path) != SUCCESS) return false;
+    uint32_t attributes = 0;
+    const bool readOnly = mdlFile_getFileAttributes(path, &attributes) == SUCCESS &&
+                          (attributes & FILE_ATTR_READONLY) != 0;
+    // The probe's answer cannot change while the model and its file's attributes stay the same.
+    if (e.probedModel != model || readOnly != e.probedReadOnly) {
+      e.probeWritable = !readOnly && probeAppend(model);
+      e.probedModel = model;
+      e.probedReadOnly = readOnly;
+    }
+    e.attributesReadAt = now;
   }
   return e.probeWritable;
 }
@@ -430,6 +446,32 @@ int processEntry(Engine& e, NodeId node) {
   return PASS_CONTINUE;
 }
 
+namespace {
+
+// Entries are processed in load order, but their neighbours in the sorted orderings lie anywhere
+// in memory. Fetching the neighbours of the entry a few steps ahead hides most of that latency.
+constexpr int kLookahead = 8;
+
+void fetchNeighbours(Engine& e) {
+  const ElementList& list = e.table.list;
+  if (e.lookahead == kNoNode) return;
+  e.lookahead = list[e.lookahead].links[LoadOrder].next;
+  if (e.lookahead == kNoNode) return;
+  const auto& links = list[e.lookahead].links;
+  const NodeId ahead = links[ByXLow].next;
+  const NodeId behind = links[e.compare.allowUnderlap ? ByXHigh : ByXLow].prev;
+  if (ahead != kNoNode) __builtin_prefetch(&list[ahead].record.xLow);
+  if (behind != kNoNode) __builtin_prefetch(&list[behind].record.xLow);
+}
+
+void startLookahead(Engine& e) {
+  NodeId n = e.step.current;
+  for (int i = 0; i < kLookahead && n != kNoNode; ++i) n = nextNode(e.table, n, LoadOrder);
+  e.lookahead = n;
+}
+
+}  // namespace
+
 int startPass(Engine& e, void* dialog, bool reportOnly) {
   e.step.reviewDialog = dialog;
   e.step.reportOnlyFromHere = reportOnly ? 1 : 0;
@@ -458,12 +500,14 @@ int startPass(Engine& e, void* dialog, bool reportOnly) {
   current = current == kNoNode ? kNoNode : nextNode(e.table, current, LoadOrder);
   e.step.current = current;
   e.table.current = current;
+  startLookahead(e);
   return current == kNoNode ? PASS_ENDED : PASS_CONTINUE;
 }
 
 int passStep(Engine& e) {
   const NodeId node = e.step.current;
   if (node == kNoNode) return PASS_ENDED;
+  fetchNeighbours(e);
   // The descriptor is read when a test needs it; here only that it can be read is checked.
   if (!readable(e, node)) return PASS_REVIEW;
   const int result = processEntry(e, node);

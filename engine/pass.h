@@ -13,6 +13,7 @@
 // the statuses and the order of processing are those of the full comparison.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -105,16 +106,19 @@ struct StepContext {
   RotMatrix savedRotation;
 };
 
-// Per-entry facts for the cheap rejections (indexed by node).
+// Per-entry facts for the cheap rejections (indexed by node). For plain vertex elements (lines,
+// line strings, shapes, curves, point strings) they describe the vertices: two elements whose
+// vertex lists are equal have equal hashes, so different hashes prove them different.
 struct EntryKey {
   uint32_t slot = UINT32_MAX;  // the element's slot in its model's image (UINT32_MAX: unknown)
-  uint32_t startHash = 0;      // plain vertex elements: hash of the first vertex
-  uint32_t endHash = 0;        // and of the last
-  float length = 0.0f;         // and the length along the vertices
+  uint32_t sequenceHash = 0;   // hash of the vertices in order
+  uint32_t shapeHash = 0;      // closed: of the ring's vertices in any order and from any start;
+                               // open: the same whichever way the vertices run
+  float length = 0.0f;         // length along the vertices
   uint16_t vertexCount = 0;
   uint8_t flags = 0;  // KEY_VERTICES, KEY_CLOSED
 };
-inline constexpr uint8_t KEY_VERTICES = 1;  // startHash..vertexCount describe the vertices
+inline constexpr uint8_t KEY_VERTICES = 1;  // the fields above describe the vertices
 inline constexpr uint8_t KEY_CLOSED = 2;    // first vertex equals last
 
 // The engine's per-model state: the table, the pass and what it was set up with.
@@ -133,9 +137,13 @@ struct Engine {
   // The probe's answer per model; cleared when the model changes or its attributes do.
   ModelRef probedModel = 0;
   bool probeWritable = false;
+  bool probedReadOnly = false;
+  std::chrono::steady_clock::time_point attributesReadAt;
   // Counters for tests and benchmarks.
   uint64_t candidatesCompared = 0;  // pairs handed to comparePair
   uint64_t descriptorsRead = 0;
+  // The entry a few steps ahead of the current one whose neighbours are being fetched.
+  NodeId lookahead = kNoNode;
   // The open file of the model looked up last (lookups repeat for every candidate).
   ModelRef cachedModel = 0;
   struct DesignFile* cachedFile = nullptr;
@@ -201,8 +209,9 @@ void compareCandidate(Engine& e, int& result, bool& goOn, NodeId candidate, Node
                             const MSElementDescr& candidate, ModelRef candidateModel,
                             const EngineSettings& settings);
 
-// True when the active design file accepts changes (not read-only, and an append succeeds; the
-// probe leaves no trace in the file).
+// True when the active design file accepts changes: its attributes do not say read-only (read
+// at most every 50 ms per model) and an append succeeds (probed once per model and attribute
+// state; the probe leaves no trace in the file).
 [[nodiscard]] bool isWritable(Engine& e);
 
 // Review: delete the current entry (status 21 or 23). ERROR when report-only, not writable or

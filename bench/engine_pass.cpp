@@ -1,0 +1,207 @@
+// The whole comparison of one model: load + sort + pass, on generated 2D drawings of lines and
+// line strings with 10 % planted exact duplicates, and on 2,000 line strings that share one
+// range. Prints elements per second, the growth from 10^5 to 10^6, the cost of overlap and
+// underlap, and the table's bytes per element. A plain main: each figure is one timed run.
+//
+//   bench_engine_pass [max elements [nodiag]]     (default 1000000, with the diagonals)
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/load.h"
+#include "host/design.h"
+#include "host/dgn/build.h"
+#include "host/dgn/codec.h"
+#include "host/dgn/image.h"
+#include "host/state.h"
+#include "host/ui.h"
+
+namespace {
+
+using namespace kelvara;
+
+using Element = std::vector<uint8_t>;
+
+Element lineString(const std::vector<DPoint3d>& pts) {
+  Element e = dgn::beginElement(4, 1);
+  e.resize(dgn::HEADER_BYTES + 2 + 8 * pts.size(), 0);
+  dgn::writeU16(e.data() + 36, static_cast<uint16_t>(pts.size()));
+  DRange3d r{INT64_MAX, INT64_MAX, 0, INT64_MIN, INT64_MIN, 0};
+  for (size_t i = 0; i < pts.size(); ++i) {
+    dgn::putPoint(e.data() + 38 + 8 * i, pts[i], false);
+    r.xLow = std::min<int64_t>(r.xLow, dgn::roundToInt32(pts[i].x));
+    r.yLow = std::min<int64_t>(r.yLow, dgn::roundToInt32(pts[i].y));
+    r.xHigh = std::max<int64_t>(r.xHigh, dgn::roundToInt32(pts[i].x));
+    r.yHigh = std::max<int64_t>(r.yHigh, dgn::roundToInt32(pts[i].y));
+  }
+  dgn::writeRange(e.data(), r);
+  dgn::finishElement(e);
+  return e;
+}
+
+// A drawing file of the given elements (2D, 1000 UOR per master unit).
+void writeDrawing(const std::string& path, const std::vector<Element>& elements) {
+  dgn::TcbRecord units;
+  units.subPerMaster = 10;
+  units.uorPerSub = 100;
+  std::vector<uint8_t> bytes = dgn::makeEmptyDesign(false, units);
+  bytes.resize(bytes.size() - 2);  // the end-of-design word goes after the elements
+  for (const Element& e : elements) bytes.insert(bytes.end(), e.begin(), e.end());
+  bytes.push_back(0xFF);
+  bytes.push_back(0xFF);
+  std::string error;
+  if (dgn::writeFileAtomically(path, bytes, &error) != SUCCESS) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::exit(1);
+  }
+}
+
+// n elements on a sheet of 10^8 UOR: half lines, half line strings of 3 to 6 vertices, each
+// short (up to 20,000 UOR); 10 % are exact copies of other elements, spread through the file.
+std::vector<Element> randomDrawing(size_t n, uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  std::uniform_int_distribution<int> coord(0, 100000000), step(-10000, 10000), vertices(3, 6);
+  const size_t unique = n - n / 10;
+  std::vector<Element> out;
+  out.reserve(n);
+  for (size_t i = 0; i < unique; ++i) {
+    const DPoint3d start{double(coord(rng)), double(coord(rng)), 0};
+    if (i % 2 == 0) {
+      out.push_back(dgn::makeLine(start, {start.x + step(rng), start.y + step(rng), 0}, false));
+      continue;
+    }
+    std::vector<DPoint3d> pts{start};
+    const int count = vertices(rng);
+    for (int k = 1; k < count; ++k) {
+      pts.push_back({pts.back().x + step(rng), pts.back().y + step(rng), 0});
+    }
+    out.push_back(lineString(pts));
+  }
+  std::uniform_int_distribution<size_t> pick(0, unique - 1);
+  for (size_t i = unique; i < n; ++i) out.push_back(out[pick(rng)]);
+  std::shuffle(out.begin(), out.end(), rng);
+  return out;
+}
+
+// 2,000 line strings from one corner of the sheet to the other through a point on the other
+// diagonal: the same range for all, none a duplicate of another.
+std::vector<Element> diagonals() {
+  std::vector<Element> out;
+  const double side = 1e8;
+  for (int i = 0; i < 2000; ++i) {
+    const double t = (i + 1) / 2001.0;
+    out.push_back(lineString({{0, 0, 0}, {side * t, side * (1 - t), 0}, {side, side, 0}}));
+  }
+  return out;
+}
+
+struct Figures {
+  double loadSort = 0;  // set-up: load and sort (wall clock)
+  double pass = 0;
+  double cpu = 0;      // processor time of both (the machine may be shared)
+  double cpuLoad = 0;  // of load + sort
+  size_t entries = 0;
+  size_t duplicates = 0;
+  double bytesPerEntry = 0;
+  uint64_t compared = 0;
+};
+
+Figures timeRun(const std::string& path, const EngineSettings& settings) {
+  resetDesignState();
+  resetHostState();
+  Engine& e = engine();
+  e.settings = settings;
+  e.candidatesCompared = 0;
+  const std::clock_t c0 = std::clock();
+  const auto t0 = std::chrono::steady_clock::now();
+  if (setUpModel(e, nullptr, path, "Default", path, false) != SUCCESS) {
+    std::fprintf(stderr, "set-up failed for %s\n", path.c_str());
+    std::exit(1);
+  }
+  const auto t1 = std::chrono::steady_clock::now();
+  const std::clock_t c1 = std::clock();
+  (void)runPassToEnd(e);
+  const auto t2 = std::chrono::steady_clock::now();
+  Figures f;
+  f.cpu = double(std::clock() - c0) / CLOCKS_PER_SEC;
+  f.cpuLoad = double(c1 - c0) / CLOCKS_PER_SEC;
+  f.loadSort = std::chrono::duration<double>(t1 - t0).count();
+  f.pass = std::chrono::duration<double>(t2 - t1).count();
+  f.entries = e.table.elementCount - 1;
+  f.compared = e.candidatesCompared;
+  for (NodeId n = e.table.head; n != kNoNode; n = nextNode(e.table, n, LoadOrder)) {
+    f.duplicates += entryOf(e.table, n).status == STATUS_DUPLICATE;
+  }
+  const size_t bytes = e.table.list.nodes.capacity() * sizeof(ElementNode) +
+                       e.table.list.freeNodes.capacity() * sizeof(NodeId) +
+                       e.keys.capacity() * sizeof(EntryKey);
+  f.bytesPerEntry = double(bytes) / double(f.entries);
+  clearTable(e.table);
+  e.keys = {};
+  resetDesignState();  // the deletions are not saved
+  return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const size_t maxN = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
+  const bool onlyDefault = argc > 3 && std::string(argv[3]) == "default";
+  const std::string dir = std::filesystem::temp_directory_path() / "kelvara_bench_pass";
+  std::filesystem::create_directories(dir);
+  (void)setUiPort(UiPort{});  // nothing printed
+
+  EngineSettings defaults;
+  defaults.interactive = false;  // an unattended run: duplicates are deleted, not reviewed
+  defaults.backup = false;
+  EngineSettings loose = defaults;
+  loose.overlap = true;
+  loose.allowUnderlap = true;
+
+  std::printf("%-10s %10s %9s %9s %9s %9s %12s %10s %10s\n", "elements", "settings", "load+sort",
+              "pass", "total", "cpu", "elements/s", "duplicates", "bytes/el");
+  double total5 = 0, total6 = 0;
+  for (size_t n = 10000; n <= maxN; n *= 10) {
+    const std::string path = dir + "/random_" + std::to_string(n) + ".dgn";
+    writeDrawing(path, randomDrawing(n, n));
+    double defaultTotal = 0;
+    for (const auto* s : {&defaults, &loose}) {
+      if (s == &loose && onlyDefault) continue;
+      const Figures f = timeRun(path, *s);
+      const double total = f.cpu;
+      if (s == &defaults) defaultTotal = total;
+      std::printf("%-10zu %10s %9.3f %9.3f %9.3f %9.3f %12.0f %10zu %10.1f", n,
+                  s == &defaults ? "default" : "ovl+undl", f.loadSort, f.pass, f.loadSort + f.pass,
+                  f.cpu, double(f.entries) / total, f.duplicates, f.bytesPerEntry);
+      std::printf("  (cpu load+sort %.3f)", f.cpuLoad);
+      if (s == &loose) std::printf("   x%.2f of default", total / defaultTotal);
+      std::printf("\n");
+    }
+    if (n == 100000) total5 = defaultTotal;
+    if (n == 1000000) total6 = defaultTotal;
+    std::filesystem::remove(path);
+  }
+  if (total5 > 0 && total6 > 0) std::printf("10^6 / 10^5 cpu time: x%.2f\n", total6 / total5);
+
+  if (argc > 2 && std::string(argv[2]) == "nodiag") return 0;
+  const std::string diag = dir + "/diagonals.dgn";
+  writeDrawing(diag, diagonals());
+  for (const auto* s : {&defaults, &loose}) {
+    if (s == &loose && onlyDefault) continue;
+    const Figures f = timeRun(diag, *s);
+    std::printf(
+        "2000 diagonals (%s): load+sort %.4f s, pass %.4f s, cpu %.4f s, pairs "
+        "compared %llu, duplicates %zu\n",
+        s == &defaults ? "default" : "ovl+undl", f.loadSort, f.pass, f.cpu,
+        static_cast<unsigned long long>(f.compared), f.duplicates);
+  }
+  std::filesystem::remove_all(dir);
+  return 0;
+}
