@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "engine/element_table.h"
 #include "host/design.h"
@@ -32,15 +31,6 @@ void forEachElement(std::vector<uint8_t>& run, Fn fn) {
     fn(run.data() + at, size);
     at += size;
   }
-}
-
-bool samePath(std::string_view a, std::string_view b) {
-  if (a.empty() || b.empty()) return false;
-  if (samePathIgnoringCase(a, b)) return true;
-  std::error_code ec1, ec2;
-  const auto ca = std::filesystem::weakly_canonical(std::filesystem::path(a), ec1);
-  const auto cb = std::filesystem::weakly_canonical(std::filesystem::path(b), ec2);
-  return !ec1 && !ec2 && ca == cb;
 }
 
 // The level name of a group: its value without the surrounding double quotes.
@@ -233,7 +223,7 @@ int designReport_open(DesignReport& report, const DesignReportOptions& options,
   std::string name;
   const int named = reportName(&name, designFile, naming, entryIndex, entryCount);
   report.name = name;
-  if (samePath(name, designFile) || samePath(name, workingFile)) {
+  if (sameFileName(name, designFile) || sameFileName(name, workingFile)) {
     *failure = {MSG_DESIGN_OVERWRITES_DESIGN, design};
     return ERROR;
   }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "engine/element_table.h"
 #include "host/dgn/image.h"
@@ -107,6 +108,15 @@ std::string buildFileName(const PathParts& parts) {
 
 bool samePathIgnoringCase(std::string_view a, std::string_view b) {
   return equalsIgnoringCase(a, b);
+}
+
+bool sameFileName(std::string_view a, std::string_view b) {
+  if (a.empty() || b.empty()) return false;
+  if (equalsIgnoringCase(a, b)) return true;
+  std::error_code ea, eb;
+  const auto ca = std::filesystem::weakly_canonical(std::filesystem::path(a), ea);
+  const auto cb = std::filesystem::weakly_canonical(std::filesystem::path(b), eb);
+  return !ea && !eb && ca == cb;
 }
 
 int reportName(std::string* out, std::string_view designFile, const ReportNaming& naming,
@@ -212,7 +222,7 @@ int textReport_openForEntry(TextReport& report, const TextReportOptions& options
     }
   }
   // Checked for every entry: a run-wide report must not end up over a later entry's file.
-  if (equalsIgnoringCase(name, designFile) || equalsIgnoringCase(name, designReportName)) {
+  if (sameFileName(name, designFile) || sameFileName(name, designReportName)) {
     *failure = {MSG_TEXT_OVERWRITES_DESIGN, std::string(designFile)};
     return ERROR;
   }
@@ -323,7 +333,7 @@ int textReport_recordSkip(TextReport& report, const TextReportOptions& options,
       return ERROR;
     }
     // Never write a report over the entry's own file.
-    if (equalsIgnoringCase(name, file) || !createReportFile(report, name)) return ERROR;
+    if (sameFileName(name, file) || !createReportFile(report, name)) return ERROR;
     if (options.perEntry) {
       textReport_write(report, titleLines(header.secondTitle, header.date));
       textReport_write(report, "Text report file name:" + report.name + "\n");

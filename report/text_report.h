@@ -65,6 +65,9 @@ PathParts parseFileName(std::string_view path);
 std::string buildFileName(const PathParts& parts);
 // Path equality without regard to the case of ASCII letters.
 bool samePathIgnoringCase(std::string_view a, std::string_view b);
+// True when two paths name the same file: equal without regard to case, or equal once both
+// are made absolute with "." and ".." and symbolic links resolved. False for an empty path.
+bool sameFileName(std::string_view a, std::string_view b);
 
 // The report path for designFile: the fixed name, or the design file's name (with entryIndex
 // appended when entryCount is 2 or more) and the report extension in the chosen directory.

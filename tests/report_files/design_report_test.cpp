@@ -313,7 +313,7 @@ TEST_F(DesignReportTest, RefusalsLeaveFilesAlone) {
   EXPECT_EQ(readText(name), "keep");
 }
 
-TEST_F(DesignReportTest, ExistingReportIsReplacedAndReportsOffWriteNothing) {
+TEST_F(DesignReportTest, ExistingReportIsReplacedReproduciblyAndReportsOffWriteNothing) {
   ScratchDir dir;
   const std::string plan = dir.file("plan.dgn");
   writeDrawing(plan);
@@ -323,6 +323,11 @@ TEST_F(DesignReportTest, ExistingReportIsReplacedAndReportsOffWriteNothing) {
   ASSERT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), SUCCESS);
   ASSERT_EQ(designReport_close(report), SUCCESS);
   EXPECT_TRUE(mdlFile_validDesignFile(dir.file("plan.drf")));
+  // The same drawing gives the same report, byte for byte.
+  const std::string first = readText(dir.file("plan.drf"));
+  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), SUCCESS);
+  ASSERT_EQ(designReport_close(report), SUCCESS);
+  EXPECT_EQ(readText(dir.file("plan.drf")), first);
 
   options.enabled = false;
   ASSERT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), SUCCESS);

@@ -409,6 +409,8 @@ TEST(TextReportRefusal, NeverOverwritesTheDesignFileOrItsDesignReport) {
   const std::vector<Case> cases = {
       {"same extension, other case", sameExt, dir.file("plan.dgn"), "none", 57},
       {"fixed name is the design file", fixedOnDesign, dir.file("plan.dgn"), "none", 57},
+      {"fixed name is the design file, spelled otherwise", fixedOnDesign,
+       dir.path() + "/./sub/../plan.dgn", "none", 57},
       {"name of the design report", onDesignReport, dir.file("plan.dgn"), dir.file("plan.drf"), 57},
       {"name too long", tooLong, dir.file("plan.dgn"), "none", 74},
   };
