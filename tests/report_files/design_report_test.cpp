@@ -338,6 +338,44 @@ TEST_F(DesignReportTest, ExistingReportIsReplacedReproduciblyAndReportsOffWriteN
             ERROR);
 }
 
+TEST_F(DesignReportTest, ElementsOfReferencesBringTheirSharedCellDefinitions) {
+  ScratchDir dir;
+  test::DesignBuilder ref;
+  ref.add(test::line({0, 0}, {10, 0}, Symb{.level = 2}));
+  ref.add(test::sharedCellDefinition({test::line({0, 0}, {10, 10}, Symb{.level = 3})}));
+  ref.add(test::opaque(35, std::vector<uint8_t>(24, 0), Symb{.level = 3}));
+  ASSERT_TRUE(ref.write(dir.file("ref.dgn")));
+  test::DesignBuilder master;
+  master.add(test::reference("ref.dgn", "REF"));
+  master.add(test::line({0, 0}, {50, 50}, Symb{.level = 1}));
+  ASSERT_TRUE(master.write(dir.file("master.dgn")));
+
+  const ModelRef active = openActive(dir.file("master.dgn"));
+  ModelRefIterator it;
+  ASSERT_EQ(mdlModelRefIterator_create(&it, active, 0, -1), SUCCESS);
+  const ModelRef refModel = mdlModelRefIterator_getNext(&it);
+  mdlModelRefIterator_free(&it);
+  ASSERT_NE(refModel, 0u);
+
+  ReportFailure failure;
+  ASSERT_EQ(designReport_open(report, options, dir.file("master.dgn"), dir.file("master.dgn"),
+                              active, 0, 1, &failure),
+            SUCCESS);
+  writeAt(refModel, ref.positionOf(0), STATUS_UNIQUE, SUCCESS);     // single, from the reference
+  writeAt(refModel, ref.positionOf(2), STATUS_DUPLICATE, SUCCESS);  // instance: definition too
+  writeAt(refModel, ref.positionOf(2), STATUS_DUPLICATE, SUCCESS);  // the definition only once
+  ASSERT_EQ(designReport_close(report), SUCCESS);
+
+  ModelRef m = 0;
+  std::map<int, int> byType;
+  for (const Seen& s : readBack(report.name, &m))
+    if (!s.component) ++byType[s.type];
+  EXPECT_EQ(byType[3], 2);   // the master's line and the reference's line
+  EXPECT_EQ(byType[34], 1);  // the reference's definition, copied once
+  EXPECT_EQ(byType[35], 2);
+  for (const Seen& s : readBack(report.name)) EXPECT_FALSE(s.type == 5 && s.level == 9);
+}
+
 TEST(ReportSymbologyBytes, AppliesOnlyTheFlaggedFieldsWithinRange) {
   std::vector<uint8_t> run =
       test::cell("C", {0, 0}, {test::line({0, 0}, {1, 1}, Symb{.level = 7, .colour = 9})},
