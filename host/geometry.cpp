@@ -299,7 +299,54 @@ bool arcPointAtDistance(const ArcGeometry& arc, double d, DPoint3d& out) {
   return true;
 }
 
+namespace {
+
+// True when the rotation is orthonormal, so that its transpose is its inverse.
+bool isOrthonormal(const RotMatrix& r) {
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      double d = 0.0;
+      for (int k = 0; k < 3; ++k) d += r.m[k][i] * r.m[k][j];
+      if (std::abs(d - (i == j ? 1.0 : 0.0)) > 1e-9) return false;
+    }
+  }
+  return true;
+}
+
+// Circular arcs project in closed form: the nearest point lies at the point's own angle in the
+// arc's plane, or at the nearer end when that angle is outside the sweep.
+bool circularProject(const ArcGeometry& arc, const DPoint3d& p, DPoint3d& foot, double& dist) {
+  const double r = arc.primary;
+  if (std::abs(arc.primary - arc.secondary) > 1e-12 * std::abs(r) || r < 0.0 ||
+      !isOrthonormal(arc.rotation)) {
+    return false;
+  }
+  const DPoint3d d = sub(p, arc.centre);
+  const RotMatrix& m = arc.rotation;  // local = transpose(m) * d
+  const double lx = m.m[0][0] * d.x + m.m[1][0] * d.y + m.m[2][0] * d.z;
+  const double ly = m.m[0][1] * d.x + m.m[1][1] * d.y + m.m[2][1] * d.z;
+  const double sweep = effectiveSweep(arc);
+  double t = arc.start;
+  if (lx != 0.0 || ly != 0.0) {
+    const double angle = std::atan2(ly, lx);
+    const double along =
+        std::fmod(((angle - arc.start) * (sweep < 0 ? -1.0 : 1.0)) + 4 * kTwoPi, kTwoPi);
+    if (along <= std::abs(sweep)) {
+      t = angle;
+    } else {
+      const DPoint3d s = arcPointAt(arc, arc.start), e = arcPointAt(arc, arc.start + sweep);
+      t = distance(p, s) <= distance(p, e) ? arc.start : arc.start + sweep;
+    }
+  }
+  foot = arcPointAt(arc, t);
+  dist = distance(foot, p);
+  return true;
+}
+
+}  // namespace
+
 void arcProject(const ArcGeometry& arc, const DPoint3d& p, DPoint3d& foot, double& dist) {
+  if (circularProject(arc, p, foot, dist)) return;
   const int samples = 2 * panelCount(arc);
   int best = 0;
   double bestValue = distanceSquaredAt(arc, 0.0, p);

@@ -199,6 +199,43 @@ TEST(ArcTest, FullCircleLengthPointsAndStroke) {
   EXPECT_EQ(pts.front(), pts.back());
 }
 
+TEST(ArcTest, CircularProjectionAgreesWithTheGeneralSearch) {
+  // A circle projects in closed form; a hair-thin ellipse takes the general search. Both must
+  // find the same nearest distance, inside and outside the sweep, in and out of the plane.
+  RotMatrix tilted = rotationFromAngle(0.7);
+  const double c = std::cos(0.4), s = std::sin(0.4);  // then tip the plane about x
+  RotMatrix tip;
+  tip.m[1][1] = c, tip.m[1][2] = -s, tip.m[2][1] = s, tip.m[2][2] = c;
+  RotMatrix both;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      both.m[i][j] = 0;
+      for (int k = 0; k < 3; ++k) both.m[i][j] += tip.m[i][k] * tilted.m[k][j];
+    }
+  int checked = 0;
+  for (const RotMatrix& rot : {RotMatrix{}, tilted, both}) {
+    for (const auto& [start, sweep] : {std::pair{0.3, 1.2}, std::pair{2.0, -2.5},
+                                       std::pair{-1.0, 4.0}, std::pair{0.0, kTwoPi}}) {
+      ArcGeometry circle = circleArc({100, -50, 7}, 80, start, sweep);
+      circle.rotation = rot;
+      ArcGeometry nearly = circle;
+      nearly.secondary = 80 * (1 + 1e-10);
+      for (int i = 0; i < 40; ++i) {
+        const DPoint3d p = {100 + 150 * std::cos(i * 0.9), -50 + 130 * std::sin(i * 1.3),
+                            7 + (i % 5 - 2) * 20.0};
+        DPoint3d f1, f2;
+        double d1 = 0, d2 = 0;
+        arcProject(circle, p, f1, d1);
+        arcProject(nearly, p, f2, d2);
+        EXPECT_NEAR(d1, d2, 1e-6) << "point " << i;
+        EXPECT_NEAR(d1, distance(p, f1), 1e-9);
+        ++checked;
+      }
+    }
+  }
+  EXPECT_EQ(checked, 480);
+}
+
 TEST(ArcTest, RotatedEllipse) {
   ArcGeometry e;
   e.centre = {1000, 2000, 0};
