@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "frame/messages.h"
+#include "frame/trace.h"
+#include "host/config.h"
+#include "host/state.h"
+#include "host/ui.h"
+#include "run/driver.h"
+
+namespace kelvara {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class TraceTest : public ::testing::Test {
+ protected:
+  fs::path log;
+  std::vector<std::string> console;
+  void SetUp() override {
+    resetHostState();
+    resetTrace();
+    if (std::getenv(TRACE_VARIABLE) != nullptr) GTEST_SKIP() << "TRV_COMPARE_LOG is set";
+    log = fs::temp_directory_path() / ("kelvara_trace_" + std::to_string(::getpid()) + ".txt");
+    fs::remove(log);
+    setTraceFileName(log.string());
+    setTraceConsole([this](const std::string& line) { console.push_back(line); });
+  }
+  void TearDown() override {
+    resetTrace();
+    setTraceFileName("");
+    setTraceConsole(nullptr);
+    resetHostState();
+    fs::remove(log);
+  }
+};
+
+TEST_F(TraceTest, UndefinedMeansOffAndIsNotReadAgain) {
+  trace("first %d\n", 1);
+  EXPECT_EQ(traceLevel(), TRACE_OFF);
+  ASSERT_EQ(mdlSystem_defineCfgVar(TRACE_VARIABLE, "2"), SUCCESS);
+  trace("second\n");
+  EXPECT_EQ(traceLevel(), TRACE_OFF);  // kept until the application is loaded anew
+  EXPECT_FALSE(fs::exists(log));
+  EXPECT_TRUE(console.empty());
+  resetTrace();
+  trace("third\n");
+  EXPECT_EQ(traceLevel(), TRACE_FILE);
+  EXPECT_TRUE(fs::exists(log));
+}
+
+TEST_F(TraceTest, LevelTwoAppendsPrefixedLinesToTheFile) {
+  ASSERT_EQ(mdlSystem_defineCfgVar(TRACE_VARIABLE, "2"), SUCCESS);
+  trace("process_nextFil: %d of %d\n", 0, 3);
+  trace("%s", "100% done\n");
+  const std::string text = readFile(log);
+  const std::regex line(R"(\d{1,2}\.\d{1,2}\.\d{4} \d{1,2}:\d{2}: )");
+  std::istringstream in(text);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  ASSERT_EQ(lines.size(), 2u);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(lines[0], m, line, std::regex_constants::match_continuous));
+  EXPECT_EQ(lines[0].substr(m.length()), "process_nextFil: 0 of 3");
+  EXPECT_EQ(lines[1].substr(lines[1].find(": ") + 2), "100% done");
+  EXPECT_TRUE(console.empty());
+}
+
+TEST_F(TraceTest, LevelOneGoesToTheConsoleOtherLevelsNowhere) {
+  struct Case {
+    const char* value;
+    size_t consoleLines;
+    bool file;
+  };
+  const Case cases[] = {
+      {"1", 1, false}, {"3", 0, false}, {"0", 0, false}, {"x", 0, false}, {" 2", 0, true}};
+  for (const Case& c : cases) {
+    console.clear();
+    fs::remove(log);
+    resetTrace();
+    ASSERT_EQ(mdlSystem_defineCfgVar(TRACE_VARIABLE, c.value), SUCCESS);
+    trace("line\n");
+    EXPECT_EQ(console.size(), c.consoleLines) << c.value;
+    EXPECT_EQ(fs::exists(log), c.file) << c.value;
+  }
+}
+
+TEST_F(TraceTest, UnwritableLogFileLosesTheLineQuietly) {
+  ASSERT_EQ(mdlSystem_defineCfgVar(TRACE_VARIABLE, "2"), SUCCESS);
+  setTraceFileName((fs::temp_directory_path() / "no-such-dir-kelvara" / "log.txt").string());
+  trace("lost\n");
+  EXPECT_TRUE(console.empty());
+}
+
+TEST(TraceTimestamp, DayMonthYearWithoutLeadingZerosAndTwoDigitMinutes) {
+  std::tm t{};
+  t.tm_mday = 6;
+  t.tm_mon = 11;
+  t.tm_year = 2026 - 1900;
+  t.tm_hour = 22;
+  t.tm_min = 5;
+  EXPECT_EQ(traceTimestamp(t), "6.12.2026 22:05");
+  t.tm_hour = 0;
+  t.tm_min = 0;
+  t.tm_mday = 1;
+  t.tm_mon = 0;
+  EXPECT_EQ(traceTimestamp(t), "1.1.2026 0:00");
+}
+
+// ---- Messages ------------------------------------------------------------------------------
+
+class MessagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetHostState();
+    duplicateRun().unattended = false;
+  }
+  void TearDown() override {
+    duplicateRun().unattended = false;
+    resetHostState();
+  }
+};
+
+TEST_F(MessagesTest, EveryMessageThatTheApplicationShowsExists) {
+  const int used[] = {1,  3,  4,  23, 24, 25, 26, 27, 28, 41, 42, 44, 45, 46, 47,
+                      48, 49, 50, 51, 52, 57, 58, 62, 63, 64, 65, 73, 74, 76, 82};
+  for (int n : used) {
+    const char* text = messageFormat(MESSAGE_LIST, n);
+    ASSERT_NE(text, nullptr) << n;
+    EXPECT_GT(std::string(text).size(), 10u) << n;
+    const std::string t(text);
+    EXPECT_LE(std::count(t.begin(), t.end(), '%'), 2) << n;
+    if (t.find('%') != std::string::npos) EXPECT_NE(t.find("%s"), std::string::npos) << n;
+  }
+  // Messages that name a file carry the argument.
+  for (int n : {24, 25, 26, 28, 41, 63, 74, 82}) {
+    EXPECT_NE(messageText(n, "/d/plan.dgn").find("/d/plan.dgn"), std::string::npos) << n;
+  }
+  for (int n : {2, 4, 6, 8}) EXPECT_FALSE(buttonLabel(n).empty()) << n;
+  EXPECT_EQ(messageFormat(MESSAGE_LIST, 999), nullptr);
+  EXPECT_EQ(messageFormat(3, 1), nullptr);
+  EXPECT_EQ(messageText(999), "");
+}
+
+TEST_F(MessagesTest, ShownThroughThePortOrNotAtAllWhenUnattended) {
+  ScopedScriptedUi ui;
+  ui.script.answers = {ANSWER_CANCEL};
+  EXPECT_EQ(showMessage(44, nullptr, true), ANSWER_CANCEL);
+  EXPECT_EQ(showMessage(24, "%s and %d.dgn"), ANSWER_OK);
+  EXPECT_EQ(showListMessage(MESSAGE_LIST, 999, nullptr, false), ERROR);
+  ASSERT_EQ(ui.script.events.size(), 2u);
+  EXPECT_EQ(ui.script.events[0].kind, UiEventKind::MessageBox);
+  EXPECT_EQ(ui.script.events[0].text, messageText(44));
+  EXPECT_EQ(ui.script.events[1].kind, UiEventKind::InfoBox);
+  EXPECT_NE(ui.script.events[1].text.find("\"%s and %d.dgn\""), std::string::npos);
+
+  duplicateRun().unattended = true;
+  EXPECT_EQ(showMessage(44, nullptr, true), ANSWER_OK);  // a confirmation counts as OK
+  EXPECT_EQ(showMessage(24, "x.dgn"), ANSWER_OK);
+  EXPECT_EQ(showMessage(999), ERROR);
+  EXPECT_EQ(ui.script.events.size(), 2u);
+}
+
+TEST_F(MessagesTest, LongArgumentsAreCut) {
+  const std::string text = messageText(24, std::string(5000, 'a').c_str());
+  EXPECT_EQ(text.size(), MAX_MESSAGE_BYTES - 1);
+}
+
+}  // namespace
+}  // namespace kelvara
