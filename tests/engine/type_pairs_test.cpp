@@ -14,18 +14,18 @@ TEST(TypePairTest, AsymmetricAndSymmetricPairs) {
     int32_t code;
   };
   for (const Case& c : {
-           Case{3, 6, 29},    Case{6, 3, 0},    // a line may duplicate a shape, not the reverse
-           Case{16, 15, 18},  Case{15, 16, 0},  // an arc may duplicate an ellipse, not the reverse
-           Case{3, 22, 32},   Case{22, 3, 62},  // line and point string both ways
-           Case{3, 16, 27},   Case{16, 3, 19},  // line and arc both ways
-           Case{14, 12, 78},  Case{12, 14, 73},        Case{2, 2, 2},    Case{35, 35, 3},
-           Case{7, 7, 4},     Case{17, 17, 5},         Case{16, 16, 6},  Case{15, 15, 7},
-           Case{3, 3, 8},     Case{27, 27, 16},        Case{36, 36, 17}, Case{33, 33, 88},
-           Case{37, 37, 98},  Case{94, 94, 100},       Case{34, 34, 0},  // shared cell definitions
-                                                                         // are never compared
-           Case{87, 87, 0},   Case{5, 5, 0},           Case{9, 9, 0},    Case{66, 66, 0},
-           Case{0, 0, 0},     Case{2, 35, 0},          Case{17, 7, 0},   Case{6, 16, 0},
-           Case{200, 200, 0}, Case{3, 4000000000u, 0},  // outside the table
+           Case{3, 6, 29}, Case{6, 3, 0},      // a line may duplicate a shape, not the reverse
+           Case{16, 15, 18}, Case{15, 16, 0},  // an arc may duplicate an ellipse, not the reverse
+           Case{3, 22, 32}, Case{22, 3, 62},   // line and point string both ways
+           Case{3, 16, 27}, Case{16, 3, 19},   // line and arc both ways
+           Case{14, 12, 78}, Case{12, 14, 73}, Case{2, 2, 2}, Case{35, 35, 3}, Case{7, 7, 4},
+           Case{17, 17, 5}, Case{16, 16, 6}, Case{15, 15, 7}, Case{3, 3, 8}, Case{27, 27, 16},
+           Case{36, 36, 17}, Case{33, 33, 88}, Case{37, 37, 98}, Case{94, 94, 100},
+           Case{34, 34, 0},  // shared cell definitions
+                             // are never compared
+           Case{87, 87, 0}, Case{5, 5, 0}, Case{9, 9, 0}, Case{66, 66, 0}, Case{0, 0, 0},
+           Case{2, 35, 0}, Case{17, 7, 0}, Case{6, 16, 0}, Case{200, 200, 0},
+           Case{3, 4000000000u, 0},  // outside the table
        }) {
     EXPECT_EQ(pairCode(c.row, c.column), c.code) << c.row << "," << c.column;
   }
