@@ -113,11 +113,11 @@ StartResult handleLoadArguments(const std::vector<std::wstring>& wideArgs,
   for (const SettingOverride& setting : overrides) (void)applySettingOverride(setting);
 
   createRunLists();
-  if (!listFile.empty()) (void)readComparisonList(run.entryList, listFile);
+  if (!listFile.empty()) (void)readComparisonList(run.entryList.get(), listFile);
   for (const std::string& arg : args) {
-    if (!arg.empty()) (void)addMatchingFiles(run.entryList, arg);
+    if (!arg.empty()) (void)addMatchingFiles(run.entryList.get(), arg);
   }
-  if (mdlStringList_size(run.entryList) > 0) {
+  if (mdlStringList_size(run.entryList.get()) > 0) {
     s.INTERACTIVE = 0;
     run.unattended = true;
     process_startAllV8Files(nullptr);

@@ -18,7 +18,7 @@ namespace kelvara {
 namespace {
 
 long entryCount() {
-  return mdlStringList_size(duplicateRun().entryList);
+  return mdlStringList_size(duplicateRun().entryList.get());
 }
 
 void showFailure(const ReportFailure& failure) {
@@ -28,13 +28,14 @@ void showFailure(const ReportFailure& failure) {
 // Records the report names of a skipped or failed entry: its text report and "N/A".
 void recordSkippedNames(DuplicateRun& run) {
   if (run.namesRecorded) {
-    const long last = mdlStringList_size(run.designReportList) - 1;
+    const long last = mdlStringList_size(run.designReportList.get()) - 1;
     if (last >= 0)
-      (void)mdlStringList_setMember(run.designReportList, last, toWide(NOT_AVAILABLE), nullptr);
+      (void)mdlStringList_setMember(run.designReportList.get(), last, toWide(NOT_AVAILABLE),
+                                    nullptr);
     return;
   }
-  appendToList(run.textReportList, run.textReport.name);
-  appendToList(run.designReportList, NOT_AVAILABLE);
+  appendToList(run.textReportList.get(), run.textReport.name);
+  appendToList(run.designReportList.get(), NOT_AVAILABLE);
 }
 
 // Steps 7.1 to 7.4 of the entry handling: the skip message in a text report, the names.
@@ -143,12 +144,9 @@ std::string listMember(StringList* list, long index) {
 
 void createRunLists() {
   DuplicateRun& run = duplicateRun();
-  (void)mdlStringList_destroy(run.entryList);
-  (void)mdlStringList_destroy(run.textReportList);
-  (void)mdlStringList_destroy(run.designReportList);
-  run.entryList = mdlStringList_create(0, 1);
-  run.textReportList = mdlStringList_create(0, 1);
-  run.designReportList = mdlStringList_create(0, 1);
+  run.entryList.reset(mdlStringList_create(0, 1));
+  run.textReportList.reset(mdlStringList_create(0, 1));
+  run.designReportList.reset(mdlStringList_create(0, 1));
 }
 
 void splitEntry(const std::string& entry, std::string* file, std::string* model) {
@@ -213,7 +211,7 @@ int process_nextFile(int /*continuing*/, void* reviewDialog) {
     runTrace("process_nextFil: %d of %d\n", run.entryIndex, static_cast<int>(entryCount()));
     if (run.entryIndex >= entryCount()) break;
     const wchar_t* member = nullptr;
-    if (mdlStringList_getMember(&member, nullptr, run.entryList, run.entryIndex) != SUCCESS) {
+    if (mdlStringList_getMember(&member, nullptr, run.entryList.get(), run.entryIndex) != SUCCESS) {
       (void)runMessage(MSG_ENTRY_UNREADABLE);
       return ERROR;
     }
@@ -242,7 +240,7 @@ int process_nextFile(int /*continuing*/, void* reviewDialog) {
           (run.currentModel.empty() || run.currentModel == ACTIVE_MODEL_NAME)) {
         run.currentModel = modelName;
       }
-      (void)mdlStringList_setMember(run.entryList, run.entryIndex,
+      (void)mdlStringList_setMember(run.entryList.get(), run.entryIndex,
                                     toWide(run.currentFile + "," + run.currentModel), nullptr);
       runTrace("process_nextFile return (%d)\n", result);
       startStepper(passClient(), CANCEL_QUESTION);

@@ -34,9 +34,9 @@ inline constexpr int MSG_SECOND_TITLE = 3;
 
 // The run state: one process-wide record.
 struct DuplicateRun {
-  StringList* entryList = nullptr;
-  StringList* textReportList = nullptr;
-  StringList* designReportList = nullptr;
+  StringListOwner entryList;
+  StringListOwner textReportList;
+  StringListOwner designReportList;
   int entryIndex = 0;
   std::string currentFile;
   std::string currentModel;

@@ -2,10 +2,7 @@
 
 #include "engine/load.h"
 #include "host/design.h"
-#if __has_include("report/description.h")
 #include "report/description.h"
-#define KELVARA_HAS_DESCRIPTION 1
-#endif
 #include "run/driver.h"
 #include "run/stepper.h"
 #include "run/trace_hook.h"
@@ -29,7 +26,7 @@ RestrictionGroup restrictionFrom(const SymbologyRule& r) {
 }
 
 int entryCountOf(const DuplicateRun& run) {
-  return static_cast<int>(mdlStringList_size(run.entryList));
+  return static_cast<int>(mdlStringList_size(run.entryList.get()));
 }
 
 void showFailure(const ReportFailure& failure) {
@@ -73,8 +70,8 @@ void openReportsHook(void*) {
     run.textReport.name = NO_REPORT_NAME;
   }
   run.entryStartTime = stepperNow();
-  appendToList(run.textReportList, run.textReport.name);
-  appendToList(run.designReportList, run.designReport.name);
+  appendToList(run.textReportList.get(), run.textReport.name);
+  appendToList(run.designReportList.get(), run.designReport.name);
   run.namesRecorded = true;
   if (s.TEXT_REPORT__) {
     std::string model;
@@ -97,13 +94,8 @@ void reportEntryHook(const ElementEntry& entry, bool deleted, bool component, vo
     (void)designReport_writeEntry(run.designReport, run.designOptions, entry, entry.status);
   }
   if (s.TEXT_REPORT__ && run.textReport.stream != nullptr) {
-#ifdef KELVARA_HAS_DESCRIPTION
-    textReport_writeDuplicate(run.textReport, run.textOptions,
-                              describeEntry(entry, deleted, component, s));
-#else
-    (void)deleted;
-    (void)component;
-#endif
+    (void)describeEntryToReport(run.textReport, run.textOptions, entry, deleted, component,
+                                s.FILEPOS_IN_REPORT != 0);
   }
 }
 

@@ -64,8 +64,8 @@ class LoadArguments : public ::testing::Test {
   }
   std::vector<std::string> entries() {
     std::vector<std::string> out;
-    for (long i = 0; i < mdlStringList_size(duplicateRun().entryList); ++i) {
-      out.push_back(listMember(duplicateRun().entryList, i));
+    for (long i = 0; i < mdlStringList_size(duplicateRun().entryList.get()); ++i) {
+      out.push_back(listMember(duplicateRun().entryList.get(), i));
     }
     return out;
   }

@@ -71,7 +71,7 @@ class Driver : public ::testing::Test {
   }
   std::string path(const std::string& name) const { return (dir / name).string(); }
   void runOver(const std::vector<std::string>& entries) {
-    for (const std::string& e : entries) appendToList(duplicateRun().entryList, e);
+    for (const std::string& e : entries) appendToList(duplicateRun().entryList.get(), e);
     process_startAllV8Files(nullptr);
     (void)runEventLoop();
   }
@@ -125,11 +125,11 @@ TEST_F(Driver, TwoModelsOfOneFileAreBackedUpOnceBeforeTheFirst) {
   std::ifstream bak(path("a.bak"), std::ios::binary);
   const std::string backup{std::istreambuf_iterator<char>(bak), {}};
   EXPECT_EQ(backup, before);  // taken before the first model changed the file
-  EXPECT_EQ(members(duplicateRun().entryList),
+  EXPECT_EQ(members(duplicateRun().entryList.get()),
             (std::vector<std::string>{path("a.dgn") + ",Default", path("a.dgn") + ",Default"}));
-  EXPECT_EQ(members(duplicateRun().designReportList),
+  EXPECT_EQ(members(duplicateRun().designReportList.get()),
             (std::vector<std::string>{path("a0.drf"), path("a1.drf")}));
-  EXPECT_EQ(members(duplicateRun().textReportList),
+  EXPECT_EQ(members(duplicateRun().textReportList.get()),
             (std::vector<std::string>{path("run.trf"), path("run.trf")}));
   EXPECT_EQ(deletedIn(path("a.dgn")), (std::vector<uint32_t>{d.positionOf(0), d.positionOf(2)}));
 }
@@ -138,7 +138,7 @@ TEST_F(Driver, SkippedEntriesRecordNotAvailable) {
   ASSERT_TRUE(twoPairs().write(path("a.dgn")));
   ASSERT_TRUE(twoPairs().write(path("b.bak")));
   runOver({path("missing.dgn"), path("b.bak"), path("a.dgn")});
-  EXPECT_EQ(members(duplicateRun().designReportList),
+  EXPECT_EQ(members(duplicateRun().designReportList.get()),
             (std::vector<std::string>{"N/A", "N/A", path("a2.drf")}));
   ASSERT_EQ(summaries.size(), 1u);
   EXPECT_NE(summaries[0].find("3 models processed.\n2 duplicate elements were found.\n"),
@@ -167,7 +167,7 @@ TEST_F(Driver, ConfirmedCancelClosesTheModelAndFinishesWithoutSummary) {
   for (int i = 0; i < 2000; ++i) d.add(test::line({i * 10.0, 0}, {i * 10.0 + 5, 5}));
   ASSERT_TRUE(d.write(path("a.dgn")));
   scripted->script.answers.push_back(ANSWER_OK);
-  appendToList(duplicateRun().entryList, path("a.dgn"));
+  appendToList(duplicateRun().entryList.get(), path("a.dgn"));
   process_startAllV8Files(nullptr);
   pushKey('x');
   (void)runEventLoop();

@@ -1,0 +1,297 @@
+// End-to-end runs of the kelvara executable on generated drawings: reports line by line (dates
+// excepted), the summary, the cleaned file read back with our reader and with ogrinfo,
+// report-only runs, backups, skipped files, report naming, word wrap, comparison lists,
+// patterns, empty arguments and a cancelled run.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "e2e/harness.h"
+#include "support/dgn_builder.h"
+
+namespace kelvara::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DesignBuilder;
+using test::Symb;
+
+// Two planted duplicates: elements 0 and 3 are removed (each is processed before its twin).
+// Element 5 differs from 0 and 1 by colour only and element 6 is element 2 reversed: neither
+// counts with the default settings.
+DesignBuilder plantedDrawing(double dx = 0) {
+  DesignBuilder d;
+  d.add(test::line({dx, 0}, {dx + 10000, 0}));
+  d.add(test::line({dx, 0}, {dx + 10000, 0}));
+  d.add(test::lineString({{dx, 5000}, {dx + 5000, 5000}, {dx + 5000, 9000}},
+                         {.level = 2, .colour = 3}));
+  d.add(test::shape({{dx + 20000, 0}, {dx + 30000, 0}, {dx + 30000, 10000}, {dx + 20000, 0}},
+                    {.level = 3}));
+  d.add(test::shape({{dx + 20000, 0}, {dx + 30000, 0}, {dx + 30000, 10000}, {dx + 20000, 0}},
+                    {.level = 3}));
+  d.add(test::line({dx, 0}, {dx + 10000, 0}, {.colour = 5}));
+  d.add(test::lineString({{dx + 5000, 9000}, {dx + 5000, 5000}, {dx, 5000}},
+                         {.level = 2, .colour = 3}));
+  return d;
+}
+
+std::string pos(const DesignBuilder& d, size_t n) {
+  return std::to_string(d.positionOf(n));
+}
+
+// The report without its date line (the third line of the title block).
+std::vector<std::string> reportWithoutDate(const std::string& path) {
+  std::vector<std::string> lines = readLines(path);
+  if (lines.size() > 2) lines.erase(lines.begin() + 2);
+  return lines;
+}
+
+const std::vector<std::string> kTechnicalNote = {
+    "",
+    "",
+    "Technical Note (Experts Only)",
+    "When \"Interactive processing\" is turned off, Kelvara will report only the first element "
+    "in each pair of duplicates.",
+    "",
+    "When \"Interactive processing\" is turned on, if the user chooses to ignore the first "
+    "element in a pair of duplicates, Kelvara will then report the second element in that "
+    "pair as well. This may result in more duplicate elements being reported than would be "
+    "reported when \"Interactive processing\" is turned off.",
+    "",
+};
+
+TEST(EndToEnd, DeleteRunWithDefaultSettings) {
+  Scratch s("delete");
+  const DesignBuilder d = plantedDrawing();
+  ASSERT_TRUE(d.write(s.path("plan.dgn")));
+  const std::string original = readFile(s.path("plan.dgn"));
+  const RunResult r = runKelvara(s, {"plan.dgn"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Processing complete.\n\n1 model processed.\n2 duplicate elements were found.\n\n"
+            "See \"kelvara.trf\" text report file for details.\n");
+  // The cleaned file: exactly the first of each pair is gone.
+  EXPECT_EQ(deletedPositions(s, s.path("plan.dgn")),
+            (std::vector<std::string>{pos(d, 0), pos(d, 3)}));
+  // The backup is the file as it was.
+  EXPECT_EQ(readFile(s.path("plan.bak")), original);
+  if (ogrinfoAvailable()) {
+    EXPECT_EQ(ogrFeatureCount(s.path("plan.bak")), 7);
+    EXPECT_EQ(ogrFeatureCount(s.path("plan.dgn")), 5);
+    EXPECT_GT(ogrFeatureCount(s.path("plan.drf")), 0);
+  }
+  std::vector<std::string> expected = {
+      "Kelvara 10.0b",
+      "Finds and removes duplicate elements in design files",
+      "",
+      "Text Report:         kelvara.trf",
+      "Run in batch mode.",
+      "Report Mode:         kelvara.trf",
+      "Mode:                Delete - Non-interactive",
+      "Fence:               OFF",
+      "Selection Criteria:  ALL ELEMENTS",
+      "",
+      "File:                plan.dgn",
+      "Design Report:       plan.drf",
+      "Model:               Default",
+      "",
+      "  Lv 1, Co 0, Wt 0, St 0, type 3 (line) element was duplicate. Deleted.",
+      "  Lv 3, Co 0, Wt 0, St 0, type 6 (shape) element was duplicate. Deleted.",
+      "",
+      "Kelvara found 2 duplicate elements in this file.",
+      "7 elements processed in 0 seconds.",
+      "",
+      "",
+      "Kelvara found a total of 2 duplicate elements in 1 model.",
+  };
+  expected.insert(expected.end(), kTechnicalNote.begin(), kTechnicalNote.end());
+  EXPECT_EQ(reportWithoutDate(s.path("kelvara.trf")), expected);
+}
+
+TEST(EndToEnd, ReportOnlyRunLeavesTheFileByteIdentical) {
+  Scratch s("reportonly");
+  const DesignBuilder d = plantedDrawing();
+  ASSERT_TRUE(d.write(s.path("plan.dgn")));
+  const std::string original = readFile(s.path("plan.dgn"));
+  const RunResult r = runKelvara(s, {"--set", "REPORT_ONLY=1", "--set", "BACKUP=0", "plan.dgn"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readFile(s.path("plan.dgn")), original);
+  EXPECT_FALSE(fs::exists(s.path("plan.bak")));
+  const std::vector<std::string> report = reportWithoutDate(s.path("kelvara.trf"));
+  ASSERT_GT(report.size(), 16u);
+  EXPECT_EQ(report[6], "Mode:                Report only - Non-interactive");
+  EXPECT_EQ(report[14], "  Lv 1, Co 0, Wt 0, St 0, type 3 (line) element is duplicate.");
+  EXPECT_EQ(report[15], "  Lv 3, Co 0, Wt 0, St 0, type 6 (shape) element is duplicate.");
+  EXPECT_NE(r.out.find("2 duplicate elements were found."), std::string::npos);
+}
+
+TEST(EndToEnd, BackupOncePerFileAndSkippedFiles) {
+  Scratch s("skips");
+  const DesignBuilder d = plantedDrawing();
+  ASSERT_TRUE(d.write(s.path("a.dgn")));
+  ASSERT_TRUE(d.write(s.path("ro.dgn")));
+  ASSERT_TRUE(d.write(s.path("old.bak")));
+  ASSERT_TRUE(d.write(s.path("seen.drf")));
+  ASSERT_TRUE(d.write(s.path("z.dgn")));
+  ASSERT_EQ(::chmod(s.path("ro.dgn").c_str(), 0444), 0);
+  const std::string original = readFile(s.path("a.dgn"));
+  // Entries, in order: a.dgn, ro.dgn (read-only), old.bak, seen.drf, z.dgn.
+  const RunResult r = runKelvara(s, {"a.dgn", "ro.dgn", "old.bak", "seen.drf", "z.dgn"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Processing complete.\n\n5 models processed.\n4 duplicate elements were found.\n"
+            "1 read-only file was encountered.\n\nSee \"kelvara.trf\" text report file for "
+            "details.\n");
+  // Processed files were backed up once, before their first model; skipped ones were not.
+  EXPECT_EQ(readFile(s.path("a.bak")), original);
+  EXPECT_EQ(readFile(s.path("z.bak")), original);
+  EXPECT_FALSE(fs::exists(s.path("ro.bak")));
+  EXPECT_EQ(readFile(s.path("ro.dgn")), original);
+  EXPECT_EQ(readFile(s.path("old.bak")), original);
+  EXPECT_EQ(readFile(s.path("seen.drf")), original);
+  // Design reports of the processed entries only, with the entry index in their names.
+  EXPECT_TRUE(fs::exists(s.path("a0.drf")));
+  EXPECT_TRUE(fs::exists(s.path("z4.drf")));
+  EXPECT_FALSE(fs::exists(s.path("ro1.drf")));
+  // The run-wide report keeps every entry's lines: the skips do not start it anew.
+  const std::string report = readFile(s.path("kelvara.trf"));
+  const std::string expectedMiddle =
+      "ro.dgn is a read-only file and has been skipped.\n\n"
+      "old.bak is a backup file and has been skipped.\n\n"
+      "seen.drf is a design report file and has been skipped.\n\n"
+      "File:                z.dgn\n"
+      "Design Report:       z4.drf\n";
+  EXPECT_NE(report.find("File:                a.dgn\nDesign Report:       a0.drf\n"),
+            std::string::npos);
+  EXPECT_NE(report.find(expectedMiddle), std::string::npos) << report;
+  EXPECT_NE(report.find("Kelvara found a total of 4 duplicate elements in 5 models.\n"),
+            std::string::npos);
+}
+
+TEST(EndToEnd, OneReportPerEntryWithEntryIndexesAndWordWrap) {
+  Scratch s("perentry");
+  for (const char* name : {"a.dgn", "b.dgn", "c.dgn"}) {
+    ASSERT_TRUE(plantedDrawing().write(s.path(name)));
+  }
+  ASSERT_TRUE(plantedDrawing().write(s.path("old.bak")));
+  std::ofstream(s.path("three.lst")) << "a.dgn\nb.dgn|c.dgn\nold.bak\n";
+  const RunResult r =
+      runKelvara(s, {"--set", "ONE_TEXT_REPORT=0", "--set", "ONE_TEXT_EACH_REPORT=1", "--set",
+                     "SAME_DIR_TEXT_REPORT=1", "--set", "TEXT_EXTENSION=txt", "--set",
+                     "USE_WORD_WRAP_TEXT_REPORT=1", "--set", "WORP_WRAP_POS_TEXT_REPORT=40",
+                     "--set", "FILEPOS_IN_REPORT=1", "three.lst"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("4 models processed.\n6 duplicate elements were found.\n"
+                       "0 read-only files were encountered.\n"),
+            std::string::npos)
+      << r.out;
+  const char* reports[] = {"a0.txt", "b1.txt", "c2.txt"};
+  for (int i = 0; i < 3; ++i) {
+    const std::vector<std::string> lines = reportWithoutDate(s.path(reports[i]));
+    ASSERT_GT(lines.size(), 12u) << reports[i];
+    // Per-entry reports name themselves in the file block, not in the run header.
+    EXPECT_EQ(lines[3], "Run in batch mode.");
+    EXPECT_EQ(lines[9], std::string("File:                ") + "abc"[i] + ".dgn");
+    EXPECT_EQ(lines[10], std::string("Text Report:         ") + reports[i]);
+    // Duplicate lines wrap at column 40: first line indented 2, continuation lines 4.
+    size_t wrapped = 0;
+    for (size_t n = 0; n < lines.size(); ++n) {
+      if (lines[n].rfind("  ", 0) == 0 && lines[n].find("ID=") != std::string::npos) {
+        ++wrapped;
+        EXPECT_LE(lines[n].size(), 40u) << lines[n];
+        ASSERT_LT(n + 1, lines.size());
+        EXPECT_EQ(lines[n + 1].rfind("    ", 0), 0u) << lines[n + 1];
+      }
+    }
+    EXPECT_EQ(wrapped, 2u) << reports[i];
+  }
+  EXPECT_TRUE(fs::exists(s.path("c2.drf")));
+  // The skipped entry has a short report of its own: title lines, its name, the message.
+  const std::vector<std::string> skipped = reportWithoutDate(s.path("old3.txt"));
+  EXPECT_EQ(skipped,
+            (std::vector<std::string>{"Kelvara 10.0b",
+                                      "Finds and removes duplicate elements in design "
+                                      "files",
+                                      "", "Text report file name:old3.txt",
+                                      "old.bak is a backup file and has been skipped.", ""}));
+  EXPECT_FALSE(fs::exists(s.path("old3.drf")));
+}
+
+TEST(EndToEnd, PatternMatchingANonDesignFile) {
+  Scratch s("pattern");
+  ASSERT_TRUE(plantedDrawing().write(s.path("a.dgn")));
+  std::ofstream(s.path("notes.dgn")) << "plain text\n";
+  const RunResult r = runKelvara(s, {s.path("*.dgn")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("\"" + s.path("notes.dgn") + "\" is not a design file."), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.out.find("1 model processed."), std::string::npos);
+  EXPECT_EQ(deletedPositions(s, s.path("a.dgn")).size(), 2u);
+}
+
+TEST(EndToEnd, NothingToProcess) {
+  Scratch s("empty");
+  RunResult r = runKelvara(s, {});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("usage:"), std::string::npos);
+  r = runKelvara(s, {"nothing*.dgn"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("Argument \"nothing*.dgn\" not valid."), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("No matching design files found"), std::string::npos) << r.err;
+  r = runKelvara(s, {"--set", "NO_SUCH_KEY=1", "a.dgn"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("NO_SUCH_KEY"), std::string::npos);
+  r = runKelvara(s, {"--set", "REPORT_ONLY"});
+  EXPECT_EQ(r.status, 2);
+}
+
+TEST(EndToEnd, InterruptedRunClosesTheModelWithoutSummary) {
+  Scratch s("cancel");
+  DesignBuilder d;
+  for (int i = 0; i < 200000; ++i) {
+    const double x = (i % 1000) * 20.0, y = (i / 1000) * 20.0;
+    d.add(test::line({x, y}, {x + 10, y + 10}));
+  }
+  ASSERT_TRUE(d.write(s.path("big.dgn")));
+  const RunResult r = runKelvara(s, {"big.dgn"}, s.path("big.drf"));
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(r.out, "");  // no summary
+  EXPECT_NE(r.err.find("Are you sure you wish to stop processing?"), std::string::npos) << r.err;
+  // Finish closed the report with its technical note, and the drawing is still readable.
+  const std::string report = readFile(s.path("kelvara.trf"));
+  EXPECT_NE(report.find("Technical Note (Experts Only)"), std::string::npos);
+  EXPECT_EQ(report.find("Kelvara found a total of"), std::string::npos);
+  EXPECT_EQ(dumpElements(s, s.path("big.dgn")).size(), 200001u);  // with the header element
+}
+
+TEST(EndToEnd, TraceLogAndAModelWithoutElements) {
+  Scratch s("trace");
+  DesignBuilder empty;
+  ASSERT_TRUE(empty.write(s.path("empty.dgn")));
+  ASSERT_TRUE(plantedDrawing().write(s.path("plan.dgn")));
+  const RunResult r = runKelvara(s, {"empty.dgn", "plan.dgn"}, "", {"TRV_COMPARE_LOG=2"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("2 models processed.\n2 duplicate elements were found.\n"),
+            std::string::npos)
+      << r.out;
+  // The empty model is skipped without a skip message; the run goes on with the next file.
+  const std::string report = readFile(s.path("kelvara.trf"));
+  EXPECT_NE(report.find("File:                empty.dgn\n"), std::string::npos);
+  EXPECT_NE(report.find("File:                plan.dgn\n"), std::string::npos);
+  // The trace log lies in the folder of settings under APPDATA.
+  std::string log;
+  for (const auto& entry : fs::recursive_directory_iterator(s.path("appdata"))) {
+    if (entry.path().filename() == "diff_log.txt") log = readFile(entry.path().string());
+  }
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(log.find(": process_startAllV8Files started (intercative = 0)\n"), std::string::npos);
+  EXPECT_NE(log.find(": process_nextFil: 1 of 2\n"), std::string::npos);
+  EXPECT_NE(log.find(": ......j_getTotals started for 23\n"), std::string::npos);
+  EXPECT_NE(log.find(": process_startAllV8Files finished\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kelvara::e2e
