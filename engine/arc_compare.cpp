@@ -1,0 +1,81 @@
+// Arc and ellipse comparison.
+#include "engine/arc_compare.h"
+
+#include <cmath>
+#include <variant>
+
+#include "engine/linear.h"
+#include "engine/rotation.h"
+
+namespace kelvara {
+
+namespace {
+
+bool radiiAgree(const ArcGeometry& a, const ArcGeometry& b) {
+  return std::fabs(a.primary - b.primary) <= kRadiusTolerance &&
+         std::fabs(a.secondary - b.secondary) <= kRadiusTolerance;
+}
+
+bool centresAgree(const DPoint3d& a, const DPoint3d& b, const CompareOptions& options) {
+  return options.overlap ? distance(a, b) <= options.toleranceUor : pointEqualUor(a, b);
+}
+
+}  // namespace
+
+bool arcGeometryOf(const MSElementDescr& element, ArcGeometry& out) {
+  const auto* arc = std::get_if<dgn::ArcRecord>(&element.record);
+  if (!arc) return false;
+  out.centre = arc->centre;
+  out.primary = arc->primary;
+  out.secondary = arc->secondary;
+  out.rotation = arc->rotMatrix;
+  out.start = arc->isEllipse ? 0.0 : arc->start;
+  out.sweep = arc->isEllipse ? kTwoPi : arc->sweep;
+  return true;
+}
+
+int arcCompare(const PairElement& first, const PairElement& second, const CompareOptions& options) {
+  if (!first.descriptor || !second.descriptor) return COMPARE_DIFFERENT;
+  const MSElementDescr& a = *first.descriptor;
+  const MSElementDescr& b = *second.descriptor;
+  if (options.overlap) {
+    LinearShape sa, sb;
+    if (!linearShapeOf(a, sa) || !linearShapeOf(b, sb)) return COMPARE_DIFFERENT;
+    if (!sampleOverlap(sa, sb, options.toleranceUor, options.allowReversed,
+                       options.allowUnderlap)) {
+      return COMPARE_DIFFERENT;
+    }
+    return attributeResult(first, second, options.ignore);
+  }
+  ArcGeometry ga, gb;
+  if (!arcGeometryOf(a, ga) || !arcGeometryOf(b, gb)) return COMPARE_DIFFERENT;
+  if (!radiiAgree(ga, gb)) return COMPARE_DIFFERENT;
+  if (!pointEqualUor(arcStartPoint(ga), arcStartPoint(gb)) ||
+      !pointEqualUor(arcEndPoint(ga), arcEndPoint(gb)) || !pointEqualUor(ga.centre, gb.centre)) {
+    return COMPARE_DIFFERENT;
+  }
+  if (!rotationMatch(ga.rotation, gb.rotation, options.allowRotation, options.rotationTolerance,
+                     a.is3d)) {
+    return COMPARE_ATTRIBUTES_DIFFER;
+  }
+  return attributeResult(first, second, options.ignore);
+}
+
+int ellipseCompare(const PairElement& first, const PairElement& second,
+                   const CompareOptions& options) {
+  if (!first.descriptor || !second.descriptor) return COMPARE_DIFFERENT;
+  ArcGeometry ga, gb;
+  if (!arcGeometryOf(*first.descriptor, ga) || !arcGeometryOf(*second.descriptor, gb)) {
+    return COMPARE_DIFFERENT;
+  }
+  if (!centresAgree(ga.centre, gb.centre, options)) return COMPARE_DIFFERENT;
+  if (!radiiAgree(ga, gb)) return COMPARE_DIFFERENT;
+  const bool circle = std::fabs(ga.primary - ga.secondary) <= kRadiusTolerance;
+  if (!circle && !rotationMatch(ga.rotation, gb.rotation, options.allowRotation,
+                                options.rotationTolerance, first.descriptor->is3d)) {
+    return COMPARE_ATTRIBUTES_DIFFER;
+  }
+  return attributeResult(first, second, options.ignore);
+}
+
+}  // namespace kelvara
