@@ -17,7 +17,11 @@ struct Reader {
   bool ok = true;
 
   bool need(size_t offset, size_t bytes, const char* what) {
-    if (ok && offset + bytes <= e.size()) return true;
+    if (ok && offset + bytes <= e.size()) [[likely]]
+      return true;
+    return refuse(offset, what);
+  }
+  [[gnu::noinline]] bool refuse(size_t offset, const char* what) {
     if (ok && why)
       *why = "element of " + std::to_string(e.size()) + " bytes is too short for its " + what +
              " at byte " + std::to_string(offset);
@@ -230,6 +234,7 @@ bool decodeTagSet(Reader& r, TagSetRecord& out) {
 bool decodeColourTable(Reader& r, ColourTableRecord& out) {
   if (!r.need(38, 768, "colour table")) return false;
   out.screen = readU16(r.e.data() + 36);
+  out.rgb.assign(256, {});
   const uint8_t* p = r.e.data() + 38;
   for (int c = 0; c < 3; ++c) out.rgb[255][c] = p[c];
   for (int i = 0; i < 255; ++i)

@@ -189,10 +189,11 @@ struct RawRecord {
   uint16_t totalLength = 0;
 };
 
-// Type 5 level 1 colour table: entry 0-254 are element colours, 255 the background.
+// Type 5 level 1 colour table: entry 0-254 are element colours, 255 the background
+// (256 entries once decoded; kept out of line so that every record stays small).
 struct ColourTableRecord {
   int screen = 0;
-  std::array<std::array<uint8_t, 3>, 256> rgb{};
+  std::vector<std::array<uint8_t, 3>> rgb;
 };
 
 // Type 9 design file header fields the host uses.
