@@ -16,10 +16,13 @@ echo "== Elements of the sample before the run (kelvara --dump)"
 "$bin" --dump "$work/sample.dgn"
 
 echo
-echo "== Run: kelvara sample.dgn (reports beside the drawing)"
+echo "== Run: kelvara sample.dgn (reports beside the drawing; reversed, overlapping and"
+echo "   near copies within 0.5 master units count as duplicates too)"
 status=0
 (cd "$work" && "$bin" --set ONE_TEXT_REPORT=0 --set ONE_TEXT_EACH_REPORT=1 \
-   --set SAME_DIR_TEXT_REPORT=1 --set TEXT_EXTENSION=trf sample.dgn) || status=$?
+   --set SAME_DIR_TEXT_REPORT=1 --set TEXT_EXTENSION=trf \
+   --set ALLOW_REVERSED=1 --set ALLOW_UNDERLAP=1 --set OVERLAP=1 --set TOLERANCE=0.5 \
+   sample.dgn) || status=$?
 
 echo
 echo "== Where everything went"
