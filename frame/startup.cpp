@@ -1,5 +1,6 @@
 #include "frame/startup.h"
 
+#include "engine/families.h"
 #include "frame/messages.h"
 #include "frame/trace.h"
 #include "host/design.h"
@@ -135,6 +136,7 @@ StartResult MdlMain(const std::vector<std::wstring>& args,
   setRunTraceSink(traceSink);
   setRunMessageSink(messageSink);
   setRunMessageTextSink(messageTextSink);
+  installFamilyComparisons();
   SettingsFile& file = settingsFile();
   initSettingsFileNames(file);
   (void)settings_startupLoad(runSettings(), file);

@@ -293,5 +293,22 @@ TEST(EndToEnd, TraceLogAndAModelWithoutElements) {
   EXPECT_NE(log.find(": process_startAllV8Files finished\n"), std::string::npos);
 }
 
+TEST(EndToEnd, BundledSampleWithNearDuplicateOptions) {
+  Scratch s("sample");
+  fs::copy_file(std::string(KELVARA_SOURCE_DIR) + "/examples/sample.dgn", s.path("sample.dgn"));
+  const RunResult r = runKelvara(s, {"--set", "ALLOW_REVERSED=1", "--set", "ALLOW_UNDERLAP=1",
+                                     "--set", "OVERLAP=1", "--set", "TOLERANCE=0.5", "sample.dgn"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // Every planted duplicate of every family is found; the copy in another colour is not.
+  EXPECT_NE(r.out.find("9 duplicate elements were found."), std::string::npos) << r.out;
+  const std::string report = readFile(s.path("kelvara.trf"));
+  for (const char* type :
+       {"type 3 (line)", "type 4 (line string)", "type 6 (shape)", "type 15 (ellipse)",
+        "type 17 (text)", "type 2 (cell (complex))", "type 12 (connected string (complex))"}) {
+    EXPECT_NE(report.find(type), std::string::npos) << type;
+  }
+  EXPECT_EQ(report.find("Lv 1, Co 5"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kelvara::e2e
