@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/types.h"
+#include "settings/abbreviate.h"
 #include "settings/date_text.h"
 
 namespace kelvara {
@@ -397,6 +398,18 @@ bool settings_changed(RunSettings& s, SettingsFile& file) {
   (void)settings_load(s, file, false, KeyWalkMode::Compare);
   s = saved;
   return file.changed;
+}
+
+int settings_saveAs(RunSettings& s, SettingsFile& file, const std::string& chosen) {
+  if (chosen.empty()) return ERROR;
+  file.fileName = chosen;
+  return settings_save(s, file);
+}
+
+std::string settingsMenuLabel(const SettingsFile& file) {
+  constexpr size_t kMenuNameWidth = 36;
+  if (file.fileName.empty()) return "Settings File: None";
+  return "Settings File: " + abbreviateFileName(file.fileName, kMenuNameWidth);
 }
 
 void settings_factoryDefaults(RunSettings& s) {

@@ -77,6 +77,14 @@ int settings_startupLoad(RunSettings& s, SettingsFile& file);
 // never count as changed.
 bool settings_changed(RunSettings& s, SettingsFile& file);
 
+// Saves under a name the user chose ("Save Settings" with a chooser): the name becomes the
+// settings file and the record is saved there (see settings_save).
+[[nodiscard]] int settings_saveAs(RunSettings& s, SettingsFile& file, const std::string& chosen);
+
+// The settings menu's label: "Settings File: " and the file name shortened to 36 characters,
+// or "Settings File: None".
+std::string settingsMenuLabel(const SettingsFile& file);
+
 // Factory defaults command: resets with fromHost false; the settings file name stays.
 void settings_factoryDefaults(RunSettings& s);
 

@@ -406,6 +406,30 @@ TEST_F(SettingsFileTest, ReadOnlyFileIsNeverReplacedAndTheUserIsAskedForAnother)
   EXPECT_EQ(settings_save(s, file), ERROR);
 }
 
+TEST_F(SettingsFileTest, SaveAsTakesTheChosenNameAndTheMenuShowsIt) {
+  EXPECT_EQ(settingsMenuLabel(file), "Settings File: None");
+  const std::string chosen = (dir / "a-rather-long-folder-name" / "chosen.ini").string();
+  fs::create_directories(fs::path(chosen).parent_path());
+  s.OVERLAP = 1;
+  ASSERT_EQ(settings_saveAs(s, file, chosen), SUCCESS);
+  EXPECT_EQ(file.fileName, chosen);
+  EXPECT_NE(readFile(chosen).find("\nOVERLAP=1\n"), std::string::npos);
+  const std::string label = settingsMenuLabel(file);
+  EXPECT_EQ(label.rfind("Settings File: ", 0), 0u);
+  EXPECT_LE(label.size(), std::string("Settings File: ").size() + 36);
+  EXPECT_NE(label.find("chosen.ini"), std::string::npos);
+  EXPECT_EQ(settings_saveAs(s, file, ""), ERROR);
+  EXPECT_EQ(file.fileName, chosen);
+}
+
+TEST_F(SettingsFileTest, FactoryDefaultsKeepTheFileMode) {
+  s.FILE_MODE = 1;
+  s.FENCE = 1;
+  settings_factoryDefaults(s);
+  EXPECT_EQ(s.FILE_MODE, 1);
+  EXPECT_EQ(s.FENCE, 0);
+}
+
 TEST_F(SettingsFileTest, FailedSaveLeavesNoFileBehind) {
   file.fileName = (dir / "no-such-folder" / "x.ini").string();
   EXPECT_EQ(settings_save(s, file), ERROR);
