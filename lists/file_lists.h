@@ -16,10 +16,10 @@ namespace kelvara {
 // The directory part of a specification with its trailing separator ("" when it has none).
 std::string directoryPart(const std::string& spec);
 
-// The names (without directory) of the regular files matching the specification, sorted.
+// The names (without directory) of the regular files matching the pattern, sorted.
 std::vector<std::string> findFiles(const std::string& spec);
 
-// True when at least one file matches the specification.
+// True when at least one file matches the pattern.
 bool anyFileMatches(const std::string& spec);
 
 // Appends every design file that matches `spec` and is not yet in `list` (compared exactly).

@@ -94,7 +94,10 @@ TEST_F(LoadArguments, DesignFileNamesPatternsAndInvalidArguments) {
 }
 
 TEST_F(LoadArguments, SettingsFileFirstThenOverrides) {
-  std::ofstream(path("ro.ini")) << "REPORT_ONLY=1\nBACKUP=0\n";
+  // Loading a settings file resets the report name to its default for the active file; name
+  // it here so the report stays in the scratch folder.
+  std::ofstream(path("ro.ini")) << "REPORT_ONLY=1\nBACKUP=0\nTEXT_REPORT_FILE_NAME=" << path("ro.trf")
+                                << "\n";
   fs::copy_file(path("plan.dgn"), path("reference.dgn"));
   // The settings file comes after the design file and still governs the run.
   EXPECT_EQ(start({path("plan.dgn"), path("ro.ini")}), StartResult::RunStarted);
