@@ -53,7 +53,12 @@ struct LineReader {
     pos = hasFeed ? end + 1 : end;
     if (hasFeed && !line.empty() && line.back() == '\r') line.pop_back();
     if (scrambled) {
-      for (char& c : line) c = static_cast<char>(static_cast<uint8_t>(c) - SCRAMBLE_SHIFT);
+      // A byte that unshifts to a line end cannot belong to the line (written out again it
+      // would split it): it reads as a blank.
+      for (char& c : line) {
+        c = static_cast<char>(static_cast<uint8_t>(c) - SCRAMBLE_SHIFT);
+        if (c == '\n' || c == '\r') c = ' ';
+      }
     }
     return line;
   }
