@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_drawing.h"
 #include "engine/families.h"
 #include "engine/load.h"
 #include "host/design.h"
@@ -26,7 +27,8 @@
 namespace {
 
 using namespace kelvara;
-using Element = std::vector<uint8_t>;
+using bench::Element;
+using bench::writeDrawing;
 
 constexpr double kPiValue = 3.14159265358979323846;
 
@@ -137,22 +139,6 @@ std::vector<Element> mixedDrawing(size_t n, uint64_t seed) {
   for (size_t i = unique; i < n; ++i) out.push_back(out[pick(rng)]);
   std::shuffle(out.begin(), out.end(), rng);
   return out;
-}
-
-void writeDrawing(const std::string& path, const std::vector<Element>& elements) {
-  dgn::TcbRecord units;
-  units.subPerMaster = 10;
-  units.uorPerSub = 100;
-  std::vector<uint8_t> bytes = dgn::makeEmptyDesign(false, units);
-  bytes.resize(bytes.size() - 2);  // the end-of-design word goes after the elements
-  for (const Element& e : elements) bytes.insert(bytes.end(), e.begin(), e.end());
-  bytes.push_back(0xFF);
-  bytes.push_back(0xFF);
-  std::string error;
-  if (dgn::writeFileAtomically(path, bytes, &error) != SUCCESS) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    std::exit(1);
-  }
 }
 
 struct Figures {

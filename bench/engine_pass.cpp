@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_drawing.h"
 #include "engine/load.h"
 #include "host/design.h"
 #include "host/dgn/build.h"
@@ -27,41 +28,9 @@ namespace {
 
 using namespace kelvara;
 
-using Element = std::vector<uint8_t>;
-
-Element lineString(const std::vector<DPoint3d>& pts) {
-  Element e = dgn::beginElement(4, 1);
-  e.resize(dgn::HEADER_BYTES + 2 + 8 * pts.size(), 0);
-  dgn::writeU16(e.data() + 36, static_cast<uint16_t>(pts.size()));
-  DRange3d r{INT64_MAX, INT64_MAX, 0, INT64_MIN, INT64_MIN, 0};
-  for (size_t i = 0; i < pts.size(); ++i) {
-    dgn::putPoint(e.data() + 38 + 8 * i, pts[i], false);
-    r.xLow = std::min<int64_t>(r.xLow, dgn::roundToInt32(pts[i].x));
-    r.yLow = std::min<int64_t>(r.yLow, dgn::roundToInt32(pts[i].y));
-    r.xHigh = std::max<int64_t>(r.xHigh, dgn::roundToInt32(pts[i].x));
-    r.yHigh = std::max<int64_t>(r.yHigh, dgn::roundToInt32(pts[i].y));
-  }
-  dgn::writeRange(e.data(), r);
-  dgn::finishElement(e);
-  return e;
-}
-
-// A drawing file of the given elements (2D, 1000 UOR per master unit).
-void writeDrawing(const std::string& path, const std::vector<Element>& elements) {
-  dgn::TcbRecord units;
-  units.subPerMaster = 10;
-  units.uorPerSub = 100;
-  std::vector<uint8_t> bytes = dgn::makeEmptyDesign(false, units);
-  bytes.resize(bytes.size() - 2);  // the end-of-design word goes after the elements
-  for (const Element& e : elements) bytes.insert(bytes.end(), e.begin(), e.end());
-  bytes.push_back(0xFF);
-  bytes.push_back(0xFF);
-  std::string error;
-  if (dgn::writeFileAtomically(path, bytes, &error) != SUCCESS) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    std::exit(1);
-  }
-}
+using bench::Element;
+using bench::lineString;
+using bench::writeDrawing;
 
 // n elements on a sheet of 10^8 UOR: half lines, half line strings of 3 to 6 vertices, each
 // short (up to 20,000 UOR); 10 % are exact copies of other elements, spread through the file.
