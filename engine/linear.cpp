@@ -102,19 +102,25 @@ bool identicalLinear(const LinearShape& a, const LinearShape& b, bool allowRever
   return false;
 }
 
-int samplePoints(const LinearShape& shape, double length, double tolerance,
-                 std::vector<DPoint3d>& out) {
+namespace {
+
+// Hands the shape's samples to `take` in order along the shape until it returns false. SUCCESS when
+// every sample was made (or `take` stopped), ERROR when one could not be.
+template <class Take>
+int forEachSample(const LinearShape& shape, double length, double tolerance, Take&& take) {
   const uint32_t t = shape.type;
   if (t == 12 || t == 14 || t == 16 || t == 27) {
     std::vector<DPoint3d> vertices;
     if (vertexList(shape, vertices) == SUCCESS && vertices.size() >= kMaxSamples) {
-      out.insert(out.end(), vertices.begin(), vertices.end());
+      for (const DPoint3d& v : vertices) {
+        if (!take(v)) break;
+      }
       return SUCCESS;
     }
   }
   DPoint3d start, end;
   if (!pathEndPoints(shape.path, start, end)) return ERROR;
-  out.push_back(start);
+  if (!take(start)) return SUCCESS;
   const double step = std::max(length * 0.01, tolerance);
   if (step > 0.0) {
     // The start, at most 99 points between, and the end.
@@ -123,10 +129,24 @@ int samplePoints(const LinearShape& shape, double length, double tolerance,
       if (!(d < length)) break;
       DPoint3d p;
       if (!pathPointAtDistance(shape.path, d, p)) return ERROR;
-      out.push_back(p);
+      if (!take(p)) return SUCCESS;
     }
   }
-  out.push_back(end);
+  (void)take(end);
+  return SUCCESS;
+}
+
+}  // namespace
+
+int samplePoints(const LinearShape& shape, double length, double tolerance,
+                 std::vector<DPoint3d>& out) {
+  std::vector<DPoint3d> made;
+  const int status = forEachSample(shape, length, tolerance, [&](const DPoint3d& p) {
+    made.push_back(p);
+    return true;
+  });
+  if (status != SUCCESS) return ERROR;
+  out.insert(out.end(), made.begin(), made.end());
   return SUCCESS;
 }
 
@@ -139,13 +159,16 @@ bool sampleOverlap(const LinearShape& a, const LinearShape& b, double tolerance,
   const double lengthA = pathLength(a.path), lengthB = pathLength(b.path);
   if (lengthA > lengthB + tolerance) return false;
   if (!allowUnderlap && lengthA < lengthB - tolerance) return false;
-  std::vector<DPoint3d> samples;
-  if (samplePoints(a, lengthA, tolerance, samples) != SUCCESS) return false;
-  for (const DPoint3d& p : samples) {
+  // Every sample must lie within the tolerance of b: the first that does not ends the test,
+  // so most pairs cost a projection or two instead of the samples of the whole element.
+  bool allNear = true;
+  const int made = forEachSample(a, lengthA, tolerance, [&](const DPoint3d& p) {
     DPoint3d foot;
     double dist = 0.0;
-    if (!pathProject(b.path, p, foot, dist) || dist > tolerance) return false;
-  }
+    allNear = pathProject(b.path, p, foot, dist) && dist <= tolerance;
+    return allNear;
+  });
+  if (made != SUCCESS || !allNear) return false;
   traceLine(trace, "b_commonOverlappedElements before free\n");
   traceLine(trace, "b_commonOverlappedElements end\n");
   return true;
