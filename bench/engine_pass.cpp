@@ -82,6 +82,16 @@ struct Figures {
   uint64_t compared = 0;
 };
 
+// What the range index (built with underlap) holds.
+size_t rangeIndexBytes(const RangeIndex& index) {
+  size_t bytes =
+      index.leaves.capacity() * sizeof(IndexBox) + index.leafNodes.capacity() * sizeof(NodeId) +
+      (index.rankLow.capacity() + index.rankHigh.capacity() + index.rankExtent.capacity()) *
+          sizeof(uint32_t);
+  for (const auto& level : index.levels) bytes += level.capacity() * sizeof(IndexBox);
+  return bytes;
+}
+
 Figures timeRun(const std::string& path, const EngineSettings& settings) {
   resetDesignState();
   resetHostState();
@@ -110,7 +120,7 @@ Figures timeRun(const std::string& path, const EngineSettings& settings) {
   }
   const size_t bytes = e.table.list.nodes.capacity() * sizeof(ElementNode) +
                        e.table.list.freeNodes.capacity() * sizeof(NodeId) +
-                       e.keys.capacity() * sizeof(EntryKey);
+                       e.keys.capacity() * sizeof(EntryKey) + rangeIndexBytes(e.table.index);
   f.bytesPerEntry = double(bytes) / double(f.entries);
   clearTable(e.table);
   e.keys = {};

@@ -153,7 +153,7 @@ void radixSort(std::vector<SortItem>& items) {
 // and then relinked. This gives exactly the order of a quicksort on the linked list that takes
 // the first node of each range as its pivot and keeps equal keys after it in load order, without
 // that sort's quadratic time on tables that are already sorted (drawings often nearly are).
-NodeId sortOrdering(ElementTable& table, Ordering ordering) {
+NodeId sortOrdering(ElementTable& table, Ordering ordering, std::vector<uint32_t>* ranks) {
   if (table.head == kNoNode || ordering == LoadOrder) return table.head;
   auto& list = table.list;
   std::vector<SortItem> items;
@@ -164,6 +164,10 @@ NodeId sortOrdering(ElementTable& table, Ordering ordering) {
     items.push_back({key ^ (uint64_t{1} << 63), n});
   }
   radixSort(items);
+  if (ranks != nullptr) {
+    ranks->assign(list.nodes.size(), 0);
+    for (std::size_t i = 0; i < items.size(); ++i) (*ranks)[items[i].node] = uint32_t(i + 1);
+  }
   NodeId previous = table.head;
   list[previous].links[ordering].prev = kNoNode;
   constexpr std::size_t kAhead = 16;  // the nodes are scattered: fetch them ahead of the writes
@@ -186,11 +190,14 @@ NodeId findLargestExtent(const ElementTable& table) {
 }
 
 void buildOrderings(ElementTable& table, bool allowUnderlap) {
-  sortOrdering(table, ByXLow);
+  RangeIndex& index = table.index;
+  clearRangeIndex(index);
+  sortOrdering(table, ByXLow, allowUnderlap ? &index.rankLow : nullptr);
   if (allowUnderlap) {
-    sortOrdering(table, ByXHigh);
+    sortOrdering(table, ByXHigh, &index.rankHigh);
     // The last node of ByXExtent is known from the sort: no need to walk a million links.
-    table.largestExtent = sortOrdering(table, ByXExtent);
+    table.largestExtent = sortOrdering(table, ByXExtent, &index.rankExtent);
+    buildRangeIndex(index, table);
   } else {
     for (ElementNode& node : table.list.nodes) node.links[ByXHigh] = node.links[ByXExtent] = {};
     table.largestExtent = table.head;

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/range_index.h"
 #include "engine/record_list.h"
 #include "host/element.h"
 #include "host/types.h"
@@ -103,6 +104,7 @@ struct ElementTable {
   uint32_t processedCount = 0;
   std::vector<std::string> cellNames{std::string()};  // [0] is the empty name
   ElementReader reader = nullptr;                     // ENTRY_READ fails while unset
+  RangeIndex index;  // built with the orderings when underlap is allowed
 };
 
 // ---- the list entry point with the entry handler ---------------------------------------------
@@ -133,11 +135,13 @@ NodeId appendElement(ElementTable& table, ModelRef model, StatusPair status, uin
 
 // Builds an ordering (ByXLow, ByXHigh or ByXExtent): the nodes after the sentinel in ascending
 // key order, equal keys in load order; the sentinel stays first. Returns the ordering's last node
-// (the sentinel when the table holds nothing else; kNoNode for an empty table).
-NodeId sortOrdering(ElementTable& table, Ordering ordering);
+// (the sentinel when the table holds nothing else; kNoNode for an empty table). When `ranks` is
+// given it is resized to the node count and receives each node's position (the sentinel's 0).
+NodeId sortOrdering(ElementTable& table, Ordering ordering, std::vector<uint32_t>* ranks = nullptr);
 
 // Builds ByXLow, and ByXHigh and ByXExtent too when `allowUnderlap`; the other two link pairs
-// stay empty otherwise. Then records the node of largest extent.
+// stay empty otherwise. Then records the node of largest extent. With `allowUnderlap` it also
+// builds the table's range index.
 void buildOrderings(ElementTable& table, bool allowUnderlap);
 
 // The last node along ByXExtent from the sentinel (the sentinel when ByXExtent is not built).

@@ -493,7 +493,6 @@ int setUpModel(Engine& e, void* reviewDialog, const std::string& entryFile,
   progressOpen("Kelvara");
   progressUpdate(0, "Performing Quick sort");
   buildOrderings(e.table, e.settings.allowUnderlap);
-  e.table.largestExtent = findLargestExtent(e.table);
   progressClose();
 
   e.step = StepContext{};

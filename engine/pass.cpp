@@ -322,6 +322,7 @@ void compareCandidate(Engine& e, int& result, bool& goOn, NodeId candidate, Node
     if (ruleGroupMatch(*c.descriptor, c.modelRef, e.settings.compared) &&
         keepRule(*entry.descriptor, entry.modelRef, *c.descriptor, c.modelRef, e.settings)) {
       result = SEARCH_DUPLICATE;
+      e.matchedCandidate = candidate;
     } else if (result == SEARCH_NONE) {
       result = SEARCH_REJECTED;
     }
@@ -329,8 +330,53 @@ void compareCandidate(Engine& e, int& result, bool& goOn, NodeId candidate, Node
   if (loadedHere) releaseDescriptor(e, candidate);
 }
 
+namespace {
+
+// True when the range index can stand in for the underlap walks for this entry. The walks for
+// longer entries reach every entry whose x interval holds this one's only when this one's range
+// is not reversed by more than the window; such a damaged entry is searched by the walks.
+bool indexCovers(const ElementTable& table, const ElementEntry& entry, double window) {
+  const RangeIndex& index = table.index;
+  const std::size_t nodes = table.list.nodes.size();
+  return index.usable && index.rankLow.size() == nodes && index.rankHigh.size() == nodes &&
+         index.rankExtent.size() == nodes && double(entry.xHigh) >= double(entry.xLow) - window;
+}
+
+// The underlap search through the range index. The walks of candidateSearch compare every
+// entry whose x and y intervals meet the entry's within the window (the forward and backward
+// walks those that start or end within it, the walks for longer entries those that hold it),
+// and only those can pass the window test. The index finds them at once; they are compared in
+// the order in which the walks would first reach them, so the search ends at the same one.
+int indexedUnderlapSearch(Engine& e, NodeId node, double window) {
+  const ElementEntry& entry = entryOf(e.table, node);
+  std::vector<NodeId>& found = e.searchScratch;
+  found.clear();
+  // Whole-unit bounds one unit wider than the window: the window test decides exactly.
+  queryRangeIndex(e.table.index, int64_t(std::floor(double(entry.xLow) - window)) - 1,
+                  int64_t(std::ceil(double(entry.xHigh) + window)) + 1,
+                  int64_t(std::floor(double(entry.yLow) - window)) - 1,
+                  int64_t(std::ceil(double(entry.yHigh) + window)) + 1, found);
+  std::vector<std::pair<uint64_t, NodeId>>& order = e.searchOrder;
+  order.clear();
+  for (const NodeId c : found) {
+    if (c == node) continue;
+    order.emplace_back(candidateOrderKey(e.table.index, node, c, e.table.largestExtent), c);
+  }
+  std::sort(order.begin(), order.end());
+  int result = SEARCH_NONE;
+  bool goOn = true;
+  for (const auto& [key, c] : order) {
+    compareCandidate(e, result, goOn, c, node, window, 0);
+    if (result == SEARCH_DUPLICATE) break;
+  }
+  return result;
+}
+
+}  // namespace
+
 int candidateSearch(Engine& e, NodeId node) {
   ElementEntry& entry = entryOf(e.table, node);
+  e.matchedCandidate = kNoNode;
   if (e.settings.remove.anySwitch()) {
     if (!ensureDescriptor(e, node) ||
         !ruleGroupMatch(*entry.descriptor, entry.modelRef, e.settings.remove)) {
@@ -339,6 +385,9 @@ int candidateSearch(Engine& e, NodeId node) {
   }
   const CompareOptions& o = e.compare;
   const double window = searchWindow(entry, o.overlap, o.toleranceUor);
+  if (o.allowUnderlap && indexCovers(e.table, entry, window)) {
+    return indexedUnderlapSearch(e, node, window);
+  }
   int result = SEARCH_NONE;
   const Ordering backOrder = o.allowUnderlap ? ByXHigh : ByXLow;
   NodeId forward = nextNode(e.table, node, ByXLow);

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/compare_pair.h"
@@ -139,11 +140,17 @@ struct Engine {
   bool probeWritable = false;
   bool probedReadOnly = false;
   std::chrono::steady_clock::time_point attributesReadAt;
+  // The candidate accepted by the last candidate search (kNoNode when none was): the element
+  // the review shows beside the duplicate.
+  NodeId matchedCandidate = kNoNode;
   // Counters for tests and benchmarks.
   uint64_t candidatesCompared = 0;  // pairs handed to comparePair
   uint64_t descriptorsRead = 0;
   // The entry a few steps ahead of the current one whose neighbours are being fetched.
   NodeId lookahead = kNoNode;
+  // Scratch of the indexed underlap search, kept to spare allocations.
+  std::vector<NodeId> searchScratch;
+  std::vector<std::pair<uint64_t, NodeId>> searchOrder;
   // The open file of the model looked up last (lookups repeat for every candidate).
   ModelRef cachedModel = 0;
   struct DesignFile* cachedFile = nullptr;
