@@ -283,13 +283,15 @@ int windowTest(const ElementEntry& c, const ElementEntry& e, double w, bool allo
     if (double(c.xLow) < double(e.xLow) - w) return direction == -1 ? 1 : -1;
     if (double(c.xLow) > double(e.xLow) + w) return direction == 1 ? 1 : -1;
   }
-  if (c.active == 0) return -1;
+  // The y test before the active flag: both only skip, and the range is in the node's first
+  // cache line.
   if (allowUnderlap) {
     if (!(double(c.yHigh) >= double(e.yLow) - w && double(c.yLow) <= double(e.yHigh) + w))
       return -1;
   } else if (std::fabs(double(c.yLow) - double(e.yLow)) > w) {
     return -1;
   }
+  if (c.active == 0) return -1;
   if (c.filePosition == e.filePosition && c.modelRef == e.modelRef) return -1;
   return 0;
 }

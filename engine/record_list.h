@@ -39,7 +39,8 @@ struct NodeLinks {
 template <class Record, int Pairs>
 struct RecordList {
   static_assert(Pairs >= 1);
-  struct Node {
+  // Aligned to a cache line, so that the links and the start of the record share one.
+  struct alignas(64) Node {
     std::array<NodeLinks, Pairs> links{};
     Record record{};
   };
