@@ -122,13 +122,14 @@ int forEachSample(const LinearShape& shape, double length, double tolerance, Tak
   if (!pathEndPoints(shape.path, start, end)) return ERROR;
   if (!take(start)) return SUCCESS;
   const double step = std::max(length * 0.01, tolerance);
-  if (step > 0.0) {
+  if (step > 0.0 && step < length) {
+    const MeasuredPath measured = measurePath(shape.path);
     // The start, at most 99 points between, and the end.
     for (std::size_t k = 1; k < kMaxSamples - 1; ++k) {
       const double d = step * static_cast<double>(k);
       if (!(d < length)) break;
       DPoint3d p;
-      if (!pathPointAtDistance(shape.path, d, p)) return ERROR;
+      if (!pathPointAtDistance(measured, d, p)) return ERROR;
       if (!take(p)) return SUCCESS;
     }
   }

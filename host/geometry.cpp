@@ -269,13 +269,23 @@ double arcLength(const ArcGeometry& arc) {
   return total;
 }
 
-bool arcPointAtDistance(const ArcGeometry& arc, double d, DPoint3d& out) {
+namespace {
+
+// The length of the arc up to the end of each integration panel (0 first): the last value is
+// arcLength's.
+std::vector<double> arcPanelLengths(const ArcGeometry& arc) {
   const int panels = panelCount(arc);
   std::vector<double> cumulative(static_cast<std::size_t>(panels) + 1, 0.0);
   for (int i = 0; i < panels; ++i) {
     cumulative[i + 1] = cumulative[i] + lengthBetween(arc, static_cast<double>(i) / panels,
                                                       static_cast<double>(i + 1) / panels);
   }
+  return cumulative;
+}
+
+bool arcPointAtDistanceOn(const ArcGeometry& arc, const std::vector<double>& cumulative, double d,
+                          DPoint3d& out) {
+  const int panels = static_cast<int>(cumulative.size()) - 1;
   if (!clampDistance(d, cumulative.back())) return false;
   const auto it = std::lower_bound(cumulative.begin() + 1, cumulative.end(), d);
   const int panel = std::min(panels - 1, static_cast<int>(it - cumulative.begin()) - 1);
@@ -297,6 +307,12 @@ bool arcPointAtDistance(const ArcGeometry& arc, double d, DPoint3d& out) {
   }
   out = arcPointAt(arc, angleAt(arc, u));
   return true;
+}
+
+}  // namespace
+
+bool arcPointAtDistance(const ArcGeometry& arc, double d, DPoint3d& out) {
+  return arcPointAtDistanceOn(arc, arcPanelLengths(arc), d, out);
 }
 
 namespace {
@@ -420,24 +436,49 @@ bool pathEndPoints(const Path& path, DPoint3d& start, DPoint3d& end) {
   return true;
 }
 
-bool pathPointAtDistance(const Path& path, double d, DPoint3d& out) {
-  if (path.pieces.empty() || !clampDistance(d, pathLength(path))) return false;
+MeasuredPath measurePath(const Path& path) {
+  MeasuredPath m;
+  m.path = &path;
+  m.pieceLengths.reserve(path.pieces.size());
+  m.arcPanels.resize(path.pieces.size());
+  for (std::size_t i = 0; i < path.pieces.size(); ++i) {
+    const PathPiece& piece = path.pieces[i];
+    if (piece.kind == PathPiece::Kind::Arc) {
+      m.arcPanels[i] = arcPanelLengths(piece.arc);
+      m.pieceLengths.push_back(m.arcPanels[i].back());
+    } else {
+      m.pieceLengths.push_back(polylineLength(piece.points));
+    }
+    m.length += m.pieceLengths.back();
+  }
+  return m;
+}
+
+bool pathPointAtDistance(const MeasuredPath& m, double d, DPoint3d& out) {
+  const Path& path = *m.path;
+  if (path.pieces.empty() || !clampDistance(d, m.length)) return false;
   double walked = 0.0;
   const PathPiece* lastWithPoints = nullptr;
-  for (const PathPiece& piece : path.pieces) {
+  for (std::size_t i = 0; i < path.pieces.size(); ++i) {
+    const PathPiece& piece = path.pieces[i];
     if (!pieceHasPoints(piece)) continue;
     lastWithPoints = &piece;
-    const double length = pieceLength(piece);
+    const double length = m.pieceLengths[i];
     if (walked + length >= d) {
       const double local = std::clamp(d - walked, 0.0, length);
-      return piece.kind == PathPiece::Kind::Arc ? arcPointAtDistance(piece.arc, local, out)
-                                                : polylinePointAtDistance(piece.points, local, out);
+      return piece.kind == PathPiece::Kind::Arc
+                 ? arcPointAtDistanceOn(piece.arc, m.arcPanels[i], local, out)
+                 : polylinePointAtDistance(piece.points, local, out);
     }
     walked += length;
   }
   if (lastWithPoints == nullptr) return false;
   DPoint3d start;
   return pathEndPoints(Path{{*lastWithPoints}}, start, out);
+}
+
+bool pathPointAtDistance(const Path& path, double d, DPoint3d& out) {
+  return pathPointAtDistance(measurePath(path), d, out);
 }
 
 bool pathProject(const Path& path, const DPoint3d& p, DPoint3d& foot, double& dist) {

@@ -150,6 +150,19 @@ std::size_t strokeBspline(const BsplineCurve& curve, std::size_t perSpan, std::s
 // [0, length] (clamped within 1e-9 of the length).
 [[nodiscard]] bool pathPointAtDistance(const Path& path, double d, DPoint3d& out);
 
+// A path with the lengths of its pieces (and of its arcs' integration panels) measured once,
+// for taking many points along it. Holds a pointer to the path, which must outlive it.
+struct MeasuredPath {
+  const Path* path = nullptr;
+  double length = 0.0;  // pathLength's value
+  std::vector<double> pieceLengths;
+  std::vector<std::vector<double>> arcPanels;  // by piece; empty for polylines
+};
+[[nodiscard]] MeasuredPath measurePath(const Path& path);
+
+// pathPointAtDistance on a measured path: the same point, without measuring again.
+[[nodiscard]] bool pathPointAtDistance(const MeasuredPath& measured, double d, DPoint3d& out);
+
 // The point of the path nearest to p and its distance; false when the path has no points.
 [[nodiscard]] bool pathProject(const Path& path, const DPoint3d& p, DPoint3d& foot, double& dist);
 

@@ -300,6 +300,17 @@ TEST(PathTest, ChainOfLineStringAndArc) {
   ASSERT_TRUE(pathPointAtDistance(path, 100 + 25 * kPi, p));
   expectNear(p, {150, 50, 0});
   EXPECT_FALSE(pathPointAtDistance(path, 100 + 50 * kPi + 1, p));
+  // Measured once, the path gives the same points, and the same refusal past its end.
+  const MeasuredPath measured = measurePath(path);
+  EXPECT_EQ(measured.length, pathLength(path));
+  for (const double d : {0.0, 40.0, 100.0, 100 + 25 * kPi, 100 + 50 * kPi}) {
+    DPoint3d once, again;
+    ASSERT_TRUE(pathPointAtDistance(path, d, once));
+    ASSERT_TRUE(pathPointAtDistance(measured, d, again));
+    EXPECT_EQ(once.x, again.x) << d;
+    EXPECT_EQ(once.y, again.y) << d;
+  }
+  EXPECT_FALSE(pathPointAtDistance(measured, 100 + 50 * kPi + 1, p));
   double dist = 0;
   ASSERT_TRUE(pathProject(path, {170, 50, 0}, p, dist));
   expectNear(p, {150, 50, 0}, 1e-6);
