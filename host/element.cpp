@@ -1,6 +1,8 @@
 // Element descriptors read from design images, and the element accessors.
 #include "host/element.h"
 
+#include <algorithm>
+
 #include "host/design.h"
 #include "host/dgn/build.h"
 #include "host/dgn/image.h"
@@ -45,6 +47,42 @@ uint16_t displayWord(const MSElementDescr& el, size_t offset) {
 bool hasDisplay(const MSElementDescr& el) {
   return el.bytes.size() >= dgn::HEADER_BYTES &&
          dgn::hasDisplayHeader(dgn::typeOf(el.bytes.data()));
+}
+
+constexpr uint32_t kMaxColour = 255;
+constexpr uint32_t kMaxWeight = 31;
+constexpr int32_t kMaxStyle = 7;
+constexpr size_t kSymbologyOffset = 34;
+
+bool validLevel(const int* level) {
+  return level == nullptr || (*level >= 0 && *level <= dgn::LEVEL_MASK);
+}
+
+// The level and symbology edits on one element's bytes (p holds size bytes).
+void setLevelBytes(uint8_t* p, int level) {
+  p[0] = static_cast<uint8_t>((p[0] & ~dgn::LEVEL_MASK) | (level & dgn::LEVEL_MASK));
+}
+bool setSymbologyBytes(uint8_t* p, size_t size, const uint32_t* colour, const uint32_t* weight,
+                       const int32_t* style) {
+  if (size < dgn::HEADER_BYTES || !dgn::hasDisplayHeader(dgn::typeOf(p))) return false;
+  const uint16_t old = dgn::readU16(p + kSymbologyOffset);
+  const int c = colour ? static_cast<int>(std::min(*colour, kMaxColour)) : dgn::colourOf(old);
+  const int w = weight ? static_cast<int>(std::min(*weight, kMaxWeight)) : dgn::weightOf(old);
+  const int s = style ? std::clamp(*style, 0, kMaxStyle) : dgn::styleOf(old);
+  dgn::writeU16(p + kSymbologyOffset, dgn::makeSymbology(c, w, s));
+  return true;
+}
+
+// Calls fn(element, size) for every element of a run (header and components in file order).
+template <typename Fn>
+void forEachElementOfRun(std::vector<uint8_t>& run, Fn fn) {
+  size_t at = 0;
+  while (at + 4 <= run.size()) {
+    const size_t size = dgn::sizeOf(run.data() + at);
+    if (size < 4 || at + size > run.size()) return;
+    fn(run.data() + at, size);
+    at += size;
+  }
 }
 
 }  // namespace
@@ -156,6 +194,53 @@ bool mdlElement_isVisible(const MSElementDescr& el) {
   // Level 0 is not a V7 graphic level, but common writers use it: such elements still show.
   if (el.bytes.size() < dgn::HEADER_BYTES || mdlElement_isDeleted(el)) return false;
   return dgn::isGraphicType(mdlElement_getType(el));
+}
+
+int mdlElement_setSymbology(MSElementDescr* el, const uint32_t* colour, const uint32_t* weight,
+                            const int32_t* style) {
+  if (!el) return ERROR;
+  return setSymbologyBytes(el->bytes.data(), el->bytes.size(), colour, weight, style) ? SUCCESS
+                                                                                      : ERROR;
+}
+
+int mdlElement_setProperties(MSElementDescr* el, const int* level) {
+  if (!el || !validLevel(level) || el->bytes.size() < 2) return ERROR;
+  if (level) setLevelBytes(el->bytes.data(), *level);
+  return SUCCESS;
+}
+
+int mdlElmdscr_setSymbology(MSElementDescr* dscr, const uint32_t* colour, const uint32_t* weight,
+                            const int32_t* style) {
+  if (!dscr) return ERROR;
+  (void)mdlElement_setSymbology(dscr, colour, weight, style);
+  for (MSElementDescr& c : dscr->components)
+    (void)mdlElmdscr_setSymbology(&c, colour, weight, style);
+  return SUCCESS;
+}
+
+int mdlElmdscr_setProperties(MSElementDescr* dscr, const int* level) {
+  if (!dscr || !validLevel(level)) return ERROR;
+  (void)mdlElement_setProperties(dscr, level);
+  for (MSElementDescr& c : dscr->components) (void)mdlElmdscr_setProperties(&c, level);
+  return SUCCESS;
+}
+
+int mdlElmdscr_duplicate(ElmDscrPtr* out, const MSElementDescr& dscr) {
+  if (!out) return ERROR;
+  *out = std::make_unique<MSElementDescr>(dscr);
+  (*out)->filePosition = 0;
+  return SUCCESS;
+}
+
+void applySymbologyChange(std::vector<uint8_t>& run, const SymbologyChange& change) {
+  const uint32_t* colour = change.colour ? &*change.colour : nullptr;
+  const uint32_t* weight = change.weight ? &*change.weight : nullptr;
+  const int32_t* style = change.style ? &*change.style : nullptr;
+  const bool level = change.level > 0 && change.level <= dgn::LEVEL_MASK;
+  forEachElementOfRun(run, [&](uint8_t* p, size_t size) {
+    if (level) setLevelBytes(p, change.level);
+    (void)setSymbologyBytes(p, size, colour, weight, style);
+  });
 }
 
 std::vector<uint8_t> mdlLine_create(const DPoint3d points[2], bool is3d) {

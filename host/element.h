@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,35 @@ DRange3d mdlElement_getRange(const MSElementDescr& el);
 uint64_t mdlElement_getID(const MSElementDescr& el);
 // A drawn graphic element that is not deleted.
 bool mdlElement_isVisible(const MSElementDescr& el);
+
+// ---- Changing elements ---------------------------------------------------------------------
+// Colour, weight and numbered line style of the descriptor's own element (not its components);
+// a null argument keeps that field. Values beyond the field's range are clamped (colour 255,
+// weight 31, style 7; a negative style to 0). ERROR, element unchanged, for an element without
+// display header.
+[[nodiscard]] int mdlElement_setSymbology(MSElementDescr* el, const uint32_t* colour,
+                                          const uint32_t* weight, const int32_t* style);
+// The level (0-63) of the descriptor's own element; null keeps it. ERROR, element unchanged,
+// for a level out of range or an element too short to hold one.
+[[nodiscard]] int mdlElement_setProperties(MSElementDescr* el, const int* level);
+// The same for the element and every component at any depth; components without display
+// header keep their symbology. ERROR only for a null descriptor or a level out of range.
+[[nodiscard]] int mdlElmdscr_setSymbology(MSElementDescr* dscr, const uint32_t* colour,
+                                          const uint32_t* weight, const int32_t* style);
+[[nodiscard]] int mdlElmdscr_setProperties(MSElementDescr* dscr, const int* level);
+// A copy of dscr that belongs to no file yet (file position 0), for changing and adding.
+[[nodiscard]] int mdlElmdscr_duplicate(ElmDscrPtr* out, const MSElementDescr& dscr);
+
+// A change of level and symbology for whole elements (mdlModelRef_copyElements): a field that
+// is not set keeps the element's own.
+struct SymbologyChange {
+  int level = 0;  // 1-63; 0 keeps
+  std::optional<uint32_t> colour, weight;
+  std::optional<int32_t> style;
+};
+// Applies a change to one element run (an element's bytes followed by its components', as
+// elementRun gives them): the same rules as mdlElmdscr_setProperties / _setSymbology.
+void applySymbologyChange(std::vector<uint8_t>& run, const SymbologyChange& change);
 
 // ---- Building elements ---------------------------------------------------------------------
 // A line element (type 3) with the given end points (UOR, rounded), level 1, colour 0.
