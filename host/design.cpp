@@ -2,9 +2,12 @@
 #include "host/design.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -47,6 +50,16 @@ void loadLevelNames(DesignFile& f) {
   }
 }
 
+// Gives f (its image already in place) a model handle and adds it to the open files.
+DesignFile* addOpenFile(std::unique_ptr<DesignFile> f, bool isWork, ModelRef parent) {
+  f->isWorkFile = isWork;
+  f->parent = parent;
+  f->model = designState().nextHandle++;
+  loadLevelNames(*f);
+  designState().files.push_back(std::move(f));
+  return designState().files.back().get();
+}
+
 DesignFile* openDesign(const std::string& path, bool isWork, bool readOnly, ModelRef parent) {
   auto f = std::make_unique<DesignFile>();
   std::string error;
@@ -56,33 +69,52 @@ DesignFile* openDesign(const std::string& path, bool isWork, bool readOnly, Mode
   }
   f->path = path;
   f->readOnly = readOnly || dgn::isReadOnlyPath(path);
-  f->isWorkFile = isWork;
-  f->parent = parent;
-  f->model = designState().nextHandle++;
-  loadLevelNames(*f);
-  designState().files.push_back(std::move(f));
-  return designState().files.back().get();
+  return addOpenFile(std::move(f), isWork, parent);
 }
 
 int saveFile(DesignFile& f) {
   if (!f.image.dirty) return SUCCESS;
   if (f.readOnly || f.parent != 0) return fail(f.path + ": file is read-only, not written");
   std::string error;
-  if (dgn::saveImage(f.image, &error) != SUCCESS) return fail(error);
+  if (dgn::saveImage(f.image, &error, std::string(), f.durability) != SUCCESS) return fail(error);
+  // A new file now stands under the name: a backup that shared the old one keeps it alone.
+  f.sharedBackup.clear();
   return SUCCESS;
 }
 
-// Saves and removes f from the open files.
-int closeFile(DesignFile* f) {
-  const int rc = saveFile(*f);
+// A backup that still shares the file's bytes gets bytes of its own.
+int separateBackup(DesignFile& f) {
+  if (f.sharedBackup.empty()) return SUCCESS;
+  const std::string backup = f.sharedBackup;
+  f.sharedBackup.clear();
+  if (mdlFile_copy(backup, f.path) != SUCCESS)
+    return fail(backup + ": the backup still shares its bytes with " + f.path + " (" +
+                lastDesignError() + ")");
+  return SUCCESS;
+}
+
+// Saves f (or gives its backup bytes of its own) before it is closed.
+int releaseFile(DesignFile& f) {
+  int rc = saveFile(f);
+  if (separateBackup(f) != SUCCESS) rc = ERROR;
+  return rc;
+}
+
+// Removes f (and the references attached to it) from the open files without saving; passes rc.
+int dropFile(DesignFile* f, int rc) {
   auto& files = designState().files;
-  // References attached to f go with it.
   const ModelRef model = f->model;
   std::erase_if(files, [&](const std::unique_ptr<DesignFile>& p) {
     return p.get() == f || p->parent == model;
   });
   if (designState().active == model) designState().active = 0;
   return rc;
+}
+
+// Saves and removes f from the open files.
+int closeFile(DesignFile* f) {
+  const int rc = releaseFile(*f);
+  return dropFile(f, rc);
 }
 
 DesignFile* writableFile(ModelRef model) {
@@ -110,10 +142,46 @@ void setPositions(MSElementDescr& d, uint32_t pos, ModelRef model, bool componen
 }
 
 bool readFile(const std::string& path, std::vector<uint8_t>* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), {});
-  return !in.bad();
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  struct stat st {};
+  bool ok = ::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+  if (ok) {
+    bytes->resize(static_cast<size_t>(st.st_size));
+    ok = bytes->empty() || std::fread(bytes->data(), 1, bytes->size(), f) == bytes->size();
+    // A file that grew meanwhile: take the rest too.
+    for (char extra[4096]; ok;) {
+      const size_t n = std::fread(extra, 1, sizeof extra, f);
+      if (n == 0) break;
+      bytes->insert(bytes->end(), extra, extra + n);
+    }
+    ok = ok && std::ferror(f) == 0;
+  }
+  std::fclose(f);
+  return ok;
+}
+
+constexpr int kSharedCellDefinitionType = 34;
+
+bool isReferenceAttachment(const uint8_t* p) {
+  const int type = dgn::typeOf(p);
+  const int level = dgn::levelOf(p);
+  return (type == 5 && level == 9) || (type == 66 && level == 5);
+}
+
+bool isColourTable(const uint8_t* p) {
+  return dgn::typeOf(p) == 5 && dgn::levelOf(p) == 1;
+}
+
+// Non-graphic elements after the header block that a copy of the drawing carries (shared cell
+// definitions, tag sets, application data): not reference attachments, colour tables, design
+// file headers or the file's own level-name elements.
+bool belongsToDrawing(const uint8_t* p, size_t size) {
+  const int type = dgn::typeOf(p);
+  if (isReferenceAttachment(p) || isColourTable(p)) return false;
+  if (type == 8 || type == 9 || type == 10) return false;
+  std::array<std::string, MAX_LEVEL + 1> names;
+  return !dgn::readLevelNameElement(dgn::Bytes(p, size), names);
 }
 
 // The setup elements of seed (every element before the first graphic one, without deleted
@@ -126,7 +194,7 @@ std::vector<uint8_t> seedHeader(const dgn::DesignImage& img) {
     const int type = dgn::typeOf(p);
     if (dgn::isGraphicType(type)) break;
     if (dgn::isDeletedBit(p)) continue;
-    if ((type == 5 && dgn::levelOf(p) == 9) || (type == 66 && dgn::levelOf(p) == 5)) continue;
+    if (isReferenceAttachment(p)) continue;
     out.insert(out.end(), p, img.bytes.data() + s.extentEnd);
   }
   out.push_back(0xFF);
@@ -145,7 +213,7 @@ int closeAllDesignFiles() {
   int rc = SUCCESS;
   auto& files = designState().files;
   for (auto& f : files)
-    if (f->parent == 0 && saveFile(*f) != SUCCESS) rc = ERROR;
+    if (f->parent == 0 && releaseFile(*f) != SUCCESS) rc = ERROR;
   files.clear();
   designState().active = 0;
   return rc;
@@ -278,6 +346,20 @@ int mdlFile_copy(const std::string& dest, const std::string& source) {
   return SUCCESS;
 }
 
+int backupDesignFile(const std::string& backupPath, ModelRef model) {
+  DesignFile* f = designFileOf(model);
+  if (!f || f->parent != 0) return fail("unknown model");
+  if (samePath(backupPath, f->path)) return fail(backupPath + ": the backup would be the file");
+  std::string error;
+  if (dgn::linkFileAtomically(backupPath, f->path, &error) == SUCCESS) {
+    f->sharedBackup = backupPath;
+    return SUCCESS;
+  }
+  if (dgn::isReadOnlyPath(backupPath)) return fail(error);
+  f->sharedBackup.clear();
+  return mdlFile_copy(backupPath, f->path);
+}
+
 int createDesignFileFromSeed(const std::string& path, ModelRef seed) {
   DesignFile* s = designFileOf(seed);
   if (!s) return fail("unknown seed model");
@@ -303,9 +385,28 @@ int mdlWorkDgn_createFile(ModelRef* out, const std::string& path, ModelRef seed,
   } else {
     bytes = dgn::makeEmptyDesign(is3d, s ? s->image.tcb : dgn::TcbRecord{});
   }
+  struct stat st {};
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists && (!S_ISREG(st.st_mode) || dgn::isReadOnlyPath(path)))
+    return fail(path + ": not replaced (read-only or not a regular file)");
+  // The folder must take a new file: try one, so that a failure shows now, not at the save.
+  const fs::path target(path);
+  std::string probe =
+      ((target.has_parent_path() ? target.parent_path() : fs::path(".")) / ".kvtmp.XXXXXX")
+          .string();
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return fail(path + ": cannot create a file there: " + std::strerror(errno));
+  ::close(fd);
+  ::unlink(probe.c_str());
+  auto f = std::make_unique<DesignFile>();
   std::string error;
-  if (dgn::writeFileAtomically(path, bytes, &error) != SUCCESS) return fail(error);
-  return mdlWorkDgn_openFile(out, path, false);
+  if (dgn::parseImage(std::move(bytes), path, f->image, &error) != SUCCESS) return fail(error);
+  if (exists && ::unlink(path.c_str()) != 0)
+    return fail(path + ": cannot remove the old file: " + std::strerror(errno));
+  f->path = path;
+  f->image.dirty = true;  // written at its first save
+  *out = addOpenFile(std::move(f), true, 0)->model;
+  return SUCCESS;
 }
 
 int mdlWorkDgn_openFile(ModelRef* out, const std::string& path, bool readOnly) {
@@ -314,6 +415,13 @@ int mdlWorkDgn_openFile(ModelRef* out, const std::string& path, bool readOnly) {
   DesignFile* f = openDesign(path, true, readOnly, 0);
   if (!f) return ERROR;
   *out = f->model;
+  return SUCCESS;
+}
+
+int mdlWorkDgn_setDurability(ModelRef workFile, Durability durability) {
+  DesignFile* f = designFileOf(workFile);
+  if (!f || !f->isWorkFile) return fail("unknown work file");
+  f->durability = durability;
   return SUCCESS;
 }
 
@@ -326,6 +434,13 @@ int mdlWorkDgn_closeFile(ModelRef workFile) {
   DesignFile* f = designFileOf(workFile);
   if (!f || !f->isWorkFile) return fail("unknown work file");
   return closeFile(f);
+}
+
+int mdlWorkDgn_discardFile(ModelRef workFile) {
+  DesignFile* f = designFileOf(workFile);
+  if (!f || !f->isWorkFile) return fail("unknown work file");
+  const int rc = separateBackup(*f);
+  return dropFile(f, rc);
 }
 
 void mdlScan_initialize(ScanCriteria* sc, ModelRef model) {
@@ -399,7 +514,75 @@ uint32_t mdlElmdscr_rewrite(MSElementDescr* dscr, uint32_t oldPos, ModelRef mode
 uint32_t mdlElmdscr_copy(const MSElementDescr& dscr, ModelRef dest) {
   DesignFile* f = writableFile(dest);
   if (!f || dscr.is3d != f->image.is3d) return 0;
-  return dgn::appendElement(f->image, elementRun(dscr));
+  std::vector<uint8_t> run = elementRun(dscr);
+  if (run.size() < 4) return 0;
+  for (size_t at = 0; at + 4 <= run.size();) {
+    const size_t size = dgn::sizeOf(run.data() + at);
+    if (size < 4 || at + size > run.size()) break;
+    run[at + 1] &= static_cast<uint8_t>(~(dgn::DELETED_BIT >> 8));
+    at += size;
+  }
+  if (dscr.isComponent) run[0] &= static_cast<uint8_t>(~dgn::COMPLEX_BIT);
+  return dgn::appendElement(f->image, run);
+}
+
+int mdlModelRef_copyElements(ModelRef dest, ModelRef source, const SymbologyChange& change) {
+  DesignFile* to = writableFile(dest);
+  const DesignFile* from = designFileOf(source);
+  if (!to || !from) return ERROR;
+  const dgn::DesignImage& img = from->image;
+  if (img.is3d != to->image.is3d) return fail(to->path + ": other dimension than " + from->path);
+  dgn::DesignImage& out = to->image;
+  out.bytes.reserve(out.bytes.size() + img.endOfDesign + 2);
+  out.slots.reserve(out.slots.size() + img.slots.size());
+  out.topLevel.reserve(out.topLevel.size() + img.topLevel.size());
+  bool pastHeader = false;
+  std::vector<uint8_t> run;  // reused: one allocation for the whole model
+  for (uint32_t slot : img.topLevel) {
+    const dgn::ElementSlot& s = img.slots[slot];
+    const uint8_t* p = img.bytes.data() + s.offset;
+    const bool graphic = dgn::isGraphicType(dgn::typeOf(p));
+    pastHeader = pastHeader || graphic;
+    if (!pastHeader || dgn::isDeletedBit(p)) continue;
+    if (!graphic && !belongsToDrawing(p, dgn::sizeOf(p))) continue;
+    run.assign(img.bytes.begin() + s.offset, img.bytes.begin() + s.extentEnd);
+    if (graphic) applySymbologyChange(run, change);
+    if (dgn::appendElement(out, run) == 0)
+      return fail(to->path + ": cannot add the element at byte " + std::to_string(s.offset) +
+                  " of " + from->path);
+  }
+  return SUCCESS;
+}
+
+int mdlSharedCell_copyDefinitions(ModelRef dest, ModelRef source) {
+  DesignFile* to = writableFile(dest);
+  const DesignFile* from = designFileOf(source);
+  if (!to || !from) return ERROR;
+  const dgn::DesignImage& img = from->image;
+  for (uint32_t slot : img.topLevel) {
+    const dgn::ElementSlot& s = img.slots[slot];
+    const uint8_t* p = img.bytes.data() + s.offset;
+    if (dgn::typeOf(p) != kSharedCellDefinitionType || dgn::isDeletedBit(p)) continue;
+    const dgn::Bytes run(p, s.extentEnd - s.offset);
+    if (dgn::appendElement(to->image, run) == 0)
+      return fail(to->path + ": cannot add the shared cell definition at byte " +
+                  std::to_string(s.offset) + " of " + from->path);
+  }
+  return SUCCESS;
+}
+
+int mdlColor_attachDefaultColorTable(ModelRef model) {
+  DesignFile* f = writableFile(model);
+  if (!f) return ERROR;
+  dgn::DesignImage& img = f->image;
+  std::vector<uint32_t> tables;
+  for (uint32_t slot : img.topLevel) {
+    const uint8_t* p = img.bytes.data() + img.slots[slot].offset;
+    if (isColourTable(p) && !dgn::isDeletedBit(p)) tables.push_back(img.slots[slot].offset);
+  }
+  for (uint32_t pos : tables)
+    if (dgn::deleteElement(img, pos) != SUCCESS) return ERROR;
+  return SUCCESS;
 }
 
 int mdlLevel_getName(std::string* name, ModelRef model, int level) {
@@ -434,6 +617,15 @@ int mdlLevel_create(int* level, ModelRef model, const std::string& name) {
     }
   }
   return fail(f->path + ": every level has a name");
+}
+
+int mdlLevel_setName(ModelRef model, int level, const std::string& name) {
+  DesignFile* f = designFileOf(model);
+  if (!f || level < 1 || level > MAX_LEVEL || name.empty() || name.size() > 255) return ERROR;
+  int holder = 0;
+  if (mdlLevel_getIdFromName(&holder, model, name) == SUCCESS && holder != level) return ERROR;
+  f->levelNames[level] = name;
+  return SUCCESS;
 }
 
 int mdlLevelTable_rewrite(ModelRef model) {

@@ -19,6 +19,8 @@
 
 namespace kelvara {
 
+using dgn::Durability;
+
 inline constexpr const char* DEFAULT_MODEL_NAME = "Default";
 inline constexpr int END_OF_DGN = 10;  // mdlScan_file: the scan has ended
 inline constexpr uint32_t FILE_ATTR_READONLY = 1;
@@ -33,7 +35,11 @@ struct DesignFile {
   ModelRef model = 0;       // handle of its "Default" model
   ModelRef parent = 0;      // for reference attachments: the model they are attached to
   std::array<std::string, MAX_LEVEL + 1> levelNames;  // "" = no name
-  dgn::ReferenceRecord attachment;  // for reference attachments: how they are attached
+  dgn::ReferenceRecord attachment;             // for reference attachments: how they are attached
+  Durability durability = Durability::Synced;  // how saves write it
+  // A backup made as a further name of the file on disk (backupDesignFile): it shares the
+  // file's bytes until the file is first saved; "" when there is none or it has its own bytes.
+  std::string sharedBackup;
 };
 
 // The design-file part of the host state.
@@ -82,6 +88,14 @@ bool mdlModelRef_is3D(ModelRef model);
 // Copies a file (through a temporary file in the target folder). ERROR when the target is
 // read-only or the copy fails.
 [[nodiscard]] int mdlFile_copy(const std::string& dest, const std::string& source);
+// Makes backupPath an exact copy of model's file as it stands on disk, durable when this
+// returns. Where the file system allows, the backup is a further name of the file, so nothing
+// is copied: every save writes a new file under the drawing's name and leaves the backup's
+// bytes alone, and a file that is closed without having been saved gives its backup bytes of
+// its own then (so that a program writing into the drawing later cannot change it). Otherwise
+// the bytes are copied. ERROR when no backup could be made; a read-only backup is never
+// replaced.
+[[nodiscard]] int backupDesignFile(const std::string& backupPath, ModelRef model);
 // Writes a new design file at path from seed: the seed's header elements (up to the first
 // graphic element) and no graphic elements. ERROR when path exists and is read-only.
 [[nodiscard]] int createDesignFileFromSeed(const std::string& path, ModelRef seed);
@@ -89,14 +103,22 @@ bool mdlModelRef_is3D(ModelRef model);
 [[nodiscard]] int createDesignFile(const std::string& path, bool is3d);
 
 // ---- Work files -----------------------------------------------------------------------------
-// Creates a design file at path from seed (the seed's dimension when is3d follows it; a
-// different dimension uses a built-in header) and opens it as a work file.
+// Creates a work file for path from seed (the seed's header elements when is3d follows the
+// seed's dimension; a different dimension uses a built-in header). A file already at path is
+// removed now; the new one is written when first saved or closed, so until then nothing stands
+// under its name. ERROR, with path left alone, when path is read-only or not a regular file,
+// or no file can be created in its folder.
 [[nodiscard]] int mdlWorkDgn_createFile(ModelRef* out, const std::string& path, ModelRef seed,
                                         bool is3d);
 [[nodiscard]] int mdlWorkDgn_openFile(ModelRef* out, const std::string& path, bool readOnly);
+// How later saves of the work file write it (synced by default).
+[[nodiscard]] int mdlWorkDgn_setDurability(ModelRef workFile, Durability durability);
 [[nodiscard]] int mdlWorkDgn_saveChanges(ModelRef workFile);
 // Saves pending changes and closes the work file.
 [[nodiscard]] int mdlWorkDgn_closeFile(ModelRef workFile);
+// Closes the work file without saving: changes since its last save are dropped, and a file
+// created by mdlWorkDgn_createFile and never saved leaves nothing on disk.
+[[nodiscard]] int mdlWorkDgn_discardFile(ModelRef workFile);
 
 // ---- Scanning -------------------------------------------------------------------------------
 struct ScanCriteria {
@@ -126,8 +148,23 @@ uint32_t mdlElmdscr_add(MSElementDescr* dscr, ModelRef model);
 uint32_t mdlElement_add(dgn::Bytes element, ModelRef model);
 // Replaces the element at oldPos by dscr; returns the new file position, 0 on failure.
 uint32_t mdlElmdscr_rewrite(MSElementDescr* dscr, uint32_t oldPos, ModelRef model);
-// Copies dscr into the (work) file of dest; returns the new file position, 0 on failure.
+// Copies dscr into the (work) file of dest as a new element: its deleted flags are cleared and
+// a component becomes an element of its own. Returns the new file position, 0 on failure.
 uint32_t mdlElmdscr_copy(const MSElementDescr& dscr, ModelRef dest);
+// Adds to dest (a file made from source as seed, which holds source's header elements) a copy
+// of every element of source that follows its header block and belongs to the drawing:
+// deleted elements, design file headers, reference attachments, colour tables and level-name
+// elements are left out. Each graphic element gets `change` (with its components) on the way.
+// ERROR when dest cannot take them (read-only, other dimension); dest may then hold a part.
+[[nodiscard]] int mdlModelRef_copyElements(ModelRef dest, ModelRef source,
+                                           const SymbologyChange& change);
+// Copies the shared cell definitions of source that are not deleted into dest, in file order,
+// so that shared cell instances copied from source resolve there.
+[[nodiscard]] int mdlSharedCell_copyDefinitions(ModelRef dest, ModelRef source);
+
+// ---- Colours --------------------------------------------------------------------------------
+// Makes the model show the host's default colours: its colour tables are deleted.
+[[nodiscard]] int mdlColor_attachDefaultColorTable(ModelRef model);
 
 // ---- Levels ---------------------------------------------------------------------------------
 // Level names are kept in the file in an application element (see design.cpp).
@@ -138,6 +175,8 @@ uint32_t mdlElmdscr_copy(const MSElementDescr& dscr, ModelRef dest);
 // Gives the first unnamed level (1-63) the name; ERROR when the table is full or the name is
 // empty or taken.
 [[nodiscard]] int mdlLevel_create(int* level, ModelRef model, const std::string& name);
+// Names level (1-63); ERROR when the name is empty, too long or taken by another level.
+[[nodiscard]] int mdlLevel_setName(ModelRef model, int level, const std::string& name);
 // Writes the level names into the file (replacing the previous name element).
 [[nodiscard]] int mdlLevelTable_rewrite(ModelRef model);
 

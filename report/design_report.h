@@ -7,7 +7,8 @@
 // designReport_open (before the text report is opened), designReport_write for every element
 // the pass reports, and designReport_close at the end of the entry (and at the end of the run).
 // The report is built as a work file of the host from the active model as seed, so it has the
-// model's units and dimension, and is written to disk through a temporary file when closed.
+// model's units and dimension, and is written to disk once, through a temporary file, when
+// closed; an entry that fails discards its report instead.
 // Report symbology levels are named levels of the report file, created there when missing.
 #pragma once
 
@@ -75,12 +76,15 @@ int reportGroupOfClass(uint32_t reportClass);
 [[nodiscard]] int designReport_writeEntry(DesignReport& report, const DesignReportOptions& options,
                                           const ElementEntry& entry, uint32_t reportClass);
 
-// Saves and closes the report; the name stays for the run's list. SUCCESS when none is open.
+// Writes the report under its name and closes it; the name stays for the run's list. Until
+// then nothing stands under the name (an earlier file of that name went when the report was
+// opened). SUCCESS when none is open.
 int designReport_close(DesignReport& report);
+// Closes the report of an entry that failed without writing it: no file is left under its name.
+void designReport_discard(DesignReport& report);
 
-// Applies a group's symbology to one element run (header and every component): level (when
-// level > 0), colour, weight and style by the group's flags. Values are clamped to the
-// format's ranges (colour 0-255, weight 0-31, style 0-7).
-void applyReportSymbology(std::vector<uint8_t>& run, const ReportSymbology& group, int level);
+// The change a group makes to an element: its level (when level > 0) and the colour, weight and
+// style its flags choose (the host clamps them to their ranges; negative values count as 0).
+SymbologyChange reportSymbologyChange(const ReportSymbology& group, int level);
 
 }  // namespace kelvara

@@ -42,8 +42,9 @@ void recordSkippedNames(DuplicateRun& run) {
 // ERROR when no text report could be opened for it (the run then stops here).
 int handleSkippedEntry(DuplicateRun& run, const std::string& entryText) {
   Engine& e = engine();
-  // A failure after the reports were opened: close what this entry opened.
-  if (run.designReport.file != 0) (void)designReport_close(run.designReport);
+  // A failure after the reports were opened: the design report of the entry is dropped (the
+  // entry's design report is "N/A").
+  designReport_discard(run.designReport);
   clearTable(e.table);
   const int outcome = e.setupOutcome;
   ReportFailure failure;

@@ -62,7 +62,7 @@ void openReportsHook(void*) {
                                 run.designReport.name, run.entryIndex, count,
                                 &failure) != SUCCESS) {
       showFailure(failure);
-      (void)designReport_close(run.designReport);
+      designReport_discard(run.designReport);
       run.reportsFailed = true;
       return;
     }
@@ -186,7 +186,7 @@ int backupActiveFile(DuplicateRun& run) {
     return ERROR;
   }
   if (run.backedUp.count(active) != 0) return SUCCESS;
-  if (mdlFile_copy(backupName(active), active) != SUCCESS) {
+  if (backupDesignFile(backupName(active), mdlModelRef_getActive()) != SUCCESS) {
     (void)runMessage(MSG_BACKUP_FAILED, active.c_str());
     return ERROR;
   }

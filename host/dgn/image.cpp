@@ -17,6 +17,27 @@ namespace {
 
 RenameFn g_rename = &::rename;
 
+int linkFollowingSymlinks(const char* from, const char* to) {
+  return ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+}
+LinkFn g_link = &linkFollowingSymlinks;
+
+// The folder of a path ("." for a bare name) and the hidden temporary name pattern beside it.
+std::filesystem::path folderOf(const std::filesystem::path& p) {
+  return p.has_parent_path() ? p.parent_path() : std::filesystem::path(".");
+}
+std::string temporaryPattern(const std::filesystem::path& target) {
+  return (folderOf(target) / ("." + target.filename().string() + ".kvtmp.XXXXXX")).string();
+}
+
+// Makes the names in a folder durable (the entries that rename and link changed).
+bool syncFolder(const std::filesystem::path& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  return (::close(fd) == 0) && ok;
+}
+
 std::string at(const std::string& name, size_t offset) {
   return name + ": byte " + std::to_string(offset) + ": ";
 }
@@ -120,6 +141,10 @@ bool writeAll(int fd, const uint8_t* p, size_t n) {
 
 void setRenameForTesting(RenameFn fn) {
   g_rename = fn ? fn : &::rename;
+}
+
+void setLinkForTesting(LinkFn fn) {
+  g_link = fn ? fn : &linkFollowingSymlinks;
 }
 
 bool looksLikeDesignFile(Bytes head, bool* is3d) {
@@ -329,7 +354,8 @@ bool isReadOnlyPath(const std::string& path) {
   return ::access(path.c_str(), W_OK) != 0;
 }
 
-int writeFileAtomically(const std::string& target, Bytes data, std::string* error) {
+int writeFileAtomically(const std::string& target, Bytes data, std::string* error,
+                        Durability durability) {
   namespace fs = std::filesystem;
   auto failWith = [&](const std::string& msg) {
     if (error) *error = target + ": " + msg;
@@ -338,14 +364,13 @@ int writeFileAtomically(const std::string& target, Bytes data, std::string* erro
   if (isReadOnlyPath(target)) return failWith("file is read-only, not written");
   struct stat st {};
   const bool exists = ::stat(target.c_str(), &st) == 0;
-  const fs::path t(target);
-  const fs::path dir = t.has_parent_path() ? t.parent_path() : fs::path(".");
-  std::string tmpl = (dir / ("." + t.filename().string() + ".kvtmp.XXXXXX")).string();
+  std::string tmpl = temporaryPattern(fs::path(target));
   const int fd = ::mkstemp(tmpl.data());
   if (fd < 0)
     return failWith(std::string("cannot create a temporary file: ") + std::strerror(errno));
   const mode_t mode = exists ? (st.st_mode & 07777) : 0644;
-  bool ok = writeAll(fd, data.data(), data.size()) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  bool ok = writeAll(fd, data.data(), data.size()) && ::fchmod(fd, mode) == 0 &&
+            (durability == Durability::NotSynced || ::fsync(fd) == 0);
   const int writeErrno = errno;
   ok = (::close(fd) == 0) && ok;
   if (!ok) {
@@ -360,9 +385,47 @@ int writeFileAtomically(const std::string& target, Bytes data, std::string* erro
   return SUCCESS;
 }
 
-int saveImage(DesignImage& img, std::string* error, const std::string& path) {
+int linkFileAtomically(const std::string& target, const std::string& source, std::string* error) {
+  namespace fs = std::filesystem;
+  auto failWith = [&](const std::string& msg) {
+    if (error) *error = target + ": " + msg;
+    return ERROR;
+  };
+  if (isReadOnlyPath(target)) return failWith("file is read-only, not replaced");
+  const fs::path t(target);
+  // A fresh temporary name: mkstemp finds one, the link takes its place.
+  std::string temp;
+  for (int attempt = 0; temp.empty(); ++attempt) {
+    std::string candidate = temporaryPattern(t);
+    const int fd = ::mkstemp(candidate.data());
+    if (fd < 0)
+      return failWith(std::string("cannot create a temporary name: ") + std::strerror(errno));
+    ::close(fd);
+    ::unlink(candidate.c_str());
+    if (g_link(source.c_str(), candidate.c_str()) == 0) {
+      temp = candidate;
+    } else if (errno != EEXIST || attempt >= 8) {
+      return failWith("cannot link " + source + ": " + std::strerror(errno));
+    }
+  }
+  if (g_rename(temp.c_str(), target.c_str()) != 0) {
+    const int e = errno;
+    ::unlink(temp.c_str());
+    return failWith(std::string("cannot replace the file: ") + std::strerror(e));
+  }
+  // When target already was a name of the same file the rename changes nothing and the
+  // temporary name is still there.
+  ::unlink(temp.c_str());
+  if (!syncFolder(folderOf(t)))
+    return failWith(std::string("cannot make the new name durable: ") + std::strerror(errno));
+  return SUCCESS;
+}
+
+int saveImage(DesignImage& img, std::string* error, const std::string& path,
+              Durability durability) {
   const std::string& target = path.empty() ? img.path : path;
-  const int rc = writeFileAtomically(target, Bytes(img.bytes.data(), img.bytes.size()), error);
+  const int rc =
+      writeFileAtomically(target, Bytes(img.bytes.data(), img.bytes.size()), error, durability);
   if (rc == SUCCESS && target == img.path) img.dirty = false;
   return rc;
 }

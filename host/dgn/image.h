@@ -79,16 +79,36 @@ uint32_t replaceElement(DesignImage& img, uint32_t filePos, Bytes newBytes);
 
 // True when path exists and may not be written (no write permission bit, or no access).
 bool isReadOnlyPath(const std::string& path);
+
+// Whether a write waits until the bytes are on disk before the file takes its name. Files that
+// can be made again (reports) need not wait; a user's drawing and its backup always do.
+enum class Durability { Synced, NotSynced };
+
 // Writes data to target through a temporary file in target's folder that then replaces it.
-// A read-only target is refused; on any failure the target is left as it was.
-[[nodiscard]] int writeFileAtomically(const std::string& target, Bytes data, std::string* error);
+// A read-only target is refused; on any failure the target is left as it was. Whatever the
+// durability, no half-written file ever stands under target's name.
+[[nodiscard]] int writeFileAtomically(const std::string& target, Bytes data, std::string* error,
+                                      Durability durability = Durability::Synced);
 // The rename used by the atomic write; tests substitute a failing one (null restores it).
 using RenameFn = int (*)(const char* from, const char* to);
 void setRenameForTesting(RenameFn fn);
 
+// Gives the file at source (symbolic links followed) the further name target: a hard link made
+// under a temporary name in target's folder that then replaces target, made durable with its
+// folder. No byte is copied, so target stays an exact copy only as long as nobody writes into
+// source's file in place (every save here writes a new file). ERROR with a reason when no link
+// can be made (another file system, no permission, a read-only target); target is then left as
+// it was and the caller copies instead.
+[[nodiscard]] int linkFileAtomically(const std::string& target, const std::string& source,
+                                     std::string* error);
+// The link call used by linkFileAtomically; tests substitute a failing one (null restores it).
+using LinkFn = int (*)(const char* from, const char* to);
+void setLinkForTesting(LinkFn fn);
+
 // Writes the image to path (default: img.path) through a temporary file in the same folder
 // that then replaces the target; a read-only target is never written. Clears dirty.
 [[nodiscard]] int saveImage(DesignImage& img, std::string* error,
-                            const std::string& path = std::string());
+                            const std::string& path = std::string(),
+                            Durability durability = Durability::Synced);
 
 }  // namespace kelvara::dgn

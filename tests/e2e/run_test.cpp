@@ -256,7 +256,7 @@ TEST(EndToEnd, InterruptedRunClosesTheModelWithoutSummary) {
     d.add(test::line({x, y}, {x + 10, y + 10}));
   }
   ASSERT_TRUE(d.write(s.path("big.dgn")));
-  const RunResult r = runKelvara(s, {"big.dgn"}, s.path("big.drf"));
+  const RunResult r = runKelvara(s, {"big.dgn"}, s.path("big.bak"));
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_EQ(r.out, "");  // no summary
   EXPECT_NE(r.err.find("Are you sure you wish to stop processing?"), std::string::npos) << r.err;

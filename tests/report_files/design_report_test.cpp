@@ -376,37 +376,6 @@ TEST_F(DesignReportTest, ElementsOfReferencesBringTheirSharedCellDefinitions) {
   for (const Seen& s : readBack(report.name)) EXPECT_FALSE(s.type == 5 && s.level == 9);
 }
 
-TEST(ReportSymbologyBytes, AppliesOnlyTheFlaggedFieldsWithinRange) {
-  std::vector<uint8_t> run =
-      test::cell("C", {0, 0}, {test::line({0, 0}, {1, 1}, Symb{.level = 7, .colour = 9})},
-                 Symb{.level = 7, .colour = 9, .weight = 4, .style = 3});
-  ReportSymbology g;
-  g.useColor = 1;
-  g.colorValue = 300;  // clamped to 255
-  g.useWeight = 0;
-  g.useStyle = 1;
-  g.styleValue = 6;
-  applyReportSymbology(run, g, 0);  // level 0: levels stay
-  size_t at = 0;
-  int elements = 0;
-  while (at + 4 <= run.size()) {
-    const uint8_t* p = run.data() + at;
-    const uint16_t symb = dgn::readU16(p + 34);
-    EXPECT_EQ(dgn::levelOf(p), 7);
-    EXPECT_EQ(dgn::colourOf(symb), 255);
-    EXPECT_EQ(dgn::styleOf(symb), 6);
-    if (elements == 0) {
-      EXPECT_EQ(dgn::weightOf(symb), 4);
-    }
-    at += dgn::sizeOf(p);
-    ++elements;
-  }
-  EXPECT_EQ(elements, 2);
-  applyReportSymbology(run, g, 33);
-  EXPECT_EQ(dgn::levelOf(run.data()), 33);
-  EXPECT_TRUE(dgn::isComplexBit(run.data() + dgn::sizeOf(run.data())));  // C bit kept
-}
-
 // GDAL reads the report: the file is valid for other DGN readers.
 TEST_F(DesignReportTest, GdalReadsTheReport) {
   if (!test::exists("/usr/bin/ogrinfo")) GTEST_SKIP() << "ogrinfo is not installed";

@@ -1,0 +1,63 @@
+// Backups of whole runs: the backup is the drawing as it was before the run, whether the run
+// cleaned the drawing or left it as it was, and it never shares its bytes with the drawing
+// once the run is over.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "e2e/harness.h"
+#include "support/dgn_builder.h"
+
+namespace kelvara::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DesignBuilder;
+
+ino_t inodeOf(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+TEST(Backup, IsTheInputWhetherTheRunCleansTheDrawingOrNot) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> settings;
+    bool duplicate;  // the drawing holds a duplicate
+    bool cleaned;    // the drawing is written again without it
+  };
+  const std::vector<Case> cases = {
+      {"delete run", {}, true, true},
+      {"report-only run", {"--set", "REPORT_ONLY=1"}, true, false},
+      {"delete run without duplicates", {}, false, false},
+  };
+  for (const Case& c : cases) {
+    Scratch s("backup");
+    DesignBuilder d;
+    d.add(test::line({0, 0}, {10000, 0}));
+    d.add(test::line({0, 0}, {c.duplicate ? 10000.0 : 20000.0, 0}));
+    d.add(test::line({0, 5000}, {10000, 5000}));
+    ASSERT_TRUE(d.write(s.path("plan.dgn")));
+    const std::string original = readFile(s.path("plan.dgn"));
+    std::vector<std::string> args = c.settings;
+    args.push_back("plan.dgn");
+    const RunResult r = runKelvara(s, args);
+    ASSERT_EQ(r.status, 0) << c.name << "\n" << r.err;
+    EXPECT_EQ(readFile(s.path("plan.bak")), original) << c.name;
+    if (c.cleaned) {
+      EXPECT_NE(readFile(s.path("plan.dgn")), original) << c.name;
+      EXPECT_EQ(deletedPositions(s, s.path("plan.dgn")).size(), 1u) << c.name;
+    } else {
+      EXPECT_EQ(readFile(s.path("plan.dgn")), original) << c.name;
+    }
+    // Two files: a program that later writes into the drawing leaves the backup alone.
+    EXPECT_NE(inodeOf(s.path("plan.bak")), inodeOf(s.path("plan.dgn"))) << c.name;
+    for (const auto& entry : fs::directory_iterator(s.dir))
+      EXPECT_EQ(entry.path().filename().string().find("kvtmp"), std::string::npos)
+          << c.name << ": " << entry.path();
+  }
+}
+
+}  // namespace
+}  // namespace kelvara::e2e

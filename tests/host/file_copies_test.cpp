@@ -1,0 +1,254 @@
+// Backups, work files written when closed, and copies of a model's elements into a work file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host/design.h"
+#include "host/dgn/image.h"
+#include "support/dgn_builder.h"
+
+namespace kelvara {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DesignBuilder;
+using test::Symb;
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+ino_t inodeOf(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+int failingLink(const char*, const char*) {
+  errno = EXDEV;
+  return -1;
+}
+
+class FileCopies : public ::testing::Test {
+ protected:
+  fs::path dir;
+  void SetUp() override {
+    resetDesignState();
+    dir = fs::temp_directory_path() /
+          ("kelvara_file_copies_" + std::to_string(::getpid()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override {
+    dgn::setLinkForTesting(nullptr);
+    resetDesignState();
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  std::string path(const std::string& name) const { return (dir / name).string(); }
+  // Names in the folder that are neither drawings nor backups nor reports.
+  std::vector<std::string> strayFiles() const {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir)) {
+      const std::string ext = e.path().extension().string();
+      if (ext != ".dgn" && ext != ".bak" && ext != ".drf") out.push_back(e.path().string());
+    }
+    return out;
+  }
+  // a.dgn with two lines, opened as the active file.
+  ModelRef openDrawing(DesignBuilder* builder = nullptr) {
+    DesignBuilder d;
+    d.add(test::line({0, 0}, {100, 0}));
+    d.add(test::line({0, 50}, {100, 50}));
+    EXPECT_TRUE(d.write(path("a.dgn")));
+    if (builder) *builder = d;
+    EXPECT_EQ(mdlSystem_newDesignFile(path("a.dgn")), SUCCESS) << lastDesignError();
+    return mdlModelRef_getActive();
+  }
+};
+
+TEST_F(FileCopies, BackupStaysTheOriginalWhenTheDrawingIsSaved) {
+  DesignBuilder d;
+  const ModelRef m = openDrawing(&d);
+  const std::string original = readAll(path("a.dgn"));
+  ASSERT_EQ(backupDesignFile(path("a.bak"), m), SUCCESS) << lastDesignError();
+  EXPECT_EQ(readAll(path("a.bak")), original);
+  // Where links work the backup costs no copy.
+  EXPECT_EQ(inodeOf(path("a.bak")), inodeOf(path("a.dgn")));
+  ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(0), m), SUCCESS);
+  ASSERT_EQ(mdlSystem_saveDesignFile(), SUCCESS);
+  EXPECT_NE(readAll(path("a.dgn")), original);
+  EXPECT_EQ(readAll(path("a.bak")), original);
+  ASSERT_EQ(closeAllDesignFiles(), SUCCESS);
+  EXPECT_EQ(readAll(path("a.bak")), original);
+  EXPECT_TRUE(strayFiles().empty());
+}
+
+TEST_F(FileCopies, BackupOfADrawingClosedUnchangedGetsBytesOfItsOwn) {
+  struct Case {
+    const char* name;
+    bool linkWorks;
+    bool closeAll;  // else: another file becomes active
+  };
+  for (const Case& c : std::vector<Case>{{"linked, closed at exit", true, true},
+                                         {"linked, left for another file", true, false},
+                                         {"copied, closed at exit", false, true}}) {
+    resetDesignState();
+    dgn::setLinkForTesting(c.linkWorks ? nullptr : &failingLink);
+    const ModelRef m = openDrawing();
+    const std::string original = readAll(path("a.dgn"));
+    ASSERT_EQ(backupDesignFile(path("a.bak"), m), SUCCESS) << c.name;
+    EXPECT_EQ(inodeOf(path("a.bak")) == inodeOf(path("a.dgn")), c.linkWorks) << c.name;
+    if (c.closeAll) {
+      ASSERT_EQ(closeAllDesignFiles(), SUCCESS) << c.name << ": " << lastDesignError();
+    } else {
+      ASSERT_TRUE(DesignBuilder().write(path("b.dgn")));
+      ASSERT_EQ(mdlSystem_newDesignFile(path("b.dgn")), SUCCESS) << c.name;
+    }
+    // A program that writes into the drawing afterwards no longer reaches the backup.
+    EXPECT_NE(inodeOf(path("a.bak")), inodeOf(path("a.dgn"))) << c.name;
+    EXPECT_EQ(readAll(path("a.bak")), original) << c.name;
+    EXPECT_EQ(readAll(path("a.dgn")), original) << c.name;
+    { std::ofstream(path("a.dgn"), std::ios::binary | std::ios::in) << "XX"; }
+    EXPECT_EQ(readAll(path("a.bak")), original) << c.name;
+    EXPECT_TRUE(strayFiles().empty()) << c.name;
+  }
+}
+
+TEST_F(FileCopies, BackupRefusesAReadOnlyTargetAndReplacesAnOldLink) {
+  const ModelRef m = openDrawing();
+  const std::string original = readAll(path("a.dgn"));
+  std::ofstream(path("a.bak")) << "keep";
+  ASSERT_EQ(::chmod(path("a.bak").c_str(), 0444), 0);
+  EXPECT_EQ(backupDesignFile(path("a.bak"), m), ERROR);
+  EXPECT_EQ(readAll(path("a.bak")), "keep");
+  EXPECT_EQ(backupDesignFile(path("a.dgn"), m), ERROR);  // never onto the drawing itself
+  ASSERT_EQ(::chmod(path("a.bak").c_str(), 0644), 0);
+  fs::remove(path("a.bak"));
+  // A backup left linked to the drawing by an interrupted run is taken as it is.
+  ASSERT_EQ(::link(path("a.dgn").c_str(), path("a.bak").c_str()), 0);
+  ASSERT_EQ(backupDesignFile(path("a.bak"), m), SUCCESS) << lastDesignError();
+  EXPECT_EQ(readAll(path("a.bak")), original);
+  EXPECT_TRUE(strayFiles().empty());
+}
+
+TEST_F(FileCopies, WorkFileAppearsOnlyWhenClosedAndDiscardLeavesNothing) {
+  const ModelRef m = openDrawing();
+  std::ofstream(path("r.drf")) << "an old report";
+  ModelRef work = 0;
+  ASSERT_EQ(mdlWorkDgn_createFile(&work, path("r.drf"), m, false), SUCCESS) << lastDesignError();
+  EXPECT_FALSE(fs::exists(path("r.drf")));  // the old file went, the new one is not written yet
+  ASSERT_EQ(mdlWorkDgn_setDurability(work, Durability::NotSynced), SUCCESS);
+  ASSERT_EQ(mdlWorkDgn_closeFile(work), SUCCESS);
+  EXPECT_TRUE(mdlFile_validDesignFile(path("r.drf")));
+
+  ASSERT_EQ(mdlWorkDgn_createFile(&work, path("s.drf"), m, false), SUCCESS);
+  EXPECT_NE(mdlElement_add(test::line({1, 1}, {2, 2}), work), 0u);
+  ASSERT_EQ(mdlWorkDgn_discardFile(work), SUCCESS);
+  EXPECT_FALSE(fs::exists(path("s.drf")));
+  EXPECT_EQ(designFileOf(work), nullptr);
+  EXPECT_EQ(mdlWorkDgn_discardFile(m), ERROR);  // the drawing is not a work file
+
+  // Refusals: a folder that does not exist, a read-only file, a folder under the name.
+  EXPECT_EQ(mdlWorkDgn_createFile(&work, path("missing/r.drf"), m, false), ERROR);
+  std::ofstream(path("ro.drf")) << "keep";
+  ASSERT_EQ(::chmod(path("ro.drf").c_str(), 0444), 0);
+  EXPECT_EQ(mdlWorkDgn_createFile(&work, path("ro.drf"), m, false), ERROR);
+  EXPECT_EQ(readAll(path("ro.drf")), "keep");
+  fs::create_directories(path("sub.drf"));
+  EXPECT_EQ(mdlWorkDgn_createFile(&work, path("sub.drf"), m, false), ERROR);
+  EXPECT_TRUE(fs::is_directory(path("sub.drf")));
+  fs::remove(path("sub.drf"));
+  EXPECT_TRUE(strayFiles().empty());
+}
+
+// Elements of a file as (type, level, colour, deleted) in file order, after the header block.
+std::vector<std::array<int, 4>> elementsOf(const std::string& file) {
+  dgn::DesignImage img;
+  std::string error;
+  EXPECT_EQ(dgn::openImage(file, img, &error), SUCCESS) << error;
+  std::vector<std::array<int, 4>> out;
+  for (uint32_t slot : img.topLevel) {
+    const uint8_t* p = img.bytes.data() + img.slots[slot].offset;
+    const dgn::ElementHeader h = dgn::decodeHeader(dgn::slotBytes(img, slot));
+    out.push_back({dgn::typeOf(p), dgn::levelOf(p), dgn::colourOf(h.symbology),
+                   dgn::isDeletedBit(p) ? 1 : 0});
+  }
+  return out;
+}
+
+TEST_F(FileCopies, ModelCopyCarriesTheDrawingAndChangesOnlyGraphicElements) {
+  test::DesignBuilder ref;
+  ASSERT_TRUE(ref.write(path("ref.dgn")));
+  DesignBuilder d;
+  d.add(test::colourTable(1, 2, 3));                                    // header block
+  d.add(test::line({0, 0}, {10, 0}, Symb{.level = 4, .colour = 6}));    // graphic
+  d.add(test::deleted(test::line({0, 5}, {10, 5}, Symb{.level = 4})));  // deleted
+  d.add(test::sharedCellDefinition({test::line({0, 0}, {1, 1}, Symb{.level = 3})}));
+  d.add(test::reference("ref.dgn", "REF"));                                // left out
+  d.add(test::colourTable(9, 9, 9));                                       // left out
+  d.add(test::opaque(35, std::vector<uint8_t>(24, 0), Symb{.level = 2}));  // instance
+  ASSERT_TRUE(d.write(path("a.dgn")));
+  ASSERT_EQ(mdlSystem_newDesignFile(path("a.dgn")), SUCCESS);
+  const ModelRef m = mdlModelRef_getActive();
+  ASSERT_EQ(mdlLevel_setName(m, 4, "Walls"), SUCCESS);
+  ASSERT_EQ(mdlLevelTable_rewrite(m), SUCCESS);  // a level-name element: left out too
+
+  ModelRef work = 0;
+  ASSERT_EQ(mdlWorkDgn_createFile(&work, path("r.drf"), m, false), SUCCESS);
+  ASSERT_EQ(mdlColor_attachDefaultColorTable(work), SUCCESS);
+  SymbologyChange change;
+  change.level = 12;
+  change.colour = 7;
+  ASSERT_EQ(mdlModelRef_copyElements(work, m, change), SUCCESS) << lastDesignError();
+  ASSERT_EQ(mdlSharedCell_copyDefinitions(work, m), SUCCESS);
+  ASSERT_EQ(mdlWorkDgn_closeFile(work), SUCCESS);
+
+  std::vector<std::array<int, 4>> seen = elementsOf(path("r.drf"));
+  // The seed's header elements first: design file header, level symbology, the deleted table.
+  while (!seen.empty() && seen.front()[0] != 3) {
+    if (seen.front()[0] == 5) {
+      EXPECT_EQ(seen.front()[3], 1) << "colour table not deleted";
+    }
+    seen.erase(seen.begin());
+  }
+  const std::vector<std::array<int, 4>> expected = {
+      {3, 12, 7, 0},   // the line, changed
+      {34, 0, 0, 0},   // the shared cell definition, as it was
+      {35, 12, 7, 0},  // the instance, changed
+      {34, 0, 0, 0},   // the definition again, from mdlSharedCell_copyDefinitions
+  };
+  EXPECT_EQ(seen, expected);
+
+  // A file of the other dimension does not take the copy.
+  ModelRef work3 = 0;
+  ASSERT_EQ(mdlWorkDgn_createFile(&work3, path("r3.drf"), m, true), SUCCESS);
+  EXPECT_EQ(mdlModelRef_copyElements(work3, m, change), ERROR);
+  ASSERT_EQ(mdlWorkDgn_discardFile(work3), SUCCESS);
+}
+
+TEST_F(FileCopies, LevelNamesAreSetOncePerName) {
+  const ModelRef m = openDrawing();
+  EXPECT_EQ(mdlLevel_setName(m, 5, "Walls"), SUCCESS);
+  EXPECT_EQ(mdlLevel_setName(m, 5, "Walls"), SUCCESS);  // the same level again
+  EXPECT_EQ(mdlLevel_setName(m, 6, "Walls"), ERROR);    // taken by level 5
+  EXPECT_EQ(mdlLevel_setName(m, 64, "Doors"), ERROR);
+  EXPECT_EQ(mdlLevel_setName(m, 0, "Doors"), ERROR);
+  EXPECT_EQ(mdlLevel_setName(m, 6, ""), ERROR);
+  int level = 0;
+  ASSERT_EQ(mdlLevel_getIdFromName(&level, m, "Walls"), SUCCESS);
+  EXPECT_EQ(level, 5);
+  EXPECT_EQ(mdlLevel_getName(nullptr, m, 6), ERROR);
+}
+
+}  // namespace
+}  // namespace kelvara
