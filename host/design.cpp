@@ -533,11 +533,11 @@ int mdlModelRef_copyElements(ModelRef dest, ModelRef source, const SymbologyChan
   const dgn::DesignImage& img = from->image;
   if (img.is3d != to->image.is3d) return fail(to->path + ": other dimension than " + from->path);
   dgn::DesignImage& out = to->image;
-  out.bytes.reserve(out.bytes.size() + img.endOfDesign + 2);
-  out.slots.reserve(out.slots.size() + img.slots.size());
-  out.topLevel.reserve(out.topLevel.size() + img.topLevel.size());
+  // Room for the copy and as much again for what is added later (reported elements), so that
+  // the image is not moved while it grows; room that is never written costs nothing.
+  dgn::reserveImageBytes(out.bytes, out.bytes.size() + 2 * (size_t{img.endOfDesign} + 2));
+  dgn::reserveImageSlots(out, out.slots.size() + 2 * img.slots.size());
   bool pastHeader = false;
-  std::vector<uint8_t> run;  // reused: one allocation for the whole model
   for (uint32_t slot : img.topLevel) {
     const dgn::ElementSlot& s = img.slots[slot];
     const uint8_t* p = img.bytes.data() + s.offset;
@@ -545,11 +545,11 @@ int mdlModelRef_copyElements(ModelRef dest, ModelRef source, const SymbologyChan
     pastHeader = pastHeader || graphic;
     if (!pastHeader || dgn::isDeletedBit(p)) continue;
     if (!graphic && !belongsToDrawing(p, dgn::sizeOf(p))) continue;
-    run.assign(img.bytes.begin() + s.offset, img.bytes.begin() + s.extentEnd);
-    if (graphic) applySymbologyChange(run, change);
-    if (dgn::appendElement(out, run) == 0)
+    const uint32_t pos = dgn::appendCopy(out, img, slot);
+    if (pos == 0)
       return fail(to->path + ": cannot add the element at byte " + std::to_string(s.offset) +
                   " of " + from->path);
+    if (graphic) applySymbologyChange(out.bytes.data() + pos, s.extentEnd - s.offset, change);
   }
   return SUCCESS;
 }

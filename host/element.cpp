@@ -75,12 +75,12 @@ bool setSymbologyBytes(uint8_t* p, size_t size, const uint32_t* colour, const ui
 
 // Calls fn(element, size) for every element of a run (header and components in file order).
 template <typename Fn>
-void forEachElementOfRun(std::vector<uint8_t>& run, Fn fn) {
+void forEachElementOfRun(uint8_t* run, size_t length, Fn fn) {
   size_t at = 0;
-  while (at + 4 <= run.size()) {
-    const size_t size = dgn::sizeOf(run.data() + at);
-    if (size < 4 || at + size > run.size()) return;
-    fn(run.data() + at, size);
+  while (at + 4 <= length) {
+    const size_t size = dgn::sizeOf(run + at);
+    if (size < 4 || at + size > length) return;
+    fn(run + at, size);
     at += size;
   }
 }
@@ -233,11 +233,15 @@ int mdlElmdscr_duplicate(ElmDscrPtr* out, const MSElementDescr& dscr) {
 }
 
 void applySymbologyChange(std::vector<uint8_t>& run, const SymbologyChange& change) {
+  applySymbologyChange(run.data(), run.size(), change);
+}
+
+void applySymbologyChange(uint8_t* run, size_t length, const SymbologyChange& change) {
   const uint32_t* colour = change.colour ? &*change.colour : nullptr;
   const uint32_t* weight = change.weight ? &*change.weight : nullptr;
   const int32_t* style = change.style ? &*change.style : nullptr;
   const bool level = change.level > 0 && change.level <= dgn::LEVEL_MASK;
-  forEachElementOfRun(run, [&](uint8_t* p, size_t size) {
+  forEachElementOfRun(run, length, [&](uint8_t* p, size_t size) {
     if (level) setLevelBytes(p, change.level);
     (void)setSymbologyBytes(p, size, colour, weight, style);
   });

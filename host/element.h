@@ -110,6 +110,7 @@ struct SymbologyChange {
 // Applies a change to one element run (an element's bytes followed by its components', as
 // elementRun gives them): the same rules as mdlElmdscr_setProperties / _setSymbology.
 void applySymbologyChange(std::vector<uint8_t>& run, const SymbologyChange& change);
+void applySymbologyChange(uint8_t* run, size_t size, const SymbologyChange& change);
 
 // ---- Building elements ---------------------------------------------------------------------
 // A line element (type 3) with the given end points (UOR, rounded), level 1, colour 0.

@@ -48,6 +48,8 @@ std::string titleLines(std::string_view secondTitle, std::string_view date) {
   return text;
 }
 
+constexpr size_t kReportBufferBytes = size_t{1} << 16;
+
 // Creates the temporary file that becomes `name` on close. A read-only or non-regular file of
 // that name is never replaced.
 bool createReportFile(TextReport& report, const std::string& name) {
@@ -67,6 +69,8 @@ bool createReportFile(TextReport& report, const std::string& name) {
     ::unlink(temp.c_str());
     return false;
   }
+  // Reports of large drawings run to megabytes: write them in large blocks.
+  (void)std::setvbuf(stream, nullptr, _IOFBF, kReportBufferBytes);
   report.stream = stream;
   report.name = name;
   report.tempName = temp;

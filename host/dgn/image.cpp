@@ -2,6 +2,7 @@
 #include "host/dgn/image.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,6 +140,32 @@ bool writeAll(int fd, const uint8_t* p, size_t n) {
 
 }  // namespace
 
+namespace {
+
+// Large images are touched once, page by page: their memory asks for large pages, so that a
+// drawing of 60 MB costs a few dozen page faults rather than some fifteen thousand.
+void adviseLargePages(const void* data, size_t bytes) {
+  constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(data);
+  const uintptr_t from = (begin + kLargePage - 1) & ~(kLargePage - 1);
+  const uintptr_t to = (begin + bytes) & ~(kLargePage - 1);
+  if (to > from) (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
+void reserveImageBytes(std::vector<uint8_t>& bytes, size_t capacity) {
+  bytes.reserve(capacity);
+  adviseLargePages(bytes.data(), bytes.capacity());
+}
+
+void reserveImageSlots(DesignImage& img, size_t slots) {
+  img.slots.reserve(slots);
+  adviseLargePages(img.slots.data(), img.slots.capacity() * sizeof(ElementSlot));
+  img.topLevel.reserve(slots);
+  adviseLargePages(img.topLevel.data(), img.topLevel.capacity() * sizeof(uint32_t));
+}
+
 void setRenameForTesting(RenameFn fn) {
   g_rename = fn ? fn : &::rename;
 }
@@ -181,8 +208,7 @@ int parseImage(std::vector<uint8_t> bytes, const std::string& name, DesignImage&
   out.bytes = std::move(bytes);
   const uint8_t* data = out.bytes.data();
   const size_t n = out.bytes.size();
-  out.slots.reserve(n / 48 + 16);
-  out.topLevel.reserve(n / 48 + 16);
+  reserveImageSlots(out, n / 48 + 16);
   Indexer ix{data, n, name, out.slots, {}};
   size_t pos = 0;
   while (pos < n) {
@@ -229,7 +255,12 @@ int openImage(const std::string& path, DesignImage& out, std::string* error) {
     std::fclose(f);
     return failWith(path + ": file too large for a design file");
   }
-  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
+  // Room beyond the file for what a run appends (moved elements, the writability probe), so
+  // that the image is not moved for a few bytes.
+  const size_t size = static_cast<size_t>(st.st_size);
+  std::vector<uint8_t> bytes;
+  reserveImageBytes(bytes, size + size / 8 + 4096);
+  bytes.resize(size);
   const size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), f);
   const bool readError = std::ferror(f) != 0;
   std::fclose(f);
@@ -301,7 +332,7 @@ int indexRun(Bytes run, std::vector<ElementSlot>& slots, std::string* error) {
 }
 
 uint32_t appendElement(DesignImage& img, Bytes element) {
-  std::vector<ElementSlot> run;
+  thread_local std::vector<ElementSlot> run;  // reused: appends come by the million
   if (indexRun(element, run, nullptr) != SUCCESS) return 0;
   const uint64_t pos = img.endOfDesign;
   if (pos + element.size() + 2 > MAX_FILE_BYTES) return 0;
@@ -319,6 +350,37 @@ uint32_t appendElement(DesignImage& img, Bytes element) {
     img.slots.push_back(s);
   }
   img.endOfDesign = static_cast<uint32_t>(pos + element.size());
+  img.hasEndMarker = true;
+  img.dirty = true;
+  return static_cast<uint32_t>(pos);
+}
+
+uint32_t appendCopy(DesignImage& img, const DesignImage& from, size_t slot) {
+  const ElementSlot& first = from.slots[slot];
+  const uint32_t length = first.extentEnd - first.offset;
+  size_t last = slot;
+  while (last < from.slots.size() && from.slots[last].offset < first.extentEnd) {
+    if (sizeOf(from.bytes.data() + from.slots[last].offset) > MAX_ELEMENT_BYTES) return 0;
+    ++last;
+  }
+  const uint64_t pos = img.endOfDesign;
+  if (pos + length + 2 > MAX_FILE_BYTES) return 0;
+  const size_t need = static_cast<size_t>(pos + length + 2);
+  if (img.bytes.size() < need) img.bytes.resize(need);
+  std::memcpy(img.bytes.data() + pos, from.bytes.data() + first.offset, length);
+  img.bytes[need - 2] = 0xFF;
+  img.bytes[need - 1] = 0xFF;
+  const uint32_t base = static_cast<uint32_t>(img.slots.size());
+  const uint32_t shift = static_cast<uint32_t>(pos) - first.offset;  // modulo 2^32
+  img.topLevel.push_back(base);
+  for (size_t k = slot; k < last; ++k) {
+    ElementSlot s = from.slots[k];
+    s.offset += shift;
+    s.extentEnd += shift;
+    if (s.parent) s.parent = s.parent - static_cast<uint32_t>(slot) + base;
+    img.slots.push_back(s);
+  }
+  img.endOfDesign = static_cast<uint32_t>(pos + length);
   img.hasEndMarker = true;
   img.dirty = true;
   return static_cast<uint32_t>(pos);

@@ -52,6 +52,12 @@ bool looksLikeDesignFile(Bytes head, bool* is3d = nullptr);
 // Reads and parses a file. Same contract; also fails for unreadable or too large files.
 [[nodiscard]] int openImage(const std::string& path, DesignImage& out, std::string* error);
 
+// Makes room for capacity bytes in an image's byte vector (contents unchanged), in large
+// pages where the system offers them.
+void reserveImageBytes(std::vector<uint8_t>& bytes, size_t capacity);
+// The same for the element index: room for `slots` elements (and as many top-level ones).
+void reserveImageSlots(DesignImage& img, size_t slots);
+
 // Slot index of the element that starts at filePos, or -1 when none starts there.
 long findSlot(const DesignImage& img, uint32_t filePos);
 // The bytes of the element in slot i (header element only, not its components).
@@ -67,6 +73,10 @@ Bytes elementAt(const DesignImage& img, uint32_t filePos);
 // file position, or 0 when the bytes are not a well-formed element run or the file would
 // exceed its size limit.
 uint32_t appendElement(DesignImage& img, Bytes element);
+// Appends a copy of the element in top-level slot `slot` of `from` (with its components)
+// before img's end-of-design word, reusing from's index of it. Returns the new file position,
+// or 0 when an element of it exceeds 768 words or the file would exceed its size limit.
+uint32_t appendCopy(DesignImage& img, const DesignImage& from, size_t slot);
 // Replaces the element at filePos (with its components) by newBytes: in place when every
 // element of the run keeps its size, else deletes the old one and appends the new. Returns the
 // file position of the new element, 0 on failure.

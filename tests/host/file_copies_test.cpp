@@ -197,6 +197,10 @@ TEST_F(FileCopies, ModelCopyCarriesTheDrawingAndChangesOnlyGraphicElements) {
   d.add(test::reference("ref.dgn", "REF"));                                // left out
   d.add(test::colourTable(9, 9, 9));                                       // left out
   d.add(test::opaque(35, std::vector<uint8_t>(24, 0), Symb{.level = 2}));  // instance
+  d.add(test::cell("DOOR", {0, 0},
+                   {test::line({0, 0}, {1, 1}, Symb{.level = 8}),
+                    test::line({1, 1}, {2, 0}, Symb{.level = 9, .colour = 3})},
+                   Symb{.level = 8}));
   ASSERT_TRUE(d.write(path("a.dgn")));
   ASSERT_EQ(mdlSystem_newDesignFile(path("a.dgn")), SUCCESS);
   const ModelRef m = mdlModelRef_getActive();
@@ -211,6 +215,22 @@ TEST_F(FileCopies, ModelCopyCarriesTheDrawingAndChangesOnlyGraphicElements) {
   change.colour = 7;
   ASSERT_EQ(mdlModelRef_copyElements(work, m, change), SUCCESS) << lastDesignError();
   ASSERT_EQ(mdlSharedCell_copyDefinitions(work, m), SUCCESS);
+  // The copied cell reads back whole from the work file before it is written.
+  ScanCriteria sc;
+  mdlScan_initialize(&sc, work);
+  mdlScan_setDrawnElements(&sc, true);
+  uint32_t positions[16];
+  int count = 0;
+  ASSERT_EQ(mdlScan_file(positions, &count, 16, &sc), END_OF_DGN);
+  ASSERT_EQ(count, 3);  // line, instance, cell
+  ElmDscrPtr cell;
+  ASSERT_EQ(mdlElmdscr_read(&cell, positions[2], work), SUCCESS);
+  ASSERT_EQ(cell->components.size(), 2u);
+  EXPECT_FALSE(cell->isComponent);
+  EXPECT_TRUE(cell->components[1].isComponent);
+  uint32_t colour = 0;
+  ASSERT_EQ(mdlElement_getSymbology(&colour, nullptr, nullptr, cell->components[1]), SUCCESS);
+  EXPECT_EQ(colour, 7u);
   ASSERT_EQ(mdlWorkDgn_closeFile(work), SUCCESS);
 
   std::vector<std::array<int, 4>> seen = elementsOf(path("r.drf"));
@@ -225,9 +245,22 @@ TEST_F(FileCopies, ModelCopyCarriesTheDrawingAndChangesOnlyGraphicElements) {
       {3, 12, 7, 0},   // the line, changed
       {34, 0, 0, 0},   // the shared cell definition, as it was
       {35, 12, 7, 0},  // the instance, changed
+      {2, 12, 7, 0},   // the cell, changed with its components
       {34, 0, 0, 0},   // the definition again, from mdlSharedCell_copyDefinitions
   };
   EXPECT_EQ(seen, expected);
+
+  // An element larger than 768 words is not copied.
+  DesignBuilder large;
+  large.add(test::line({0, 0}, {10, 0}));
+  large.add(test::opaque(37, std::vector<uint8_t>(1600, 1)));
+  ASSERT_TRUE(large.write(path("large.dgn")));
+  ModelRef big = 0;
+  ASSERT_EQ(mdlModelRef_createWorkingByName(&big, path("large.dgn"), "Default"), SUCCESS);
+  ModelRef work2 = 0;
+  ASSERT_EQ(mdlWorkDgn_createFile(&work2, path("r2.drf"), big, false), SUCCESS);
+  EXPECT_EQ(mdlModelRef_copyElements(work2, big, change), ERROR);
+  ASSERT_EQ(mdlWorkDgn_discardFile(work2), SUCCESS);
 
   // A file of the other dimension does not take the copy.
   ModelRef work3 = 0;
