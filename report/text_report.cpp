@@ -12,7 +12,6 @@
 #include "host/dgn/image.h"
 #include "host/types.h"
 #include "report/wrap.h"
-#include "settings/date_text.h"
 
 namespace kelvara {
 
@@ -139,16 +138,6 @@ int reportName(std::string* out, std::string_view designFile, const ReportNaming
     *out = buildFileName(report);
   }
   return out->empty() || out->size() > MAX_REPORT_NAME ? ERROR : SUCCESS;
-}
-
-// ---- Dates -----------------------------------------------------------------------------------
-
-std::string dateText(const std::tm& local) {
-  return formatDateText(local);
-}
-
-std::string dateTextNow() {
-  return currentDateText();
 }
 
 // ---- Header ----------------------------------------------------------------------------------

@@ -13,7 +13,6 @@
 #pragma once
 
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -75,13 +74,6 @@ bool sameFileName(std::string_view a, std::string_view b);
 [[nodiscard]] int reportName(std::string* out, std::string_view designFile,
                              const ReportNaming& naming, int entryIndex, int entryCount);
 
-// ---- Dates -----------------------------------------------------------------------------------
-
-// "Sunday, 6 December 2026 at 10:19 pm" for a broken-down local time (the settings' date text).
-std::string dateText(const std::tm& local);
-// dateText of the current local time.
-std::string dateTextNow();
-
 // ---- Settings and run facts the report prints ------------------------------------------------
 
 struct TextReportOptions {
@@ -103,7 +95,7 @@ std::string restrictionText(const RestrictionGroup& group);
 
 struct RunHeader {
   std::string secondTitle;  // message 3: the header's second title line
-  std::string date;         // dateTextNow() in a run
+  std::string date;         // currentDateText() (settings/date_text.h) in a run
   bool batchMode = false;
   std::string reportMessage;  // the description of where reports go
   bool reportOnly = false;

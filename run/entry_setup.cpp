@@ -7,6 +7,7 @@
 #include "run/stepper.h"
 #include "run/trace_hook.h"
 #include "selection/admit.h"
+#include "settings/date_text.h"
 
 namespace kelvara {
 
@@ -143,7 +144,7 @@ void takeRunOptions(DuplicateRun& run, const RunSettings& s) {
   RunHeader& h = run.header;
   h = RunHeader{};
   h.secondTitle = runMessageText(MSG_SECOND_TITLE);
-  h.date = dateTextNow();
+  h.date = currentDateText();
   h.batchMode = run.batchMode;
   h.reportMessage = s.TEXT_REPORT_MESSAGE.str();
   h.reportOnly = s.REPORT_ONLY != 0;

@@ -67,31 +67,6 @@ TEST(ReportName, RefusesNamesLongerThan255Bytes) {
   EXPECT_EQ(reportName(&out, "/" + std::string(251, 'd') + ".dgn", sameDir, 0, 1), ERROR);
 }
 
-TEST(DateText, TellsTheTimeOfDayInTwelveHours) {
-  struct Case {
-    int hour, minute;
-    const char* expected;
-  };
-  const std::vector<Case> cases = {
-      {0, 5, "Sunday, 6 December 2026 at 12:05 am"},
-      {1, 0, "Sunday, 6 December 2026 at 1:00 am"},
-      {11, 59, "Sunday, 6 December 2026 at 11:59 am"},
-      {12, 0, "Sunday, 6 December 2026 at 12:00 pm"},
-      {13, 7, "Sunday, 6 December 2026 at 1:07 pm"},
-      {22, 19, "Sunday, 6 December 2026 at 10:19 pm"},
-  };
-  for (const Case& c : cases) {
-    std::tm t{};
-    t.tm_year = 126;
-    t.tm_mon = 11;
-    t.tm_mday = 6;
-    t.tm_wday = 0;
-    t.tm_hour = c.hour;
-    t.tm_min = c.minute;
-    EXPECT_EQ(dateText(t), c.expected);
-  }
-}
-
 // ---- header ----------------------------------------------------------------------------------
 
 RunHeader plainHeader() {
