@@ -27,6 +27,8 @@ namespace kelvara {
 
 struct ElementEntry;
 
+// Extension of the backups of drawings; a design report never takes it.
+inline constexpr const char* BACKUP_EXTENSION = "bak";
 // Report class of the elements that are not duplicates (handed over by the comparison pass).
 inline constexpr int REPORT_CLASS_SINGLE_ELEMENT = 22;
 // Trace line for a report class that has no group.
@@ -55,7 +57,8 @@ int reportGroupOfClass(uint32_t reportClass);
 // entry; workingFile is the path really opened). With design reports off, the name becomes
 // "none" and nothing else happens. Refusals: message 58 when the report would overwrite the
 // design file (or its working copy); message 82 with the report name when the file cannot be
-// created (a read-only file of that name is never replaced); message 26 with the design file
+// created (a read-only file of that name is never replaced, nor a backup: a report name with
+// the extension "bak" is refused); message 26 with the design file
 // when it cannot be prepared. An existing report of the same name is replaced.
 [[nodiscard]] int designReport_open(DesignReport& report, const DesignReportOptions& options,
                                     std::string_view designFile, std::string_view workingFile,

@@ -176,7 +176,7 @@ void installEntryHooks() {
 
 std::string backupName(const std::string& designFile) {
   PathParts parts = parseFileName(designFile);
-  parts.extension = "bak";
+  parts.extension = BACKUP_EXTENSION;
   return buildFileName(parts);
 }
 

@@ -287,7 +287,13 @@ TEST_F(DesignReportTest, RefusalsLeaveFilesAlone) {
        plan,
        plan,
        82},
+      {"report would replace the drawing's backup",
+       {false, "", "BAK", false, true, ""},
+       plan,
+       plan,
+       82},
   };
+  std::ofstream(dir.file("plan.bak")) << "the backup";
   const std::string before = readText(plan);
   for (const Case& c : cases) {
     options.naming = c.naming;
@@ -300,6 +306,7 @@ TEST_F(DesignReportTest, RefusalsLeaveFilesAlone) {
     EXPECT_EQ(report.file, 0u) << c.name;
   }
   EXPECT_EQ(readText(plan), before);
+  EXPECT_EQ(readText(dir.file("plan.bak")), "the backup");
 
   // A read-only report of the same name is never replaced.
   options = reportOptions();
