@@ -125,9 +125,12 @@ struct Indexer {
   }
 };
 
+// Writes in blocks of 4 MB, so that the system can start writing a large file out while the
+// rest is still being handed over.
 bool writeAll(int fd, const uint8_t* p, size_t n) {
+  constexpr size_t kBlock = size_t{1} << 22;
   while (n > 0) {
-    const ssize_t w = ::write(fd, p, n);
+    const ssize_t w = ::write(fd, p, std::min(n, kBlock));
     if (w < 0) {
       if (errno == EINTR) continue;
       return false;
