@@ -143,8 +143,6 @@ bool writeAll(int fd, const uint8_t* p, size_t n) {
 
 }  // namespace
 
-namespace {
-
 // Large images are touched once, page by page: their memory asks for large pages, so that a
 // drawing of 60 MB costs a few dozen page faults rather than some fifteen thousand.
 void adviseLargePages(const void* data, size_t bytes) {
@@ -154,8 +152,6 @@ void adviseLargePages(const void* data, size_t bytes) {
   const uintptr_t to = (begin + bytes) & ~(kLargePage - 1);
   if (to > from) (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 }
-
-}  // namespace
 
 void reserveImageBytes(std::vector<uint8_t>& bytes, size_t capacity) {
   bytes.reserve(capacity);

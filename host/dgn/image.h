@@ -58,6 +58,10 @@ void reserveImageBytes(std::vector<uint8_t>& bytes, size_t capacity);
 // The same for the element index: room for `slots` elements (and as many top-level ones).
 void reserveImageSlots(DesignImage& img, size_t slots);
 
+// Asks that the whole large pages within [data, data + bytes) be backed by large pages: memory
+// filled once from start to end then costs a few page faults instead of one per 4 KB.
+void adviseLargePages(const void* data, size_t bytes);
+
 // Slot index of the element that starts at filePos, or -1 when none starts there.
 long findSlot(const DesignImage& img, uint32_t filePos);
 // The bytes of the element in slot i (header element only, not its components).
