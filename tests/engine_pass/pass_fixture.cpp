@@ -40,19 +40,6 @@ EngineSettings unattended() {
   return s;
 }
 
-ScratchDir::ScratchDir() {
-  char tmpl[] = "/tmp/kelvara_pass_XXXXXX";
-  const char* made = mkdtemp(tmpl);
-  path = made ? made : "/tmp";
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ec;
-  std::filesystem::permissions(path, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ec);
-  std::filesystem::remove_all(path, ec);
-}
-
 PassRun runPass(const DesignBuilder& drawing, const EngineSettings& settings,
                 const RunExtras& extras) {
   ScratchDir dir;

@@ -11,6 +11,7 @@
 
 #include "engine/load.h"
 #include "tests/support/dgn_builder.h"
+#include "tests/support/scratch.h"
 
 namespace kelvara::test {
 
@@ -36,14 +37,6 @@ struct PassRun {
 
 // Settings for an unattended run with no backup and otherwise the factory values.
 EngineSettings unattended();
-
-// A scratch folder removed at the end of the test.
-struct ScratchDir {
-  std::string path;
-  ScratchDir();
-  ~ScratchDir();
-  std::string file(const std::string& name) const { return path + "/" + name; }
-};
 
 // Hooks the fixture can set before a run.
 struct RunExtras {

@@ -14,12 +14,14 @@
 #include "host/design.h"
 #include "host/dgn/image.h"
 #include "support/dgn_builder.h"
+#include "support/scratch.h"
 
 namespace kelvara {
 namespace {
 
 namespace fs = std::filesystem;
 using test::DesignBuilder;
+using test::ScratchDir;
 using test::Symb;
 
 std::string readAll(const std::string& path) {
@@ -39,20 +41,12 @@ int failingLink(const char*, const char*) {
 
 class FileCopies : public ::testing::Test {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    resetDesignState();
-    dir = fs::temp_directory_path() /
-          ("kelvara_file_copies_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
+  ScratchDir scratch;
+  fs::path dir = scratch.path();
+  void SetUp() override { resetDesignState(); }
   void TearDown() override {
     dgn::setLinkForTesting(nullptr);
     resetDesignState();
-    std::error_code ec;
-    fs::remove_all(dir, ec);
   }
   std::string path(const std::string& name) const { return (dir / name).string(); }
   // Names in the folder that are neither drawings nor backups nor reports.

@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "support/dgn_builder.h"
+#include "support/scratch.h"
 
 namespace kelvara {
 namespace {
@@ -50,21 +51,10 @@ DesignBuilder drawing(bool is3d = false) {
 
 class DesignState_ : public ::testing::Test {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    resetDesignState();
-    dir = fs::temp_directory_path() /
-          ("kelvara_design_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override {
-    resetDesignState();
-    std::error_code ec;
-    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(dir, ec);
-  }
+  ScratchDir scratch;
+  fs::path dir = scratch.path();
+  void SetUp() override { resetDesignState(); }
+  void TearDown() override { resetDesignState(); }
   std::string make(const char* name, const DesignBuilder& d) {
     const std::string p = (dir / name).string();
     EXPECT_TRUE(d.write(p));

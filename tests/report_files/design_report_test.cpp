@@ -14,8 +14,8 @@
 #include "host/design.h"
 #include "host/dgn/codec.h"
 #include "host/state.h"
-#include "tests/report_files/scratch.h"
 #include "tests/support/dgn_builder.h"
+#include "tests/support/scratch.h"
 
 namespace kelvara {
 namespace {

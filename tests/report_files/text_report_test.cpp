@@ -10,7 +10,7 @@
 
 #include "engine/element_table.h"
 #include "host/types.h"
-#include "tests/report_files/scratch.h"
+#include "tests/support/scratch.h"
 
 namespace kelvara {
 namespace {

@@ -1,4 +1,4 @@
-// A scratch folder per test and small file helpers for the report tests.
+// A scratch folder per test and small file helpers. No gtest dependency.
 #pragma once
 
 #include <stdlib.h>
@@ -15,7 +15,7 @@ namespace kelvara::test {
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelvara-rep-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelvara-test-XXXXXX").string();
     if (::mkdtemp(pattern.data())) path_ = pattern;
   }
   ~ScratchDir() {
