@@ -182,13 +182,6 @@ NodeId sortOrdering(ElementTable& table, Ordering ordering, std::vector<uint32_t
   return previous;
 }
 
-NodeId findLargestExtent(const ElementTable& table) {
-  NodeId n = table.head;
-  if (n == kNoNode) return kNoNode;
-  while (table.list[n].links[ByXExtent].next != kNoNode) n = table.list[n].links[ByXExtent].next;
-  return n;
-}
-
 void buildOrderings(ElementTable& table, bool allowUnderlap) {
   RangeIndex& index = table.index;
   clearRangeIndex(index);

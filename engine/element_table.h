@@ -146,8 +146,6 @@ NodeId sortOrdering(ElementTable& table, Ordering ordering, std::vector<uint32_t
 // builds the table's range index.
 void buildOrderings(ElementTable& table, bool allowUnderlap);
 
-// The last node along ByXExtent from the sentinel (the sentinel when ByXExtent is not built).
-NodeId findLargestExtent(const ElementTable& table);
 
 // ---- access ----------------------------------------------------------------------------------
 
