@@ -475,7 +475,9 @@ int processEntry(Engine& e, NodeId node) {
   }
   setStatus(e, node, status);
   if (status.status != STATUS_REMOVED_ALL && status.status != STATUS_DUPLICATE) {
-    if (e.report.designReportSingle && ensureDescriptor(e, node)) {
+    // The report reads the element only when it needs it: the drawing's own single elements
+    // are already in the report, so a million of them cost no descriptor.
+    if (e.report.designReportSingle) {
       e.report.designReportSingle(entry, REPORT_CLASS_SINGLE, e.report.context);
     }
     return PASS_CONTINUE;

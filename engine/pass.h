@@ -83,7 +83,8 @@ struct PassReportHooks {
   // it was just deleted and whether it is a complex component. Its descriptor is loaded.
   void (*reportEntry)(const ElementEntry& entry, bool deleted, bool complexComponent,
                       void* context) = nullptr;
-  // A single element for the design report (statuses 22, 25 and 26; class 22).
+  // A single element for the design report (statuses 22, 25 and 26; class 22). Its descriptor
+  // may not be loaded: the hook reads the element if it needs it.
   void (*designReportSingle)(const ElementEntry& entry, int reportClass, void* context) = nullptr;
   // A line for the host console ("Programming error ..." texts).
   void (*console)(const std::string& text, void* context) = nullptr;

@@ -1,5 +1,7 @@
 #include "report/description.h"
 
+#include <charconv>
+
 #include "host/design.h"
 #include "host/types.h"
 
@@ -56,21 +58,11 @@ constexpr TypeName kTypeNames[] = {
     {94, "Raster Frame Element"},
 };
 
-std::string number(long long value) {
-  return std::to_string(value);
-}
-
 std::string lowerAscii(std::string text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return text;
-}
-
-// Colour and weight: by level when all 32 bits are set, else the signed value.
-std::string symbologyText(uint32_t value) {
-  const auto v = static_cast<int32_t>(value);
-  return v == kColourByLevel ? std::string("ByLevel") : number(v);
 }
 
 }  // namespace
@@ -116,27 +108,56 @@ DescriptionFields descriptionFields(const MSElementDescr& el, ModelRef modelRef,
 
 std::string formatDescription(const DescriptionFields& f, bool deleted, bool component,
                               bool withFilePosition) {
-  const std::string level = f.levelName ? *f.levelName : number(f.level);
-  const std::string colour = symbologyText(f.colour);
-  const std::string weight = symbologyText(f.weight);
-  std::string style;
-  if (f.style == kStyleByLevel) {
-    style = "ByLevel";
-  } else if (f.styleName) {
-    style = *f.styleName;
-  } else {
-    style = number(f.style);
+  // One string, appended in place: the report writes one such line per duplicate.
+  std::string line;
+  line.reserve(160);
+  auto append = [&line](long long value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    line.append(digits, end);
+  };
+  // Colour and weight: by level when all 32 bits are set, else the signed value.
+  auto appendSymbology = [&](uint32_t value) {
+    if (static_cast<int32_t>(value) == kColourByLevel) {
+      line += "ByLevel";
+    } else {
+      append(static_cast<int32_t>(value));
+    }
+  };
+  if (withFilePosition) {
+    append(f.filePosition);
+    line += ", ID=";
+    append(static_cast<uint32_t>(f.id));
+    line += " -- ";
   }
+  line += "Lv ";
+  if (f.levelName) {
+    line += *f.levelName;
+  } else {
+    append(f.level);
+  }
+  line += ", Co ";
+  appendSymbology(f.colour);
+  line += ", Wt ";
+  appendSymbology(f.weight);
+  line += ", St ";
+  if (f.style == kStyleByLevel) {
+    line += "ByLevel";
+  } else if (f.styleName) {
+    line += *f.styleName;
+  } else {
+    append(f.style);
+  }
+  line += ", type ";
+  append(f.type);
+  line += " (";
   std::string typeName;
   (void)elementTypeName(&typeName, f.type);
-
-  std::string line;
-  if (withFilePosition) {
-    line = number(f.filePosition) + ", ID=" + number(static_cast<uint32_t>(f.id)) + " -- ";
-  }
-  line += "Lv " + level + ", Co " + colour + ", Wt " + weight + ", St " + style + ", type " +
-          number(f.type) + " (" + lowerAscii(typeName) + ") element " + (deleted ? "was" : "is") +
-          " " + statusWord(f.status) + "." + (deleted ? " Deleted." : "");
+  line += lowerAscii(std::move(typeName));
+  line += ") element ";
+  line += deleted ? "was " : "is ";
+  line += statusWord(f.status);
+  line += deleted ? ". Deleted." : ".";
   if (component) line += " (part of complex element)";
   return line;
 }

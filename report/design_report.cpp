@@ -179,6 +179,10 @@ int designReport_write(DesignReport& report, const DesignReportOptions& options,
 int designReport_writeEntry(DesignReport& report, const DesignReportOptions& options,
                             const ElementEntry& entry, uint32_t reportClass) {
   if (entry.descriptor) return designReport_write(report, options, *entry.descriptor, reportClass);
+  // The copied model's single elements are in the report already: nothing to read.
+  if (report.file != 0 && reportGroupOfClass(reportClass) == REPORT_SINGLE &&
+      entry.modelRef == report.source)
+    return SUCCESS;
   ElmDscrPtr d;
   if (mdlElmdscr_read(&d, entry.filePosition, entry.modelRef) != SUCCESS) return ERROR;
   return designReport_write(report, options, *d, reportClass);

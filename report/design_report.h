@@ -73,7 +73,8 @@ int reportGroupOfClass(uint32_t reportClass);
 // model along. ERROR when no report is open, the class has no group or the write fails.
 [[nodiscard]] int designReport_write(DesignReport& report, const DesignReportOptions& options,
                                      const MSElementDescr& element, uint32_t reportClass);
-// The same for a table entry: its loaded descriptor, or the element read from its model.
+// The same for a table entry: its loaded descriptor, or the element read from its model when
+// it is to be written (never for the copied model's single elements).
 // Reported duplicates pass the entry's status as the class; the pass hands single elements
 // over with REPORT_CLASS_SINGLE_ELEMENT whatever their status.
 [[nodiscard]] int designReport_writeEntry(DesignReport& report, const DesignReportOptions& options,

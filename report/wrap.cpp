@@ -10,10 +10,39 @@ int wrapColumnFor(bool wordWrap, int column) {
   return std::max(column, 1);
 }
 
+namespace {
+
+// A text of one line that fits: it is laid out as its first indent and the text without its
+// outer blanks (no word is moved, blanks between words stay as they are). Most report lines
+// are such; false for any other text.
+bool fitsOnOneLine(std::string_view text, int firstIndent, int wrapColumn, std::string_view* laid) {
+  if (text.find('\n') != std::string_view::npos) return false;
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) {
+    *laid = std::string_view();
+    return true;
+  }
+  const size_t last = text.find_last_not_of(' ');
+  *laid = text.substr(first, last + 1 - first);
+  return static_cast<size_t>(std::max(firstIndent, 0)) + laid->size() <=
+         static_cast<size_t>(std::max(wrapColumn, 0));
+}
+
+}  // namespace
+
 std::string wrapText(std::string_view text, int firstIndent, int nextIndent, int wrapColumn) {
   firstIndent = std::max(firstIndent, 0);
   nextIndent = std::max(nextIndent, 0);
   std::string out;
+  if (std::string_view line; fitsOnOneLine(text, firstIndent, wrapColumn, &line)) {
+    if (!line.empty()) {
+      out.reserve(static_cast<size_t>(firstIndent) + line.size() + 1);
+      out.append(static_cast<size_t>(firstIndent), ' ');
+      out += line;
+    }
+    out += '\n';
+    return out;
+  }
   out.reserve(text.size() + 16);
   size_t i = 0;
   const size_t n = text.size();
@@ -69,6 +98,14 @@ std::string wrapText(std::string_view text, int firstIndent, int nextIndent, int
 void writeWrapped(std::FILE* out, std::string_view text, int firstIndent, int nextIndent,
                   int wrapColumn) {
   if (!out) return;
+  if (std::string_view line; fitsOnOneLine(text, firstIndent, wrapColumn, &line)) {
+    if (!line.empty()) {
+      for (int i = 0; i < firstIndent; ++i) std::fputc(' ', out);
+      std::fwrite(line.data(), 1, line.size(), out);
+    }
+    std::fputc('\n', out);
+    return;
+  }
   const std::string laid = wrapText(text, firstIndent, nextIndent, wrapColumn);
   std::fwrite(laid.data(), 1, laid.size(), out);
 }

@@ -141,7 +141,9 @@ TEST_F(MessagesTest, EveryMessageThatTheApplicationShowsExists) {
     EXPECT_GT(std::string(text).size(), 10u) << n;
     const std::string t(text);
     EXPECT_LE(std::count(t.begin(), t.end(), '%'), 2) << n;
-    if (t.find('%') != std::string::npos) EXPECT_NE(t.find("%s"), std::string::npos) << n;
+    if (t.find('%') != std::string::npos) {
+      EXPECT_NE(t.find("%s"), std::string::npos) << n;
+    }
   }
   // Messages that name a file carry the argument.
   for (int n : {24, 25, 26, 28, 41, 63, 74, 82}) {

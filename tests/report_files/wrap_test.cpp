@@ -41,9 +41,39 @@ TEST(WrapText, LaysOutWordsByTheRules) {
        "  tiny\n    enormousword\n"},
       {"percent signs are text", "Lv 50%, St %s", 0, 0, 80, "Lv 50%, St %s\n"},
       {"empty text is one empty line", "", 2, 4, 40, "\n"},
+      {"blanks only are one empty line", "    ", 2, 4, 40, "\n"},
+      {"blanks between words of a line that fits stay", "a   b  c", 1, 4, 40, " a   b  c\n"},
+      {"trailing blanks are dropped", "end.   ", 0, 0, 40, "end.\n"},
+      {"a line that fits exactly with its indent", "abcdefgh", 2, 0, 10, "  abcdefgh\n"},
+      {"a cut word of a line that fits stays whole", std::string(130, 'x'), 0, 0, 4096,
+       std::string(130, 'x') + "\n"},
   };
   for (const WrapCase& c : cases)
     EXPECT_EQ(wrapText(c.text, c.first, c.next, c.column), c.expected) << c.name;
+}
+
+TEST(WrapText, TheWriterWritesWhatTheLayoutGives) {
+  const std::vector<std::string> texts = {
+      "",
+      "   ",
+      "one two",
+      "  padded  ",
+      "aaaa bbbb cccc dddd",
+      "\nTitle",
+      "first\nsecond",
+      "Lv 1, Co 3, Wt 0, St 0, type 3 (line) element was duplicate. Deleted."};
+  for (const std::string& text : texts) {
+    for (int column : {8, 20, 40, WRAP_OFF_COLUMN}) {
+      std::FILE* f = std::tmpfile();
+      ASSERT_NE(f, nullptr);
+      writeWrapped(f, text, 2, 4, column);
+      std::rewind(f);
+      std::string written;
+      for (int c; (c = std::fgetc(f)) != EOF;) written += static_cast<char>(c);
+      std::fclose(f);
+      EXPECT_EQ(written, wrapText(text, 2, 4, column)) << '"' << text << "\" at " << column;
+    }
+  }
 }
 
 TEST(WrapText, WrapAtFortyKeepsEveryLineWithinTheColumn) {
