@@ -72,7 +72,29 @@ DesignFile* openDesign(const std::string& path, bool isWork, bool readOnly, Mode
   return addOpenFile(std::move(f), isWork, parent);
 }
 
+// Writes what a work file with a streamed copy holds in memory around the copy, and gives the
+// file its name: its own elements (changed in place, perhaps, since they were streamed) before
+// the copy, and what was added since after it.
+int finishStream(DesignFile& f) {
+  const dgn::DesignImage& img = f.image;
+  const size_t tail = img.bytes.size() - f.streamedAt;
+  if (f.stream.size + tail > dgn::MAX_FILE_BYTES) {
+    dgn::abandonStreamedFile(f.stream);
+    return fail(f.path + ": file too large for a design file");
+  }
+  std::string error;
+  if (dgn::overwriteInStreamedFile(f.stream, 0, dgn::Bytes(img.bytes.data(), f.streamedAt),
+                                   &error) != SUCCESS ||
+      dgn::appendToStreamedFile(f.stream, dgn::Bytes(img.bytes.data() + f.streamedAt, tail),
+                                &error) != SUCCESS ||
+      dgn::finishStreamedFile(f.stream, f.durability, &error) != SUCCESS)
+    return fail(error);
+  f.image.dirty = false;
+  return SUCCESS;
+}
+
 int saveFile(DesignFile& f) {
+  if (f.stream.fd >= 0) return finishStream(f);
   if (!f.image.dirty) return SUCCESS;
   if (f.readOnly || f.parent != 0) return fail(f.path + ": file is read-only, not written");
   std::string error;
@@ -427,7 +449,9 @@ int mdlWorkDgn_setDurability(ModelRef workFile, Durability durability) {
 
 int mdlWorkDgn_saveChanges(ModelRef workFile) {
   DesignFile* f = designFileOf(workFile);
-  return f ? saveFile(*f) : fail("unknown work file");
+  if (!f) return fail("unknown work file");
+  if (f->stream.fd >= 0) return fail(f->path + ": a streamed copy is written when it is closed");
+  return saveFile(*f);
 }
 
 int mdlWorkDgn_closeFile(ModelRef workFile) {
@@ -526,31 +550,118 @@ uint32_t mdlElmdscr_copy(const MSElementDescr& dscr, ModelRef dest) {
   return dgn::appendElement(f->image, run);
 }
 
+namespace {
+
+// Calls fn(slot, graphic) for each top-level element of img that a copy into a file seeded
+// from it takes, in file order: those after the header block that are not deleted and belong
+// to the drawing (graphic: the element takes the symbology change). Stops when fn is false.
+template <typename Fn>
+bool forEachCopiedElement(const dgn::DesignImage& img, Fn&& fn) {
+  bool pastHeader = false;
+  for (uint32_t slot : img.topLevel) {
+    const uint8_t* p = img.bytes.data() + img.slots[slot].offset;
+    const bool graphic = dgn::isGraphicType(dgn::typeOf(p));
+    pastHeader = pastHeader || graphic;
+    if (!pastHeader || dgn::isDeletedBit(p)) continue;
+    if (!graphic && !belongsToDrawing(p, dgn::sizeOf(p))) continue;
+    if (!fn(slot, graphic)) return false;
+  }
+  return true;
+}
+
+// The two files of a copy, checked: writable dest, open source, the same dimension.
+bool copyFiles(ModelRef dest, ModelRef source, DesignFile** to, const DesignFile** from) {
+  *to = writableFile(dest);
+  *from = designFileOf(source);
+  if (!*to || !*from) return false;
+  if ((*from)->image.is3d != (*to)->image.is3d) {
+    fail((*to)->path + ": other dimension than " + (*from)->path);
+    return false;
+  }
+  return true;
+}
+
+std::string cannotAdd(const DesignFile& to, const DesignFile& from, uint32_t offset) {
+  return to.path + ": cannot add the element at byte " + std::to_string(offset) + " of " +
+         from.path;
+}
+
+}  // namespace
+
 int mdlModelRef_copyElements(ModelRef dest, ModelRef source, const SymbologyChange& change) {
-  DesignFile* to = writableFile(dest);
-  const DesignFile* from = designFileOf(source);
-  if (!to || !from) return ERROR;
+  DesignFile* to = nullptr;
+  const DesignFile* from = nullptr;
+  if (!copyFiles(dest, source, &to, &from)) return ERROR;
   const dgn::DesignImage& img = from->image;
-  if (img.is3d != to->image.is3d) return fail(to->path + ": other dimension than " + from->path);
   dgn::DesignImage& out = to->image;
   // Room for the copy and as much again for what is added later (reported elements), so that
   // the image is not moved while it grows; room that is never written costs nothing.
   dgn::reserveImageBytes(out.bytes, out.bytes.size() + 2 * (size_t{img.endOfDesign} + 2));
   dgn::reserveImageSlots(out, out.slots.size() + 2 * img.slots.size());
-  bool pastHeader = false;
-  for (uint32_t slot : img.topLevel) {
+  uint32_t failedAt = 0;
+  const bool ok = forEachCopiedElement(img, [&](uint32_t slot, bool graphic) {
     const dgn::ElementSlot& s = img.slots[slot];
-    const uint8_t* p = img.bytes.data() + s.offset;
-    const bool graphic = dgn::isGraphicType(dgn::typeOf(p));
-    pastHeader = pastHeader || graphic;
-    if (!pastHeader || dgn::isDeletedBit(p)) continue;
-    if (!graphic && !belongsToDrawing(p, dgn::sizeOf(p))) continue;
     const uint32_t pos = dgn::appendCopy(out, img, slot);
-    if (pos == 0)
-      return fail(to->path + ": cannot add the element at byte " + std::to_string(s.offset) +
-                  " of " + from->path);
+    if (pos == 0) {
+      failedAt = s.offset;
+      return false;
+    }
     if (graphic) applySymbologyChange(out.bytes.data() + pos, s.extentEnd - s.offset, change);
+    return true;
+  });
+  return ok ? SUCCESS : fail(cannotAdd(*to, *from, failedAt));
+}
+
+int mdlWorkDgn_streamElements(ModelRef workFile, ModelRef source, const SymbologyChange& change) {
+  DesignFile* to = nullptr;
+  const DesignFile* from = nullptr;
+  if (!copyFiles(workFile, source, &to, &from)) return ERROR;
+  if (!to->isWorkFile) return fail(to->path + ": not a work file");
+  if (to->stream.fd >= 0 || to->streamedLength != 0)
+    return fail(to->path + ": already holds a streamed copy");
+  const dgn::DesignImage& img = from->image;
+  const dgn::DesignImage& out = to->image;
+  std::string error;
+  const uint32_t at = out.endOfDesign;
+  if (dgn::beginStreamedFile(to->stream, to->path, &error) != SUCCESS ||
+      dgn::appendToStreamedFile(to->stream, dgn::Bytes(out.bytes.data(), at), &error) != SUCCESS)
+    return fail(error);
+  // The copies go out in blocks of about a megabyte, each element changed in the block.
+  constexpr size_t kBlock = size_t{1} << 20;
+  std::vector<uint8_t> block;
+  block.reserve(kBlock + dgn::MAX_ELEMENT_BYTES);
+  auto flush = [&] {
+    const bool written = dgn::appendToStreamedFile(
+                             to->stream, dgn::Bytes(block.data(), block.size()), &error) == SUCCESS;
+    block.clear();
+    return written;
+  };
+  uint32_t failedAt = 0;
+  const bool ok = forEachCopiedElement(img, [&](uint32_t slot, bool graphic) {
+    const dgn::ElementSlot& s = img.slots[slot];
+    failedAt = s.offset;
+    // The checks of appendCopy: no element of the run over 768 words, the file within its size.
+    for (size_t k = slot; k < img.slots.size() && img.slots[k].offset < s.extentEnd; ++k)
+      if (dgn::sizeOf(img.bytes.data() + img.slots[k].offset) > dgn::MAX_ELEMENT_BYTES)
+        return false;
+    const uint32_t length = s.extentEnd - s.offset;
+    if (to->stream.size + block.size() + length + 2 > dgn::MAX_FILE_BYTES) return false;
+    const size_t base = block.size();
+    block.insert(block.end(), img.bytes.data() + s.offset, img.bytes.data() + s.extentEnd);
+    if (graphic) applySymbologyChange(block.data() + base, length, change);
+    if (block.size() >= kBlock && !flush()) {
+      failedAt = UINT32_MAX;
+      return false;
+    }
+    return true;
+  });
+  if (!ok || (!block.empty() && !flush())) {
+    dgn::abandonStreamedFile(to->stream);
+    return fail(ok || failedAt == UINT32_MAX ? error : cannotAdd(*to, *from, failedAt));
   }
+  to->streamedAt = at;
+  to->streamedLength = to->stream.size - at;
+  to->image.dirty = true;
   return SUCCESS;
 }
 

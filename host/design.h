@@ -40,6 +40,11 @@ struct DesignFile {
   // A backup made as a further name of the file on disk (backupDesignFile): it shares the
   // file's bytes until the file is first saved; "" when there is none or it has its own bytes.
   std::string sharedBackup;
+  // A work file that took a streamed copy (mdlWorkDgn_streamElements): the file being written,
+  // the in-memory position the copy follows, and the copy's length on disk.
+  dgn::StreamedFile stream;
+  uint32_t streamedAt = 0;
+  uint64_t streamedLength = 0;
 };
 
 // The design-file part of the host state.
@@ -158,6 +163,15 @@ uint32_t mdlElmdscr_copy(const MSElementDescr& dscr, ModelRef dest);
 // ERROR when dest cannot take them (read-only, other dimension); dest may then hold a part.
 [[nodiscard]] int mdlModelRef_copyElements(ModelRef dest, ModelRef source,
                                            const SymbologyChange& change);
+// The same copy for a work file that is written when it is closed, without holding the copy
+// in memory: the work file's elements and the copy are written to its temporary file now, and
+// only what is added afterwards is kept in memory, to follow the copy when the file is closed.
+// Reads, scans and the file positions of the open work file see its own elements only. Once per
+// work file; a work file with a streamed copy is saved only by closing it (saveChanges is
+// refused) and leaves nothing when it is discarded. Refusals as for mdlModelRef_copyElements,
+// and ERROR when the temporary file cannot be written (nothing is then streamed).
+[[nodiscard]] int mdlWorkDgn_streamElements(ModelRef workFile, ModelRef source,
+                                            const SymbologyChange& change);
 // Copies the shared cell definitions of source that are not deleted into dest, in file order,
 // so that shared cell instances copied from source resolve there.
 [[nodiscard]] int mdlSharedCell_copyDefinitions(ModelRef dest, ModelRef source);

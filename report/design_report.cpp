@@ -64,7 +64,7 @@ int prepare(DesignReport& report, const DesignReportOptions& options, ModelRef s
   if (prepareLevels(report, options, source) != SUCCESS) return ERROR;
   const SymbologyChange single =
       reportSymbologyChange(options.groups[REPORT_SINGLE], report.levels[REPORT_SINGLE]);
-  if (mdlModelRef_copyElements(report.file, source, single) != SUCCESS) return ERROR;
+  if (mdlWorkDgn_streamElements(report.file, source, single) != SUCCESS) return ERROR;
   report.definitionsFrom.insert(source);
   return SUCCESS;
 }

@@ -6,9 +6,11 @@
 // One report is written per entry. The run keeps a `DesignReport` and calls, per entry:
 // designReport_open (before the text report is opened), designReport_write for every element
 // the pass reports, and designReport_close at the end of the entry (and at the end of the run).
-// The report is built as a work file of the host from the active model as seed, so it has the
-// model's units and dimension, and is written to disk once, through a temporary file, when
-// closed; an entry that fails discards its report instead.
+// The report is a work file of the host made from the active model as seed, so it has the
+// model's units and dimension. The copy of the model goes to the report's temporary file when
+// the report is opened, without a second image of the drawing in memory; the elements written
+// later are kept in memory and follow the copy when the report is closed, which gives the file
+// its name. An entry that fails discards its report instead: nothing is left on disk.
 // Report symbology levels are named levels of the report file, created there when missing.
 #pragma once
 

@@ -417,7 +417,18 @@ bool isReadOnlyPath(const std::string& path) {
 
 int writeFileAtomically(const std::string& target, Bytes data, std::string* error,
                         Durability durability) {
-  namespace fs = std::filesystem;
+  StreamedFile file;
+  if (beginStreamedFile(file, target, error) != SUCCESS) return ERROR;
+  if (appendToStreamedFile(file, data, error) != SUCCESS) return ERROR;
+  return finishStreamedFile(file, durability, error);
+}
+
+StreamedFile::~StreamedFile() {
+  abandonStreamedFile(*this);
+}
+
+int beginStreamedFile(StreamedFile& file, const std::string& target, std::string* error) {
+  abandonStreamedFile(file);
   auto failWith = [&](const std::string& msg) {
     if (error) *error = target + ": " + msg;
     return ERROR;
@@ -425,23 +436,82 @@ int writeFileAtomically(const std::string& target, Bytes data, std::string* erro
   if (isReadOnlyPath(target)) return failWith("file is read-only, not written");
   struct stat st {};
   const bool exists = ::stat(target.c_str(), &st) == 0;
-  std::string tmpl = temporaryPattern(fs::path(target));
+  std::string tmpl = temporaryPattern(std::filesystem::path(target));
   const int fd = ::mkstemp(tmpl.data());
   if (fd < 0)
     return failWith(std::string("cannot create a temporary file: ") + std::strerror(errno));
-  const mode_t mode = exists ? (st.st_mode & 07777) : 0644;
-  bool ok = writeAll(fd, data.data(), data.size()) && ::fchmod(fd, mode) == 0 &&
-            (durability == Durability::NotSynced || ::fsync(fd) == 0);
-  const int writeErrno = errno;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok) {
-    ::unlink(tmpl.c_str());
-    return failWith(std::string("cannot write: ") + std::strerror(writeErrno));
+  file.fd = fd;
+  file.temp = tmpl;
+  file.target = target;
+  file.size = 0;
+  file.mode = exists ? (st.st_mode & 07777) : 0644;
+  return SUCCESS;
+}
+
+void abandonStreamedFile(StreamedFile& file) {
+  if (file.fd < 0) return;
+  ::close(file.fd);
+  ::unlink(file.temp.c_str());
+  file.fd = -1;
+  file.size = 0;
+}
+
+namespace {
+
+int failStreamed(StreamedFile& file, std::string* error, const std::string& what, int err) {
+  if (error) *error = file.target + ": " + what + std::strerror(err);
+  abandonStreamedFile(file);
+  return ERROR;
+}
+
+}  // namespace
+
+int appendToStreamedFile(StreamedFile& file, Bytes data, std::string* error) {
+  if (file.fd < 0) {
+    if (error) *error = file.target + ": the file is not being written";
+    return ERROR;
   }
-  if (g_rename(tmpl.c_str(), target.c_str()) != 0) {
+  if (!writeAll(file.fd, data.data(), data.size()))
+    return failStreamed(file, error, "cannot write: ", errno);
+  file.size += data.size();
+  return SUCCESS;
+}
+
+int overwriteInStreamedFile(StreamedFile& file, uint64_t offset, Bytes data, std::string* error) {
+  if (file.fd < 0 || offset > file.size || data.size() > file.size - offset) {
+    if (error) *error = file.target + ": no such bytes written to overwrite";
+    return ERROR;
+  }
+  for (size_t done = 0; done < data.size();) {
+    const ssize_t w = ::pwrite(file.fd, data.data() + done, data.size() - done,
+                               static_cast<off_t>(offset + done));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return failStreamed(file, error, "cannot write: ", w < 0 ? errno : EIO);
+    done += static_cast<size_t>(w);
+  }
+  return SUCCESS;
+}
+
+int finishStreamedFile(StreamedFile& file, Durability durability, std::string* error) {
+  if (file.fd < 0) {
+    if (error) *error = file.target + ": the file is not being written";
+    return ERROR;
+  }
+  bool ok = ::fchmod(file.fd, static_cast<mode_t>(file.mode)) == 0 &&
+            (durability == Durability::NotSynced || ::fsync(file.fd) == 0);
+  const int writeErrno = errno;
+  ok = (::close(file.fd) == 0) && ok;
+  file.fd = -1;
+  if (!ok) {
+    ::unlink(file.temp.c_str());
+    if (error) *error = file.target + ": cannot write: " + std::strerror(writeErrno);
+    return ERROR;
+  }
+  if (g_rename(file.temp.c_str(), file.target.c_str()) != 0) {
     const int e = errno;
-    ::unlink(tmpl.c_str());
-    return failWith(std::string("cannot replace the file: ") + std::strerror(e));
+    ::unlink(file.temp.c_str());
+    if (error) *error = file.target + ": cannot replace the file: " + std::strerror(e);
+    return ERROR;
   }
   return SUCCESS;
 }

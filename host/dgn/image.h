@@ -103,6 +103,37 @@ enum class Durability { Synced, NotSynced };
 // durability, no half-written file ever stands under target's name.
 [[nodiscard]] int writeFileAtomically(const std::string& target, Bytes data, std::string* error,
                                       Durability durability = Durability::Synced);
+
+// A file written front to back into a hidden temporary file in its target's folder, which
+// takes the target's name only when finished; until then the target is left as it was. A
+// file dropped unfinished (abandoned, or destroyed) leaves nothing behind. Errors are
+// "<target>: <what failed>".
+struct StreamedFile {
+  int fd = -1;         // the temporary file while it is being written, else -1
+  std::string temp;    // its name
+  std::string target;  // the name it takes when finished
+  uint64_t size = 0;   // bytes written so far
+  unsigned mode = 0644;
+
+  StreamedFile() = default;
+  StreamedFile(const StreamedFile&) = delete;
+  StreamedFile& operator=(const StreamedFile&) = delete;
+  ~StreamedFile();
+};
+// Creates the temporary file for target (refused for a read-only target). The finished file
+// takes the mode of the file it replaces, or 0644.
+[[nodiscard]] int beginStreamedFile(StreamedFile& file, const std::string& target,
+                                    std::string* error);
+// Appends data at the end of what is written.
+[[nodiscard]] int appendToStreamedFile(StreamedFile& file, Bytes data, std::string* error);
+// Writes data over bytes already written, from offset (offset + data.size() <= file.size).
+[[nodiscard]] int overwriteInStreamedFile(StreamedFile& file, uint64_t offset, Bytes data,
+                                          std::string* error);
+// Gives the file its mode, waits for the disk when durability asks it, and moves it to its
+// target's name. On failure the file is abandoned and the target left as it was.
+[[nodiscard]] int finishStreamedFile(StreamedFile& file, Durability durability, std::string* error);
+// Removes the temporary file of an unfinished file; nothing when none is open.
+void abandonStreamedFile(StreamedFile& file);
 // The rename used by the atomic write; tests substitute a failing one (null restores it).
 using RenameFn = int (*)(const char* from, const char* to);
 void setRenameForTesting(RenameFn fn);

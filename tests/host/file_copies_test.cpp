@@ -263,6 +263,99 @@ TEST_F(FileCopies, ModelCopyCarriesTheDrawingAndChangesOnlyGraphicElements) {
   ASSERT_EQ(mdlWorkDgn_discardFile(work3), SUCCESS);
 }
 
+// A streamed copy is the in-memory copy written another way: the same drawing, the same
+// changes before and after it, give the same file. Its own rules: written only when closed,
+// once per work file, nothing left behind when it is discarded or a write fails.
+TEST_F(FileCopies, StreamedCopyWritesTheFileACopyInMemoryWrites) {
+  DesignBuilder d;
+  d.add(test::colourTable(1, 2, 3));
+  for (int i = 0; i < 3000; ++i)  // more than one block of the stream
+    d.add(test::line({i, 0}, {i + 10, 5}, Symb{.level = 1 + i % 5, .colour = i % 7}));
+  d.add(test::deleted(test::line({0, 5}, {10, 5}, Symb{.level = 4})));
+  d.add(test::sharedCellDefinition({test::line({0, 0}, {1, 1}, Symb{.level = 3})}));
+  d.add(test::opaque(35, std::vector<uint8_t>(24, 0), Symb{.level = 2}));
+  d.add(test::cell("DOOR", {0, 0},
+                   {test::line({0, 0}, {1, 1}, Symb{.level = 8}),
+                    test::line({1, 1}, {2, 0}, Symb{.level = 9, .colour = 3})},
+                   Symb{.level = 8}));
+  ASSERT_TRUE(d.write(path("a.dgn")));
+  ASSERT_EQ(mdlSystem_newDesignFile(path("a.dgn")), SUCCESS);
+  const ModelRef m = mdlModelRef_getActive();
+  SymbologyChange change;
+  change.level = 12;
+  change.colour = 7;
+  ElmDscrPtr cell;
+  {
+    ScanCriteria sc;
+    mdlScan_initialize(&sc, m);
+    mdlScan_setDrawnElements(&sc, true);
+    std::vector<uint32_t> positions(4000);
+    int count = 0;
+    ASSERT_EQ(mdlScan_file(positions.data(), &count, 4000, &sc), END_OF_DGN);
+    ASSERT_EQ(mdlElmdscr_read(&cell, positions[count - 1], m), SUCCESS);
+  }
+  auto build = [&](const std::string& name, bool streamed) {
+    ModelRef work = 0;
+    EXPECT_EQ(mdlWorkDgn_createFile(&work, path(name), m, false), SUCCESS);
+    EXPECT_EQ(mdlLevel_create(nullptr, work, "Report"), SUCCESS);
+    EXPECT_EQ(mdlLevelTable_rewrite(work), SUCCESS);
+    EXPECT_EQ(streamed ? mdlWorkDgn_streamElements(work, m, change)
+                       : mdlModelRef_copyElements(work, m, change),
+              SUCCESS)
+        << lastDesignError();
+    // Changes after the copy: in place before it, and new elements after it.
+    EXPECT_EQ(mdlColor_attachDefaultColorTable(work), SUCCESS);
+    EXPECT_NE(mdlElmdscr_copy(*cell, work), 0u);
+    EXPECT_EQ(mdlSharedCell_copyDefinitions(work, m), SUCCESS);
+    EXPECT_EQ(mdlLevel_create(nullptr, work, "Later"), SUCCESS);
+    EXPECT_EQ(mdlLevelTable_rewrite(work), SUCCESS);
+    return work;
+  };
+  const ModelRef inMemory = build("memory.drf", false);
+  const ModelRef streamed = build("streamed.drf", true);
+  EXPECT_FALSE(fs::exists(path("streamed.drf")));  // nothing under the name until it is closed
+  EXPECT_EQ(mdlWorkDgn_saveChanges(streamed), ERROR);
+  EXPECT_EQ(mdlWorkDgn_streamElements(streamed, m, change), ERROR);  // once per work file
+  ASSERT_EQ(mdlWorkDgn_closeFile(inMemory), SUCCESS) << lastDesignError();
+  ASSERT_EQ(mdlWorkDgn_closeFile(streamed), SUCCESS) << lastDesignError();
+  const std::string expected = readAll(path("memory.drf"));
+  EXPECT_GT(expected.size(), 3000u * 36);
+  EXPECT_EQ(readAll(path("streamed.drf")), expected);
+  dgn::DesignImage image;
+  std::string error;
+  EXPECT_EQ(dgn::openImage(path("streamed.drf"), image, &error), SUCCESS) << error;
+
+  // Discarded: no file, no temporary file.
+  ModelRef dropped = 0;
+  ASSERT_EQ(mdlWorkDgn_createFile(&dropped, path("dropped.drf"), m, false), SUCCESS);
+  ASSERT_EQ(mdlWorkDgn_streamElements(dropped, m, change), SUCCESS);
+  ASSERT_EQ(mdlWorkDgn_discardFile(dropped), SUCCESS);
+  EXPECT_FALSE(fs::exists(path("dropped.drf")));
+  EXPECT_TRUE(strayFiles().empty());
+
+  // A failed rename at the close: the error is reported and nothing is left.
+  ModelRef failing = 0;
+  ASSERT_EQ(mdlWorkDgn_createFile(&failing, path("failing.drf"), m, false), SUCCESS);
+  ASSERT_EQ(mdlWorkDgn_streamElements(failing, m, change), SUCCESS);
+  dgn::setRenameForTesting([](const char*, const char*) {
+    errno = EACCES;
+    return -1;
+  });
+  EXPECT_EQ(mdlWorkDgn_closeFile(failing), ERROR);
+  dgn::setRenameForTesting(nullptr);
+  EXPECT_NE(lastDesignError().find("cannot replace"), std::string::npos) << lastDesignError();
+  EXPECT_FALSE(fs::exists(path("failing.drf")));
+  EXPECT_TRUE(strayFiles().empty());
+
+  // Not into a drawing, nor across dimensions.
+  EXPECT_EQ(mdlWorkDgn_streamElements(m, m, change), ERROR);
+  ModelRef work3 = 0;
+  ASSERT_EQ(mdlWorkDgn_createFile(&work3, path("r3.drf"), m, true), SUCCESS);
+  EXPECT_EQ(mdlWorkDgn_streamElements(work3, m, change), ERROR);
+  ASSERT_EQ(mdlWorkDgn_discardFile(work3), SUCCESS);
+  EXPECT_TRUE(strayFiles().empty());
+}
+
 TEST_F(FileCopies, LevelNamesAreSetOncePerName) {
   const ModelRef m = openDrawing();
   EXPECT_EQ(mdlLevel_setName(m, 5, "Walls"), SUCCESS);
