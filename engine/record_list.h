@@ -117,7 +117,12 @@ NodeId recordListOp(RecordList<Record, Pairs>& list, NodeId& head, NodeId node, 
       return moved;
     }
     case LIST_CLEAR: {
-      while (head != kNoNode) recordListOp(list, head, head, LIST_REMOVE, handler, arg);
+      // Every node goes, so no link needs mending: the records are released in storage order
+      // (a walk that unlinks node by node jumps across the whole table four times over).
+      for (Node& n : list.nodes) {
+        if (n.links[0].next != kFreedNode) handler(n.record, LIST_REMOVE, arg);
+      }
+      head = kNoNode;
       list.nodes.clear();
       list.nodes.shrink_to_fit();
       list.freeNodes.clear();
