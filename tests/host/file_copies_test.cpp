@@ -269,8 +269,10 @@ TEST_F(FileCopies, ModelCopyCarriesTheDrawingAndChangesOnlyGraphicElements) {
 TEST_F(FileCopies, StreamedCopyWritesTheFileACopyInMemoryWrites) {
   DesignBuilder d;
   d.add(test::colourTable(1, 2, 3));
-  for (int i = 0; i < 3000; ++i)  // more than one block of the stream
-    d.add(test::line({i, 0}, {i + 10, 5}, Symb{.level = 1 + i % 5, .colour = i % 7}));
+  for (int i = 0; i < 3000; ++i) {  // more than one block of the stream
+    const double x = i;
+    d.add(test::line({x, 0}, {x + 10, 5}, Symb{.level = 1 + i % 5, .colour = i % 7}));
+  }
   d.add(test::deleted(test::line({0, 5}, {10, 5}, Symb{.level = 4})));
   d.add(test::sharedCellDefinition({test::line({0, 0}, {1, 1}, Symb{.level = 3})}));
   d.add(test::opaque(35, std::vector<uint8_t>(24, 0), Symb{.level = 2}));
