@@ -29,8 +29,6 @@ namespace kelvara {
 
 struct ElementEntry;
 
-// Extension of the backups of drawings; a design report never takes it.
-inline constexpr const char* BACKUP_EXTENSION = "bak";
 // Report class of the elements that are not duplicates (handed over by the comparison pass).
 inline constexpr int REPORT_CLASS_SINGLE_ELEMENT = 22;
 // Trace line for a report class that has no group.

@@ -220,7 +220,10 @@ int textReport_openForEntry(TextReport& report, const TextReportOptions& options
     return ERROR;
   }
   if (open) return SUCCESS;
-  if (!createReportFile(report, name)) {
+  // A report under a backup's extension would replace the backup of a drawing (made just
+  // before the reports are opened): refused like a report that cannot be created.
+  if (equalsIgnoringCase(parseFileName(name).extension, BACKUP_EXTENSION) ||
+      !createReportFile(report, name)) {
     *failure = {MSG_REPORT_NOT_CREATED, std::string(designFile)};
     return ERROR;
   }

@@ -26,6 +26,9 @@ inline constexpr size_t MAX_REPORT_NAME = 255;
 inline constexpr const char* NO_REPORT_NAME = "none";
 
 // Numbers of the messages (message list 1) that report failures ask the caller to show.
+// Extension of the backups of drawings; no report takes it (it would replace a backup).
+inline constexpr const char* BACKUP_EXTENSION = "bak";
+
 inline constexpr int MSG_REPORT_NOT_CREATED = 26;      // argument: the design file
 inline constexpr int MSG_TEXT_OVERWRITES_DESIGN = 57;  // the text report would overwrite it
 inline constexpr int MSG_DESIGN_OVERWRITES_DESIGN = 58;

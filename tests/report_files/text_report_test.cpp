@@ -419,5 +419,24 @@ TEST(TextReportRefusal, AReadOnlyReportIsNotReplaced) {
   EXPECT_EQ(readText(name), "keep me\n");
 }
 
+TEST(TextReportRefusal, NeverTakesABackupsName) {
+  ScratchDir dir;
+  const std::string backup = dir.file("plan.bak");
+  { std::ofstream(backup) << "the drawing as it was\n"; }
+  TextReportOptions byExtension, fixed;
+  byExtension.naming = {false, "", "BAK", false, true, ""};
+  fixed.naming = {true, backup, "trf", false, false, ""};
+  for (const TextReportOptions& options : {byExtension, fixed}) {
+    TextReport report;
+    ReportFailure failure;
+    EXPECT_EQ(textReport_openForEntry(report, options, plainHeader(), dir.file("plan.dgn"), "none",
+                                      0, 1, &failure),
+              ERROR);
+    EXPECT_EQ(failure.message, 26);
+    EXPECT_EQ(report.stream, nullptr);
+  }
+  EXPECT_EQ(readText(backup), "the drawing as it was\n");
+}
+
 }  // namespace
 }  // namespace kelvara
