@@ -39,6 +39,14 @@ int failingLink(const char*, const char*) {
   return -1;
 }
 
+// A cell of two lines on levels 8 and 9, the second coloured.
+test::Element doorCell() {
+  return test::cell("DOOR", {0, 0},
+                    {test::line({0, 0}, {1, 1}, Symb{.level = 8}),
+                     test::line({1, 1}, {2, 0}, Symb{.level = 9, .colour = 3})},
+                    Symb{.level = 8});
+}
+
 class FileCopies : public ::testing::Test {
  protected:
   ScratchDir scratch;
@@ -191,10 +199,7 @@ TEST_F(FileCopies, ModelCopyCarriesTheDrawingAndChangesOnlyGraphicElements) {
   d.add(test::reference("ref.dgn", "REF"));                                // left out
   d.add(test::colourTable(9, 9, 9));                                       // left out
   d.add(test::opaque(35, std::vector<uint8_t>(24, 0), Symb{.level = 2}));  // instance
-  d.add(test::cell("DOOR", {0, 0},
-                   {test::line({0, 0}, {1, 1}, Symb{.level = 8}),
-                    test::line({1, 1}, {2, 0}, Symb{.level = 9, .colour = 3})},
-                   Symb{.level = 8}));
+  d.add(doorCell());
   ASSERT_TRUE(d.write(path("a.dgn")));
   ASSERT_EQ(mdlSystem_newDesignFile(path("a.dgn")), SUCCESS);
   const ModelRef m = mdlModelRef_getActive();
@@ -276,10 +281,7 @@ TEST_F(FileCopies, StreamedCopyWritesTheFileACopyInMemoryWrites) {
   d.add(test::deleted(test::line({0, 5}, {10, 5}, Symb{.level = 4})));
   d.add(test::sharedCellDefinition({test::line({0, 0}, {1, 1}, Symb{.level = 3})}));
   d.add(test::opaque(35, std::vector<uint8_t>(24, 0), Symb{.level = 2}));
-  d.add(test::cell("DOOR", {0, 0},
-                   {test::line({0, 0}, {1, 1}, Symb{.level = 8}),
-                    test::line({1, 1}, {2, 0}, Symb{.level = 9, .colour = 3})},
-                   Symb{.level = 8}));
+  d.add(doorCell());
   ASSERT_TRUE(d.write(path("a.dgn")));
   ASSERT_EQ(mdlSystem_newDesignFile(path("a.dgn")), SUCCESS);
   const ModelRef m = mdlModelRef_getActive();
