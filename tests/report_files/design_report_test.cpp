@@ -368,7 +368,21 @@ TEST_F(DesignReportTest, ElementsOfReferencesBringTheirSharedCellDefinitions) {
   ASSERT_EQ(designReport_open(report, options, dir.file("master.dgn"), dir.file("master.dgn"),
                               active, 0, 1, &failure),
             SUCCESS);
-  writeAt(refModel, ref.positionOf(0), STATUS_UNIQUE, SUCCESS);     // single, from the reference
+  // Single elements as the pass hands them over, without a loaded descriptor: the reference's
+  // line is read and written, the master's line is in the copy already and is not read again.
+  ElementEntry refLine, masterLine;
+  refLine.modelRef = refModel;
+  refLine.filePosition = ref.positionOf(0);
+  masterLine.modelRef = active;
+  masterLine.filePosition = master.positionOf(1);
+  EXPECT_EQ(designReport_writeEntry(report, options, refLine, REPORT_CLASS_SINGLE_ELEMENT),
+            SUCCESS);
+  EXPECT_EQ(designReport_writeEntry(report, options, masterLine, REPORT_CLASS_SINGLE_ELEMENT),
+            SUCCESS);
+  ElementEntry nowhere;  // nothing starts there: it cannot be read
+  nowhere.modelRef = refModel;
+  nowhere.filePosition = ref.positionOf(0) + 2;
+  EXPECT_EQ(designReport_writeEntry(report, options, nowhere, REPORT_CLASS_SINGLE_ELEMENT), ERROR);
   writeAt(refModel, ref.positionOf(2), STATUS_DUPLICATE, SUCCESS);  // instance: definition too
   writeAt(refModel, ref.positionOf(2), STATUS_DUPLICATE, SUCCESS);  // the definition only once
   ASSERT_EQ(designReport_close(report), SUCCESS);
