@@ -1,0 +1,30 @@
+// The design-file layer's own helpers, shared by its source files (design.cpp: files, work
+// files, scanning and references; design_edit.cpp: changes, copies, colours and levels). Not
+// for other modules: they use host/design.h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "host/design.h"
+
+namespace kelvara::design_detail {
+
+inline constexpr int kSharedCellDefinitionType = 34;
+
+// Records message as the last design-file error; returns ERROR.
+int fail(const std::string& message);
+// The open file of model when it may be written (not read-only, not a reference attachment);
+// else null, with the error recorded.
+DesignFile* writableFile(ModelRef model);
+// Gives d and its components their file positions from pos on, in model.
+void setPositions(MSElementDescr& d, uint32_t pos, ModelRef model, bool component);
+bool isReferenceAttachment(const uint8_t* p);
+bool isColourTable(const uint8_t* p);
+// Non-graphic elements after the header block that a copy of the drawing carries (shared cell
+// definitions, tag sets, application data): not reference attachments, colour tables, design
+// file headers or the file's own level-name elements.
+bool belongsToDrawing(const uint8_t* p, size_t size);
+
+}  // namespace kelvara::design_detail
