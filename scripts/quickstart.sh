@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 dir=$(scripts/build.sh | tail -n 1)
-bin="$PWD/$dir/kelvara"
+bin="$PWD/$dir/app/kelvara"
 work=out/sample
 rm -rf "$work"
 mkdir -p "$work"
