@@ -39,36 +39,9 @@ namespace {
 using namespace kelvara;
 namespace fs = std::filesystem;
 using bench::Element;
-using bench::lineString;
+using bench::randomDrawing;
 using bench::writeDrawing;
 using Clock = std::chrono::steady_clock;
-
-// n elements on a sheet of side `side` UOR: half lines, half line strings of 3 to 6 vertices,
-// each short; 10 % are exact copies of other elements, spread through the file.
-std::vector<Element> randomDrawing(size_t n, uint64_t seed, int side = 100000000) {
-  std::mt19937_64 rng(seed);
-  std::uniform_int_distribution<int> coord(0, side), step(-10000, 10000), vertices(3, 6);
-  const size_t unique = n - n / 10;
-  std::vector<Element> out;
-  out.reserve(n);
-  for (size_t i = 0; i < unique; ++i) {
-    const DPoint3d start{double(coord(rng)), double(coord(rng)), 0};
-    if (i % 2 == 0) {
-      out.push_back(dgn::makeLine(start, {start.x + step(rng), start.y + step(rng), 0}, false));
-      continue;
-    }
-    std::vector<DPoint3d> pts{start};
-    const int count = vertices(rng);
-    for (int k = 1; k < count; ++k) {
-      pts.push_back({pts.back().x + step(rng), pts.back().y + step(rng), 0});
-    }
-    out.push_back(lineString(pts));
-  }
-  std::uniform_int_distribution<size_t> pick(0, unique - 1);
-  for (size_t i = unique; i < n; ++i) out.push_back(out[pick(rng)]);
-  std::shuffle(out.begin(), out.end(), rng);
-  return out;
-}
 
 double seconds(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double>(b - a).count();
