@@ -8,12 +8,18 @@
 
 namespace kelvara {
 
-int dumpDesignFile(const std::string& path, FILE* out, FILE* err) {
+int dumpDesignFile(const std::string& path, bool header, FILE* out, FILE* err) {
   dgn::DesignImage img;
   std::string error;
   if (dgn::openImage(path, img, &error) != SUCCESS) {
     std::fprintf(err, "kelvara: %s\n", error.c_str());
     return 1;
+  }
+  if (header) {
+    std::fputs(
+        "position\ttype\tlevel\tcolour\tweight\tstyle\tclass\tdeleted\tcomponent\t"
+        "xlow\tylow\tzlow\txhigh\tyhigh\tzhigh\n",
+        out);
   }
   std::string line;
   for (const dgn::ElementSlot& slot : img.slots) {

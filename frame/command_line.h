@@ -1,4 +1,4 @@
-// The command line's unattended run: `kelvara [--set KEY=VALUE]... ARGUMENT...`.
+// The command line's unattended run: `kelvara [--set KEY=VALUE]... [--] ARGUMENT...`.
 //
 // The arguments become the load arguments of a batch start (as the host's start-up batch would
 // pass them), the user-interface port prints to standard error (progress only on a terminal),
@@ -10,15 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "frame/options.h"
+
 namespace kelvara {
 
 inline constexpr int EXIT_RUN_COMPLETED = 0;
 inline constexpr int EXIT_RUN_FAILED = 1;  // nothing to process, could not start, cancelled, error
 inline constexpr int EXIT_USAGE = 2;
 
-// Runs over the arguments that follow the program name (options other than --set are not
-// accepted here). Returns the process exit status.
-int runFromCommandLine(const std::vector<std::string>& args, std::FILE* out = stdout,
-                       std::FILE* err = stderr);
+// Prints `why` and the usage lines to err; returns EXIT_USAGE.
+int usageError(std::FILE* err, const std::string& why);
+
+// Runs over the arguments of a parsed command line of action Run (its --set changes applied
+// after the settings files). Returns the process exit status.
+int runFromCommandLine(const CommandLine& line, std::FILE* out = stdout, std::FILE* err = stderr);
 
 }  // namespace kelvara

@@ -41,27 +41,27 @@ std::string messageTextSink(int number) {
   return messageText(number);
 }
 
-// Takes the arguments over: 8-bit text of at most 511 characters, a leading "-i" dropped.
+// Takes the arguments over literally, as 8-bit text of at most 511 characters. (A leading
+// "-i" is not the host's key-in prefix here: "-inlet.dgn" names the file -inlet.dgn.)
 std::vector<std::string> takeArguments(const std::vector<std::wstring>& args) {
   std::vector<std::string> out;
   for (const std::wstring& arg : args) {
     std::string text = toNarrow(arg);
     if (text.size() > kMaxArgument) text.resize(kMaxArgument);
-    if (text.rfind("-i", 0) == 0) text.erase(0, 2);
     out.push_back(text);
   }
   return out;
 }
 
 // A design file specification stays when a file matches it, or with ".dgn" appended when it
-// has no extension; otherwise it is named as not valid (silently for "-wa" arguments).
+// has no extension; otherwise it is named as not valid.
 bool keepDesignArgument(std::string& arg) {
   if (anyFileMatches(arg)) return true;
   if (!hasExtension(arg) && anyFileMatches(arg + ".dgn")) {
     arg += ".dgn";
     return true;
   }
-  if (arg.rfind("-wa", 0) != 0) mdlDialog_openInfoBox("Argument \"" + arg + "\" not valid.");
+  mdlDialog_openInfoBox("Argument \"" + arg + "\" not valid.");
   return false;
 }
 
@@ -114,9 +114,10 @@ StartResult handleLoadArguments(const std::vector<std::wstring>& wideArgs,
   for (const SettingOverride& setting : overrides) (void)applySettingOverride(setting);
 
   createRunLists();
-  if (!listFile.empty()) (void)readComparisonList(run.entryList.get(), listFile);
+  FileIdentities entryFiles;  // one file named several ways is one entry
+  if (!listFile.empty()) (void)readComparisonList(run.entryList.get(), listFile, &entryFiles);
   for (const std::string& arg : args) {
-    if (!arg.empty()) (void)addMatchingFiles(run.entryList.get(), arg);
+    if (!arg.empty()) (void)addMatchingFiles(run.entryList.get(), arg, &entryFiles);
   }
   if (mdlStringList_size(run.entryList.get()) > 0) {
     s.INTERACTIVE = 0;

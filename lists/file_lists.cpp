@@ -1,8 +1,11 @@
 #include "lists/file_lists.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 #include "host/design.h"
@@ -25,6 +28,23 @@ bool isRegularFile(const std::filesystem::path& p) {
 
 bool isBlank(const std::string& s) {
   return s.find_first_not_of(" \t") == std::string::npos;
+}
+
+// The identity of the file at `path`; nothing when it cannot be examined.
+std::optional<std::pair<uint64_t, uint64_t>> identityOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return std::make_pair(static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino));
+}
+
+FileIdentities identitiesOf(StringList* list) {
+  FileIdentities ids;
+  for (long i = 0; i < mdlStringList_size(list); ++i) {
+    const wchar_t* name = nullptr;
+    if (mdlStringList_getMember(&name, nullptr, list, i) != SUCCESS || name == nullptr) continue;
+    if (const auto id = identityOf(toNarrow(name))) ids.insert(*id);
+  }
+  return ids;
 }
 
 }  // namespace
@@ -62,11 +82,16 @@ bool anyFileMatches(const std::string& spec) {
   return !findFiles(spec).empty();
 }
 
-int addMatchingFiles(StringList* list, const std::string& spec) {
+int addMatchingFiles(StringList* list, const std::string& spec, FileIdentities* seen) {
   const std::vector<std::string> names = findFiles(spec);
   if (names.empty()) {
     mdlDialog_openInfoBox("No files found matching \"" + spec + "\".");
     return ERROR;
+  }
+  FileIdentities own;
+  if (seen == nullptr) {
+    own = identitiesOf(list);
+    seen = &own;
   }
   const std::string dir = directoryPart(spec);
   for (const std::string& name : names) {
@@ -78,6 +103,8 @@ int addMatchingFiles(StringList* list, const std::string& spec) {
     }
     const std::wstring wide = toWide(full);
     if (mdlStringList_search(list, wide, 0, false) >= 0) continue;
+    const auto id = identityOf(full);
+    if (id && !seen->insert(*id).second) continue;
     long index = -1;
     if (mdlStringList_insertMember(&index, list, -1, 1) != SUCCESS) return ERROR;
     if (mdlStringList_setMember(list, index, wide, nullptr) != SUCCESS) return ERROR;
@@ -102,7 +129,12 @@ std::vector<std::string> comparisonListLineNames(std::string line) {
   return names;
 }
 
-int readComparisonList(StringList* list, const std::string& path) {
+int readComparisonList(StringList* list, const std::string& path, FileIdentities* seen) {
+  FileIdentities own;
+  if (seen == nullptr) {
+    own = identitiesOf(list);
+    seen = &own;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     mdlDialog_openInfoBox("Unable to open " + path + ".");
@@ -112,9 +144,9 @@ int readComparisonList(StringList* list, const std::string& path) {
       const std::vector<std::string> names = comparisonListLineNames(line);
       if (names.empty()) {
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        (void)addMatchingFiles(list, line);
+        (void)addMatchingFiles(list, line, seen);
       }
-      for (const std::string& name : names) (void)addMatchingFiles(list, name);
+      for (const std::string& name : names) (void)addMatchingFiles(list, name, seen);
     }
   }
   if (mdlStringList_size(list) == 0) {

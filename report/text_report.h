@@ -16,10 +16,13 @@
 #include <string>
 #include <string_view>
 
+#include "kelvara_version.h"
+
 namespace kelvara {
 
 inline constexpr const char* PRODUCT_NAME = "Kelvara";
-inline constexpr const char* PRODUCT_VERSION = "10.0b";
+// The product version (the project version in CMakeLists.txt), printed by --version too.
+inline constexpr const char* PRODUCT_VERSION = KELVARA_PRODUCT_VERSION;
 // Longest report path, in bytes.
 inline constexpr size_t MAX_REPORT_NAME = 255;
 // Report name of an entry for which a report kind is switched off.

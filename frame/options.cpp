@@ -1,0 +1,220 @@
+#include "frame/options.h"
+
+#include "settings/key_guide.h"
+
+namespace kelvara {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kelvara [--set KEY=VALUE]... [--] ARGUMENT...\n"
+    "       kelvara --dump [--header] FILE\n"
+    "       kelvara --settings [--set KEY=VALUE]... [FILE.ini]...\n"
+    "       kelvara --help | -h | --version\n";
+
+constexpr const char* kHelp = R"(Usage:
+  kelvara [--set KEY=VALUE]... [--] ARGUMENT...
+  kelvara --dump [--header] FILE
+  kelvara --settings [--set KEY=VALUE]... [FILE.ini]...
+  kelvara --help | -h | --version
+
+Kelvara finds the graphic elements of DGN V7 design files that duplicate other
+elements of the same model, and removes them or only reports them.
+
+Arguments:
+  FILE.ini     a settings file: the run takes its settings from it instead of
+               the usual settings file (keys it lacks take factory values)
+  FILE.lst     a comparison list: one design file or pattern per line, names
+               relative to the current folder
+  FILE         a design file; a name without an extension also tries FILE.dgn
+  'PATTERN'    the design files matching * and ? in the file part (quote it)
+  Arguments are taken literally: a word that does not begin with -- is a name.
+  A file named several ways (a.dgn ./a.dgn /abs/a.dgn) is processed once.
+
+Options:
+  --set KEY=VALUE  change one settings key for this run only (repeatable);
+                   a switch is 0 or 1, a number is written whole with a
+                   decimal point (never a comma), a tolerance is not negative
+  --dump FILE      list the elements of a design file, one per line, in file
+                   order, tab-separated: file position, type, level, colour,
+                   weight, style, class, deleted, complex component, xlow,
+                   ylow, zlow, xhigh, yhigh, zhigh
+  --header         with --dump: first print a row naming the columns
+  --settings       list every settings key with its value, factory value and
+                   meaning, and the settings file in use
+  --help, -h       show this text (wherever it appears)
+  --version        show the product version
+  --               end of options: every word after it is an argument
+
+Most used settings keys (kelvara --settings lists them all):
+  ALLOW_REVERSED=1      reversed copies count as duplicates
+  OVERLAP=1             near copies and overlapping linear elements count
+  TOLERANCE=1.0         distance in master units within which they match
+  ALLOW_UNDERLAP=1      an element lying on a longer one counts
+  ALLOW_ROTATION=1      rotated copies count (within ROT_TOLERANCE)
+  REPORT_ONLY=1         report duplicates, change no drawing
+  TEXT_REPORT_FILE_NAME=PATH    the run's text report (default kelvara.trf)
+  ONE_TEXT_EACH_REPORT=1 with ONE_TEXT_REPORT=0
+                        one text report per drawing, placed by
+                        SAME_DIR_TEXT_REPORT=1 (beside it) or
+                        DIFF_DIR_TEXT_REPORT=1 with TEXT_REPORT_DIR_NAME=DIR
+  DIFF_DIR_DESIGN_REPORT=1 with SAME_DIR_DESIGN_REPORT=0 and
+  DESIGN_REPORT_DIR_NAME=DIR    design reports into DIR instead of beside
+                        their drawings
+  TEXT_REPORT__=0, DESIGN_REPORT__=0   no text report, no design report
+
+Outputs:
+  NAME.bak     the drawing as it was, beside it, made before the run changes
+               it (BACKUP=1)
+  kelvara.trf  the text report: settings in force, each duplicate found, the
+               totals per drawing and for the run
+  NAME.drf     the design report, beside the drawing: a DGN copy of the model
+               with every element on level "Kelvara Non-Duplicate" and each
+               duplicate drawn again on level "Kelvara Duplicate" in colour 2,
+               weight 3 (with several drawings the entry's number follows NAME)
+  The summary goes to standard output; messages, and one line for each file
+  skipped or failed, go to standard error.
+
+Settings file:
+  $APPDATA/Tarvo/kelvara/kelvara.ini, where APPDATA defaults to
+  $XDG_CONFIG_HOME or ~/.config; the first run creates it with the factory
+  values. Edit it (KEY=VALUE lines) to change the settings of every run.
+
+Exit status:
+  0  every entry was processed (whatever was found)
+  1  nothing could be processed, or the run failed
+  2  usage error
+  3  the run completed but some entries were skipped or failed (each is named
+     on standard error with the reason)
+)";
+
+bool isOption(const std::string& word) {
+  if (word.size() > 2 && word.compare(0, 2, "--") == 0) return true;
+  return word.size() == 2 && word[0] == '-' && word[1] != '-';  // -h, -x
+}
+
+CommandLine usageError(std::string why) {
+  CommandLine line;
+  line.action = CommandAction::UsageError;
+  line.error = std::move(why);
+  return line;
+}
+
+bool endsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A --set word: KEY=VALUE with a settings key and a value of the kind the key holds. "" when
+// it is good, else what is wrong.
+std::string checkSetting(const std::string& setting, SettingOverride* out) {
+  const size_t eq = setting.find('=');
+  if (eq == std::string::npos || eq == 0) return "--set needs KEY=VALUE, got \"" + setting + "\"";
+  const std::string key = setting.substr(0, eq);
+  const std::string value = setting.substr(eq + 1);
+  if (!isSettingsKey(key)) {
+    return "unknown settings key \"" + key + "\" (kelvara --settings lists them)";
+  }
+  if (settings_keyGuide(key).kind == KeyValueKind::Written) {
+    return "--set " + key + ": " + key + " is written by kelvara itself and cannot be set";
+  }
+  const std::string expected = settings_checkStrictValue(key, value);
+  if (!expected.empty()) {
+    return "--set " + key + "=" + value + ": " + key + " takes " + expected;
+  }
+  *out = {key, value};
+  return "";
+}
+
+// The one mode option of the line (--dump, --settings, --version), or an error when two meet.
+std::string setMode(CommandLine& line, CommandAction mode, const std::string& word) {
+  if (line.action != CommandAction::Run && line.action != mode) {
+    return word + " cannot be combined with the other mode given";
+  }
+  line.action = mode;
+  return "";
+}
+
+}  // namespace
+
+const char* usageText() {
+  return kUsage;
+}
+
+const char* helpText() {
+  return kHelp;
+}
+
+CommandLine parseCommandLine(const std::vector<std::string>& args) {
+  for (const std::string& word : args) {
+    if (word == "--") break;
+    if (word == "--help" || word == "-h") {
+      CommandLine help;
+      help.action = CommandAction::Help;
+      return help;
+    }
+  }
+  CommandLine line;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& word = args[i];
+    if (!optionsEnded && word == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (optionsEnded || !isOption(word)) {
+      line.arguments.push_back(word);
+      continue;
+    }
+    std::string error;
+    if (word == "--set") {
+      if (i + 1 >= args.size()) return usageError("--set needs KEY=VALUE");
+      SettingOverride setting;
+      error = checkSetting(args[++i], &setting);
+      if (error.empty()) line.overrides.push_back(setting);
+    } else if (word == "--header") {
+      line.header = true;
+    } else if (word == "--dump") {
+      error = setMode(line, CommandAction::Dump, word);
+    } else if (word == "--settings") {
+      error = setMode(line, CommandAction::Settings, word);
+    } else if (word == "--version") {
+      error = setMode(line, CommandAction::Version, word);
+    } else {
+      error = "unknown option \"" + word + "\"";
+    }
+    if (!error.empty()) return usageError(error);
+  }
+
+  if (line.header && line.action != CommandAction::Dump) {
+    return usageError("--header goes with --dump");
+  }
+  switch (line.action) {
+    case CommandAction::Version:
+      if (!line.arguments.empty() || !line.overrides.empty()) {
+        return usageError("--version takes no arguments");
+      }
+      break;
+    case CommandAction::Dump:
+      if (line.arguments.size() != 1 || !line.overrides.empty()) {
+        return usageError("--dump takes exactly one design file");
+      }
+      break;
+    case CommandAction::Settings:
+      for (const std::string& arg : line.arguments) {
+        if (!endsWith(arg, ".ini")) {
+          return usageError("--settings takes only settings files (.ini), got \"" + arg + "\"");
+        }
+      }
+      break;
+    case CommandAction::Run:
+      if (line.arguments.empty()) return usageError("no design file, pattern or list given");
+      break;
+    case CommandAction::Help:
+    case CommandAction::UsageError:
+      break;
+  }
+  return line;
+}
+
+}  // namespace kelvara

@@ -1,0 +1,42 @@
+// The command line's options: what `kelvara ...` was asked to do, and the help text.
+//
+//   kelvara [--set KEY=VALUE]... [--] ARGUMENT...     unattended run over the arguments
+//   kelvara --dump [--header] FILE                    list the elements of a design file
+//   kelvara --settings [--set KEY=VALUE]... [FILE.ini]...
+//   kelvara --help | -h | --version
+//
+// Options are the words that begin with "--", and "-h"; `--help` (or `-h`) anywhere before
+// `--` asks for the help whatever else is given. Every other word is an argument, taken
+// literally (a word such as "-inlet.dgn" is a file name); after `--` every word is an
+// argument. A --set value is checked strictly here, before anything is read or written.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "frame/startup.h"
+
+namespace kelvara {
+
+enum class CommandAction { Run, Help, Version, Settings, Dump, UsageError };
+
+struct CommandLine {
+  CommandAction action = CommandAction::Run;
+  std::vector<SettingOverride> overrides;  // --set, in order
+  std::vector<std::string> arguments;      // the arguments, literally and in order
+  bool header = false;                     // --dump prints a row naming its columns first
+  std::string error;                       // for UsageError: what is wrong, in one line
+};
+
+// Reads the words that follow the program name. Never fails: a usage error comes back as
+// action UsageError with its text.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// The usage lines printed with a usage error.
+const char* usageText();
+
+// The text of `kelvara --help`, also made into the manual page at build time. Lines that begin
+// at the margin and end with ':' head a section.
+const char* helpText();
+
+}  // namespace kelvara
