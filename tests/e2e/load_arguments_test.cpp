@@ -81,12 +81,16 @@ class LoadArguments : public ::testing::Test {
 };
 
 TEST_F(LoadArguments, DesignFileNamesPatternsAndInvalidArguments) {
-  EXPECT_EQ(start({path("plan"), "-i" + path("other.dgn"), path("nothing*.dgn"), "-wanything"}),
+  // Arguments are taken literally: "-i" and "-wa" are part of the name.
+  EXPECT_EQ(start({path("plan"), path("other.dgn"), path("nothing*.dgn"), "-i" + path("plan.dgn"),
+                   "-wanything"}),
             StartResult::RunStarted);
   EXPECT_EQ(entries(), (std::vector<std::string>{path("plan.dgn") + ",Default",
                                                  path("other.dgn") + ",Default"}));
   EXPECT_EQ(infoBoxes(),
-            (std::vector<std::string>{"Argument \"" + path("nothing*.dgn") + "\" not valid."}));
+            (std::vector<std::string>{"Argument \"" + path("nothing*.dgn") + "\" not valid.",
+                                      "Argument \"-i" + path("plan.dgn") + "\" not valid.",
+                                      "Argument \"-wanything\" not valid."}));
   EXPECT_TRUE(duplicateRun().unattended);
   EXPECT_TRUE(duplicateRun().batchMode);
   EXPECT_EQ(runSettings().INTERACTIVE, 0);
@@ -96,8 +100,8 @@ TEST_F(LoadArguments, DesignFileNamesPatternsAndInvalidArguments) {
 TEST_F(LoadArguments, SettingsFileFirstThenOverrides) {
   // Loading a settings file resets the report name to its default for the active file; name
   // it here so the report stays in the scratch folder.
-  std::ofstream(path("ro.ini")) << "REPORT_ONLY=1\nBACKUP=0\nTEXT_REPORT_FILE_NAME=" << path("ro.trf")
-                                << "\n";
+  std::ofstream(path("ro.ini")) << "REPORT_ONLY=1\nBACKUP=0\nTEXT_REPORT_FILE_NAME="
+                                << path("ro.trf") << "\n";
   fs::copy_file(path("plan.dgn"), path("reference.dgn"));
   // The settings file comes after the design file and still governs the run.
   EXPECT_EQ(start({path("plan.dgn"), path("ro.ini")}), StartResult::RunStarted);
