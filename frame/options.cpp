@@ -18,8 +18,11 @@ constexpr const char* kHelp = R"(Usage:
   kelvara --settings [--set KEY=VALUE]... [FILE.ini]...
   kelvara --help | -h | --version
 
-Kelvara finds the graphic elements of DGN V7 design files that duplicate other
-elements of the same model, and removes them or only reports them.
+Description:
+  Kelvara finds the graphic elements of DGN V7 design files that duplicate
+  other elements of the same model, and removes them or only reports them.
+  Every run backs drawings up before it changes them and writes a text
+  report and a design report.
 
 Arguments:
   FILE.ini     a settings file: the run takes its settings from it instead of
@@ -33,8 +36,9 @@ Arguments:
 
 Options:
   --set KEY=VALUE  change one settings key for this run only (repeatable);
-                   a switch is 0 or 1, a number is written whole with a
-                   decimal point (never a comma), a tolerance is not negative
+                   the value is checked: a switch is 0 or 1, a count is a
+                   whole number, a tolerance is a number that is not
+                   negative, written with a decimal point (0.5, never 0,5)
   --dump FILE      list the elements of a design file, one per line, in file
                    order, tab-separated: file position, type, level, colour,
                    weight, style, class, deleted, complex component, xlow,
@@ -46,7 +50,8 @@ Options:
   --version        show the product version
   --               end of options: every word after it is an argument
 
-Most used settings keys (kelvara --settings lists them all):
+Most used settings keys:
+  (kelvara --settings lists them all, with their values and meanings)
   ALLOW_REVERSED=1      reversed copies count as duplicates
   OVERLAP=1             near copies and overlapping linear elements count
   TOLERANCE=1.0         distance in master units within which they match

@@ -3,6 +3,7 @@
 // --version.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 
@@ -159,6 +160,41 @@ TEST(CommandLine, HelpWinsWhereverItAppears) {
   }
   EXPECT_TRUE(readFile(s.path("plan.dgn")) == original);
   EXPECT_FALSE(fs::exists(settingsFilePath(s)));
+}
+
+// The manual page that `cmake --install` installs carries every line of the help text.
+TEST(CommandLine, ManualPageIsMadeFromTheHelp) {
+  Scratch s("manual");
+  const RunResult help = runKelvara(s, {"--help"});
+  ASSERT_EQ(help.status, 0);
+  std::string page;
+  for (const std::string& line : readLines(KELVARA_BINARY_DIR "/app/kelvara.1")) {
+    std::string plain;  // as man shows it: troff's escapes undone
+    for (size_t i = 0; i < line.size(); ++i) {
+      if (line.compare(i, 2, "\\-") == 0 || line.compare(i, 2, "\\e") == 0) {
+        plain += line[i + 1] == '-' ? '-' : '\\';
+        ++i;
+      } else if (line.compare(i, 2, "\\&") == 0) {
+        ++i;
+      } else {
+        plain += line[i];
+      }
+    }
+    page += plain + "\n";
+  }
+  EXPECT_EQ(page.rfind(".TH KELVARA 1 \"\" \"Kelvara " KELVARA_PRODUCT_VERSION "\"", 0), 0u);
+  for (const std::string& line : splitLines(help.out)) {
+    if (line.empty()) continue;
+    SCOPED_TRACE(line);
+    if (line[0] == ' ') {
+      EXPECT_TRUE(contains(page, "\n" + line + "\n"));
+      continue;
+    }
+    std::string section = line == "Usage:" ? "SYNOPSIS" : line.substr(0, line.size() - 1);
+    for (char& c : section) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(contains(page, "\n.SH " + section + "\n"));
+  }
+  EXPECT_TRUE(contains(page, "\n.SH EXIT STATUS\n"));
 }
 
 // Names that look like options are files after `--`, and a leading "-i" is part of the name.
