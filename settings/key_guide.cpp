@@ -71,19 +71,18 @@ std::map<std::string, KeyGuide, std::less<>> buildGuides() {
   flag("ALLOW_UNDERLAP", "a linear element lying on a longer one counts as its duplicate");
 
   const char* groups[] = {"SINGLE", "DUPLICATE", "MATCHED"};
-  const char* groupNames[] = {"every element", "each reported duplicate",
-                              "each element removed by the selection"};
+  const char* groupNames[] = {"all elements", "duplicates", "selection removals"};
   for (int i = 0; i < 3; ++i) {
     const std::string p = std::string("REPORT_SYM_") + groups[i];
-    const std::string who = groupNames[i];
-    flag(p + "_USE_LEVEL", "design report: put " + who + " on level " + p + "_LEVEL_VALUE");
-    text(p + "_LEVEL_VALUE", "design report: level name for " + who);
-    flag(p + "_USE_COLOR", "design report: give " + who + " colour " + p + "_COLOR_VALUE");
-    whole(p + "_COLOR_VALUE", 0, 255, "design report: colour index for " + who);
-    flag(p + "_USE_WEIGHT", "design report: give " + who + " weight " + p + "_WEIGHT_VALUE");
-    whole(p + "_WEIGHT_VALUE", 0, 31, "design report: line weight for " + who);
-    flag(p + "_USE_STYLE", "design report: give " + who + " style " + p + "_STYLE_VALUE");
-    whole(p + "_STYLE_VALUE", 0, 7, "design report: line style for " + who);
+    const std::string who = std::string("design report: ") + groupNames[i];
+    flag(p + "_USE_LEVEL", who + " go on level " + p + "_LEVEL_VALUE");
+    text(p + "_LEVEL_VALUE", who + ": level name");
+    flag(p + "_USE_COLOR", who + " take colour " + p + "_COLOR_VALUE");
+    whole(p + "_COLOR_VALUE", 0, 255, who + ": colour index");
+    flag(p + "_USE_WEIGHT", who + " take weight " + p + "_WEIGHT_VALUE");
+    whole(p + "_WEIGHT_VALUE", 0, 31, who + ": line weight");
+    flag(p + "_USE_STYLE", who + " take line style " + p + "_STYLE_VALUE");
+    whole(p + "_STYLE_VALUE", 0, 7, who + ": line style");
   }
 
   written("TEXT_REPORT_MESSAGE", "where the reports go, in words (made from the report keys)");
