@@ -31,7 +31,8 @@ Arguments:
                relative to the current folder
   FILE         a design file; a name without an extension also tries FILE.dgn
   'PATTERN'    the design files matching * and ? in the file part (quote it)
-  Arguments are taken literally: a word that does not begin with -- is a name.
+  Words of the form --WORD or -X are options (up to --); every other word is
+  taken literally as a name: -inlet.dgn names the file -inlet.dgn.
   A file named several ways (a.dgn ./a.dgn /abs/a.dgn) is processed once.
 
 Options:
@@ -52,21 +53,20 @@ Options:
 
 Most used settings keys:
   (kelvara --settings lists them all, with their values and meanings)
-  ALLOW_REVERSED=1      reversed copies count as duplicates
-  OVERLAP=1             near copies and overlapping linear elements count
-  TOLERANCE=1.0         distance in master units within which they match
-  ALLOW_UNDERLAP=1      an element lying on a longer one counts
-  ALLOW_ROTATION=1      rotated copies count (within ROT_TOLERANCE)
-  REPORT_ONLY=1         report duplicates, change no drawing
-  TEXT_REPORT_FILE_NAME=PATH    the run's text report (default kelvara.trf)
-  ONE_TEXT_EACH_REPORT=1 with ONE_TEXT_REPORT=0
-                        one text report per drawing, placed by
-                        SAME_DIR_TEXT_REPORT=1 (beside it) or
-                        DIFF_DIR_TEXT_REPORT=1 with TEXT_REPORT_DIR_NAME=DIR
-  DIFF_DIR_DESIGN_REPORT=1 with SAME_DIR_DESIGN_REPORT=0 and
-  DESIGN_REPORT_DIR_NAME=DIR    design reports into DIR instead of beside
-                        their drawings
-  TEXT_REPORT__=0, DESIGN_REPORT__=0   no text report, no design report
+  ALLOW_REVERSED=1          reversed copies count as duplicates
+  OVERLAP=1                 near copies and overlapping linear elements count
+  TOLERANCE=1.0             distance in master units within which they match
+  ALLOW_UNDERLAP=1          an element lying on a longer one counts
+  ALLOW_ROTATION=1          rotated copies count (within ROT_TOLERANCE)
+  REPORT_ONLY=1             report duplicates, change no drawing
+  TEXT_REPORT_FILE_NAME=F   the run's one text report (default kelvara.trf)
+  TEXT_REPORT__=0           no text report
+  DESIGN_REPORT__=0         no design report
+  A text report per drawing: ONE_TEXT_REPORT=0 ONE_TEXT_EACH_REPORT=1 and
+    SAME_DIR_TEXT_REPORT=1 (beside it) or DIFF_DIR_TEXT_REPORT=1
+    TEXT_REPORT_DIR_NAME=DIR (in DIR)
+  Design reports in DIR: SAME_DIR_DESIGN_REPORT=0 DIFF_DIR_DESIGN_REPORT=1
+    DESIGN_REPORT_DIR_NAME=DIR
 
 Outputs:
   NAME.bak     the drawing as it was, beside it, made before the run changes
