@@ -281,11 +281,18 @@ TEST(CommandLine, SettingsListEveryKeyWithValueFactoryValueAndMeaning) {
   r = runKelvara(s, {"--settings"});
   EXPECT_EQ(splitLines(r.out)[0], "Settings file: " + settingsFilePath(s));
   EXPECT_TRUE(contains(r.out, "\nOVERLAP=1  (factory: 0)\n")) << r.out;
-  std::ofstream(s.path("mine.ini")) << "ALLOW_REVERSED=1\n";
+  // A settings file keeps its lenient reading: values --set would refuse are read as before.
+  std::ofstream(s.path("mine.ini"))
+      << "ALLOW_REVERSED=1\nTOLERANCE=0,5\nUSE_WORD_WRAP_TEXT_REPORT=yes\n"
+         "WORP_WRAP_POS_TEXT_REPORT=72 columns\n";
   r = runKelvara(s, {"--settings", "mine.ini"});
+  EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(splitLines(r.out)[0], "Settings file: mine.ini");
   EXPECT_TRUE(contains(r.out, "\nALLOW_REVERSED=1  (factory: 0)\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "\nOVERLAP=0  (factory: 0)\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "\nTOLERANCE=0,5  (factory: 1.0)\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "\nUSE_WORD_WRAP_TEXT_REPORT=0  (factory: 0)\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "\nWORP_WRAP_POS_TEXT_REPORT=72  (factory: 80)\n")) << r.out;
   r = runKelvara(s, {"--settings", "missing.ini"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "missing.ini")) << r.err;
