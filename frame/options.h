@@ -5,10 +5,11 @@
 //   kelvara --settings [--set KEY=VALUE]... [FILE.ini]...
 //   kelvara --help | -h | --version
 //
-// Options are the words that begin with "--", and "-h"; `--help` (or `-h`) anywhere before
-// `--` asks for the help whatever else is given. Every other word is an argument, taken
-// literally (a word such as "-inlet.dgn" is a file name); after `--` every word is an
-// argument. A --set value is checked strictly here, before anything is read or written.
+// Options are the words of the form --WORD or -X (only -h is known); `--help` (or `-h`)
+// anywhere before `--` asks for the help whatever else is given. Every other word is an
+// argument, taken literally (a word such as "-inlet.dgn" is a file name); after `--` every
+// word is an argument. A --set value is checked strictly here, before anything is read or
+// written.
 #pragma once
 
 #include <string>
