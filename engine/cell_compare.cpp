@@ -76,18 +76,6 @@ bool outlinesAgree(const MSElementDescr& a, const MSElementDescr& b,
                          : identicalLinear(sa, sb, false, false);
 }
 
-// Symbology and properties of the headers and of every component pair, in order.
-bool contentsAttributesMatch(const MSElementDescr& a, const MSElementDescr& b,
-                             const IgnoreSwitches& ignore) {
-  if (!symbologyMatch({&a, a.modelRef}, {&b, b.modelRef}, ignore)) return false;
-  if (!propertiesMatch(a, b, ignore)) return false;
-  if (a.components.size() != b.components.size()) return false;
-  for (std::size_t i = 0; i < a.components.size(); ++i) {
-    if (!contentsAttributesMatch(a.components[i], b.components[i], ignore)) return false;
-  }
-  return true;
-}
-
 bool scalesAgree(const DPoint3d& a, const DPoint3d& b, const CompareOptions& options) {
   return distance(a, b) <= (options.allowRotation ? options.rotationTolerance : kScaleTolerance);
 }
@@ -135,9 +123,9 @@ int cellCompare(const PairElement& first, const PairElement& second,
   if (!rotationMatch(ra, rb, options.allowRotation, options.rotationTolerance, a.is3d)) {
     return COMPARE_ATTRIBUTES_DIFFER;
   }
-  if (!scalesAgree(sa, sb, options)) return COMPARE_ATTRIBUTES_DIFFER;
-  return contentsAttributesMatch(a, b, options.ignore) ? COMPARE_DUPLICATE
-                                                       : COMPARE_ATTRIBUTES_DIFFER;
+  // A cell's symbology and properties (its header's and its components') are not compared: a
+  // cell placed twice and recoloured afterwards is still a duplicate.
+  return scalesAgree(sa, sb, options) ? COMPARE_DUPLICATE : COMPARE_ATTRIBUTES_DIFFER;
 }
 
 int sharedCellCompare(const PairElement& first, const PairElement& second,

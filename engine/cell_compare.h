@@ -1,11 +1,10 @@
 // Comparing cells (pair code 2) and shared cell instances (pair code 3).
 //
 // A cell is decided by its origin, its name (without regard to case), the signature of its
-// contents, the outline of its range block, its rotation and its scale; then, because the
-// contents carry their own levels and symbology, the header and every component must agree in
-// symbology and properties with their counterparts (else 2). A shared cell instance's body
-// layout is not public in DGN V7: its range and body bytes are its geometry, then symbology
-// and properties decide. Both return 1, 2 or 3 (CompareResult).
+// contents and the outline of its range block; then its rotation and its scale (else 2).
+// Neither the header's nor the components' symbology and properties are compared. A shared cell
+// instance's body layout is not public in DGN V7: its range and body bytes are its geometry, then
+// symbology and properties decide. Both return 1, 2 or 3 (CompareResult).
 #pragma once
 
 #include <cstdint>
