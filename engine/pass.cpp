@@ -192,21 +192,21 @@ bool ruleGroupMatch(const MSElementDescr& element, ModelRef model, const RuleGro
     }
   }
   const int type = mdlElement_getType(element);
-  const bool cellLike = type == 2 || type == 35 || type == 87;
+  const bool refused = refusedBySymbologyLists(type);
   uint32_t colour = 0, weight = 0;
   int32_t style = 0;
   (void)mdlElement_getSymbology(&colour, &weight, &style, element);
   if (group.useColor && !group.color.empty()) {
-    if (cellLike || !valueList_match(group.color, VL_COLOR_FLAGS, true, colour, nullptr))
+    if (refused || !valueList_match(group.color, VL_COLOR_FLAGS, true, colour, nullptr))
       return false;
   }
   if (group.useWeight && !group.weight.empty()) {
-    if (cellLike || !valueList_match(group.weight, VL_WEIGHT_FLAGS, true, weight, nullptr)) {
+    if (refused || !valueList_match(group.weight, VL_WEIGHT_FLAGS, true, weight, nullptr)) {
       return false;
     }
   }
   if (group.useStyle && !group.style.empty()) {
-    if (cellLike) return false;
+    if (refused) return false;
     std::string name;
     if (mdlElement_getLineStyle(&name, element) == SUCCESS) {
       const size_t b = name.find_first_not_of(" \t");

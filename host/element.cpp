@@ -178,6 +178,10 @@ bool mdlElement_isComplexComponent(const MSElementDescr& el) {
   return el.isComponent;
 }
 
+bool refusedBySymbologyLists(int type) {
+  return type == 2 || type == 35 || type == 87;
+}
+
 bool mdlElement_isDeleted(const MSElementDescr& el) {
   return el.bytes.size() >= 2 && dgn::isDeletedBit(el.bytes.data());
 }

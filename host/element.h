@@ -81,6 +81,10 @@ DRange3d mdlElement_getRange(const MSElementDescr& el);
 uint64_t mdlElement_getID(const MSElementDescr& el);
 // A drawn graphic element that is not deleted.
 bool mdlElement_isVisible(const MSElementDescr& el);
+// True for the types whose colour, weight and line style are those of their contents, not
+// their own: cells (2), shared cell instances (35) and raster headers (87). A colour, weight or
+// line style list that is not empty never admits them (selection sets and rule groups alike).
+bool refusedBySymbologyLists(int type);
 
 // ---- Changing elements ---------------------------------------------------------------------
 // Colour, weight and numbered line style of the descriptor's own element (not its components);

@@ -96,10 +96,6 @@ NamesMemo& resolveNames(const SelectionSetList& list, std::string_view names) {
   return m;
 }
 
-bool isCellLike(int type) {
-  return type == 2 || type == 35 || type == 87;
-}
-
 bool symbologyPasses(const MSElementDescr& el, const SelectionSet& set, int type, SetMemo& memo) {
   if (set.colors.empty() && set.weights.empty() && set.styles.empty()) return true;
   uint32_t colour = 0, weight = 0;
@@ -107,21 +103,21 @@ bool symbologyPasses(const MSElementDescr& el, const SelectionSet& set, int type
   const bool known = mdlElement_getSymbology(&colour, &weight, &style, el) == SUCCESS;
   auto byLevelAware = [](uint32_t v) { return v == 0xFFFFFFFFu ? -1.0 : double(v); };
   if (!set.colors.empty()) {
-    if (isCellLike(type) || !known) return false;
+    if (refusedBySymbologyLists(type) || !known) return false;
     const ValueList* colors = parsed(memo.colors, set.colors, VL_COLOR_FLAGS);
     if (!valueList_matchList(colors, byLevelAware(colour), nullptr)) {
       return false;
     }
   }
   if (!set.weights.empty()) {
-    if (!known) return false;
+    if (refusedBySymbologyLists(type) || !known) return false;
     const ValueList* weights = parsed(memo.weights, set.weights, VL_WEIGHT_FLAGS);
     if (!valueList_matchList(weights, byLevelAware(weight), nullptr)) {
       return false;
     }
   }
   if (!set.styles.empty()) {
-    if (isCellLike(type)) return false;
+    if (refusedBySymbologyLists(type)) return false;
     const ValueList* styles = parsed(memo.styles, set.styles, VL_STYLE_FLAGS);
     std::string name;
     if (mdlElement_getLineStyle(&name, el) == SUCCESS) {

@@ -94,17 +94,36 @@ TEST_F(SelectionAdmit, ColoursWeightsAndStyles) {
   s.colors = "2-4";
   const Element red = test::line({0, 0}, {10, 0}, {.colour = 3});
   const Element blue = test::line({0, 0}, {10, 0}, {.colour = 5});
-  const Element cell = test::cell("DOOR", {0, 0}, {test::line({0, 0}, {1, 0}, {.colour = 3})});
   EXPECT_TRUE(admits(s, red));
   EXPECT_FALSE(admits(s, blue));
-  EXPECT_FALSE(admits(s, cell));  // cells never pass a colour list
   s.colors.clear();
-  EXPECT_TRUE(admits(s, cell));
   s.weights = "0:1";
   s.styles = "3";
   EXPECT_FALSE(admits(s, test::line({0, 0}, {1, 0}, {.weight = 2, .style = 3})));
   EXPECT_TRUE(admits(s, test::line({0, 0}, {1, 0}, {.weight = 1, .style = 3})));
-  EXPECT_FALSE(admits(s, cell));  // nor a style list
+}
+
+// A colour, weight or style list, each on its own, never admits a cell or a shared cell, even
+// when the list names the header's own values; without lists they are admitted.
+TEST_F(SelectionAdmit, SymbologyListsRefuseCells) {
+  const Element cell =
+      test::cell("DOOR", {0, 0}, {test::line({0, 0}, {1, 0}, {.colour = 3, .weight = 1})});
+  const Element shared = test::opaque(35, {0, 0, 0, 0});
+  struct Case {
+    const char* list;
+    std::string SelectionSet::*field;
+  };
+  for (const Case& c :
+       {Case{"colours", &SelectionSet::colors}, Case{"weights", &SelectionSet::weights},
+        Case{"styles", &SelectionSet::styles}}) {
+    SCOPED_TRACE(c.list);
+    SelectionSet s = setFor({2, 35});
+    EXPECT_TRUE(admits(s, cell));
+    EXPECT_TRUE(admits(s, shared));
+    s.*c.field = "0-31";
+    EXPECT_FALSE(admits(s, cell));
+    EXPECT_FALSE(admits(s, shared));
+  }
 }
 
 TEST_F(SelectionAdmit, PerTypeConstraints) {
