@@ -36,7 +36,8 @@ TEST(MixedPassTest, CopiesOfEachFamilyAreFoundAndNothingElse) {
   d.add(ellipse({5000, 1000, 0}, 800.3, 300, 15));                            // radius 0.3 larger
   d.add(text({.chars = "HALL", .origin = {9000, 1000, 0}}));                  // other case
   d.add(textNode({.chars = "", .origin = {12000, 1000, 0}}, {"A", "C"}, 1));  // other line
-  d.add(cell("DOOR", {15000, 1000, 0}, {line({15000, 1000, 0}, {15900, 1000, 0}, {.colour = 2})}));
+  d.add(cell("DOOR", {15000, 1000, 0}, {line({15000, 1000, 0}, {15900, 1000, 0})}, {}, false,
+             30));  // turned 30 deg
 
   char tmpl[] = "/tmp/kelvara_mixed_XXXXXX";
   ASSERT_NE(mkdtemp(tmpl), nullptr);

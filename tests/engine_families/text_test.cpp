@@ -33,8 +33,46 @@ TEST(TextCompareTest, Table) {
           {"one character more", base, text(label("Room 12a")), exact(), 3, 3},
           {"height one step (0.006) apart", base,
            text(with(label(), [](TextSpec& t) { t.heightMult = 2001; })), exact(), 3, 3},
-          {"width differs only", base,
+          {"width differs only, left-bottom", base,
            text(with(label(), [](TextSpec& t) { t.lengthMult = 3000; })), exact(), 1, 1},
+          // "Room 12": 7 characters 6 UOR wide (42 long), 12 UOR high, corner at (4000, 6000).
+          {"centre-centre, same corner, widths 6 and 18: centres 42 apart",
+           text(with(label(), [](TextSpec& t) { t.justification = 7; })),
+           text(with(label(),
+                     [](TextSpec& t) {
+                       t.justification = 7;
+                       t.lengthMult = 3000;
+                     })),
+           exact(), 3, 3},
+          {"right-bottom, widths 6 and 12 ending at one point",
+           text(with(label(), [](TextSpec& t) { t.justification = 14; })),
+           text(with(label(),
+                     [](TextSpec& t) {
+                       t.justification = 14;
+                       t.lengthMult = 2000;
+                       t.origin.x -= 42;
+                     })),
+           exact(), 1, 1},
+          // The centre (4021, 6006); turned a quarter turn the corner lies at (4027, 5985).
+          {"centre-centre, turned a quarter turn about the centre, 91 deg allowed",
+           text(with(label(), [](TextSpec& t) { t.justification = 7; })),
+           text(with(label(),
+                     [](TextSpec& t) {
+                       t.justification = 7;
+                       t.rotationDeg = 90;
+                       t.origin = {4027, 5985, 0};
+                     })),
+           rotationBy(deg(91)), 1, 1},
+          {"left-bottom, same corner, turned a quarter turn, 91 deg allowed", base,
+           text(with(label(), [](TextSpec& t) { t.rotationDeg = 90; })), rotationBy(deg(91)), 1, 1},
+          {"centre-centre, same corner, turned a quarter turn, 91 deg allowed",
+           text(with(label(), [](TextSpec& t) { t.justification = 7; })),
+           text(with(label(),
+                     [](TextSpec& t) {
+                       t.justification = 7;
+                       t.rotationDeg = 90;
+                     })),
+           rotationBy(deg(91)), 3, 3},
           {"origin one unit away", base, text(with(label(), [](TextSpec& t) { t.origin.x += 1; })),
            exact(), 3, 3},
           {"origin three units away, overlap within 5", base,
@@ -50,8 +88,15 @@ TEST(TextCompareTest, Table) {
           {"rotated 30 deg, 31 deg allowed", base,
            text(with(label(), [](TextSpec& t) { t.rotationDeg = 30; })), rotationBy(deg(31)), 1, 1},
           {"other font", base, text(with(label(), [](TextSpec& t) { t.font = 3; })), exact(), 2, 2},
-          {"other justification", base,
-           text(with(label(), [](TextSpec& t) { t.justification = 7; })), exact(), 2, 2},
+          {"other justification at the same point", base,
+           text(with(label(),
+                     [](TextSpec& t) {
+                       t.justification = 7;
+                       t.origin = {3979, 5994, 0};
+                     })),
+           exact(), 2, 2},
+          {"other justification, same corner", base,
+           text(with(label(), [](TextSpec& t) { t.justification = 7; })), exact(), 3, 3},
           {"other colour", base, text(label(), {.colour = 2}), exact(), 2, 2},
           {"view independent against not", base, text(label(), {.properties = 0x1000}), exact(), 2,
            2},
