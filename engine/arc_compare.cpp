@@ -41,8 +41,8 @@ int arcCompare(const PairElement& first, const PairElement& second, const Compar
   if (options.overlap) {
     LinearShape sa, sb;
     if (!linearShapeOf(a, sa) || !linearShapeOf(b, sb)) return COMPARE_DIFFERENT;
-    if (!sampleOverlap(sa, sb, options.toleranceUor, options.allowReversed,
-                       options.allowUnderlap)) {
+    if (!sampleOverlap(sa, sb, options.toleranceUor, options.allowReversed, options.allowUnderlap,
+                       options.trace)) {
       return COMPARE_DIFFERENT;
     }
     return attributeResult(first, second, options.ignore);

@@ -72,7 +72,7 @@ bool outlinesAgree(const MSElementDescr& a, const MSElementDescr& b,
   DPoint3d ca[4], cb[4];
   if (!cellOutline(a, ca) || !cellOutline(b, cb)) return true;  // no outline: not compared
   const LinearShape sa = outlineShape(ca), sb = outlineShape(cb);
-  return options.overlap ? sampleOverlap(sa, sb, options.toleranceUor, false, false)
+  return options.overlap ? sampleOverlap(sa, sb, options.toleranceUor, false, false, options.trace)
                          : identicalLinear(sa, sb, false, false);
 }
 

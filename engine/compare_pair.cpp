@@ -71,7 +71,7 @@ int linearCompareFamily(const PairElement& first, const PairElement& second,
   tests.fillMatch = [&] { return fillMatch(a, b); };
   tests.symbologyMatch = [&] { return symbologyMatch(first, second, options.ignore); };
   tests.propertiesMatch = [&] { return propertiesMatch(a, b, options.ignore); };
-  return linearCompareElements(&a, &b, linear, tests);
+  return linearCompareElements(&a, &b, linear, tests, options.trace);
 }
 
 std::string nodeText(const MSElementDescr& node) {

@@ -41,6 +41,8 @@ struct CompareOptions {
   bool allowReversed = false;    // reversed linear elements count
   bool allowUnderlap = false;    // a shorter element lying on a longer one counts
   IgnoreSwitches ignore;
+  // Receives the comparison trace lines (of the sampled overlap test); null: no trace.
+  void (*trace)(const char* line) = nullptr;
 };
 
 // One element of a pair: its descriptor and the model it was read from.

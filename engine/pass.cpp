@@ -545,6 +545,7 @@ int startPass(Engine& e, void* dialog, bool reportOnly) {
   e.compare.allowUnderlap = e.settings.allowUnderlap;
   e.compare.ignore = {e.settings.ignore.useLevel, e.settings.ignore.useColor,
                       e.settings.ignore.useWeight, e.settings.ignore.useStyle};
+  e.compare.trace = e.report.trace;
   if (e.is3d) {
     DPoint3d centre;
     (void)mdlView_getParameters(&e.step.savedOrigin, &centre, &e.step.savedDelta,

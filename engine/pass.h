@@ -88,6 +88,8 @@ struct PassReportHooks {
   void (*designReportSingle)(const ElementEntry& entry, int reportClass, void* context) = nullptr;
   // A line for the host console ("Programming error ..." texts).
   void (*console)(const std::string& text, void* context) = nullptr;
+  // A line for the comparison trace log (the sampled overlap test's lines); null: no trace.
+  void (*trace)(const char* line) = nullptr;
   void* context = nullptr;
 };
 

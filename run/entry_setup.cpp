@@ -171,6 +171,7 @@ void installEntryHooks() {
   report.reportEntry = reportEntryHook;
   report.designReportSingle = designSingleHook;
   report.console = consoleHook;
+  report.trace = designTrace;
   report.context = nullptr;
 }
 

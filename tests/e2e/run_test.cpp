@@ -293,6 +293,33 @@ TEST(EndToEnd, TraceLogAndAModelWithoutElements) {
   EXPECT_NE(log.find(": process_startAllV8Files finished\n"), std::string::npos);
 }
 
+// The sampled overlap test traces its start, and on a match the two lines before it ends. The
+// first pair is the same line twice; the second pair differs by 300 UOR at one end.
+TEST(EndToEnd, TraceLogOfTheSampledOverlapTest) {
+  Scratch s("overlap_trace");
+  DesignBuilder d;
+  d.add(test::line({0, 0}, {10000, 0})).add(test::line({0, 0}, {10000, 0}));
+  d.add(test::line({50000, 0}, {60000, 0})).add(test::line({50000, 0}, {60000, 300}));
+  ASSERT_TRUE(d.write(s.path("plan.dgn")));
+  const RunResult r = runKelvara(s, {"--set", "OVERLAP=1", "--set", "TOLERANCE=0.01", "plan.dgn"},
+                                 "", {"TRV_COMPARE_LOG=2"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string log;
+  for (const auto& entry : fs::recursive_directory_iterator(s.path("appdata"))) {
+    if (entry.path().filename() == "diff_log.txt") log = readFile(entry.path().string());
+  }
+  std::vector<std::string> traced;
+  for (const std::string& line : splitLines(log)) {
+    const size_t at = line.find(": b_commonOverlappedElements");
+    if (at != std::string::npos) traced.push_back(line.substr(at + 2));
+  }
+  EXPECT_EQ(traced,
+            (std::vector<std::string>{
+                "b_commonOverlappedElements started", "b_commonOverlappedElements before free",
+                "b_commonOverlappedElements end", "b_commonOverlappedElements started"}))
+      << log;
+}
+
 TEST(EndToEnd, BundledSampleWithNearDuplicateOptions) {
   Scratch s("sample");
   fs::copy_file(std::string(KELVARA_SOURCE_DIR) + "/examples/sample.dgn", s.path("sample.dgn"));
