@@ -529,8 +529,10 @@ int startPass(Engine& e, void* dialog, bool reportOnly) {
   e.step.reviewDialog = dialog;
   e.step.reportOnlyFromHere = reportOnly ? 1 : 0;
   NodeId current = e.step.current;
-  if (current != kNoNode && entryOf(e.table, current).descriptor) {
-    report(e, current);
+  if (current != kNoNode) {
+    // An entry without a descriptor (the sentinel, or an element that could not be read) gives
+    // no report; every entry but the sentinel counts as processed.
+    if (entryOf(e.table, current).descriptor) report(e, current);
     if (current != e.table.head) ++e.step.processed;
     releaseDescriptor(e, current);
   }

@@ -171,7 +171,7 @@ Engine& engine();
 // ---- the pass --------------------------------------------------------------------------------
 
 // Starts or resumes the pass: sets reportOnlyFromHere from the flag, reports the current entry
-// when its descriptor is loaded (counting it as processed unless it is the sentinel), computes
+// when its descriptor is loaded, counts it as processed unless it is the sentinel, computes
 // the tolerances, records the view, and moves to the next entry in load order. Returns
 // PASS_CONTINUE, or PASS_ENDED when no entry is left.
 int startPass(Engine& e, void* dialog, bool reportOnly);

@@ -55,6 +55,28 @@ TEST_F(PassPause, UnreadableEntryPausesWithTheEntryCurrent) {
   EXPECT_EQ(entry.status, STATUS_UNIQUE);
 }
 
+// In an interactive run the review resumes a pause for an unreadable entry: the entry counts as
+// processed (without a report) and the pass goes on with the next one.
+TEST_F(PassPause, ResumingPastAnUnreadableEntryCountsIt) {
+  DesignBuilder d;
+  d.add(line({0, 0}, {1000, 0})).add(line({0, 5000}, {500, 5000})).add(line({0, 9000}, {9, 9000}));
+  EngineSettings s = unattended();
+  s.interactive = true;
+  setUp(d, s);
+  Engine& e = engine();
+  ASSERT_EQ(passStep(e), PASS_CONTINUE);
+  const NodeId second = e.step.current;
+  entryOf(e.table, second).filePosition += 2;  // no element starts there
+  EXPECT_EQ(passStep(e), PASS_REVIEW);
+  EXPECT_EQ(e.step.processed, 1u);
+  EXPECT_EQ(startPass(e, nullptr, false), PASS_CONTINUE);
+  EXPECT_EQ(e.step.processed, 2u);
+  EXPECT_NE(e.step.current, second);
+  EXPECT_EQ(runPassToEnd(e), PASS_ENDED);
+  EXPECT_EQ(e.step.processed, 3u);
+  EXPECT_EQ(entryOf(e.table, second).status, STATUS_LOADED);  // never decided
+}
+
 TEST_F(PassPause, View1IsPutBackBeforeEachDuplicateOnlyIn3D) {
   for (const bool is3d : {true, false}) {
     SCOPED_TRACE(is3d ? "3D" : "2D");

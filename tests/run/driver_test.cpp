@@ -1,6 +1,6 @@
 // The run driven in-process: entry lists with models, backups, report name lists, the autosave
-// setting, a cancel through the scripted UI port, and an unreadable element in a run without
-// review.
+// setting, a cancel through the scripted UI port, and an unreadable element in runs with and
+// without review.
 #include "run/driver.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +203,29 @@ TEST_F(Driver, UnreadableElementWithoutReviewIsPassedOver) {
   EXPECT_NE(summaries[0].find("2 duplicate elements were found."), std::string::npos);
   EXPECT_TRUE(duplicateRun().completed);
   EXPECT_EQ(deletedIn(path("a.dgn")), (std::vector<uint32_t>{d.positionOf(0), d.positionOf(2)}));
+}
+
+TEST_F(Driver, UnreadableElementInAnInteractiveRunPausesThePass) {
+  runSettings().INTERACTIVE = 1;
+  const test::DesignBuilder d = twoPairs();
+  ASSERT_TRUE(d.write(path("a.dgn")));
+  // After loading, make the first entry unreadable: the pass pauses on it for the review.
+  UiPort port = scripted->script.port();
+  port.progressOpen = [](std::string_view title) {
+    if (title != "Kelvara") return;
+    ElementTable& table = engine().table;
+    const NodeId first = nextNode(table, table.head, LoadOrder);
+    if (first != kNoNode) entryOf(table, first).filePosition = 3;
+  };
+  (void)setUiPort(port);
+  runOver({path("a.dgn")});
+  EXPECT_TRUE(summaries.empty());
+  EXPECT_FALSE(duplicateRun().completed);
+  const Engine& e = engine();
+  ASSERT_NE(e.step.current, kNoNode);
+  EXPECT_EQ(e.step.current, nextNode(e.table, e.table.head, LoadOrder));
+  EXPECT_EQ(entryOf(e.table, e.step.current).filePosition, 3u);
+  EXPECT_EQ(e.step.processed, 0u);
 }
 
 }  // namespace
