@@ -2,9 +2,9 @@
 // ellipses, texts, text nodes and tags.
 //
 // Without the rotation switch two rotations agree when every entry of the upper-left 2 x 2
-// block (3 x 3 in a three-dimensional design) agrees within 1e-6. With it, a two-dimensional
-// design compares the angles about z (their difference reduced by whole turns only), and a
-// three-dimensional design rotates the 26 unit directions of the cube around the origin by both
+// block (3 x 3 in a three-dimensional file) agrees within 1e-6. With it, a two-dimensional file
+// compares the angles about z (their difference reduced by whole turns only), and a
+// three-dimensional file rotates the 26 unit directions of the cube around the origin by both
 // matrices and requires every pair of images to lie within the tolerance.
 #pragma once
 
@@ -15,8 +15,10 @@ namespace kelvara {
 // Entry tolerance of rotations compared without the rotation switch.
 inline constexpr double kRotationEntryTolerance = 1e-6;
 
-// True when rotation b agrees with rotation a (see above). `tolerance` is in radians (for 3D
-// designs, the largest distance between the images of a unit direction).
+// True when rotation b agrees with rotation a (see above). `is3d` is the dimension of the file
+// the element under test was read from (a 2D attachment of a 3D design is compared in 2D).
+// `tolerance` is in radians (in 3D, the largest distance between the images of a unit
+// direction).
 [[nodiscard]] bool rotationMatch(const RotMatrix& a, const RotMatrix& b, bool allowRotation,
                                  double tolerance, bool is3d);
 

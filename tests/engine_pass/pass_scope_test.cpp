@@ -2,6 +2,7 @@
 // fence, the selection hook, and the writability probe.
 #include <sys/stat.h>
 
+#include "engine/families.h"
 #include "host/design.h"
 #include "host/fence.h"
 #include "host/probe.h"
@@ -29,6 +30,36 @@ TEST(PassScope, ReferenceDuplicatesAreReportedNeverDeleted) {
   EXPECT_FALSE(run.reports[0].deleted);
   EXPECT_EQ(run.status[1], 22u);
   EXPECT_TRUE(onlyDeletedBitsChanged(run, {}));
+}
+
+// Rotations are compared in the dimension of the element's own file: two ellipses turned
+// 179.9999 and -179.9999 deg agree by the 26 directions of a 3D file (within 1 deg), not by the
+// angles of a 2D file, which differ by nearly a full turn. A 2D attachment of a 3D master keeps
+// the 2D test.
+TEST(PassScope, RotationsAreComparedInTheDimensionOfTheElementsOwnFile) {
+  installFamilyComparisons();
+  const auto pair = [](bool is3d, DPoint3d centre) {
+    return std::vector<Element>{ellipse(centre, 800, 300, 179.9999, {}, is3d),
+                                ellipse(centre, 800, 300, -179.9999, {}, is3d)};
+  };
+  EngineSettings s = unattended();
+  s.incRefFiles = 0;
+  s.allowRotation = true;
+  s.rotTolerance = "1";
+  DesignBuilder ref;  // 2D
+  for (Element& e : pair(false, {0, 0, 0})) ref.add(std::move(e));
+  DesignBuilder master;
+  master.is3d = true;
+  master.add(reference("ref.dgn", "REF"));
+  for (Element& e : pair(true, {50000, 0, 0})) master.add(std::move(e));
+  RunExtras extras;
+  extras.references.push_back({"ref.dgn", ref});
+  const PassRun run = runPass(master, s, extras);
+  ASSERT_EQ(run.setupResult, SUCCESS);
+  EXPECT_EQ(run.status[1], 23u);  // the master's own pair: 3D test
+  EXPECT_EQ(run.status[2], 22u);
+  EXPECT_TRUE(run.reports.size() == 1u && run.reports[0].filePosition == master.positionOf(1))
+      << "the reference's pair (2D test) is no duplicate";
 }
 
 TEST(PassScope, ReferencesAreLoadedOnlyByTheSetting) {
