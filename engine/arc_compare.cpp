@@ -55,7 +55,7 @@ int arcCompare(const PairElement& first, const PairElement& second, const Compar
     return COMPARE_DIFFERENT;
   }
   if (!rotationMatch(ga.rotation, gb.rotation, options.allowRotation, options.rotationTolerance,
-                     a.is3d)) {
+                     options.is3d)) {
     return COMPARE_ATTRIBUTES_DIFFER;
   }
   return attributeResult(first, second, options.ignore);
@@ -72,7 +72,7 @@ int ellipseCompare(const PairElement& first, const PairElement& second,
   if (!radiiAgree(ga, gb)) return COMPARE_DIFFERENT;
   const bool circle = std::fabs(ga.primary - ga.secondary) <= kRadiusTolerance;
   if (!circle && !rotationMatch(ga.rotation, gb.rotation, options.allowRotation,
-                                options.rotationTolerance, first.descriptor->is3d)) {
+                                options.rotationTolerance, options.is3d)) {
     return COMPARE_ATTRIBUTES_DIFFER;
   }
   return attributeResult(first, second, options.ignore);

@@ -120,7 +120,7 @@ int cellCompare(const PairElement& first, const PairElement& second,
   DPoint3d sa, sb;
   splitTransform(ca->transform, ra, sa);
   splitTransform(cb->transform, rb, sb);
-  if (!rotationMatch(ra, rb, options.allowRotation, options.rotationTolerance, a.is3d)) {
+  if (!rotationMatch(ra, rb, options.allowRotation, options.rotationTolerance, options.is3d)) {
     return COMPARE_ATTRIBUTES_DIFFER;
   }
   // A cell's symbology and properties (its header's and its components') are not compared: a

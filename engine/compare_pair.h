@@ -40,6 +40,7 @@ struct CompareOptions {
   double rotationTolerance = 0;  // radians
   bool allowReversed = false;    // reversed linear elements count
   bool allowUnderlap = false;    // a shorter element lying on a longer one counts
+  bool is3d = false;             // the design's dimension: rotations are compared in it
   IgnoreSwitches ignore;
   // Receives the comparison trace lines (of the sampled overlap test); null: no trace.
   void (*trace)(const char* line) = nullptr;

@@ -545,6 +545,7 @@ int startPass(Engine& e, void* dialog, bool reportOnly) {
   e.compare.rotationTolerance = e.step.rotationTolerance;
   e.compare.allowReversed = e.settings.allowReversed;
   e.compare.allowUnderlap = e.settings.allowUnderlap;
+  e.compare.is3d = e.is3d;
   e.compare.ignore = {e.settings.ignore.useLevel, e.settings.ignore.useColor,
                       e.settings.ignore.useWeight, e.settings.ignore.useStyle};
   e.compare.trace = e.report.trace;

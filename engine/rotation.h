@@ -15,8 +15,9 @@ namespace kelvara {
 // Entry tolerance of rotations compared without the rotation switch.
 inline constexpr double kRotationEntryTolerance = 1e-6;
 
-// True when rotation b agrees with rotation a (see above). `is3d` is the dimension of the file
-// the element under test was read from (a 2D attachment of a 3D design is compared in 2D).
+// True when rotation b agrees with rotation a (see above). `is3d` is the dimension of the design
+// taken when its model was set up (the elements of a 2D attachment of a 3D design are compared
+// as 3D rotations).
 // `tolerance` is in radians (in 3D, the largest distance between the images of a unit
 // direction).
 [[nodiscard]] bool rotationMatch(const RotMatrix& a, const RotMatrix& b, bool allowRotation,

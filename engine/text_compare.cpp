@@ -47,7 +47,7 @@ int textCompare(const PairElement& first, const PairElement& second,
   if (!sizesAgree(a->height, b->height)) return COMPARE_DIFFERENT;
   if (a->fields.size() != b->fields.size()) return COMPARE_DIFFERENT;
   if (!rotationMatch(a->rotMatrix, b->rotMatrix, options.allowRotation, options.rotationTolerance,
-                     first.descriptor->is3d)) {
+                     options.is3d)) {
     return COMPARE_ATTRIBUTES_DIFFER;
   }
   if (a->font != b->font || a->justification != b->justification) {
@@ -71,7 +71,7 @@ int textNodeCompare(const PairElement& first, const PairElement& second,
     return COMPARE_DIFFERENT;
   }
   if (!rotationMatch(a->rotMatrix, b->rotMatrix, options.allowRotation, options.rotationTolerance,
-                     first.descriptor->is3d)) {
+                     options.is3d)) {
     return COMPARE_ATTRIBUTES_DIFFER;
   }
   if (a->font != b->font || a->justification != b->justification) {

@@ -17,10 +17,12 @@ void runCases(FamilyCompare family, const std::vector<FamilyCase>& cases, bool i
     const ElmDscrPtr a = descriptorOf(c.a, is3d), b = descriptorOf(c.b, is3d);
     ASSERT_TRUE(a && b);
     const PairElement pa{a.get(), 0}, pb{b.get(), 0};
-    EXPECT_EQ(family(pa, pb, c.options), c.aAgainstB) << "A under test, B the candidate";
-    EXPECT_EQ(family(pb, pa, c.options), c.bAgainstA) << "B under test, A the candidate";
-    EXPECT_EQ(comparePair(pa, pb, c.options), c.aAgainstB == 1 ? 1 : 3) << "comparePair(A, B)";
-    EXPECT_EQ(comparePair(pb, pa, c.options), c.bAgainstA == 1 ? 1 : 3) << "comparePair(B, A)";
+    CompareOptions options = c.options;
+    options.is3d = is3d;
+    EXPECT_EQ(family(pa, pb, options), c.aAgainstB) << "A under test, B the candidate";
+    EXPECT_EQ(family(pb, pa, options), c.bAgainstA) << "B under test, A the candidate";
+    EXPECT_EQ(comparePair(pa, pb, options), c.aAgainstB == 1 ? 1 : 3) << "comparePair(A, B)";
+    EXPECT_EQ(comparePair(pb, pa, options), c.bAgainstA == 1 ? 1 : 3) << "comparePair(B, A)";
   }
 }
 

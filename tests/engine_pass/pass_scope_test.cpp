@@ -32,11 +32,12 @@ TEST(PassScope, ReferenceDuplicatesAreReportedNeverDeleted) {
   EXPECT_TRUE(onlyDeletedBitsChanged(run, {}));
 }
 
-// Rotations are compared in the dimension of the element's own file: two ellipses turned
-// 179.9999 and -179.9999 deg agree by the 26 directions of a 3D file (within 1 deg), not by the
-// angles of a 2D file, which differ by nearly a full turn. A 2D attachment of a 3D master keeps
+// Rotations are compared in the dimension of the design that was set up: two ellipses turned
+// 179.9999 and -179.9999 deg agree by the 26 directions of a 3D design (within 1 deg), not by
+// the angles of a 2D design, which differ by nearly a full turn. The elements of a 2D attachment
+// of a 3D master are compared as 3D rotations too; the same 2D drawing set up on its own keeps
 // the 2D test.
-TEST(PassScope, RotationsAreComparedInTheDimensionOfTheElementsOwnFile) {
+TEST(PassScope, RotationsAreComparedInTheDimensionOfTheDesignSetUp) {
   installFamilyComparisons();
   const auto pair = [](bool is3d, DPoint3d centre) {
     return std::vector<Element>{ellipse(centre, 800, 300, 179.9999, {}, is3d),
@@ -58,8 +59,13 @@ TEST(PassScope, RotationsAreComparedInTheDimensionOfTheElementsOwnFile) {
   ASSERT_EQ(run.setupResult, SUCCESS);
   EXPECT_EQ(run.status[1], 23u);  // the master's own pair: 3D test
   EXPECT_EQ(run.status[2], 22u);
-  EXPECT_TRUE(run.reports.size() == 1u && run.reports[0].filePosition == master.positionOf(1))
-      << "the reference's pair (2D test) is no duplicate";
+  ASSERT_EQ(run.reports.size(), 2u) << "the reference's pair is compared in 3D too";
+  EXPECT_EQ(run.reports[0].filePosition, master.positionOf(1));
+  EXPECT_FALSE(run.reports[1].deleted) << "an attachment's element is reported, never deleted";
+
+  const PassRun alone = runPass(ref, s);
+  ASSERT_EQ(alone.setupResult, SUCCESS);
+  EXPECT_TRUE(alone.reports.empty()) << "on its own the 2D drawing takes the 2D test";
 }
 
 TEST(PassScope, ReferencesAreLoadedOnlyByTheSetting) {
