@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "bench/bench_drawing.h"
-#include "engine/families.h"
 #include "engine/load.h"
 #include "host/design.h"
 #include "host/dgn/build.h"
@@ -187,7 +186,6 @@ int main(int argc, char** argv) {
   const std::string dir = std::filesystem::temp_directory_path() / "kelvara_bench_mixed";
   std::filesystem::create_directories(dir);
   (void)setUiPort(UiPort{});
-  installFamilyComparisons();
 
   EngineSettings exact;
   exact.interactive = false;

@@ -5,7 +5,14 @@
 #include <cctype>
 #include <variant>
 
+#include "engine/arc_compare.h"
+#include "engine/cell_compare.h"
+#include "engine/dimension_compare.h"
 #include "engine/linear.h"
+#include "engine/multiline_compare.h"
+#include "engine/solids.h"
+#include "engine/tag_compare.h"
+#include "engine/text_compare.h"
 #include "engine/type_pairs.h"
 
 namespace kelvara {
@@ -42,20 +49,7 @@ bool isClosedFillable(int type) {
   return type == 6 || type == 14 || type == 15;
 }
 
-int call(FamilyCompare fn, const PairElement& a, const PairElement& b, const CompareOptions& o) {
-  return fn ? fn(a, b, o) : COMPARE_DIFFERENT;
-}
-
 }  // namespace
-
-FamilyComparisons& familyComparisons() {
-  static FamilyComparisons table = [] {
-    FamilyComparisons t;
-    t.linear = &linearCompareFamily;
-    return t;
-  }();
-  return table;
-}
 
 int linearCompareFamily(const PairElement& first, const PairElement& second,
                         const CompareOptions& options) {
@@ -102,46 +96,45 @@ int comparePair(const PairElement& first, const PairElement& second,
   if (typeA == 7 && typeB == 7 && nodeText(*first.descriptor) != nodeText(*second.descriptor)) {
     return COMPARE_DIFFERENT;
   }
-  const FamilyComparisons& f = familyComparisons();
   int result = COMPARE_DIFFERENT;
   switch (pairFamily(code)) {
     case PairFamily::Cells:
-      result = call(f.cells, first, second, options);
+      result = cellCompare(first, second, options);
       break;
     case PairFamily::SharedCells:
-      result = call(f.sharedCells, first, second, options);
+      result = sharedCellCompare(first, second, options);
       break;
     case PairFamily::TextNodes:
-      result = call(f.textNodes, first, second, options);
+      result = textNodeCompare(first, second, options);
       break;
     case PairFamily::Text:
-      result = call(f.text, first, second, options);
+      result = textCompare(first, second, options);
       break;
     case PairFamily::Arcs:
-      result = call(f.arcs, first, second, options);
+      result = arcCompare(first, second, options);
       break;
     case PairFamily::Ellipses:
-      result = call(f.ellipses, first, second, options);
+      result = ellipseCompare(first, second, options);
       break;
     case PairFamily::Multilines:
-      result = call(f.multilines, first, second, options);
+      result = multilineCompare(first, second, options);
       break;
     case PairFamily::Dimensions:
-      result = call(f.dimensions, first, second, options);
+      result = dimensionCompare(first, second, options);
       break;
     case PairFamily::Tags:
-      result = call(f.tags, first, second, options);
+      result = tagCompare(first, second, options);
       break;
     case PairFamily::Solids: {
       // Solids are compared within the distance tolerance whether or not overlap is on, and
       // within the rotation tolerance only when rotation is allowed.
       CompareOptions solid = options;
       if (!options.allowRotation) solid.rotationTolerance = 1e-8;
-      result = call(f.solids, first, second, solid);
+      result = solidsMatch(first, second, solid);
       break;
     }
     case PairFamily::Linear:
-      result = call(f.linear, first, second, options);
+      result = linearCompareFamily(first, second, options);
       break;
     case PairFamily::None:
       break;

@@ -3,10 +3,10 @@
 //
 // comparePair takes the element under test first (the one that would be removed) and the
 // candidate second, looks up their pair code in the type-pair table and hands them to the
-// comparison of that family. Linear elements are compared here (through linearCompare); the
-// other families (cells, arcs and ellipses, text, text nodes, multilines, dimensions, tags,
-// surfaces and solids) go through a table of function pointers that their comparisons fill in;
-// a family whose slot is empty answers "not a duplicate".
+// comparison of that family: linear elements through linearCompare, the other families
+// (cells, arcs and ellipses, text, text nodes, multilines, dimensions, tags, surfaces and
+// solids) through their own modules. Every family of the type-pair table is called directly, so
+// the dispatch needs no set-up before the first comparison.
 #pragma once
 
 #include <cstdint>
@@ -55,25 +55,6 @@ struct PairElement {
 // A family comparison: first = element under test, second = candidate. Returns 1, 2 or 3.
 using FamilyCompare = int (*)(const PairElement& first, const PairElement& second,
                               const CompareOptions& options);
-
-// The comparisons comparePair dispatches to, by family. Null slots answer 3. `linear` starts
-// as linearCompareFamily; the others are filled by the modules that compare those families.
-struct FamilyComparisons {
-  FamilyCompare cells = nullptr;        // pair code 2
-  FamilyCompare sharedCells = nullptr;  // 3
-  FamilyCompare textNodes = nullptr;    // 4 (after the node texts were found equal)
-  FamilyCompare text = nullptr;         // 5
-  FamilyCompare arcs = nullptr;         // 6
-  FamilyCompare ellipses = nullptr;     // 7
-  FamilyCompare multilines = nullptr;   // 17
-  FamilyCompare dimensions = nullptr;   // 88
-  FamilyCompare tags = nullptr;         // 98
-  FamilyCompare solids = nullptr;       // 89-97 and 100 (options carry the tolerances to use)
-  FamilyCompare linear = nullptr;       // 8-16 and 18-87
-};
-
-// The process-wide dispatch table (filled once at start-up).
-FamilyComparisons& familyComparisons();
 
 // The linear comparison in the FamilyCompare shape.
 int linearCompareFamily(const PairElement& first, const PairElement& second,

@@ -1,6 +1,5 @@
 #include "frame/startup.h"
 
-#include "engine/families.h"
 #include "frame/messages.h"
 #include "frame/trace.h"
 #include "host/design.h"
@@ -137,7 +136,6 @@ StartResult MdlMain(const std::vector<std::wstring>& args,
   setRunTraceSink(traceSink);
   setRunMessageSink(messageSink);
   setRunMessageTextSink(messageTextSink);
-  installFamilyComparisons();
   SettingsFile& file = settingsFile();
   initSettingsFileNames(file);
   (void)settings_startupLoad(runSettings(), file);

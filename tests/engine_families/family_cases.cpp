@@ -1,7 +1,5 @@
 #include "family_cases.h"
 
-#include "engine/families.h"
-
 namespace kelvara::test {
 
 ElmDscrPtr descriptorOf(const Element& bytes, bool is3d) {
@@ -11,7 +9,6 @@ ElmDscrPtr descriptorOf(const Element& bytes, bool is3d) {
 }
 
 void runCases(FamilyCompare family, const std::vector<FamilyCase>& cases, bool is3d) {
-  installFamilyComparisons();
   for (const FamilyCase& c : cases) {
     SCOPED_TRACE(c.name);
     const ElmDscrPtr a = descriptorOf(c.a, is3d), b = descriptorOf(c.b, is3d);

@@ -27,7 +27,7 @@ struct FamilyCase {
 ElmDscrPtr descriptorOf(const Element& bytes, bool is3d = false);
 
 // Runs every case through `family` both ways round, and through comparePair (with the family
-// comparisons installed), which answers 1 only for a family result of 1.
+// comparisons), which answers 1 only for a family result of 1.
 void runCases(FamilyCompare family, const std::vector<FamilyCase>& cases, bool is3d = false);
 
 // Options with the given switches (tolerances in UOR and radians).

@@ -4,7 +4,6 @@
 
 #include "engine/cell_compare.h"
 #include "engine/dimension_compare.h"
-#include "engine/families.h"
 #include "engine/multiline_compare.h"
 #include "family_cases.h"
 #include "host/dgn/codec.h"
@@ -95,7 +94,6 @@ ElmDscrPtr chain(const std::vector<Element>& components) {
 }
 
 TEST(MultilineCompareTest, ComponentChains) {
-  installFamilyComparisons();
   const Element l1 = line({0, 0, 0}, {1000, 0, 0});
   const Element l2 = line({0, 100, 0}, {1000, 100, 0});
   const Element l3 = line({0, 200, 0}, {1000, 200, 0});

@@ -1,11 +1,10 @@
 // The comparison pass over a drawing of mixed elements finds the copies of arcs, ellipses,
-// texts, text nodes and cells once the family comparisons are installed, and only those.
+// texts, text nodes and cells, and only those.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "engine/families.h"
 #include "engine/load.h"
 #include "family_cases.h"
 #include "host/design.h"
@@ -22,7 +21,6 @@ TEST(MixedPassTest, CopiesOfEachFamilyAreFoundAndNothingElse) {
   resetDesignState();
   resetHostState();
   (void)setUiPort(UiPort{});
-  installFamilyComparisons();
   const Element a = arc({1000, 1000, 0}, 500, 500, 0, 0, 90);
   const Element e = ellipse({5000, 1000, 0}, 800, 300, 15);
   const Element t = text({.chars = "Hall", .origin = {9000, 1000, 0}});

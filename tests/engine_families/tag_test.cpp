@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/families.h"
 #include "engine/tag_compare.h"
 #include "family_cases.h"
 #include "host/design.h"
@@ -70,7 +69,6 @@ class TagCompareTest : public ::testing::Test {
   fs::path dir;
   void SetUp() override {
     resetDesignState();
-    installFamilyComparisons();
     dir = fs::temp_directory_path() / ("kelvara_tags_" + std::to_string(::getpid()));
     fs::create_directories(dir);
   }

@@ -4,7 +4,6 @@
 
 #include <variant>
 
-#include "engine/families.h"
 #include "engine/text_compare.h"
 #include "family_cases.h"
 #include "host/dgn/codec.h"
@@ -105,7 +104,6 @@ TEST(TextCompareTest, Table) {
 
 // Sizes and origins between whole units of resolution (records as the host hands them over).
 TEST(TextCompareTest, SubUnitHeightsAndOrigins) {
-  installFamilyComparisons();
   const ElmDscrPtr a = descriptorOf(text(label()));
   struct Case {
     const char* name;
