@@ -34,6 +34,8 @@ std::string defaultMessageText(int number, const std::string& argument) {
       return "No elements loaded from " + argument;
     case MSG_SELECTION_FILE:
       return "Unable to load selection file " + argument;
+    case MSG_NO_ADMISSION_TEST:
+      return "No selection-set test is set up for " + argument;
     default:
       return "Message " + std::to_string(number) + " " + argument;
   }
@@ -321,7 +323,10 @@ int scanModelRef(Engine& e, ModelRef model, bool useSelection, const std::string
   const dgn::DesignImage& img = file->image;
   const SetupHooks& hooks = setupHooks();
   const bool checkFence = e.settings.fence && fenceIsDefined();
-  const bool checkSelection = useSelection && hooks.admitted != nullptr;
+  if (useSelection && hooks.admitted == nullptr) {
+    showMessage(MSG_NO_ADMISSION_TEST, fileName);
+    return ERROR;
+  }
   // The nodes and keys are filled once from start to end: large pages spare the page faults.
   e.table.list.reserve(e.table.list.nodes.size() + total);
   e.keys.reserve(e.table.list.nodes.size() + total);
@@ -351,11 +356,11 @@ int scanModelRef(Engine& e, ModelRef model, bool useSelection, const std::string
       // only for the tests that look further into it.
       if (size < dgn::HEADER_BYTES || dgn::isDeletedBit(p) || !dgn::isGraphicType(type)) continue;
       ElementSummary summary;
-      if (checkSelection || checkFence || type == 2) {
+      if (useSelection || checkFence || type == 2) {
         ElmDscrPtr d;
         if (mdlElmdscr_read(&d, pos, model) != SUCCESS || !d) continue;
         if (!mdlElement_isVisible(*d)) continue;
-        if (checkSelection && !hooks.admitted(*d, model, selectionSets, hooks.context)) continue;
+        if (useSelection && !hooks.admitted(*d, model, selectionSets, hooks.context)) continue;
         if (checkFence && !elementInsideFence(*d)) continue;
         summary = summarizeElement(*d);
       } else {
@@ -408,6 +413,10 @@ int loadModelElements(Engine& e, const std::string& fileName, const std::string&
     return ERROR;
   }
   const SetupHooks& hooks = setupHooks();
+  if (useSelection && hooks.admitted == nullptr) {
+    showMessage(MSG_NO_ADMISSION_TEST, fileName);
+    return ERROR;
+  }
   if (useSelection && hooks.loadSelectionFile &&
       hooks.loadSelectionFile(selectionFile, hooks.context) != SUCCESS) {
     showMessage(MSG_SELECTION_FILE, selectionFile);
@@ -474,8 +483,12 @@ int setUpModel(Engine& e, void* reviewDialog, const std::string& entryFile,
     return ERROR;
   }
   (void)mdlSelect_freeAll();
-  if (e.settings.backup && fileChanged && hooks.backup && hooks.backup(hooks.context) != SUCCESS) {
-    return ERROR;
+  if (e.settings.backup && fileChanged) {
+    if (hooks.backup == nullptr) {
+      showMessage(MSG_BACKUP_FAILED, workingFile);
+      return ERROR;
+    }
+    if (hooks.backup(hooks.context) != SUCCESS) return ERROR;
   }
   clearTable(e.table);
   e.keys.clear();

@@ -8,7 +8,9 @@
 //
 // The steps that belong to the run (resetting its counters, the backup copy, the reports,
 // showing numbered messages, loading the selection file, the selection-set test) are reached
-// through SetupHooks; an unset hook does nothing (admission: admits everything).
+// through SetupHooks. The two safety steps fail closed: without a backup hook a file that is to
+// be backed up is not processed (message 25), and without an admission hook a model restricted
+// to selection sets is not loaded (message 29). Any other unset hook does nothing.
 #pragma once
 
 #include <cstdint>
@@ -25,11 +27,12 @@ inline constexpr int MSG_NOT_DESIGN_FILE = 24;
 inline constexpr int MSG_BACKUP_FAILED = 25;
 inline constexpr int MSG_NO_ELEMENTS = 27;
 inline constexpr int MSG_SELECTION_FILE = 28;
+inline constexpr int MSG_NO_ADMISSION_TEST = 29;
 
 struct SetupHooks {
   void (*resetModelCounters)(void* context) = nullptr;
   // Copies the active design file to its backup; ERROR stops the set-up (the hook shows the
-  // message).
+  // message). Required when BACKUP is on.
   int (*backup)(void* context) = nullptr;
   // Opens the entry's reports (and writes the text report's file block).
   void (*openReports)(void* context) = nullptr;
@@ -37,7 +40,8 @@ struct SetupHooks {
   void (*showMessage)(int number, const std::string& argument, void* context) = nullptr;
   // Loads the selection file into the run's list; ERROR when it cannot be loaded.
   int (*loadSelectionFile)(const std::string& path, void* context) = nullptr;
-  // True when one of the named selection sets admits the element.
+  // True when one of the named selection sets admits the element. Required when the run is
+  // restricted to selection sets.
   bool (*admitted)(const MSElementDescr& element, ModelRef model, const std::string& setNames,
                    void* context) = nullptr;
   void* context = nullptr;

@@ -30,6 +30,9 @@ const std::map<int, const char*>& messageList() {
        "not enough memory for them."},
       {28,
        "Unable to read the selection file \"%s\". Check that it exists and is a selection file."},
+      {29,
+       "The selection sets cannot be applied to \"%s\": no selection-set test is set up. The "
+       "file has not been processed."},
       {41, "The text report \"%s\" does not exist yet. Run a comparison to create it."},
       {42, "Text reports are switched off, so there is no text report to show."},
       {44,

@@ -59,7 +59,7 @@ PassRun runPass(const DesignBuilder& drawing, const EngineSettings& settings,
   e.report = PassReportHooks{};
   e.report.reportEntry = &onReport;
   e.report.designReportSingle = &onSingle;
-  run.setupResult = setUpModel(e, nullptr, master, "Default", master, false);
+  run.setupResult = setUpModel(e, nullptr, master, "Default", master, extras.fileChanged);
   run.setupOutcome = e.setupOutcome;
   if (extras.makeReadOnlyAfterSetup) ::chmod(master.c_str(), 0444);
   if (run.setupResult == SUCCESS) run.passResult = runPassToEnd(e);

@@ -42,6 +42,7 @@ EngineSettings unattended();
 struct RunExtras {
   bool expandComplex = false;
   bool makeReadOnlyAfterSetup = false;
+  bool fileChanged = false;  // the entry's file differs from the last one's (asks for a backup)
   // Referenced files to write beside the master (name, builder).
   std::vector<std::pair<std::string, DesignBuilder>> references;
 };
