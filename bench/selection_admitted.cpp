@@ -93,7 +93,7 @@ struct Drawing {
       names += set.name;
     }
     if (writeSelectionFile(dir + "/sets.sel", list) != SUCCESS) std::abort();
-    if (loadRunList(dir + "/sets.sel") != SEL_READ_OK) std::abort();
+    if (loadRunList(dir + "/sets.sel", nullptr) != SEL_READ_OK) std::abort();
   }
   ~Drawing() {
     unloadRunList();

@@ -3,6 +3,7 @@
 #include "frame/messages.h"
 #include "frame/trace.h"
 #include "host/design.h"
+#include "host/parse_error.h"
 #include "host/strings.h"
 #include "host/ui.h"
 #include "lists/file_lists.h"
@@ -114,10 +115,14 @@ StartResult handleLoadArguments(const std::vector<std::wstring>& wideArgs,
 
   createRunLists();
   FileIdentities entryFiles;  // one file named several ways is one entry
-  if (!listFile.empty()) (void)readComparisonList(run.entryList.get(), listFile, &entryFiles);
-  for (const std::string& arg : args) {
-    if (!arg.empty()) (void)addMatchingFiles(run.entryList.get(), arg, &entryFiles);
+  std::vector<ParseError> errors;
+  if (!listFile.empty()) {
+    (void)readComparisonList(run.entryList.get(), listFile, errors, &entryFiles);
   }
+  for (const std::string& arg : args) {
+    if (!arg.empty()) (void)addMatchingFiles(run.entryList.get(), arg, errors, &entryFiles);
+  }
+  for (const ParseError& error : errors) showParseError(error);
   if (mdlStringList_size(run.entryList.get()) > 0) {
     s.INTERACTIVE = 0;
     run.unattended = true;

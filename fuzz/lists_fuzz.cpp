@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "host/dgn/build.h"
 #include "host/dgn/image.h"
@@ -63,10 +64,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string home = std::filesystem::current_path().string();
   if (chdir(dir.c_str()) != 0) std::abort();
   StringListOwner list(mdlStringList_create(0, 0));
-  const int status = readComparisonList(list.get(), "fuzz.lst");
+  std::vector<ParseError> errors;
+  const int status = readComparisonList(list.get(), "fuzz.lst", errors);
   if (chdir(home.c_str()) != 0) std::abort();
   const long count = mdlStringList_size(list.get());
   if ((status == SUCCESS) != (count > 0) || count > 2) std::abort();
+  // Every error names the list and the line of the name; only the empty list's comes last and
+  // without a line.
+  for (const ParseError& e : errors) {
+    if (e.file != "fuzz.lst" || (e.code != LIST_EMPTY && e.line < 1) || e.text.empty()) {
+      std::abort();
+    }
+    if ((e.code == LIST_EMPTY) != (&e == &errors.back() && status != SUCCESS)) std::abort();
+  }
   std::set<std::wstring> seen;
   for (long i = 0; i < count; ++i) {
     const wchar_t* text = nullptr;

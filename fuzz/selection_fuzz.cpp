@@ -23,13 +23,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)quiet;
   const std::string_view content(reinterpret_cast<const char*>(data), size);
   SelectionFileKind kind;
-  if (checkSelectionText(content, "fuzz.sel", &kind) != SUCCESS) return 0;
+  ParseError error;
+  if (checkSelectionText(content, "fuzz.sel", &kind, &error) != SUCCESS) {
+    // A refused file is named, with the header or version line that failed.
+    if (error.code == 0 || error.file != "fuzz.sel" || error.line < 1 || error.line > 4) {
+      std::abort();
+    }
+    return 0;
+  }
   SelectionSetList list;
   parseSelectionText(content, kind, list);
 
   const std::string written = formatSelectionText(list);
   SelectionFileKind plain;
-  if (checkSelectionText(written, "fuzz.sel", &plain) != SUCCESS || plain.scrambled ||
+  if (checkSelectionText(written, "fuzz.sel", &plain, nullptr) != SUCCESS || plain.scrambled ||
       plain.oldLayout) {
     std::abort();
   }

@@ -7,10 +7,10 @@
 #include <fstream>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "host/design.h"
 #include "host/types.h"
-#include "host/ui.h"
 #include "valuelist/wildcard.h"
 
 namespace kelvara {
@@ -45,6 +45,10 @@ FileIdentities identitiesOf(StringList* list) {
     if (const auto id = identityOf(toNarrow(name))) ids.insert(*id);
   }
   return ids;
+}
+
+ParseError listError(FileListError code, std::string text, std::string file = {}) {
+  return ParseError{code, std::move(text), std::move(file), 0, false};
 }
 
 }  // namespace
@@ -82,10 +86,11 @@ bool anyFileMatches(const std::string& spec) {
   return !findFiles(spec).empty();
 }
 
-int addMatchingFiles(StringList* list, const std::string& spec, FileIdentities* seen) {
+int addMatchingFiles(StringList* list, const std::string& spec, std::vector<ParseError>& errors,
+                     FileIdentities* seen) {
   const std::vector<std::string> names = findFiles(spec);
   if (names.empty()) {
-    mdlDialog_openInfoBox("No files found matching \"" + spec + "\".");
+    errors.push_back(listError(LIST_NO_MATCH, "No files found matching \"" + spec + "\"."));
     return ERROR;
   }
   FileIdentities own;
@@ -98,7 +103,7 @@ int addMatchingFiles(StringList* list, const std::string& spec, FileIdentities* 
     const std::string full = dir + name;
     bool is3d = false;
     if (mdlFile_checkDesignFile(full, &is3d) != SUCCESS) {
-      mdlDialog_openInfoBox("\"" + full + "\" is not a design file.");
+      errors.push_back(listError(LIST_NOT_DESIGN_FILE, "\"" + full + "\" is not a design file."));
       continue;
     }
     const std::wstring wide = toWide(full);
@@ -129,7 +134,8 @@ std::vector<std::string> comparisonListLineNames(std::string line) {
   return names;
 }
 
-int readComparisonList(StringList* list, const std::string& path, FileIdentities* seen) {
+int readComparisonList(StringList* list, const std::string& path, std::vector<ParseError>& errors,
+                       FileIdentities* seen) {
   FileIdentities own;
   if (seen == nullptr) {
     own = identitiesOf(list);
@@ -137,20 +143,27 @@ int readComparisonList(StringList* list, const std::string& path, FileIdentities
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    mdlDialog_openInfoBox("Unable to open " + path + ".");
+    errors.push_back(listError(LIST_UNREADABLE, "Unable to open " + path + ".", path));
   } else {
     std::string line;
+    int lineNumber = 0;
     while (std::getline(in, line)) {
+      ++lineNumber;
+      const size_t first = errors.size();
       const std::vector<std::string> names = comparisonListLineNames(line);
       if (names.empty()) {
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        (void)addMatchingFiles(list, line, seen);
+        (void)addMatchingFiles(list, line, errors, seen);
       }
-      for (const std::string& name : names) (void)addMatchingFiles(list, name, seen);
+      for (const std::string& name : names) (void)addMatchingFiles(list, name, errors, seen);
+      for (size_t i = first; i < errors.size(); ++i) {
+        errors[i].file = path;
+        errors[i].line = lineNumber;
+      }
     }
   }
   if (mdlStringList_size(list) == 0) {
-    mdlDialog_openInfoBox("No valid files found in the comparison list...");
+    errors.push_back(listError(LIST_EMPTY, "No valid files found in the comparison list...", path));
     return ERROR;
   }
   return SUCCESS;

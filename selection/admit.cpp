@@ -170,7 +170,8 @@ bool rangePasses(const MSElementDescr& el, const SelectionSet& set, const Workin
   if (!readSixNumbers(set.coordinateRange, box)) {
     // Said once per text, not once per element.
     if (state().warnedRanges.insert(set.coordinateRange).second) {
-      (void)mdlDialog_openInfoBox(SEL_MSG_SIX_NUMBERS);
+      reportParseError(
+          ParseError{SEL_ERR_RANGE_NOT_SIX_NUMBERS, std::string(SEL_MSG_SIX_NUMBERS), {}, 0});
     }
     return true;
   }
@@ -210,9 +211,9 @@ bool runListLoaded() {
   return state().loaded;
 }
 
-int loadRunList(std::string_view path) {
+int loadRunList(std::string_view path, ParseError* error) {
   forgetCaches();
-  const int result = readRunList(path, state().list);
+  const int result = readRunList(path, state().list, error);
   state().loaded = result == SEL_READ_OK;
   return result;
 }
@@ -264,11 +265,17 @@ bool admitted(const MSElementDescr& el, std::string_view names) {
 }
 
 int loadRunListForRun(const std::string& path, void*) {
-  const int result = loadRunList(path);
+  ParseError error;
+  const int result = loadRunList(path, &error);
   if (result == SEL_READ_OK) return SUCCESS;
-  const std::string file = normalizeSelectionPath(path);
-  (void)mdlDialog_openInfoBox(result == SEL_READ_UNREADABLE ? unreadableSelectionFileMessage(file)
-                                                            : unsuitableSelectionFileMessage(file));
+  // The check's own reason first, then what became of the file.
+  if (result == SEL_READ_UNSUITABLE) {
+    reportParseError(error);
+    error.code = SEL_ERR_UNSUITABLE;
+    error.text = unsuitableSelectionFileMessage(error.file);
+    error.alert = false;
+  }
+  reportParseError(error);
   return ERROR;
 }
 
@@ -280,7 +287,7 @@ std::string missingSelectionSetMessage(std::string_view name) {
   return "The selection set \"" + std::string(name) + "\" was not found.";
 }
 
-int selectAdmitted(std::string_view names, const SelectionSetList* list) {
+int selectAdmitted(std::string_view names, const SelectionSetList* list, ParseError* error) {
   if (!list) {
     if (!state().loaded) return ERROR;
     list = &state().list;
@@ -304,7 +311,9 @@ int selectAdmitted(std::string_view names, const SelectionSetList* list) {
       }
     }
     if (!found) {
-      (void)mdlDialog_openInfoBox(missingSelectionSetMessage(name));
+      if (error) {
+        *error = ParseError{SEL_ERR_SET_MISSING, missingSelectionSetMessage(name), {}, 0};
+      }
       return SEL_SELECT_NAME_MISSING;
     }
     if (!trimmedNames.empty()) trimmedNames.push_back(',');

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "host/element.h"
+#include "host/parse_error.h"
 #include "selection/criteria.h"
 #include "selection/model.h"
 
@@ -23,9 +24,9 @@ SelectionSetList& runList();
 bool runListLoaded();
 
 // Frees the run list and reads the selection file at path into it (path rules of
-// readRunList): SEL_READ_OK, SEL_READ_UNREADABLE or SEL_READ_UNSUITABLE. Forgets the parsed
-// lists, patterns and tag sets of the previous run list.
-[[nodiscard]] int loadRunList(std::string_view path);
+// readRunList): SEL_READ_OK, SEL_READ_UNREADABLE or SEL_READ_UNSUITABLE, the reason in *error.
+// Forgets the parsed lists, patterns and tag sets of the previous run list.
+[[nodiscard]] int loadRunList(std::string_view path, ParseError* error);
 
 // Frees the run list; runListLoaded() becomes false.
 void unloadRunList();
@@ -52,10 +53,13 @@ bool admitted(const MSElementDescr& el, std::string_view names);
 
 // ---- Restricted runs ----------------------------------------------------------------------
 // Adapters with the signatures of the engine's set-up hooks (SetupHooks::loadSelectionFile and
-// SetupHooks::admitted), for the run to install.
+// SetupHooks::admitted), for the run to install. No caller stands between them and the user,
+// so they hand their errors to reportParseError: the coordinate range of a set that is not six
+// numbers (SEL_ERR_RANGE_NOT_SIX_NUMBERS, once per text while the run list stays loaded), and a
+// selection file that cannot be loaded.
 
-// loadRunList; on failure shows the message for an unreadable or unsuitable file with its path
-// and returns ERROR.
+// loadRunList; on failure reports the reason of the check (for a file that fails it), then the
+// error for an unreadable or unsuitable file with its path, and returns ERROR.
 [[nodiscard]] int loadRunListForRun(const std::string& path, void* context);
 // admitted(element, names) over the run list.
 bool admittedForRun(const MSElementDescr& element, ModelRef model, const std::string& names,
@@ -65,13 +69,20 @@ bool admittedForRun(const MSElementDescr& element, ModelRef model, const std::st
 
 inline constexpr int SEL_SELECT_NAME_MISSING = 1;
 
+// Codes of the errors of selection sets' texts and names.
+enum SelectionSetError : int {
+  SEL_ERR_RANGE_NOT_SIX_NUMBERS = 211,  // SEL_MSG_SIX_NUMBERS
+  SEL_ERR_SET_MISSING = 212,            // missingSelectionSetMessage
+};
+
 // The text shown when a selection set name is not found.
 std::string missingSelectionSetMessage(std::string_view name);
 
 // Adds every element of the active model that the sets named in `names` (comma-separated,
 // trimmed) admit to the host's selection, through a named group. `list` null means the run
-// list. SUCCESS; SEL_SELECT_NAME_MISSING when a name is not found (after showing the message)
-// or the group cannot be made; ERROR when the run list is asked for and none is loaded.
-[[nodiscard]] int selectAdmitted(std::string_view names, const SelectionSetList* list = nullptr);
+// list. SUCCESS; SEL_SELECT_NAME_MISSING when a name is not found (SEL_ERR_SET_MISSING in
+// *error) or the group cannot be made; ERROR when the run list is asked for and none is loaded.
+[[nodiscard]] int selectAdmitted(std::string_view names, const SelectionSetList* list,
+                                 ParseError* error);
 
 }  // namespace kelvara

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <new>
 #include <optional>
+#include <utility>
 
 #include "host/dgn/image.h"
 #include "host/ui.h"
@@ -42,25 +43,36 @@ struct LineReader {
   std::string_view data;
   size_t pos = 0;
   bool scrambled = false;
+  int line = 0;             // the file line (1-based) that the last read came from
+  bool atLineStart = true;  // the next read starts a file line
 
+  // The file line the next read comes from.
+  int nextLine() const { return atLineStart ? line + 1 : line; }
+
+  // Reads the next line; past the end it gives none, and counts the line that was missing.
   std::optional<std::string> next(size_t buffer = SEL_LINE_BUFFER) {
-    if (pos >= data.size()) return std::nullopt;
+    line = nextLine();
+    if (pos >= data.size()) {
+      atLineStart = true;
+      return std::nullopt;
+    }
     const size_t limit = std::min(data.size(), pos + buffer - 1);
     size_t end = pos;
     while (end < limit && data[end] != '\n') ++end;
     const bool hasFeed = end < data.size() && end < limit && data[end] == '\n';
-    std::string line(data.substr(pos, end - pos));
+    atLineStart = hasFeed;
+    std::string text(data.substr(pos, end - pos));
     pos = hasFeed ? end + 1 : end;
-    if (hasFeed && !line.empty() && line.back() == '\r') line.pop_back();
+    if (hasFeed && !text.empty() && text.back() == '\r') text.pop_back();
     if (scrambled) {
       // A byte that unshifts to a line end cannot belong to the line (written out again it
       // would split it): it reads as a blank.
-      for (char& c : line) {
+      for (char& c : text) {
         c = static_cast<char>(static_cast<uint8_t>(c) - SCRAMBLE_SHIFT);
         if (c == '\n' || c == '\r') c = ' ';
       }
     }
-    return line;
+    return text;
   }
 };
 
@@ -443,6 +455,10 @@ void appendSet(std::string& out, const SelectionSet& set) {
   }
 }
 
+ParseError unreadableError(const std::string& path) {
+  return ParseError{SEL_ERR_UNREADABLE, unreadableSelectionFileMessage(path), path, 0, false};
+}
+
 bool fileExists(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return static_cast<bool>(in);
@@ -486,7 +502,14 @@ int compareVersions(std::string_view a, std::string_view b) {
   return 0;
 }
 
-int checkSelectionText(std::string_view content, std::string_view path, SelectionFileKind* kind) {
+int checkSelectionText(std::string_view content, std::string_view path, SelectionFileKind* kind,
+                       ParseError* error) {
+  auto fail = [&](SelectionFileError code, std::string text, int line) {
+    if (error)
+      *error = ParseError{code, std::move(text), std::string(path), line,
+                          code == SEL_ERR_INVALID_FORMAT};
+    return ERROR;
+  };
   SelectionFileKind found;
   LineReader r{content};
   auto first = r.next();
@@ -494,32 +517,31 @@ int checkSelectionText(std::string_view content, std::string_view path, Selectio
     LineReader again{content, 0, true};
     auto unshifted = again.next();
     if (!unshifted || *unshifted != SELECTION_FILE_HEADER) {
-      (void)mdlDialog_openInfoBox(unsuitableSelectionFileMessage(path));
-      return ERROR;
+      return fail(SEL_ERR_UNSUITABLE, unsuitableSelectionFileMessage(path), 1);
     }
     found.scrambled = true;
     if (kind) *kind = found;
     return SUCCESS;
   }
+  const int selectLine = r.nextLine();
   const auto select = versionOf(r.next());
+  const int minorLine = r.nextLine();
   const auto minor = versionOf(r.next());
+  const int majorLine = r.nextLine();
   const auto major = versionOf(r.next());
   if (!minor || !major) {
-    (void)mdlDialog_openAlert(SEL_MSG_INVALID_FORMAT);
-    return ERROR;
+    return fail(SEL_ERR_INVALID_FORMAT, std::string(SEL_MSG_INVALID_FORMAT),
+                minor ? majorLine : minorLine);
   }
   if (compareVersions(SELECTION_PROGRAM_VERSION, *minor) == -1) {
-    (void)mdlDialog_openInfoBox(SEL_MSG_NEXT_VERSION);
-    return ERROR;
+    return fail(SEL_ERR_NEXT_VERSION, std::string(SEL_MSG_NEXT_VERSION), minorLine);
   }
   if (compareVersions(SELECTION_PROGRAM_VERSION, *major) == 1) {
     if (!select) {
-      (void)mdlDialog_openAlert(SEL_MSG_INVALID_FORMAT);
-      return ERROR;
+      return fail(SEL_ERR_INVALID_FORMAT, std::string(SEL_MSG_INVALID_FORMAT), selectLine);
     }
     if (compareVersions("2:0:1:1", *select) == 1) {
-      (void)mdlDialog_openInfoBox(SEL_MSG_OLD_VERSION);
-      return ERROR;
+      return fail(SEL_ERR_OLD_VERSION, std::string(SEL_MSG_OLD_VERSION), selectLine);
     }
     found.oldLayout = compareVersions(SELECTION_MINOR_VERSION, *select) == 1;
   }
@@ -527,13 +549,13 @@ int checkSelectionText(std::string_view content, std::string_view path, Selectio
   return SUCCESS;
 }
 
-int checkSelectionFile(const std::string& path, SelectionFileKind* kind) {
+int checkSelectionFile(const std::string& path, SelectionFileKind* kind, ParseError* error) {
   std::string content;
   if (!readWholeFile(path, &content)) {
-    (void)mdlDialog_openInfoBox(unreadableSelectionFileMessage(path));
+    if (error) *error = unreadableError(path);
     return ERROR;
   }
-  return checkSelectionText(content, path, kind);
+  return checkSelectionText(content, path, kind, error);
 }
 
 void parseSelectionText(std::string_view content, const SelectionFileKind& kind,
@@ -556,15 +578,15 @@ void parseSelectionText(std::string_view content, const SelectionFileKind& kind,
   }
 }
 
-int readSelectionFile(const std::string& path, SelectionSetList& list) {
+int readSelectionFile(const std::string& path, SelectionSetList& list, ParseError* error) {
   freeSets(list);
   std::string content;
   if (!readWholeFile(path, &content)) {
-    (void)mdlDialog_openInfoBox(unreadableSelectionFileMessage(path));
+    if (error) *error = unreadableError(path);
     return ERROR;
   }
   SelectionFileKind kind;
-  if (checkSelectionText(content, path, &kind) != SUCCESS) return ERROR;
+  if (checkSelectionText(content, path, &kind, error) != SUCCESS) return ERROR;
   progressOpen("Reading selection sets");
   parseSelectionText(content, kind, list);
   progressClose();
@@ -593,13 +615,16 @@ std::string normalizeSelectionPath(std::string_view path) {
   return out;
 }
 
-int readRunList(std::string_view path, SelectionSetList& list) {
+int readRunList(std::string_view path, SelectionSetList& list, ParseError* error) {
   const std::string file = normalizeSelectionPath(path);
   freeSets(list);
   std::string content;
-  if (file.empty() || !readWholeFile(file, &content)) return SEL_READ_UNREADABLE;
+  if (file.empty() || !readWholeFile(file, &content)) {
+    if (error) *error = unreadableError(file);
+    return SEL_READ_UNREADABLE;
+  }
   SelectionFileKind kind;
-  if (checkSelectionText(content, file, &kind) != SUCCESS) return SEL_READ_UNSUITABLE;
+  if (checkSelectionText(content, file, &kind, error) != SUCCESS) return SEL_READ_UNSUITABLE;
   parseSelectionText(content, kind, list);
   return SEL_READ_OK;
 }

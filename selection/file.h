@@ -7,13 +7,15 @@
 // Files written by older versions are converted while they are read: scrambled files (every
 // byte of every line stored shifted by SCRAMBLE_SHIFT) and files of the old text-row layout.
 // This program always writes plain files, through a temporary file that replaces the target
-// only when complete.
+// only when complete. The readers hand their problems back as a ParseError and never show
+// them.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "host/parse_error.h"
 #include "selection/model.h"
 
 namespace kelvara {
@@ -28,6 +30,16 @@ inline constexpr uint8_t SCRAMBLE_SHIFT = 5;
 // Reading buffers: a line holds at most buffer - 2 characters; longer lines are split.
 inline constexpr size_t SEL_LINE_BUFFER = 600;
 inline constexpr size_t SEL_LEVEL_LINE_BUFFER = 1024;
+
+// Codes of the errors the readers hand back (the file is the selection file; the line is the
+// header line or the version line that failed, 0 for an unreadable file).
+enum SelectionFileError : int {
+  SEL_ERR_UNREADABLE = 201,      // unreadableSelectionFileMessage
+  SEL_ERR_UNSUITABLE = 202,      // unsuitableSelectionFileMessage: not the header line
+  SEL_ERR_INVALID_FORMAT = 203,  // SEL_MSG_INVALID_FORMAT, an alert: a version line missing
+  SEL_ERR_NEXT_VERSION = 204,    // SEL_MSG_NEXT_VERSION
+  SEL_ERR_OLD_VERSION = 205,     // SEL_MSG_OLD_VERSION
+};
 
 // Results of readRunList.
 inline constexpr int SEL_READ_OK = 0;
@@ -63,29 +75,33 @@ struct SelectionFileKind {
 };
 
 // Checks the header and versions of the file at path. SUCCESS when it may be read (*kind
-// filled), ERROR otherwise, after showing the reason (unreadable file, unsuitable header, or
+// filled), ERROR otherwise, with the reason in *error (unreadable file, unsuitable header, or
 // one of the three version messages).
-[[nodiscard]] int checkSelectionFile(const std::string& path, SelectionFileKind* kind);
+[[nodiscard]] int checkSelectionFile(const std::string& path, SelectionFileKind* kind,
+                                     ParseError* error);
 
-// The same check on file content already in memory (no message for an unreadable file).
+// The same check on file content already in memory, read from `path`.
 [[nodiscard]] int checkSelectionText(std::string_view content, std::string_view path,
-                                     SelectionFileKind* kind);
+                                     SelectionFileKind* kind, ParseError* error);
 
 // Appends the sets of a checked file's content to list.
 void parseSelectionText(std::string_view content, const SelectionFileKind& kind,
                         SelectionSetList& list);
 
 // Frees list, checks the file and reads its sets, with a progress display over the file.
-// SUCCESS, or ERROR when the file cannot be read or fails the check (list left empty).
-[[nodiscard]] int readSelectionFile(const std::string& path, SelectionSetList& list);
+// SUCCESS, or ERROR when the file cannot be read or fails the check (list left empty, the
+// reason in *error).
+[[nodiscard]] int readSelectionFile(const std::string& path, SelectionSetList& list,
+                                    ParseError* error);
 
 // Path rule of a run's selection file: white space trimmed at both ends, inner runs of white
 // space made one blank, ".sel" appended when the file part has no extension.
 std::string normalizeSelectionPath(std::string_view path);
 
 // Reads a run's selection file into list (freed first): SEL_READ_OK, SEL_READ_UNREADABLE when
-// the file cannot be opened, SEL_READ_UNSUITABLE when it fails the check.
-[[nodiscard]] int readRunList(std::string_view path, SelectionSetList& list);
+// the file cannot be opened, SEL_READ_UNSUITABLE when it fails the check; the reason in
+// *error.
+[[nodiscard]] int readRunList(std::string_view path, SelectionSetList& list, ParseError* error);
 
 // ---- Writing -------------------------------------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include "host/state.h"
 #include "host/strings.h"
 #include "host/ui.h"
+#include "support/parse_errors.h"
 
 namespace kelvara {
 namespace {
@@ -65,17 +66,20 @@ TEST_F(FileLists, FindFilesMatchesTheFilePartOnly) {
   EXPECT_EQ(directoryPart("z.dgn"), "");
 }
 
+// Problems come back as errors without a file or line (the caller knows where the name came
+// from); nothing is shown.
 TEST_F(FileLists, AddMatchingFilesNamesNonDesignFilesAndSkipsRepeats) {
-  EXPECT_EQ(addMatchingFiles(list.get(), path("*.dgn")), SUCCESS);
-  EXPECT_EQ(addMatchingFiles(list.get(), path("a.dgn")), SUCCESS);  // already there
+  std::vector<ParseError> errors;
+  EXPECT_EQ(addMatchingFiles(list.get(), path("*.dgn"), errors), SUCCESS);
+  EXPECT_EQ(addMatchingFiles(list.get(), path("a.dgn"), errors), SUCCESS);  // already there
   EXPECT_EQ(members(), (std::vector<std::string>{path("a.dgn"), path("b.dgn")}));
-  const auto boxes = ui().texts(UiEventKind::InfoBox);
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0], "\"" + path("notes.dgn") + "\" is not a design file.");
-
-  EXPECT_EQ(addMatchingFiles(list.get(), path("q*.dgn")), ERROR);
-  EXPECT_EQ(ui().texts(UiEventKind::InfoBox).back(),
-            "No files found matching \"" + path("q*.dgn") + "\".");
+  EXPECT_EQ(addMatchingFiles(list.get(), path("q*.dgn"), errors), ERROR);
+  const std::vector<ParseError> expected = {
+      {LIST_NOT_DESIGN_FILE, "\"" + path("notes.dgn") + "\" is not a design file.", "", 0},
+      {LIST_NO_MATCH, "No files found matching \"" + path("q*.dgn") + "\".", "", 0},
+  };
+  EXPECT_EQ(errors, expected);
+  EXPECT_TRUE(ui().events.empty());
 }
 
 TEST_F(FileLists, PairLinesGiveBothNames) {
@@ -87,34 +91,62 @@ TEST_F(FileLists, PairLinesGiveBothNames) {
   EXPECT_EQ(comparisonListLineNames(""), (std::vector<std::string>{""}));
 }
 
-TEST_F(FileLists, ComparisonListReadsEveryLineForm) {
+// Each list gives its members and its errors in order, each error with the list's path and
+// the line of the name; nothing is shown.
+TEST_F(FileLists, ComparisonListMembersAndErrors) {
   const std::string lst = path("run.lst");
-  std::ofstream(lst) << path("a.dgn") << "\n"
-                     << path("*.dgn") << "\n"  // a again (once), b, and notes named
-                     << "\n"                   // blank: named, adds nothing
-                     << path("c.DGN") << "|" << path("a.dgn") << "\n"
-                     << path("missing.dgn");  // last line without a line break
-  EXPECT_EQ(readComparisonList(list.get(), lst), SUCCESS);
-  EXPECT_EQ(members(), (std::vector<std::string>{path("a.dgn"), path("b.dgn"), path("c.DGN")}));
-  const auto boxes = ui().texts(UiEventKind::InfoBox);
-  const std::vector<std::string> expected = {
-      "\"" + path("notes.dgn") + "\" is not a design file.",
-      "No files found matching \"\".",
-      "No files found matching \"" + path("missing.dgn") + "\".",
+  const std::string notDesign = "\"" + path("notes.dgn") + "\" is not a design file.";
+  const std::string empty = "No valid files found in the comparison list...";
+  auto noMatch = [](const std::string& spec) {
+    return "No files found matching \"" + spec + "\".";
   };
-  EXPECT_EQ(boxes, expected);
-}
-
-TEST_F(FileLists, ComparisonListThatYieldsNothing) {
-  EXPECT_EQ(readComparisonList(list.get(), path("absent.lst")), ERROR);
-  EXPECT_EQ(ui().texts(UiEventKind::InfoBox),
-            (std::vector<std::string>{"Unable to open " + path("absent.lst") + ".",
-                                      "No valid files found in the comparison list..."}));
-  const std::string lst = path("bad.lst");
-  std::ofstream(lst) << path("notes.dgn") << "\n";
-  ui().events.clear();
-  EXPECT_EQ(readComparisonList(list.get(), lst), ERROR);
-  EXPECT_EQ(ui().texts(UiEventKind::InfoBox).size(), 2u);
+  struct Case {
+    const char* name;
+    std::optional<std::string> content;  // none: the list does not exist
+    int status;
+    std::vector<std::string> members;
+    std::vector<ParseError> errors;
+  };
+  const std::vector<Case> cases = {
+      {"every line form",
+       path("a.dgn") + "\n" + path("*.dgn") + "\n" +  // a again (once), b, and notes named
+           "\n" +                                     // blank: named, adds nothing
+           path("c.DGN") + "|" + path("a.dgn") + "\n" +
+           path("missing.dgn"),  // last line without a line break
+       SUCCESS,
+       {path("a.dgn"), path("b.dgn"), path("c.DGN")},
+       {{LIST_NOT_DESIGN_FILE, notDesign, lst, 2},
+        {LIST_NO_MATCH, noMatch(""), lst, 3},
+        {LIST_NO_MATCH, noMatch(path("missing.dgn")), lst, 5}}},
+      {"Windows line ends, a pair with one side missing",
+       path("b.dgn") + "\r\n" + path("a.dgn") + "|" + path("zz.dgn") + "\r\n",
+       SUCCESS,
+       {path("b.dgn"), path("a.dgn")},
+       {{LIST_NO_MATCH, noMatch(path("zz.dgn")), lst, 2}}},
+      {"the list does not exist",
+       std::nullopt,
+       ERROR,
+       {},
+       {{LIST_UNREADABLE, "Unable to open " + lst + ".", lst, 0}, {LIST_EMPTY, empty, lst, 0}}},
+      {"no design file in the list",
+       "\n" + path("notes.dgn") + "\n",
+       ERROR,
+       {},
+       {{LIST_NO_MATCH, noMatch(""), lst, 1},
+        {LIST_NOT_DESIGN_FILE, notDesign, lst, 2},
+        {LIST_EMPTY, empty, lst, 0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(lst);
+    if (c.content) std::ofstream(lst, std::ios::binary) << *c.content;
+    list = StringListOwner(mdlStringList_create(0, 1));
+    std::vector<ParseError> errors;
+    EXPECT_EQ(readComparisonList(list.get(), lst, errors), c.status);
+    EXPECT_EQ(members(), c.members);
+    EXPECT_EQ(errors, c.errors);
+  }
+  EXPECT_TRUE(ui().events.empty());
   EXPECT_TRUE(hasListExtension("x.LST"));
   EXPECT_FALSE(hasListExtension("x.lst.txt"));
 }

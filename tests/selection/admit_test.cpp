@@ -15,6 +15,7 @@
 #include "selection/file.h"
 #include "selection/labels.h"
 #include "tests/support/dgn_builder.h"
+#include "tests/support/parse_errors.h"
 #include "valuelist/valuelist.h"
 
 namespace kelvara {
@@ -439,12 +440,20 @@ TEST_F(SelectionInDrawing, DistancesAndBoxInWorkingUnits) {
   s.coordinateRange = "2,2,0,0,0,0";
   EXPECT_TRUE(passes(*read(0), s));
   EXPECT_FALSE(passes(*read(1), s));
-  s.coordinateRange = "1,2,3";  // sets no test, and says so once
+  s.coordinateRange = "1,2,3";  // sets no test, and reports so once
+  static std::vector<ParseError> reported;
+  reported.clear();
+  const ParseErrorSink saved =
+      setParseErrorSink([](const ParseError& e) { reported.push_back(e); });
   EXPECT_TRUE(passes(*read(1), s));
   EXPECT_TRUE(passes(*read(0), s));
   unloadRunList();  // forgets what was said
-  EXPECT_EQ(ui.script.texts(UiEventKind::InfoBox),
-            std::vector<std::string>{std::string(SEL_MSG_SIX_NUMBERS)});
+  EXPECT_TRUE(passes(*read(0), s));
+  (void)setParseErrorSink(saved);
+  const ParseError sixNumbers{SEL_ERR_RANGE_NOT_SIX_NUMBERS, std::string(SEL_MSG_SIX_NUMBERS), "",
+                              0};
+  EXPECT_EQ(reported, (std::vector<ParseError>{sixNumbers, sixNumbers}));
+  EXPECT_TRUE(ui.script.events.empty());
   s.coordinateRange.clear();
   s.lists[LINE_LIST] = std::vector<std::string>{"= 100.4"};
   EXPECT_TRUE(passes(*read(2), s));
@@ -458,25 +467,27 @@ TEST_F(SelectionInDrawing, SelectAdmittedThroughANamedGroup) {
   drawing.add(test::arc({0, 0}, 10, 10, 0, 0, 90, {.colour = 1}));
   drawing.add(test::line({0, 0}, {20, 0}, {.colour = 1}));
   open();
-  EXPECT_EQ(selectAdmitted("RED"), ERROR);  // no run list loaded
+  ParseError error;
+  EXPECT_EQ(selectAdmitted("RED", nullptr, &error), ERROR);  // no run list loaded
   SelectionSetList list;
   list.sets = {setFor({3}, "RED")};
   list.sets[0].colors = "1";
   const std::string sel = dir + "/sets.sel";
   ASSERT_EQ(writeSelectionFile(sel, list), SUCCESS);
-  ASSERT_EQ(loadRunList(dir + "/sets"), SEL_READ_OK);
+  ASSERT_EQ(loadRunList(dir + "/sets", &error), SEL_READ_OK);
   ASSERT_TRUE(runListLoaded());
-  EXPECT_EQ(selectAdmitted(" red "), SUCCESS);
+  EXPECT_EQ(selectAdmitted(" red ", nullptr, &error), SUCCESS);
   const ModelRef model = mdlModelRef_getActive();
   EXPECT_EQ(mdlSelect_members(), (std::vector<SelectedElement>{{model, drawing.positionOf(0)},
                                                                {model, drawing.positionOf(3)}}));
-  EXPECT_EQ(selectAdmitted("RED,BLUE"), SEL_SELECT_NAME_MISSING);
-  EXPECT_EQ(ui.script.texts(UiEventKind::InfoBox).back(), missingSelectionSetMessage("BLUE"));
+  EXPECT_EQ(selectAdmitted("RED,BLUE", nullptr, &error), SEL_SELECT_NAME_MISSING);
+  EXPECT_EQ(error, (ParseError{SEL_ERR_SET_MISSING, missingSelectionSetMessage("BLUE"), "", 0}));
+  EXPECT_TRUE(ui.script.texts(UiEventKind::InfoBox).empty());
   // The dialog list can be used instead of the run list.
   mdlSelect_freeAll();
   SelectionSetList dialog;
   dialog.sets = {setFor({16}, "ARCS")};
-  EXPECT_EQ(selectAdmitted("ARCS", &dialog), SUCCESS);
+  EXPECT_EQ(selectAdmitted("ARCS", &dialog, &error), SUCCESS);
   EXPECT_EQ(mdlSelect_members(), (std::vector<SelectedElement>{{model, drawing.positionOf(2)}}));
   unloadRunList();
   EXPECT_FALSE(runListLoaded());

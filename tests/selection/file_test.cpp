@@ -14,6 +14,7 @@
 #include "host/state.h"
 #include "host/ui.h"
 #include "selection/labels.h"
+#include "support/parse_errors.h"
 
 namespace kelvara {
 namespace {
@@ -92,7 +93,7 @@ TEST(SelectionFile, WriteThenReadGivesBackEverySavedField) {
   const std::string path = dir.file("sets.sel");
   ASSERT_EQ(writeSelectionFile(path, list), SUCCESS);
   SelectionSetList back;
-  ASSERT_EQ(readSelectionFile(path, back), SUCCESS);
+  ASSERT_EQ(readSelectionFile(path, back, nullptr), SUCCESS);
   ASSERT_EQ(back.sets.size(), 3u);
   for (size_t i = 0; i < 3; ++i) {
     SelectionSet expected = list.sets[i];
@@ -157,21 +158,16 @@ TEST(SelectionFile, VersionRules) {
       {"2:0:1:1", "1:0", "2:5", true, true, nullptr},
   };
   for (const Case& c : cases) {
-    ScopedScriptedUi ui;
     SelectionFileKind kind;
+    ParseError error;
     const std::string text = versioned(c.select, c.minor, c.major, kTextBody);
-    const int status = checkSelectionText(text, "x.sel", &kind);
+    const int status = checkSelectionText(text, "x.sel", &kind, &error);
     SCOPED_TRACE(std::string(c.select) + " / " + c.minor + " / " + c.major);
     EXPECT_EQ(status == SUCCESS, c.readable);
     if (c.readable) {
       EXPECT_EQ(kind.oldLayout, c.oldLayout);
     }
-    const auto infos = ui.script.texts(UiEventKind::InfoBox);
-    if (c.message) {
-      EXPECT_EQ(infos, std::vector<std::string>{c.message});
-    } else {
-      EXPECT_TRUE(infos.empty());
-    }
+    EXPECT_EQ(error.text, c.message ? c.message : "");
   }
 }
 
@@ -181,37 +177,63 @@ TEST(SelectionFile, OldLayoutTextRowsGainLeadingStyleColumn) {
   const std::string path = dir.file("old.sel");
   writeText(path, versioned("3:1", "3:0", "3:0", kTextBody));
   SelectionSetList list;
-  ASSERT_EQ(readSelectionFile(path, list), SUCCESS);
+  ASSERT_EQ(readSelectionFile(path, list, nullptr), SUCCESS);
   ASSERT_EQ(list.sets.size(), 1u);
   EXPECT_EQ(list.sets[0].lists[TEXT_LIST],
             (std::vector<std::string>{"", "1", "", "= 2", "= 3", "ABC*", "Wildcard"}));
   // The same file from this version keeps its rows as written.
   writeText(path, versioned("3:2:4:1", "3:2:1:0", "3:2:4:1", kTextBody));
-  ASSERT_EQ(readSelectionFile(path, list), SUCCESS);
+  ASSERT_EQ(readSelectionFile(path, list, nullptr), SUCCESS);
   EXPECT_EQ(list.sets[0].lists[TEXT_LIST]->size(), 6u);
 }
 
+// A refused file comes back as one error: its code and text, the file, and the header or
+// version line that failed (counted in lines of the file, whatever their length or line ends).
+// Nothing is shown.
 TEST(SelectionFile, HeaderAndFormatFailures) {
+  const std::string header = "[Tarvo Selection File]\n";
+  const ParseError unsuitable{SEL_ERR_UNSUITABLE, unsuitableSelectionFileMessage("x.sel"), "x.sel",
+                              1};
+  auto invalid = [](int line) {
+    return ParseError{SEL_ERR_INVALID_FORMAT, std::string(SEL_MSG_INVALID_FORMAT), "x.sel", line,
+                      true};
+  };
+  const ParseError next{SEL_ERR_NEXT_VERSION, std::string(SEL_MSG_NEXT_VERSION), "x.sel", 3};
+  const ParseError old{SEL_ERR_OLD_VERSION, std::string(SEL_MSG_OLD_VERSION), "x.sel", 2};
   struct Case {
+    const char* name;
     std::string text;
-    UiEventKind kind;
-    std::string message;
+    ParseError error;
   };
   const Case cases[] = {
-      {"[Other File]\n", UiEventKind::InfoBox, unsuitableSelectionFileMessage("x.sel")},
-      {"", UiEventKind::InfoBox, unsuitableSelectionFileMessage("x.sel")},
-      {"[Tarvo Selection File]\n[Select version = 3:2:4:1]\n[Minor]\n[Major version = 3:2:4:1]\n",
-       UiEventKind::Alert, std::string(SEL_MSG_INVALID_FORMAT)},
-      {"[Tarvo Selection File]\n[Select]\n[Minor version = 1:0]\n[Major version = 3:0]\n",
-       UiEventKind::Alert, std::string(SEL_MSG_INVALID_FORMAT)},
-      {"[Tarvo Selection File]\n", UiEventKind::Alert, std::string(SEL_MSG_INVALID_FORMAT)},
+      {"another header", "[Other File]\n", unsuitable},
+      {"empty", "", unsuitable},
+      {"minor version without a value",
+       header + "[Select version = 3:2:4:1]\n[Minor]\n[Major version = 3:2:4:1]\n", invalid(3)},
+      {"major version missing", header + "[Select version = 3:2:4:1]\n[Minor version = 3:0]\n",
+       invalid(4)},
+      {"select version without a value, older major",
+       header + "[Select]\n[Minor version = 1:0]\n[Major version = 3:0]\n", invalid(2)},
+      {"header alone", header, invalid(3)},
+      {"a select line longer than the reading buffer",
+       header + "[Select version = " + std::string(700, '1') + "]\n[Minor version = 3:0]\n",
+       invalid(2)},
+      {"from the next version", versioned("3:2:4:1", "3:2:4:2", "3:2:4:2", ""), next},
+      {"from the next version, Windows line ends",
+       "[Tarvo Selection File]\r\n[Select version = 3:2:4:1]\r\n[Minor version = 3:2:4:2]\r\n"
+       "[Major version = 3:2:4:2]\r\n",
+       next},
+      {"from an old version", versioned("2:0:1:0", "3:0", "3:0", ""), old},
   };
+  ScopedScriptedUi ui;
   for (const Case& c : cases) {
-    ScopedScriptedUi ui;
+    SCOPED_TRACE(c.name);
     SelectionFileKind kind;
-    EXPECT_EQ(checkSelectionText(c.text, "x.sel", &kind), ERROR) << c.text;
-    EXPECT_EQ(ui.script.texts(c.kind), std::vector<std::string>{c.message}) << c.text;
+    ParseError error;
+    EXPECT_EQ(checkSelectionText(c.text, "x.sel", &kind, &error), ERROR);
+    EXPECT_EQ(error, c.error);
   }
+  EXPECT_TRUE(ui.script.events.empty());
 }
 
 std::string scramble(const std::string& plain) {
@@ -231,11 +253,11 @@ TEST(SelectionFile, ScrambledFileIsReadAndItsCellRowsWidened) {
                            "More=1\nSize=1\nTREE*\n[Color]\n3\n[Text]\nSelected=1\nMore=0\n"
                            "Size=6\n1\n2\n3\n4\n5\n6\n"));
   SelectionFileKind kind;
-  ASSERT_EQ(checkSelectionFile(path, &kind), SUCCESS);
+  ASSERT_EQ(checkSelectionFile(path, &kind, nullptr), SUCCESS);
   EXPECT_TRUE(kind.scrambled);
   EXPECT_FALSE(kind.oldLayout);
   SelectionSetList list;
-  ASSERT_EQ(readSelectionFile(path, list), SUCCESS);
+  ASSERT_EQ(readSelectionFile(path, list, nullptr), SUCCESS);
   ASSERT_EQ(list.sets.size(), 1u);
   const SelectionSet& s = list.sets[0];
   EXPECT_EQ(s.name, "OLD");
@@ -267,7 +289,7 @@ TEST(SelectionFile, TolerantSectionReaders) {
       ;
   const std::string text = versioned("3:2:4:1", "3:2:1:0", "3:2:4:1", body);
   SelectionFileKind kind;
-  ASSERT_EQ(checkSelectionText(text, "x.sel", &kind), SUCCESS);
+  ASSERT_EQ(checkSelectionText(text, "x.sel", &kind, nullptr), SUCCESS);
   SelectionSetList list;
   parseSelectionText(text, kind, list);
   ASSERT_EQ(list.sets.size(), 2u);
@@ -297,7 +319,7 @@ TEST(SelectionFile, LongNamesAreCutAndWindowsLineEndsRead) {
                                "[[Name=" + name.substr(0, 280) + "]]\n[Color]\n5\n");
   // Lines longer than the reading buffer are split; the rest is no tag and is ignored.
   SelectionFileKind kind;
-  ASSERT_EQ(checkSelectionText(text, "x.sel", &kind), SUCCESS);
+  ASSERT_EQ(checkSelectionText(text, "x.sel", &kind, nullptr), SUCCESS);
   SelectionSetList list;
   parseSelectionText(text, kind, list);
   ASSERT_EQ(list.sets.size(), 1u);
@@ -309,7 +331,7 @@ TEST(SelectionFile, LongNamesAreCutAndWindowsLineEndsRead) {
     if (c == '\n') crlf.push_back('\r');
     crlf.push_back(c);
   }
-  ASSERT_EQ(checkSelectionText(crlf, "x.sel", &kind), SUCCESS);
+  ASSERT_EQ(checkSelectionText(crlf, "x.sel", &kind, nullptr), SUCCESS);
   SelectionSetList windows;
   parseSelectionText(crlf, kind, windows);
   ASSERT_EQ(windows.sets.size(), 1u);
@@ -349,13 +371,30 @@ TEST(SelectionFile, RunListPathRulesAndResults) {
   list.sets = {emptySelectionSet("KEEP")};
   writeText(dir.file("good.sel"), versioned("3:2:4:1", "3:2:1:0", "3:2:4:1", "[[Name=X]]\n"));
   writeText(dir.file("bad.sel"), "not a selection file\n");
-  EXPECT_EQ(readRunList(" " + dir.file("good") + " ", list), SEL_READ_OK);
+  ParseError error;
+  EXPECT_EQ(readRunList(" " + dir.file("good") + " ", list, &error), SEL_READ_OK);
   ASSERT_EQ(list.sets.size(), 1u);
   EXPECT_EQ(list.sets[0].name, "X");
-  EXPECT_EQ(readRunList(dir.file("missing.sel"), list), SEL_READ_UNREADABLE);
+  EXPECT_EQ(error, ParseError{});
+  // Errors name the file as the path rules made it.
+  const std::string missing = dir.file("missing.sel");
+  EXPECT_EQ(readRunList(dir.file("missing"), list, &error), SEL_READ_UNREADABLE);
   EXPECT_TRUE(list.sets.empty());
-  EXPECT_EQ(readRunList(dir.file("bad.sel"), list), SEL_READ_UNSUITABLE);
-  EXPECT_EQ(readRunList("", list), SEL_READ_UNREADABLE);
+  EXPECT_EQ(error,
+            (ParseError{SEL_ERR_UNREADABLE, unreadableSelectionFileMessage(missing), missing, 0}));
+  const std::string bad = dir.file("bad.sel");
+  EXPECT_EQ(readRunList(bad, list, &error), SEL_READ_UNSUITABLE);
+  EXPECT_EQ(error, (ParseError{SEL_ERR_UNSUITABLE, unsuitableSelectionFileMessage(bad), bad, 1}));
+  EXPECT_EQ(readRunList("", list, &error), SEL_READ_UNREADABLE);
+  EXPECT_EQ(error.code, SEL_ERR_UNREADABLE);
+  // The dialog's readers give the same errors.
+  SelectionFileKind kind;
+  EXPECT_EQ(checkSelectionFile(missing, &kind, &error), ERROR);
+  EXPECT_EQ(error.code, SEL_ERR_UNREADABLE);
+  EXPECT_EQ(error.file, missing);
+  EXPECT_EQ(readSelectionFile(bad, list, &error), ERROR);
+  EXPECT_EQ(error, (ParseError{SEL_ERR_UNSUITABLE, unsuitableSelectionFileMessage(bad), bad, 1}));
+  EXPECT_TRUE(ui.script.events.empty());
 }
 
 TEST(SelectionFile, CollectSetNames) {

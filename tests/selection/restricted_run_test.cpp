@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "engine/load.h"
 #include "host/design.h"
@@ -16,6 +17,7 @@
 #include "selection/admit.h"
 #include "selection/file.h"
 #include "tests/support/dgn_builder.h"
+#include "tests/support/parse_errors.h"
 
 namespace kelvara {
 namespace {
@@ -130,24 +132,46 @@ TEST_F(RestrictedRun, RemoveAllSelectedRemovesEveryAdmittedElement) {
   EXPECT_EQ(*deleted, (std::vector<bool>{true, true, false}));
 }
 
+// The selection file's errors reach the installed sink (by default the host's boxes): for a
+// file that fails the check, the check's reason and then that the file is not a selection file.
 TEST_F(RestrictedRun, UnreadableOrUnsuitableSelectionFileFailsTheModel) {
-  ScopedScriptedUi ui;
+  static std::vector<ParseError> reported;
+  const ParseErrorSink saved =
+      setParseErrorSink([](const ParseError& e) { reported.push_back(e); });
   drawing.add(test::line({0, 0}, {1000, 0}, {.colour = 1}));
   drawing.add(test::line({0, 0}, {1000, 0}, {.colour = 1}));
-  EXPECT_FALSE(run(restricted("RED")));
   const std::string file = dir + "/sets.sel";
-  auto infos = ui.script.texts(UiEventKind::InfoBox);
-  ASSERT_FALSE(infos.empty());
-  EXPECT_EQ(infos.front(), unreadableSelectionFileMessage(file));
-
-  std::ofstream(file) << "[Some Other File]\n";
-  EXPECT_FALSE(run(restricted("RED")));
-  infos = ui.script.texts(UiEventKind::InfoBox);
-  EXPECT_NE(std::find(infos.begin(), infos.end(), unsuitableSelectionFileMessage(file)),
-            infos.end());
-  // Nothing was deleted: the drawing is as written.
-  std::ifstream in(drawingPath, std::ios::binary);
-  EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), drawing.bytes());
+  const ParseError unsuitable{SEL_ERR_UNSUITABLE, unsuitableSelectionFileMessage(file), file, 1};
+  const ParseError newer{SEL_ERR_NEXT_VERSION, std::string(SEL_MSG_NEXT_VERSION), file, 3};
+  ParseError newerSummary = unsuitable;
+  newerSummary.line = 3;
+  struct Case {
+    const char* name;
+    std::optional<std::string> content;  // none: no file
+    std::vector<ParseError> reported;
+  };
+  const std::vector<Case> cases = {
+      {"no file",
+       std::nullopt,
+       {{SEL_ERR_UNREADABLE, unreadableSelectionFileMessage(file), file, 0}}},
+      {"another kind of file", "[Some Other File]\n", {unsuitable, unsuitable}},
+      {"from the next version",
+       "[Tarvo Selection File]\n[Select version = 3:2:4:1]\n[Minor version = 9:0]\n"
+       "[Major version = 9:0]\n",
+       {newer, newerSummary}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    reported.clear();
+    std::filesystem::remove(file);
+    if (c.content) std::ofstream(file) << *c.content;
+    EXPECT_FALSE(run(restricted("RED")));
+    EXPECT_EQ(reported, c.reported);
+    // Nothing was deleted: the drawing is as written.
+    std::ifstream in(drawingPath, std::ios::binary);
+    EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), drawing.bytes());
+  }
+  (void)setParseErrorSink(saved);
 }
 
 }  // namespace
