@@ -2,7 +2,6 @@
 // fence, the selection hook, and the writability probe.
 #include <sys/stat.h>
 
-#include "engine/families.h"
 #include "host/design.h"
 #include "host/fence.h"
 #include "host/probe.h"
@@ -38,7 +37,6 @@ TEST(PassScope, ReferenceDuplicatesAreReportedNeverDeleted) {
 // of a 3D master are compared as 3D rotations too; the same 2D drawing set up on its own keeps
 // the 2D test.
 TEST(PassScope, RotationsAreComparedInTheDimensionOfTheDesignSetUp) {
-  installFamilyComparisons();
   const auto pair = [](bool is3d, DPoint3d centre) {
     return std::vector<Element>{ellipse(centre, 800, 300, 179.9999, {}, is3d),
                                 ellipse(centre, 800, 300, -179.9999, {}, is3d)};
