@@ -4,6 +4,7 @@
 #include "engine/pass.h"
 #include "host/config.h"
 #include "host/design.h"
+#include "host/file_identity.h"
 #include "host/selection.h"
 #include "host/timers.h"
 #include "host/ui.h"
@@ -225,7 +226,7 @@ int process_nextFile(int /*continuing*/, void* reviewDialog) {
     run.namesRecorded = false;
     e.setupOutcome = SETUP_BEGUN;
     if (result == SUCCESS) {
-      const bool fileChanged = !samePathIgnoringCase(run.currentFile, run.lastFile);
+      const bool fileChanged = !sameFile(run.currentFile, run.lastFile);
       const std::string model =
           run.currentModel.empty() ? std::string(ACTIVE_MODEL_NAME) : run.currentModel;
       e.settings = engineSettingsFrom(runSettings());
@@ -320,7 +321,7 @@ void finishRun() {
   }
   std::string active;
   (void)mdlModelRef_getFileName(mdlModelRef_getActive(), &active);
-  if (!run.startFile.empty() && !samePathIgnoringCase(active, run.startFile)) {
+  if (!run.startFile.empty() && !sameFile(active, run.startFile)) {
     (void)mdlSystem_newDesignFile(run.startFile);
   }
   (void)mdlOutput_prompt("");

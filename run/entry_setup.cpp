@@ -2,6 +2,7 @@
 
 #include "engine/load.h"
 #include "host/design.h"
+#include "host/file_identity.h"
 #include "report/description.h"
 #include "run/driver.h"
 #include "run/stepper.h"
@@ -187,7 +188,9 @@ int backupActiveFile(DuplicateRun& run) {
     (void)runMessage(MSG_BACKUP_FAILED, run.currentFile.c_str());
     return ERROR;
   }
-  if (run.backedUp.count(active) != 0) return SUCCESS;
+  // Once per file, whatever name the entry gives it (relative, absolute, through a link).
+  for (const std::string& done : run.backedUp)
+    if (sameFile(done, active)) return SUCCESS;
   if (backupDesignFile(backupName(active), mdlModelRef_getActive()) != SUCCESS) {
     (void)runMessage(MSG_BACKUP_FAILED, active.c_str());
     return ERROR;

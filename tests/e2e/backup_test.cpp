@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "e2e/harness.h"
 #include "support/dgn_builder.h"
@@ -56,6 +57,47 @@ TEST(Backup, IsTheInputWhetherTheRunCleansTheDrawingOrNot) {
     for (const auto& entry : fs::directory_iterator(s.dir))
       EXPECT_EQ(entry.path().filename().string().find("kvtmp"), std::string::npos)
           << c.name << ": " << entry.path();
+  }
+}
+
+// Names are case-sensitive: `A.dgn` and `a.dgn` are two drawings and each gets its backup. One
+// drawing named several ways in a comparison list is backed up once, before it is first
+// changed.
+TEST(Backup, OncePerFileWhateverItsName) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> drawings;   // written with a duplicate each, different contents
+    std::vector<std::string> listLines;  // the comparison list; "@" stands for the folder
+  };
+  const std::vector<Case> cases = {
+      {"names that differ in case", {"A.dgn", "a.dgn"}, {"A.dgn", "a.dgn"}},
+      {"one file named three ways", {"a.dgn"}, {"a.dgn", "./a.dgn", "@/a.dgn"}},
+  };
+  for (const Case& c : cases) {
+    Scratch s("backup_names");
+    std::vector<std::string> originals;
+    for (size_t i = 0; i < c.drawings.size(); ++i) {
+      DesignBuilder d;
+      d.add(test::line({0, 0}, {10000, 0}));
+      d.add(test::line({0, 0}, {10000, 0}));
+      d.add(test::line({0, 5000}, {10000.0 + 1000.0 * static_cast<double>(i), 5000}));
+      ASSERT_TRUE(d.write(s.path(c.drawings[i])));
+      originals.push_back(readFile(s.path(c.drawings[i])));
+    }
+    {
+      std::ofstream list(s.path("run.lst"));
+      for (std::string line : c.listLines) {
+        if (line[0] == '@') line = s.dir.string() + line.substr(1);
+        list << line << "\n";
+      }
+    }
+    const RunResult r = runKelvara(s, {"run.lst"});
+    ASSERT_EQ(r.status, 0) << c.name << "\n" << r.err;
+    for (size_t i = 0; i < c.drawings.size(); ++i) {
+      const std::string backup = s.path(c.drawings[i].substr(0, 1) + ".bak");
+      EXPECT_TRUE(readFile(backup) == originals[i]) << c.name << ": " << backup;
+      EXPECT_EQ(deletedPositions(s, s.path(c.drawings[i])).size(), 1u) << c.name;
+    }
   }
 }
 
