@@ -99,7 +99,7 @@ StartResult handleLoadArguments(const std::vector<std::wstring>& wideArgs,
     if (endsWith(arg, ".ini")) {
       if (anyFileMatches(arg)) {
         settingsFile().fileName = arg;
-        (void)settings_load(s, settingsFile(), false, KeyWalkMode::Read);
+        (void)settings_load(s, settingsFile(), true, KeyWalkMode::Read);
       } else {
         mdlDialog_openInfoBox("Argument \"" + arg + "\" not valid.");
       }

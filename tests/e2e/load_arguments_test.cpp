@@ -2,6 +2,7 @@
 // patterns, --set overrides, batch and non-batch starts.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -114,6 +115,29 @@ TEST_F(LoadArguments, SettingsFileFirstThenOverrides) {
   EXPECT_EQ(start({path("plan.dgn"), path("ro.ini")}, {{"REPORT_ONLY", "0"}}),
             StartResult::RunStarted);
   EXPECT_TRUE(changed("plan.dgn"));
+}
+
+// A settings file named as an argument is loaded as at start-up: keys it lacks take their
+// factory values (not the values loaded before it) and the active file name is taken anew. A
+// settings file that does not exist is refused.
+TEST_F(LoadArguments, SettingsFileArgumentStartsFromTheFactoryValues) {
+  RunSettings& s = runSettings();
+  s.FILE_MODE = 1;
+  s.BATCH_FILE.assign("earlier.lst");
+  s.activeFileName.assign("earlier.dgn");
+  ASSERT_EQ(mdlSystem_newDesignFile(path("other.dgn")), SUCCESS);
+  std::ofstream(path("short.ini"))
+      << "REPORT_ONLY=1\nTEXT_REPORT_FILE_NAME=" << path("s.trf") << "\n";
+  EXPECT_EQ(start({path("plan.dgn"), path("short.ini"), path("missing.ini")}),
+            StartResult::RunStarted);
+  EXPECT_EQ(s.REPORT_ONLY, 1);
+  EXPECT_EQ(s.FILE_MODE, 0);
+  EXPECT_EQ(s.BATCH_FILE.str(), "");
+  std::string active = path("other.dgn");
+  for (char& c : active) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_EQ(s.activeFileName.str(), active);
+  EXPECT_EQ(infoBoxes(),
+            (std::vector<std::string>{"Argument \"" + path("missing.ini") + "\" not valid."}));
 }
 
 TEST_F(LoadArguments, ComparisonListTheLastOneWins) {
