@@ -494,7 +494,7 @@ int setUpModel(Engine& e, void* reviewDialog, const std::string& entryFile,
   e.keys.clear();
   e.probedModel = 0;
   prepareView(e);
-  if (hooks.openReports) hooks.openReports(hooks.context);
+  if (hooks.openReports && hooks.openReports(hooks.context) != SUCCESS) return ERROR;
 
   e.table.reader = &mdlElmdscr_read;
   const NodeId sentinel = appendSentinel(e.table);

@@ -34,8 +34,9 @@ struct SetupHooks {
   // Copies the active design file to its backup; ERROR stops the set-up (the hook shows the
   // message). Required when BACKUP is on.
   int (*backup)(void* context) = nullptr;
-  // Opens the entry's reports (and writes the text report's file block).
-  void (*openReports)(void* context) = nullptr;
+  // Opens the entry's reports (and writes the text report's file block); ERROR ends the set-up
+  // at once, before anything is loaded (the hook shows the message).
+  int (*openReports)(void* context) = nullptr;
   // Shows numbered message `number` with its argument (default: in the error field).
   void (*showMessage)(int number, const std::string& argument, void* context) = nullptr;
   // Loads the selection file into the run's list; ERROR when it cannot be loaded.

@@ -222,7 +222,6 @@ int process_nextFile(int /*continuing*/, void* reviewDialog) {
     if (run.entryIndex > 0 && stepperTimerArmed()) cancelStepperTimer();
     run.workingFile = run.currentFile;
     int result = checkOut(run.slots[0], &run.workingFile, 0) == 0 ? SUCCESS : ERROR;
-    run.reportsFailed = false;
     run.namesRecorded = false;
     e.setupOutcome = SETUP_BEGUN;
     if (result == SUCCESS) {
@@ -233,7 +232,6 @@ int process_nextFile(int /*continuing*/, void* reviewDialog) {
       const int before = static_cast<int>(e.readOnlyFiles);
       result = setUpModel(e, reviewDialog, run.currentFile, model, run.workingFile, fileChanged);
       run.readOnlyFiles += static_cast<int>(e.readOnlyFiles) - before;
-      if (result == SUCCESS && run.reportsFailed) result = ERROR;
     }
     if (result != ERROR) {
       run.lastFile = run.currentFile;

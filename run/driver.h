@@ -59,7 +59,6 @@ struct DuplicateRun {
   int64_t entryStartTime = 0;
   // How the run went.
   bool running = false;            // between start and Finish
-  bool reportsFailed = false;      // opening the current entry's reports failed
   bool namesRecorded = false;      // the current entry's report names are in the lists
   bool completed = false;          // the run reached its end and showed the summary
   bool cancelled = false;          // the cancel question was confirmed

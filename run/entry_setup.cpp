@@ -47,7 +47,7 @@ int backupHook(void*) {
   return backupActiveFile(duplicateRun());
 }
 
-void openReportsHook(void*) {
+int openReportsHook(void*) {
   DuplicateRun& run = duplicateRun();
   const RunSettings& s = runSettings();
   Engine& e = engine();
@@ -56,8 +56,7 @@ void openReportsHook(void*) {
   if (designReport_open(run.designReport, run.designOptions, run.currentFile, run.workingFile,
                         e.activeModel, run.entryIndex, count, &failure) != SUCCESS) {
     showFailure(failure);
-    run.reportsFailed = true;
-    return;
+    return ERROR;
   }
   if (s.TEXT_REPORT__) {
     if (textReport_openForEntry(run.textReport, run.textOptions, run.header, run.currentFile,
@@ -65,8 +64,7 @@ void openReportsHook(void*) {
                                 &failure) != SUCCESS) {
       showFailure(failure);
       designReport_discard(run.designReport);
-      run.reportsFailed = true;
-      return;
+      return ERROR;
     }
   } else {
     run.textReport.name = NO_REPORT_NAME;
@@ -81,6 +79,7 @@ void openReportsHook(void*) {
     textReport_writeFileBlock(run.textReport, run.textOptions, run.currentFile,
                               run.designReport.name, model);
   }
+  return SUCCESS;
 }
 
 void showMessageHook(int number, const std::string& argument, void*) {

@@ -16,6 +16,7 @@
 #include "host/state.h"
 #include "host/timers.h"
 #include "host/ui.h"
+#include "run/trace_hook.h"
 #include "settings/run_settings.h"
 #include "support/dgn_builder.h"
 
@@ -143,6 +144,35 @@ TEST_F(Driver, SkippedEntriesRecordNotAvailable) {
   ASSERT_EQ(summaries.size(), 1u);
   EXPECT_NE(summaries[0].find("3 models processed.\n2 duplicate elements were found.\n"),
             std::string::npos);
+}
+
+// A text report that cannot be created ends the entry's set-up at once: nothing is loaded, so
+// the messages that loading shows (no elements, no selection file) never appear for it.
+TEST_F(Driver, RefusedTextReportEndsTheSetUpBeforeLoading) {
+  struct Case {
+    const char* name;
+    bool emptyDrawing;
+    bool selectionRun;  // limited to the sets of a selection file that does not exist
+  };
+  static std::vector<int> shown;
+  setRunMessageSink([](int number, const char*) {
+    shown.push_back(number);
+    return 3;
+  });
+  for (const Case& c : {Case{"drawing without elements", true, false},
+                        Case{"selection file missing", false, true}}) {
+    shown.clear();
+    RunSettings& s = runSettings();
+    s.TEXT_REPORT_FILE_NAME.assign(path("no/such/folder/run.trf"));
+    s.REMOVE_SEL_DUP = c.selectionRun ? 1 : 0;
+    s.CRITERIA_NAME_.assign(path("missing.sel"));
+    ASSERT_TRUE((c.emptyDrawing ? test::DesignBuilder() : twoPairs()).write(path("a.dgn")));
+    createRunLists();
+    runOver({path("a.dgn")});
+    EXPECT_EQ(shown, (std::vector<int>{26})) << c.name;  // the report, nothing of loading
+    EXPECT_EQ(engine().table.elementCount, 0u) << c.name;
+  }
+  setRunMessageSink(nullptr);
 }
 
 TEST_F(Driver, AutosaveIsReplacedDuringTheRunAndRestored) {
