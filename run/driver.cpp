@@ -48,6 +48,7 @@ int handleSkippedEntry(DuplicateRun& run, const std::string& entryText) {
   designReport_discard(run.designReport);
   clearTable(e.table);
   const int outcome = e.setupOutcome;
+  if (run.textReport.stream == nullptr) run.header.date = reportDateNow();
   ReportFailure failure;
   if (textReport_recordSkip(run.textReport, run.textOptions, run.header, entryText, run.currentFile,
                             outcome, run.entryIndex, static_cast<int>(entryCount()),

@@ -1,5 +1,7 @@
 #include "run/entry_setup.h"
 
+#include <ctime>
+
 #include "engine/load.h"
 #include "host/design.h"
 #include "host/file_identity.h"
@@ -59,6 +61,8 @@ int openReportsHook(void*) {
     return ERROR;
   }
   if (s.TEXT_REPORT__) {
+    // A report created for this entry carries the date of its own creation.
+    if (run.textReport.stream == nullptr) run.header.date = reportDateNow();
     if (textReport_openForEntry(run.textReport, run.textOptions, run.header, run.currentFile,
                                 run.designReport.name, run.entryIndex, count,
                                 &failure) != SUCCESS) {
@@ -144,7 +148,7 @@ void takeRunOptions(DuplicateRun& run, const RunSettings& s) {
   RunHeader& h = run.header;
   h = RunHeader{};
   h.secondTitle = runMessageText(MSG_SECOND_TITLE);
-  h.date = currentDateText();
+  h.date = reportDateNow();
   h.batchMode = run.batchMode;
   h.reportMessage = s.TEXT_REPORT_MESSAGE.str();
   h.reportOnly = s.REPORT_ONLY != 0;
@@ -156,6 +160,13 @@ void takeRunOptions(DuplicateRun& run, const RunSettings& s) {
   h.criteriaDescription = s.CRITERIA_DESCRPT_.str();
   h.removed = restrictionFrom(s.rules[RULE_REMOVE]);
   h.compared = restrictionFrom(s.rules[RULE_COMPARED]);
+}
+
+std::string reportDateNow() {
+  const std::time_t now = static_cast<std::time_t>(stepperNow());
+  std::tm local{};
+  localtime_r(&now, &local);
+  return formatDateText(local);
 }
 
 void installEntryHooks() {

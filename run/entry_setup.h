@@ -19,6 +19,9 @@ struct DuplicateRun;
 // The report options and the run header, taken when the run starts.
 void takeRunOptions(DuplicateRun& run, const RunSettings& s);
 
+// The date line of a report created now (the stepper's clock, local time).
+std::string reportDateNow();
+
 // Installs the set-up hooks and the pass's report hooks.
 void installEntryHooks();
 

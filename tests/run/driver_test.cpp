@@ -16,6 +16,7 @@
 #include "host/state.h"
 #include "host/timers.h"
 #include "host/ui.h"
+#include "run/stepper.h"
 #include "run/trace_hook.h"
 #include "settings/run_settings.h"
 #include "support/dgn_builder.h"
@@ -173,6 +174,37 @@ TEST_F(Driver, RefusedTextReportEndsTheSetUpBeforeLoading) {
     EXPECT_EQ(engine().table.elementCount, 0u) << c.name;
   }
   setRunMessageSink(nullptr);
+}
+
+// One report per entry: each carries the date it was created, not the run's start (the clock
+// moves on an hour at every reading here), skipped entries' short reports included.
+TEST_F(Driver, PerEntryReportsCarryTheirOwnDate) {
+  RunSettings& s = runSettings();
+  s.ONE_TEXT_REPORT = 0;
+  s.ONE_TEXT_EACH_REPORT = 1;
+  s.SAME_DIR_TEXT_REPORT = 1;
+  settings_rebuildReportMessage(s);
+  ASSERT_TRUE(twoPairs().write(path("a.dgn")));
+  ASSERT_TRUE(twoPairs().write(path("b.dgn")));
+  ASSERT_TRUE(twoPairs().write(path("c.bak")));
+  setStepperClock([]() -> int64_t {
+    static int64_t now = 1796000000;
+    return now += 3600;
+  });
+  runOver({path("a.dgn"), path("b.dgn"), path("c.bak")});
+  setStepperClock(nullptr);
+  std::vector<std::string> dates;
+  for (const char* name : {"a0.trf", "b1.trf", "c2.trf"}) {
+    std::ifstream in(path(name));
+    std::string line;
+    for (int n = 0; n < 3 && std::getline(in, line); ++n) {
+    }
+    EXPECT_NE(line.find(" at "), std::string::npos) << name << ": " << line;
+    dates.push_back(line);
+  }
+  ASSERT_EQ(dates.size(), 3u);
+  EXPECT_NE(dates[0], dates[1]);
+  EXPECT_NE(dates[1], dates[2]);
 }
 
 TEST_F(Driver, AutosaveIsReplacedDuringTheRunAndRestored) {
