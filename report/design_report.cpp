@@ -123,8 +123,8 @@ int designReport_open(DesignReport& report, const DesignReportOptions& options,
     *failure = {MSG_DESIGN_OVERWRITES_DESIGN, design};
     return ERROR;
   }
-  // A report under a backup's extension would replace the backup of a drawing (made just
-  // before the reports are opened): refused like a report that cannot be created.
+  // A report under a backup's extension would replace the backup of a drawing: refused like a
+  // report that cannot be created.
   if (named != SUCCESS || samePathIgnoringCase(parseFileName(name).extension, BACKUP_EXTENSION)) {
     *failure = {MSG_DESIGN_REPORT_NOT_CREATED, name};
     return ERROR;

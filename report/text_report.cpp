@@ -220,8 +220,8 @@ int textReport_openForEntry(TextReport& report, const TextReportOptions& options
     return ERROR;
   }
   if (open) return SUCCESS;
-  // A report under a backup's extension would replace the backup of a drawing (made just
-  // before the reports are opened): refused like a report that cannot be created.
+  // A report under a backup's extension would replace the backup of a drawing: refused like a
+  // report that cannot be created.
   if (equalsIgnoringCase(parseFileName(name).extension, BACKUP_EXTENSION) ||
       !createReportFile(report, name)) {
     *failure = {MSG_REPORT_NOT_CREATED, std::string(designFile)};
@@ -318,19 +318,21 @@ int textReport_recordSkip(TextReport& report, const TextReportOptions& options,
   ReportFailure ignored;
   if (!failure) failure = &ignored;
   *failure = ReportFailure{};
-  if (!options.enabled) {
-    report.name = NO_REPORT_NAME;
-    return SUCCESS;
-  }
   if (!report.stream) {
     std::string name;
     if (reportName(&name, entryText, options.naming, entryIndex, entryCount) != SUCCESS) {
       *failure = {MSG_REPORT_NAME_NOT_BUILT, name};
       return ERROR;
     }
-    // Never write a report over the entry's own file.
-    if (sameFileName(name, file) || !createReportFile(report, name)) return ERROR;
-    if (options.perEntry) {
+    // Never write a report over the entry's own file, nor under a backup's extension.
+    if (sameFileName(name, file) ||
+        equalsIgnoringCase(parseFileName(name).extension, BACKUP_EXTENSION) ||
+        !createReportFile(report, name)) {
+      *failure = {MSG_REPORT_NOT_CREATED, std::string(file)};
+      return ERROR;
+    }
+    // With text reports off, the report holds skip records only: the short form.
+    if (options.perEntry || !options.enabled) {
       textReport_write(report, titleLines(header.secondTitle, header.date));
       textReport_write(report, "Text report file name:" + report.name + "\n");
     } else {

@@ -167,13 +167,14 @@ void textReport_finish(TextReport& report, const TextReportOptions& options);
 // Setup outcome of a skipped entry -> the message written for it ("" for other outcomes).
 std::string skipMessage(int outcome, std::string_view file);
 
-// Records a skipped or failed entry. entryText is the whole entry string ("file,model"): the
-// report name is built from it. With text reports off nothing is written and the name is
-// "none". Without an open report, one is created: with one report per entry a short report
-// (title lines and its name), else the run's report with its full header, which stays open so
-// that later entries follow. The skip message of `outcome` is written; a per-entry report is
-// then closed. ERROR when no report could be opened (message 74 for a name that cannot be
-// built, else no message).
+// Records a skipped or failed entry, also when text reports are off. entryText is the whole
+// entry string ("file,model"): the report name is built from it. Without an open report, one
+// is created: with one report per entry, or with text reports off, a short report (title lines
+// and its name), else the run's report with its full header; unless it is per entry it stays
+// open so that later entries follow. The skip message of `outcome` is written; a per-entry
+// report is then closed. ERROR when no report could be opened: message 74 for a name that
+// cannot be built, else 26 (a report over the entry's file or under the backup extension is
+// refused like one that cannot be created).
 [[nodiscard]] int textReport_recordSkip(TextReport& report, const TextReportOptions& options,
                                         const RunHeader& header, std::string_view entryText,
                                         std::string_view file, int outcome, int entryIndex,

@@ -70,11 +70,10 @@ int openReportsHook(void*) {
       designReport_discard(run.designReport);
       return ERROR;
     }
-  } else {
-    run.textReport.name = NO_REPORT_NAME;
   }
   run.entryStartTime = stepperNow();
-  appendToList(run.textReportList.get(), run.textReport.name);
+  // With text reports off, a report kept open for skip records does not belong to this entry.
+  appendToList(run.textReportList.get(), s.TEXT_REPORT__ ? run.textReport.name : NO_REPORT_NAME);
   appendToList(run.designReportList.get(), run.designReport.name);
   run.namesRecorded = true;
   if (s.TEXT_REPORT__) {

@@ -346,20 +346,60 @@ TEST(TextReportSkip, PerEntrySkipWritesAShortReportOfItsOwn) {
                 ". File has been skipped.\n\n");
 }
 
-TEST(TextReportSkip, TextReportsOffWriteNothing) {
+// With text reports off a skipped entry is still recorded, in the short form: one report per
+// entry, or one for the run that later skips follow. A name under the backup extension is
+// refused on this path too, and nothing is created for it.
+TEST(TextReportSkip, TextReportsOffStillRecordTheSkip) {
   ScratchDir dir;
-  TextReportOptions options;
-  options.enabled = false;
-  options.perEntry = true;
-  options.naming = {false, "", "trf", false, true, ""};
-  TextReport report;
-  ReportFailure failure;
-  const std::string file = dir.file("plan.dgn");
-  ASSERT_EQ(textReport_recordSkip(report, options, plainHeader(), file + ",Default", file,
-                                  SETUP_READ_ONLY, 0, 1, &failure),
-            SUCCESS);
-  EXPECT_EQ(report.name, "none");
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  const std::string a = dir.file("a.dgn"), b = dir.file("b.dgn");
+  const std::string title =
+      "Kelvara 10.0b\nDuplicate element report\nMonday, 7 December 2026 at 11:05 pm\n\n";
+  {
+    TextReportOptions perEntry;
+    perEntry.enabled = false;
+    perEntry.perEntry = true;
+    perEntry.naming = {false, "", "trf", false, true, ""};
+    TextReport report;
+    ASSERT_EQ(textReport_recordSkip(report, perEntry, plainHeader(), a + ",Default", a,
+                                    SETUP_READ_ONLY, 0, 1, nullptr),
+              SUCCESS);
+    EXPECT_EQ(report.stream, nullptr);
+    EXPECT_EQ(readText(dir.file("a.trf")), title + "Text report file name:" + dir.file("a.trf") +
+                                               "\n" + a +
+                                               " is a read-only file and has been skipped.\n\n");
+  }
+  {
+    TextReportOptions runWide;
+    runWide.enabled = false;
+    runWide.naming = {true, dir.file("run.trf"), "trf", false, false, ""};
+    TextReport report;
+    ASSERT_EQ(textReport_recordSkip(report, runWide, plainHeader(), a + ",Default", a,
+                                    SETUP_READ_ONLY, 0, 2, nullptr),
+              SUCCESS);
+    ASSERT_EQ(textReport_recordSkip(report, runWide, plainHeader(), b + ",Default", b,
+                                    SETUP_BACKUP_FILE, 1, 2, nullptr),
+              SUCCESS);
+    textReport_finish(report, runWide);
+    const std::string text = readText(dir.file("run.trf"));
+    EXPECT_EQ(text.rfind(title + "Text report file name:" + dir.file("run.trf") + "\n" + a +
+                             " is a read-only file and has been skipped.\n\n" + b +
+                             " is a backup file and has been skipped.\n\n",
+                         0),
+              0u)
+        << text;
+  }
+  {
+    TextReportOptions backupName;
+    backupName.enabled = false;
+    backupName.naming = {true, dir.file("log.bak"), "trf", false, false, ""};
+    TextReport report;
+    ReportFailure failure;
+    EXPECT_EQ(textReport_recordSkip(report, backupName, plainHeader(), a + ",Default", a,
+                                    SETUP_READ_ONLY, 0, 1, &failure),
+              ERROR);
+    EXPECT_EQ(failure.message, MSG_REPORT_NOT_CREATED);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("log.bak")));
+  }
 }
 
 // ---- refusals --------------------------------------------------------------------------------
