@@ -483,13 +483,6 @@ int setUpModel(Engine& e, void* reviewDialog, const std::string& entryFile,
     return ERROR;
   }
   (void)mdlSelect_freeAll();
-  if (e.settings.backup && fileChanged) {
-    if (hooks.backup == nullptr) {
-      showMessage(MSG_BACKUP_FAILED, workingFile);
-      return ERROR;
-    }
-    if (hooks.backup(hooks.context) != SUCCESS) return ERROR;
-  }
   clearTable(e.table);
   e.keys.clear();
   e.probedModel = 0;
@@ -504,6 +497,15 @@ int setUpModel(Engine& e, void* reviewDialog, const std::string& entryFile,
   const int loaded = loadModelElements(e, workingFile, entryModel, useSelection,
                                        e.settings.criteriaName, e.settings.criteriaDescrpt);
   if (loaded != SUCCESS) return loaded;
+  // The backup comes once nothing else can fail the set-up: an entry that fails leaves no
+  // backup behind, and nothing has changed the drawing before the pass.
+  if (e.settings.backup && fileChanged) {
+    if (hooks.backup == nullptr) {
+      showMessage(MSG_BACKUP_FAILED, workingFile);
+      return ERROR;
+    }
+    if (hooks.backup(hooks.context) != SUCCESS) return ERROR;
+  }
   // A model none of whose elements was admitted still goes through the pass, which then ends
   // at its first step: the driver sees the model processed with nothing to report.
 
