@@ -39,8 +39,9 @@ void recordSkippedNames(DuplicateRun& run) {
   appendToList(run.designReportList.get(), NOT_AVAILABLE);
 }
 
-// Steps 7.1 to 7.4 of the entry handling: the skip message in a text report, the names.
-// ERROR when no text report could be opened for it (the run then stops here).
+// A skipped or failed entry: its design report is dropped, its skip message goes into a text
+// report (opened for it when none is open) and its report names are recorded, "N/A" for the
+// design report. ERROR when no text report could be opened for it (the run then stops here).
 int handleSkippedEntry(DuplicateRun& run, const std::string& entryText) {
   Engine& e = engine();
   // A failure after the reports were opened: the design report of the entry is dropped (the

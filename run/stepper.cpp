@@ -34,7 +34,8 @@ void armTimer() {
   if (mdlSystem_setTimerFunction(&id, 1, stepperTick) == 0) s.timerId = id;
 }
 
-// Steps 6 to 9 of a step: progress text, estimate, bar and message field.
+// Brings the display up to date after a slice: the progress text with its time estimate, the
+// bar and the message field.
 void showProgress() {
   StepperState& s = stepperState();
   const uint32_t processed = s.client.processed ? s.client.processed() : 0;
