@@ -33,8 +33,9 @@ int runFromCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err) 
   if (started != StartResult::RunStarted) return EXIT_RUN_FAILED;
   (void)runEventLoop();
   if (run.running) finishRun();
-  const bool ok = run.completed && !run.cancelled && !run.saveFailed;
-  return ok ? EXIT_RUN_COMPLETED : EXIT_RUN_FAILED;
+  if (!run.completed || run.cancelled || run.saveFailed || run.runFailed) return EXIT_RUN_FAILED;
+  if (run.failedEntries == 0) return EXIT_RUN_COMPLETED;
+  return run.processedEntries == 0 ? EXIT_RUN_FAILED : EXIT_SOME_ENTRIES_FAILED;
 }
 
 }  // namespace kelvara

@@ -14,9 +14,13 @@
 
 namespace kelvara {
 
-inline constexpr int EXIT_RUN_COMPLETED = 0;
-inline constexpr int EXIT_RUN_FAILED = 1;  // nothing to process, could not start, cancelled, error
+inline constexpr int EXIT_RUN_COMPLETED = 0;  // every entry was processed
+// Nothing to process or nothing could be processed; the run could not start, was cancelled,
+// stopped early, or could not write a drawing or a run-wide report.
+inline constexpr int EXIT_RUN_FAILED = 1;
 inline constexpr int EXIT_USAGE = 2;
+// The run completed, but some entries were skipped or failed (each named on standard error).
+inline constexpr int EXIT_SOME_ENTRIES_FAILED = 3;
 
 // Prints `why` and the usage lines to err; returns EXIT_USAGE.
 int usageError(std::FILE* err, const std::string& why);

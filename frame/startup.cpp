@@ -37,8 +37,8 @@ int messageSink(int number, const char* argument) {
   return showMessage(number, argument);
 }
 
-std::string messageTextSink(int number) {
-  return messageText(number);
+std::string messageTextSink(int number, const char* argument) {
+  return messageText(number, argument);
 }
 
 // Takes the arguments over literally, as 8-bit text of at most 511 characters. (A leading

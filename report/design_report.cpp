@@ -113,30 +113,30 @@ int designReport_open(DesignReport& report, const DesignReportOptions& options,
   const std::string design(designFile);
   if (naming.sameDirectory && !naming.appendExtension &&
       samePathIgnoringCase(parseFileName(designFile).extension, naming.extension)) {
-    *failure = {MSG_DESIGN_OVERWRITES_DESIGN, design};
+    *failure = {MSG_DESIGN_OVERWRITES_DESIGN, design, {}};
     return ERROR;
   }
   std::string name;
   const int named = reportName(&name, designFile, naming, entryIndex, entryCount);
   report.name = name;
   if (sameFileName(name, designFile) || sameFileName(name, workingFile)) {
-    *failure = {MSG_DESIGN_OVERWRITES_DESIGN, design};
+    *failure = {MSG_DESIGN_OVERWRITES_DESIGN, design, {}};
     return ERROR;
   }
   // A report under a backup's extension would replace the backup of a drawing: refused like a
   // report that cannot be created.
   if (named != SUCCESS || samePathIgnoringCase(parseFileName(name).extension, BACKUP_EXTENSION)) {
-    *failure = {MSG_DESIGN_REPORT_NOT_CREATED, name};
+    *failure = {MSG_DESIGN_REPORT_NOT_CREATED, name, {}};
     return ERROR;
   }
   if (mdlModelRef_getFileName(activeModel, nullptr) != SUCCESS) {
-    *failure = {MSG_REPORT_NOT_CREATED, design};
+    *failure = {MSG_REPORT_NOT_CREATED, design, {}};
     return ERROR;
   }
   if (mdlWorkDgn_createFile(&report.file, name, activeModel, mdlModelRef_is3D(activeModel)) !=
       SUCCESS) {
     report.file = 0;
-    *failure = {MSG_DESIGN_REPORT_NOT_CREATED, name};
+    *failure = {MSG_DESIGN_REPORT_NOT_CREATED, name, {}};
     return ERROR;
   }
   // The report is written once, when it is closed; it can always be made again, so its save
@@ -144,7 +144,7 @@ int designReport_open(DesignReport& report, const DesignReportOptions& options,
   (void)mdlWorkDgn_setDurability(report.file, Durability::NotSynced);
   if (prepare(report, options, activeModel) != SUCCESS) {
     designReport_discard(report);
-    *failure = {MSG_REPORT_NOT_CREATED, design};
+    *failure = {MSG_REPORT_NOT_CREATED, design, {}};
     return ERROR;
   }
   return SUCCESS;

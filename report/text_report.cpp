@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "engine/element_table.h"
@@ -54,7 +56,10 @@ constexpr size_t kReportBufferBytes = size_t{1} << 16;
 bool createReportFile(TextReport& report, const std::string& name) {
   struct stat st {};
   if (::stat(name.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode) || dgn::isReadOnlyPath(name)) return false;
+    if (!S_ISREG(st.st_mode) || dgn::isReadOnlyPath(name)) {
+      errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+      return false;
+    }
   }
   std::string temp = name + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
@@ -206,25 +211,30 @@ int textReport_openForEntry(TextReport& report, const TextReportOptions& options
     const ReportNaming& n = options.naming;
     if (!n.fixedName && n.sameDirectory && !n.appendExtension &&
         equalsIgnoringCase(parseFileName(designFile).extension, n.extension)) {
-      *failure = {MSG_TEXT_OVERWRITES_DESIGN, std::string(designFile)};
+      *failure = {MSG_TEXT_OVERWRITES_DESIGN, std::string(designFile), {}};
       return ERROR;
     }
     if (reportName(&name, designFile, n, entryIndex, entryCount) != SUCCESS) {
-      *failure = {MSG_REPORT_NAME_NOT_BUILT, name};
+      *failure = {MSG_REPORT_NAME_NOT_BUILT, name, {}};
       return ERROR;
     }
   }
   // Checked for every entry: a run-wide report must not end up over a later entry's file.
   if (sameFileName(name, designFile) || sameFileName(name, designReportName)) {
-    *failure = {MSG_TEXT_OVERWRITES_DESIGN, std::string(designFile)};
+    *failure = {MSG_TEXT_OVERWRITES_DESIGN, std::string(designFile), {}};
     return ERROR;
   }
   if (open) return SUCCESS;
   // A report under a backup's extension would replace the backup of a drawing: refused like a
   // report that cannot be created.
-  if (equalsIgnoringCase(parseFileName(name).extension, BACKUP_EXTENSION) ||
-      !createReportFile(report, name)) {
-    *failure = {MSG_REPORT_NOT_CREATED, std::string(designFile)};
+  if (equalsIgnoringCase(parseFileName(name).extension, BACKUP_EXTENSION)) {
+    *failure = {MSG_REPORT_NOT_CREATED, std::string(designFile),
+                name + ": a report is never written under the backup extension"};
+    return ERROR;
+  }
+  if (!createReportFile(report, name)) {
+    *failure = {MSG_REPORT_NOT_CREATED, std::string(designFile),
+                name + ": " + std::strerror(errno)};
     return ERROR;
   }
   textReport_write(report, runHeaderText(header, options, report.name));
@@ -270,25 +280,33 @@ void textReport_writeTechnicalNote(TextReport& report, const TextReportOptions& 
 
 int textReport_close(TextReport& report) {
   if (!report.stream) return SUCCESS;
+  report.error.clear();
   bool ok = std::fflush(report.stream) == 0 && !std::ferror(report.stream);
-  ok = std::fclose(report.stream) == 0 && ok;
+  if (!ok) report.error = std::strerror(errno != 0 ? errno : EIO);
+  if (std::fclose(report.stream) != 0 && ok) {
+    ok = false;
+    report.error = std::strerror(errno);
+  }
   report.stream = nullptr;
-  if (ok) ok = std::rename(report.tempName.c_str(), report.name.c_str()) == 0;
+  if (ok && std::rename(report.tempName.c_str(), report.name.c_str()) != 0) {
+    ok = false;
+    report.error = std::strerror(errno);
+  }
   if (!ok) ::unlink(report.tempName.c_str());
   report.tempName.clear();
   return ok ? SUCCESS : ERROR;
 }
 
-void textReport_endEntry(TextReport& report, const TextReportOptions& options) {
-  if (!report.stream || !options.perEntry) return;
+int textReport_endEntry(TextReport& report, const TextReportOptions& options) {
+  if (!report.stream || !options.perEntry) return SUCCESS;
   textReport_writeTechnicalNote(report, options);
-  (void)textReport_close(report);
+  return textReport_close(report);
 }
 
-void textReport_finish(TextReport& report, const TextReportOptions& options) {
-  if (!report.stream) return;
+int textReport_finish(TextReport& report, const TextReportOptions& options) {
+  if (!report.stream) return SUCCESS;
   textReport_writeTechnicalNote(report, options);
-  (void)textReport_close(report);
+  return textReport_close(report);
 }
 
 // ---- Skipped entries -------------------------------------------------------------------------
@@ -321,14 +339,22 @@ int textReport_recordSkip(TextReport& report, const TextReportOptions& options,
   if (!report.stream) {
     std::string name;
     if (reportName(&name, entryText, options.naming, entryIndex, entryCount) != SUCCESS) {
-      *failure = {MSG_REPORT_NAME_NOT_BUILT, name};
+      *failure = {MSG_REPORT_NAME_NOT_BUILT, name, {}};
       return ERROR;
     }
     // Never write a report over the entry's own file, nor under a backup's extension.
-    if (sameFileName(name, file) ||
-        equalsIgnoringCase(parseFileName(name).extension, BACKUP_EXTENSION) ||
-        !createReportFile(report, name)) {
-      *failure = {MSG_REPORT_NOT_CREATED, std::string(file)};
+    if (sameFileName(name, file)) {
+      *failure = {MSG_REPORT_NOT_CREATED, std::string(file),
+                  name + ": the report would be the file"};
+      return ERROR;
+    }
+    if (equalsIgnoringCase(parseFileName(name).extension, BACKUP_EXTENSION)) {
+      *failure = {MSG_REPORT_NOT_CREATED, std::string(file),
+                  name + ": a report is never written under the backup extension"};
+      return ERROR;
+    }
+    if (!createReportFile(report, name)) {
+      *failure = {MSG_REPORT_NOT_CREATED, std::string(file), name + ": " + std::strerror(errno)};
       return ERROR;
     }
     // With text reports off, the report holds skip records only: the short form.

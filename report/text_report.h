@@ -42,6 +42,7 @@ inline constexpr int MSG_DESIGN_REPORT_NOT_CREATED = 82;  // argument: the repor
 struct ReportFailure {
   int message = 0;
   std::string argument;
+  std::string detail;  // the system's reason when a file could not be created ("" if none)
 };
 
 // ---- Names -----------------------------------------------------------------------------------
@@ -124,6 +125,7 @@ struct TextReport {
   std::FILE* stream = nullptr;  // open report, or null
   std::string name;             // its path (also the name recorded for the entry)
   std::string tempName;         // where it is written until it is closed
+  std::string error;            // why the last close failed ("" when it did not)
 };
 
 // Opens the report for an entry (after the design report is set up). A report that is already
@@ -153,14 +155,17 @@ void textReport_write(TextReport& report, std::string_view text);
 // The technical note that ends every report.
 void textReport_writeTechnicalNote(TextReport& report, const TextReportOptions& options);
 
-// Closes the report and moves it to its name. ERROR when it could not be written completely;
-// the name is kept for the run's list. Nothing happens when no report is open.
+// Closes the report and moves it to its name. ERROR when it could not be written completely
+// (`error` says why, and nothing replaces a file of that name); the name is kept for the run's
+// list. Nothing happens when no report is open.
 int textReport_close(TextReport& report);
 
 // End of an entry (per-model close): with one report per entry, the technical note and close.
-void textReport_endEntry(TextReport& report, const TextReportOptions& options);
-// End of the run (Finish): a report still open gets the technical note and is closed.
-void textReport_finish(TextReport& report, const TextReportOptions& options);
+// The result of the close (SUCCESS when nothing was closed).
+[[nodiscard]] int textReport_endEntry(TextReport& report, const TextReportOptions& options);
+// End of the run (Finish): a report still open gets the technical note and is closed. The
+// result of the close (SUCCESS when nothing was open).
+[[nodiscard]] int textReport_finish(TextReport& report, const TextReportOptions& options);
 
 // ---- Skipped entries -------------------------------------------------------------------------
 

@@ -1,5 +1,8 @@
 #include "run/driver.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include "engine/load.h"
 #include "engine/pass.h"
 #include "host/config.h"
@@ -17,6 +20,12 @@
 namespace kelvara {
 
 namespace {
+
+std::string fullPath(const std::string& name) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(name, ec);
+  return ec ? name : full.lexically_normal().string();
+}
 
 long entryCount() {
   return mdlStringList_size(duplicateRun().entryList.get());
@@ -39,11 +48,68 @@ void recordSkippedNames(DuplicateRun& run) {
   appendToList(run.designReportList.get(), NOT_AVAILABLE);
 }
 
+// Names a skipped or failed entry in the error field with its reason (the skip message, else
+// the message shown for it) and the error beneath, and counts it.
+void reportFailedEntry(DuplicateRun& run, int outcome) {
+  std::string reason = skipMessage(outcome, run.currentFile);
+  std::string detail;
+  if (!reason.empty()) {
+    while (!reason.empty() && reason.back() == '\n') reason.pop_back();
+    if (outcome == SETUP_OPEN_FAILED || outcome == SETUP_NOT_DESIGN_FILE)
+      detail = lastDesignError();
+  } else {
+    reason = run.entryFailure.empty() ? runMessageText(MSG_NOT_PROCESSED, run.currentFile.c_str())
+                                      : run.entryFailure;
+    detail = run.entryFailureDetail;
+  }
+  (void)mdlOutput_error(entryFailureLine(run.currentFile, reason, detail));
+  ++run.failedEntries;
+  if (outcome == SETUP_READ_ONLY) ++run.readOnlySkipped;
+}
+
+// A report that could not be written: named in the error field and left out of the summary.
+void reportLostFile(DuplicateRun& run, const std::string& name, const char* what,
+                    const std::string& detail) {
+  run.lostFiles.push_back(name);
+  (void)mdlOutput_error(
+      entryFailureLine(name, std::string("The ") + what + " could not be written.", detail));
+}
+
+// Full paths of the members of a name list, once each, without the placeholders and the lost.
+std::vector<std::string> writtenNames(const DuplicateRun& run, StringList* list) {
+  std::vector<std::string> out;
+  for (long i = 0; i < mdlStringList_size(list); ++i) {
+    const std::string name = listMember(list, i);
+    if (name.empty() || name == NOT_AVAILABLE || name == NO_REPORT_NAME) continue;
+    if (std::find(run.lostFiles.begin(), run.lostFiles.end(), name) != run.lostFiles.end())
+      continue;
+    const std::string full = fullPath(name);
+    if (std::find(out.begin(), out.end(), full) == out.end()) out.push_back(full);
+  }
+  return out;
+}
+
+// Closes what stays open for the whole run (the run's text report, a design report), checking
+// that each was written.
+void closeRunReports(DuplicateRun& run) {
+  const std::string textName = run.textReport.name;
+  if (textReport_finish(run.textReport, run.textOptions) != SUCCESS) {
+    run.runFailed = true;
+    reportLostFile(run, textName, "text report", run.textReport.error);
+  }
+  const std::string designName = run.designReport.name;
+  if (designReport_close(run.designReport) != SUCCESS) {
+    run.runFailed = true;
+    reportLostFile(run, designName, "design report", lastDesignError());
+  }
+}
+
 // A skipped or failed entry: its design report is dropped, its skip message goes into a text
 // report (opened for it when none is open) and its report names are recorded, "N/A" for the
 // design report. ERROR when no text report could be opened for it (the run then stops here).
 int handleSkippedEntry(DuplicateRun& run, const std::string& entryText) {
   Engine& e = engine();
+  reportFailedEntry(run, e.setupOutcome);
   // A failure after the reports were opened: the design report of the entry is dropped (the
   // entry's design report is "N/A").
   designReport_discard(run.designReport);
@@ -55,6 +121,11 @@ int handleSkippedEntry(DuplicateRun& run, const std::string& entryText) {
                             outcome, run.entryIndex, static_cast<int>(entryCount()),
                             &failure) != SUCCESS) {
     showFailure(failure);
+    run.runFailed = true;
+    (void)mdlOutput_error(entryFailureLine(
+        run.currentFile,
+        "The run has been stopped: the skip could not be recorded in a text report.",
+        failure.detail));
     return ERROR;
   }
   recordSkippedNames(run);
@@ -91,14 +162,16 @@ void showSummary(DuplicateRun& run) {
   const RunSettings& s = runSettings();
   SummaryInputs in;
   in.models = static_cast<int>(entryCount());
+  in.processed = run.processedEntries;
+  in.failed = run.failedEntries;
   in.totalDuplicates = run.totalDuplicates;
   in.readOnlyFiles = run.readOnlyFiles;
+  in.readOnlySkipped = run.readOnlySkipped;
   in.unattended = run.unattended;
-  in.sameDirTextReport = s.SAME_DIR_TEXT_REPORT != 0;
-  in.diffDirTextReport = s.DIFF_DIR_TEXT_REPORT != 0;
-  in.textReportMessage = s.TEXT_REPORT_MESSAGE.str();
-  in.textReportFileName = s.TEXT_REPORT_FILE_NAME.str();
-  in.textReportDirName = s.TEXT_REPORT_DIR_NAME.str();
+  if (s.TEXT_REPORT__) in.textReports = writtenNames(run, run.textReportList.get());
+  in.designReports = writtenNames(run, run.designReportList.get());
+  for (const std::string& drawing : run.backedUp)
+    in.backups.push_back(fullPath(backupName(drawing)));
   const std::string text = summaryText(in);
   if (run.showSummary) {
     run.showSummary(text);
@@ -178,6 +251,11 @@ void process_startAllV8Files(void* parentDialog) {
   run.cancelled = false;
   run.hostExitRequested = false;
   run.saveFailed = false;
+  run.runFailed = false;
+  run.processedEntries = 0;
+  run.failedEntries = 0;
+  run.readOnlySkipped = 0;
+  run.lostFiles.clear();
   run.backedUp.clear();
   if (!run.batchMode) {
     (void)mdlSelect_freeAll();
@@ -225,6 +303,9 @@ int process_nextFile(int /*continuing*/, void* reviewDialog) {
     run.workingFile = run.currentFile;
     int result = checkOut(run.slots[0], &run.workingFile, 0) == 0 ? SUCCESS : ERROR;
     run.namesRecorded = false;
+    run.entryFailure.clear();
+    run.entryFailureDetail.clear();
+    designState().lastError.clear();
     e.setupOutcome = SETUP_BEGUN;
     if (result == SUCCESS) {
       const bool fileChanged = !sameFile(run.currentFile, run.lastFile);
@@ -253,11 +334,13 @@ int process_nextFile(int /*continuing*/, void* reviewDialog) {
     ++run.entryIndex;
     runTrace("process_nextFile return (%d)\n", ERROR);
   }
-  // The run is over.
+  // The run is over. The reports are closed before the summary, so that it names only what
+  // was written.
   if (run.textReport.stream != nullptr) {
     textReport_write(run.textReport,
                      runTotalText(run.totalDuplicates, static_cast<int>(entryCount())));
   }
+  closeRunReports(run);
   showSummary(run);
   run.completed = true;
   run.readOnlyFiles = 0;
@@ -279,25 +362,42 @@ void compareCompleted(int code) {
       j_getTotals(&e.table, s.REMOVE_ALL_SEL ? STATUS_REMOVED_ALL : STATUS_DUPLICATE);
   run.modelElements = j_getTotals(&e.table, TOTALS_ALL_ENTRIES) - 1;
   if (run.modelElements < 0) run.modelElements = 0;
-  perModelClose();
-  if (run.designReport.file != 0) (void)designReport_close(run.designReport);
+  if (perModelClose()) {
+    ++run.processedEntries;
+  } else {
+    ++run.failedEntries;
+  }
   ++run.entryIndex;
   (void)process_nextFile(1, nullptr);
   (void)mdlOutput_prompt("");
 }
 
-void perModelClose() {
+bool perModelClose() {
   DuplicateRun& run = duplicateRun();
   const RunSettings& s = runSettings();
+  bool written = true;
   finishSlot(run.slots[0], nullptr);
   run.totalDuplicates += run.modelDuplicates;
   if (s.TEXT_REPORT__) writePerFileLines(run);
-  if (run.textReport.stream != nullptr && s.ONE_TEXT_EACH_REPORT) {
-    textReport_endEntry(run.textReport, run.textOptions);
+  if (run.textReport.stream != nullptr && s.ONE_TEXT_EACH_REPORT &&
+      textReport_endEntry(run.textReport, run.textOptions) != SUCCESS) {
+    written = false;
+    reportLostFile(run, run.textReport.name, "text report", run.textReport.error);
   }
-  if (run.designReport.file != 0) (void)designReport_close(run.designReport);
+  if (run.designReport.file != 0 && designReport_close(run.designReport) != SUCCESS) {
+    written = false;
+    reportLostFile(run, run.designReport.name, "design report", lastDesignError());
+  }
   clearTable(engine().table);
   engine().keys.clear();
+  return written;
+}
+
+void noteEntryFailure(int number, const std::string& argument, const std::string& detail) {
+  DuplicateRun& run = duplicateRun();
+  if (!run.entryFailure.empty()) return;
+  run.entryFailure = runMessageText(number, argument.c_str());
+  run.entryFailureDetail = detail.empty() ? lastDesignError() : detail;
 }
 
 void finishRun() {
@@ -306,8 +406,7 @@ void finishRun() {
   if (!run.savedAutosave.empty()) {
     (void)mdlSystem_defineCfgVar(AUTOSAVE_VARIABLE, run.savedAutosave);
   }
-  textReport_finish(run.textReport, run.textOptions);
-  if (run.designReport.file != 0) (void)designReport_close(run.designReport);
+  closeRunReports(run);
   run.running = false;
   if (run.batchMode) {
     if (closeAllDesignFiles() != SUCCESS) {
@@ -321,8 +420,11 @@ void finishRun() {
   }
   std::string active;
   (void)mdlModelRef_getFileName(mdlModelRef_getActive(), &active);
-  if (!run.startFile.empty() && !sameFile(active, run.startFile)) {
-    (void)mdlSystem_newDesignFile(run.startFile);
+  // Going back to the start file writes the changes of the file the run ended on.
+  if (!run.startFile.empty() && !sameFile(active, run.startFile) &&
+      mdlSystem_newDesignFile(run.startFile) != SUCCESS) {
+    run.saveFailed = true;
+    (void)mdlOutput_error(lastDesignError());
   }
   (void)mdlOutput_prompt("");
 }
@@ -330,7 +432,7 @@ void finishRun() {
 void cancelRun() {
   DuplicateRun& run = duplicateRun();
   run.cancelled = true;
-  perModelClose();
+  (void)perModelClose();
   finishRun();
 }
 

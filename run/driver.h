@@ -17,6 +17,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "host/strings.h"
 #include "lists/working_copy.h"
@@ -29,6 +30,7 @@ inline constexpr const char* ACTIVE_MODEL_NAME = "<ActiveModel>";
 inline constexpr const char* NOT_AVAILABLE = "N/A";
 inline constexpr const char* AUTOSAVE_VARIABLE = "MS_DWGAUTOSAVE";
 inline constexpr const char* AUTOSAVE_DURING_RUN = "1800";
+inline constexpr int MSG_NOT_PROCESSED = 1;  // argument: the design file
 inline constexpr int MSG_ENTRY_UNREADABLE = 73;
 inline constexpr int MSG_SECOND_TITLE = 3;
 
@@ -56,7 +58,15 @@ struct DuplicateRun {
   int modelDuplicates = 0;
   int modelElements = 0;
   int readOnlyFiles = 0;
+  int processedEntries = 0;  // entries processed to their end, reports written
+  int failedEntries = 0;     // entries skipped or failed, each named in the error field
+  int readOnlySkipped = 0;   // entries skipped as read-only
   int64_t entryStartTime = 0;
+  // Why the current entry failed: the first numbered message shown for it and the error
+  // beneath (both "" until one is shown).
+  std::string entryFailure;
+  std::string entryFailureDetail;
+  std::vector<std::string> lostFiles;  // reports of this run that could not be written
   // How the run went.
   bool running = false;            // between start and Finish
   bool namesRecorded = false;      // the current entry's report names are in the lists
@@ -64,6 +74,7 @@ struct DuplicateRun {
   bool cancelled = false;          // the cancel question was confirmed
   bool hostExitRequested = false;  // batch mode: the host ends after Finish
   bool saveFailed = false;         // closing the design files could not write a change
+  bool runFailed = false;          // the run stopped at an entry or lost a run-wide report
   std::set<std::string> backedUp;  // files backed up in this run
   WorkingCopySlot slots[2];
   // Shows the end-of-run summary; default: the host's message box with OK.
@@ -95,8 +106,13 @@ int process_nextFile(int continuing, void* reviewDialog);
 // Called by the stepper: -3 the model's comparison has ended, -4 a pause for the review.
 void compareCompleted(int code);
 
-// Closes the current entry's working copy and reports and frees its element table.
-void perModelClose();
+// Keeps the first numbered message shown for the current entry (with its argument) as the
+// reason the entry fails, and `detail` (else the host's last design-file error) beneath it.
+void noteEntryFailure(int number, const std::string& argument, const std::string& detail);
+
+// Closes the current entry's working copy and reports and frees its element table. False when
+// a report of the entry could not be written (named in the error field).
+bool perModelClose();
 
 // Closes the run: restores the autosave setting, closes open reports, and in batch mode closes
 // the design files (writing their changes) and asks the host to end. Harmless when repeated.

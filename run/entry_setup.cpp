@@ -33,8 +33,15 @@ int entryCountOf(const DuplicateRun& run) {
   return static_cast<int>(mdlStringList_size(run.entryList.get()));
 }
 
+// Shows the message of a failure of the entry's set-up and keeps it as the entry's reason.
+void showEntryFailure(int number, const std::string& argument, const std::string& detail = "") {
+  if (number == 0) return;
+  (void)runMessage(number, argument.c_str());
+  noteEntryFailure(number, argument, detail);
+}
+
 void showFailure(const ReportFailure& failure) {
-  if (failure.message != 0) (void)runMessage(failure.message, failure.argument.c_str());
+  showEntryFailure(failure.message, failure.argument, failure.detail);
 }
 
 // ---- set-up hooks ---------------------------------------------------------------------------
@@ -86,7 +93,7 @@ int openReportsHook(void*) {
 }
 
 void showMessageHook(int number, const std::string& argument, void*) {
-  (void)runMessage(number, argument.c_str());
+  showEntryFailure(number, argument);
 }
 
 // ---- pass hooks -----------------------------------------------------------------------------
@@ -194,14 +201,14 @@ std::string backupName(const std::string& designFile) {
 int backupActiveFile(DuplicateRun& run) {
   std::string active;
   if (mdlModelRef_getFileName(mdlModelRef_getActive(), &active) != SUCCESS) {
-    (void)runMessage(MSG_BACKUP_FAILED, run.currentFile.c_str());
+    showEntryFailure(MSG_BACKUP_FAILED, run.currentFile);
     return ERROR;
   }
   // Once per file, whatever name the entry gives it (relative, absolute, through a link).
   for (const std::string& done : run.backedUp)
     if (sameFile(done, active)) return SUCCESS;
   if (backupDesignFile(backupName(active), mdlModelRef_getActive()) != SUCCESS) {
-    (void)runMessage(MSG_BACKUP_FAILED, active.c_str());
+    showEntryFailure(MSG_BACKUP_FAILED, active);
     return ERROR;
   }
   run.backedUp.insert(active);

@@ -79,33 +79,60 @@ std::string readOnlySentence(const std::string& file) {
   return format("File %s is read-only. No changes were made to this file.", file.c_str());
 }
 
+namespace {
+
+std::string models(int n) {
+  return n == 1 ? "model" : "models";
+}
+
+// "Label: path\n" for one path; "Labels:\n  path\n..." for several.
+std::string pathList(const char* one, const char* many, const std::vector<std::string>& paths) {
+  if (paths.size() == 1) return format("%s: %s\n", one, paths[0].c_str());
+  std::string out = format("%s:\n", many);
+  for (const std::string& p : paths) out += format("  %s\n", p.c_str());
+  return out;
+}
+
+}  // namespace
+
 std::string summaryText(const SummaryInputs& in) {
   std::string out = "Processing complete.\n\n";
-  out += format("%d %s processed.\n", in.models, in.models == 1 ? "model" : "models");
+  out += format("%d %s processed.\n", in.processed, models(in.processed).c_str());
+  if (in.failed > 0) {
+    out += format("%d %s could not be processed.\n", in.failed, models(in.failed).c_str());
+  }
   out += format("%d duplicate %s found.\n", in.totalDuplicates,
                 in.totalDuplicates == 1 ? "element was" : "elements were");
   if (in.readOnlyFiles == 1 && in.models == 1) {
-    out += "File was read-only. Duplicate elements have been reported but not removed.\n";
+    out += in.readOnlySkipped > 0
+               ? "File was read-only and has been skipped. Nothing was reported or removed.\n"
+               : "File was read-only. Duplicate elements have been reported but not removed.\n";
   } else if (in.models > 1) {
     out += format("%d read-only %s encountered.\n", in.readOnlyFiles,
                   in.readOnlyFiles == 1 ? "file was" : "files were");
   }
   if (!in.unattended) {
     out += "\nClick the <View Text Report> button for details.\n";
-  } else if (in.sameDirTextReport) {
-    if (in.diffDirTextReport) {
-      out += format("\nSee text report files in \"%s\" directory for details.\n",
-                    in.textReportDirName.c_str());
-    } else {
-      out += format("\n%s\n", in.textReportMessage.c_str());
-    }
-  } else if (!in.diffDirTextReport) {
-    out += format("\nSee \"%s\" text report file for details.\n", in.textReportFileName.c_str());
-  } else {
-    out += format("\nSee text report files in \"%s\" directory for details.\n",
-                  in.textReportDirName.c_str());
+    return out;
   }
+  if (in.textReports.empty() && in.designReports.empty() && in.backups.empty()) return out;
+  out += '\n';
+  if (in.textReports.size() == 1) {
+    out += format("See \"%s\" text report file for details.\n", in.textReports[0].c_str());
+  } else if (!in.textReports.empty()) {
+    out += pathList("", "See the text report files for details", in.textReports);
+  }
+  if (!in.designReports.empty())
+    out += pathList("Design report", "Design reports", in.designReports);
+  if (!in.backups.empty()) out += pathList("Backup", "Backups", in.backups);
   return out;
+}
+
+std::string entryFailureLine(const std::string& file, const std::string& reason,
+                             const std::string& detail) {
+  std::string line = reason.find(file) == std::string::npos ? file + ": " + reason : reason;
+  if (!detail.empty()) line += " (" + detail + ")";
+  return line;
 }
 
 }  // namespace kelvara

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "engine/element_table.h"
 #include "report/text_report.h"
@@ -39,18 +40,26 @@ std::string readOnlySentence(const std::string& file);
 
 // What the summary needs besides the counters.
 struct SummaryInputs {
-  int models = 0;
+  int models = 0;     // entries of the run
+  int processed = 0;  // entries processed to their end
+  int failed = 0;     // entries skipped or failed
   int totalDuplicates = 0;
   int readOnlyFiles = 0;
+  int readOnlySkipped = 0;  // read-only entries skipped, so nothing was reported for them
   bool unattended = false;
-  bool sameDirTextReport = false;
-  bool diffDirTextReport = false;
-  std::string textReportMessage;
-  std::string textReportFileName;
-  std::string textReportDirName;
+  // Full paths of what the run wrote: text reports (none named with text reports off), design
+  // reports and backups.
+  std::vector<std::string> textReports;
+  std::vector<std::string> designReports;
+  std::vector<std::string> backups;
 };
 
 // The end-of-run summary text.
 std::string summaryText(const SummaryInputs& in);
+
+// The line that names a skipped or failed entry: the reason (prefixed with the file when it
+// does not name it), then the underlying error in parentheses when there is one.
+std::string entryFailureLine(const std::string& file, const std::string& reason,
+                             const std::string& detail);
 
 }  // namespace kelvara

@@ -41,8 +41,8 @@ int runMessage(int number, const char* argument) {
 
 namespace kelvara {
 
-std::string runMessageText(int number) {
-  return g_messageText ? g_messageText(number) : std::string();
+std::string runMessageText(int number, const char* argument) {
+  return g_messageText ? g_messageText(number, argument) : std::string();
 }
 
 }  // namespace kelvara

@@ -15,8 +15,9 @@ using TraceSink = void (*)(const std::string& line);
 // nullptr); returns the answer (3 = OK) as the frame's message display does.
 using MessageSink = int (*)(int number, const char* argument);
 
-// The text of numbered message `number` ("" when there is none).
-using MessageTextSink = std::string (*)(int number);
+// The text of numbered message `number` with `argument` (may be nullptr) in place of its %s;
+// "" when there is none.
+using MessageTextSink = std::string (*)(int number, const char* argument);
 
 void setRunTraceSink(TraceSink sink);
 void setRunMessageTextSink(MessageTextSink sink);
@@ -29,6 +30,6 @@ void runTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int runMessage(int number, const char* argument = nullptr);
 
 // The text of a numbered message through the sink; "" without one.
-std::string runMessageText(int number);
+std::string runMessageText(int number, const char* argument = nullptr);
 
 }  // namespace kelvara

@@ -36,7 +36,7 @@ TEST(FailedEntry, LeavesNoDesignReportBehind) {
        {"REMOVE_SEL_DUP=1", "CRITERIA_NAME_=missing.sel"},
        {"a.dgn", "b.dgn"},
        {"a0.drf", "b1.drf"},
-       0},
+       1},  // nothing could be processed
       {"the text report cannot be created",
        {"ONE_TEXT_REPORT=0", "ONE_TEXT_EACH_REPORT=1", "SAME_DIR_TEXT_REPORT=0",
         "DIFF_DIR_TEXT_REPORT=1", "TEXT_REPORT_DIR_NAME=no/such/folder"},

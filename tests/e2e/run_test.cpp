@@ -71,7 +71,10 @@ TEST(EndToEnd, DeleteRunWithDefaultSettings) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "Processing complete.\n\n1 model processed.\n2 duplicate elements were found.\n\n"
-            "See \"kelvara.trf\" text report file for details.\n");
+            "See \"" +
+                s.path("kelvara.trf") + "\" text report file for details.\n" +
+                "Design report: " + s.path("plan.drf") + "\nBackup: " + s.path("plan.bak") + "\n");
+  EXPECT_EQ(r.err, "");
   // The cleaned file: exactly the first of each pair is gone.
   EXPECT_EQ(deletedPositions(s, s.path("plan.dgn")),
             (std::vector<std::string>{pos(d, 0), pos(d, 3)}));
@@ -139,11 +142,17 @@ TEST(EndToEnd, BackupOncePerFileAndSkippedFiles) {
   const std::string original = readFile(s.path("a.dgn"));
   // Entries, in order: a.dgn, ro.dgn (read-only), old.bak, seen.drf, z.dgn.
   const RunResult r = runKelvara(s, {"a.dgn", "ro.dgn", "old.bak", "seen.drf", "z.dgn"});
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.status, 3) << r.err;  // some entries were skipped
   EXPECT_EQ(r.out,
-            "Processing complete.\n\n5 models processed.\n4 duplicate elements were found.\n"
-            "1 read-only file was encountered.\n\nSee \"kelvara.trf\" text report file for "
-            "details.\n");
+            "Processing complete.\n\n2 models processed.\n3 models could not be processed.\n"
+            "4 duplicate elements were found.\n1 read-only file was encountered.\n\nSee \"" +
+                s.path("kelvara.trf") + "\" text report file for details.\nDesign reports:\n  " +
+                s.path("a0.drf") + "\n  " + s.path("z4.drf") + "\nBackups:\n  " + s.path("a.bak") +
+                "\n  " + s.path("z.bak") + "\n");
+  EXPECT_EQ(r.err,
+            "error: ro.dgn is a read-only file and has been skipped.\n"
+            "error: old.bak is a backup file and has been skipped.\n"
+            "error: seen.drf is a design report file and has been skipped.\n");
   // Processed files were backed up once, before their first model; skipped ones were not.
   EXPECT_EQ(readFile(s.path("a.bak")), original);
   EXPECT_EQ(readFile(s.path("z.bak")), original);
@@ -182,9 +191,9 @@ TEST(EndToEnd, OneReportPerEntryWithEntryIndexesAndWordWrap) {
                      "SAME_DIR_TEXT_REPORT=1", "--set", "TEXT_EXTENSION=txt", "--set",
                      "USE_WORD_WRAP_TEXT_REPORT=1", "--set", "WORP_WRAP_POS_TEXT_REPORT=40",
                      "--set", "FILEPOS_IN_REPORT=1", "three.lst"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("4 models processed.\n6 duplicate elements were found.\n"
-                       "0 read-only files were encountered.\n"),
+  EXPECT_EQ(r.status, 3) << r.err;  // old.bak was skipped
+  EXPECT_NE(r.out.find("3 models processed.\n1 model could not be processed.\n"
+                       "6 duplicate elements were found.\n0 read-only files were encountered.\n"),
             std::string::npos)
       << r.out;
   const char* reports[] = {"a0.txt", "b1.txt", "c2.txt"};
@@ -273,11 +282,16 @@ TEST(EndToEnd, TraceLogAndAModelWithoutElements) {
   ASSERT_TRUE(empty.write(s.path("empty.dgn")));
   ASSERT_TRUE(plantedDrawing().write(s.path("plan.dgn")));
   const RunResult r = runKelvara(s, {"empty.dgn", "plan.dgn"}, "", {"TRV_COMPARE_LOG=2"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("2 models processed.\n2 duplicate elements were found.\n"),
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_NE(r.out.find("1 model processed.\n1 model could not be processed.\n"
+                       "2 duplicate elements were found.\n"),
             std::string::npos)
       << r.out;
-  // The empty model is skipped without a skip message; the run goes on with the next file.
+  // The empty model fails without a skip message in the report (its reason is on standard
+  // error); the run goes on with the next file.
+  EXPECT_NE(r.err.find("error: empty.dgn: The elements of the model could not be loaded"),
+            std::string::npos)
+      << r.err;
   const std::string report = readFile(s.path("kelvara.trf"));
   EXPECT_NE(report.find("File:                empty.dgn\n"), std::string::npos);
   EXPECT_NE(report.find("File:                plan.dgn\n"), std::string::npos);

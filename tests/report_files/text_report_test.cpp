@@ -176,15 +176,15 @@ TEST(TextReportRun, OneReportForTheRunHoldsEveryEntryInOrder) {
                             "Lv 1, Co 0, Wt 0, St 0, type 3 (line) element was "
                             "duplicate. Deleted.");
   textReport_write(report, "\nKelvara found 1 duplicate element in this file.\n");
-  textReport_endEntry(report, options);  // the run's report stays open
+  EXPECT_EQ(textReport_endEntry(report, options), SUCCESS);  // the run's report stays open
   ASSERT_NE(report.stream, nullptr);
   EXPECT_FALSE(test::exists(dir.file("kelvara.trf")));  // moves into place when complete
 
   ASSERT_EQ(textReport_openForEntry(report, options, header, b, "none", 1, 2, &failure), SUCCESS);
   textReport_writeFileBlock(report, options, b, "none", "Default");
   textReport_write(report, "Kelvara found 0 duplicate elements in this file.\n");
-  textReport_endEntry(report, options);
-  textReport_finish(report, options);
+  EXPECT_EQ(textReport_endEntry(report, options), SUCCESS);
+  EXPECT_EQ(textReport_finish(report, options), SUCCESS);
   EXPECT_EQ(report.stream, nullptr);
   EXPECT_EQ(report.name, dir.file("kelvara.trf"));
 
@@ -236,7 +236,7 @@ TEST(TextReportRun, OneReportPerEntryNamedWithTheEntryIndex) {
     textReport_writeDuplicate(report, options,
                               "Lv 12, Co 3, Wt ByLevel, St 0, type 4 (line string) element is "
                               "duplicate.");
-    textReport_endEntry(report, options);
+    EXPECT_EQ(textReport_endEntry(report, options), SUCCESS);
     EXPECT_EQ(report.stream, nullptr) << "closed at the end of its entry";
   }
   const std::vector<std::string> names = {dir.file("a0.trf"), dir.file("b1.trf"),
@@ -306,13 +306,13 @@ TEST(TextReportSkip, ASkippedEntryKeepsTheEarlierLinesOfTheRunsReport) {
   ASSERT_EQ(textReport_openForEntry(report, options, header, a, "none", 1, 3, &failure), SUCCESS);
   textReport_writeFileBlock(report, options, a, "none", "Default");
   textReport_write(report, "first entry's lines\n");
-  textReport_endEntry(report, options);
+  EXPECT_EQ(textReport_endEntry(report, options), SUCCESS);
   // A skip in the middle of the run goes into the same report.
   ASSERT_EQ(textReport_recordSkip(report, options, header, c + ",Default", c, SETUP_READ_ONLY, 2, 3,
                                   &failure),
             SUCCESS);
   EXPECT_NE(report.stream, nullptr);
-  textReport_finish(report, options);
+  EXPECT_EQ(textReport_finish(report, options), SUCCESS);
 
   const std::vector<std::string> lines = readLines(dir.file("kelvara.trf"));
   const std::vector<std::string> expected = concat(
@@ -379,7 +379,7 @@ TEST(TextReportSkip, TextReportsOffStillRecordTheSkip) {
     ASSERT_EQ(textReport_recordSkip(report, runWide, plainHeader(), b + ",Default", b,
                                     SETUP_BACKUP_FILE, 1, 2, nullptr),
               SUCCESS);
-    textReport_finish(report, runWide);
+    EXPECT_EQ(textReport_finish(report, runWide), SUCCESS);
     const std::string text = readText(dir.file("run.trf"));
     EXPECT_EQ(text.rfind(title + "Text report file name:" + dir.file("run.trf") + "\n" + a +
                              " is a read-only file and has been skipped.\n\n" + b +

@@ -143,8 +143,21 @@ TEST_F(Driver, SkippedEntriesRecordNotAvailable) {
   EXPECT_EQ(members(duplicateRun().designReportList.get()),
             (std::vector<std::string>{"N/A", "N/A", path("a2.drf")}));
   ASSERT_EQ(summaries.size(), 1u);
-  EXPECT_NE(summaries[0].find("3 models processed.\n2 duplicate elements were found.\n"),
-            std::string::npos);
+  EXPECT_NE(summaries[0].find("1 model processed.\n2 models could not be processed.\n"
+                              "2 duplicate elements were found.\n"),
+            std::string::npos)
+      << summaries[0];
+  // Each skipped entry is named in the error field with its reason.
+  std::vector<std::string> errors;
+  for (const UiEvent& event : scripted->script.events)
+    if (event.kind == UiEventKind::Field && event.number == FIELD_ERROR && !event.text.empty())
+      errors.push_back(event.text);
+  EXPECT_EQ(errors, (std::vector<std::string>{
+                        path("missing.dgn") + " is not a design file and has been skipped. (" +
+                            path("missing.dgn") + ": cannot open)",
+                        path("b.bak") + " is a backup file and has been skipped."}));
+  EXPECT_EQ(duplicateRun().failedEntries, 2);
+  EXPECT_EQ(duplicateRun().processedEntries, 1);
 }
 
 // A text report that cannot be created ends the entry's set-up at once: nothing is loaded, so

@@ -38,53 +38,68 @@ TEST(Totals, RunTotalLine) {
 }
 
 TEST(Totals, Summary) {
-  SummaryInputs one;
-  one.models = 1;
-  one.totalDuplicates = 1;
-  one.readOnlyFiles = 1;
-  one.unattended = false;
-  EXPECT_EQ(summaryText(one),
-            "Processing complete.\n\n1 model processed.\n1 duplicate element was found.\n"
-            "File was read-only. Duplicate elements have been reported but not removed.\n"
-            "\nClick the <View Text Report> button for details.\n");
+  struct Case {
+    const char* name;
+    SummaryInputs in;
+    std::string expected;
+  };
+  SummaryInputs readOnly;
+  readOnly.models = readOnly.processed = readOnly.totalDuplicates = readOnly.readOnlyFiles = 1;
+  SummaryInputs skippedReadOnly;
+  skippedReadOnly.models = skippedReadOnly.failed = 1;
+  skippedReadOnly.readOnlyFiles = skippedReadOnly.readOnlySkipped = 1;
+  skippedReadOnly.unattended = true;
+  SummaryInputs batch{.models = 3,
+                      .processed = 2,
+                      .failed = 1,
+                      .unattended = true,
+                      .textReports = {"/r/a0.trf", "/r/b1.trf"},
+                      .designReports = {"/r/a0.drf", "/r/b1.drf"},
+                      .backups = {"/r/a.bak"}};
+  SummaryInputs one{.models = 1,
+                    .processed = 1,
+                    .unattended = true,
+                    .textReports = {"/r/kelvara.trf"},
+                    .designReports = {"/r/plan.drf"},
+                    .backups = {"/r/plan.bak"}};
+  SummaryInputs textOff = one;
+  textOff.textReports.clear();
+  SummaryInputs nothingWritten;
+  nothingWritten.models = nothingWritten.processed = 2;
+  nothingWritten.unattended = true;
+  const std::vector<Case> cases = {
+      {"one read-only model, reported", readOnly,
+       "Processing complete.\n\n1 model processed.\n1 duplicate element was found.\n"
+       "File was read-only. Duplicate elements have been reported but not removed.\n"
+       "\nClick the <View Text Report> button for details.\n"},
+      {"one read-only model, skipped", skippedReadOnly,
+       "Processing complete.\n\n0 models processed.\n1 model could not be processed.\n"
+       "0 duplicate elements were found.\n"
+       "File was read-only and has been skipped. Nothing was reported or removed.\n"},
+      {"a batch with a failed entry", batch,
+       "Processing complete.\n\n2 models processed.\n1 model could not be processed.\n"
+       "0 duplicate elements were found.\n0 read-only files were encountered.\n\n"
+       "See the text report files for details:\n  /r/a0.trf\n  /r/b1.trf\n"
+       "Design reports:\n  /r/a0.drf\n  /r/b1.drf\nBackup: /r/a.bak\n"},
+      {"one model", one,
+       "Processing complete.\n\n1 model processed.\n0 duplicate elements were found.\n\n"
+       "See \"/r/kelvara.trf\" text report file for details.\nDesign report: /r/plan.drf\n"
+       "Backup: /r/plan.bak\n"},
+      {"text reports off", textOff,
+       "Processing complete.\n\n1 model processed.\n0 duplicate elements were found.\n\n"
+       "Design report: /r/plan.drf\nBackup: /r/plan.bak\n"},
+      {"nothing written", nothingWritten,
+       "Processing complete.\n\n2 models processed.\n0 duplicate elements were found.\n"
+       "0 read-only files were encountered.\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(summaryText(c.in), c.expected) << c.name;
+}
 
-  SummaryInputs two;
-  two.models = 2;
-  two.totalDuplicates = 0;
-  two.unattended = true;
-  two.sameDirTextReport = true;
-  two.textReportMessage =
-      "Text reports will be generated in directories with corresponding "
-      "design files.";
-  EXPECT_EQ(summaryText(two),
-            "Processing complete.\n\n2 models processed.\n0 duplicate elements were found.\n"
-            "0 read-only files were encountered.\n\nText reports will be generated in "
-            "directories with corresponding design files.\n");
-
-  SummaryInputs fixed = two;
-  fixed.sameDirTextReport = false;
-  fixed.readOnlyFiles = 1;
-  fixed.textReportFileName = "/r/kelvara.trf";
-  EXPECT_EQ(summaryText(fixed),
-            "Processing complete.\n\n2 models processed.\n0 duplicate elements were found.\n"
-            "1 read-only file was encountered.\n\nSee \"/r/kelvara.trf\" text report file "
-            "for details.\n");
-
-  SummaryInputs dir = fixed;
-  dir.diffDirTextReport = true;
-  dir.textReportDirName = "/r";
-  const std::string expectDir = "\nSee text report files in \"/r\" directory for details.\n";
-  EXPECT_NE(summaryText(dir).find(expectDir), std::string::npos);
-  dir.sameDirTextReport = true;  // both on: the directory wins over the description
-  EXPECT_NE(summaryText(dir).find(expectDir), std::string::npos);
-
-  SummaryInputs none;  // one model, not read-only: no read-only line at all
-  none.models = 1;
-  none.unattended = true;
-  none.textReportFileName = "k.trf";
-  EXPECT_EQ(summaryText(none),
-            "Processing complete.\n\n1 model processed.\n0 duplicate elements were found.\n"
-            "\nSee \"k.trf\" text report file for details.\n");
+TEST(Totals, EntryFailureLine) {
+  EXPECT_EQ(entryFailureLine("a.dgn", "a.dgn is a read-only file and has been skipped.", ""),
+            "a.dgn is a read-only file and has been skipped.");
+  EXPECT_EQ(entryFailureLine("a.dgn", "The model has no elements.", "a.dgn: no such file"),
+            "a.dgn: The model has no elements. (a.dgn: no such file)");
 }
 
 TEST(Totals, CountsByStatus) {
