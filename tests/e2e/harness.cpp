@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,7 +31,7 @@ Scratch::~Scratch() {
 
 RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& args,
                      const std::string& interruptWhenExists,
-                     const std::vector<std::string>& environment) {
+                     const std::vector<std::string>& environment, long maxFileBytes) {
   RunResult result;
   const char* bin = std::getenv("KELVARA_BIN");
   if (bin == nullptr) return result;
@@ -48,6 +49,11 @@ RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& arg
     ::unsetenv("TRV_COMPARE_LOG");
     ::unsetenv("MS_DWGAUTOSAVE");
     for (const std::string& entry : environment) ::putenv(const_cast<char*>(entry.c_str()));
+    if (maxFileBytes > 0) {
+      const rlimit limit{static_cast<rlim_t>(maxFileBytes), static_cast<rlim_t>(maxFileBytes)};
+      ::signal(SIGXFSZ, SIG_IGN);
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(bin));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -25,10 +25,11 @@ struct RunResult {
 };
 
 // Runs kelvara with `args` in the scratch folder, with extra `environment` entries (NAME=VALUE).
-// With `interruptWhenExists`, SIGINT is sent as soon as that file exists.
+// With `interruptWhenExists`, SIGINT is sent as soon as that file exists. With `maxFileBytes`
+// above 0, no file the run writes may grow beyond that size: such a write fails (EFBIG).
 RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& args,
                      const std::string& interruptWhenExists = "",
-                     const std::vector<std::string>& environment = {});
+                     const std::vector<std::string>& environment = {}, long maxFileBytes = 0);
 
 // Runs a shell command, returning its standard output and setting *status.
 std::string shellOutput(const std::string& command, int* status);
