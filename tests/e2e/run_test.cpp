@@ -130,6 +130,31 @@ TEST(EndToEnd, ReportOnlyRunLeavesTheFileByteIdentical) {
   EXPECT_NE(r.out.find("2 duplicate elements were found."), std::string::npos);
 }
 
+// The summary names the reports and the backup written, with their full paths; with text
+// reports off it names no text report.
+TEST(EndToEnd, SummaryNamesTheFilesWrittenWithFullPaths) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<std::string> named;
+  };
+  const std::vector<Case> cases = {
+      {"text reports on", {"plan.dgn"}, {"kelvara.trf", "plan.drf", "plan.bak"}},
+      {"text reports off", {"--set", "TEXT_REPORT__=0", "plan.dgn"}, {"plan.drf", "plan.bak"}},
+  };
+  for (const Case& c : cases) {
+    Scratch s("summary_names");
+    ASSERT_TRUE(plantedDrawing().write(s.path("plan.dgn")));
+    const RunResult r = runKelvara(s, c.args);
+    EXPECT_EQ(r.status, 0) << c.name << "\n" << r.err;
+    for (const std::string& name : c.named)
+      EXPECT_NE(r.out.find(s.path(name)), std::string::npos) << c.name << "\n" << r.out;
+    if (c.named.size() == 2) {
+      EXPECT_EQ(r.out.find(".trf"), std::string::npos) << r.out;
+    }
+  }
+}
+
 TEST(EndToEnd, BackupOncePerFileAndSkippedFiles) {
   Scratch s("skips");
   const DesignBuilder d = plantedDrawing();
