@@ -4,6 +4,8 @@
 #include "run/driver.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -220,6 +222,42 @@ TEST_F(Driver, PerEntryReportsCarryTheirOwnDate) {
   ASSERT_EQ(dates.size(), 3u);
   EXPECT_NE(dates[0], dates[1]);
   EXPECT_NE(dates[1], dates[2]);
+}
+
+// A run from the dialog ends by going back to the file that was active when it started, which
+// writes the changes of the file the run ended on. When that write fails (here: no file may
+// grow beyond 8 KB) the failure is shown and recorded, and the drawing keeps its old bytes.
+TEST_F(Driver, FailedWriteOnTheWayBackToTheStartFileIsReported) {
+  test::DesignBuilder big = twoPairs();
+  for (int i = 0; i < 300; ++i) big.add(test::line({0, 2000.0 + i * 10}, {500, 2000.0 + i * 10}));
+  ASSERT_TRUE(big.write(path("big.dgn")));
+  ASSERT_TRUE(test::DesignBuilder().write(path("start.dgn")));
+  ASSERT_EQ(mdlSystem_newDesignFile(path("start.dgn")), SUCCESS);
+  const std::string before = [&] {
+    std::ifstream in(path("big.dgn"), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }();
+  RunSettings& s = runSettings();
+  s.DESIGN_REPORT__ = 0;
+  s.BACKUP = 0;
+  duplicateRun().batchMode = false;
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
+  const rlimit small{8 * 1024, saved.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  runOver({path("big.dgn")});
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, previousHandler);
+  EXPECT_TRUE(duplicateRun().saveFailed);
+  bool shown = false;
+  for (const UiEvent& event : scripted->script.events)
+    if (event.kind == UiEventKind::Field && event.number == FIELD_ERROR &&
+        event.text.find("big.dgn") != std::string::npos)
+      shown = true;
+  EXPECT_TRUE(shown);
+  std::ifstream in(path("big.dgn"), std::ios::binary);
+  EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == before);
 }
 
 TEST_F(Driver, AutosaveIsReplacedDuringTheRunAndRestored) {
