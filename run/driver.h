@@ -7,7 +7,8 @@
 // when it ends, the completion callback counts the model's results, closes the entry and calls
 // process_nextFile again. An entry that is skipped (not a design file, read-only, a design
 // report, a backup, cannot be opened) or fails after the checks gets its skip message in a
-// text report and "N/A" as its design report, and the run goes on.
+// text report and "N/A" as its design report, is named with its reason in the error field
+// (run/outcome.h), and the run goes on.
 //
 // An entry string is "file,model", split at the first comma; an entry without a comma is all
 // file (its default model); the model "<ActiveModel>" or "" stands for the active model.
@@ -105,10 +106,6 @@ int process_nextFile(int continuing, void* reviewDialog);
 
 // Called by the stepper: -3 the model's comparison has ended, -4 a pause for the review.
 void compareCompleted(int code);
-
-// Keeps the first numbered message shown for the current entry (with its argument) as the
-// reason the entry fails, and `detail` (else the host's last design-file error) beneath it.
-void noteEntryFailure(int number, const std::string& argument, const std::string& detail);
 
 // Closes the current entry's working copy and reports and frees its element table. False when
 // a report of the entry could not be written (named in the error field).

@@ -7,6 +7,7 @@
 #include "host/file_identity.h"
 #include "report/description.h"
 #include "run/driver.h"
+#include "run/outcome.h"
 #include "run/stepper.h"
 #include "run/trace_hook.h"
 #include "selection/admit.h"
