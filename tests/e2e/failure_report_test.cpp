@@ -57,6 +57,7 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
     std::vector<std::string> errors;   // parts of standard error
     std::vector<std::string> summary;  // parts of the summary ("" alone: no summary at all)
     std::vector<std::string> absent;   // files the run must not leave behind
+    std::vector<std::string> report;   // parts of kelvara.trf
   };
   const std::vector<Case> cases = {
       {"damaged drawing alone",
@@ -65,21 +66,32 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
        1,
        {"error: Unable to open bad.dgn. File has been skipped. (bad.dgn: byte "},
        {"0 models processed.\n1 model could not be processed.\n"},
-       {"bad.bak", "bad.drf"}},
+       {"bad.bak", "bad.drf"},
+       {}},
       {"damaged drawing in a batch",
        {},
        {"good.dgn", "bad.dgn"},
        3,
        {"error: Unable to open bad.dgn. File has been skipped."},
        {"1 model processed.\n1 model could not be processed.\n1 duplicate element was found.\n"},
-       {"bad.bak", "bad1.drf"}},
+       {"bad.bak", "bad1.drf"},
+       {}},
       {"read-only drawing",
        {},
        {"ro.dgn"},
        1,
        {"error: ro.dgn is a read-only file and has been skipped.\n"},
        {"File was read-only and has been skipped. Nothing was reported or removed.\n"},
-       {"ro.bak", "ro.drf"}},
+       {"ro.bak", "ro.drf"},
+       {"ro.dgn is a read-only file and has been skipped.\n"}},
+      {"read-only drawing with text reports off",
+       {"TEXT_REPORT__=0"},
+       {"good.dgn", "ro.dgn"},
+       3,
+       {"error: ro.dgn is a read-only file and has been skipped.\n"},
+       {"1 model processed.\n1 model could not be processed.\n"},
+       {"ro.bak", "ro1.drf"},
+       {"Text report file name:kelvara.trf\nro.dgn is a read-only file and has been skipped.\n"}},
       {"design report folder missing",
        {"SAME_DIR_DESIGN_REPORT=0", "DESIGN_REPORT_DIR_NAME=nofolder"},
        {"good.dgn"},
@@ -87,21 +99,24 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
        {"error: good.dgn: Unable to create the design report file \"nofolder/good.drf\". "
         "(nofolder/good.drf: cannot create a file there: No such file or directory)"},
        {"0 models processed.\n1 model could not be processed.\n"},
-       {"good.bak"}},
+       {"good.bak"},
+       {}},
       {"design report extension of the drawing",
        {"DESIGN_EXTENSION=dgn"},
        {"good.dgn"},
        1,
        {"error: good.dgn is a design report file and has been skipped.\n"},
        {"0 models processed.\n"},
-       {"good.bak"}},
+       {"good.bak"},
+       {}},
       {"design report extension of the backup",
        {"DESIGN_EXTENSION=bak"},
        {"good.dgn"},
        1,
        {"error: good.dgn: Unable to create the design report file \"good.bak\"."},
        {"0 models processed.\n"},
-       {"good.bak"}},
+       {"good.bak"},
+       {}},
       {"text report in a folder that does not exist",
        {"TEXT_REPORT_FILE_NAME=/nonexistent/r.trf"},
        {"good.dgn"},
@@ -110,7 +125,8 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
         "processed. (/nonexistent/r.trf: No such file or directory)",
         "error: good.dgn: The run has been stopped"},
        {""},
-       {"good.bak", "good.drf"}},
+       {"good.bak", "good.drf"},
+       {}},
       {"text report folder missing",
        {"ONE_TEXT_REPORT=0", "SAME_DIR_TEXT_REPORT=0", "DIFF_DIR_TEXT_REPORT=1",
         "TEXT_REPORT_DIR_NAME=nofolder"},
@@ -118,14 +134,16 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
        1,
        {"(nofolder/good.trf: No such file or directory)"},
        {""},
-       {"good.bak", "good.drf"}},
+       {"good.bak", "good.drf"},
+       {}},
       {"text report under the backup extension",
        {"TEXT_REPORT_FILE_NAME=log.bak"},
        {"good.dgn"},
        1,
        {"(log.bak: a report is never written under the backup extension)"},
        {""},
-       {"good.bak", "good.drf", "log.bak"}},
+       {"good.bak", "good.drf", "log.bak"},
+       {}},
   };
   const std::string sample = readFile(std::string(KELVARA_SOURCE_DIR) + "/examples/sample.dgn");
   for (const Case& c : cases) {
@@ -144,6 +162,7 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
       expectContains(r.out, c.summary, "the summary", c.name);
       EXPECT_EQ(r.out.find("have been reported"), std::string::npos) << c.name << "\n" << r.out;
     }
+    expectContains(readFile(s.path("kelvara.trf")), c.report, "the text report", c.name);
     for (const std::string& file : c.absent)
       EXPECT_FALSE(fs::exists(s.path(file))) << c.name << ": " << file;
     if (c.status == 1) {
