@@ -38,6 +38,21 @@ test::DesignBuilder twoPairs() {
   return d;
 }
 
+// Once the elements are loaded (the sort's progress display opens next), gives the n-th entry
+// in load order a file position that cannot be read.
+template <int n>
+void makeUnreadableAfterLoading(ScopedScriptedUi& ui) {
+  UiPort port = ui.script.port();
+  port.progressOpen = [](std::string_view title) {
+    if (title != "Kelvara") return;
+    ElementTable& table = engine().table;
+    NodeId node = table.head;
+    for (int i = 0; i < n && node != kNoNode; ++i) node = nextNode(table, node, LoadOrder);
+    if (node != kNoNode) entryOf(table, node).filePosition = 3;
+  };
+  (void)setUiPort(port);
+}
+
 class Driver : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -303,16 +318,7 @@ TEST_F(Driver, ConfirmedCancelClosesTheModelAndFinishesWithoutSummary) {
 TEST_F(Driver, UnreadableElementWithoutReviewIsPassedOver) {
   const test::DesignBuilder d = twoPairs();
   ASSERT_TRUE(d.write(path("a.dgn")));
-  // After loading (the sort's progress display opens next), make the fifth entry unreadable.
-  UiPort port = scripted->script.port();
-  port.progressOpen = [](std::string_view title) {
-    if (title != "Kelvara") return;
-    ElementTable& table = engine().table;
-    NodeId node = table.head;
-    for (int i = 0; i < 5 && node != kNoNode; ++i) node = nextNode(table, node, LoadOrder);
-    if (node != kNoNode) entryOf(table, node).filePosition = 3;
-  };
-  (void)setUiPort(port);
+  makeUnreadableAfterLoading<5>(*scripted);
   runOver({path("a.dgn")});
   ASSERT_EQ(summaries.size(), 1u);
   EXPECT_NE(summaries[0].find("2 duplicate elements were found."), std::string::npos);
@@ -324,15 +330,7 @@ TEST_F(Driver, UnreadableElementInAnInteractiveRunPausesThePass) {
   runSettings().INTERACTIVE = 1;
   const test::DesignBuilder d = twoPairs();
   ASSERT_TRUE(d.write(path("a.dgn")));
-  // After loading, make the first entry unreadable: the pass pauses on it for the review.
-  UiPort port = scripted->script.port();
-  port.progressOpen = [](std::string_view title) {
-    if (title != "Kelvara") return;
-    ElementTable& table = engine().table;
-    const NodeId first = nextNode(table, table.head, LoadOrder);
-    if (first != kNoNode) entryOf(table, first).filePosition = 3;
-  };
-  (void)setUiPort(port);
+  makeUnreadableAfterLoading<1>(*scripted);  // the pass pauses on it for the review
   runOver({path("a.dgn")});
   EXPECT_TRUE(summaries.empty());
   EXPECT_FALSE(duplicateRun().completed);
