@@ -47,7 +47,7 @@ inline void writeDrawing(const std::string& path, const std::vector<Element>& el
   bytes.push_back(0xFF);
   bytes.push_back(0xFF);
   std::string error;
-  if (dgn::writeFileAtomically(path, bytes, &error) != SUCCESS) {
+  if (writeFileAtomically(path, bytes, &error) != SUCCESS) {
     std::fprintf(stderr, "%s\n", error.c_str());
     std::exit(1);
   }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/config.h"
+#include "host/files.h"
 #include "host/types.h"
 #include "lists/paths.h"
 
@@ -86,10 +87,9 @@ void traceText(const std::string& text) {
   }
   const std::string path = s.fileOverride.empty() ? traceLogFileName() : s.fileOverride;
   if (path.empty()) return;
-  std::FILE* f = std::fopen(path.c_str(), "a");
-  if (f == nullptr) return;
-  std::fputs(line.c_str(), f);
-  std::fclose(f);
+  // One write per line: runs that trace into one log at the same time never mix their lines.
+  // A log that cannot be written loses the line.
+  (void)appendToFile(path, line);
 }
 
 void trace(const char* format, ...) {

@@ -117,7 +117,7 @@ DesignFile* openDesign(const std::string& path, bool isWork, bool readOnly, Mode
     return nullptr;
   }
   f->path = path;
-  f->readOnly = readOnly || dgn::isReadOnlyPath(path);
+  f->readOnly = readOnly || isReadOnlyPath(path);
   return addOpenFile(std::move(f), isWork, parent);
 }
 
@@ -128,17 +128,18 @@ int finishStream(DesignFile& f) {
   const dgn::DesignImage& img = f.image;
   const size_t tail = img.bytes.size() - f.streamedAt;
   if (f.stream.size + tail > dgn::MAX_FILE_BYTES) {
-    dgn::abandonStreamedFile(f.stream);
+    abandonStreamedFile(f.stream);
     return fail(f.path + ": file too large for a design file");
   }
   std::string error;
-  if (dgn::overwriteInStreamedFile(f.stream, 0, dgn::Bytes(img.bytes.data(), f.streamedAt),
-                                   &error) != SUCCESS ||
-      dgn::appendToStreamedFile(f.stream, dgn::Bytes(img.bytes.data() + f.streamedAt, tail),
-                                &error) != SUCCESS ||
-      dgn::finishStreamedFile(f.stream, f.durability, &error) != SUCCESS)
+  if (overwriteInStreamedFile(f.stream, 0, dgn::Bytes(img.bytes.data(), f.streamedAt), &error) !=
+          SUCCESS ||
+      appendToStreamedFile(f.stream, dgn::Bytes(img.bytes.data() + f.streamedAt, tail), &error) !=
+          SUCCESS ||
+      finishStreamedFile(f.stream, f.durability, &error) != SUCCESS)
     return fail(error);
   f.image.dirty = false;
+  f.unwritten = false;
   return SUCCESS;
 }
 
@@ -150,6 +151,7 @@ int saveFile(DesignFile& f) {
   if (dgn::saveImage(f.image, &error, std::string(), f.durability) != SUCCESS) return fail(error);
   // A new file now stands under the name: a backup that shared the old one keeps it alone.
   f.sharedBackup.clear();
+  f.unwritten = false;
   return SUCCESS;
 }
 
@@ -284,7 +286,7 @@ bool mdlFile_validDesignFile(const std::string& path) {
 int mdlFile_getFileAttributes(const std::string& path, uint32_t* attributes) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return fail(path + ": no such file");
-  if (attributes) *attributes = dgn::isReadOnlyPath(path) ? FILE_ATTR_READONLY : 0;
+  if (attributes) *attributes = isReadOnlyPath(path) ? FILE_ATTR_READONLY : 0;
   return SUCCESS;
 }
 
@@ -366,7 +368,7 @@ int mdlFile_copy(const std::string& dest, const std::string& source) {
   std::vector<uint8_t> bytes;
   if (!readFile(source, &bytes)) return fail(source + ": cannot read");
   std::string error;
-  if (dgn::writeFileAtomically(dest, bytes, &error) != SUCCESS) return fail(error);
+  if (writeFileAtomically(dest, bytes, &error) != SUCCESS) return fail(error);
   return SUCCESS;
 }
 
@@ -375,11 +377,11 @@ int backupDesignFile(const std::string& backupPath, ModelRef model) {
   if (!f || f->parent != 0) return fail("unknown model");
   if (samePath(backupPath, f->path)) return fail(backupPath + ": the backup would be the file");
   std::string error;
-  if (dgn::linkFileAtomically(backupPath, f->path, &error) == SUCCESS) {
+  if (linkFileAtomically(backupPath, f->path, &error) == SUCCESS) {
     f->sharedBackup = backupPath;
     return SUCCESS;
   }
-  if (dgn::isReadOnlyPath(backupPath)) return fail(error);
+  if (isReadOnlyPath(backupPath)) return fail(error);
   f->sharedBackup.clear();
   return mdlFile_copy(backupPath, f->path);
 }
@@ -388,13 +390,13 @@ int createDesignFileFromSeed(const std::string& path, ModelRef seed) {
   DesignFile* s = designFileOf(seed);
   if (!s) return fail("unknown seed model");
   std::string error;
-  if (dgn::writeFileAtomically(path, seedHeader(s->image), &error) != SUCCESS) return fail(error);
+  if (writeFileAtomically(path, seedHeader(s->image), &error) != SUCCESS) return fail(error);
   return SUCCESS;
 }
 
 int createDesignFile(const std::string& path, bool is3d) {
   std::string error;
-  if (dgn::writeFileAtomically(path, dgn::makeEmptyDesign(is3d, {}), &error) != SUCCESS)
+  if (writeFileAtomically(path, dgn::makeEmptyDesign(is3d, {}), &error) != SUCCESS)
     return fail(error);
   return SUCCESS;
 }
@@ -409,26 +411,27 @@ int mdlWorkDgn_createFile(ModelRef* out, const std::string& path, ModelRef seed,
   } else {
     bytes = dgn::makeEmptyDesign(is3d, s ? s->image.tcb : dgn::TcbRecord{});
   }
+  const std::string file = writeTargetOf(path);
   struct stat st {};
-  const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists && (!S_ISREG(st.st_mode) || dgn::isReadOnlyPath(path)))
+  const bool exists = ::stat(file.c_str(), &st) == 0;
+  if (exists && (!S_ISREG(st.st_mode) || isReadOnlyPath(file)))
     return fail(path + ": not replaced (read-only or not a regular file)");
   // The folder must take a new file: try one, so that a failure shows now, not at the save.
-  const fs::path target(path);
+  const fs::path target(file);
   std::string probe =
       ((target.has_parent_path() ? target.parent_path() : fs::path(".")) / ".kvtmp.XXXXXX")
           .string();
-  const int fd = ::mkstemp(probe.data());
+  const FileSystem& sys = fileSystem();
+  const int fd = sys.mkstemp(probe.data());
   if (fd < 0) return fail(path + ": cannot create a file there: " + std::strerror(errno));
-  ::close(fd);
-  ::unlink(probe.c_str());
+  (void)sys.close(fd);
+  (void)sys.unlink(probe.c_str());
   auto f = std::make_unique<DesignFile>();
   std::string error;
   if (dgn::parseImage(std::move(bytes), path, f->image, &error) != SUCCESS) return fail(error);
-  if (exists && ::unlink(path.c_str()) != 0)
-    return fail(path + ": cannot remove the old file: " + std::strerror(errno));
   f->path = path;
   f->image.dirty = true;  // written at its first save
+  f->unwritten = true;
   *out = addOpenFile(std::move(f), true, 0)->model;
   return SUCCESS;
 }
@@ -465,7 +468,10 @@ int mdlWorkDgn_closeFile(ModelRef workFile) {
 int mdlWorkDgn_discardFile(ModelRef workFile) {
   DesignFile* f = designFileOf(workFile);
   if (!f || !f->isWorkFile) return fail("unknown work file");
-  const int rc = separateBackup(*f);
+  int rc = separateBackup(*f);
+  // What stood under the name of a work file that was never written is not its contents.
+  if (f->unwritten && fileSystem().unlink(f->path.c_str()) != 0 && errno != ENOENT)
+    rc = fail(f->path + ": cannot remove the old file: " + std::strerror(errno));
   return dropFile(f, rc);
 }
 

@@ -19,8 +19,6 @@
 
 namespace kelvara {
 
-using dgn::Durability;
-
 inline constexpr const char* DEFAULT_MODEL_NAME = "Default";
 inline constexpr int END_OF_DGN = 10;  // mdlScan_file: the scan has ended
 inline constexpr uint32_t FILE_ATTR_READONLY = 1;
@@ -40,9 +38,11 @@ struct DesignFile {
   // A backup made as a further name of the file on disk (backupDesignFile): it shares the
   // file's bytes until the file is first saved; "" when there is none or it has its own bytes.
   std::string sharedBackup;
+  // Made by mdlWorkDgn_createFile and not yet written: a file under its name is an older one.
+  bool unwritten = false;
   // A work file that took a streamed copy (mdlWorkDgn_streamElements): the file being written,
   // the in-memory position the copy follows, and the copy's length on disk.
-  dgn::StreamedFile stream;
+  StreamedFile stream;
   uint32_t streamedAt = 0;
   uint64_t streamedLength = 0;
 };
@@ -109,10 +109,10 @@ bool mdlModelRef_is3D(ModelRef model);
 
 // ---- Work files -----------------------------------------------------------------------------
 // Creates a work file for path from seed (the seed's header elements when is3d follows the
-// seed's dimension; a different dimension uses a built-in header). A file already at path is
-// removed now; the new one is written when first saved or closed, so until then nothing stands
-// under its name. ERROR, with path left alone, when path is read-only or not a regular file,
-// or no file can be created in its folder.
+// seed's dimension; a different dimension uses a built-in header). The new file is written when
+// first saved or closed and then replaces a file already at path (which stays as it was until
+// then, and also when that write fails). ERROR, with path left alone, when path is read-only or
+// not a regular file, or no file can be created in its folder.
 [[nodiscard]] int mdlWorkDgn_createFile(ModelRef* out, const std::string& path, ModelRef seed,
                                         bool is3d);
 [[nodiscard]] int mdlWorkDgn_openFile(ModelRef* out, const std::string& path, bool readOnly);
@@ -122,7 +122,8 @@ bool mdlModelRef_is3D(ModelRef model);
 // Saves pending changes and closes the work file.
 [[nodiscard]] int mdlWorkDgn_closeFile(ModelRef workFile);
 // Closes the work file without saving: changes since its last save are dropped, and a file
-// created by mdlWorkDgn_createFile and never saved leaves nothing on disk.
+// created by mdlWorkDgn_createFile and never saved leaves nothing on disk (an older file under
+// its name is removed).
 [[nodiscard]] int mdlWorkDgn_discardFile(ModelRef workFile);
 
 // ---- Scanning -------------------------------------------------------------------------------

@@ -134,16 +134,16 @@ int mdlWorkDgn_streamElements(ModelRef workFile, ModelRef source, const Symbolog
   const dgn::DesignImage& out = to->image;
   std::string error;
   const uint32_t at = out.endOfDesign;
-  if (dgn::beginStreamedFile(to->stream, to->path, &error) != SUCCESS ||
-      dgn::appendToStreamedFile(to->stream, dgn::Bytes(out.bytes.data(), at), &error) != SUCCESS)
+  if (beginStreamedFile(to->stream, to->path, &error) != SUCCESS ||
+      appendToStreamedFile(to->stream, dgn::Bytes(out.bytes.data(), at), &error) != SUCCESS)
     return fail(error);
   // The copies go out in blocks of about a megabyte, each element changed in the block.
   constexpr size_t kBlock = size_t{1} << 20;
   std::vector<uint8_t> block;
   block.reserve(kBlock + dgn::MAX_ELEMENT_BYTES);
   auto flush = [&] {
-    const bool written = dgn::appendToStreamedFile(
-                             to->stream, dgn::Bytes(block.data(), block.size()), &error) == SUCCESS;
+    const bool written =
+        appendToStreamedFile(to->stream, dgn::Bytes(block.data(), block.size()), &error) == SUCCESS;
     block.clear();
     return written;
   };
@@ -167,7 +167,7 @@ int mdlWorkDgn_streamElements(ModelRef workFile, ModelRef source, const Symbolog
     return true;
   });
   if (!ok || (!block.empty() && !flush())) {
-    dgn::abandonStreamedFile(to->stream);
+    abandonStreamedFile(to->stream);
     return fail(ok || failedAt == UINT32_MAX ? error : cannotAdd(*to, *from, failedAt));
   }
   to->streamedAt = at;

@@ -188,10 +188,11 @@ int designReport_writeEntry(DesignReport& report, const DesignReportOptions& opt
   return designReport_write(report, options, *d, reportClass);
 }
 
-int designReport_close(DesignReport& report) {
+int designReport_close(DesignReport& report, std::string* error) {
   if (report.file == 0) return SUCCESS;
   const int rc = mdlWorkDgn_closeFile(report.file);
   report.file = 0;
+  if (rc != SUCCESS && error) *error = lastDesignError();
   return rc;
 }
 

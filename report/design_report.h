@@ -80,11 +80,13 @@ int reportGroupOfClass(uint32_t reportClass);
 [[nodiscard]] int designReport_writeEntry(DesignReport& report, const DesignReportOptions& options,
                                           const ElementEntry& entry, uint32_t reportClass);
 
-// Writes the report under its name and closes it; the name stays for the run's list. Until
-// then nothing stands under the name (an earlier file of that name went when the report was
-// opened). SUCCESS when none is open.
-int designReport_close(DesignReport& report);
-// Closes the report of an entry that failed without writing it: no file is left under its name.
+// Writes the report under its name and closes it; the name stays for the run's list. An
+// earlier file of that name stays as it was until the finished report replaces it, and also
+// when writing the report fails: then ERROR, with the reason in *error. SUCCESS when none is
+// open.
+int designReport_close(DesignReport& report, std::string* error = nullptr);
+// Closes the report of an entry that failed without writing it: no file is left under its name
+// (an earlier report of that name is removed, so that it does not pass for this run's).
 void designReport_discard(DesignReport& report);
 
 // The change a group makes to an element: its level (when level > 0) and the colour, weight and

@@ -1,17 +1,12 @@
 // The text report: names, header, file blocks, duplicate lines, technical note, skips.
 #include "report/text_report.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "engine/element_table.h"
-#include "host/dgn/image.h"
 #include "host/types.h"
 #include "report/wrap.h"
 
@@ -51,33 +46,18 @@ std::string titleLines(std::string_view secondTitle, std::string_view date) {
 
 constexpr size_t kReportBufferBytes = size_t{1} << 16;
 
-// Creates the temporary file that becomes `name` on close. A read-only or non-regular file of
-// that name is never replaced.
+// Starts the file that becomes `name` on close (a read-only or non-regular file of that name
+// is never replaced). On failure errno tells why.
 bool createReportFile(TextReport& report, const std::string& name) {
-  struct stat st {};
-  if (::stat(name.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode) || dgn::isReadOnlyPath(name)) {
-      errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
-      return false;
-    }
-  }
-  std::string temp = name + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  (void)::fchmod(fd, 0666 & ~mask);
-  std::FILE* stream = ::fdopen(fd, "w");
-  if (!stream) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return false;
-  }
+  auto file = std::make_shared<StreamedFile>();
+  if (beginStreamedFile(*file, name, nullptr) != SUCCESS) return false;
+  std::FILE* stream = openStdioStream(*file);
+  if (!stream) return false;
   // Reports of large drawings run to megabytes: write them in large blocks.
   (void)std::setvbuf(stream, nullptr, _IOFBF, kReportBufferBytes);
   report.stream = stream;
   report.name = name;
-  report.tempName = temp;
+  report.file = std::move(file);
   return true;
 }
 
@@ -281,20 +261,20 @@ void textReport_writeTechnicalNote(TextReport& report, const TextReportOptions& 
 int textReport_close(TextReport& report) {
   if (!report.stream) return SUCCESS;
   report.error.clear();
-  bool ok = std::fflush(report.stream) == 0 && !std::ferror(report.stream);
-  if (!ok) report.error = std::strerror(errno != 0 ? errno : EIO);
-  if (std::fclose(report.stream) != 0 && ok) {
-    ok = false;
-    report.error = std::strerror(errno);
-  }
+  const bool flushed = std::fflush(report.stream) == 0 && !std::ferror(report.stream);
+  std::fclose(report.stream);
   report.stream = nullptr;
-  if (ok && std::rename(report.tempName.c_str(), report.name.c_str()) != 0) {
-    ok = false;
-    report.error = std::strerror(errno);
-  }
-  if (!ok) ::unlink(report.tempName.c_str());
-  report.tempName.clear();
-  return ok ? SUCCESS : ERROR;
+  const std::shared_ptr<StreamedFile> file = std::move(report.file);
+  report.file.reset();
+  if (flushed && finishStreamedFile(*file, Durability::NotSynced, nullptr) == SUCCESS)
+    return SUCCESS;
+  // The file's own message begins with its name, which the caller names already.
+  const std::string prefix = report.name + ": ";
+  report.error = file->error.rfind(prefix, 0) == 0
+                     ? file->error.substr(prefix.size())
+                     : (file->error.empty() ? std::string("cannot write") : file->error);
+  abandonStreamedFile(*file);
+  return ERROR;
 }
 
 int textReport_endEntry(TextReport& report, const TextReportOptions& options) {

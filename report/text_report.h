@@ -13,9 +13,11 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "host/files.h"
 #include "kelvara_version.h"
 
 namespace kelvara {
@@ -122,10 +124,10 @@ std::string runHeaderText(const RunHeader& header, const TextReportOptions& opti
 // ---- The report of a run ---------------------------------------------------------------------
 
 struct TextReport {
-  std::FILE* stream = nullptr;  // open report, or null
-  std::string name;             // its path (also the name recorded for the entry)
-  std::string tempName;         // where it is written until it is closed
-  std::string error;            // why the last close failed ("" when it did not)
+  std::FILE* stream = nullptr;         // open report, or null
+  std::string name;                    // its path (also the name recorded for the entry)
+  std::shared_ptr<StreamedFile> file;  // what the stream writes, until it is closed
+  std::string error;                   // why the last close failed ("" when it did not)
 };
 
 // Opens the report for an entry (after the design report is set up). A report that is already

@@ -11,7 +11,8 @@
 #include <optional>
 #include <utility>
 
-#include "host/dgn/image.h"
+#include "host/files.h"
+#include "host/types.h"
 #include "host/ui.h"
 #include "selection/labels.h"
 
@@ -644,13 +645,11 @@ std::string formatSelectionText(const SelectionSetList& list) {
   return out;
 }
 
-int writeSelectionFile(const std::string& path, const SelectionSetList& list) {
+int writeSelectionFile(const std::string& path, const SelectionSetList& list, std::string* error) {
   progressOpen("Saving selection sets");
   const std::string text = formatSelectionText(list);
   progressClose();
-  std::string error;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  if (dgn::writeFileAtomically(path, dgn::Bytes(bytes, text.size()), &error) != SUCCESS) {
+  if (writeFileAtomically(path, bytesOf(text), error) != SUCCESS) {
     (void)mdlDialog_openInfoBox(fileExists(path) ? unwritableSelectionFileMessage(path)
                                                  : unreadableSelectionFileMessage(path));
     return ERROR;

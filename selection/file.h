@@ -110,8 +110,9 @@ std::string formatSelectionText(const SelectionSetList& list);
 
 // Writes list to path (plain layout) with progress per set. ERROR, after showing the message
 // for a file that cannot be written (or read, when it does not exist), when the file cannot be
-// written; the old file is then left as it was.
-[[nodiscard]] int writeSelectionFile(const std::string& path, const SelectionSetList& list);
+// written, with the system's reason in *error; the old file is then left as it was.
+[[nodiscard]] int writeSelectionFile(const std::string& path, const SelectionSetList& list,
+                                     std::string* error = nullptr);
 
 // ---- Set names -----------------------------------------------------------------------------
 

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/files.h"
 #include "host/types.h"
 #include "settings/abbreviate.h"
 #include "settings/date_text.h"
@@ -221,44 +222,21 @@ void readPieces(std::istream& in, Handle handle) {
   }
 }
 
-// Writes `content` to `path` through a temporary file in the same folder that then replaces
-// it. Refuses to replace a file that may not be written. The folder of the default settings
+// Writes `content` to `path` atomically (host/files.h): a file that may not be written is never
+// replaced, and with Replace::Never no existing file is. The folder of the default settings
 // file is created when missing.
-int writeWhole(const std::string& path, const std::string& content, bool createFolder) {
-  std::error_code ec;
-  const fs::path target(path);
-  if (path.empty()) return ERROR;
-  const fs::file_status st = fs::status(target, ec);
-  mode_t mode = 0644;
-  if (fs::exists(st)) {
-    // A file without any write permission is read-only, also for a user (root) whom the
-    // system would let write it anyway.
-    struct stat info {};
-    if (!fs::is_regular_file(st) || ::stat(path.c_str(), &info) != 0) return ERROR;
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return ERROR;
-    if (::access(path.c_str(), W_OK) != 0) return ERROR;
-    mode = info.st_mode & 07777;
+int writeWhole(const std::string& path, const std::string& content, bool createFolder,
+               Replace replace, std::string* error) {
+  if (path.empty()) {
+    if (error) *error = "no settings file name";
+    return ERROR;
   }
-  fs::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  if (createFolder && !fs::exists(folder, ec)) fs::create_directories(folder, ec);
-  std::string temp = (folder / (target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return ERROR;
-  bool ok = true;
-  size_t done = 0;
-  while (ok && done < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
+  if (createFolder) {
+    std::error_code ec;
+    fs::path folder = fs::path(writeTargetOf(path)).parent_path();
+    if (!folder.empty() && !fs::exists(folder, ec)) fs::create_directories(folder, ec);
   }
-  ok = ok && ::fchmod(fd, mode) == 0;
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok ? SUCCESS : ERROR;
+  return writeFileAtomically(path, bytesOf(content), error, Durability::Synced, replace);
 }
 
 }  // namespace
@@ -347,12 +325,12 @@ void settings_readText(RunSettings& s, SettingsFile& file, std::string_view text
   readPieces(in, [&](std::string& piece) { (void)settings_keyWalk(s, file, &piece, mode, 0); });
 }
 
-int settings_save(RunSettings& s, SettingsFile& file) {
+int settings_save(RunSettings& s, SettingsFile& file, std::string* error) {
   if (file.fileName.empty()) file.fileName = file.defaultFileName;
   while (true) {
     const bool isDefault = file.fileName == file.defaultFileName;
-    if (!file.fileName.empty() &&
-        writeWhole(file.fileName, settings_fileText(s, file), isDefault) == SUCCESS) {
+    if (writeWhole(file.fileName, settings_fileText(s, file), isDefault, Replace::Always, error) ==
+        SUCCESS) {
       return SUCCESS;
     }
     if (!file.chooseSaveAs) return ERROR;
@@ -373,10 +351,11 @@ int settings_load(RunSettings& s, SettingsFile& file, bool fromHost, KeyWalkMode
   }
   if (!in) {
     // Take the default file; create it when there is none yet. An existing default file is
-    // never overwritten here: it may hold the user's own settings.
+    // never overwritten here: it may hold the user's own settings, also when another process
+    // made it a moment ago.
     file.fileName = file.defaultFileName;
     if (!file.fileName.empty() && !fs::exists(file.fileName, ec)) {
-      (void)settings_save(s, file);
+      (void)writeWhole(file.fileName, settings_fileText(s, file), true, Replace::Never, nullptr);
     }
     settings_rebuildReportMessage(s);
     return ERROR;

@@ -59,8 +59,9 @@ const char* settings_keyName(int index);
 
 // Writes the record to file.fileName (the default name first when it is empty). When the file
 // cannot be written, asks chooseSaveAs for another name and tries again; SUCCESS when a file
-// was written, ERROR when none was (cancelled, or no chooser).
-[[nodiscard]] int settings_save(RunSettings& s, SettingsFile& file);
+// was written, ERROR when none was (cancelled, or no chooser), with the reason the last write
+// failed in *error. A file that could not be written stays as it was.
+[[nodiscard]] int settings_save(RunSettings& s, SettingsFile& file, std::string* error = nullptr);
 
 // Reads file.fileName through the key walk. In Read mode the record is first reset to factory
 // values (with `fromHost`). When the file cannot be read, file.fileName becomes the default

@@ -16,29 +16,6 @@ namespace kelvara::dgn {
 
 namespace {
 
-RenameFn g_rename = &::rename;
-
-int linkFollowingSymlinks(const char* from, const char* to) {
-  return ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
-}
-LinkFn g_link = &linkFollowingSymlinks;
-
-// The folder of a path ("." for a bare name) and the hidden temporary name pattern beside it.
-std::filesystem::path folderOf(const std::filesystem::path& p) {
-  return p.has_parent_path() ? p.parent_path() : std::filesystem::path(".");
-}
-std::string temporaryPattern(const std::filesystem::path& target) {
-  return (folderOf(target) / ("." + target.filename().string() + ".kvtmp.XXXXXX")).string();
-}
-
-// Makes the names in a folder durable (the entries that rename and link changed).
-bool syncFolder(const std::filesystem::path& dir) {
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
-  return (::close(fd) == 0) && ok;
-}
-
 std::string at(const std::string& name, size_t offset) {
   return name + ": byte " + std::to_string(offset) + ": ";
 }
@@ -125,22 +102,6 @@ struct Indexer {
   }
 };
 
-// Writes in blocks of 4 MB, so that the system can start writing a large file out while the
-// rest is still being handed over.
-bool writeAll(int fd, const uint8_t* p, size_t n) {
-  constexpr size_t kBlock = size_t{1} << 22;
-  while (n > 0) {
-    const ssize_t w = ::write(fd, p, std::min(n, kBlock));
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
 }  // namespace
 
 // Large images are touched once, page by page: their memory asks for large pages, so that a
@@ -163,14 +124,6 @@ void reserveImageSlots(DesignImage& img, size_t slots) {
   adviseLargePages(img.slots.data(), img.slots.capacity() * sizeof(ElementSlot));
   img.topLevel.reserve(slots);
   adviseLargePages(img.topLevel.data(), img.topLevel.capacity() * sizeof(uint32_t));
-}
-
-void setRenameForTesting(RenameFn fn) {
-  g_rename = fn ? fn : &::rename;
-}
-
-void setLinkForTesting(LinkFn fn) {
-  g_link = fn ? fn : &linkFollowingSymlinks;
 }
 
 bool looksLikeDesignFile(Bytes head, bool* is3d) {
@@ -408,155 +361,10 @@ uint32_t replaceElement(DesignImage& img, uint32_t filePos, Bytes newBytes) {
   return appendElement(img, newBytes);
 }
 
-bool isReadOnlyPath(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
-  return ::access(path.c_str(), W_OK) != 0;
-}
-
-int writeFileAtomically(const std::string& target, Bytes data, std::string* error,
-                        Durability durability) {
-  StreamedFile file;
-  if (beginStreamedFile(file, target, error) != SUCCESS) return ERROR;
-  if (appendToStreamedFile(file, data, error) != SUCCESS) return ERROR;
-  return finishStreamedFile(file, durability, error);
-}
-
-StreamedFile::~StreamedFile() {
-  abandonStreamedFile(*this);
-}
-
-int beginStreamedFile(StreamedFile& file, const std::string& target, std::string* error) {
-  abandonStreamedFile(file);
-  auto failWith = [&](const std::string& msg) {
-    if (error) *error = target + ": " + msg;
-    return ERROR;
-  };
-  if (isReadOnlyPath(target)) return failWith("file is read-only, not written");
-  struct stat st {};
-  const bool exists = ::stat(target.c_str(), &st) == 0;
-  std::string tmpl = temporaryPattern(std::filesystem::path(target));
-  const int fd = ::mkstemp(tmpl.data());
-  if (fd < 0)
-    return failWith(std::string("cannot create a temporary file: ") + std::strerror(errno));
-  file.fd = fd;
-  file.temp = tmpl;
-  file.target = target;
-  file.size = 0;
-  file.mode = exists ? (st.st_mode & 07777) : 0644;
-  return SUCCESS;
-}
-
-void abandonStreamedFile(StreamedFile& file) {
-  if (file.fd < 0) return;
-  ::close(file.fd);
-  ::unlink(file.temp.c_str());
-  file.fd = -1;
-  file.size = 0;
-}
-
-namespace {
-
-int failStreamed(StreamedFile& file, std::string* error, const std::string& what, int err) {
-  if (error) *error = file.target + ": " + what + std::strerror(err);
-  abandonStreamedFile(file);
-  return ERROR;
-}
-
-}  // namespace
-
-int appendToStreamedFile(StreamedFile& file, Bytes data, std::string* error) {
-  if (file.fd < 0) {
-    if (error) *error = file.target + ": the file is not being written";
-    return ERROR;
-  }
-  if (!writeAll(file.fd, data.data(), data.size()))
-    return failStreamed(file, error, "cannot write: ", errno);
-  file.size += data.size();
-  return SUCCESS;
-}
-
-int overwriteInStreamedFile(StreamedFile& file, uint64_t offset, Bytes data, std::string* error) {
-  if (file.fd < 0 || offset > file.size || data.size() > file.size - offset) {
-    if (error) *error = file.target + ": no such bytes written to overwrite";
-    return ERROR;
-  }
-  for (size_t done = 0; done < data.size();) {
-    const ssize_t w = ::pwrite(file.fd, data.data() + done, data.size() - done,
-                               static_cast<off_t>(offset + done));
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return failStreamed(file, error, "cannot write: ", w < 0 ? errno : EIO);
-    done += static_cast<size_t>(w);
-  }
-  return SUCCESS;
-}
-
-int finishStreamedFile(StreamedFile& file, Durability durability, std::string* error) {
-  if (file.fd < 0) {
-    if (error) *error = file.target + ": the file is not being written";
-    return ERROR;
-  }
-  bool ok = ::fchmod(file.fd, static_cast<mode_t>(file.mode)) == 0 &&
-            (durability == Durability::NotSynced || ::fsync(file.fd) == 0);
-  const int writeErrno = errno;
-  ok = (::close(file.fd) == 0) && ok;
-  file.fd = -1;
-  if (!ok) {
-    ::unlink(file.temp.c_str());
-    if (error) *error = file.target + ": cannot write: " + std::strerror(writeErrno);
-    return ERROR;
-  }
-  if (g_rename(file.temp.c_str(), file.target.c_str()) != 0) {
-    const int e = errno;
-    ::unlink(file.temp.c_str());
-    if (error) *error = file.target + ": cannot replace the file: " + std::strerror(e);
-    return ERROR;
-  }
-  return SUCCESS;
-}
-
-int linkFileAtomically(const std::string& target, const std::string& source, std::string* error) {
-  namespace fs = std::filesystem;
-  auto failWith = [&](const std::string& msg) {
-    if (error) *error = target + ": " + msg;
-    return ERROR;
-  };
-  if (isReadOnlyPath(target)) return failWith("file is read-only, not replaced");
-  const fs::path t(target);
-  // A fresh temporary name: mkstemp finds one, the link takes its place.
-  std::string temp;
-  for (int attempt = 0; temp.empty(); ++attempt) {
-    std::string candidate = temporaryPattern(t);
-    const int fd = ::mkstemp(candidate.data());
-    if (fd < 0)
-      return failWith(std::string("cannot create a temporary name: ") + std::strerror(errno));
-    ::close(fd);
-    ::unlink(candidate.c_str());
-    if (g_link(source.c_str(), candidate.c_str()) == 0) {
-      temp = candidate;
-    } else if (errno != EEXIST || attempt >= 8) {
-      return failWith("cannot link " + source + ": " + std::strerror(errno));
-    }
-  }
-  if (g_rename(temp.c_str(), target.c_str()) != 0) {
-    const int e = errno;
-    ::unlink(temp.c_str());
-    return failWith(std::string("cannot replace the file: ") + std::strerror(e));
-  }
-  // When target already was a name of the same file the rename changes nothing and the
-  // temporary name is still there.
-  ::unlink(temp.c_str());
-  if (!syncFolder(folderOf(t)))
-    return failWith(std::string("cannot make the new name durable: ") + std::strerror(errno));
-  return SUCCESS;
-}
-
 int saveImage(DesignImage& img, std::string* error, const std::string& path,
               Durability durability) {
   const std::string& target = path.empty() ? img.path : path;
-  const int rc =
-      writeFileAtomically(target, Bytes(img.bytes.data(), img.bytes.size()), error, durability);
+  const int rc = writeFileAtomically(target, img.bytes, error, durability);
   if (rc == SUCCESS && target == img.path) img.dirty = false;
   return rc;
 }

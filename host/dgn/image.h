@@ -14,6 +14,7 @@
 
 #include "host/dgn/codec.h"
 #include "host/dgn/records.h"
+#include "host/files.h"
 
 namespace kelvara::dgn {
 
@@ -91,67 +92,8 @@ uint32_t replaceElement(DesignImage& img, uint32_t filePos, Bytes newBytes);
 // well-formed element or an element exceeds 768 words.
 [[nodiscard]] int indexRun(Bytes run, std::vector<ElementSlot>& slots, std::string* error);
 
-// True when path exists and may not be written (no write permission bit, or no access).
-bool isReadOnlyPath(const std::string& path);
-
-// Whether a write waits until the bytes are on disk before the file takes its name. Files that
-// can be made again (reports) need not wait; a user's drawing and its backup always do.
-enum class Durability { Synced, NotSynced };
-
-// Writes data to target through a temporary file in target's folder that then replaces it.
-// A read-only target is refused; on any failure the target is left as it was. Whatever the
-// durability, no half-written file ever stands under target's name.
-[[nodiscard]] int writeFileAtomically(const std::string& target, Bytes data, std::string* error,
-                                      Durability durability = Durability::Synced);
-
-// A file written front to back into a hidden temporary file in its target's folder, which
-// takes the target's name only when finished; until then the target is left as it was. A
-// file dropped unfinished (abandoned, or destroyed) leaves nothing behind. Errors are
-// "<target>: <what failed>".
-struct StreamedFile {
-  int fd = -1;         // the temporary file while it is being written, else -1
-  std::string temp;    // its name
-  std::string target;  // the name it takes when finished
-  uint64_t size = 0;   // bytes written so far
-  unsigned mode = 0644;
-
-  StreamedFile() = default;
-  StreamedFile(const StreamedFile&) = delete;
-  StreamedFile& operator=(const StreamedFile&) = delete;
-  ~StreamedFile();
-};
-// Creates the temporary file for target (refused for a read-only target). The finished file
-// takes the mode of the file it replaces, or 0644.
-[[nodiscard]] int beginStreamedFile(StreamedFile& file, const std::string& target,
-                                    std::string* error);
-// Appends data at the end of what is written.
-[[nodiscard]] int appendToStreamedFile(StreamedFile& file, Bytes data, std::string* error);
-// Writes data over bytes already written, from offset (offset + data.size() <= file.size).
-[[nodiscard]] int overwriteInStreamedFile(StreamedFile& file, uint64_t offset, Bytes data,
-                                          std::string* error);
-// Gives the file its mode, waits for the disk when durability asks it, and moves it to its
-// target's name. On failure the file is abandoned and the target left as it was.
-[[nodiscard]] int finishStreamedFile(StreamedFile& file, Durability durability, std::string* error);
-// Removes the temporary file of an unfinished file; nothing when none is open.
-void abandonStreamedFile(StreamedFile& file);
-// The rename used by the atomic write; tests substitute a failing one (null restores it).
-using RenameFn = int (*)(const char* from, const char* to);
-void setRenameForTesting(RenameFn fn);
-
-// Gives the file at source (symbolic links followed) the further name target: a hard link made
-// under a temporary name in target's folder that then replaces target, made durable with its
-// folder. No byte is copied, so target stays an exact copy only as long as nobody writes into
-// source's file in place (every save here writes a new file). ERROR with a reason when no link
-// can be made (another file system, no permission, a read-only target); target is then left as
-// it was and the caller copies instead.
-[[nodiscard]] int linkFileAtomically(const std::string& target, const std::string& source,
-                                     std::string* error);
-// The link call used by linkFileAtomically; tests substitute a failing one (null restores it).
-using LinkFn = int (*)(const char* from, const char* to);
-void setLinkForTesting(LinkFn fn);
-
-// Writes the image to path (default: img.path) through a temporary file in the same folder
-// that then replaces the target; a read-only target is never written. Clears dirty.
+// Writes the image to path (default: img.path) with writeFileAtomically (host/files.h): a
+// read-only target is never written, a symbolic link is written through. Clears dirty.
 [[nodiscard]] int saveImage(DesignImage& img, std::string* error,
                             const std::string& path = std::string(),
                             Durability durability = Durability::Synced);

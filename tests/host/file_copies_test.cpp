@@ -8,12 +8,14 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/design.h"
 #include "host/dgn/image.h"
 #include "support/dgn_builder.h"
+#include "support/file_faults.h"
 #include "support/scratch.h"
 
 namespace kelvara {
@@ -34,11 +36,6 @@ ino_t inodeOf(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-int failingLink(const char*, const char*) {
-  errno = EXDEV;
-  return -1;
-}
-
 // A cell of two lines on levels 8 and 9, the second coloured.
 test::Element doorCell() {
   return test::cell("DOOR", {0, 0},
@@ -52,10 +49,7 @@ class FileCopies : public ::testing::Test {
   ScratchDir scratch;
   fs::path dir = scratch.path();
   void SetUp() override { resetDesignState(); }
-  void TearDown() override {
-    dgn::setLinkForTesting(nullptr);
-    resetDesignState();
-  }
+  void TearDown() override { resetDesignState(); }
   std::string path(const std::string& name) const { return (dir / name).string(); }
   // Names in the folder that are neither drawings nor backups nor reports.
   std::vector<std::string> strayFiles() const {
@@ -105,7 +99,9 @@ TEST_F(FileCopies, BackupOfADrawingClosedUnchangedGetsBytesOfItsOwn) {
                                          {"linked, left for another file", true, false},
                                          {"copied, closed at exit", false, true}}) {
     resetDesignState();
-    dgn::setLinkForTesting(c.linkWorks ? nullptr : &failingLink);
+    // Where no link can be made (another file system), the backup is a copy.
+    std::optional<test::FileFault> noLinks;
+    if (!c.linkWorks) noLinks.emplace(test::FileCall::Link, 0, EXDEV);
     const ModelRef m = openDrawing();
     const std::string original = readAll(path("a.dgn"));
     ASSERT_EQ(backupDesignFile(path("a.bak"), m), SUCCESS) << c.name;
@@ -148,11 +144,14 @@ TEST_F(FileCopies, WorkFileAppearsOnlyWhenClosedAndDiscardLeavesNothing) {
   std::ofstream(path("r.drf")) << "an old report";
   ModelRef work = 0;
   ASSERT_EQ(mdlWorkDgn_createFile(&work, path("r.drf"), m, false), SUCCESS) << lastDesignError();
-  EXPECT_FALSE(fs::exists(path("r.drf")));  // the old file went, the new one is not written yet
+  // The old file stays until the new one replaces it.
+  EXPECT_EQ(readAll(path("r.drf")), "an old report");
   ASSERT_EQ(mdlWorkDgn_setDurability(work, Durability::NotSynced), SUCCESS);
   ASSERT_EQ(mdlWorkDgn_closeFile(work), SUCCESS);
   EXPECT_TRUE(mdlFile_validDesignFile(path("r.drf")));
 
+  // Discarded before it was written: nothing stands under its name, not even an older file.
+  std::ofstream(path("s.drf")) << "an old report";
   ASSERT_EQ(mdlWorkDgn_createFile(&work, path("s.drf"), m, false), SUCCESS);
   EXPECT_NE(mdlElement_add(test::line({1, 1}, {2, 2}), work), 0u);
   ASSERT_EQ(mdlWorkDgn_discardFile(work), SUCCESS);
@@ -341,12 +340,10 @@ TEST_F(FileCopies, StreamedCopyWritesTheFileACopyInMemoryWrites) {
   ModelRef failing = 0;
   ASSERT_EQ(mdlWorkDgn_createFile(&failing, path("failing.drf"), m, false), SUCCESS);
   ASSERT_EQ(mdlWorkDgn_streamElements(failing, m, change), SUCCESS);
-  dgn::setRenameForTesting([](const char*, const char*) {
-    errno = EACCES;
-    return -1;
-  });
-  EXPECT_EQ(mdlWorkDgn_closeFile(failing), ERROR);
-  dgn::setRenameForTesting(nullptr);
+  {
+    test::FileFault fault(test::FileCall::Rename, 0, EACCES);
+    EXPECT_EQ(mdlWorkDgn_closeFile(failing), ERROR);
+  }
   EXPECT_NE(lastDesignError().find("cannot replace"), std::string::npos) << lastDesignError();
   EXPECT_FALSE(fs::exists(path("failing.drf")));
   EXPECT_TRUE(strayFiles().empty());

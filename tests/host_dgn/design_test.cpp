@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "support/dgn_builder.h"
+#include "support/file_faults.h"
 #include "support/scratch.h"
 
 namespace kelvara {
@@ -247,20 +248,16 @@ TEST_F(DesignState_, SwitchingFilesSavesPendingChanges) {
   EXPECT_TRUE(dgn::isDeletedBit(readAll(a).data() + d.positionOf(0)));
 }
 
-int failingRename(const char*, const char*) {
-  errno = EIO;
-  return -1;
-}
-
 TEST_F(DesignState_, FailedSaveKeepsFileActiveAndOriginalIntact) {
   const DesignBuilder d = drawing();
   const std::string a = make("a.dgn", d), b = make("b.dgn", d);
   ASSERT_EQ(mdlSystem_newDesignFile(a), SUCCESS);
   const ModelRef ma = mdlModelRef_getActive();
   ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(0), ma), SUCCESS);
-  dgn::setRenameForTesting(&failingRename);
-  EXPECT_EQ(mdlSystem_newDesignFile(b), ERROR);
-  dgn::setRenameForTesting(nullptr);
+  {
+    test::FileFault fault(test::FileCall::Rename);
+    EXPECT_EQ(mdlSystem_newDesignFile(b), ERROR);
+  }
   EXPECT_EQ(mdlModelRef_getActive(), ma);
   EXPECT_NE(lastDesignError().find("a.dgn"), std::string::npos) << lastDesignError();
   EXPECT_EQ(readAll(a), d.bytes());

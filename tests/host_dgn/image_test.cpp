@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "support/dgn_builder.h"
+#include "support/file_faults.h"
 
 namespace kelvara::dgn {
 namespace {
@@ -318,11 +319,6 @@ TEST(Image, ReadOnlyFileIsNeverWritten) {
   EXPECT_EQ(readAll(path), d.bytes());
 }
 
-int failingRename(const char*, const char*) {
-  errno = EXDEV;
-  return -1;
-}
-
 TEST(Image, FailedSaveLeavesOriginalIntact) {
   TempDir dir;
   const std::string path = dir.file("keep.dgn");
@@ -332,9 +328,11 @@ TEST(Image, FailedSaveLeavesOriginalIntact) {
   std::string err;
   ASSERT_EQ(openImage(path, img, &err), SUCCESS);
   ASSERT_EQ(deleteElement(img, d.positionOf(0)), SUCCESS);
-  setRenameForTesting(&failingRename);
-  const int rc = saveImage(img, &err);
-  setRenameForTesting(nullptr);
+  int rc = SUCCESS;
+  {
+    test::FileFault fault(test::FileCall::Rename, 0, EXDEV);
+    rc = saveImage(img, &err);
+  }
   EXPECT_EQ(rc, ERROR);
   EXPECT_NE(err.find("cannot replace"), std::string::npos) << err;
   EXPECT_TRUE(img.dirty);  // the changes are still pending

@@ -14,6 +14,7 @@
 #include "host/state.h"
 #include "host/ui.h"
 #include "selection/labels.h"
+#include "support/file_faults.h"
 #include "support/parse_errors.h"
 
 namespace kelvara {
@@ -422,10 +423,6 @@ TEST(SelectionFile, CollectSetNames) {
   EXPECT_STREQ(buffer, "OLD,OLDER");
 }
 
-int failingRename(const char*, const char*) {
-  return -1;
-}
-
 TEST(SelectionFile, FailedWriteLeavesTheOldFile) {
   ScopedScriptedUi ui;
   TempDir dir;
@@ -434,9 +431,10 @@ TEST(SelectionFile, FailedWriteLeavesTheOldFile) {
   SelectionSetList list;
   list.sets = {emptySelectionSet("A")};
   // The new content cannot replace the file: the old one stays whole.
-  dgn::setRenameForTesting(&failingRename);
-  EXPECT_EQ(writeSelectionFile(path, list), ERROR);
-  dgn::setRenameForTesting(nullptr);
+  {
+    test::FileFault fault(test::FileCall::Rename);
+    EXPECT_EQ(writeSelectionFile(path, list), ERROR);
+  }
   EXPECT_EQ(readText(path), "old content\n");
   EXPECT_EQ(ui.script.texts(UiEventKind::InfoBox),
             std::vector<std::string>{unwritableSelectionFileMessage(path)});
