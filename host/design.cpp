@@ -386,17 +386,20 @@ int backupDesignFile(const std::string& backupPath, ModelRef model) {
   return mdlFile_copy(backupPath, f->path);
 }
 
-int createDesignFileFromSeed(const std::string& path, ModelRef seed) {
+int createDesignFileFromSeed(const std::string& path, ModelRef seed, Replace replace) {
   DesignFile* s = designFileOf(seed);
   if (!s) return fail("unknown seed model");
   std::string error;
-  if (writeFileAtomically(path, seedHeader(s->image), &error) != SUCCESS) return fail(error);
+  if (writeFileAtomically(path, seedHeader(s->image), &error, Durability::Synced, replace) !=
+      SUCCESS)
+    return fail(error);
   return SUCCESS;
 }
 
-int createDesignFile(const std::string& path, bool is3d) {
+int createDesignFile(const std::string& path, bool is3d, Replace replace) {
   std::string error;
-  if (writeFileAtomically(path, dgn::makeEmptyDesign(is3d, {}), &error) != SUCCESS)
+  if (writeFileAtomically(path, dgn::makeEmptyDesign(is3d, {}), &error, Durability::Synced,
+                          replace) != SUCCESS)
     return fail(error);
   return SUCCESS;
 }

@@ -103,9 +103,13 @@ bool mdlModelRef_is3D(ModelRef model);
 [[nodiscard]] int backupDesignFile(const std::string& backupPath, ModelRef model);
 // Writes a new design file at path from seed: the seed's header elements (up to the first
 // graphic element) and no graphic elements. ERROR when path exists and is read-only.
-[[nodiscard]] int createDesignFileFromSeed(const std::string& path, ModelRef seed);
+// With Replace::Never an existing file is kept and the call fails (the file is made
+// exclusively, also against another process making it at the same time).
+[[nodiscard]] int createDesignFileFromSeed(const std::string& path, ModelRef seed,
+                                           Replace replace = Replace::Always);
 // Writes a new empty design file with GDAL-compatible header elements (2D or 3D).
-[[nodiscard]] int createDesignFile(const std::string& path, bool is3d);
+[[nodiscard]] int createDesignFile(const std::string& path, bool is3d,
+                                   Replace replace = Replace::Always);
 
 // ---- Work files -----------------------------------------------------------------------------
 // Creates a work file for path from seed (the seed's header elements when is3d follows the

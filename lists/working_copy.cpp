@@ -20,15 +20,20 @@ std::string activeFileName() {
 }
 
 // A placeholder candidate that exists is usable when it is a valid, writable design file; one
-// that does not exist is created as an empty design file.
+// that does not exist is created as an empty design file. Runs that start at the same time may
+// pick the same candidate: it is created exclusively, and one that another run created meanwhile
+// is judged as any existing one.
 bool usablePlaceholder(const std::string& candidate) {
-  uint32_t attributes = 0;
-  if (mdlFile_getFileAttributes(candidate, &attributes) == SUCCESS) {
+  auto existingIsUsable = [&] {
+    uint32_t attributes = 0;
+    if (mdlFile_getFileAttributes(candidate, &attributes) != SUCCESS) return false;
     return mdlFile_validDesignFile(candidate) && (attributes & FILE_ATTR_READONLY) == 0;
-  }
+  };
+  if (mdlFile_getFileAttributes(candidate, nullptr) == SUCCESS) return existingIsUsable();
   const ModelRef seed = mdlModelRef_getActive();
-  if (seed != 0) return createDesignFileFromSeed(candidate, seed) == SUCCESS;
-  return createDesignFile(candidate, false) == SUCCESS;
+  const int created = seed != 0 ? createDesignFileFromSeed(candidate, seed, Replace::Never)
+                                : createDesignFile(candidate, false, Replace::Never);
+  return created == SUCCESS || existingIsUsable();
 }
 
 }  // namespace

@@ -29,18 +29,20 @@ Scratch::~Scratch() {
   fs::remove_all(dir, ec);
 }
 
-RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& args,
-                     const std::string& interruptWhenExists,
-                     const std::vector<std::string>& environment, long maxFileBytes) {
-  RunResult result;
+StartedRun startKelvara(const Scratch& scratch, const std::vector<std::string>& args,
+                        const std::vector<std::string>& environment, long maxFileBytes) {
+  static int started = 0;
+  StartedRun run;
   const char* bin = std::getenv("KELVARA_BIN");
-  if (bin == nullptr) return result;
-  const std::string outPath = scratch.path(".stdout"), errPath = scratch.path(".stderr");
+  if (bin == nullptr) return run;
+  const std::string suffix = std::to_string(++started);
+  run.outPath = scratch.path(".stdout" + suffix);
+  run.errPath = scratch.path(".stderr" + suffix);
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (::chdir(scratch.dir.c_str()) != 0) ::_exit(120);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = ::open(run.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(run.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(out, 1);
     ::dup2(err, 2);
     ::setenv("APPDATA", scratch.path("appdata").c_str(), 1);
@@ -61,21 +63,38 @@ RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& arg
     ::execv(bin, argv.data());
     ::_exit(127);
   }
-  if (!interruptWhenExists.empty()) {
+  run.pid = pid;
+  return run;
+}
+
+RunResult waitForKelvara(const StartedRun& run) {
+  RunResult result;
+  if (run.pid <= 0) return result;
+  int status = 0;
+  ::waitpid(run.pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = readFile(run.outPath);
+  result.err = readFile(run.errPath);
+  std::error_code ec;
+  fs::remove(run.outPath, ec);
+  fs::remove(run.errPath, ec);
+  return result;
+}
+
+RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& args,
+                     const std::string& interruptWhenExists,
+                     const std::vector<std::string>& environment, long maxFileBytes) {
+  const StartedRun run = startKelvara(scratch, args, environment, maxFileBytes);
+  if (run.pid > 0 && !interruptWhenExists.empty()) {
     for (int i = 0; i < 20000; ++i) {
       if (fs::exists(interruptWhenExists)) {
-        ::kill(pid, SIGINT);
+        ::kill(run.pid, SIGINT);
         break;
       }
       std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
   }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = readFile(outPath);
-  result.err = readFile(errPath);
-  return result;
+  return waitForKelvara(run);
 }
 
 std::string shellOutput(const std::string& command, int* status) {

@@ -31,6 +31,16 @@ RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& arg
                      const std::string& interruptWhenExists = "",
                      const std::vector<std::string>& environment = {}, long maxFileBytes = 0);
 
+// A kelvara process started in the background (several may run at once in one scratch folder,
+// sharing its APPDATA and TEMP); its output is collected when it is waited for.
+struct StartedRun {
+  int pid = -1;
+  std::string outPath, errPath;
+};
+StartedRun startKelvara(const Scratch& scratch, const std::vector<std::string>& args,
+                        const std::vector<std::string>& environment = {}, long maxFileBytes = 0);
+RunResult waitForKelvara(const StartedRun& run);
+
 // Runs a shell command, returning its standard output and setting *status.
 std::string shellOutput(const std::string& command, int* status);
 

@@ -1,0 +1,156 @@
+// Files that a run shares with other names and other processes: drawings and reports named
+// through symbolic links, and two runs at once in one folder with one settings folder and one
+// temporary folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "e2e/harness.h"
+#include "support/dgn_builder.h"
+
+namespace kelvara::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DesignBuilder;
+
+// `count` distinct lines, every `duplicateEvery`-th one drawn twice.
+DesignBuilder linesWithDuplicates(int count, int duplicateEvery, double shift) {
+  DesignBuilder d;
+  for (int i = 0; i < count; ++i) {
+    const double x = 100.0 * i, y = x + shift;
+    d.add(test::line({x, y}, {x + 80, y + 30}));
+    if (i % duplicateEvery == 0) d.add(test::line({x, y}, {x + 80, y + 30}));
+  }
+  return d;
+}
+
+std::vector<std::string> temporaryLeftovers(const fs::path& dir) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    if (entry.path().filename().string().find("kvtmp") != std::string::npos)
+      found.push_back(entry.path().string());
+  return found;
+}
+
+TEST(SymbolicLinks, TheLinksTargetIsCleanedAndTheLinkStays) {
+  Scratch s("symlinks");
+  fs::create_directories(s.path("store"));
+  const DesignBuilder d = linesWithDuplicates(3, 2, 0);  // two duplicates
+  ASSERT_TRUE(d.write(s.path("store/plan.dgn")));
+  const std::string original = readFile(s.path("store/plan.dgn"));
+  // The drawing and both reports are named through links into the store.
+  fs::create_symlink("store/plan.dgn", s.path("link.dgn"));
+  fs::create_symlink("store/plan.drf", s.path("link.drf"));
+  fs::create_symlink(s.path("store/run.trf"), s.path("run.trf"));
+  { std::ofstream(s.path("store/plan.drf")) << "an earlier design report"; }
+
+  const RunResult r = runKelvara(s, {"--set", "TEXT_REPORT_FILE_NAME=run.trf", "link.dgn"});
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  for (const auto& [link, target] :
+       std::vector<std::pair<std::string, std::string>>{{"link.dgn", "store/plan.dgn"},
+                                                        {"link.drf", "store/plan.drf"},
+                                                        {"run.trf", s.path("store/run.trf")}}) {
+    ASSERT_TRUE(fs::is_symlink(s.path(link))) << link << " was replaced by a plain file";
+    EXPECT_EQ(fs::read_symlink(s.path(link)).string(), target);
+  }
+  // The drawing behind the link is cleaned; its backup stands beside the link's name.
+  EXPECT_EQ(deletedPositions(s, s.path("store/plan.dgn")).size(), 2u);
+  EXPECT_EQ(readFile(s.path("link.bak")), original);
+  EXPECT_FALSE(fs::exists(s.path("store/plan.bak")));
+  // The reports went where the links lead.
+  EXPECT_GT(dumpElements(s, s.path("store/plan.drf")).size(),
+            dumpElements(s, s.path("store/plan.dgn")).size());
+  EXPECT_NE(readFile(s.path("store/run.trf")).find("File:                link.dgn"),
+            std::string::npos);
+  EXPECT_TRUE(temporaryLeftovers(s.dir).empty());
+}
+
+// What one run leaves: its drawings, backups and design reports byte for byte, and its text
+// report without the lines that name the time.
+struct RunOutcome {
+  std::vector<std::string> files;
+  std::vector<std::string> textReport;
+};
+
+RunOutcome outcomeOf(const Scratch& s, const std::vector<std::string>& drawings,
+                     const std::string& textReport) {
+  RunOutcome o;
+  for (const std::string& name : drawings) {
+    const std::string stem = name.substr(0, name.size() - 4);
+    for (const char* ext : {".dgn", ".bak", ".drf"})
+      o.files.push_back(readFile(s.path(stem + ext)));
+  }
+  const std::vector<std::string> lines = readLines(s.path(textReport));
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (i != 2 && lines[i].find("seconds.") == std::string::npos) o.textReport.push_back(lines[i]);
+  return o;
+}
+
+TEST(TwoRunsAtOnce, InOneFolderBothFinishCompleteAndCorrect) {
+  struct Side {
+    std::vector<std::string> drawings;
+    std::string textReport;
+    double shift;
+  };
+  const std::vector<Side> sides = {{{"a1.dgn", "a2.dgn", "a3.dgn"}, "first.trf", 0},
+                                   {{"b1.dgn", "b2.dgn", "b3.dgn"}, "second.trf", 50}};
+  auto write = [&](const Scratch& s, const Side& side) {
+    for (size_t i = 0; i < side.drawings.size(); ++i)
+      ASSERT_TRUE(linesWithDuplicates(20000, 7 + static_cast<int>(i), side.shift)
+                      .write(s.path(side.drawings[i])));
+  };
+  auto args = [](const Side& side) {
+    std::vector<std::string> a = {"--set", "TEXT_REPORT_FILE_NAME=" + side.textReport};
+    a.insert(a.end(), side.drawings.begin(), side.drawings.end());
+    return a;
+  };
+  const std::vector<std::string> tracing = {"TRV_COMPARE_LOG=2"};
+
+  // Each run alone, in a folder of its own: what each must leave.
+  std::vector<RunOutcome> expected;
+  for (const Side& side : sides) {
+    Scratch alone("alone");
+    write(alone, side);
+    const RunResult r = runKelvara(alone, args(side), "", tracing);
+    ASSERT_EQ(r.status, 0) << r.err;
+    expected.push_back(outcomeOf(alone, side.drawings, side.textReport));
+  }
+
+  // Both at once in one folder, with one settings folder (no settings file yet: both make it),
+  // one temporary folder (both take placeholders there) and one trace log.
+  Scratch s("two_runs");
+  for (const Side& side : sides) write(s, side);
+  std::vector<StartedRun> started;
+  for (const Side& side : sides) started.push_back(startKelvara(s, args(side), tracing));
+  for (size_t i = 0; i < sides.size(); ++i) {
+    const RunResult r = waitForKelvara(started[i]);
+    EXPECT_EQ(r.status, 0) << sides[i].textReport << "\n" << r.err;
+    EXPECT_NE(r.out.find("3 models processed."), std::string::npos) << r.out;
+    const RunOutcome got = outcomeOf(s, sides[i].drawings, sides[i].textReport);
+    EXPECT_TRUE(got.files == expected[i].files) << sides[i].textReport;
+    EXPECT_EQ(got.textReport, expected[i].textReport);
+  }
+
+  // The settings file is whole, every trace line of both runs is whole, nothing temporary is
+  // left and one placeholder serves both.
+  const fs::path settings = s.dir / "appdata/Tarvo/kelvara";
+  EXPECT_EQ(readLines((settings / "kelvara.ini").string()).size(), 89u);
+  const std::vector<std::string> trace = readLines((settings / "diff_log.txt").string());
+  const std::regex traceLine(R"(\d{1,2}\.\d{1,2}\.\d{4} \d{1,2}:\d\d: \S.*)");
+  size_t starts = 0;
+  for (const std::string& line : trace) {
+    EXPECT_TRUE(std::regex_match(line, traceLine)) << line;
+    starts += line.find("process_startAllV8Files started") != std::string::npos;
+  }
+  EXPECT_EQ(starts, 2u);
+  EXPECT_TRUE(temporaryLeftovers(s.dir).empty());
+  EXPECT_TRUE(fs::exists(s.path("tmp/cmptmp0.dgn")));
+  EXPECT_FALSE(fs::exists(s.path("tmp/cmptmp1.dgn")));
+}
+
+}  // namespace
+}  // namespace kelvara::e2e
