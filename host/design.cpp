@@ -139,7 +139,6 @@ int finishStream(DesignFile& f) {
       finishStreamedFile(f.stream, f.durability, &error) != SUCCESS)
     return fail(error);
   f.image.dirty = false;
-  f.unwritten = false;
   return SUCCESS;
 }
 
@@ -151,7 +150,6 @@ int saveFile(DesignFile& f) {
   if (dgn::saveImage(f.image, &error, std::string(), f.durability) != SUCCESS) return fail(error);
   // A new file now stands under the name: a backup that shared the old one keeps it alone.
   f.sharedBackup.clear();
-  f.unwritten = false;
   return SUCCESS;
 }
 
@@ -434,7 +432,6 @@ int mdlWorkDgn_createFile(ModelRef* out, const std::string& path, ModelRef seed,
   if (dgn::parseImage(std::move(bytes), path, f->image, &error) != SUCCESS) return fail(error);
   f->path = path;
   f->image.dirty = true;  // written at its first save
-  f->unwritten = true;
   *out = addOpenFile(std::move(f), true, 0)->model;
   return SUCCESS;
 }
@@ -471,10 +468,7 @@ int mdlWorkDgn_closeFile(ModelRef workFile) {
 int mdlWorkDgn_discardFile(ModelRef workFile) {
   DesignFile* f = designFileOf(workFile);
   if (!f || !f->isWorkFile) return fail("unknown work file");
-  int rc = separateBackup(*f);
-  // What stood under the name of a work file that was never written is not its contents.
-  if (f->unwritten && fileSystem().unlink(f->path.c_str()) != 0 && errno != ENOENT)
-    rc = fail(f->path + ": cannot remove the old file: " + std::strerror(errno));
+  const int rc = separateBackup(*f);
   return dropFile(f, rc);
 }
 

@@ -38,8 +38,6 @@ struct DesignFile {
   // A backup made as a further name of the file on disk (backupDesignFile): it shares the
   // file's bytes until the file is first saved; "" when there is none or it has its own bytes.
   std::string sharedBackup;
-  // Made by mdlWorkDgn_createFile and not yet written: a file under its name is an older one.
-  bool unwritten = false;
   // A work file that took a streamed copy (mdlWorkDgn_streamElements): the file being written,
   // the in-memory position the copy follows, and the copy's length on disk.
   StreamedFile stream;
@@ -126,8 +124,8 @@ bool mdlModelRef_is3D(ModelRef model);
 // Saves pending changes and closes the work file.
 [[nodiscard]] int mdlWorkDgn_closeFile(ModelRef workFile);
 // Closes the work file without saving: changes since its last save are dropped, and a file
-// created by mdlWorkDgn_createFile and never saved leaves nothing on disk (an older file under
-// its name is removed).
+// created by mdlWorkDgn_createFile and never saved leaves nothing of its own on disk (an older
+// file under its name stays as it was).
 [[nodiscard]] int mdlWorkDgn_discardFile(ModelRef workFile);
 
 // ---- Scanning -------------------------------------------------------------------------------

