@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
@@ -45,6 +47,37 @@ class TraceTest : public ::testing::Test {
     fs::remove(log);
   }
 };
+
+// Two processes tracing into one log at once (two runs sharing a folder of settings): every
+// line arrives whole, however long it is.
+TEST_F(TraceTest, LinesOfTwoProcessesAtOnceNeverMix) {
+  ASSERT_EQ(mdlSystem_defineCfgVar(TRACE_VARIABLE, "2"), SUCCESS);
+  constexpr int kLines = 300;
+  auto traceMany = [](char mark) {
+    const std::string text = std::string(20000, mark) + "\n";
+    for (int i = 0; i < kLines; ++i) traceText(text);
+  };
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    traceMany('b');
+    ::_exit(0);
+  }
+  traceMany('a');
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::ifstream in(log);
+  std::map<char, int> whole;
+  for (std::string line; std::getline(in, line);) {
+    const size_t text = line.find(": ") + 2;
+    const std::string body = line.substr(text);
+    ASSERT_EQ(body, std::string(20000, body.empty() ? '?' : body[0])) << "a line was split";
+    ++whole[body[0]];
+  }
+  EXPECT_EQ(whole['a'], kLines);
+  EXPECT_EQ(whole['b'], kLines);
+}
 
 TEST_F(TraceTest, UndefinedMeansOffAndIsNotReadAgain) {
   trace("first %d\n", 1);

@@ -12,6 +12,7 @@
 
 #include "host/config.h"
 #include "host/design.h"
+#include "host/files.h"
 #include "host/state.h"
 #include "settings/run_settings.h"
 
@@ -363,6 +364,27 @@ TEST_F(SettingsFileTest, FirstStartCreatesTheDefaultFileWithFactoryValues) {
   // The second start reads it.
   EXPECT_EQ(settings_startupLoad(s, file), SUCCESS);
   EXPECT_FALSE(settings_changed(s, file));
+}
+
+// Another run that makes the default file between this run's look and its write: the file it
+// made is kept. The other run is played by the host's temporary-file call, which writes the
+// user's file just before this run's temporary file is made.
+std::string racingSettingsFile;
+int mkstempAfterAnotherRunSaved(char* pattern) {
+  std::ofstream(racingSettingsFile) << "FENCE=1\n";
+  return systemFileSystem().mkstemp(pattern);
+}
+
+TEST_F(SettingsFileTest, FirstStartNeverOverwritesADefaultFileAnotherRunJustMade) {
+  racingSettingsFile = file.defaultFileName;
+  FileSystem racing = systemFileSystem();
+  racing.mkstemp = &mkstempAfterAnotherRunSaved;
+  setFileSystem(racing);
+  EXPECT_EQ(settings_startupLoad(s, file), ERROR);
+  setFileSystem(systemFileSystem());
+  EXPECT_EQ(readFile(file.defaultFileName), "FENCE=1\n");
+  for (const auto& entry : fs::directory_iterator(fs::path(file.defaultFileName).parent_path()))
+    EXPECT_EQ(entry.path().filename(), "kelvara.ini");  // nothing temporary is left
 }
 
 TEST_F(SettingsFileTest, MissingNamedFileNeverOverwritesAnExistingDefaultFile) {
