@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -385,6 +386,36 @@ TEST_F(SettingsFileTest, FirstStartNeverOverwritesADefaultFileAnotherRunJustMade
   EXPECT_EQ(readFile(file.defaultFileName), "FENCE=1\n");
   for (const auto& entry : fs::directory_iterator(fs::path(file.defaultFileName).parent_path()))
     EXPECT_EQ(entry.path().filename(), "kelvara.ini");  // nothing temporary is left
+}
+
+// One run saves its settings over and over while another reads them: every read sees one whole
+// file, never a mix or a part (a part would leave later keys at their factory values).
+TEST_F(SettingsFileTest, ARunReadingWhileAnotherSavesSeesOneWholeFile) {
+  file.fileName = file.defaultFileName;
+  s.FENCE = 1;
+  s.OVERLAP = 1;
+  ASSERT_EQ(settings_save(s, file), SUCCESS);
+  constexpr int kSaves = 60;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    for (int i = 0; i < kSaves; ++i) {
+      s.FENCE = s.OVERLAP = i % 2;  // two keys far apart change together
+      if (settings_save(s, file) != SUCCESS) ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  int mixed = 0, reads = 0, status = 0;
+  while (::waitpid(child, &status, WNOHANG) == 0) {
+    RunSettings read;
+    SettingsFile reading = file;
+    ++reads;
+    if (settings_load(read, reading, false, KeyWalkMode::Read) != SUCCESS) ++mixed;
+    if (read.FENCE != read.OVERLAP) ++mixed;
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(mixed, 0);
 }
 
 TEST_F(SettingsFileTest, MissingNamedFileNeverOverwritesAnExistingDefaultFile) {
