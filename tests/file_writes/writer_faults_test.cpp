@@ -211,21 +211,5 @@ TEST_F(WriterFaults, AFailedCallIsReportedAndTheOldFileSurvives) {
   }
 }
 
-// When only the folder cannot be synced, the new file already stands: the write still reports
-// that it is not known to be on disk.
-TEST(AtomicWrite, AFolderThatCannotBeSyncedIsReportedWithTheNewFileInPlace) {
-  ScratchDir dir;
-  const std::string target = dir.file("notes.txt");
-  std::ofstream(target) << "old";
-  std::string error;
-  {
-    FileFault fault(FileCall::Fsync, 2, EIO);  // the file's sync works, the folder's fails
-    EXPECT_EQ(writeFileAtomically(target, bytesOf("new"), &error), ERROR);
-  }
-  EXPECT_NE(error.find("cannot make the new name durable"), std::string::npos) << error;
-  EXPECT_EQ(test::readText(target), "new");
-  EXPECT_TRUE(leftovers(dir).empty());
-}
-
 }  // namespace
 }  // namespace kelvara
