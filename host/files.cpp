@@ -132,7 +132,7 @@ int finish(StreamedFile& file, Durability durability, bool replace, std::string*
     err = errno;
     (void)sys.unlink(file.temp.c_str());
     return failStreamed(file, error,
-                        err == EEXIST ? "file exists" : "cannot replace the file: ", err);
+                        err == EEXIST ? "not replaced: " : "cannot replace the file: ", err);
   }
   if (synced && !syncFolder(folderOf(file.file)))
     return failStreamed(file, error, "cannot make the new name durable: ", errno);
@@ -191,7 +191,7 @@ int writeFileAtomically(const std::string& target, FileBytes data, std::string* 
   if (replace == Replace::Never && ::access(file.file.c_str(), F_OK) == 0) {
     abandonStreamedFile(file);
     errno = EEXIST;
-    return failWith(error, target, "file exists");
+    return failWith(error, target, std::string("not replaced: ") + std::strerror(EEXIST));
   }
   if (appendToStreamedFile(file, data, error) != SUCCESS) return ERROR;
   return finish(file, durability, replace == Replace::Always, error);

@@ -69,7 +69,7 @@ enum class Durability { Synced, NotSynced };
 enum class Replace { Always, Never };
 
 // Writes data to target atomically (see above). With Replace::Never an existing target is left
-// alone and the write fails with "<target>: file exists" (errno EEXIST): the file is created
+// alone and the write fails with "<target>: not replaced: File exists": the file is created
 // exclusively, even against another process doing the same at the same time.
 [[nodiscard]] int writeFileAtomically(const std::string& target, FileBytes data, std::string* error,
                                       Durability durability = Durability::Synced,
