@@ -8,6 +8,8 @@
 // write permission bit, or no access) and a target that is not a regular file are refused. The
 // finished file takes the mode of the file it replaces (a new file gets 0666 less the umask).
 //
+// Logs (the trace log) are appended to instead, one whole line per write (appendToFile).
+//
 // A target that is a symbolic link is written through it: the file the link leads to is
 // replaced (in that file's folder), and the link stays as it is.
 //
