@@ -50,7 +50,7 @@ constexpr size_t kReportBufferBytes = size_t{1} << 16;
 // is never replaced). On failure errno tells why.
 bool createReportFile(TextReport& report, const std::string& name) {
   auto file = std::make_shared<StreamedFile>();
-  if (beginStreamedFile(*file, name, &report.failure) != SUCCESS) return false;
+  if (beginStreamedFile(*file, name, nullptr) != SUCCESS) return false;
   std::FILE* stream = openStdioStream(*file);
   if (!stream) return false;
   // Reports of large drawings run to megabytes: write them in large blocks.

@@ -113,11 +113,12 @@ std::vector<Writer> writers() {
                    o.rc = textReport_openForEntry(report, options, header, dir.file("plan.dgn"),
                                                   "none", 0, 1, &failure);
                    if (o.rc != SUCCESS) {
-                     o.reason = report.failure;
+                     o.reason = failure.detail;
                      return o;
                    }
                    textReport_write(report, "Kelvara found 1 duplicate element in this file.\n");
-                   o.rc = textReport_close(report, &o.reason);
+                   o.rc = textReport_close(report);
+                   o.reason = report.error;
                    return o;
                  }});
   out.push_back(
