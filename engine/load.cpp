@@ -463,10 +463,12 @@ int setUpModel(Engine& e, void* reviewDialog, const std::string& entryFile,
     return ERROR;
   }
   uint32_t attributes = 0;
-  if (mdlFile_getFileAttributes(workingFile, &attributes) == SUCCESS &&
-      (attributes & FILE_ATTR_READONLY) != 0) {
+  // A report-only run reads a read-only drawing like any other: it is never written, so it
+  // needs no backup.
+  const bool readOnly = mdlFile_getFileAttributes(workingFile, &attributes) == SUCCESS &&
+                        (attributes & FILE_ATTR_READONLY) != 0;
+  if (readOnly && !e.settings.reportOnly) {
     e.setupOutcome = SETUP_READ_ONLY;
-    ++e.readOnlyFiles;
     return ERROR;
   }
   const std::string extension = extensionOf(workingFile);
@@ -499,7 +501,7 @@ int setUpModel(Engine& e, void* reviewDialog, const std::string& entryFile,
   if (loaded != SUCCESS) return loaded;
   // The backup comes once nothing else can fail the set-up: an entry that fails leaves no
   // backup behind, and nothing has changed the drawing before the pass.
-  if (e.settings.backup && fileChanged) {
+  if (e.settings.backup && fileChanged && !readOnly) {
     if (hooks.backup == nullptr) {
       showMessage(MSG_BACKUP_FAILED, workingFile);
       return ERROR;

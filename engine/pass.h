@@ -137,7 +137,6 @@ struct Engine {
   bool is3d = false;
   bool expandComplex = false;  // load the components of complex elements (the run's flag)
   int setupOutcome = 0;
-  uint32_t readOnlyFiles = 0;  // files skipped as read-only in this run
   // The probe's answer per model; cleared when the model changes or its attributes do.
   ModelRef probedModel = 0;
   bool probeWritable = false;

@@ -24,14 +24,14 @@ int runFromCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err) 
 
   (void)setUiPort(commandLineUi(err, isatty(fileno(err)) != 0));
   installInterruptHandler();
-  DuplicateRun& run = duplicateRun();
-  run.showSummary = [out](const std::string& text) {
+  runSession().showSummary = [out](const std::string& text) {
     std::fputs(text.c_str(), out);
     std::fflush(out);
   };
   const StartResult started = MdlMain(loadArgs, overrides);
   if (started != StartResult::RunStarted) return EXIT_RUN_FAILED;
   (void)runEventLoop();
+  const DuplicateRun& run = duplicateRun();
   if (run.running) finishRun();
   if (!run.completed || run.cancelled || run.saveFailed || run.runFailed) return EXIT_RUN_FAILED;
   if (run.failedEntries == 0) return EXIT_RUN_COMPLETED;

@@ -124,7 +124,7 @@ int showListMessage(int list, int number, const char* argument, bool asMessageBo
   const char* format = messageFormat(list, number);
   if (format == nullptr) return ERROR;
   const std::string text = fill(format, argument);
-  if (duplicateRun().unattended) return ANSWER_OK;
+  if (runSession().unattended) return ANSWER_OK;
   if (asMessageBox) return mdlDialog_openMessageBox(MessageBoxButtons::OkCancel, text);
   (void)mdlDialog_openInfoBox(text);
   return ANSWER_OK;

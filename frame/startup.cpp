@@ -89,8 +89,8 @@ StartResult handleLoadArguments(const std::vector<std::wstring>& wideArgs,
   DuplicateRun& run = duplicateRun();
   RunSettings& s = runSettings();
   std::vector<std::string> args = takeArguments(wideArgs);
-  if (args.size() > 1 && args[1] == BATCH_ARGUMENT) run.batchMode = true;
-  const size_t firstFileArgument = run.batchMode ? 3 : 2;
+  if (args.size() > 1 && args[1] == BATCH_ARGUMENT) runSession().batchMode = true;
+  const size_t firstFileArgument = runSession().batchMode ? 3 : 2;
   for (size_t i = 0; i < args.size() && i < firstFileArgument; ++i) args[i].clear();
 
   std::string listFile;
@@ -125,11 +125,11 @@ StartResult handleLoadArguments(const std::vector<std::wstring>& wideArgs,
   for (const ParseError& error : errors) showParseError(error);
   if (mdlStringList_size(run.entryList.get()) > 0) {
     s.INTERACTIVE = 0;
-    run.unattended = true;
+    runSession().unattended = true;
     process_startAllV8Files(nullptr);
     return StartResult::RunStarted;
   }
-  if (!run.batchMode) return StartResult::NoArguments;
+  if (!runSession().batchMode) return StartResult::NoArguments;
   mdlDialog_openInfoBox("No matching design files found");
   (void)closeAllDesignFiles();
   run.hostExitRequested = true;

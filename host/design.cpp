@@ -146,6 +146,12 @@ int saveFile(DesignFile& f) {
   if (f.stream.fd >= 0) return finishStream(f);
   if (!f.image.dirty) return SUCCESS;
   if (f.readOnly || f.parent != 0) return fail(f.path + ": file is read-only, not written");
+  if (!f.pendingBackup.empty()) {
+    if (backupDesignFile(f.pendingBackup, f.model) != SUCCESS)
+      return fail(f.path + ": not written, as its backup " + f.pendingBackup +
+                  " could not be made (" + lastDesignError() + ")");
+    f.pendingBackup.clear();
+  }
   std::string error;
   if (dgn::saveImage(f.image, &error, std::string(), f.durability) != SUCCESS) return fail(error);
   // A new file now stands under the name: a backup that shared the old one keeps it alone.
@@ -382,6 +388,14 @@ int backupDesignFile(const std::string& backupPath, ModelRef model) {
   if (isReadOnlyPath(backupPath)) return fail(error);
   f->sharedBackup.clear();
   return mdlFile_copy(backupPath, f->path);
+}
+
+int registerPendingBackup(const std::string& backupPath, ModelRef model) {
+  DesignFile* f = designFileOf(model);
+  if (!f || f->parent != 0) return fail("unknown model");
+  if (samePath(backupPath, f->path)) return fail(backupPath + ": the backup would be the file");
+  f->pendingBackup = backupPath;
+  return SUCCESS;
 }
 
 int createDesignFileFromSeed(const std::string& path, ModelRef seed, Replace replace) {

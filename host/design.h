@@ -38,6 +38,9 @@ struct DesignFile {
   // A backup made as a further name of the file on disk (backupDesignFile): it shares the
   // file's bytes until the file is first saved; "" when there is none or it has its own bytes.
   std::string sharedBackup;
+  // A backup asked for by registerPendingBackup and not made yet: it is made of the file as it
+  // stands on disk right before the first change is written; "" when none is pending.
+  std::string pendingBackup;
   // A work file that took a streamed copy (mdlWorkDgn_streamElements): the file being written,
   // the in-memory position the copy follows, and the copy's length on disk.
   StreamedFile stream;
@@ -99,6 +102,12 @@ bool mdlModelRef_is3D(ModelRef model);
 // the bytes are copied. ERROR when no backup could be made; a read-only backup is never
 // replaced.
 [[nodiscard]] int backupDesignFile(const std::string& backupPath, ModelRef model);
+// Asks for the backup of model's file at backupPath (as backupDesignFile makes it) to be made
+// only when a change of the file is about to be written: the first save makes it, of the file
+// as it still stands on disk, and writes nothing when it cannot be made (the save fails). A
+// file closed without a change leaves backupPath alone. ERROR for an unknown model or a
+// backupPath that names the file itself.
+[[nodiscard]] int registerPendingBackup(const std::string& backupPath, ModelRef model);
 // Writes a new design file at path from seed: the seed's header elements (up to the first
 // graphic element) and no graphic elements. ERROR when path exists and is read-only.
 // With Replace::Never an existing file is kept and the call fails (the file is made

@@ -119,6 +119,11 @@ DuplicateRun& duplicateRun() {
   return run;
 }
 
+RunSession& runSession() {
+  static RunSession session;
+  return session;
+}
+
 void appendToList(StringList* list, const std::string& text) {
   long index = -1;
   if (list == nullptr || mdlStringList_insertMember(&index, list, -1, 1) != SUCCESS) return;
@@ -156,22 +161,15 @@ void process_startAllV8Files(void* parentDialog) {
   DuplicateRun& run = duplicateRun();
   RunSettings& s = runSettings();
   runTrace("process_startAllV8Files started (intercative = %d)\n", s.INTERACTIVE);
-  run.entryIndex = 0;
-  run.totalDuplicates = 0;
-  run.textReport = TextReport{};
-  run.designReport = DesignReport{};
+  // A fresh record: nothing of an earlier run (cancelled or not) carries over but the entry
+  // list filled for this one.
+  StringListOwner entries = std::move(run.entryList);
+  run = DuplicateRun{};
+  run.entryList = std::move(entries);
+  run.textReportList.reset(mdlStringList_create(0, 1));
+  run.designReportList.reset(mdlStringList_create(0, 1));
   run.running = true;
-  run.completed = false;
-  run.cancelled = false;
-  run.hostExitRequested = false;
-  run.saveFailed = false;
-  run.runFailed = false;
-  run.processedEntries = 0;
-  run.failedEntries = 0;
-  run.readOnlySkipped = 0;
-  run.lostFiles.clear();
-  run.backedUp.clear();
-  if (!run.batchMode) {
+  if (!runSession().batchMode) {
     (void)mdlSelect_freeAll();
     (void)mdlModelRef_getFileName(mdlModelRef_getActive(), &run.startFile);
   }
@@ -226,9 +224,8 @@ int process_nextFile(int /*continuing*/, void* reviewDialog) {
       const std::string model =
           run.currentModel.empty() ? std::string(ACTIVE_MODEL_NAME) : run.currentModel;
       e.settings = engineSettingsFrom(runSettings());
-      const int before = static_cast<int>(e.readOnlyFiles);
       result = setUpModel(e, reviewDialog, run.currentFile, model, run.workingFile, fileChanged);
-      run.readOnlyFiles += static_cast<int>(e.readOnlyFiles) - before;
+      if (e.setupOutcome == SETUP_READ_ONLY) ++run.readOnlyFiles;
     }
     if (result != ERROR) {
       run.lastFile = run.currentFile;
@@ -257,7 +254,6 @@ int process_nextFile(int /*continuing*/, void* reviewDialog) {
   closeRunReports(run);
   showSummary(run);
   run.completed = true;
-  run.readOnlyFiles = 0;
   finishRun();
   return ERROR;
 }
@@ -315,7 +311,7 @@ void finishRun() {
   }
   closeRunReports(run);
   run.running = false;
-  if (run.batchMode) {
+  if (runSession().batchMode) {
     if (closeAllDesignFiles() != SUCCESS) {
       run.saveFailed = true;
       const std::string& why = lastDesignError();

@@ -35,9 +35,20 @@ inline constexpr int MSG_NOT_PROCESSED = 1;  // argument: the design file
 inline constexpr int MSG_ENTRY_UNREADABLE = 73;
 inline constexpr int MSG_SECOND_TITLE = 3;
 
-// The run state: one process-wide record.
+// A backup left to the host to make when the drawing is first written (the drawing had one
+// already): its name and the identity of the file under it when it was asked for, which
+// changes once the host has made it.
+struct PendingBackup {
+  std::string backup;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+};
+
+// The record of one run. Each run starts from a fresh one (process_startAllV8Files), which
+// takes over only the entry list filled for it; what outlives runs is in RunSession. After
+// the run it tells how the run went until the next one starts.
 struct DuplicateRun {
-  StringListOwner entryList;
+  StringListOwner entryList;  // the run's input, filled before it starts
   StringListOwner textReportList;
   StringListOwner designReportList;
   int entryIndex = 0;
@@ -52,8 +63,6 @@ struct DuplicateRun {
   DesignReportOptions designOptions;  // likewise
   RunHeader header;
   std::string savedAutosave;
-  bool batchMode = false;
-  bool unattended = false;
   // Counters.
   int totalDuplicates = 0;
   int modelDuplicates = 0;
@@ -68,6 +77,9 @@ struct DuplicateRun {
   std::string entryFailure;
   std::string entryFailureDetail;
   std::vector<std::string> lostFiles;  // reports of this run that could not be written
+  // Report files this run has written or opened (full paths), so that no two entries write
+  // the same one.
+  std::set<std::string> reportFiles;
   // How the run went.
   bool running = false;            // between start and Finish
   bool namesRecorded = false;      // the current entry's report names are in the lists
@@ -76,14 +88,23 @@ struct DuplicateRun {
   bool hostExitRequested = false;  // batch mode: the host ends after Finish
   bool saveFailed = false;         // closing the design files could not write a change
   bool runFailed = false;          // the run stopped at an entry or lost a run-wide report
-  std::set<std::string> backedUp;  // files backed up in this run
+  std::set<std::string> backedUp;  // files backed up (or their backup left pending) in this run
+  std::vector<PendingBackup> pendingBackups;
   WorkingCopySlot slots[2];
+};
+
+// What outlives a run: how the process was started and where summaries go.
+struct RunSession {
+  bool batchMode = false;
+  bool unattended = false;
   // Shows the end-of-run summary; default: the host's message box with OK.
   std::function<void(const std::string& text)> showSummary;
 };
 
-// The run state of this process.
+// The record of the current (or last) run.
 DuplicateRun& duplicateRun();
+// The process's session.
+RunSession& runSession();
 
 // Creates entryList and the two report name lists anew (empty).
 void createRunLists();

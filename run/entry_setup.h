@@ -29,7 +29,10 @@ void installEntryHooks();
 std::string backupName(const std::string& designFile);
 
 // Makes the backup copy of the active design file unless this run already made one for it.
-// SUCCESS when copied or already copied; ERROR (message 25 shown) when the copy fails.
+// When the file has a backup already, it is replaced only if this run changes the file: the
+// host makes it right before it first writes the file (registerPendingBackup). SUCCESS when
+// copied, left pending or already done; ERROR (message 25 shown) when the copy fails or an
+// existing backup could not be replaced.
 [[nodiscard]] int backupActiveFile(DuplicateRun& run);
 
 }  // namespace kelvara

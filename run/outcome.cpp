@@ -88,14 +88,15 @@ void showSummary(DuplicateRun& run) {
   in.totalDuplicates = run.totalDuplicates;
   in.readOnlyFiles = run.readOnlyFiles;
   in.readOnlySkipped = run.readOnlySkipped;
-  in.unattended = run.unattended;
+  in.unattended = runSession().unattended;
   if (s.TEXT_REPORT__) in.textReports = writtenNames(run, run.textReportList.get());
   in.designReports = writtenNames(run, run.designReportList.get());
   for (const std::string& drawing : run.backedUp)
     in.backups.push_back(fullPath(backupName(drawing)));
   const std::string text = summaryText(in);
-  if (run.showSummary) {
-    run.showSummary(text);
+  const RunSession& session = runSession();
+  if (session.showSummary) {
+    session.showSummary(text);
   } else {
     (void)mdlDialog_openMessageBox(MessageBoxButtons::Ok, text);
   }

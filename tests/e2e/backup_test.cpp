@@ -60,6 +60,75 @@ TEST(Backup, IsTheInputWhetherTheRunCleansTheDrawingOrNot) {
   }
 }
 
+// A drawing that has a backup already gets a new one only from a run that changes it: the
+// backup is then the drawing as that run found it. A run that finds nothing, and a
+// report-only run, leave the earlier backup as it was.
+TEST(Backup, AnEarlierBackupIsReplacedOnlyByARunThatChangesTheDrawing) {
+  struct Case {
+    const char* name;
+    bool editedBetween;  // a new duplicate is drawn into the cleaned drawing before run two
+    bool reportOnly;     // run two only reports
+    bool replaced;       // run two's backup is the drawing as run two found it
+  };
+  const std::vector<Case> cases = {
+      {"second run finds nothing", false, false, false},
+      {"second run removes a new duplicate", true, false, true},
+      {"second run only reports a new duplicate", true, true, false},
+  };
+  for (const Case& c : cases) {
+    Scratch s("backup_again");
+    DesignBuilder d;
+    d.add(test::line({0, 0}, {10000, 0}));
+    d.add(test::line({0, 0}, {10000, 0}));
+    d.add(test::line({0, 5000}, {10000, 5000}));
+    ASSERT_TRUE(d.write(s.path("plan.dgn")));
+    const std::string original = readFile(s.path("plan.dgn"));
+    RunResult r = runKelvara(s, {"plan.dgn"});
+    ASSERT_EQ(r.status, 0) << c.name << "\n" << r.err;
+    ASSERT_EQ(readFile(s.path("plan.bak")), original) << c.name;
+    if (c.editedBetween) {
+      d.add(test::line({0, 5000}, {10000, 5000}));
+      ASSERT_TRUE(d.write(s.path("plan.dgn")));
+    }
+    const std::string beforeSecond = readFile(s.path("plan.dgn"));
+    std::vector<std::string> args;
+    if (c.reportOnly) args = {"--set", "REPORT_ONLY=1"};
+    args.push_back("plan.dgn");
+    r = runKelvara(s, args);
+    ASSERT_EQ(r.status, 0) << c.name << "\n" << r.err;
+    EXPECT_TRUE(readFile(s.path("plan.bak")) == (c.replaced ? beforeSecond : original)) << c.name;
+    EXPECT_EQ(readFile(s.path("plan.dgn")) != beforeSecond, c.replaced) << c.name;
+    EXPECT_NE(inodeOf(s.path("plan.bak")), inodeOf(s.path("plan.dgn"))) << c.name;
+    // The summary names the backup the drawing has.
+    EXPECT_NE(r.out.find("Backup: " + s.path("plan.bak")), std::string::npos) << c.name << r.out;
+  }
+}
+
+// An earlier backup that cannot be replaced fails the entry before anything changes, unless
+// the run only reports.
+TEST(Backup, AnEarlierBackupThatCannotBeReplacedFailsTheEntryUnlessReportOnly) {
+  for (const bool reportOnly : {false, true}) {
+    Scratch s("backup_locked");
+    DesignBuilder d;
+    d.add(test::line({0, 0}, {10000, 0}));
+    d.add(test::line({0, 0}, {10000, 0}));
+    ASSERT_TRUE(d.write(s.path("plan.dgn")));
+    const std::string original = readFile(s.path("plan.dgn"));
+    std::ofstream(s.path("plan.bak")) << "kept";
+    ASSERT_EQ(::chmod(s.path("plan.bak").c_str(), 0444), 0);
+    std::vector<std::string> args;
+    if (reportOnly) args = {"--set", "REPORT_ONLY=1"};
+    args.push_back("plan.dgn");
+    const RunResult r = runKelvara(s, args);
+    EXPECT_EQ(r.status, reportOnly ? 0 : 1) << r.err;
+    EXPECT_EQ(readFile(s.path("plan.bak")), "kept");
+    EXPECT_EQ(readFile(s.path("plan.dgn")), original);
+    if (!reportOnly) {
+      EXPECT_NE(r.err.find("plan.bak"), std::string::npos) << r.err;
+    }
+  }
+}
+
 // Names are case-sensitive: `A.dgn` and `a.dgn` are two drawings and each gets its backup. One
 // drawing named several ways in a comparison list is backed up once, before it is first
 // changed.

@@ -40,7 +40,8 @@ class LoadArguments : public ::testing::Test {
     runSettings().TEXT_REPORT_FILE_NAME.assign(path("run.trf"));
     settingsFile() = SettingsFile{};
     duplicateRun() = DuplicateRun{};
-    duplicateRun().showSummary = [this](const std::string& text) { summary = text; };
+    runSession() = RunSession{};
+    runSession().showSummary = [this](const std::string& text) { summary = text; };
     test::DesignBuilder d;
     d.add(test::line({0, 0}, {1000, 0}));
     d.add(test::line({0, 0}, {1000, 0}));
@@ -92,8 +93,8 @@ TEST_F(LoadArguments, DesignFileNamesPatternsAndInvalidArguments) {
             (std::vector<std::string>{"Argument \"" + path("nothing*.dgn") + "\" not valid.",
                                       "Argument \"-i" + path("plan.dgn") + "\" not valid.",
                                       "Argument \"-wanything\" not valid."}));
-  EXPECT_TRUE(duplicateRun().unattended);
-  EXPECT_TRUE(duplicateRun().batchMode);
+  EXPECT_TRUE(runSession().unattended);
+  EXPECT_TRUE(runSession().batchMode);
   EXPECT_EQ(runSettings().INTERACTIVE, 0);
   EXPECT_NE(summary.find("2 models processed."), std::string::npos);
 }
@@ -111,7 +112,7 @@ TEST_F(LoadArguments, SettingsFileFirstThenOverrides) {
   EXPECT_EQ(runSettings().REPORT_ONLY, 1);
   // An override given with --set wins over the settings file.
   duplicateRun() = DuplicateRun{};
-  duplicateRun().showSummary = [this](const std::string& text) { summary = text; };
+  runSession().showSummary = [this](const std::string& text) { summary = text; };
   EXPECT_EQ(start({path("plan.dgn"), path("ro.ini")}, {{"REPORT_ONLY", "0"}}),
             StartResult::RunStarted);
   EXPECT_TRUE(changed("plan.dgn"));
@@ -155,6 +156,7 @@ TEST_F(LoadArguments, NothingMatched) {
   EXPECT_TRUE(duplicateRun().hostExitRequested);
   scripted->script.events.clear();
   duplicateRun() = DuplicateRun{};
+  runSession() = RunSession{};
   EXPECT_EQ(start({}, {}, false), StartResult::NoArguments);  // start-up would go on
   EXPECT_TRUE(infoBoxes().empty());
   EXPECT_FALSE(duplicateRun().hostExitRequested);

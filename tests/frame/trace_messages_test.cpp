@@ -157,10 +157,10 @@ class MessagesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     resetHostState();
-    duplicateRun().unattended = false;
+    runSession().unattended = false;
   }
   void TearDown() override {
-    duplicateRun().unattended = false;
+    runSession().unattended = false;
     resetHostState();
   }
 };
@@ -200,7 +200,7 @@ TEST_F(MessagesTest, ShownThroughThePortOrNotAtAllWhenUnattended) {
   EXPECT_EQ(ui.script.events[1].kind, UiEventKind::InfoBox);
   EXPECT_NE(ui.script.events[1].text.find("\"%s and %d.dgn\""), std::string::npos);
 
-  duplicateRun().unattended = true;
+  runSession().unattended = true;
   EXPECT_EQ(showMessage(44, nullptr, true), ANSWER_OK);  // a confirmation counts as OK
   EXPECT_EQ(showMessage(24, "x.dgn"), ANSWER_OK);
   EXPECT_EQ(showMessage(999), ERROR);

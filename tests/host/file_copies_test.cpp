@@ -139,6 +139,48 @@ TEST_F(FileCopies, BackupRefusesAReadOnlyTargetAndReplacesAnOldLink) {
   EXPECT_TRUE(strayFiles().empty());
 }
 
+// A pending backup is made only by the first save, of the drawing as it stood on disk; a
+// drawing closed unchanged leaves the old backup alone, and a backup that cannot be made
+// keeps the change from being written.
+TEST_F(FileCopies, PendingBackupIsMadeOnlyWhenAChangeIsWritten) {
+  struct Case {
+    const char* name;
+    bool change;
+    bool backupWritable;
+  };
+  for (const Case& c : std::vector<Case>{{"closed unchanged", false, true},
+                                         {"changed and saved", true, true},
+                                         {"backup cannot be made", true, false}}) {
+    resetDesignState();
+    fs::remove(path("a.bak"));
+    DesignBuilder d;
+    const ModelRef m = openDrawing(&d);
+    const std::string original = readAll(path("a.dgn"));
+    std::ofstream(path("a.bak")) << "older backup";
+    if (!c.backupWritable) {
+      ASSERT_EQ(::chmod(path("a.bak").c_str(), 0444), 0);
+    }
+    ASSERT_EQ(registerPendingBackup(path("a.bak"), m), SUCCESS) << c.name;
+    EXPECT_EQ(readAll(path("a.bak")), "older backup") << c.name;
+    if (c.change) {
+      ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(0), m), SUCCESS) << c.name;
+    }
+    const int saved = closeAllDesignFiles();
+    EXPECT_EQ(saved, c.backupWritable ? SUCCESS : ERROR) << c.name;
+    const bool replaced = c.change && c.backupWritable;
+    EXPECT_EQ(readAll(path("a.bak")), replaced ? original : "older backup") << c.name;
+    EXPECT_EQ(readAll(path("a.dgn")) == original, !replaced) << c.name;
+    if (!c.backupWritable) {
+      EXPECT_NE(lastDesignError().find("a.bak"), std::string::npos) << c.name;
+    }
+    ::chmod(path("a.bak").c_str(), 0644);
+    EXPECT_TRUE(strayFiles().empty()) << c.name;
+  }
+  resetDesignState();
+  const ModelRef m = openDrawing();
+  EXPECT_EQ(registerPendingBackup(path("a.dgn"), m), ERROR);  // never onto the drawing itself
+}
+
 TEST_F(FileCopies, WorkFileAppearsOnlyWhenClosedAndDiscardLeavesNothing) {
   const ModelRef m = openDrawing();
   std::ofstream(path("r.drf")) << "an old report";

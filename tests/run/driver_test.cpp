@@ -72,9 +72,11 @@ class Driver : public ::testing::Test {
     settings_rebuildReportMessage(s);
     DuplicateRun& run = duplicateRun();
     run = DuplicateRun{};
-    run.batchMode = true;
-    run.unattended = true;
-    run.showSummary = [this](const std::string& text) {
+    RunSession& session = runSession();
+    session = RunSession{};
+    session.batchMode = true;
+    session.unattended = true;
+    session.showSummary = [this](const std::string& text) {
       summaries.push_back(text);
       std::string autosave;
       (void)mdlSystem_getCfgVar(&autosave, "MS_DWGAUTOSAVE");
@@ -255,7 +257,7 @@ TEST_F(Driver, FailedWriteOnTheWayBackToTheStartFileIsReported) {
   RunSettings& s = runSettings();
   s.DESIGN_REPORT__ = 0;
   s.BACKUP = 0;
-  duplicateRun().batchMode = false;
+  runSession().batchMode = false;
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
   const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
