@@ -107,6 +107,12 @@ bool sameFileName(std::string_view a, std::string_view b) {
   return !ea && !eb && ca == cb;
 }
 
+std::string reportFileKey(std::string_view path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path), ec);
+  return (ec ? std::filesystem::path(path) : absolute).lexically_normal().string();
+}
+
 int reportName(std::string* out, std::string_view designFile, const ReportNaming& naming,
                int entryIndex, int entryCount) {
   if (naming.fixedName) {
@@ -121,6 +127,13 @@ int reportName(std::string* out, std::string_view designFile, const ReportNaming
                            : naming.extension;
     report.directory = naming.sameDirectory ? file.directory : naming.directory;
     *out = buildFileName(report);
+    // Two entries may give one name (`s1.dgn` as entry 1 and `s.dgn` as entry 11 both give
+    // `s11`): the later one takes the first free "_n".
+    const std::string base = report.name;
+    for (int n = 2; naming.taken != nullptr && naming.taken->count(reportFileKey(*out)) != 0; ++n) {
+      report.name = base + "_" + std::to_string(n);
+      *out = buildFileName(report);
+    }
   }
   return out->empty() || out->size() > MAX_REPORT_NAME ? ERROR : SUCCESS;
 }

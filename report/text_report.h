@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -57,6 +58,10 @@ struct ReportNaming {
   bool appendExtension = false;  // keep the design file's extension before the report's
   bool sameDirectory = false;    // beside the design file; else in `directory`
   std::string directory;
+  // The report files the run has used so far (reportFileKey of each), or null. A name built
+  // for a design file that is among them gets "_2", "_3", ... before its extension, the first
+  // that is not; a fixed name is taken as it is.
+  const std::set<std::string>* taken = nullptr;
 };
 
 // A path split as the host does: device (always empty here), directory with its trailing
@@ -77,8 +82,12 @@ bool samePathIgnoringCase(std::string_view a, std::string_view b);
 // are made absolute with "." and ".." and symbolic links resolved. False for an empty path.
 bool sameFileName(std::string_view a, std::string_view b);
 
+// The key under which a report file is recorded in ReportNaming::taken: its absolute path.
+std::string reportFileKey(std::string_view path);
+
 // The report path for designFile: the fixed name, or the design file's name (with entryIndex
-// appended when entryCount is 2 or more) and the report extension in the chosen directory.
+// appended when entryCount is 2 or more) and the report extension in the chosen directory,
+// made unique among the names already taken.
 // ERROR when the path would be longer than MAX_REPORT_NAME bytes (*out is still filled).
 [[nodiscard]] int reportName(std::string* out, std::string_view designFile,
                              const ReportNaming& naming, int entryIndex, int entryCount);

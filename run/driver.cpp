@@ -64,6 +64,7 @@ int handleSkippedEntry(DuplicateRun& run, const std::string& entryText) {
         failure.detail));
     return ERROR;
   }
+  run.reportFiles.insert(reportFileKey(run.textReport.name));
   recordSkippedNames(run);
   return SUCCESS;
 }

@@ -83,6 +83,9 @@ int openReportsHook(void*) {
     }
   }
   run.entryStartTime = stepperNow();
+  if (run.designReport.name != NO_REPORT_NAME)
+    run.reportFiles.insert(reportFileKey(run.designReport.name));
+  if (s.TEXT_REPORT__) run.reportFiles.insert(reportFileKey(run.textReport.name));
   // With text reports off, a report kept open for skip records does not belong to this entry.
   appendToList(run.textReportList.get(), s.TEXT_REPORT__ ? run.textReport.name : NO_REPORT_NAME);
   appendToList(run.designReportList.get(), run.designReport.name);
@@ -144,6 +147,7 @@ void takeRunOptions(DuplicateRun& run, const RunSettings& s) {
   t.perEntry = s.ONE_TEXT_EACH_REPORT != 0;
   t.wordWrap = s.USE_WORD_WRAP_TEXT_REPORT != 0;
   t.wrapColumn = s.WORP_WRAP_POS_TEXT_REPORT;
+  t.naming.taken = &run.reportFiles;
 
   DesignReportOptions& d = run.designOptions;
   d = DesignReportOptions{};
@@ -152,6 +156,7 @@ void takeRunOptions(DuplicateRun& run, const RunSettings& s) {
   d.naming.appendExtension = s.DESIGN_APPEND_EXT != 0;
   d.naming.sameDirectory = s.SAME_DIR_DESIGN_REPORT != 0;
   d.naming.directory = s.DESIGN_REPORT_DIR_NAME.str();
+  d.naming.taken = &run.reportFiles;
   for (int g = 0; g < REPORT_SYMBOLOGY_COUNT; ++g) d.groups[g] = s.reportSymbology[g];
   run.designReport.trace = designTrace;
 
