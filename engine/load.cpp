@@ -458,6 +458,8 @@ int setUpModel(Engine& e, void* reviewDialog, const std::string& entryFile,
   e.setupOutcome = SETUP_BEGUN;
   e.cachedModel = 0;
   e.cachedFile = nullptr;
+  e.matchedCandidate = kNoNode;
+  e.lookahead = kNoNode;
   if (mdlFile_checkDesignFile(workingFile, &e.is3d) != SUCCESS) {
     e.setupOutcome = SETUP_NOT_DESIGN_FILE;
     return ERROR;

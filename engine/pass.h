@@ -125,7 +125,9 @@ struct EntryKey {
 inline constexpr uint8_t KEY_VERTICES = 1;  // the fields above describe the vertices
 inline constexpr uint8_t KEY_CLOSED = 2;    // first vertex equals last
 
-// The engine's per-model state: the table, the pass and what it was set up with.
+// The engine's per-model state: the table, the pass and what it was set up with. setUpModel
+// starts each model afresh; only the report hooks (installed by the run), the scratch buffers
+// and the counters for tests and benchmarks outlive a model.
 struct Engine {
   ElementTable table;
   std::vector<EntryKey> keys;
