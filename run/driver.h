@@ -35,15 +35,6 @@ inline constexpr int MSG_NOT_PROCESSED = 1;  // argument: the design file
 inline constexpr int MSG_ENTRY_UNREADABLE = 73;
 inline constexpr int MSG_SECOND_TITLE = 3;
 
-// A backup left to the host to make when the drawing is first written (the drawing had one
-// already): its name and the identity of the file under it when it was asked for, which
-// changes once the host has made it.
-struct PendingBackup {
-  std::string backup;
-  uint64_t device = 0;
-  uint64_t inode = 0;
-};
-
 // The record of one run. Each run starts from a fresh one (process_startAllV8Files), which
 // takes over only the entry list filled for it; what outlives runs is in RunSession. After
 // the run it tells how the run went until the next one starts.
@@ -89,7 +80,6 @@ struct DuplicateRun {
   bool saveFailed = false;         // closing the design files could not write a change
   bool runFailed = false;          // the run stopped at an entry or lost a run-wide report
   std::set<std::string> backedUp;  // files backed up (or their backup left pending) in this run
-  std::vector<PendingBackup> pendingBackups;
   WorkingCopySlot slots[2];
 };
 

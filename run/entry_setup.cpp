@@ -207,45 +207,6 @@ std::string backupName(const std::string& designFile) {
   return buildFileName(parts);
 }
 
-namespace {
-
-// The identity (device, inode) of the file at path on disk; false when there is none.
-bool identityOf(const std::string& path, uint64_t* device, uint64_t* inode) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  *device = st.st_dev;
-  *inode = st.st_ino;
-  return true;
-}
-
-// Leaves the backup of the active file to the host, to be made right before the file is first
-// written. Asked for again when the file comes back in this run unchanged, that is while the
-// backup is still the file it was when first asked for.
-int leaveBackupPending(DuplicateRun& run, const std::string& active, const std::string& backup) {
-  PendingBackup pending{backup};
-  (void)identityOf(backup, &pending.device, &pending.inode);
-  if (registerPendingBackup(backup, mdlModelRef_getActive()) != SUCCESS) {
-    showEntryFailure(MSG_BACKUP_FAILED, active);
-    return ERROR;
-  }
-  for (const PendingBackup& p : run.pendingBackups)
-    if (p.device == pending.device && p.inode == pending.inode) return SUCCESS;
-  run.pendingBackups.push_back(pending);
-  run.backedUp.insert(active);
-  return SUCCESS;
-}
-
-// True when a backup of this run is still pending on the host under `backup`.
-bool stillPending(const DuplicateRun& run, const std::string& backup) {
-  uint64_t device = 0, inode = 0;
-  if (!identityOf(backup, &device, &inode)) return false;
-  for (const PendingBackup& p : run.pendingBackups)
-    if (p.device == device && p.inode == inode) return true;
-  return false;
-}
-
-}  // namespace
-
 int backupActiveFile(DuplicateRun& run) {
   std::string active;
   if (mdlModelRef_getFileName(mdlModelRef_getActive(), &active) != SUCCESS) {
@@ -253,11 +214,11 @@ int backupActiveFile(DuplicateRun& run) {
     return ERROR;
   }
   const std::string backup = backupName(active);
-  // Once per file, whatever name the entry gives it (relative, absolute, through a link).
-  for (const std::string& done : run.backedUp) {
-    if (!sameFile(done, active)) continue;
-    return stillPending(run, backup) ? leaveBackupPending(run, active, backup) : SUCCESS;
-  }
+  // Once per file, whatever name the entry gives it (relative, absolute, through a link). A
+  // backup left pending stays so when the file comes again in this run: what the run changes
+  // in it, it changed the first time.
+  for (const std::string& done : run.backedUp)
+    if (sameFile(done, active)) return SUCCESS;
   struct stat st {};
   if (::stat(backup.c_str(), &st) == 0) {
     // An earlier backup is replaced only when this run changes the drawing. One that could
@@ -268,7 +229,12 @@ int backupActiveFile(DuplicateRun& run) {
                        backup + ": the backup exists and cannot be replaced");
       return ERROR;
     }
-    return leaveBackupPending(run, active, backup);
+    if (registerPendingBackup(backup, mdlModelRef_getActive()) != SUCCESS) {
+      showEntryFailure(MSG_BACKUP_FAILED, active);
+      return ERROR;
+    }
+    run.backedUp.insert(active);
+    return SUCCESS;
   }
   if (backupDesignFile(backup, mdlModelRef_getActive()) != SUCCESS) {
     showEntryFailure(MSG_BACKUP_FAILED, active);
