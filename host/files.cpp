@@ -270,7 +270,7 @@ int finishStreamedFile(StreamedFile& file, Durability durability, std::string* e
 namespace {
 
 ssize_t streamWrite(void* cookie, const char* data, size_t size) {
-  auto* file = static_cast<StreamedFile*>(cookie);
+  StreamedFile* file = static_cast<std::shared_ptr<StreamedFile>*>(cookie)->get();
   if (appendToStreamedFile(*file, {reinterpret_cast<const uint8_t*>(data), size}, nullptr) !=
       SUCCESS) {
     errno = EIO;
@@ -279,17 +279,21 @@ ssize_t streamWrite(void* cookie, const char* data, size_t size) {
   return static_cast<ssize_t>(size);
 }
 
-int streamClose(void*) {
+int streamClose(void* cookie) {
+  delete static_cast<std::shared_ptr<StreamedFile>*>(cookie);
   return 0;
 }
 
 }  // namespace
 
-std::FILE* openStdioStream(StreamedFile& file) {
+std::FILE* openStdioStream(const std::shared_ptr<StreamedFile>& file) {
   cookie_io_functions_t functions{};
   functions.write = &streamWrite;
   functions.close = &streamClose;
-  return ::fopencookie(&file, "w", functions);
+  auto* shared = new std::shared_ptr<StreamedFile>(file);
+  std::FILE* stream = ::fopencookie(shared, "w", functions);
+  if (stream == nullptr) delete shared;
+  return stream;
 }
 
 int linkFileAtomically(const std::string& target, const std::string& source, std::string* error) {

@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -120,10 +121,11 @@ struct StreamedFile {
 [[nodiscard]] int finishStreamedFile(StreamedFile& file, Durability durability, std::string* error);
 // Removes the temporary file of an unfinished file; nothing when none is open.
 void abandonStreamedFile(StreamedFile& file);
-// A stdio stream that appends to file (buffered by stdio). Closing it leaves file open, to be
-// finished or abandoned; a failed write makes the stream's error indicator and file.error
-// tell. Null when no stream can be made.
-std::FILE* openStdioStream(StreamedFile& file);
+// A stdio stream that appends to file (buffered by stdio). The stream shares the file until it
+// is closed, so stdio's flush of streams still open at exit never writes into a freed file.
+// Closing it leaves file open, to be finished or abandoned; a failed write makes the stream's
+// error indicator and file.error tell. Null when no stream can be made.
+std::FILE* openStdioStream(const std::shared_ptr<StreamedFile>& file);
 
 // ---- Further names --------------------------------------------------------------------------
 

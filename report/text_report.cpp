@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "engine/element_table.h"
 #include "host/types.h"
@@ -51,7 +52,7 @@ constexpr size_t kReportBufferBytes = size_t{1} << 16;
 bool createReportFile(TextReport& report, const std::string& name) {
   auto file = std::make_shared<StreamedFile>();
   if (beginStreamedFile(*file, name, nullptr) != SUCCESS) return false;
-  std::FILE* stream = openStdioStream(*file);
+  std::FILE* stream = openStdioStream(file);
   if (!stream) return false;
   // Reports of large drawings run to megabytes: write them in large blocks.
   (void)std::setvbuf(stream, nullptr, _IOFBF, kReportBufferBytes);
@@ -269,6 +270,38 @@ void textReport_writeTechnicalNote(TextReport& report, const TextReportOptions& 
           "duplicate elements being reported than would be reported when \"Interactive "
           "processing\" is turned off.\n",
       0, 0);
+}
+
+namespace {
+
+void abandonReport(TextReport& report) {
+  if (report.stream == nullptr) return;
+  (void)std::fclose(report.stream);
+  report.stream = nullptr;
+  if (report.file) abandonStreamedFile(*report.file);
+  report.file.reset();
+}
+
+}  // namespace
+
+TextReport::TextReport(TextReport&& other) noexcept
+    : stream(std::exchange(other.stream, nullptr)),
+      name(std::move(other.name)),
+      file(std::move(other.file)),
+      error(std::move(other.error)) {}
+
+TextReport& TextReport::operator=(TextReport&& other) noexcept {
+  if (this == &other) return *this;
+  abandonReport(*this);
+  stream = std::exchange(other.stream, nullptr);
+  name = std::move(other.name);
+  file = std::move(other.file);
+  error = std::move(other.error);
+  return *this;
+}
+
+TextReport::~TextReport() {
+  abandonReport(*this);
 }
 
 int textReport_close(TextReport& report) {

@@ -137,6 +137,16 @@ struct TextReport {
   std::string name;                    // its path (also the name recorded for the entry)
   std::shared_ptr<StreamedFile> file;  // what the stream writes, until it is closed
   std::string error;                   // why the last close failed ("" when it did not)
+
+  TextReport() = default;
+  // A report has one owner: moving hands the open stream over, copying is not allowed.
+  TextReport(TextReport&& other) noexcept;
+  TextReport& operator=(TextReport&& other) noexcept;
+  TextReport(const TextReport&) = delete;
+  TextReport& operator=(const TextReport&) = delete;
+  // A report still open when its record goes (a run abandoned at exit) is abandoned: the
+  // stream is closed and its temporary file removed; nothing replaces a file of its name.
+  ~TextReport();
 };
 
 // Opens the report for an entry (after the design report is set up). A report that is already
