@@ -7,7 +7,6 @@
 
 #include "host/config.h"
 #include "host/design.h"
-#include "host/files.h"
 #include "valuelist/wildcard.h"
 
 namespace kelvara {
@@ -192,33 +191,9 @@ LevelPickerOk picker_levelPickerOk(std::string_view fieldText, const std::vector
   }
   ok.fits = ok.text.size() <= LEVEL_LIST_LIMIT;
   if (ok.fits) return ok;
-  char alert[400];
-  std::snprintf(alert, sizeof alert,
-                "Sorry, a level list is limited to a maximum of %d characters. \nYou can use "
-                "wildcards to select multiple levels. For example:\n  V-FUEL*, V-RAIL*\nThis "
-                "application can also read an unlimited number of levels from a file. Would you "
-                "like to save your level list to a file now?",
-                static_cast<int>(LEVEL_LIST_LIMIT));
-  ok.alert = alert;
-  ok.proposed = ok.listFile.empty() ? LEVEL_LIST_DEFAULT_FILE : ok.listFile;
-  (void)mdlSystem_getCfgVar(&ok.startFolder, "_USTN_OUT");
+  ok.question = pc_listTooLongQuestion(ListKind::Levels, LEVEL_LIST_LIMIT);
+  ok.dialog = listFileDialog(ListKind::Levels, ok.listFile);
   return ok;
-}
-
-int picker_saveLevelListFile(std::string* fieldText, std::string* message,
-                             const std::string& output, const std::string& fileName) {
-  if (fileName.size() + 2 > LEVEL_LIST_LIMIT) {
-    *message = "Sorry, the length of output field is too small even for output file name.";
-    return ERROR;
-  }
-  std::string error;
-  if (fileName.empty() ||
-      writeFileAtomically(fileName, bytesOf(output), &error, Durability::Synced) != SUCCESS) {
-    *message = formatted("Unable to open output file \"%s\" for writing.", fileName);
-    return ERROR;
-  }
-  *fieldText = "@" + fileName;
-  return SUCCESS;
 }
 
 std::string pc_levelLibraryStartFolder() {

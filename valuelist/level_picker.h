@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/element.h"
+#include "valuelist/list_file.h"
 #include "valuelist/valuelist.h"
 
 namespace kelvara {
@@ -18,7 +19,6 @@ namespace kelvara {
 inline constexpr size_t LEVEL_LIST_LIMIT = 255;         // longest text a level field takes
 inline constexpr size_t LEVEL_FIELD_READ_LIMIT = 4095;  // characters of the field read on OK
 inline constexpr size_t LEVEL_FILE_LINE_LIMIT = 4090;   // a longer first line counts as empty
-inline constexpr const char* LEVEL_LIST_DEFAULT_FILE = "MyLevels.lst";
 
 // ---- Rows --------------------------------------------------------------------------------------
 
@@ -80,24 +80,18 @@ LevelPreselection picker_readLevelText(const std::vector<LevelRow>& rows,
 std::string pc_levelItemText(const LevelRow& row);
 
 struct LevelPickerOk {
-  bool fits = false;        // the text fits the field: write `text` into it and close
-  std::string text;         // the whole output
-  std::string listFile;     // the level list file the field named ("" when none)
-  std::string alert;        // when it does not fit: the question to ask (OK saves to a file)
-  std::string proposed;     // the file name to propose: listFile, else "MyLevels.lst"
-  std::string startFolder;  // the folder to start in: the value of "_USTN_OUT" ("" undefined)
+  bool fits = false;      // the text fits the field: write `text` into it and close
+  std::string text;       // the whole output
+  std::string listFile;   // the level list file the field named ("" when none)
+  std::string question;   // when it does not fit: the question to ask (OK saves to a file)
+  ListFileDialog dialog;  // and the dialog that asks for the file (picker_saveListFile with
+                          // LEVEL_LIST_LIMIT writes it)
 };
 // Builds the output from the field's text and the rows chosen (in row order). With
 // addSelection the output starts with the field's text, or with the first line of the level
 // list file it names, and rows that text already covers are skipped.
 LevelPickerOk picker_levelPickerOk(std::string_view fieldText, const std::vector<LevelRow>& rows,
                                    const std::vector<bool>& chosen, bool addSelection);
-
-// Writes the output as one line (no line break) to fileName through the atomic writer and gives
-// *fieldText "@fileName". ERROR with *message, the field left as it was, when "@" and the name
-// do not fit the field or the file cannot be written.
-[[nodiscard]] int picker_saveLevelListFile(std::string* fieldText, std::string* message,
-                                           const std::string& output, const std::string& fileName);
 
 // ---- Level libraries ---------------------------------------------------------------------------
 

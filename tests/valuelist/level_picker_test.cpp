@@ -254,23 +254,26 @@ TEST_F(LevelPickerTest, LongListOverflowsIntoALevelListFileTheParserReadsBack) {
   ok = picker_levelPickerOk("", rows, chosen, false);
   EXPECT_EQ(ok.text.size(), 255u);
   EXPECT_TRUE(ok.fits);
-  EXPECT_TRUE(ok.alert.empty());
+  EXPECT_TRUE(ok.question.empty());
   rows[0].name = "LEVEL-1";
   ASSERT_EQ(mdlSystem_defineCfgVar("_USTN_OUT", dir.path()), SUCCESS);
   ok = picker_levelPickerOk("", rows, chosen, false);
   EXPECT_EQ(ok.text.size(), 256u);
   EXPECT_FALSE(ok.fits);
-  EXPECT_EQ(ok.alert,
+  EXPECT_EQ(ok.question,
             "Sorry, a level list is limited to a maximum of 255 characters. \nYou can use "
             "wildcards to select multiple levels. For example:\n  V-FUEL*, V-RAIL*\nThis "
             "application can also read an unlimited number of levels from a file. Would you like "
             "to save your level list to a file now?");
-  EXPECT_EQ(ok.proposed, "MyLevels.lst");
-  EXPECT_EQ(ok.startFolder, dir.path());
+  EXPECT_EQ(ok.dialog.title, "Create Level List File");
+  EXPECT_EQ(ok.dialog.filter, "*.lst");
+  EXPECT_EQ(ok.dialog.proposed, "MyLevels.lst");
+  EXPECT_EQ(ok.dialog.startFolder, dir.path());
 
   const std::string file = dir.file("MyLevels.lst");
   std::string field = "unchanged", message;
-  ASSERT_EQ(picker_saveLevelListFile(&field, &message, ok.text, file), SUCCESS) << message;
+  ASSERT_EQ(picker_saveListFile(&field, &message, ok.text, file, LEVEL_LIST_LIMIT), SUCCESS)
+      << message;
   EXPECT_EQ(field, "@" + file);
   EXPECT_EQ(test::readText(file), ok.text);  // one line, no line break
   for (size_t i = 0; i < rows.size(); ++i) {
@@ -287,7 +290,7 @@ TEST_F(LevelPickerTest, LongListOverflowsIntoALevelListFileTheParserReadsBack) {
   chosen[20] = true;
   ok = picker_levelPickerOk(field, rows, chosen, true);
   EXPECT_FALSE(ok.fits);
-  EXPECT_EQ(ok.proposed, file);
+  EXPECT_EQ(ok.dialog.proposed, file);
   EXPECT_EQ(ok.text, test::readText(file) + ",\"LEVEL-1020\"");
 }
 
@@ -295,21 +298,22 @@ TEST_F(LevelPickerTest, ListFileThatCannotBeWrittenLeavesTheFieldAsItWas) {
   std::string field = "\"Walls\"", message;
   const std::string name253 = dir.path() + "/" + std::string(252 - dir.path().size(), 'n');
   ASSERT_EQ(name253.size(), 253u);
-  ASSERT_EQ(picker_saveLevelListFile(&field, &message, "\"A\"", name253), SUCCESS) << message;
+  ASSERT_EQ(picker_saveListFile(&field, &message, "\"A\"", name253, LEVEL_LIST_LIMIT), SUCCESS)
+      << message;
   EXPECT_EQ(field, "@" + name253);
   field = "\"Walls\"";
-  EXPECT_EQ(picker_saveLevelListFile(&field, &message, "\"A\"", name253 + "x"), ERROR);
+  EXPECT_EQ(picker_saveListFile(&field, &message, "\"A\"", name253 + "x", LEVEL_LIST_LIMIT), ERROR);
   EXPECT_EQ(message, "Sorry, the length of output field is too small even for output file name.");
   EXPECT_FALSE(test::exists(name253 + "x"));
 
   const std::string missingFolder = dir.file("no/such/levels.lst");
-  EXPECT_EQ(picker_saveLevelListFile(&field, &message, "\"A\"", missingFolder), ERROR);
+  EXPECT_EQ(picker_saveListFile(&field, &message, "\"A\"", missingFolder, LEVEL_LIST_LIMIT), ERROR);
   EXPECT_EQ(message, "Unable to open output file \"" + missingFolder + "\" for writing.");
 
   const std::string readOnly = dir.file("ro.lst");
   ASSERT_TRUE(writeFileAtomically(readOnly, bytesOf("1"), nullptr) == SUCCESS);
   ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
-  EXPECT_EQ(picker_saveLevelListFile(&field, &message, "\"A\"", readOnly), ERROR);
+  EXPECT_EQ(picker_saveListFile(&field, &message, "\"A\"", readOnly, LEVEL_LIST_LIMIT), ERROR);
   EXPECT_EQ(test::readText(readOnly), "1");
   EXPECT_EQ(field, "\"Walls\"");
 }
