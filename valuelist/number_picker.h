@@ -27,7 +27,9 @@ struct NumberPickerGrid {
 // Colours 16 x 16, weights 8 x 4, line styles 4 x 2.
 NumberPickerGrid numberPickerGrid(NumberPickerKind kind);
 
-// Texts of the toggles, as they are written into and read from a field.
+// Texts of the toggles, as they are written into and read from a field. "<Off>" is not an item
+// of a value list (valueList_parse refuses it as "Syntax is not recognized."): a caller that
+// offers it reads it from the field itself.
 inline constexpr const char* PICKER_BYLEVEL = "ByLevel";
 inline constexpr const char* PICKER_OFF = "<Off>";
 

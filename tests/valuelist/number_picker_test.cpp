@@ -232,6 +232,10 @@ TEST(NumberPickerGrid, CellsInValueOrderWithTheFilesOwnColours) {
   withTable.add(test::deleted(test::colourTable(99, 99, 99)));
   ASSERT_TRUE(withTable.write(dir.file("table.dgn")));
   ASSERT_TRUE(test::DesignBuilder{}.write(dir.file("plain.dgn")));
+  test::DesignBuilder twoTables;  // the last one wins
+  twoTables.add(test::colourTable(1, 2, 3));
+  twoTables.add(test::colourTable(4, 5, 6));
+  ASSERT_TRUE(twoTables.write(dir.file("two.dgn")));
 
   ColorTable colours;
   ASSERT_EQ(mdlSystem_newDesignFile(dir.file("table.dgn")), SUCCESS);
@@ -244,6 +248,10 @@ TEST(NumberPickerGrid, CellsInValueOrderWithTheFilesOwnColours) {
   EXPECT_EQ(cells[17].row, 1);
   EXPECT_EQ(cells[17].column, 1);
   EXPECT_EQ(cells[17].color, (RgbColor{17, 238, 126}));
+
+  ASSERT_EQ(mdlSystem_newDesignFile(dir.file("two.dgn")), SUCCESS);
+  ASSERT_EQ(mdlColor_getColorTable(&colours, mdlModelRef_getActive()), SUCCESS);
+  EXPECT_EQ(colours[255], (RgbColor{4, 5, 6}));
 
   ASSERT_EQ(mdlSystem_newDesignFile(dir.file("plain.dgn")), SUCCESS);
   ASSERT_EQ(mdlColor_getColorTable(&colours, mdlModelRef_getActive()), SUCCESS);
