@@ -108,6 +108,16 @@ void tagAllRows(ModelPairList& list, bool tag) {
   for (ModelPairRow& row : list.rows) row.tagged = tag;
 }
 
+int selectedRowRecords(const ModelPairList& list, size_t row, const ModelRecord** left,
+                       const ModelRecord** right, ParseError* error) {
+  if (row < list.rows.size() && sideRecord(list.left, list.rows[row].left, left) &&
+      sideRecord(list.right, list.rows[row].right, right))
+    return SUCCESS;
+  *left = *right = nullptr;
+  *error = listError(MODELS_LIST_ROW_DATA, "Internal error: Failed to get row's data (3).", "");
+  return ERROR;
+}
+
 std::string modelsListEntry(const ModelRecord* record) {
   return record ? record->fileName + "," + record->modelName : ",";
 }

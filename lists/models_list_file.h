@@ -24,7 +24,7 @@ enum ModelsListError : int {
   MODELS_LIST_UNWRITABLE = 112,      // "Failed to open \"%s\" for writing. Make sure ..."
   MODELS_LIST_UNREADABLE = 113,      // "Failed to read from file \"%s\"."
   MODELS_LIST_NO_PAIR = 114,         // "Failed to read information about at least single ..."
-  MODELS_LIST_ROW_DATA = 115,        // "Internal error: Failed to get row's data (5)."
+  MODELS_LIST_ROW_DATA = 115,        // "Internal error: Failed to get row's data (%d)."
 };
 
 // Title of the boxes that tell the outcome of saving and loading.
@@ -70,6 +70,13 @@ std::string displayedModelName(const ModelRecord& record, const std::string& act
 
 // Tags every row (tag true) or none.
 void tagAllRows(ModelPairList& list, bool tag);
+
+// The records of row `row` when the user's selection is taken (null for a side without a
+// model). MODELS_LIST_ROW_DATA ("Internal error: Failed to get row's data (3).") when the row
+// or one of its indexes does not exist.
+[[nodiscard]] int selectedRowRecords(const ModelPairList& list, size_t row,
+                                     const ModelRecord** left, const ModelRecord** right,
+                                     ParseError* error);
 
 // ---- Writing --------------------------------------------------------------------------------
 

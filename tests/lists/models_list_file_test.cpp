@@ -62,6 +62,17 @@ TEST(ModelsListLines, RowsGiveLinesByTagAndCompleteness) {
   EXPECT_EQ(error, (ParseError{MODELS_LIST_ROW_DATA,
                                "Internal error: Failed to get row's data (5).", "", 0}));
   EXPECT_TRUE(lines.empty());
+
+  const ModelRecord* left = nullptr;
+  const ModelRecord* right = nullptr;
+  EXPECT_EQ(selectedRowRecords(list, 1, &left, &right, &error), SUCCESS);
+  EXPECT_EQ(left, &list.left[1]);
+  EXPECT_EQ(right, nullptr);
+  for (size_t row : {size_t{5}, size_t{6}}) {  // a row whose index lies outside, no such row
+    EXPECT_EQ(selectedRowRecords(list, row, &left, &right, &error), ERROR);
+    EXPECT_EQ(error, (ParseError{MODELS_LIST_ROW_DATA,
+                                 "Internal error: Failed to get row's data (3).", "", 0}));
+  }
 }
 
 TEST(ModelsListParse, OnlyLinesWithFourPartsCount) {
