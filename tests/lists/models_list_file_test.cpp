@@ -7,7 +7,6 @@
 
 #include <fstream>
 
-#include "host/config.h"
 #include "host/state.h"
 #include "lists/model_directory.h"
 #include "support/file_faults.h"
