@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages Kelvara needs to build, test, fuzz and benchmark.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-      clang-format gdal-bin python3-gdal)
+      clang-format gdal-bin python3-gdal pkg-config libcpp-httplib-dev
+      nlohmann-json3-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
