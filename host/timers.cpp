@@ -84,18 +84,26 @@ void mdlSystem_pauseTicks(long ticks) {
   timers().now += static_cast<uint64_t>(std::max(ticks, 0L));
 }
 
+bool runNextTimer() {
+  if (handleInterrupt()) return true;
+  TimerState& t = timers();
+  if (t.armed.empty()) return false;
+  auto it = nextDue(t.armed);
+  // Nothing else waits, so the clock moves straight to the next due timer.
+  t.now = std::max(t.now, it->due);
+  TimerCallback callback = std::move(it->callback);
+  t.armed.erase(it);
+  callback();
+  return true;
+}
+
 size_t runEventLoop() {
   size_t ran = 0;
   TimerState& t = timers();
   while (!t.stopRequested) {
     if (handleInterrupt()) continue;
     if (t.armed.empty()) break;
-    auto it = nextDue(t.armed);
-    // Nothing else waits, so the clock moves straight to the next due timer.
-    t.now = std::max(t.now, it->due);
-    TimerCallback callback = std::move(it->callback);
-    t.armed.erase(it);
-    callback();
+    (void)runNextTimer();
     ++ran;
   }
   t.stopRequested = false;

@@ -62,6 +62,10 @@ void mdlSystem_pauseTicks(long ticks);
 // on return.
 size_t runEventLoop();
 
+// One step of the loop: turns a pending interrupt into the cancel callback, or else runs the
+// next armed timer (moving the tick counter to it). False when there was nothing to do.
+bool runNextTimer();
+
 // Makes runEventLoop return after the callback that is running now.
 void requestEventLoopStop();
 

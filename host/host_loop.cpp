@@ -1,0 +1,111 @@
+#include "host/host_loop.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include "host/timers.h"
+
+namespace kelvara {
+
+namespace {
+
+// While timers keep the loop busy, the turn hook still runs this often.
+constexpr auto kBusyTurnInterval = std::chrono::milliseconds(40);
+
+struct LoopState {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<HostTask> tasks;
+  bool stopped = false;
+  std::function<void()> turnHook;
+};
+
+LoopState& loop() {
+  static LoopState state;
+  return state;
+}
+
+// Takes the next posted task; false when none waits.
+bool takeTask(HostTask* task) {
+  std::lock_guard lock(loop().mutex);
+  if (loop().tasks.empty()) return false;
+  *task = std::move(loop().tasks.front());
+  loop().tasks.pop_front();
+  return true;
+}
+
+void turn() {
+  std::function<void()> hook = loop().turnHook;
+  if (hook) hook();
+}
+
+}  // namespace
+
+void postHostTask(HostTask task) {
+  {
+    std::lock_guard lock(loop().mutex);
+    loop().tasks.push_back(std::move(task));
+  }
+  loop().wake.notify_all();
+}
+
+void runHostLoopUntil(const std::function<bool()>& done) {
+  using Clock = std::chrono::steady_clock;
+  auto lastTurn = Clock::now();
+  while (!hostLoopsStopped() && !done()) {
+    bool ranTask = false;
+    HostTask task;
+    while (!hostLoopsStopped() && !done() && takeTask(&task)) {
+      task();
+      ranTask = true;
+    }
+    if (ranTask) {
+      turn();
+      lastTurn = Clock::now();
+      continue;
+    }
+    if (runNextTimer()) {
+      if (Clock::now() - lastTurn >= kBusyTurnInterval) {
+        turn();
+        lastTurn = Clock::now();
+      }
+      continue;
+    }
+    turn();
+    lastTurn = Clock::now();
+    std::unique_lock lock(loop().mutex);
+    // The interrupt flag is set from a signal handler without a wake-up: look at it now and
+    // then.
+    loop().wake.wait_for(lock, std::chrono::milliseconds(200), [] {
+      return !loop().tasks.empty() || loop().stopped || interruptPending();
+    });
+  }
+}
+
+void stopHostLoops() {
+  {
+    std::lock_guard lock(loop().mutex);
+    loop().stopped = true;
+  }
+  loop().wake.notify_all();
+}
+
+bool hostLoopsStopped() {
+  std::lock_guard lock(loop().mutex);
+  return loop().stopped;
+}
+
+void setHostTurnHook(std::function<void()> hook) {
+  loop().turnHook = std::move(hook);
+}
+
+void resetHostLoop() {
+  std::lock_guard lock(loop().mutex);
+  loop().tasks.clear();
+  loop().stopped = false;
+  loop().turnHook = nullptr;
+}
+
+}  // namespace kelvara
