@@ -116,6 +116,15 @@ void closeBox(DialogBox* db) {
   changed();
 }
 
+// The modal dialog opened last; nullptr when none is open.
+const DialogBox* topModal() {
+  const auto& open = manager().open;
+  for (auto it = open.rbegin(); it != open.rend(); ++it) {
+    if ((*it)->modal) return it->get();
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 const char* itemKindName(ItemKind kind) {
@@ -199,6 +208,7 @@ DialogBox* mdlDialog_open(int dialogId) {
   box->id = resource->id;
   box->title = resource->title;
   box->hookId = resource->hookId;
+  box->modal = resource->modal;
   box->items = resource->items;
   DialogBox* db = box.get();
   manager().open.push_back(std::move(box));
@@ -294,6 +304,9 @@ std::vector<DialogBox*> openDialogs() {
 EventResult dialogs_handleEvent(const DialogEvent& event) {
   DialogBox* db = mdlDialog_find(event.dialogId);
   if (db == nullptr) return EventResult::UnknownDialog;
+  if (const DialogBox* modal = topModal(); modal != nullptr && modal != db) {
+    return EventResult::Refused;
+  }
   if (event.kind == DialogEventKind::Close) {
     DialogMessage request = message(DialogMessageType::CloseRequest, db->id);
     request.closingItemId = event.itemId;
@@ -328,6 +341,7 @@ std::vector<DialogState> dialogSnapshot() {
     DialogState state;
     state.id = box->id;
     state.title = box->title;
+    state.modal = box->modal;
     for (const DialogItem& item : box->items) {
       state.items.push_back({item.id, item.kind, item.caption, itemValue(item), item.choices,
                              item.enabled, item.visible, item.isDefault, item.isCancel});

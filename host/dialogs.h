@@ -82,6 +82,7 @@ struct DialogResource {
   int id = 0;
   std::string title;
   int hookId = 0;
+  bool modal = false;  // the user answers it before anything else
   std::vector<DialogItem> items;
 };
 
@@ -117,6 +118,7 @@ struct DialogBox {
   int id = 0;
   std::string title;
   int hookId = 0;
+  bool modal = false;
   std::vector<DialogItem> items;
 };
 
@@ -168,7 +170,8 @@ enum class EventResult { Done, UnknownDialog, UnknownItem, Refused, BadValue };
 // Applies an event: Button sends Button to the item's hook; Change writes the value into the
 // item (bound field or own value) and sends ItemChanged; Close sends CloseRequest to the
 // dialog's hook and closes the dialog unless refused. A disabled or hidden item refuses
-// Button and Change. Nothing changes unless the result is Done.
+// Button and Change; while a modal dialog is open, every other dialog refuses events. Nothing
+// changes unless the result is Done.
 EventResult dialogs_handleEvent(const DialogEvent& event);
 
 // ---- Snapshot and change counter -------------------------------------------------------------
@@ -189,6 +192,7 @@ struct ItemState {
 struct DialogState {
   int id = 0;
   std::string title;
+  bool modal = false;
   std::vector<ItemState> items;
 };
 

@@ -38,7 +38,10 @@ std::string webStateJson() {
   for (const DialogState& dialog : dialogSnapshot()) {
     json items = json::array();
     for (const ItemState& item : dialog.items) items.push_back(itemJson(item));
-    dialogs.push_back({{"id", dialog.id}, {"title", dialog.title}, {"items", std::move(items)}});
+    dialogs.push_back({{"id", dialog.id},
+                       {"title", dialog.title},
+                       {"modal", dialog.modal},
+                       {"items", std::move(items)}});
   }
   const json fields = {{"status", messageFieldText(FIELD_STATUS)},
                        {"prompt", messageFieldText(FIELD_PROMPT)},

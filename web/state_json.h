@@ -8,7 +8,7 @@
 
 namespace kelvara {
 
-// The state the page shows: {"dialogs":[{id,title,items:[{id,kind,caption,value,enabled,
+// The state the page shows: {"dialogs":[{id,title,modal,items:[{id,kind,caption,value,enabled,
 // visible,choices?,default?,cancel?}]}],"fields":{status,prompt,error,message}}. Host thread.
 std::string webStateJson();
 

@@ -78,6 +78,7 @@ int runBox(const char* title, std::string_view text, MessageBoxButtons buttons) 
   box.id = id;
   box.title = title;
   box.hookId = kBoxHook;
+  box.modal = true;
   box.items.push_back(makeItem(kBoxTextItem, ItemKind::Label, std::string(text)));
   for (DialogItem& button : boxButtons(buttons)) box.items.push_back(std::move(button));
   defineDialogResource(box);

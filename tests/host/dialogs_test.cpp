@@ -160,6 +160,22 @@ TEST_F(DialogsTest, DisabledAndHiddenItemsRefuseEvents) {
   EXPECT_EQ(mdlDialog_itemSetEnabledState(db, 99, false), ERROR);
 }
 
+TEST_F(DialogsTest, WhileAModalDialogIsOpenOnlyItTakesEvents) {
+  ASSERT_NE(mdlDialog_open(kDialog), nullptr);
+  DialogResource box;
+  box.id = kDialog + 1;
+  box.modal = true;
+  box.items = {makeItem(1, ItemKind::Toggle, "Sure", "s__rec.flag")};
+  defineDialogResource(box);
+  ASSERT_NE(mdlDialog_open(box.id), nullptr);
+  EXPECT_EQ(change(kCount, "9"), EventResult::Refused);
+  EXPECT_EQ(dialogs_handleEvent({kDialog, 0, DialogEventKind::Close, ""}), EventResult::Refused);
+  EXPECT_EQ(record.count, 7);
+  EXPECT_EQ(dialogs_handleEvent({box.id, 1, DialogEventKind::Change, "1"}), EventResult::Done);
+  EXPECT_EQ(dialogs_handleEvent({box.id, 0, DialogEventKind::Close, ""}), EventResult::Done);
+  EXPECT_EQ(change(kCount, "9"), EventResult::Done);
+}
+
 TEST_F(DialogsTest, ACloseRequestTheHookRefusesKeepsTheDialogOpen) {
   ASSERT_NE(mdlDialog_open(kDialog), nullptr);
   log.clear();

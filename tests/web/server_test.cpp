@@ -162,6 +162,28 @@ TEST_F(WebServerTest, EveryResponseCarriesTheSecurityHeaders) {
   EXPECT_NE(page->get_header_value("Content-Type").find("text/html"), std::string::npos);
 }
 
+TEST_F(WebServerTest, ThePageIsServedFromTheProgramWithItsTypes) {
+  struct Case {
+    const char* file;
+    const char* type;
+    const char* contains;
+  };
+  for (const Case& c : {Case{"", "text/html", "src=\"app.js\""},
+                        Case{"index.html", "text/html", "href=\"style.css\""},
+                        Case{"app.js", "text/javascript", "api/events"},
+                        Case{"dialogs.js", "text/javascript", "export function renderState"},
+                        Case{"style.css", "text/css", ".dialog"}}) {
+    auto res = client().Get(prefix + c.file);
+    ASSERT_TRUE(res) << c.file;
+    EXPECT_EQ(res->status, 200) << c.file;
+    EXPECT_EQ(res->get_header_value("Content-Type").rfind(c.type, 0), 0u) << c.file;
+    EXPECT_NE(res->body.find(c.contains), std::string::npos) << c.file;
+  }
+  auto missing = client().Get(prefix + "nothing.js");
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->status, 404);
+}
+
 TEST_F(WebServerTest, AToggleChangeReachesTheBoundFieldTheStateAndTheEventStream) {
   std::mutex mutex;
   std::string pushed;

@@ -1,0 +1,61 @@
+// The page's start: fetches the state, follows the pushed changes and sends the user's
+// events to the application one at a time.
+import { renderState } from './dialogs.js';
+
+let queue = Promise.resolve();
+let lastState = null;
+let ended = false;
+
+function show(state) {
+  if (!state || ended) return;
+  lastState = state;
+  renderState(state, send);
+  const fields = state.fields || {};
+  for (const name of ['status', 'prompt', 'message', 'error']) {
+    const el = document.getElementById('field-' + name);
+    const text = fields[name] || '';
+    if (el.textContent !== text) el.textContent = text;
+  }
+}
+
+function end() {
+  ended = true;
+  document.getElementById('ended').hidden = false;
+}
+
+// Sends one event after the ones before it have been answered; the answer carries the state
+// the event left, which is shown at once.
+export function send(event) {
+  queue = queue
+    .then(() =>
+      fetch('api/event', {
+        method: 'POST',
+        headers: { 'Content-Type': 'application/json' },
+        body: JSON.stringify(event),
+      })
+    )
+    .then((response) => response.json())
+    .then((answer) => {
+      if (answer && answer.state) show(answer.state);
+      else if (!answer || answer.state === null) end();
+    })
+    .catch(() => {
+      if (lastState && !lastState.dialogs.some((d) => d.id === 200002)) end();
+    });
+  return queue;
+}
+
+async function start() {
+  const response = await fetch('api/state');
+  show(await response.json());
+  const events = new EventSource('api/events');
+  events.addEventListener('changed', (e) => show(JSON.parse(e.data)));
+  events.addEventListener('error', () => {
+    if (lastState && lastState.dialogs.length === 0) {
+      events.close();
+      end();
+    }
+  });
+}
+
+start().catch(() => end());

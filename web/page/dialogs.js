@@ -1,0 +1,198 @@
+// Renders any dialog of the host generically: widgets are built once per item id, later states
+// only patch captions, values, choices and enabled/visible states. The field the user is
+// typing in is never overwritten.
+
+const built = new Map(); // dialog id -> { root, body, title, widgets: Map(item id -> widget) }
+
+function sendChange(send, dialog, item, value) {
+  return send({ dialog, item, kind: 'change', value: String(value) });
+}
+
+function makeWidget(dialogId, item, send) {
+  const row = document.createElement('div');
+  row.className = 'item kind-' + item.kind;
+  const caption = document.createElement('span');
+  caption.className = 'caption';
+  let input = null;
+  let setValue = () => {};
+  switch (item.kind) {
+    case 'text':
+    case 'number': {
+      input = document.createElement('input');
+      input.type = 'text';
+      if (item.kind === 'number') input.inputMode = 'decimal';
+      input.spellcheck = false;
+      input.addEventListener('change', () => sendChange(send, dialogId, item.id, input.value));
+      setValue = (v) => {
+        if (document.activeElement !== input && input.value !== v) input.value = v;
+      };
+      break;
+    }
+    case 'toggle': {
+      input = document.createElement('input');
+      input.type = 'checkbox';
+      input.addEventListener('change', () =>
+        sendChange(send, dialogId, item.id, input.checked ? 1 : 0)
+      );
+      setValue = (v) => {
+        input.checked = v === '1';
+      };
+      break;
+    }
+    case 'option':
+    case 'listbox': {
+      input = document.createElement('select');
+      if (item.kind === 'listbox') input.size = 6;
+      input.addEventListener('change', () =>
+        sendChange(send, dialogId, item.id, input.selectedIndex)
+      );
+      setValue = (v) => {
+        if (document.activeElement !== input || item.kind === 'listbox') {
+          input.selectedIndex = Number(v);
+        }
+      };
+      break;
+    }
+    case 'button': {
+      input = document.createElement('button');
+      input.type = 'button';
+      input.addEventListener('click', () => send({ dialog: dialogId, item: item.id, kind: 'button' }));
+      break;
+    }
+    case 'progress': {
+      input = document.createElement('progress');
+      input.max = 100;
+      setValue = (v) => {
+        input.value = Number(v) || 0;
+      };
+      break;
+    }
+    default:
+      break; // label, group: the caption is all
+  }
+  if (input && item.kind !== 'button') {
+    const label = document.createElement('label');
+    if (item.kind === 'toggle') label.append(input, caption);
+    else label.append(caption, input);
+    row.append(label);
+  } else if (input) {
+    row.append(input);
+  } else {
+    row.append(caption);
+  }
+  const widget = { row, caption, input, setValue, choices: null, item };
+  return widget;
+}
+
+function patchWidget(widget, item) {
+  widget.item = item;
+  const text = item.caption || '';
+  if (widget.input && item.kind === 'button') {
+    if (widget.input.textContent !== text) widget.input.textContent = text;
+    widget.input.classList.toggle('default', !!item.default);
+  } else if (widget.caption.textContent !== text) {
+    widget.caption.textContent = text;
+  }
+  const choices = JSON.stringify(item.choices || []);
+  if (widget.input && widget.input.tagName === 'SELECT' && widget.choices !== choices) {
+    widget.choices = choices;
+    widget.input.replaceChildren(
+      ...(item.choices || []).map((c) => {
+        const o = document.createElement('option');
+        o.textContent = c;
+        return o;
+      })
+    );
+  }
+  widget.setValue(item.value);
+  if (widget.input) widget.input.disabled = !item.enabled;
+  widget.row.hidden = !item.visible;
+  widget.row.classList.toggle('disabled', !item.enabled);
+}
+
+function buildDialog(dialog, send) {
+  const root = document.createElement('section');
+  root.className = 'dialog';
+  root.setAttribute('role', dialog.modal ? 'alertdialog' : 'dialog');
+  root.dataset.id = dialog.id;
+  const bar = document.createElement('header');
+  const title = document.createElement('h2');
+  const close = document.createElement('button');
+  close.type = 'button';
+  close.className = 'close';
+  close.textContent = '\u00d7';
+  close.title = 'Close';
+  close.tabIndex = -1;
+  close.addEventListener('click', () => send({ dialog: dialog.id, kind: 'close' }));
+  bar.append(title, close);
+  const body = document.createElement('div');
+  body.className = 'body';
+  root.append(bar, body);
+  root.addEventListener('keydown', (e) => onKey(e, dialog.id, send));
+  return { root, body, title, widgets: new Map() };
+}
+
+// Enter presses the default button (after the field being typed in is sent), Esc the cancel
+// button, or closes the dialog when it has none.
+function onKey(e, dialogId, send) {
+  const entry = built.get(dialogId);
+  if (!entry) return;
+  const widgets = [...entry.widgets.values()];
+  const usable = (w) => w.item.enabled && w.item.visible;
+  if (e.key === 'Enter' && !(e.target instanceof HTMLButtonElement) && e.target.tagName !== 'SELECT') {
+    const button = widgets.find((w) => w.item.kind === 'button' && w.item.default && usable(w));
+    if (!button) return;
+    e.preventDefault();
+    if (e.target instanceof HTMLInputElement && e.target.type === 'text') {
+      e.target.dispatchEvent(new Event('change'));
+    }
+    send({ dialog: dialogId, item: button.item.id, kind: 'button' });
+  } else if (e.key === 'Escape') {
+    e.preventDefault();
+    const button = widgets.find((w) => w.item.kind === 'button' && w.item.cancel && usable(w));
+    if (button) send({ dialog: dialogId, item: button.item.id, kind: 'button' });
+    else send({ dialog: dialogId, kind: 'close' });
+  }
+}
+
+export function renderState(state, send) {
+  const desk = document.getElementById('desk');
+  const modalLayer = document.getElementById('modal-layer');
+  const seen = new Set();
+  let newModal = null;
+  for (const dialog of state.dialogs || []) {
+    seen.add(dialog.id);
+    let entry = built.get(dialog.id);
+    if (!entry) {
+      entry = buildDialog(dialog, send);
+      built.set(dialog.id, entry);
+      (dialog.modal ? modalLayer : desk).append(entry.root);
+      if (dialog.modal) newModal = entry;
+    }
+    if (entry.title.textContent !== dialog.title) entry.title.textContent = dialog.title;
+    for (const item of dialog.items) {
+      let widget = entry.widgets.get(item.id);
+      if (!widget) {
+        widget = makeWidget(dialog.id, item, send);
+        entry.widgets.set(item.id, widget);
+        entry.body.append(widget.row);
+      }
+      patchWidget(widget, item);
+    }
+  }
+  for (const [id, entry] of built) {
+    if (!seen.has(id)) {
+      entry.root.remove();
+      built.delete(id);
+    }
+  }
+  const anyModal = (state.dialogs || []).some((d) => d.modal);
+  modalLayer.hidden = !anyModal;
+  desk.inert = anyModal;
+  if (newModal) {
+    const focus =
+      [...newModal.widgets.values()].find((w) => w.item.default) ||
+      [...newModal.widgets.values()].find((w) => w.input);
+    if (focus && focus.input) focus.input.focus();
+  }
+}
