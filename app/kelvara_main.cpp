@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/dump.h"
+#include "app/interactive.h"
 #include "frame/command_line.h"
 #include "frame/options.h"
 #include "frame/settings_listing.h"
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
       return dumpDesignFile(line.arguments.front(), line.header, stdout, stderr);
     case CommandAction::Settings:
       return listSettings(line, stdout, stderr);
+    case CommandAction::Interactive:
+      return runInteractive(line);
     case CommandAction::Run:
       break;
   }

@@ -10,12 +10,14 @@ constexpr const char* kUsage =
     "usage: kelvara [--set KEY=VALUE]... [--] ARGUMENT...\n"
     "       kelvara --dump [--header] FILE\n"
     "       kelvara --settings [--set KEY=VALUE]... [FILE.ini]...\n"
+    "       kelvara --ui [--port N] [--no-browser] [FILE]\n"
     "       kelvara --help | -h | --version\n";
 
 constexpr const char* kHelp = R"(Usage:
   kelvara [--set KEY=VALUE]... [--] ARGUMENT...
   kelvara --dump [--header] FILE
   kelvara --settings [--set KEY=VALUE]... [FILE.ini]...
+  kelvara --ui [--port N] [--no-browser] [FILE]
   kelvara --help | -h | --version
 
 Description:
@@ -47,6 +49,12 @@ Options:
   --header         with --dump: first print a row naming the columns
   --settings       list every settings key with its value, factory value and
                    meaning, and the settings file in use
+  --ui             the interactive application: dialogs in the web browser,
+                   served on 127.0.0.1 under a secret address that is printed
+                   on standard output; FILE becomes the active design file;
+                   closing the main dialog ends it
+  --port N         with --ui: listen on port N (default: any free port)
+  --no-browser     with --ui: only print the address, open no browser
   --help, -h       show this text (wherever it appears)
   --version        show the product version
   --               end of options: every word after it is an argument
@@ -131,6 +139,18 @@ std::string checkSetting(const std::string& setting, SettingOverride* out) {
   return "";
 }
 
+// A --port value: a whole number 1..65535. "" when good, else what is wrong.
+std::string readPort(const std::string& text, int* port) {
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || value > 65535) return "--port needs a number from 1 to 65535";
+    value = value * 10 + (c - '0');
+  }
+  if (text.empty() || value < 1 || value > 65535) return "--port needs a number from 1 to 65535";
+  *port = value;
+  return "";
+}
+
 // The one mode option of the line (--dump, --settings, --version), or an error when two meet.
 std::string setMode(CommandLine& line, CommandAction mode, const std::string& word) {
   if (line.action != CommandAction::Run && line.action != mode) {
@@ -183,6 +203,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       error = setMode(line, CommandAction::Dump, word);
     } else if (word == "--settings") {
       error = setMode(line, CommandAction::Settings, word);
+    } else if (word == "--ui") {
+      error = setMode(line, CommandAction::Interactive, word);
+    } else if (word == "--no-browser") {
+      line.noBrowser = true;
+    } else if (word == "--port") {
+      if (i + 1 >= args.size()) return usageError("--port needs a port number");
+      error = readPort(args[++i], &line.port);
     } else if (word == "--version") {
       error = setMode(line, CommandAction::Version, word);
     } else {
@@ -193,6 +220,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 
   if (line.header && line.action != CommandAction::Dump) {
     return usageError("--header goes with --dump");
+  }
+  if ((line.noBrowser || line.port != 0) && line.action != CommandAction::Interactive) {
+    return usageError(std::string(line.noBrowser ? "--no-browser" : "--port") + " goes with --ui");
   }
   switch (line.action) {
     case CommandAction::Version:
@@ -210,6 +240,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         if (!endsWith(arg, ".ini")) {
           return usageError("--settings takes only settings files (.ini), got \"" + arg + "\"");
         }
+      }
+      break;
+    case CommandAction::Interactive:
+      if (line.arguments.size() > 1 || !line.overrides.empty()) {
+        return usageError("--ui takes at most one design file and no --set");
       }
       break;
     case CommandAction::Run:

@@ -3,6 +3,7 @@
 //   kelvara [--set KEY=VALUE]... [--] ARGUMENT...     unattended run over the arguments
 //   kelvara --dump [--header] FILE                    list the elements of a design file
 //   kelvara --settings [--set KEY=VALUE]... [FILE.ini]...
+//   kelvara --ui [--port N] [--no-browser] [FILE]     the interactive application
 //   kelvara --help | -h | --version
 //
 // Options are the words of the form --WORD or -X (only -h is known); `--help` (or `-h`)
@@ -19,13 +20,15 @@
 
 namespace kelvara {
 
-enum class CommandAction { Run, Help, Version, Settings, Dump, UsageError };
+enum class CommandAction { Run, Help, Version, Settings, Dump, Interactive, UsageError };
 
 struct CommandLine {
   CommandAction action = CommandAction::Run;
   std::vector<SettingOverride> overrides;  // --set, in order
   std::vector<std::string> arguments;      // the arguments, literally and in order
   bool header = false;                     // --dump prints a row naming its columns first
+  int port = 0;                            // --ui: the port to listen on, 0 any free one
+  bool noBrowser = false;                  // --ui: only print the page's address
   std::string error;                       // for UsageError: what is wrong, in one line
 };
 

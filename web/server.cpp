@@ -1,6 +1,7 @@
 // The HTTP server: checks, routes, the state published by the host thread, event streams.
 #include <httplib.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <random>
@@ -70,6 +71,7 @@ struct WebServer {
   std::string state;
   uint64_t version = 0;
   bool stopping = false;
+  std::atomic<bool> stopRequested{false};  // read by waiting handler threads
   int streams = 0;
 
   // Host thread only: POSTs whose events ran, waiting for the next publication.
@@ -115,6 +117,29 @@ void plain(httplib::Response& res, int status, const char* text) {
   res.set_content(text, "text/plain; charset=utf-8");
 }
 
+// Waits until the host thread has answered (true), the time limit has passed or the server
+// stops (false).
+bool waitForReply(WebServer& server, Reply& reply) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kIoTimeoutSeconds);
+  std::unique_lock lock(reply.mutex);
+  while (!reply.done) {
+    if (std::chrono::steady_clock::now() >= deadline || server.stopRequested) return false;
+    reply.ready.wait_for(lock, std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+// The state as the host thread has it once the tasks posted before are done; the state last
+// published when the host thread does not answer in time.
+std::string currentState(WebServer& server) {
+  auto reply = std::make_shared<Reply>();
+  WebServer* s = &server;
+  postHostTask([s, reply] { s->replies.push_back(reply); });
+  if (waitForReply(server, *reply) && reply->state != "null") return reply->state;
+  std::lock_guard stateLock(server.mutex);
+  return server.state;
+}
+
 void handleEvent(WebServer& server, const httplib::Request& req, httplib::Response& res) {
   DialogEvent event;
   if (!parseDialogEvent(req.body, &event)) return plain(res, 400, "malformed event\n");
@@ -128,10 +153,8 @@ void handleEvent(WebServer& server, const httplib::Request& req, httplib::Respon
     std::lock_guard lock(reply->mutex);
     if (!reply->done) reply->result = result;
   });
-  std::unique_lock lock(reply->mutex);
-  const bool answered = reply->ready.wait_for(lock, std::chrono::seconds(kIoTimeoutSeconds),
-                                              [&] { return reply->done; });
-  if (!answered) return plain(res, 503, "the application is busy\n");
+  if (!waitForReply(server, *reply)) return plain(res, 503, "the application is busy\n");
+  std::lock_guard lock(reply->mutex);
   const EventResult result = reply->result;
   if (result != EventResult::Done && result != EventResult::Refused) {
     res.status = 400;
@@ -210,8 +233,7 @@ void setUpRoutes(WebServer& server) {
   });
   const std::string api = s->prefix + "api/";
   http.Get(api + "state", [s](const httplib::Request&, httplib::Response& res) {
-    std::lock_guard lock(s->mutex);
-    res.set_content(s->state, "application/json");
+    res.set_content(currentState(*s), "application/json");
   });
   http.Post(api + "event", [s](const httplib::Request& req, httplib::Response& res) {
     handleEvent(*s, req, res);
@@ -263,6 +285,10 @@ std::string webServerUrl(const WebServer& server) {
   return "http://127.0.0.1:" + std::to_string(server.port) + server.prefix;
 }
 
+void publishWebState(WebServer& server) {
+  publish(server);
+}
+
 const std::string& webServerToken(const WebServer& server) {
   return server.options.token;
 }
@@ -277,6 +303,7 @@ void stopWebServer(WebServer& server) {
     std::lock_guard lock(server.mutex);
     server.stopping = true;
   }
+  server.stopRequested = true;
   setHostTurnHook(nullptr);
   server.changed.notify_all();
   for (const auto& reply : server.replies) {

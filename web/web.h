@@ -3,7 +3,8 @@
 //
 // The server listens on 127.0.0.1 only, every route under a random 128-bit token
 // (http://127.0.0.1:PORT/TOKEN/). It serves the page (embedded in the program), the state of
-// the open dialogs and message fields as JSON (GET TOKEN/api/state), takes one user event at a
+// the open dialogs and message fields as JSON (GET TOKEN/api/state, as the host thread has it
+// after the events before), takes one user event at a
 // time (POST TOKEN/api/event) and pushes every change of the state over Server-Sent Events
 // (GET TOKEN/api/events, event "changed"). Requests whose Host is not 127.0.0.1:PORT or
 // localhost:PORT, or whose Origin is present and not the server's own, get 403; a wrong token
@@ -45,6 +46,11 @@ WebServerHandle startWebServer(const WebServerOptions& options, std::string* err
 int webServerPort(const WebServer& server);
 std::string webServerUrl(const WebServer& server);
 const std::string& webServerToken(const WebServer& server);
+
+// Host thread: takes the state as it is now, pushes it to the event streams when it changed
+// and answers the events waiting for it. The turn hook that startWebServer installs calls
+// this; an application that installs its own turn hook calls it at the end of that hook.
+void publishWebState(WebServer& server);
 
 // Stops serving (open event streams end) and joins the server thread; removes the turn hook.
 // Harmless when repeated.

@@ -65,6 +65,15 @@ TEST(CommandLine, UsageErrorsSayWhatIsExpectedAndTouchNothing) {
       {{"--version", "plan.dgn"}, "--version takes no arguments"},
       {{"--settings", "plan.dgn"}, "--settings takes only settings files (.ini)"},
       {{"--settings", "--dump", "plan.dgn"}, "cannot be combined"},
+      {{"--ui", "plan.dgn", "plan.dgn"}, "--ui takes at most one design file and no --set"},
+      {{"--ui", "--set", "OVERLAP=1"}, "--ui takes at most one design file and no --set"},
+      {{"--ui", "--port"}, "--port needs a port number"},
+      {{"--ui", "--port", "0"}, "--port needs a number from 1 to 65535"},
+      {{"--ui", "--port", "65536"}, "--port needs a number from 1 to 65535"},
+      {{"--ui", "--port", "80x"}, "--port needs a number from 1 to 65535"},
+      {{"--no-browser", "plan.dgn"}, "--no-browser goes with --ui"},
+      {{"--port", "8080", "plan.dgn"}, "--port goes with --ui"},
+      {{"--ui", "--dump", "plan.dgn"}, "cannot be combined"},
   };
   Scratch s("usage");
   writePair(s.path("plan.dgn"));
@@ -116,6 +125,8 @@ TEST(CommandLine, HelpWinsWhereverItAppears) {
   ASSERT_EQ(help.status, 0);
   EXPECT_EQ(help.err, "");
   for (const char* part : {"Usage:",
+                           "kelvara --ui [--port N] [--no-browser] [FILE]",
+                           "--no-browser",
                            "FILE.ini",
                            "FILE.lst",
                            "PATTERN",
