@@ -1,0 +1,127 @@
+// The main dialog through the dialog manager: its items are bound to the settings record, the
+// run-scope choice shows the matching items, and Start checks before it runs.
+#include "frame/main_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include "frame/messages.h"
+#include "host/design.h"
+#include "host/dialogs.h"
+#include "host/state.h"
+#include "host/ui.h"
+#include "run/driver.h"
+#include "settings/run_settings.h"
+
+namespace kelvara {
+namespace {
+
+constexpr int kReportOnly = 200065;
+constexpr int kReview = 200069;
+constexpr int kTextReport = 200067;
+constexpr int kDesignReport = 200068;
+
+struct MainDialogTest : ::testing::Test {
+  ScopedScriptedUi ui;
+  DialogBox* db = nullptr;
+
+  void SetUp() override {
+    resetDialogManager();
+    resetDesignState();
+    duplicateRun() = DuplicateRun{};
+    settings_resetToFactory(runSettings(), true);
+    publishSettingsRecord();
+    defineMainDialog();
+    db = mdlDialog_open(MAIN_DIALOG_ID);
+    ASSERT_NE(db, nullptr);
+  }
+  void TearDown() override {
+    resetDialogManager();
+    duplicateRun() = DuplicateRun{};
+    settings_resetToFactory(runSettings(), true);
+  }
+
+  EventResult change(int item, const std::string& value) {
+    return dialogs_handleEvent({MAIN_DIALOG_ID, item, DialogEventKind::Change, value});
+  }
+  EventResult press(int item) {
+    return dialogs_handleEvent({MAIN_DIALOG_ID, item, DialogEventKind::Button, ""});
+  }
+  bool visible(int item) { return mdlDialog_itemGetById(db, item)->visible; }
+};
+
+TEST_F(MainDialogTest, ItemsChangeTheSettingsRecordByFieldName) {
+  RunSettings& s = runSettings();
+  EXPECT_EQ(change(kReportOnly, std::to_string(1 - s.REPORT_ONLY)), EventResult::Done);
+  EXPECT_EQ(readBoundValue("s__sarnex.REPORT_ONLY"), std::to_string(s.REPORT_ONLY));
+  EXPECT_EQ(change(200060, "0.25"), EventResult::Done);
+  EXPECT_EQ(s.TOLERANCE.str(), "0.25");
+  EXPECT_EQ(change(200060, "a quarter"), EventResult::BadValue);
+  EXPECT_EQ(s.TOLERANCE.str(), "0.25");
+  EXPECT_EQ(change(ITEM_BATCH_FILE, "x.lst"), EventResult::Refused);  // hidden with FILE_MODE off
+}
+
+TEST_F(MainDialogTest, TheRunScopeChoiceShowsItsItemsAndTurnsTheFenceOff) {
+  runSettings().FENCE = 1;
+  EXPECT_TRUE(visible(ITEM_FILE_LIST));
+  EXPECT_FALSE(visible(ITEM_BATCH_FILE));
+  ASSERT_EQ(change(ITEM_FILE_MODE, "1"), EventResult::Done);
+  EXPECT_EQ(runSettings().FILE_MODE, 1);
+  EXPECT_EQ(runSettings().FENCE, 0);
+  EXPECT_FALSE(visible(ITEM_FILE_LIST));
+  EXPECT_TRUE(visible(ITEM_BATCH_FILE));
+  ASSERT_EQ(change(ITEM_BATCH_FILE, "plans.lst"), EventResult::Done);
+  EXPECT_EQ(runSettings().BATCH_FILE.str(), "plans.lst");
+  ASSERT_EQ(change(ITEM_FILE_MODE, "0"), EventResult::Done);
+  EXPECT_TRUE(visible(ITEM_FILE_LIST));
+}
+
+TEST_F(MainDialogTest, ADeleteModeShowsItsHelpText) {
+  ASSERT_EQ(change(ITEM_DELETE_MODE, "3"), EventResult::Done);
+  EXPECT_EQ(messageFieldText(FIELD_MESSAGE), messageText(51));
+}
+
+TEST_F(MainDialogTest, StartRefusesWhatCannotRunAndAsksBeforeDeleting) {
+  RunSettings& s = runSettings();
+  // Without an active design file there is nothing to run.
+  s.INTERACTIVE = 0;
+  ASSERT_EQ(press(ITEM_START), EventResult::Done);
+  EXPECT_EQ(ui.script.texts(UiEventKind::InfoBox).back(),
+            "There is no active design file to process.");
+  // With a comparison list: no report switched on, the review, a delete mode's question.
+  s.FILE_MODE = 1;
+  s.TEXT_REPORT__ = 0;
+  s.DESIGN_REPORT__ = 0;
+  ui.script.answers = {ANSWER_OK};
+  ASSERT_EQ(press(ITEM_START), EventResult::Done);
+  EXPECT_EQ(ui.script.texts(UiEventKind::MessageBox).back(), messageText(23));
+  s.TEXT_REPORT__ = 1;
+  s.INTERACTIVE = 1;
+  ASSERT_EQ(press(ITEM_START), EventResult::Done);
+  EXPECT_NE(ui.script.texts(UiEventKind::InfoBox).back().find("not available"), std::string::npos);
+  s.INTERACTIVE = 0;
+  s.deleteMode = 2;
+  ui.script.answers = {ANSWER_CANCEL};
+  ASSERT_EQ(press(ITEM_START), EventResult::Done);
+  EXPECT_EQ(ui.script.texts(UiEventKind::MessageBox).back(), messageText(45));
+  EXPECT_FALSE(duplicateRun().running);
+  EXPECT_TRUE(mdlDialog_itemGetById(db, ITEM_START)->enabled);
+  EXPECT_EQ(ui.script.unscriptedQuestions, 0);
+}
+
+TEST_F(MainDialogTest, ClosingIsRefusedWhileARunGoesAndEndsTheApplicationOtherwise) {
+  duplicateRun().running = true;
+  EXPECT_EQ(dialogs_handleEvent({MAIN_DIALOG_ID, 0, DialogEventKind::Close, ""}),
+            EventResult::Refused);
+  EXPECT_FALSE(interactiveEnded());
+  syncMainDialog();
+  EXPECT_FALSE(mdlDialog_itemGetById(db, ITEM_START)->enabled);
+  duplicateRun().running = false;
+  syncMainDialog();
+  EXPECT_TRUE(mdlDialog_itemGetById(db, ITEM_START)->enabled);
+  EXPECT_EQ(press(ITEM_CLOSE), EventResult::Done);
+  EXPECT_EQ(mdlDialog_find(MAIN_DIALOG_ID), nullptr);
+  EXPECT_TRUE(interactiveEnded());
+}
+
+}  // namespace
+}  // namespace kelvara
