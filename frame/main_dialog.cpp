@@ -143,7 +143,6 @@ void startHook(DialogMessage& m) {
   }
   DialogBox* db = mdlDialog_find(MAIN_DIALOG_ID);
   (void)mdlDialog_itemSetEnabledState(db, ITEM_START, false);
-  run.unattended = false;
   process_startAllV8Files(db);
   syncMainDialog();
 }

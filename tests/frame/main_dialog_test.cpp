@@ -28,6 +28,7 @@ struct MainDialogTest : ::testing::Test {
     resetDialogManager();
     resetDesignState();
     duplicateRun() = DuplicateRun{};
+    runSession() = RunSession{};
     settings_resetToFactory(runSettings(), true);
     publishSettingsRecord();
     defineMainDialog();
