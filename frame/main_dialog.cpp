@@ -13,6 +13,7 @@
 #include "lists/paths.h"
 #include "report/text_report.h"
 #include "run/driver.h"
+#include "settings/key_guide.h"
 #include "settings/run_settings.h"
 
 namespace kelvara {
@@ -169,10 +170,17 @@ void modeHook(DialogMessage& m) {
   }
 }
 
+// An item; one bound to a settings key takes only the values the key takes on the command
+// line (a tolerance is a number that is not negative, written with a decimal point).
 DialogItem item(int id, ItemKind kind, const char* caption, const char* field = nullptr,
                 int hook = 0) {
   DialogItem it = makeItem(id, kind, caption, field ? std::string("s__sarnex.") + field : "");
   it.hookId = hook;
+  if (field != nullptr && (kind == ItemKind::Number || kind == ItemKind::Text) &&
+      isSettingsKey(field)) {
+    const std::string key = field;
+    it.check = [key](std::string_view value) { return settings_checkStrictValue(key, value); };
+  }
   return it;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "host/types.h"
+#include "host/ui.h"
 
 namespace kelvara {
 
@@ -326,9 +327,16 @@ EventResult dialogs_handleEvent(const DialogEvent& event) {
     sendTo(hookId, press);
     return EventResult::Done;
   }
-  if (!acceptsValue(*item, event.value) || !storeValue(*item, event.value)) {
-    return EventResult::BadValue;
+  if (!acceptsValue(*item, event.value)) return EventResult::BadValue;
+  if (item->check) {
+    const std::string why = item->check(event.value);
+    if (!why.empty()) {
+      (void)mdlOutput_error(item->caption + ": " + why);
+      changed();
+      return EventResult::BadValue;
+    }
   }
+  if (!storeValue(*item, event.value)) return EventResult::BadValue;
   changed();
   DialogMessage change = message(DialogMessageType::ItemChanged, db->id, item->id);
   sendTo(hookId, change);

@@ -73,6 +73,9 @@ struct DialogItem {
   bool visible = true;
   bool isDefault = false;  // Enter presses it
   bool isCancel = false;   // Esc presses it
+  // The application's own check of a value the user enters: "" when it is taken, else what
+  // the item expects. None: the item's kind decides alone.
+  std::function<std::string(std::string_view value)> check;
 };
 
 // An item of this kind, caption and binding; the other members keep their defaults.
@@ -168,10 +171,11 @@ struct DialogEvent {
 enum class EventResult { Done, UnknownDialog, UnknownItem, Refused, BadValue };
 
 // Applies an event: Button sends Button to the item's hook; Change writes the value into the
-// item (bound field or own value) and sends ItemChanged; Close sends CloseRequest to the
-// dialog's hook and closes the dialog unless refused. A disabled or hidden item refuses
-// Button and Change; while a modal dialog is open, every other dialog refuses events. Nothing
-// changes unless the result is Done.
+// item (bound field or own value) and sends ItemChanged (a value the item's kind or check
+// refuses is BadValue, and the check's text goes to the error field); Close sends CloseRequest to
+// the dialog's hook and closes the dialog unless refused. A disabled or hidden item refuses Button
+// and Change; while a modal dialog is open, every other dialog refuses events. Nothing changes
+// unless the result is Done.
 EventResult dialogs_handleEvent(const DialogEvent& event);
 
 // ---- Snapshot and change counter -------------------------------------------------------------

@@ -152,8 +152,18 @@ TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClos
   EXPECT_TRUE(fs::exists(s.path("sample.bak")));
   EXPECT_TRUE(fs::exists(s.path("kelvara.trf")));
 
+  // An open event stream does not hold the program up: it ends with the program.
+  std::thread listener([&] {
+    httplib::Client stream("127.0.0.1", std::stoi(m[1]));
+    stream.set_read_timeout(20);
+    stream.Get(prefix + "api/events", [](const char*, size_t) { return true; });
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const auto closing = std::chrono::steady_clock::now();
   EXPECT_EQ(post(R"({"dialog":200002,"kind":"close"})"), 200);
   EXPECT_EQ(ui.exitStatus(10), 0);
+  listener.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(3));
 }
 
 }  // namespace
