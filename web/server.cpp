@@ -206,6 +206,12 @@ void servePage(WebServer& server, const httplib::Request& req, httplib::Response
 void setUpRoutes(WebServer& server) {
   httplib::Server& http = server.http;
   http.new_task_queue = [] { return new httplib::ThreadPool(kHttpThreads); };
+  // Only SO_REUSEADDR: the library's default also sets SO_REUSEPORT, which would let a
+  // second server share the port instead of failing to bind it.
+  http.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    (void)setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   http.set_keep_alive_timeout(1);
   http.set_read_timeout(kIoTimeoutSeconds);
   http.set_write_timeout(kIoTimeoutSeconds);

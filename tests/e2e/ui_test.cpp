@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -34,7 +35,9 @@ struct UiProcess {
   int out = -1;
   std::string firstLine;
 
-  UiProcess(const Scratch& scratch, const std::vector<std::string>& args) {
+  // `browser`: no --no-browser, and PATH is `path` (where xdg-open is looked up).
+  UiProcess(const Scratch& scratch, const std::vector<std::string>& args, bool browser = false,
+            const std::string& path = "") {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) return;
     const char* bin = std::getenv("KELVARA_BIN");
@@ -45,8 +48,9 @@ struct UiProcess {
       ::close(pipeFds[0]);
       ::setenv("APPDATA", scratch.path("appdata").c_str(), 1);
       ::setenv("HOME", scratch.dir.c_str(), 1);
-      std::vector<char*> argv{const_cast<char*>(bin), const_cast<char*>("--ui"),
-                              const_cast<char*>("--no-browser")};
+      if (browser) ::setenv("PATH", path.c_str(), 1);
+      std::vector<char*> argv{const_cast<char*>(bin), const_cast<char*>("--ui")};
+      if (!browser) argv.push_back(const_cast<char*>("--no-browser"));
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
       ::execv(bin, argv.data());
@@ -164,6 +168,48 @@ TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClos
   EXPECT_EQ(ui.exitStatus(10), 0);
   listener.join();
   EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(3));
+}
+
+TEST(InteractiveApplication, OpensThePageWithXdgOpenAndGoesOnWithoutIt) {
+  Scratch s("ui-browser");
+  fs::create_directories(s.path("bin"));
+  fs::create_directories(s.path("empty"));
+  {
+    std::ofstream script(s.path("bin/xdg-open"));
+    script << "#!/bin/sh\necho \"$1\" > \"" << s.path("opened.txt") << "\"\n";
+  }
+  fs::permissions(s.path("bin/xdg-open"), fs::perms::owner_all);
+  for (const std::string& path : {s.path("bin"), s.path("empty")}) {
+    UiProcess ui(s, {}, true, path);
+    ASSERT_EQ(ui.firstLine.rfind("http://127.0.0.1:", 0), 0u) << path;
+    const std::string port = ui.firstLine.substr(17, ui.firstLine.find('/', 17) - 17);
+    httplib::Client http("127.0.0.1", std::stoi(port));
+    const std::string prefix = ui.firstLine.substr(ui.firstLine.find('/', 17));
+    auto res =
+        http.Post(prefix + "api/event", R"({"dialog":200002,"kind":"close"})", "application/json");
+    ASSERT_TRUE(res) << path;
+    EXPECT_EQ(ui.exitStatus(10), 0) << path;
+    if (path == s.path("bin")) {
+      // xdg-open runs beside the program: wait for it to have written its argument.
+      for (int i = 0; i < 500 && readFile(s.path("opened.txt")).empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      EXPECT_EQ(readFile(s.path("opened.txt")), ui.firstLine + "\n");
+    }
+  }
+}
+
+TEST(InteractiveApplication, APortInUseIsAnErrorThatSaysSo) {
+  Scratch s("ui-port");
+  httplib::Server other;
+  const int port = other.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  const RunResult r = runKelvara(s, {"--ui", "--no-browser", "--port", std::to_string(port)});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("cannot listen on 127.0.0.1 port " + std::to_string(port)),
+            std::string::npos)
+      << r.err;
 }
 
 }  // namespace
