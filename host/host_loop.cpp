@@ -54,6 +54,7 @@ void postHostTask(HostTask task) {
 void runHostLoopUntil(const std::function<bool()>& done) {
   using Clock = std::chrono::steady_clock;
   auto lastTurn = Clock::now();
+  bool busySinceTurn = true;  // a loop entered from a task turns before it first sleeps
   while (!hostLoopsStopped() && !done()) {
     bool ranTask = false;
     HostTask task;
@@ -63,17 +64,21 @@ void runHostLoopUntil(const std::function<bool()>& done) {
     }
     if (ranTask) {
       turn();
+      busySinceTurn = false;
       lastTurn = Clock::now();
       continue;
     }
     if (runNextTimer()) {
+      busySinceTurn = true;
       if (Clock::now() - lastTurn >= kBusyTurnInterval) {
         turn();
+        busySinceTurn = false;
         lastTurn = Clock::now();
       }
       continue;
     }
-    turn();
+    if (busySinceTurn) turn();
+    busySinceTurn = false;
     lastTurn = Clock::now();
     std::unique_lock lock(loop().mutex);
     // The interrupt flag is set from a signal handler without a wake-up: look at it now and

@@ -7,9 +7,9 @@
 // do. It may be entered again from inside a task or timer (a modal box waits for its answer
 // this way while the page stays live and a running pass can still be cancelled).
 //
-// After each round of posted tasks, before the loop sleeps, and every few milliseconds while
-// timers keep it busy, the loop calls the turn hook: the place where the web layer sends the
-// new state out.
+// After each round of posted tasks, before the loop sleeps after timers ran, and every few
+// milliseconds while timers keep it busy, the loop calls the turn hook: the place where the web
+// layer sends the new state out.
 #pragma once
 
 #include <functional>
