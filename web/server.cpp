@@ -212,6 +212,7 @@ void setUpRoutes(WebServer& server) {
     int yes = 1;
     (void)setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
+  http.set_tcp_nodelay(true);  // small answers go out at once, not after a delayed ACK
   http.set_keep_alive_timeout(1);
   http.set_read_timeout(kIoTimeoutSeconds);
   http.set_write_timeout(kIoTimeoutSeconds);
