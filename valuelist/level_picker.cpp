@@ -7,26 +7,12 @@
 
 #include "host/config.h"
 #include "host/design.h"
+#include "valuelist/text.h"
 #include "valuelist/wildcard.h"
 
 namespace kelvara {
 
 namespace {
-
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::string_view trimStart(std::string_view s) {
-  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-  return s;
-}
-
-std::string_view trim(std::string_view s) {
-  s = trimStart(s);
-  while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 std::string toUpperAscii(std::string_view text) {
   std::string out(text);

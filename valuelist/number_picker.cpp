@@ -4,22 +4,13 @@
 #include <cstdio>
 
 #include "host/types.h"
+#include "valuelist/text.h"
 #include "valuelist/valuelist.h"
 #include "valuelist/wildcard.h"
 
 namespace kelvara {
 
 namespace {
-
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return toLowerAscii(a) == toLowerAscii(b);
@@ -57,9 +48,9 @@ std::string_view styleItemName(std::string_view item) {
   return item.substr(1, close - 1);
 }
 
-// Number of value-list items a number list text holds (a run of two is two items).
-int numericItemCount(const NumberChoice& choice, int count) {
-  int items = 0;
+// Calls run(first, last) for each run of chosen values below count, in ascending order.
+template <typename Run>
+void forEachChosenRun(const NumberChoice& choice, int count, Run run) {
   for (int v = 0; v < count;) {
     if (!pickerValueChosen(choice, v)) {
       ++v;
@@ -67,9 +58,15 @@ int numericItemCount(const NumberChoice& choice, int count) {
     }
     int end = v;
     while (end + 1 < count && pickerValueChosen(choice, end + 1)) ++end;
-    items += end - v + 1 == 2 ? 2 : 1;
+    run(v, end);
     v = end + 1;
   }
+}
+
+// Number of value-list items a number list text holds (a run of two is two items).
+int numericItemCount(const NumberChoice& choice, int count) {
+  int items = 0;
+  forEachChosenRun(choice, count, [&](int first, int last) { items += last == first + 1 ? 2 : 1; });
   return items;
 }
 
@@ -141,24 +138,12 @@ NumberPreselection picker_readNumberText(NumberPickerKind kind, std::string_view
 
 std::string pc_numberListText(const NumberChoice& choice, int count) {
   std::string text;
-  char run[32];
-  for (int v = 0; v < count;) {
-    if (!pickerValueChosen(choice, v)) {
-      ++v;
-      continue;
-    }
-    int end = v;
-    while (end + 1 < count && pickerValueChosen(choice, end + 1)) ++end;
-    if (end == v) {
-      std::snprintf(run, sizeof run, "%d", v);
-    } else if (end == v + 1) {
-      std::snprintf(run, sizeof run, "%d,%d", v, end);
-    } else {
-      std::snprintf(run, sizeof run, "%d:%d", v, end);
-    }
+  forEachChosenRun(choice, count, [&](int first, int last) {
+    char run[32];
+    const char* format = last == first ? "%d" : last == first + 1 ? "%d,%d" : "%d:%d";
+    std::snprintf(run, sizeof run, format, first, last);
     appendItem(text, run);
-    v = end + 1;
-  }
+  });
   return text;
 }
 

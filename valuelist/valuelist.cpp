@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "host/types.h"
+#include "valuelist/text.h"
 #include "valuelist/wildcard.h"
 
 namespace kelvara {
@@ -45,16 +46,6 @@ void setError(std::string text) {
 bool listFileExists(const std::string& fileName) {
   std::error_code ec;
   return std::filesystem::is_regular_file(fileName, ec);
-}
-
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-  return s;
 }
 
 bool isDigit(char c) {
