@@ -327,7 +327,8 @@ EventResult dialogs_handleEvent(const DialogEvent& event) {
     sendTo(hookId, press);
     return EventResult::Done;
   }
-  if (!acceptsValue(*item, event.value)) return EventResult::BadValue;
+  // The item's own check comes first: it says what the user typed wrong, even when the text is
+  // not a number at all.
   if (item->check) {
     const std::string why = item->check(event.value);
     if (!why.empty()) {
@@ -336,6 +337,7 @@ EventResult dialogs_handleEvent(const DialogEvent& event) {
       return EventResult::BadValue;
     }
   }
+  if (!acceptsValue(*item, event.value)) return EventResult::BadValue;
   if (!storeValue(*item, event.value)) return EventResult::BadValue;
   changed();
   DialogMessage change = message(DialogMessageType::ItemChanged, db->id, item->id);
