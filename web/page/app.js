@@ -16,6 +16,8 @@ function show(state) {
     const text = fields[name] || '';
     if (el.textContent !== text) el.textContent = text;
   }
+  // The main dialog stays open as long as the application runs: no dialog left means it ended.
+  if (state.dialogs.length === 0) end();
 }
 
 function end() {

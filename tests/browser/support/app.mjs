@@ -1,0 +1,202 @@
+// Starts `kelvara --ui` on a scratch folder and opens its page in Debian's Chromium.
+//
+// Each test gets its own server, browser profile and scratch folder (with APPDATA, HOME and
+// TEMP inside it); `close()` closes the page and the browser, then stops the server if it is
+// still running, and removes the folder.
+import { spawn, execFile } from 'node:child_process';
+import { copyFile, mkdir, mkdtemp, readFile, rm, writeFile } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { createInterface } from 'node:readline';
+import { fileURLToPath } from 'node:url';
+import { promisify } from 'node:util';
+import { chromium } from 'playwright-core';
+
+const sourceDir = resolve(dirname(fileURLToPath(import.meta.url)), '../../..');
+export const kelvaraBin = process.env.KELVARA_BIN || join(sourceDir, 'build/app/kelvara');
+const chromiumBin = process.env.KELVARA_CHROMIUM || '/usr/bin/chromium';
+// Without these Chromium keeps calling outside hosts, which a closed network never answers.
+const chromiumArgs = [
+  '--no-sandbox',
+  '--disable-gpu',
+  '--disable-quic',
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--disable-sync',
+];
+
+export const MAIN = 200002;
+export const BOX = 100; // the first message box's dialog id
+export const PROGRESS = 101; // the progress dialog's id
+
+const run = promisify(execFile);
+
+// Runs `kelvara ARGS...` with the scratch folder's environment, in `cwd` (the scratch folder
+// by default); its standard output.
+export async function kelvara(app, args, cwd = app.dir) {
+  const { stdout } = await run(kelvaraBin, args, { cwd, env: app.env, maxBuffer: 1 << 28 });
+  return stdout;
+}
+
+// The rows of `kelvara --dump FILE` as objects keyed by the header's column names.
+export async function dump(app, file) {
+  const [header, ...rows] = (await kelvara(app, ['--dump', '--header', file])).trim().split('\n');
+  const names = header.split('\t');
+  return rows.map((row) => Object.fromEntries(row.split('\t').map((v, i) => [names[i], v])));
+}
+
+function firstLine(stream) {
+  return new Promise((resolveLine, reject) => {
+    const lines = createInterface({ input: stream });
+    const noLine = () => reject(new Error('kelvara --ui printed no address'));
+    lines.once('close', noLine);
+    lines.once('line', (line) => {
+      lines.off('close', noLine);
+      lines.close();
+      resolveLine(line);
+    });
+  });
+}
+
+// A fresh scratch folder holding a copy of examples/sample.dgn, and the environment that keeps
+// the program's settings and temporary files inside it.
+export async function makeScratch() {
+  const dir = await mkdtemp(join(tmpdir(), 'kelvara-browser-'));
+  const env = {
+    ...process.env,
+    APPDATA: join(dir, 'appdata'),
+    HOME: join(dir, 'home'),
+    TEMP: join(dir, 'tmp'),
+    TMPDIR: join(dir, 'tmp'),
+    XDG_CONFIG_HOME: join(dir, 'home/.config'),
+  };
+  for (const sub of ['home', 'tmp']) await mkdir(join(dir, sub));
+  await copyFile(join(sourceDir, 'examples/sample.dgn'), join(dir, 'sample.dgn'));
+  return { dir, env };
+}
+
+// Starts `kelvara --ui --no-browser [FILE]` in the scratch folder (no --port: the program
+// takes a free port) and reads the page's address from its first line.
+export async function startServer(scratch, file) {
+  const args = ['--ui', '--no-browser', ...(file ? [file] : [])];
+  const started = performance.now();
+  const child = spawn(kelvaraBin, args, {
+    cwd: scratch.dir,
+    env: scratch.env,
+    stdio: ['ignore', 'pipe', 'pipe'],
+  });
+  let stderr = '';
+  child.stderr.on('data', (chunk) => (stderr += chunk));
+  const exited = new Promise((done) => child.once('exit', (code, signal) => done({ code, signal })));
+  const server = { ...scratch, child, started, exited, stderr: () => stderr };
+  try {
+    server.url = await firstLine(child.stdout);
+  } catch (error) {
+    child.kill('SIGKILL');
+    await exited;
+    throw new Error(`${error.message}: ${stderr}`);
+  }
+  return server;
+}
+
+// The exit of the server, or null when it has not ended within `ms`.
+export function exitWithin(app, ms) {
+  return Promise.race([app.exited, new Promise((done) => setTimeout(() => done(null), ms))]);
+}
+
+export async function launchBrowser(dir) {
+  const profile = await mkdtemp(join(dir, 'profile-'));
+  return chromium.launchPersistentContext(profile, {
+    executablePath: chromiumBin,
+    headless: true,
+    args: chromiumArgs,
+  });
+}
+
+// The server on a copy of the sample (`file`: the active design file, '' for none) and a page
+// showing its main dialog; `startupMs` is the time from starting the program to the main
+// dialog drawn. `prepare(folder)` adds files to the scratch folder before the program starts.
+// `close()` leaves nothing behind.
+export async function openApp({ file = 'sample.dgn', prepare = null } = {}) {
+  const scratch = await makeScratch();
+  if (prepare) await prepare(scratch.dir);
+  let context = null;
+  let app = { ...scratch, child: null };
+  try {
+    context = await launchBrowser(scratch.dir);
+    context.setDefaultTimeout(5000); // what a user would wait for, not Playwright's 30 s
+    const page = context.pages()[0] || (await context.newPage());
+    app = await startServer(scratch, file);
+    await page.goto(app.url);
+    await dialog(page, MAIN).getByRole('heading').waitFor();
+    app.startupMs = performance.now() - app.started;
+    app.page = page;
+  } catch (error) {
+    await stop(app, context);
+    throw error;
+  }
+  app.close = () => stop(app, context);
+  return app;
+}
+
+async function stop(app, context) {
+  if (context) {
+    for (const page of context.pages()) await page.close();
+    await context.close();
+  }
+  if (app.child && app.child.exitCode === null && app.child.signalCode === null) {
+    app.child.kill('SIGTERM');
+    if (!(await exitWithin(app, 5000))) app.child.kill('SIGKILL');
+    await app.exited;
+  }
+  await rm(app.dir, { recursive: true, force: true });
+}
+
+// The state the server holds now, as the page fetches it.
+export async function serverState(app) {
+  const response = await fetch(app.url + 'api/state');
+  return response.json();
+}
+
+// Locators of what the page draws.
+export const dialog = (page, id) => page.locator(`section.dialog[data-id="${id}"]`);
+export const field = (page, name) => page.locator(`#field-${name}`);
+const exactly = (text) => new RegExp('^' + text.replace(/[.*+?^${}()|[\]\\]/g, '\\$&') + '$');
+// The input of the item with this caption (a field, toggle or choice).
+export const item = (page, dialogId, caption) =>
+  dialog(page, dialogId)
+    .locator('.item')
+    .filter({ has: page.locator('span.caption', { hasText: exactly(caption) }) })
+    .locator('input, select');
+export const button = (page, dialogId, caption) =>
+  dialog(page, dialogId).getByRole('button', { name: caption, exact: true });
+
+// Resolves once `check()` is true; rejects when it has not been within `ms`.
+export async function waitUntil(check, ms = 5000) {
+  const end = Date.now() + ms;
+  while (Date.now() < end) {
+    if (await check()) return;
+    await new Promise((done) => setTimeout(done, 20));
+  }
+  throw new Error('not seen in time');
+}
+
+// Writes `name` into `folder`: the sample's elements `times` over, a drawing large enough for
+// a run to take a noticeable while.
+export async function writeRepeatedSample(folder, name, times) {
+  const sample = await readFile(join(sourceDir, 'examples/sample.dgn'));
+  const firstElement = 1536; // after the header's control elements
+  const end = sample.lastIndexOf(Buffer.from([0xff, 0xff])); // the end-of-design mark
+  const elements = sample.subarray(firstElement, end);
+  const parts = [sample.subarray(0, firstElement)];
+  for (let i = 0; i < times; ++i) parts.push(elements);
+  parts.push(sample.subarray(end));
+  await writeFile(join(folder, name), Buffer.concat(parts));
+}
+
+// Closes the main dialog and waits for the program to end; its exit status.
+export async function closeApp(app) {
+  await button(app.page, MAIN, 'Close').click();
+  const exit = await exitWithin(app, 10000);
+  return exit ? exit.code : null;
+}
