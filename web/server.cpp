@@ -65,11 +65,14 @@ struct WebServer {
   int port = 0;
   std::string prefix;  // "/TOKEN/"
 
-  // The state last published by the host thread, its version, and the open streams.
+  // The state last published by the host thread, its version, the same state as sent (with
+  // its version, so that the page can drop an older state arriving after a newer one over
+  // another connection), and the open streams.
   std::mutex mutex;
   std::condition_variable changed;
   std::string state;
   uint64_t version = 0;
+  std::string sent;
   bool stopping = false;
   std::atomic<bool> stopRequested{false};  // read by waiting handler threads
   int streams = 0;
@@ -80,15 +83,22 @@ struct WebServer {
 
 namespace {
 
+// A state object with its version as its first member.
+std::string withVersion(const std::string& state, uint64_t version) {
+  return "{\"version\":" + std::to_string(version) + "," + state.substr(1);
+}
+
 // Host thread: takes the state now; wakes streams when it changed and answers waiting POSTs.
 void publish(WebServer& server) {
   std::string now = webStateJson();
   {
     std::lock_guard lock(server.mutex);
     if (now != server.state) {
-      server.state = now;
+      server.state = std::move(now);
       ++server.version;
+      server.sent = withVersion(server.state, server.version);
     }
+    now = server.sent;
   }
   server.changed.notify_all();
   for (const auto& reply : server.replies) {
@@ -137,7 +147,7 @@ std::string currentState(WebServer& server) {
   postHostTask([s, reply] { s->replies.push_back(reply); });
   if (waitForReply(server, *reply) && reply->state != "null") return reply->state;
   std::lock_guard stateLock(server.mutex);
-  return server.state;
+  return server.sent;
 }
 
 void handleEvent(WebServer& server, const httplib::Request& req, httplib::Response& res) {
@@ -184,7 +194,7 @@ void handleStream(WebServer& server, httplib::Response& res) {
         std::string chunk = ":\n\n";
         if (s->version != *sent) {
           *sent = s->version;
-          chunk = "event: changed\ndata: " + s->state + "\n\n";
+          chunk = "event: changed\ndata: " + s->sent + "\n\n";
         }
         lock.unlock();
         return sink.write(chunk.data(), chunk.size());
@@ -279,6 +289,7 @@ WebServerHandle startWebServer(const WebServerOptions& options, std::string* err
   }
   WebServer* s = server.get();
   s->state = webStateJson();
+  s->sent = withVersion(s->state, s->version);
   setHostTurnHook([s] { publish(*s); });
   s->thread = std::thread([s] { (void)s->http.listen_after_bind(); });
   return server;

@@ -6,8 +6,11 @@ let queue = Promise.resolve();
 let lastState = null;
 let ended = false;
 
+// States come over two connections (the answer to an event and the event stream), so an
+// older one can arrive after a newer one: it is dropped.
 function show(state) {
   if (!state || ended) return;
+  if (lastState && state.version < lastState.version) return;
   lastState = state;
   renderState(state, send);
   const fields = state.fields || {};
