@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Kelvara needs to build, test, fuzz and benchmark.
+# Installs the Debian 12 packages Kelvara needs to build, test (browser tests included), fuzz
+# and benchmark.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
       clang-format gdal-bin python3-gdal pkg-config libcpp-httplib-dev
@@ -8,9 +9,20 @@ missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-if ((${#missing[@]})); then
+# The browser tests: Debian's Chromium (without its recommends) and node with npm when the
+# machine has none of its own.
+browser=()
+dpkg -s chromium >/dev/null 2>&1 || browser+=(chromium)
+command -v node >/dev/null 2>&1 || browser+=(nodejs)
+command -v npm >/dev/null 2>&1 || browser+=(npm)
+if ((${#missing[@]} + ${#browser[@]})); then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+  if ((${#missing[@]})); then
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+  fi
+  if ((${#browser[@]})); then
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${browser[@]}"
+  fi
 fi
