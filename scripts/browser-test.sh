@@ -29,4 +29,4 @@ if [ "$(version node_modules/playwright-core/package.json)" != \
      "$(version package-lock.json "packages['node_modules/playwright-core'].version")" ]; then
   PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
 fi
-exec node --test --test-concurrency=1 specs/
+exec node --test --test-concurrency=1 --test-timeout=120000 specs/
