@@ -93,6 +93,14 @@ std::string toggleShown(const std::string& stateText) {
   return "?";
 }
 
+// The version a state text carries (states sent over the answer to an event and over the event
+// stream can arrive out of order; the page keeps the newest); -1 when it has none.
+int64_t versionOf(const std::string& stateText) {
+  const auto j = nlohmann::json::parse(stateText, nullptr, false);
+  if (j.is_discarded() || !j.contains("version") || !j["version"].is_number_integer()) return -1;
+  return j["version"].get<int64_t>();
+}
+
 TEST_F(WebServerTest, RefusesForeignHostsOriginsTokensAndBadEvents) {
   const std::string port = std::to_string(webServerPort(*server));
   const std::string before = state();
@@ -185,6 +193,8 @@ TEST_F(WebServerTest, ThePageIsServedFromTheProgramWithItsTypes) {
 }
 
 TEST_F(WebServerTest, AToggleChangeReachesTheBoundFieldTheStateAndTheEventStream) {
+  const int64_t before = versionOf(state());
+  ASSERT_GE(before, 0) << state();
   std::mutex mutex;
   std::string pushed;
   std::atomic<bool> done{false};
@@ -204,6 +214,10 @@ TEST_F(WebServerTest, AToggleChangeReachesTheBoundFieldTheStateAndTheEventStream
   EXPECT_EQ(flag, 1);
   EXPECT_NE(res->body.find("\"result\":\"done\""), std::string::npos);
   EXPECT_EQ(toggleShown(state()), "1") << state();
+  const auto answer = nlohmann::json::parse(res->body, nullptr, false);
+  ASSERT_FALSE(answer.is_discarded()) << res->body;
+  EXPECT_GT(versionOf(answer["state"].dump()), before) << res->body;
+  EXPECT_EQ(versionOf(answer["state"].dump()), versionOf(state()));
 
   for (int i = 0; i < 50; ++i) {
     {
@@ -218,7 +232,9 @@ TEST_F(WebServerTest, AToggleChangeReachesTheBoundFieldTheStateAndTheEventStream
   const size_t last = pushed.rfind("event: changed\ndata: ");
   ASSERT_NE(last, std::string::npos) << pushed;
   const size_t data = last + std::string("event: changed\ndata: ").size();
-  EXPECT_EQ(toggleShown(pushed.substr(data, pushed.find('\n', data) - data)), "1") << pushed;
+  const std::string lastState = pushed.substr(data, pushed.find('\n', data) - data);
+  EXPECT_EQ(toggleShown(lastState), "1") << pushed;
+  EXPECT_EQ(versionOf(lastState), versionOf(state())) << pushed;
 }
 
 TEST_F(WebServerTest, AModalBoxIsADialogThePageAnswersWhileTheHookWaits) {
