@@ -21,7 +21,10 @@ if [ -n "$missing" ]; then
   echo "browser tests skipped: missing $missing (scripts/install-deps.sh installs it)"
   exit 0
 fi
-[ -x "$KELVARA_BIN" ] || { echo "browser tests: no program at $KELVARA_BIN (build first)" >&2; exit 1; }
+if [ ! -x "$KELVARA_BIN" ]; then
+  echo "browser tests: no program at $KELVARA_BIN (build first)" >&2
+  exit 1
+fi
 
 cd tests/browser
 version() { node -p "require('./$1').${2:-version}" 2>/dev/null || true; }

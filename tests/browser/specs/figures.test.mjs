@@ -20,7 +20,9 @@ test('figures: start-up and an event round trip', async (t) => {
         roundTrips = await app.page.evaluate(async (mainId) => {
           const main = document.querySelector(`section.dialog[data-id="${mainId}"]`);
           const [process, list] = [...main.querySelectorAll('.item')].filter((row) =>
-            ['Process', 'Comparison list (.lst)'].includes(row.querySelector('.caption')?.textContent)
+            ['Process', 'Comparison list (.lst)'].includes(
+              row.querySelector('.caption')?.textContent
+            )
           );
           const select = process.querySelector('select');
           const times = { patched: [], drawn: [] };

@@ -23,7 +23,7 @@ async function heldValue(app, caption) {
   return main.items.find((i) => i.caption === caption).value;
 }
 
-test('the page opens on the main dialog with its title, the message fields and the settings', async () => {
+test('the page opens on the main dialog, its title, the message fields, the settings', async () => {
   const app = await openApp();
   try {
     const { page } = app;
@@ -37,7 +37,8 @@ test('the page opens on the main dialog with its title, the message fields and t
     }
     await assert.doesNotReject(main.getByText('Design file: sample.dgn').waitFor());
     assert.equal(await item(page, MAIN, 'Tolerance (master units)').inputValue(), '1.0');
-    assert.equal(await item(page, MAIN, 'Review each duplicate before it is removed').isChecked(), true);
+    const review = item(page, MAIN, 'Review each duplicate before it is removed');
+    assert.equal(await review.isChecked(), true);
     assert.equal(await item(page, MAIN, 'Comparison list (.lst)').isVisible(), false);
     assert.equal(await button(page, MAIN, 'Start').isEnabled(), true);
   } finally {

@@ -29,14 +29,20 @@ function recordDialogs(page) {
       for (const r of records) {
         for (const node of r.addedNodes) {
           if (node.matches?.('section.dialog')) {
-            window.drawn.push({ id: Number(node.dataset.id), title: node.querySelector('h2').textContent });
+            const title = node.querySelector('h2').textContent;
+            window.drawn.push({ id: Number(node.dataset.id), title });
           }
         }
         if (r.type === 'attributes' && r.target.tagName === 'PROGRESS') {
           window.progress.push(r.target.value);
         }
       }
-    }).observe(document.body, { childList: true, subtree: true, attributes: true, attributeFilter: ['value'] });
+    }).observe(document.body, {
+      childList: true,
+      subtree: true,
+      attributes: true,
+      attributeFilter: ['value'],
+    });
   });
 }
 
@@ -89,7 +95,8 @@ for (const { file, repeat, found, progress } of drawings) {
       }
       await button(page, BOX, 'OK').click();
       await assert.doesNotReject(summary.waitFor({ state: 'detached' }));
-      await assert.doesNotReject(button(page, MAIN, 'Start').and(page.locator(':enabled')).waitFor());
+      const start = button(page, MAIN, 'Start');
+      await assert.doesNotReject(start.and(page.locator(':enabled')).waitFor());
       assert.equal(await dialog(page, PROGRESS).count(), 0);
 
       // The drawing is written when the program ends, cleaned as an unattended run cleans it.
@@ -111,7 +118,7 @@ const answers = [
 ];
 
 for (const { key, runs } of answers) {
-  test(`${key} on the question before deleting ${runs ? 'starts' : 'cancels'} the run`, async () => {
+  test(`${key} on the question before deleting ${runs ? 'starts' : 'cancels'} it`, async () => {
     const app = await openApp();
     try {
       const { page } = app;
@@ -150,7 +157,8 @@ test('Enter in a settings field sends the value and presses Start', async () => 
     const tolerance = item(page, MAIN, 'Tolerance (master units)');
     await tolerance.fill('0.5');
     await tolerance.press('Enter');
-    await assert.doesNotReject(dialog(page, BOX).getByText('duplicate elements were found').waitFor());
+    const summary = dialog(page, BOX).getByText('duplicate elements were found');
+    await assert.doesNotReject(summary.waitFor());
     const main = (await serverState(app)).dialogs.find((d) => d.id === MAIN);
     assert.equal(main.items.find((i) => i.caption === 'Tolerance (master units)').value, '0.5');
   } finally {

@@ -87,7 +87,9 @@ export async function startServer(scratch, file) {
   });
   let stderr = '';
   child.stderr.on('data', (chunk) => (stderr += chunk));
-  const exited = new Promise((done) => child.once('exit', (code, signal) => done({ code, signal })));
+  const exited = new Promise((done) => {
+    child.once('exit', (code, signal) => done({ code, signal }));
+  });
   const server = { ...scratch, child, started, exited, stderr: () => stderr };
   try {
     server.url = await firstLine(child.stdout);
