@@ -1,6 +1,7 @@
 #include "frame/main_dialog.h"
 
 #include "frame/messages.h"
+#include "frame/settings_dialog.h"
 #include "frame/startup.h"
 #include "frame/trace.h"
 #include "host/design.h"
@@ -24,6 +25,7 @@ constexpr int HOOK_MAIN = 1;
 constexpr int HOOK_START = 304;
 constexpr int HOOK_CLOSE = 320;
 constexpr int HOOK_MODE = 251;
+constexpr int HOOK_OPEN_SETTINGS = 252;
 constexpr int MSG_DELETE_MODE_HELP = 48;  // 48..52, one per delete mode
 constexpr int MSG_NO_REPORT = 23;
 constexpr int MSG_FIRST_DELETE_QUESTION = 44;  // 44..47 for delete modes 1..4
@@ -157,6 +159,10 @@ void closeHook(DialogMessage& m) {
   (void)dialogs_handleEvent(close);  // the close request decides
 }
 
+void openSettingsHook(DialogMessage& m) {
+  if (m.type == DialogMessageType::Button) (void)openSettingsDialog();
+}
+
 void modeHook(DialogMessage& m) {
   if (m.type != DialogMessageType::ItemChanged) return;
   DialogBox* db = mdlDialog_find(m.dialogId);
@@ -190,38 +196,65 @@ void publishSettingsRecord() {
   RunSettings& s = runSettings();
 #define KV_INT(f) intField(#f, &s.f)
 #define KV_TEXT(f) textField(#f, s.f.data, sizeof s.f.data)
-  (void)mdlDialog_publishComplexVariable("t_sarnex", "s__sarnex",
-                                         {KV_INT(FILE_MODE),
-                                          KV_TEXT(activeFileName),
-                                          KV_TEXT(BATCH_FILE),
-                                          KV_TEXT(TEXT_REPORT_MESSAGE),
-                                          KV_INT(INTERACTIVE),
-                                          KV_INT(REPORT_ONLY),
-                                          KV_INT(deleteMode),
-                                          KV_INT(REMOVE_ALL_DUP),
-                                          KV_INT(REMOVE_SEL_DUP),
-                                          KV_INT(REMOVE_ALL_SEL),
-                                          KV_INT(BACKUP),
-                                          KV_INT(AUTOSAVE_SETTTINGS),
-                                          KV_INT(FILEPOS_IN_REPORT),
-                                          KV_INT(OVERLAP),
-                                          KV_TEXT(TOLERANCE),
-                                          KV_INT(ALLOW_ROTATION),
-                                          KV_TEXT(ROT_TOLERANCE),
-                                          KV_INT(ALLOW_REVERSED),
-                                          KV_INT(ALLOW_UNDERLAP),
-                                          KV_INT(TEXT_REPORT__),
-                                          KV_TEXT(TEXT_EXTENSION),
-                                          KV_INT(ONE_TEXT_REPORT),
-                                          KV_TEXT(TEXT_REPORT_FILE_NAME),
-                                          KV_INT(DESIGN_REPORT__),
-                                          KV_TEXT(DESIGN_EXTENSION),
-                                          KV_INT(KEEP_WIDER_ELEMENT),
-                                          KV_INT(KEEP_SOLID_LINESTYLE_ELEMENT),
-                                          KV_INT(INC_REF_FILES),
-                                          KV_INT(MODEL_TYPES),
-                                          KV_TEXT(MODEL_NAMES_FILTER),
-                                          KV_INT(FENCE)});
+  std::vector<PublishedField> fields = {KV_INT(FILE_MODE),
+                                        KV_TEXT(activeFileName),
+                                        KV_TEXT(BATCH_FILE),
+                                        KV_TEXT(TEXT_REPORT_MESSAGE),
+                                        KV_INT(INTERACTIVE),
+                                        KV_INT(REPORT_ONLY),
+                                        KV_INT(deleteMode),
+                                        KV_INT(REMOVE_ALL_DUP),
+                                        KV_INT(REMOVE_SEL_DUP),
+                                        KV_INT(REMOVE_ALL_SEL),
+                                        KV_INT(BACKUP),
+                                        KV_INT(AUTOSAVE_SETTTINGS),
+                                        KV_INT(FILEPOS_IN_REPORT),
+                                        KV_INT(OVERLAP),
+                                        KV_TEXT(TOLERANCE),
+                                        KV_INT(ALLOW_ROTATION),
+                                        KV_TEXT(ROT_TOLERANCE),
+                                        KV_INT(ALLOW_REVERSED),
+                                        KV_INT(ALLOW_UNDERLAP),
+                                        KV_INT(TEXT_REPORT__),
+                                        KV_TEXT(TEXT_EXTENSION),
+                                        KV_INT(ONE_TEXT_REPORT),
+                                        KV_TEXT(TEXT_REPORT_FILE_NAME),
+                                        KV_INT(DESIGN_REPORT__),
+                                        KV_TEXT(DESIGN_EXTENSION),
+                                        KV_INT(KEEP_WIDER_ELEMENT),
+                                        KV_INT(KEEP_SOLID_LINESTYLE_ELEMENT),
+                                        KV_INT(INC_REF_FILES),
+                                        KV_INT(MODEL_TYPES),
+                                        KV_TEXT(MODEL_NAMES_FILTER),
+                                        KV_INT(FENCE),
+                                        KV_TEXT(CRITERIA_NAME_),
+                                        KV_INT(currentReportCategory)};
+  // The nested records as "rules[1].useLevel" .. "reportSymbology[4].styleValue" (1-based).
+  for (int i = 0; i < RULE_COUNT; ++i) {
+    SymbologyRule& r = s.rules[i];
+    const std::string p = "rules[" + std::to_string(i + 1) + "].";
+    fields.push_back(intField(p + "useLevel", &r.useLevel));
+    fields.push_back(intField(p + "useColor", &r.useColor));
+    fields.push_back(intField(p + "useWeight", &r.useWeight));
+    fields.push_back(intField(p + "useStyle", &r.useStyle));
+    fields.push_back(textField(p + "level", r.level.data, sizeof r.level.data));
+    fields.push_back(textField(p + "color", r.color.data, sizeof r.color.data));
+    fields.push_back(textField(p + "weight", r.weight.data, sizeof r.weight.data));
+    fields.push_back(textField(p + "style", r.style.data, sizeof r.style.data));
+  }
+  for (int i = 0; i < REPORT_SYMBOLOGY_COUNT; ++i) {
+    ReportSymbology& r = s.reportSymbology[i];
+    const std::string p = "reportSymbology[" + std::to_string(i + 1) + "].";
+    fields.push_back(intField(p + "useLevel", &r.useLevel));
+    fields.push_back(intField(p + "useColor", &r.useColor));
+    fields.push_back(intField(p + "useWeight", &r.useWeight));
+    fields.push_back(intField(p + "useStyle", &r.useStyle));
+    fields.push_back(textField(p + "levelValue", r.levelValue.data, sizeof r.levelValue.data));
+    fields.push_back(intField(p + "colorValue", &r.colorValue));
+    fields.push_back(intField(p + "weightValue", &r.weightValue));
+    fields.push_back(intField(p + "styleValue", &r.styleValue));
+  }
+  (void)mdlDialog_publishComplexVariable("t_sarnex", "s__sarnex", std::move(fields));
 #undef KV_INT
 #undef KV_TEXT
 }
@@ -231,6 +264,7 @@ void defineMainDialog() {
   (void)mdlDialog_hookPublish(HOOK_START, startHook);
   (void)mdlDialog_hookPublish(HOOK_CLOSE, closeHook);
   (void)mdlDialog_hookPublish(HOOK_MODE, modeHook);
+  (void)mdlDialog_hookPublish(HOOK_OPEN_SETTINGS, openSettingsHook);
   DialogResource main;
   main.id = MAIN_DIALOG_ID;
   main.title = PRODUCT_NAME;
@@ -264,6 +298,7 @@ void defineMainDialog() {
       item(200066, ItemKind::Toggle, "Back the drawing up before changing it", "BACKUP"),
       item(200067, ItemKind::Toggle, "Write a text report", "TEXT_REPORT__"),
       item(200068, ItemKind::Toggle, "Write a design report", "DESIGN_REPORT__"),
+      item(ITEM_SETTINGS, ItemKind::PushButton, "Settings...", nullptr, HOOK_OPEN_SETTINGS),
       start,
       close,
   };
@@ -278,6 +313,7 @@ bool startInteractive(const std::string& designFile) {
   }
   publishSettingsRecord();
   defineMainDialog();
+  defineSettingsDialog();
   showProductFields();
   return mdlDialog_open(MAIN_DIALOG_ID) != nullptr;
 }

@@ -20,6 +20,7 @@ inline constexpr int ITEM_FILE_MODE = 200031;
 inline constexpr int ITEM_BATCH_FILE = 200032;  // the comparison list (shown with FILE_MODE on)
 inline constexpr int ITEM_DELETE_MODE = 200033;
 inline constexpr int ITEM_CLOSE = 200040;
+inline constexpr int ITEM_SETTINGS = 200041;  // opens the settings dialog
 
 // Publishes the settings record as "s__sarnex" of "t_sarnex".
 void publishSettingsRecord();

@@ -1,0 +1,271 @@
+// The settings dialog through the dialog manager, opened from the main dialog: Cancel undoes
+// every edit, OK keeps them once its checks pass, the enabling rules, the pages and the
+// underlap switch.
+#include "frame/settings_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include "frame/main_dialog.h"
+#include "frame/messages.h"
+#include "host/design.h"
+#include "host/dialogs.h"
+#include "host/state.h"
+#include "host/ui.h"
+#include "run/driver.h"
+#include "settings/run_settings.h"
+#include "support/dgn_builder.h"
+#include "support/scratch.h"
+
+namespace kelvara {
+namespace {
+
+constexpr int kRuleLevelFlag = SITEM_RULE_FIRST;
+constexpr int kRuleLevelList = SITEM_RULE_FIRST + 1;
+constexpr int kRuleStyleFlag = SITEM_RULE_FIRST + 6;
+constexpr int kRuleStyleList = SITEM_RULE_FIRST + 7;
+constexpr int kSymLevelFlag = SITEM_SYMBOLOGY_FIRST;
+constexpr int kSymLevelName = SITEM_SYMBOLOGY_FIRST + 1;
+constexpr int kSymWeightFlag = SITEM_SYMBOLOGY_FIRST + 4;
+constexpr int kSymWeight = SITEM_SYMBOLOGY_FIRST + 5;
+
+struct SettingsDialogTest : ::testing::Test {
+  ScopedScriptedUi ui;
+  test::ScratchDir dir;
+  DialogBox* db = nullptr;
+
+  void SetUp() override {
+    resetDialogManager();
+    resetDesignState();
+    duplicateRun() = DuplicateRun{};
+    const std::string design = dir.file("plan.dgn");  // 10 sub-units of 100 UOR per master unit
+    ASSERT_TRUE(test::DesignBuilder{}.write(design));
+    ASSERT_EQ(mdlSystem_newDesignFile(design), SUCCESS);
+    settings_resetToFactory(runSettings(), true);
+    publishSettingsRecord();
+    defineMainDialog();
+    defineSettingsDialog();
+    ASSERT_NE(mdlDialog_open(MAIN_DIALOG_ID), nullptr);
+    ASSERT_EQ(dialogs_handleEvent({MAIN_DIALOG_ID, ITEM_SETTINGS, DialogEventKind::Button, ""}),
+              EventResult::Done);
+    db = mdlDialog_find(SETTINGS_DIALOG_ID);
+    ASSERT_NE(db, nullptr);
+  }
+  void TearDown() override {
+    resetDialogManager();
+    resetDesignState();
+    settings_resetToFactory(runSettings(), true);
+  }
+
+  EventResult change(int item, const std::string& value) {
+    return dialogs_handleEvent({SETTINGS_DIALOG_ID, item, DialogEventKind::Change, value});
+  }
+  EventResult press(int item) {
+    return dialogs_handleEvent({SETTINGS_DIALOG_ID, item, DialogEventKind::Button, ""});
+  }
+  bool enabled(int item) { return mdlDialog_itemGetById(db, item)->enabled; }
+  bool open() { return mdlDialog_find(SETTINGS_DIALOG_ID) != nullptr; }
+};
+
+// One edit per page: the page row, the item, the value typed, the field it lands in.
+struct Edit {
+  int page;
+  int item;
+  const char* value;
+  const char* binding;
+};
+
+const Edit kEdits[] = {
+    {PAGE_COMPARISON, SITEM_ROTATION, "1", "ALLOW_ROTATION"},
+    {PAGE_COMPARISON, SITEM_ROT_TOLERANCE, "2.50", "ROT_TOLERANCE"},
+    {PAGE_COMPARISON, SITEM_UNDERLAP, "1", "ALLOW_UNDERLAP"},
+    {PAGE_RUN, SITEM_INTERACTIVE, "0", "INTERACTIVE"},
+    {PAGE_RUN, SITEM_DELETE_MODE, "3", "deleteMode"},
+    {PAGE_RUN, SITEM_CRITERIA, "walls.sel", "CRITERIA_NAME_"},
+    {PAGE_RULES_REMOVE, kRuleLevelFlag, "1", "rules[2].useLevel"},
+    {PAGE_RULES_REMOVE, kRuleLevelList, "1-5,9", "rules[2].level"},
+    {PAGE_RULES_COMPARED, kRuleStyleFlag, "1", "rules[3].useStyle"},
+    {PAGE_REPORT_SYMBOLOGY, kSymLevelName, "Doubles", "reportSymbology[2].levelValue"},
+    {PAGE_REPORT_SYMBOLOGY, kSymWeight, "7", "reportSymbology[2].weightValue"},
+};
+
+// Applies every edit; returns the fields' values before them.
+std::vector<std::string> applyEdits(SettingsDialogTest& t) {
+  std::vector<std::string> before;
+  for (const Edit& e : kEdits) {
+    const std::string binding = std::string("s__sarnex.") + e.binding;
+    before.push_back(readBoundValue(binding));
+    EXPECT_EQ(t.change(SITEM_PAGE, std::to_string(e.page)), EventResult::Done);
+    EXPECT_EQ(t.change(e.item, e.value), EventResult::Done) << e.binding;
+    EXPECT_EQ(readBoundValue(binding), e.value) << e.binding;
+  }
+  return before;
+}
+
+TEST_F(SettingsDialogTest, CancelAndClosingTheWindowRestoreEveryEditedField) {
+  const std::string tolerance = runSettings().TOLERANCE.str();
+  for (const bool byWindow : {false, true}) {
+    const std::vector<std::string> before = applyEdits(*this);
+    EXPECT_EQ(runSettings().OVERLAP, 1);  // the underlap switch set it
+    if (byWindow) {
+      ASSERT_EQ(dialogs_handleEvent({SETTINGS_DIALOG_ID, 0, DialogEventKind::Close, ""}),
+                EventResult::Done);
+    } else {
+      ASSERT_EQ(press(SITEM_CANCEL), EventResult::Done);
+    }
+    EXPECT_FALSE(open());
+    for (size_t i = 0; i < std::size(kEdits); ++i) {
+      EXPECT_EQ(readBoundValue(std::string("s__sarnex.") + kEdits[i].binding), before[i])
+          << kEdits[i].binding << (byWindow ? " (window closed)" : " (Cancel)");
+    }
+    EXPECT_EQ(runSettings().OVERLAP, 0);
+    EXPECT_EQ(runSettings().ALLOW_REVERSED, 0);
+    EXPECT_EQ(runSettings().TOLERANCE.str(), tolerance);
+    ASSERT_EQ(dialogs_handleEvent({MAIN_DIALOG_ID, ITEM_SETTINGS, DialogEventKind::Button, ""}),
+              EventResult::Done);
+    db = mdlDialog_find(SETTINGS_DIALOG_ID);
+  }
+}
+
+TEST_F(SettingsDialogTest, OkKeepsEveryEditedField) {
+  (void)applyEdits(*this);
+  runSettings().REMOVE_SEL_DUP = 0;  // no selection file is needed
+  ASSERT_EQ(press(SITEM_OK), EventResult::Done);
+  EXPECT_FALSE(open());
+  for (const Edit& e : kEdits) {
+    EXPECT_EQ(readBoundValue(std::string("s__sarnex.") + e.binding), e.value) << e.binding;
+  }
+  EXPECT_EQ(runSettings().OVERLAP, 1);
+  EXPECT_EQ(ui.script.texts(UiEventKind::MessageBox).size(), 0u);
+}
+
+TEST_F(SettingsDialogTest, OkIsRefusedWithTheReasonAndTheEditsStay) {
+  RunSettings& s = runSettings();
+  // Extensions that differ only in case.
+  s.DESIGN_EXTENSION.assign("TRF");
+  ASSERT_EQ(press(SITEM_OK), EventResult::Done);
+  EXPECT_TRUE(open());
+  EXPECT_EQ(ui.script.texts(UiEventKind::MessageBox).back(), messageText(62));
+  EXPECT_EQ(s.DESIGN_EXTENSION.str(), "TRF");
+  s.DESIGN_EXTENSION.assign("drf");
+  // A scope over the selection sets needs a readable selection file.
+  ASSERT_EQ(change(SITEM_PAGE, std::to_string(PAGE_RUN)), EventResult::Done);
+  ASSERT_EQ(change(SITEM_REMOVE_SEL_DUP, "1"), EventResult::Done);
+  EXPECT_EQ(s.REMOVE_ALL_DUP, 0);
+  ASSERT_EQ(press(SITEM_OK), EventResult::Done);
+  EXPECT_TRUE(open());
+  EXPECT_EQ(ui.script.texts(UiEventKind::MessageBox).back(), messageText(76));
+  const std::string missing = dir.file("missing.sel");
+  ASSERT_EQ(change(SITEM_CRITERIA, missing), EventResult::Done);
+  ASSERT_EQ(press(SITEM_OK), EventResult::Done);
+  EXPECT_TRUE(open());
+  EXPECT_EQ(ui.script.texts(UiEventKind::MessageBox).back(), messageText(28, missing.c_str()));
+  EXPECT_EQ(s.REMOVE_SEL_DUP, 1);
+  EXPECT_EQ(s.CRITERIA_NAME_.str(), missing);
+}
+
+TEST_F(SettingsDialogTest, ItemsAreEnabledByTheFlagsTheyDependOn) {
+  struct Rule {
+    int page;
+    int flag;       // item switched, or 0 for a record field set directly
+    int dependent;  // item whose enabled state follows
+    bool enabledWithFlagOn;
+  };
+  const Rule rules[] = {
+      {PAGE_RULES_REMOVE, kRuleLevelFlag, kRuleLevelList, true},
+      {PAGE_RULES_COMPARED, kRuleStyleFlag, kRuleStyleList, true},
+      {PAGE_COMPARISON, SITEM_OVERLAP, SITEM_TOLERANCE, true},
+      {PAGE_COMPARISON, SITEM_ROTATION, SITEM_ROT_TOLERANCE, true},
+      {PAGE_REPORT_SYMBOLOGY, kSymLevelFlag, kSymLevelName, true},
+      {PAGE_REPORT_SYMBOLOGY, kSymWeightFlag, kSymWeight, true},
+      {PAGE_RUN, SITEM_INTERACTIVE, SITEM_DELETE_MODE, false},
+  };
+  for (const Rule& r : rules) {
+    ASSERT_EQ(change(SITEM_PAGE, std::to_string(r.page)), EventResult::Done);
+    for (const char* value : {"1", "0", "1"}) {
+      ASSERT_EQ(change(r.flag, value), EventResult::Done) << r.flag;
+      EXPECT_EQ(enabled(r.dependent), (value[0] == '1') == r.enabledWithFlagOn)
+          << "item " << r.dependent << " with " << r.flag << " = " << value;
+    }
+  }
+  // The fence item follows FILE_MODE, set from the main dialog.
+  EXPECT_TRUE(enabled(SITEM_FENCE));
+  runSettings().FILE_MODE = 1;
+  ASSERT_EQ(change(SITEM_PAGE, std::to_string(PAGE_RUN)), EventResult::Done);
+  EXPECT_FALSE(enabled(SITEM_FENCE));
+  // On the IGNORE page the lists stay as they were.
+  ASSERT_EQ(change(SITEM_PAGE, std::to_string(PAGE_RULES_IGNORE)), EventResult::Done);
+  const bool listEnabled = enabled(kRuleLevelList);
+  for (const char* value : {"1", "0"}) {
+    ASSERT_EQ(change(kRuleLevelFlag, value), EventResult::Done);
+    EXPECT_EQ(enabled(kRuleLevelList), listEnabled);
+  }
+}
+
+TEST_F(SettingsDialogTest, PagesAndReportCategoriesChooseTheRecordTheItemsEdit) {
+  const struct {
+    int page;
+    const char* group;
+  } pages[] = {{PAGE_RULES_IGNORE, "1"}, {PAGE_RULES_REMOVE, "2"}, {PAGE_RULES_COMPARED, "3"}};
+  for (const auto& p : pages) {
+    ASSERT_EQ(change(SITEM_PAGE, std::to_string(p.page)), EventResult::Done);
+    EXPECT_EQ(readBoundValue("i__currentSymbology.value"), p.group);
+    ASSERT_EQ(change(kRuleLevelFlag, "1"), EventResult::Done);  // enables the list
+    ASSERT_EQ(change(kRuleLevelList, std::string("group ") + p.group), EventResult::Done);
+  }
+  for (int g = 0; g < RULE_COUNT; ++g) {
+    EXPECT_EQ(runSettings().rules[g].useLevel, 1);
+    EXPECT_EQ(runSettings().rules[g].level.str(), "group " + std::to_string(g + 1));
+  }
+  // Category rows 1..7 -> records 2, 4, 2, 3, 3, 1, 1; opening shows record 2.
+  EXPECT_EQ(runSettings().currentReportCategory, 2);
+  EXPECT_EQ(readBoundValue("i__rptSym.value"), "2");
+  ASSERT_EQ(change(SITEM_PAGE, std::to_string(PAGE_REPORT_SYMBOLOGY)), EventResult::Done);
+  const int records[] = {2, 4, 2, 3, 3, 1, 1};
+  for (int row = 0; row < 7; ++row) {
+    ASSERT_EQ(change(SITEM_REPORT_CATEGORY, std::to_string(row)), EventResult::Done);
+    EXPECT_EQ(runSettings().currentReportCategory, records[row]) << row;
+    EXPECT_EQ(readBoundValue("i__rptSym.value"), std::to_string(records[row]));
+    std::string shown;
+    ASSERT_EQ(mdlDialog_itemGetValue(db, kSymLevelName, &shown), SUCCESS);
+    EXPECT_EQ(shown, runSettings().reportSymbology[records[row] - 1].levelValue.str()) << row;
+  }
+}
+
+TEST_F(SettingsDialogTest, TheUnderlapSwitchSetsOverlapReversalAndToleranceAndUndoesThem) {
+  RunSettings& s = runSettings();
+  EXPECT_EQ(smallestTolerance(), "0.001");  // 1 / (100 UOR x 10 sub-units)
+  ASSERT_EQ(change(SITEM_PAGE, std::to_string(PAGE_COMPARISON)), EventResult::Done);
+  // Switching off before any switch-on changes nothing.
+  s.OVERLAP = 1;
+  s.ALLOW_UNDERLAP = 1;
+  ASSERT_EQ(change(SITEM_UNDERLAP, "0"), EventResult::Done);
+  EXPECT_EQ(s.OVERLAP, 1);
+  s.OVERLAP = 0;
+  // On with overlap off: overlap and reversal on, the smallest tolerance; off restores all.
+  s.TOLERANCE.assign("0.50");
+  ASSERT_EQ(change(SITEM_UNDERLAP, "1"), EventResult::Done);
+  EXPECT_EQ(s.OVERLAP, 1);
+  EXPECT_EQ(s.ALLOW_REVERSED, 1);
+  EXPECT_EQ(s.TOLERANCE.str(), "0.001");
+  EXPECT_TRUE(enabled(SITEM_TOLERANCE));
+  ASSERT_EQ(change(SITEM_UNDERLAP, "0"), EventResult::Done);
+  EXPECT_EQ(s.OVERLAP, 0);
+  EXPECT_EQ(s.ALLOW_REVERSED, 0);
+  EXPECT_EQ(s.TOLERANCE.str(), "0.50");
+  EXPECT_FALSE(enabled(SITEM_TOLERANCE));
+  // On with overlap already on: the tolerance stays; a tolerance typed meanwhile survives off.
+  ASSERT_EQ(change(SITEM_OVERLAP, "1"), EventResult::Done);
+  ASSERT_EQ(change(SITEM_UNDERLAP, "1"), EventResult::Done);
+  EXPECT_EQ(s.TOLERANCE.str(), "0.50");
+  ASSERT_EQ(change(SITEM_TOLERANCE, "0.001"), EventResult::Done);
+  ASSERT_EQ(change(SITEM_UNDERLAP, "0"), EventResult::Done);
+  EXPECT_EQ(s.TOLERANCE.str(), "0.50");  // equal to the smallest: the saved text comes back
+  EXPECT_EQ(s.OVERLAP, 1);
+  ASSERT_EQ(change(SITEM_UNDERLAP, "1"), EventResult::Done);
+  ASSERT_EQ(change(SITEM_TOLERANCE, "0.2"), EventResult::Done);
+  ASSERT_EQ(change(SITEM_UNDERLAP, "0"), EventResult::Done);
+  EXPECT_EQ(s.TOLERANCE.str(), "0.2");
+}
+
+}  // namespace
+}  // namespace kelvara
