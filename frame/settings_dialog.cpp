@@ -152,8 +152,10 @@ void restoreSnapshot() {
 
 std::string unitLabel() {
   dgn::TcbRecord tcb;
-  if (mdlModelRef_getUnits(mdlModelRef_getActive(), &tcb) != SUCCESS) return "master units";
-  return tcb.masterName.empty() ? "master units" : tcb.masterName;
+  if (mdlModelRef_getUnits(mdlModelRef_getActive(), &tcb) != SUCCESS || tcb.masterName.empty()) {
+    return "master units";
+  }
+  return "master units (" + tcb.masterName + ")";
 }
 
 // OK's checks: true when the dialog may close.
@@ -190,7 +192,7 @@ void settingsHook(DialogMessage& m) {
   switch (m.type) {
     case DialogMessageType::Init: {
       if (DialogItem* label = mdlDialog_itemGetById(db, SITEM_UNIT_LABEL)) {
-        label->caption = "Tolerances are in " + unitLabel();
+        label->caption = "Distances are in " + unitLabel();
       }
       showPage(db, itemValue(db, SITEM_PAGE));
       showReportRecord(db);
@@ -338,7 +340,7 @@ void defineSettingsDialog() {
                          "Near copies and overlapping linear elements count", "OVERLAP",
                          HOOK_ENABLE));
   r.items.push_back(item(SITEM_TOLERANCE, ItemKind::Number, "Distance tolerance", "TOLERANCE"));
-  r.items.push_back(item(SITEM_UNIT_LABEL, ItemKind::Label, "Tolerances are in master units"));
+  r.items.push_back(item(SITEM_UNIT_LABEL, ItemKind::Label, "Distances are in master units"));
   r.items.push_back(item(SITEM_ROTATION, ItemKind::Toggle, "Rotated copies count", "ALLOW_ROTATION",
                          HOOK_ENABLE));
   r.items.push_back(
