@@ -1,16 +1,22 @@
 #include "app/interactive.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <string>
+#include <thread>
 
 #include "frame/command_line.h"
 #include "frame/main_dialog.h"
 #include "host/design.h"
 #include "host/host_loop.h"
 #include "host/types.h"
+#include "run/driver.h"
+#include "run/stepper.h"
 #include "web/web.h"
 
 extern char** environ;
@@ -32,6 +38,73 @@ pid_t openBrowser(const std::string& url) {
       posix_spawnp(&pid, "xdg-open", &actions, nullptr, const_cast<char* const*>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
   return status == 0 ? pid : 0;
+}
+
+// Ctrl-C and SIGTERM end the application as closing the main dialog does. The handler only
+// counts the signal and writes a byte to a pipe; a watcher thread turns the byte into a host
+// task, so the ending happens on the host thread. A second signal exits at once.
+volatile sig_atomic_t g_endSignals = 0;
+int g_endPipe[2] = {-1, -1};
+
+extern "C" void onEndSignal(int) {
+  if (g_endSignals != 0) ::_exit(130);
+  g_endSignals = 1;
+  const int saved = errno;
+  const char byte = 1;
+  (void)!::write(g_endPipe[1], &byte, 1);
+  errno = saved;
+}
+
+struct SignalEnd {
+  bool requested = false;
+  bool runCancelled = false;
+};
+
+SignalEnd& signalEnd() {
+  static SignalEnd state;
+  return state;
+}
+
+// Host thread: cancels a running run through its cancel path and makes every host loop return.
+void endOnSignal() {
+  SignalEnd& end = signalEnd();
+  if (end.requested) return;
+  end.requested = true;
+  if (duplicateRun().running) {
+    if (!cancelStepper()) cancelRun();
+    end.runCancelled = true;
+  }
+  stopHostLoops();
+}
+
+// Installs the handlers and starts the watcher; false when the pipe cannot be made.
+bool watchEndSignals(std::thread* watcher) {
+  if (::pipe2(g_endPipe, O_CLOEXEC) != 0) return false;
+  *watcher = std::thread([readFd = g_endPipe[0]] {
+    char byte = 0;
+    ssize_t got = 0;
+    while ((got = ::read(readFd, &byte, 1)) < 0 && errno == EINTR) {
+    }
+    if (got == 1) postHostTask(endOnSignal);
+  });
+  struct sigaction action = {};
+  action.sa_handler = onEndSignal;
+  sigemptyset(&action.sa_mask);
+  (void)sigaction(SIGINT, &action, nullptr);
+  (void)sigaction(SIGTERM, &action, nullptr);
+  return true;
+}
+
+// Ends the watcher: a signal from now on still counts (a second one exits at once), but its
+// byte goes nowhere.
+void stopWatchingEndSignals(std::thread* watcher) {
+  if (!watcher->joinable()) return;
+  const int writeFd = g_endPipe[1];
+  g_endPipe[1] = -1;
+  ::close(writeFd);  // the watcher reads end-of-file
+  watcher->join();
+  ::close(g_endPipe[0]);
+  g_endPipe[0] = -1;
 }
 
 }  // namespace
@@ -61,11 +134,22 @@ int runInteractive(const CommandLine& line, std::FILE* out, std::FILE* err) {
     syncMainDialog();
     publishWebState(*web);
   });
-  runHostLoopUntil(interactiveEnded);
+  std::thread watcher;
+  if (!watchEndSignals(&watcher)) {
+    std::fprintf(err, "kelvara: Ctrl-C will end the program without saving\n");
+  }
+  runHostLoopUntil([] { return interactiveEnded() || signalEnd().requested; });
   const bool saved = closeAllDesignFiles() == SUCCESS;
   stopWebServer(*server);
+  stopWatchingEndSignals(&watcher);
   if (browser > 0) (void)waitpid(browser, nullptr, WNOHANG);
-  return saved ? EXIT_RUN_COMPLETED : EXIT_RUN_FAILED;
+  const SignalEnd& end = signalEnd();
+  if (end.requested) {
+    std::fprintf(err, end.runCancelled ? "kelvara: interrupted: the running run was cancelled\n"
+                                       : "kelvara: interrupted: ended with nothing running\n");
+  }
+  if (!saved || end.runCancelled) return EXIT_RUN_FAILED;
+  return EXIT_RUN_COMPLETED;
 }
 
 }  // namespace kelvara

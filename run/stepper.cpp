@@ -129,12 +129,7 @@ bool askCancelQuestion(bool reopenProgress) {
   s.paused = true;
   const int answer = mdlDialog_openAlert(s.question);
   if (answer == ANSWER_OK) {
-    progressClose();
-    cancelStepperTimer();
-    s.running = false;
-    s.paused = false;
-    s.cancelled = true;
-    if (s.client.cancelRun) s.client.cancelRun();
+    cancelStepper();
     return true;
   }
   if (reopenProgress && !progressIsOpen()) {
@@ -144,6 +139,18 @@ bool askCancelQuestion(bool reopenProgress) {
   s.paused = false;
   if (s.running) armTimer();
   return false;
+}
+
+bool cancelStepper() {
+  StepperState& s = stepperState();
+  if (!s.running) return false;
+  progressClose();
+  cancelStepperTimer();
+  s.running = false;
+  s.paused = false;
+  s.cancelled = true;
+  if (s.client.cancelRun) s.client.cancelRun();
+  return true;
 }
 
 void cancelStepperTimer() {

@@ -71,6 +71,11 @@ bool askCancelQuestion(bool reopenProgress);
 // Disarms the stepper's timer when it is armed (the driver does so before the next entry).
 void cancelStepperTimer();
 
+// Cancels the running comparison without asking, as a confirmed cancel does: closes the
+// progress dialog and calls the client's cancelRun. False (and nothing done) when no comparison
+// runs.
+bool cancelStepper();
+
 // True when the stepper's timer is armed.
 bool stepperTimerArmed();
 

@@ -13,15 +13,18 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 #include <thread>
 
 #include "e2e/harness.h"
+#include "support/dgn_builder.h"
 
 namespace kelvara::e2e {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using test::DesignBuilder;
 
 constexpr int kMain = 200002;
 constexpr int kStart = 200006;
@@ -96,33 +99,49 @@ const json* findItem(const json& dialog, int id) {
   return nullptr;
 }
 
-TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClosed) {
-  Scratch s("ui");
-  fs::copy_file(std::string(KELVARA_SOURCE_DIR) + "/examples/sample.dgn", s.path("sample.dgn"));
-  UiProcess ui(s, {"sample.dgn"});
-  std::smatch m;
-  ASSERT_TRUE(
-      std::regex_match(ui.firstLine, m, std::regex(R"(http://127\.0\.0\.1:(\d+)(/[0-9a-f]{32}/))")))
-      << ui.firstLine;
-  httplib::Client http("127.0.0.1", std::stoi(m[1]));
-  http.set_read_timeout(10);
-  const std::string prefix = m[2];
-  auto state = [&] {
+// The HTTP interface of a running `kelvara --ui`, as the page uses it.
+struct UiApi {
+  std::string port, prefix;
+  httplib::Client http;
+
+  explicit UiApi(const std::smatch& address)
+      : port(address[1]), prefix(address[2]), http("127.0.0.1", std::stoi(port)) {
+    http.set_read_timeout(10);
+  }
+  json state() {
     auto res = http.Get(prefix + "api/state");
     return res ? json::parse(res->body, nullptr, false) : json();
-  };
-  auto post = [&](const std::string& body) {
+  }
+  int post(const std::string& body) {
     auto res = http.Post(prefix + "api/event", body, "application/json");
     return res ? res->status : -1;
-  };
-  auto waitFor = [&](const std::function<bool(const json&)>& seen) {
+  }
+  bool waitFor(const std::function<bool(const json&)>& seen) {
     for (int i = 0; i < 500; ++i) {
       const json now = state();
       if (!now.is_discarded() && now.contains("dialogs") && seen(now)) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
-  };
+  }
+};
+
+bool parseAddress(const std::string& line, std::smatch* m) {
+  return std::regex_match(line, *m, std::regex(R"(http://127\.0\.0\.1:(\d+)(/[0-9a-f]{32}/))"));
+}
+
+TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClosed) {
+  Scratch s("ui");
+  fs::copy_file(std::string(KELVARA_SOURCE_DIR) + "/examples/sample.dgn", s.path("sample.dgn"));
+  UiProcess ui(s, {"sample.dgn"});
+  std::smatch m;
+  ASSERT_TRUE(parseAddress(ui.firstLine, &m)) << ui.firstLine;
+  UiApi api(m);
+  httplib::Client& http = api.http;
+  const std::string& prefix = api.prefix;
+  auto state = [&] { return api.state(); };
+  auto post = [&](const std::string& body) { return api.post(body); };
+  auto waitFor = [&](const std::function<bool(const json&)>& seen) { return api.waitFor(seen); };
 
   auto page = http.Get(prefix);
   ASSERT_TRUE(page);
@@ -168,6 +187,58 @@ TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClos
   EXPECT_EQ(ui.exitStatus(10), 0);
   listener.join();
   EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(3));
+}
+
+// Ctrl-C or SIGTERM end the program as closing the main dialog does: idle with status 0, during
+// a run by cancelling it (status 1), leaving the drawing whole and no temporary files behind.
+TEST(InteractiveApplication, CtrlCEndsCleanlyIdleAndDuringARun) {
+  Scratch s("ui-signal");
+  DesignBuilder d;
+  for (int i = 0; i < 200000; ++i) {
+    const double x = (i % 1000) * 20.0, y = (i / 1000) * 20.0;
+    d.add(test::line({x, y}, {x + 10, y + 10}));
+  }
+  ASSERT_TRUE(d.write(s.path("big.dgn")));
+  std::set<std::string> filesBefore;
+  for (const auto& e : fs::directory_iterator(s.dir))
+    filesBefore.insert(e.path().filename().string());
+
+  for (const int signal : {SIGINT, SIGTERM}) {
+    UiProcess ui(s, {"big.dgn"});
+    std::smatch m;
+    ASSERT_TRUE(parseAddress(ui.firstLine, &m)) << ui.firstLine;
+    UiApi api(m);
+    ASSERT_TRUE(api.waitFor([](const json& now) { return findDialog(now, kMain) != nullptr; }));
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_EQ(::kill(ui.pid, signal), 0);
+    EXPECT_EQ(ui.exitStatus(10), 0) << signal;
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
+  }
+
+  UiProcess ui(s, {"big.dgn"});
+  std::smatch m;
+  ASSERT_TRUE(parseAddress(ui.firstLine, &m)) << ui.firstLine;
+  UiApi api(m);
+  // A run without review, interrupted while it goes.
+  EXPECT_EQ(api.post(R"({"dialog":200002,"item":200069,"kind":"change","value":false})"), 200);
+  EXPECT_EQ(api.post(R"({"dialog":200002,"item":200006,"kind":"button"})"), 200);
+  ASSERT_TRUE(api.waitFor([](const json& now) {
+    const json* d = findDialog(now, kMain);
+    return d != nullptr && !(*findItem(*d, kStart))["enabled"].get<bool>();
+  }));
+  ASSERT_EQ(::kill(ui.pid, SIGINT), 0);
+  EXPECT_EQ(ui.exitStatus(20), 1);
+  // The drawing is whole: every element still listed, in either its old or its new state.
+  EXPECT_EQ(dumpElements(s, s.path("big.dgn")).size(), 200001u);
+  std::set<std::string> left;
+  for (const auto& e : fs::directory_iterator(s.dir)) {
+    const std::string name = e.path().filename().string();
+    if (!filesBefore.count(name)) left.insert(name);
+  }
+  // Besides the settings folder, only the backup and the two reports, closed: no temporary file.
+  EXPECT_EQ(left, (std::set<std::string>{"big.bak", "big.drf", "kelvara.trf"}));
+  EXPECT_NE(readFile(s.path("kelvara.trf")).find("Technical Note (Experts Only)"),
+            std::string::npos);
 }
 
 TEST(InteractiveApplication, OpensThePageWithXdgOpenAndGoesOnWithoutIt) {
