@@ -21,6 +21,10 @@ struct DialogManager {
   std::map<int, DialogHook> hooks;
   std::vector<std::unique_ptr<DialogBox>> open;
   uint64_t changes = 0;
+  // The error a refused value put in the error field, and the item it belongs to.
+  int errorDialogId = 0;
+  int errorItemId = 0;
+  std::string errorText;
 };
 
 DialogManager& manager() {
@@ -332,7 +336,11 @@ EventResult dialogs_handleEvent(const DialogEvent& event) {
   if (item->check) {
     const std::string why = item->check(event.value);
     if (!why.empty()) {
-      (void)mdlOutput_error(item->caption + ": " + why);
+      DialogManager& m = manager();
+      m.errorDialogId = db->id;
+      m.errorItemId = item->id;
+      m.errorText = item->caption + ": " + why;
+      (void)mdlOutput_error(m.errorText);
       changed();
       return EventResult::BadValue;
     }
@@ -340,6 +348,14 @@ EventResult dialogs_handleEvent(const DialogEvent& event) {
   if (!acceptsValue(*item, event.value)) return EventResult::BadValue;
   if (!storeValue(*item, event.value)) return EventResult::BadValue;
   changed();
+  // A value taken clears the error this item's last refused value left, unless something else
+  // has been shown in the error field since.
+  DialogManager& m = manager();
+  if (m.errorDialogId == db->id && m.errorItemId == item->id) {
+    if (messageFieldText(FIELD_ERROR) == m.errorText) (void)mdlOutput_error("");
+    m.errorDialogId = m.errorItemId = 0;
+    m.errorText.clear();
+  }
   DialogMessage change = message(DialogMessageType::ItemChanged, db->id, item->id);
   sendTo(hookId, change);
   return EventResult::Done;
@@ -374,6 +390,8 @@ void resetDialogManager() {
   m.resources.clear();
   m.hooks.clear();
   m.open.clear();
+  m.errorDialogId = m.errorItemId = 0;
+  m.errorText.clear();
   ++m.changes;
   resetPublishedRecords();
 }

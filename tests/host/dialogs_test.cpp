@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/types.h"
+#include "host/ui.h"
 
 namespace kelvara {
 namespace {
@@ -128,6 +129,47 @@ TEST_F(DialogsTest, ValuesAnItemDoesNotTakeChangeNothing) {
             EventResult::UnknownItem);
   EXPECT_EQ(dialogs_handleEvent({kDialog + 1, kFlag, DialogEventKind::Change, "1"}),
             EventResult::UnknownDialog);
+}
+
+// A value the item's check refuses shows why in the error field; a value the same item then
+// takes clears that error, but not one another item caused or the application showed since.
+TEST_F(DialogsTest, ATakenValueClearsTheErrorItsItemCaused) {
+  resetDialogManager();
+  ASSERT_EQ(
+      mdlDialog_publishComplexVariable(
+          "t_rec", "s__rec", {intField("count", &record.count), textField("name", record.name, 8)}),
+      SUCCESS);
+  DialogResource r;
+  r.id = kDialog;
+  r.items = {makeItem(kCount, ItemKind::Number, "Count", "s__rec.count"),
+             makeItem(kName, ItemKind::Text, "Name", "s__rec.name")};
+  r.items[0].check = [](std::string_view v) {
+    return std::stoi(std::string(v)) > 100 ? "at most 100" : "";
+  };
+  r.items[1].check = [](std::string_view v) { return v == "bad" ? "not bad" : ""; };
+  defineDialogResource(r);
+  ASSERT_NE(mdlDialog_open(kDialog), nullptr);
+  (void)mdlOutput_error("");
+
+  EXPECT_EQ(change(kCount, "500"), EventResult::BadValue);
+  EXPECT_EQ(messageFieldText(FIELD_ERROR), "Count: at most 100");
+  EXPECT_EQ(change(kName, "good"), EventResult::Done);  // another item: the error stays
+  EXPECT_EQ(messageFieldText(FIELD_ERROR), "Count: at most 100");
+  EXPECT_EQ(change(kCount, "50"), EventResult::Done);
+  EXPECT_EQ(record.count, 50);
+  EXPECT_EQ(messageFieldText(FIELD_ERROR), "");
+
+  EXPECT_EQ(change(kCount, "500"), EventResult::BadValue);
+  EXPECT_EQ(change(kName, "bad"), EventResult::BadValue);  // the newer error is the name's
+  EXPECT_EQ(change(kCount, "60"), EventResult::Done);
+  EXPECT_EQ(messageFieldText(FIELD_ERROR), "Name: not bad");
+  EXPECT_EQ(change(kName, "fine"), EventResult::Done);
+  EXPECT_EQ(messageFieldText(FIELD_ERROR), "");
+
+  EXPECT_EQ(change(kCount, "500"), EventResult::BadValue);
+  (void)mdlOutput_error("The application's own error");
+  EXPECT_EQ(change(kCount, "70"), EventResult::Done);
+  EXPECT_EQ(messageFieldText(FIELD_ERROR), "The application's own error");
 }
 
 TEST_F(DialogsTest, ButtonsGoToTheItemHookOrElseTheDialogHook) {
