@@ -124,8 +124,15 @@ int runInteractive(const CommandLine& line, std::FILE* out, std::FILE* err) {
   std::fflush(out);
   const pid_t browser = line.noBrowser ? 0 : openBrowser(url);
 
+  // Watched from here on: a signal during start-up (an info box may wait for its answer)
+  // ends the program cleanly too.
+  std::thread watcher;
+  if (!watchEndSignals(&watcher)) {
+    std::fprintf(err, "kelvara: Ctrl-C will end the program without saving\n");
+  }
   const std::string file = line.arguments.empty() ? "" : line.arguments.front();
   if (!startInteractive(file)) {
+    stopWatchingEndSignals(&watcher);
     std::fprintf(err, "kelvara: the main dialog could not be opened\n");
     return EXIT_RUN_FAILED;
   }
@@ -134,10 +141,6 @@ int runInteractive(const CommandLine& line, std::FILE* out, std::FILE* err) {
     syncMainDialog();
     publishWebState(*web);
   });
-  std::thread watcher;
-  if (!watchEndSignals(&watcher)) {
-    std::fprintf(err, "kelvara: Ctrl-C will end the program without saving\n");
-  }
   runHostLoopUntil([] { return interactiveEnded() || signalEnd().requested; });
   const bool saved = closeAllDesignFiles() == SUCCESS;
   stopWebServer(*server);
