@@ -32,11 +32,12 @@ constexpr int kReview = 200069;
 constexpr int kBox = 100;
 
 // A running `kelvara --ui --no-browser ARG...` in a scratch folder: its first stdout line,
-// its exit status once it ends.
+// its exit status once it ends; its standard error goes to ui-stderr.txt there.
 struct UiProcess {
   pid_t pid = -1;
   int out = -1;
   std::string firstLine;
+  std::string errPath;
 
   // `browser`: no --no-browser, and PATH is `path` (where xdg-open is looked up).
   UiProcess(const Scratch& scratch, const std::vector<std::string>& args, bool browser = false,
@@ -44,10 +45,13 @@ struct UiProcess {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) return;
     const char* bin = std::getenv("KELVARA_BIN");
+    errPath = scratch.path("ui-stderr.txt");
     pid = ::fork();
     if (pid == 0) {
       if (::chdir(scratch.dir.c_str()) != 0) ::_exit(120);
       ::dup2(pipeFds[1], 1);
+      const int errFd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (errFd >= 0) ::dup2(errFd, 2);
       ::close(pipeFds[0]);
       ::setenv("APPDATA", scratch.path("appdata").c_str(), 1);
       ::setenv("HOME", scratch.dir.c_str(), 1);
@@ -199,9 +203,6 @@ TEST(InteractiveApplication, CtrlCEndsCleanlyIdleAndDuringARun) {
     d.add(test::line({x, y}, {x + 10, y + 10}));
   }
   ASSERT_TRUE(d.write(s.path("big.dgn")));
-  std::set<std::string> filesBefore;
-  for (const auto& e : fs::directory_iterator(s.dir))
-    filesBefore.insert(e.path().filename().string());
 
   for (const int signal : {SIGINT, SIGTERM}) {
     UiProcess ui(s, {"big.dgn"});
@@ -213,6 +214,11 @@ TEST(InteractiveApplication, CtrlCEndsCleanlyIdleAndDuringARun) {
     ASSERT_EQ(::kill(ui.pid, signal), 0);
     EXPECT_EQ(ui.exitStatus(10), 0) << signal;
     EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
+    EXPECT_EQ(readFile(ui.errPath), "kelvara: interrupted: ended with nothing running\n");
+  }
+  std::set<std::string> filesBefore;
+  for (const auto& e : fs::directory_iterator(s.dir)) {
+    filesBefore.insert(e.path().filename().string());
   }
 
   UiProcess ui(s, {"big.dgn"});
@@ -228,6 +234,7 @@ TEST(InteractiveApplication, CtrlCEndsCleanlyIdleAndDuringARun) {
   }));
   ASSERT_EQ(::kill(ui.pid, SIGINT), 0);
   EXPECT_EQ(ui.exitStatus(20), 1);
+  EXPECT_EQ(readFile(ui.errPath), "kelvara: interrupted: the running run was cancelled\n");
   // The drawing is whole: every element still listed, in either its old or its new state.
   EXPECT_EQ(dumpElements(s, s.path("big.dgn")).size(), 200001u);
   std::set<std::string> left;
@@ -235,7 +242,7 @@ TEST(InteractiveApplication, CtrlCEndsCleanlyIdleAndDuringARun) {
     const std::string name = e.path().filename().string();
     if (!filesBefore.count(name)) left.insert(name);
   }
-  // Besides the settings folder, only the backup and the two reports, closed: no temporary file.
+  // New beside the drawing: only the backup and the two reports, closed; no temporary file.
   EXPECT_EQ(left, (std::set<std::string>{"big.bak", "big.drf", "kelvara.trf"}));
   EXPECT_NE(readFile(s.path("kelvara.trf")).find("Technical Note (Experts Only)"),
             std::string::npos);
