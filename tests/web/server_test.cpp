@@ -26,7 +26,7 @@ constexpr int kAsk = 11;
 // hook asks a question; the host loop runs on a thread of its own, as in the application.
 struct WebServerTest : ::testing::Test {
   int32_t flag = 0;
-  int answer = 0;
+  std::atomic<int> answer{0};  // written on the host thread
   WebServerHandle server;
   std::thread host;
   std::string prefix;
@@ -242,7 +242,7 @@ TEST_F(WebServerTest, AModalBoxIsADialogThePageAnswersWhileTheHookWaits) {
   ASSERT_TRUE(asked);
   EXPECT_EQ(asked->status, 200);
   EXPECT_NE(asked->body.find("Go on?"), std::string::npos) << asked->body;
-  EXPECT_EQ(answer, 0);  // the hook still waits
+  EXPECT_EQ(answer.load(), 0);  // the hook still waits
 
   const std::string answerNo =
       R"({"dialog":)" + std::to_string(BOX_DIALOG_ID) + R"(,"item":7,"kind":"button"})";
@@ -250,7 +250,12 @@ TEST_F(WebServerTest, AModalBoxIsADialogThePageAnswersWhileTheHookWaits) {
   ASSERT_TRUE(answered);
   EXPECT_EQ(answered->status, 200);
   EXPECT_EQ(answered->body.find("Go on?"), std::string::npos) << answered->body;
-  EXPECT_EQ(answer, ANSWER_NO);
+  // The box's answer reaches the page first; the hook stores it on the host thread after.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (answer.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(answer.load(), ANSWER_NO);
 }
 
 }  // namespace
