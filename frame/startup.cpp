@@ -138,7 +138,7 @@ StartResult handleLoadArguments(const std::vector<std::wstring>& wideArgs,
 
 StartResult MdlMain(const std::vector<std::wstring>& args,
                     const std::vector<SettingOverride>& overrides) {
-  setRunTraceSink(traceSink);
+  setRunTraceSink(traceSink, [] { return traceLevel() != TRACE_OFF; });
   setRunMessageSink(messageSink);
   setRunMessageTextSink(messageTextSink);
   SettingsFile& file = settingsFile();

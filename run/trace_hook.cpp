@@ -7,12 +7,18 @@ namespace kelvara {
 
 namespace {
 TraceSink g_trace = nullptr;
+TraceOnQuery g_traceOn = nullptr;
 MessageSink g_message = nullptr;
 MessageTextSink g_messageText = nullptr;
 }  // namespace
 
-void setRunTraceSink(TraceSink sink) {
+void setRunTraceSink(TraceSink sink, TraceOnQuery on) {
   g_trace = sink;
+  g_traceOn = on;
+}
+
+bool runTraceOn() {
+  return g_trace != nullptr && (g_traceOn == nullptr || g_traceOn());
 }
 
 void setRunMessageTextSink(MessageTextSink sink) {

@@ -19,9 +19,15 @@ using MessageSink = int (*)(int number, const char* argument);
 // "" when there is none.
 using MessageTextSink = std::string (*)(int number, const char* argument);
 
-void setRunTraceSink(TraceSink sink);
+// Whether trace lines are wanted at all: null means whenever a sink is set.
+using TraceOnQuery = bool (*)();
+
+void setRunTraceSink(TraceSink sink, TraceOnQuery on = nullptr);
 void setRunMessageTextSink(MessageTextSink sink);
 void setRunMessageSink(MessageSink sink);
+
+// True when trace lines reach the log: the run leaves hot-path trace hooks unset otherwise.
+bool runTraceOn();
 
 // Formats and hands one trace line to the sink (nothing without one).
 void runTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
