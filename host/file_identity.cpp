@@ -6,14 +6,17 @@
 
 namespace kelvara {
 
+std::optional<FileIdentity> fileIdentity(std::string_view path) {
+  struct stat info {};
+  if (::stat(std::string(path).c_str(), &info) != 0) return std::nullopt;
+  return FileIdentity(static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino));
+}
+
 bool sameFile(std::string_view a, std::string_view b) {
   if (a.empty() || b.empty()) return false;
   if (a == b) return true;
-  struct stat sa {
-  }, sb{};
-  if (::stat(std::string(a).c_str(), &sa) != 0 || ::stat(std::string(b).c_str(), &sb) != 0)
-    return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  const auto ia = fileIdentity(a);
+  return ia && ia == fileIdentity(b);
 }
 
 }  // namespace kelvara

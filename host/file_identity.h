@@ -5,9 +5,17 @@
 // apart by the identity of the file they name on disk (device and inode).
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace kelvara {
+
+// The identity of the file a path names (device, inode; symbolic links followed); nothing when
+// it cannot be examined.
+using FileIdentity = std::pair<uint64_t, uint64_t>;
+std::optional<FileIdentity> fileIdentity(std::string_view path);
 
 // True when `a` and `b` are the same name, or both name an existing file with the same device
 // and inode. False when either is empty.

@@ -1,7 +1,5 @@
 #include "lists/file_lists.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +8,7 @@
 #include <utility>
 
 #include "host/design.h"
+#include "host/file_identity.h"
 #include "host/types.h"
 #include "valuelist/wildcard.h"
 
@@ -30,19 +29,12 @@ bool isBlank(const std::string& s) {
   return s.find_first_not_of(" \t") == std::string::npos;
 }
 
-// The identity of the file at `path`; nothing when it cannot be examined.
-std::optional<std::pair<uint64_t, uint64_t>> identityOf(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
-  return std::make_pair(static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino));
-}
-
 FileIdentities identitiesOf(StringList* list) {
   FileIdentities ids;
   for (long i = 0; i < mdlStringList_size(list); ++i) {
     const wchar_t* name = nullptr;
     if (mdlStringList_getMember(&name, nullptr, list, i) != SUCCESS || name == nullptr) continue;
-    if (const auto id = identityOf(toNarrow(name))) ids.insert(*id);
+    if (const auto id = fileIdentity(toNarrow(name))) ids.insert(*id);
   }
   return ids;
 }
@@ -108,7 +100,7 @@ int addMatchingFiles(StringList* list, const std::string& spec, std::vector<Pars
     }
     const std::wstring wide = toWide(full);
     if (mdlStringList_search(list, wide, 0, false) >= 0) continue;
-    const auto id = identityOf(full);
+    const auto id = fileIdentity(full);
     if (id && !seen->insert(*id).second) continue;
     long index = -1;
     if (mdlStringList_insertMember(&index, list, -1, 1) != SUCCESS) return ERROR;

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/file_identity.h"
 #include "host/parse_error.h"
 #include "host/strings.h"
 
@@ -37,7 +38,7 @@ bool anyFileMatches(const std::string& spec);
 
 // The files a list holds, by identity (device and inode, symbolic links followed), so that
 // one file named several ways (a.dgn, ./a.dgn, its absolute path, a link) is one entry.
-using FileIdentities = std::set<std::pair<uint64_t, uint64_t>>;
+using FileIdentities = std::set<FileIdentity>;
 
 // Appends every design file that matches `spec` and is not yet in `list`: neither by its name
 // nor by its identity. `seen` holds the identities of the list's files and is kept up to date;
