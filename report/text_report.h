@@ -82,7 +82,8 @@ bool samePathIgnoringCase(std::string_view a, std::string_view b);
 // are made absolute with "." and ".." and symbolic links resolved. False for an empty path.
 bool sameFileName(std::string_view a, std::string_view b);
 
-// The key under which a report file is recorded in ReportNaming::taken: its absolute path.
+// A path made absolute and normalised (as written, links not followed): the key under which
+// a report file is recorded in ReportNaming::taken, and the name the summary prints.
 std::string reportFileKey(std::string_view path);
 
 // The report path for designFile: the fixed name, or the design file's name (with entryIndex

@@ -15,12 +15,6 @@ namespace kelvara {
 
 namespace {
 
-std::string fullPath(const std::string& name) {
-  std::error_code ec;
-  const std::filesystem::path full = std::filesystem::absolute(name, ec);
-  return ec ? name : full.lexically_normal().string();
-}
-
 // Full paths of the members of a name list, once each, without the placeholders and the lost.
 std::vector<std::string> writtenNames(const DuplicateRun& run, StringList* list) {
   std::vector<std::string> out;
@@ -29,7 +23,7 @@ std::vector<std::string> writtenNames(const DuplicateRun& run, StringList* list)
     if (name.empty() || name == NOT_AVAILABLE || name == NO_REPORT_NAME) continue;
     if (std::find(run.lostFiles.begin(), run.lostFiles.end(), name) != run.lostFiles.end())
       continue;
-    const std::string full = fullPath(name);
+    const std::string full = reportFileKey(name);
     if (std::find(out.begin(), out.end(), full) == out.end()) out.push_back(full);
   }
   return out;
@@ -92,7 +86,7 @@ void showSummary(DuplicateRun& run) {
   if (s.TEXT_REPORT__) in.textReports = writtenNames(run, run.textReportList.get());
   in.designReports = writtenNames(run, run.designReportList.get());
   for (const std::string& drawing : run.backedUp)
-    in.backups.push_back(fullPath(backupName(drawing)));
+    in.backups.push_back(reportFileKey(backupName(drawing)));
   const std::string text = summaryText(in);
   const RunSession& session = runSession();
   if (session.showSummary) {
