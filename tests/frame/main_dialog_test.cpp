@@ -62,7 +62,6 @@ TEST_F(MainDialogTest, ItemsChangeTheSettingsRecordByFieldName) {
     EXPECT_EQ(messageFieldText(FIELD_ERROR).rfind("Tolerance (master units): ", 0), 0u) << refused;
   }
   EXPECT_EQ(s.TOLERANCE.str(), "0.25");
-  EXPECT_EQ(change(ITEM_BATCH_FILE, "x.lst"), EventResult::Refused);  // hidden with FILE_MODE off
 }
 
 TEST_F(MainDialogTest, TheRunScopeChoiceShowsItsItemsAndTurnsTheFenceOff) {

@@ -241,12 +241,10 @@ TEST(NumberPickerGrid, CellsInValueOrderWithTheFilesOwnColours) {
   ASSERT_EQ(mdlSystem_newDesignFile(dir.file("table.dgn")), SUCCESS);
   ASSERT_EQ(mdlColor_getColorTable(&colours, mdlModelRef_getActive()), SUCCESS);
   // The builder's table holds colour i as (i, 255 - i, (i + 1) * 7 mod 256), background last.
+  // The cell's swatch checks colour 17 as read; where the cell sits, the loop above.
   EXPECT_EQ(colours[0], (RgbColor{0, 255, 7}));
-  EXPECT_EQ(colours[17], (RgbColor{17, 238, 126}));
   EXPECT_EQ(colours[255], (RgbColor{10, 20, 30}));
   const std::vector<PickerCell> cells = pickerGridCells(NumberPickerKind::Color, {}, colours);
-  EXPECT_EQ(cells[17].row, 1);
-  EXPECT_EQ(cells[17].column, 1);
   EXPECT_EQ(cells[17].color, (RgbColor{17, 238, 126}));
 
   ASSERT_EQ(mdlSystem_newDesignFile(dir.file("two.dgn")), SUCCESS);
