@@ -7,9 +7,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "engine/pass.h"
@@ -22,6 +22,7 @@
 #include "run/trace_hook.h"
 #include "settings/run_settings.h"
 #include "support/dgn_builder.h"
+#include "support/scratch.h"
 
 namespace kelvara {
 namespace {
@@ -123,6 +124,14 @@ class Driver : public ::testing::Test {
     (void)mdlWorkDgn_closeFile(model);
     return out;
   }
+  // The texts shown in the error field, in order.
+  std::vector<std::string> errorFields() const {
+    std::vector<std::string> out;
+    for (const UiEvent& event : scripted->script.events)
+      if (event.kind == UiEventKind::Field && event.number == FIELD_ERROR && !event.text.empty())
+        out.push_back(event.text);
+    return out;
+  }
   fs::path dir;
   std::optional<ScopedScriptedUi> scripted;
   std::vector<std::string> summaries;
@@ -132,20 +141,14 @@ class Driver : public ::testing::Test {
 TEST_F(Driver, TwoModelsOfOneFileAreBackedUpOnceBeforeTheFirst) {
   const test::DesignBuilder d = twoPairs();
   ASSERT_TRUE(d.write(path("a.dgn")));
-  const std::string original = path("a.dgn");
-  std::string before;
-  {
-    std::ifstream in(original, std::ios::binary);
-    before.assign(std::istreambuf_iterator<char>(in), {});
-  }
+  const std::string before = test::readText(path("a.dgn"));
   runOver({path("a.dgn") + ",Default", path("a.dgn") + ",<ActiveModel>"});
   ASSERT_EQ(summaries.size(), 1u);
   EXPECT_NE(summaries[0].find("2 models processed.\n2 duplicate elements were found.\n"),
             std::string::npos)
       << summaries[0];
-  std::ifstream bak(path("a.bak"), std::ios::binary);
-  const std::string backup{std::istreambuf_iterator<char>(bak), {}};
-  EXPECT_EQ(backup, before);  // taken before the first model changed the file
+  EXPECT_EQ(test::readText(path("a.bak")),
+            before);  // taken before the first model changed the file
   EXPECT_EQ(members(duplicateRun().entryList.get()),
             (std::vector<std::string>{path("a.dgn") + ",Default", path("a.dgn") + ",Default"}));
   EXPECT_EQ(members(duplicateRun().designReportList.get()),
@@ -167,14 +170,11 @@ TEST_F(Driver, SkippedEntriesRecordNotAvailable) {
             std::string::npos)
       << summaries[0];
   // Each skipped entry is named in the error field with its reason.
-  std::vector<std::string> errors;
-  for (const UiEvent& event : scripted->script.events)
-    if (event.kind == UiEventKind::Field && event.number == FIELD_ERROR && !event.text.empty())
-      errors.push_back(event.text);
-  EXPECT_EQ(errors, (std::vector<std::string>{
-                        path("missing.dgn") + " is not a design file and has been skipped. (" +
-                            path("missing.dgn") + ": cannot open)",
-                        path("b.bak") + " is a backup file and has been skipped."}));
+  EXPECT_EQ(errorFields(),
+            (std::vector<std::string>{path("missing.dgn") +
+                                          " is not a design file and has been skipped. (" +
+                                          path("missing.dgn") + ": cannot open)",
+                                      path("b.bak") + " is a backup file and has been skipped."}));
   EXPECT_EQ(duplicateRun().failedEntries, 2);
   EXPECT_EQ(duplicateRun().processedEntries, 1);
 }
@@ -236,7 +236,6 @@ TEST_F(Driver, PerEntryReportsCarryTheirOwnDate) {
     EXPECT_NE(line.find(" at "), std::string::npos) << name << ": " << line;
     dates.push_back(line);
   }
-  ASSERT_EQ(dates.size(), 3u);
   EXPECT_NE(dates[0], dates[1]);
   EXPECT_NE(dates[1], dates[2]);
 }
@@ -250,10 +249,7 @@ TEST_F(Driver, FailedWriteOnTheWayBackToTheStartFileIsReported) {
   ASSERT_TRUE(big.write(path("big.dgn")));
   ASSERT_TRUE(test::DesignBuilder().write(path("start.dgn")));
   ASSERT_EQ(mdlSystem_newDesignFile(path("start.dgn")), SUCCESS);
-  const std::string before = [&] {
-    std::ifstream in(path("big.dgn"), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }();
+  const std::string before = test::readText(path("big.dgn"));
   RunSettings& s = runSettings();
   s.DESIGN_REPORT__ = 0;
   s.BACKUP = 0;
@@ -267,31 +263,25 @@ TEST_F(Driver, FailedWriteOnTheWayBackToTheStartFileIsReported) {
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::signal(SIGXFSZ, previousHandler);
   EXPECT_TRUE(duplicateRun().saveFailed);
-  bool shown = false;
-  for (const UiEvent& event : scripted->script.events)
-    if (event.kind == UiEventKind::Field && event.number == FIELD_ERROR &&
-        event.text.find("big.dgn") != std::string::npos)
-      shown = true;
-  EXPECT_TRUE(shown);
-  std::ifstream in(path("big.dgn"), std::ios::binary);
-  EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == before);
+  const std::vector<std::string> errors = errorFields();
+  EXPECT_TRUE(std::any_of(errors.begin(), errors.end(),
+                          [](const std::string& e) { return e.find("big.dgn") != e.npos; }));
+  EXPECT_TRUE(test::readText(path("big.dgn")) == before);
 }
 
+// A set autosave interval is replaced during the run and restored after it; an empty one stays.
 TEST_F(Driver, AutosaveIsReplacedDuringTheRunAndRestored) {
   ASSERT_TRUE(twoPairs().write(path("a.dgn")));
-  ASSERT_EQ(mdlSystem_defineCfgVar("MS_DWGAUTOSAVE", "600"), SUCCESS);
-  runOver({path("a.dgn")});
-  EXPECT_EQ(autosaveDuringRun, "1800");
-  std::string after;
-  EXPECT_EQ(mdlSystem_getCfgVar(&after, "MS_DWGAUTOSAVE"), SUCCESS);
-  EXPECT_EQ(after, "600");
-}
-
-TEST_F(Driver, EmptyAutosaveStaysUntouched) {
-  ASSERT_TRUE(twoPairs().write(path("a.dgn")));
-  ASSERT_EQ(mdlSystem_defineCfgVar("MS_DWGAUTOSAVE", ""), SUCCESS);
-  runOver({path("a.dgn")});
-  EXPECT_EQ(autosaveDuringRun, "");
+  for (const auto& [before, during] : {std::pair{"600", "1800"}, std::pair{"", ""}}) {
+    SCOPED_TRACE(before);
+    createRunLists();
+    ASSERT_EQ(mdlSystem_defineCfgVar("MS_DWGAUTOSAVE", before), SUCCESS);
+    runOver({path("a.dgn")});
+    EXPECT_EQ(autosaveDuringRun, during);
+    std::string after;
+    EXPECT_EQ(mdlSystem_getCfgVar(&after, "MS_DWGAUTOSAVE"), SUCCESS);
+    EXPECT_EQ(after, before);
+  }
 }
 
 TEST_F(Driver, ConfirmedCancelClosesTheModelAndFinishesWithoutSummary) {
@@ -310,8 +300,7 @@ TEST_F(Driver, ConfirmedCancelClosesTheModelAndFinishesWithoutSummary) {
   EXPECT_TRUE(run.hostExitRequested);
   EXPECT_TRUE(summaries.empty());
   EXPECT_EQ(run.textReport.stream, nullptr);
-  std::ifstream in(path("run.trf"));
-  const std::string report{std::istreambuf_iterator<char>(in), {}};
+  const std::string report = test::readText(path("run.trf"));
   EXPECT_NE(report.find("Kelvara found 0 duplicate elements in this file.\n"), std::string::npos);
   EXPECT_NE(report.find("Technical Note (Experts Only)"), std::string::npos);
   EXPECT_EQ(report.find("found a total"), std::string::npos);
