@@ -21,17 +21,24 @@ ino_t inodeOf(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
+// A run over plan.dgn, deleting duplicates or only reporting them.
+RunResult runOnPlan(const Scratch& s, bool reportOnly) {
+  return runKelvara(s, withSettings(reportOnly ? std::vector<std::string>{"REPORT_ONLY=1"}
+                                               : std::vector<std::string>{},
+                                    {"plan.dgn"}));
+}
+
 TEST(Backup, IsTheInputWhetherTheRunCleansTheDrawingOrNot) {
   struct Case {
     const char* name;
-    std::vector<std::string> settings;
+    bool reportOnly;
     bool duplicate;  // the drawing holds a duplicate
     bool cleaned;    // the drawing is written again without it
   };
   const std::vector<Case> cases = {
-      {"delete run", {}, true, true},
-      {"report-only run", {"--set", "REPORT_ONLY=1"}, true, false},
-      {"delete run without duplicates", {}, false, false},
+      {"delete run", false, true, true},
+      {"report-only run", true, true, false},
+      {"delete run without duplicates", false, false, false},
   };
   for (const Case& c : cases) {
     Scratch s("backup");
@@ -41,9 +48,7 @@ TEST(Backup, IsTheInputWhetherTheRunCleansTheDrawingOrNot) {
     d.add(test::line({0, 5000}, {10000, 5000}));
     ASSERT_TRUE(d.write(s.path("plan.dgn")));
     const std::string original = readFile(s.path("plan.dgn"));
-    std::vector<std::string> args = c.settings;
-    args.push_back("plan.dgn");
-    const RunResult r = runKelvara(s, args);
+    const RunResult r = runOnPlan(s, c.reportOnly);
     ASSERT_EQ(r.status, 0) << c.name << "\n" << r.err;
     EXPECT_EQ(readFile(s.path("plan.bak")), original) << c.name;
     if (c.cleaned) {
@@ -83,7 +88,7 @@ TEST(Backup, AnEarlierBackupIsReplacedOnlyByARunThatChangesTheDrawing) {
     d.add(test::line({0, 5000}, {10000, 5000}));
     ASSERT_TRUE(d.write(s.path("plan.dgn")));
     const std::string original = readFile(s.path("plan.dgn"));
-    RunResult r = runKelvara(s, {"plan.dgn"});
+    RunResult r = runOnPlan(s, false);
     ASSERT_EQ(r.status, 0) << c.name << "\n" << r.err;
     ASSERT_EQ(readFile(s.path("plan.bak")), original) << c.name;
     if (c.editedBetween) {
@@ -91,10 +96,7 @@ TEST(Backup, AnEarlierBackupIsReplacedOnlyByARunThatChangesTheDrawing) {
       ASSERT_TRUE(d.write(s.path("plan.dgn")));
     }
     const std::string beforeSecond = readFile(s.path("plan.dgn"));
-    std::vector<std::string> args;
-    if (c.reportOnly) args = {"--set", "REPORT_ONLY=1"};
-    args.push_back("plan.dgn");
-    r = runKelvara(s, args);
+    r = runOnPlan(s, c.reportOnly);
     ASSERT_EQ(r.status, 0) << c.name << "\n" << r.err;
     EXPECT_TRUE(readFile(s.path("plan.bak")) == (c.replaced ? beforeSecond : original)) << c.name;
     EXPECT_EQ(readFile(s.path("plan.dgn")) != beforeSecond, c.replaced) << c.name;
@@ -116,10 +118,7 @@ TEST(Backup, AnEarlierBackupThatCannotBeReplacedFailsTheEntryUnlessReportOnly) {
     const std::string original = readFile(s.path("plan.dgn"));
     std::ofstream(s.path("plan.bak")) << "kept";
     ASSERT_EQ(::chmod(s.path("plan.bak").c_str(), 0444), 0);
-    std::vector<std::string> args;
-    if (reportOnly) args = {"--set", "REPORT_ONLY=1"};
-    args.push_back("plan.dgn");
-    const RunResult r = runKelvara(s, args);
+    const RunResult r = runOnPlan(s, reportOnly);
     EXPECT_EQ(r.status, reportOnly ? 0 : 1) << r.err;
     EXPECT_EQ(readFile(s.path("plan.bak")), "kept");
     EXPECT_EQ(readFile(s.path("plan.dgn")), original);

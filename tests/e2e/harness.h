@@ -27,6 +27,15 @@ struct RunResult {
 // Runs kelvara with `args` in the scratch folder, with extra `environment` entries (NAME=VALUE).
 // With `interruptWhenExists`, SIGINT is sent as soon as that file exists. With `maxFileBytes`
 // above 0, no file the run writes may grow beyond that size: such a write fails (EFBIG).
+// The arguments "--set S" for each of `settings`, then `files`.
+inline std::vector<std::string> withSettings(const std::vector<std::string>& settings,
+                                             const std::vector<std::string>& files) {
+  std::vector<std::string> args;
+  for (const std::string& setting : settings) args.insert(args.end(), {"--set", setting});
+  args.insert(args.end(), files.begin(), files.end());
+  return args;
+}
+
 RunResult runKelvara(const Scratch& scratch, const std::vector<std::string>& args,
                      const std::string& interruptWhenExists = "",
                      const std::vector<std::string>& environment = {}, long maxFileBytes = 0);
