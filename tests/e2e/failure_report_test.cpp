@@ -29,17 +29,6 @@ DesignBuilder drawing(int distinct, int pairs) {
   return d;
 }
 
-std::vector<std::string> withSettings(std::vector<std::string> settings,
-                                      const std::vector<std::string>& files) {
-  std::vector<std::string> args;
-  for (const std::string& setting : settings) {
-    args.push_back("--set");
-    args.push_back(setting);
-  }
-  args.insert(args.end(), files.begin(), files.end());
-  return args;
-}
-
 void expectContains(const std::string& text, const std::vector<std::string>& parts,
                     const std::string& what, const std::string& name) {
   for (const std::string& part : parts)
