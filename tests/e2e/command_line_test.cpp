@@ -30,10 +30,6 @@ std::string settingsFilePath(const Scratch& s) {
   return s.path("appdata/Tarvo/kelvara/kelvara.ini");
 }
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 TEST(CommandLine, UsageErrorsSayWhatIsExpectedAndTouchNothing) {
   struct Case {
     std::vector<std::string> args;

@@ -27,6 +27,10 @@ struct RunResult {
 // Runs kelvara with `args` in the scratch folder, with extra `environment` entries (NAME=VALUE).
 // With `interruptWhenExists`, SIGINT is sent as soon as that file exists. With `maxFileBytes`
 // above 0, no file the run writes may grow beyond that size: such a write fails (EFBIG).
+inline bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 // The arguments "--set S" for each of `settings`, then `files`.
 inline std::vector<std::string> withSettings(const std::vector<std::string>& settings,
                                              const std::vector<std::string>& files) {
