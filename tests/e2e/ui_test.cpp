@@ -90,16 +90,14 @@ struct UiProcess {
 };
 
 const json* findDialog(const json& state, int id) {
-  for (const json& d : state["dialogs"]) {
+  for (const json& d : state["dialogs"])
     if (d["id"] == id) return &d;
-  }
   return nullptr;
 }
 
 const json* findItem(const json& dialog, int id) {
-  for (const json& i : dialog["items"]) {
+  for (const json& i : dialog["items"])
     if (i["id"] == id) return &i;
-  }
   return nullptr;
 }
 
@@ -141,18 +139,13 @@ TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClos
   std::smatch m;
   ASSERT_TRUE(parseAddress(ui.firstLine, &m)) << ui.firstLine;
   UiApi api(m);
-  httplib::Client& http = api.http;
-  const std::string& prefix = api.prefix;
-  auto state = [&] { return api.state(); };
-  auto post = [&](const std::string& body) { return api.post(body); };
-  auto waitFor = [&](const std::function<bool(const json&)>& seen) { return api.waitFor(seen); };
 
-  auto page = http.Get(prefix);
+  auto page = api.http.Get(api.prefix);
   ASSERT_TRUE(page);
   EXPECT_EQ(page->status, 200);
-  EXPECT_NE(page->body.find("app.js"), std::string::npos);
+  EXPECT_TRUE(contains(page->body, "app.js"));
 
-  const json first = state();
+  const json first = api.state();
   const json* main = findDialog(first, kMain);
   ASSERT_NE(main, nullptr) << first.dump();
   EXPECT_EQ((*main)["title"], "Kelvara");
@@ -160,19 +153,19 @@ TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClos
   EXPECT_EQ(first["fields"]["status"], "Kelvara 10.0b");
 
   // A run without review over the active file: progress, the summary box, then Start again.
-  EXPECT_EQ(post(R"({"dialog":200002,"item":200069,"kind":"change","value":false})"), 200);
-  EXPECT_EQ((*findItem(*findDialog(state(), kMain), kReview))["value"], "0");
-  EXPECT_EQ(post(R"({"dialog":200002,"item":200006,"kind":"button"})"), 200);
+  EXPECT_EQ(api.post(R"({"dialog":200002,"item":200069,"kind":"change","value":false})"), 200);
+  EXPECT_EQ((*findItem(*findDialog(api.state(), kMain), kReview))["value"], "0");
+  EXPECT_EQ(api.post(R"({"dialog":200002,"item":200006,"kind":"button"})"), 200);
   std::string summary;
-  ASSERT_TRUE(waitFor([&](const json& now) {
+  ASSERT_TRUE(api.waitFor([&](const json& now) {
     const json* box = findDialog(now, kBox);
     if (box == nullptr) return false;
     summary = (*box)["items"][0]["caption"];
     return true;
   }));
-  EXPECT_NE(summary.find("5 duplicate elements were found."), std::string::npos) << summary;
-  EXPECT_EQ(post(R"({"dialog":100,"item":3,"kind":"button"})"), 200);
-  EXPECT_TRUE(waitFor([&](const json& now) {
+  EXPECT_TRUE(contains(summary, "5 duplicate elements were found.")) << summary;
+  EXPECT_EQ(api.post(R"({"dialog":100,"item":3,"kind":"button"})"), 200);
+  EXPECT_TRUE(api.waitFor([&](const json& now) {
     const json* d = findDialog(now, kMain);
     return findDialog(now, kBox) == nullptr && d != nullptr && (*findItem(*d, kStart))["enabled"];
   }));
@@ -183,11 +176,11 @@ TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClos
   std::thread listener([&] {
     httplib::Client stream("127.0.0.1", std::stoi(m[1]));
     stream.set_read_timeout(20);
-    stream.Get(prefix + "api/events", [](const char*, size_t) { return true; });
+    stream.Get(api.prefix + "api/events", [](const char*, size_t) { return true; });
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const auto closing = std::chrono::steady_clock::now();
-  EXPECT_EQ(post(R"({"dialog":200002,"kind":"close"})"), 200);
+  EXPECT_EQ(api.post(R"({"dialog":200002,"kind":"close"})"), 200);
   EXPECT_EQ(ui.exitStatus(10), 0);
   listener.join();
   EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(3));
@@ -217,9 +210,7 @@ TEST(InteractiveApplication, CtrlCEndsCleanlyIdleAndDuringARun) {
     EXPECT_EQ(readFile(ui.errPath), "kelvara: interrupted: ended with nothing running\n");
   }
   std::set<std::string> filesBefore;
-  for (const auto& e : fs::directory_iterator(s.dir)) {
-    filesBefore.insert(e.path().filename().string());
-  }
+  for (const auto& e : fs::directory_iterator(s.dir)) filesBefore.insert(e.path().filename());
 
   UiProcess ui(s, {"big.dgn"});
   std::smatch m;
@@ -244,8 +235,7 @@ TEST(InteractiveApplication, CtrlCEndsCleanlyIdleAndDuringARun) {
   }
   // New beside the drawing: only the backup and the two reports, closed; no temporary file.
   EXPECT_EQ(left, (std::set<std::string>{"big.bak", "big.drf", "kelvara.trf"}));
-  EXPECT_NE(readFile(s.path("kelvara.trf")).find("Technical Note (Experts Only)"),
-            std::string::npos);
+  EXPECT_TRUE(contains(readFile(s.path("kelvara.trf")), "Technical Note (Experts Only)"));
 }
 
 TEST(InteractiveApplication, OpensThePageWithXdgOpenAndGoesOnWithoutIt) {
@@ -259,19 +249,14 @@ TEST(InteractiveApplication, OpensThePageWithXdgOpenAndGoesOnWithoutIt) {
   fs::permissions(s.path("bin/xdg-open"), fs::perms::owner_all);
   for (const std::string& path : {s.path("bin"), s.path("empty")}) {
     UiProcess ui(s, {}, true, path);
-    ASSERT_EQ(ui.firstLine.rfind("http://127.0.0.1:", 0), 0u) << path;
-    const std::string port = ui.firstLine.substr(17, ui.firstLine.find('/', 17) - 17);
-    httplib::Client http("127.0.0.1", std::stoi(port));
-    const std::string prefix = ui.firstLine.substr(ui.firstLine.find('/', 17));
-    auto res =
-        http.Post(prefix + "api/event", R"({"dialog":200002,"kind":"close"})", "application/json");
-    ASSERT_TRUE(res) << path;
+    std::smatch m;
+    ASSERT_TRUE(parseAddress(ui.firstLine, &m)) << path << ": " << ui.firstLine;
+    EXPECT_EQ(UiApi(m).post(R"({"dialog":200002,"kind":"close"})"), 200) << path;
     EXPECT_EQ(ui.exitStatus(10), 0) << path;
     if (path == s.path("bin")) {
       // xdg-open runs beside the program: wait for it to have written its argument.
-      for (int i = 0; i < 500 && readFile(s.path("opened.txt")).empty(); ++i) {
+      for (int i = 0; i < 500 && readFile(s.path("opened.txt")).empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
       EXPECT_EQ(readFile(s.path("opened.txt")), ui.firstLine + "\n");
     }
   }
@@ -285,9 +270,7 @@ TEST(InteractiveApplication, APortInUseIsAnErrorThatSaysSo) {
   const RunResult r = runKelvara(s, {"--ui", "--no-browser", "--port", std::to_string(port)});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("cannot listen on 127.0.0.1 port " + std::to_string(port)),
-            std::string::npos)
-      << r.err;
+  EXPECT_TRUE(contains(r.err, "cannot listen on 127.0.0.1 port " + std::to_string(port))) << r.err;
 }
 
 }  // namespace
