@@ -31,6 +31,14 @@ inline bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// Temporary files (named "...kvtmp...") anywhere under `dir`: a finished run leaves none.
+inline std::vector<std::string> temporaryLeftovers(const std::filesystem::path& dir) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+    if (contains(entry.path().filename().string(), "kvtmp")) found.push_back(entry.path());
+  return found;
+}
+
 // The arguments "--set S" for each of `settings`, then `files`.
 inline std::vector<std::string> withSettings(const std::vector<std::string>& settings,
                                              const std::vector<std::string>& files) {

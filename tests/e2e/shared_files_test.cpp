@@ -27,14 +27,6 @@ DesignBuilder linesWithDuplicates(int count, int duplicateEvery, double shift) {
   return d;
 }
 
-std::vector<std::string> temporaryLeftovers(const fs::path& dir) {
-  std::vector<std::string> found;
-  for (const auto& entry : fs::recursive_directory_iterator(dir))
-    if (entry.path().filename().string().find("kvtmp") != std::string::npos)
-      found.push_back(entry.path().string());
-  return found;
-}
-
 TEST(SymbolicLinks, TheLinksTargetIsCleanedAndTheLinkStays) {
   Scratch s("symlinks");
   fs::create_directories(s.path("store"));
@@ -64,8 +56,7 @@ TEST(SymbolicLinks, TheLinksTargetIsCleanedAndTheLinkStays) {
   // The reports went where the links lead.
   EXPECT_GT(dumpElements(s, s.path("store/plan.drf")).size(),
             dumpElements(s, s.path("store/plan.dgn")).size());
-  EXPECT_NE(readFile(s.path("store/run.trf")).find("File:                link.dgn"),
-            std::string::npos);
+  EXPECT_TRUE(contains(readFile(s.path("store/run.trf")), "File:                link.dgn"));
   EXPECT_TRUE(temporaryLeftovers(s.dir).empty());
 }
 
@@ -129,7 +120,7 @@ TEST(TwoRunsAtOnce, InOneFolderBothFinishCompleteAndCorrect) {
   for (size_t i = 0; i < sides.size(); ++i) {
     const RunResult r = waitForKelvara(started[i]);
     EXPECT_EQ(r.status, 0) << sides[i].textReport << "\n" << r.err;
-    EXPECT_NE(r.out.find("3 models processed."), std::string::npos) << r.out;
+    EXPECT_TRUE(contains(r.out, "3 models processed.")) << r.out;
     const RunOutcome got = outcomeOf(s, sides[i].drawings, sides[i].textReport);
     EXPECT_TRUE(got.files == expected[i].files) << sides[i].textReport;
     EXPECT_EQ(got.textReport, expected[i].textReport);
@@ -144,7 +135,7 @@ TEST(TwoRunsAtOnce, InOneFolderBothFinishCompleteAndCorrect) {
   size_t starts = 0;
   for (const std::string& line : trace) {
     EXPECT_TRUE(std::regex_match(line, traceLine)) << line;
-    starts += line.find("process_startAllV8Files started") != std::string::npos;
+    starts += contains(line, "process_startAllV8Files started");
   }
   EXPECT_EQ(starts, 2u);
   EXPECT_TRUE(temporaryLeftovers(s.dir).empty());
