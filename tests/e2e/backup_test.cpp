@@ -59,9 +59,7 @@ TEST(Backup, IsTheInputWhetherTheRunCleansTheDrawingOrNot) {
     }
     // Two files: a program that later writes into the drawing leaves the backup alone.
     EXPECT_NE(inodeOf(s.path("plan.bak")), inodeOf(s.path("plan.dgn"))) << c.name;
-    for (const auto& entry : fs::directory_iterator(s.dir))
-      EXPECT_EQ(entry.path().filename().string().find("kvtmp"), std::string::npos)
-          << c.name << ": " << entry.path();
+    EXPECT_TRUE(temporaryLeftovers(s.dir).empty()) << c.name;
   }
 }
 
@@ -102,7 +100,7 @@ TEST(Backup, AnEarlierBackupIsReplacedOnlyByARunThatChangesTheDrawing) {
     EXPECT_EQ(readFile(s.path("plan.dgn")) != beforeSecond, c.replaced) << c.name;
     EXPECT_NE(inodeOf(s.path("plan.bak")), inodeOf(s.path("plan.dgn"))) << c.name;
     // The summary names the backup the drawing has.
-    EXPECT_NE(r.out.find("Backup: " + s.path("plan.bak")), std::string::npos) << c.name << r.out;
+    EXPECT_TRUE(contains(r.out, "Backup: " + s.path("plan.bak"))) << c.name << r.out;
   }
 }
 
@@ -123,7 +121,7 @@ TEST(Backup, AnEarlierBackupThatCannotBeReplacedFailsTheEntryUnlessReportOnly) {
     EXPECT_EQ(readFile(s.path("plan.bak")), "kept");
     EXPECT_EQ(readFile(s.path("plan.dgn")), original);
     if (!reportOnly) {
-      EXPECT_NE(r.err.find("plan.bak"), std::string::npos) << r.err;
+      EXPECT_TRUE(contains(r.err, "plan.bak")) << r.err;
     }
   }
 }
