@@ -67,7 +67,7 @@ TEST(BatchOutputs, EveryEntryWritesReportsOfItsOwn) {
       if (c.textExtension != nullptr) {
         const std::string text = reports[i] + "." + c.textExtension;
         const std::string report = readFile(s.path(text));
-        EXPECT_NE(report.find("File:                " + names[i] + "\n"), std::string::npos)
+        EXPECT_TRUE(contains(report, "File:                " + names[i] + "\n"))
             << c.name << ": " << text << "\n"
             << report;
         allText += report;
@@ -110,14 +110,14 @@ TEST(BatchOutputs, ReadOnlyDrawingsAreAuditedByReportOnlyRuns) {
     const std::string report = readFile(s.path("kelvara.trf"));
     if (c.reported) {
       EXPECT_TRUE(r.err.empty()) << c.name << "\n" << r.err;
-      EXPECT_NE(r.out.find("1 duplicate element was found.\nFile was read-only. Duplicate "
-                           "elements have been reported but not removed.\n"),
-                std::string::npos)
+      EXPECT_TRUE(contains(r.out,
+                           "1 duplicate element was found.\nFile was read-only. Duplicate "
+                           "elements have been reported but not removed.\n"))
           << c.name << "\n"
           << r.out;
-      EXPECT_NE(report.find("type 3 (line) element is duplicate."), std::string::npos) << report;
-      EXPECT_NE(report.find("File archive.dgn is read-only. No changes were made to this file."),
-                std::string::npos)
+      EXPECT_TRUE(contains(report, "type 3 (line) element is duplicate.")) << report;
+      EXPECT_TRUE(
+          contains(report, "File archive.dgn is read-only. No changes were made to this file."))
           << report;
       EXPECT_TRUE(fs::exists(s.path("archive.drf"))) << c.name;
     }
