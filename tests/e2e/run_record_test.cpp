@@ -41,13 +41,8 @@ class InScratch {
   }
   ~InScratch() {
     fs::current_path(cwd_);
-    for (const auto& [name, value] : saved_) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
+    for (const auto& [name, value] : saved_)
+      (void)(value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str()));
   }
 
  private:
