@@ -1,6 +1,7 @@
 #include "frame/main_dialog.h"
 
 #include "frame/messages.h"
+#include "frame/review_dialog.h"
 #include "frame/settings_dialog.h"
 #include "frame/startup.h"
 #include "frame/trace.h"
@@ -47,12 +48,16 @@ std::string activeFileName() {
   return path;
 }
 
+}  // namespace
+
 void showProductFields() {
   (void)mdlOutput_printf(FIELD_STATUS, "%s %s", PRODUCT_NAME, PRODUCT_VERSION);
   (void)mdlOutput_printf(FIELD_KEYIN, "%s", messageText(MSG_TITLE).c_str());
   (void)mdlOutput_prompt("");
   (void)mdlOutput_error("");
 }
+
+namespace {
 
 // Shows the file-list items or the comparison-list items by FILE_MODE.
 void showFileModeItems(DialogBox* db) {
@@ -104,12 +109,6 @@ bool runPreCheck() {
     (void)showMessage(MSG_NO_REPORT, nullptr, true);
     return false;
   }
-  if (s.INTERACTIVE != 0) {
-    mdlDialog_openInfoBox(
-        "The review of each duplicate is not available in this version. Switch \"Review each "
-        "duplicate before it is removed\" off to run without review.");
-    return false;
-  }
   if (s.deleteMode >= 1 && s.deleteMode <= 4) {
     const std::string question = messageText(MSG_FIRST_DELETE_QUESTION + s.deleteMode - 1);
     return mdlDialog_openMessageBox(MessageBoxButtons::OkCancel, question) == ANSWER_OK;
@@ -146,6 +145,10 @@ void startHook(DialogMessage& m) {
   }
   DialogBox* db = mdlDialog_find(MAIN_DIALOG_ID);
   (void)mdlDialog_itemSetEnabledState(db, ITEM_START, false);
+  if (s.INTERACTIVE != 0) {
+    (void)mdlDialog_hide(db);
+    openReviewDialogHidden();
+  }
   process_startAllV8Files(db);
   syncMainDialog();
 }
@@ -314,6 +317,7 @@ bool startInteractive(const std::string& designFile) {
   publishSettingsRecord();
   defineMainDialog();
   defineSettingsDialog();
+  defineReviewDialog();
   showProductFields();
   return mdlDialog_open(MAIN_DIALOG_ID) != nullptr;
 }

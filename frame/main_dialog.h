@@ -22,6 +22,10 @@ inline constexpr int ITEM_DELETE_MODE = 200033;
 inline constexpr int ITEM_CLOSE = 200040;
 inline constexpr int ITEM_SETTINGS = 200041;  // opens the settings dialog
 
+// Shows the product and version in the status field and the application's title beside it,
+// and clears the prompt and error fields (the main and review dialogs do so on focus).
+void showProductFields();
+
 // Publishes the settings record as "s__sarnex" of "t_sarnex".
 void publishSettingsRecord();
 

@@ -300,6 +300,24 @@ int mdlDialog_itemSetChoices(DialogBox* db, int itemId, std::vector<std::string>
   return SUCCESS;
 }
 
+int mdlDialog_hide(DialogBox* db) {
+  if (!isOpen(db)) return ERROR;
+  if (!db->hidden) {
+    db->hidden = true;
+    changed();
+  }
+  return SUCCESS;
+}
+
+int mdlDialog_show(DialogBox* db) {
+  if (!isOpen(db)) return ERROR;
+  if (db->hidden) {
+    db->hidden = false;
+    changed();
+  }
+  return SUCCESS;
+}
+
 std::vector<DialogBox*> openDialogs() {
   std::vector<DialogBox*> out;
   for (const auto& box : manager().open) out.push_back(box.get());
@@ -308,7 +326,7 @@ std::vector<DialogBox*> openDialogs() {
 
 EventResult dialogs_handleEvent(const DialogEvent& event) {
   DialogBox* db = mdlDialog_find(event.dialogId);
-  if (db == nullptr) return EventResult::UnknownDialog;
+  if (db == nullptr || db->hidden) return EventResult::UnknownDialog;
   if (const DialogBox* modal = topModal(); modal != nullptr && modal != db) {
     return EventResult::Refused;
   }
@@ -364,6 +382,7 @@ EventResult dialogs_handleEvent(const DialogEvent& event) {
 std::vector<DialogState> dialogSnapshot() {
   std::vector<DialogState> out;
   for (const auto& box : manager().open) {
+    if (box->hidden) continue;
     DialogState state;
     state.id = box->id;
     state.title = box->title;

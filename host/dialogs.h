@@ -122,6 +122,7 @@ struct DialogBox {
   std::string title;
   int hookId = 0;
   bool modal = false;
+  bool hidden = false;  // open but not shown: left out of the snapshot, refuses events
   std::vector<DialogItem> items;
 };
 
@@ -135,6 +136,11 @@ DialogBox* mdlDialog_find(int dialogId);
 // Closes the dialog: Destroy to its hook, then it is gone. No close request is asked.
 // SUCCESS, or ERROR when it is not open.
 int mdlDialog_closeCommandQueue(DialogBox* db);
+
+// Hides an open dialog (it stays open with its state) or shows it again. SUCCESS, or ERROR
+// when it is not open.
+int mdlDialog_hide(DialogBox* db);
+int mdlDialog_show(DialogBox* db);
 
 // Sets an open dialog's title.
 void mdlWindow_titleSet(DialogBox* db, std::string_view title);
@@ -200,7 +206,7 @@ struct DialogState {
   std::vector<ItemState> items;
 };
 
-// The open dialogs as they show now, oldest first.
+// The open dialogs that are not hidden, as they show now, oldest first.
 std::vector<DialogState> dialogSnapshot();
 
 // Counts the manager's changes (dialogs opened or closed, items or titles changed, events

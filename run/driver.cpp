@@ -267,7 +267,10 @@ void compareCompleted(int code) {
     return;
   }
   mdlUtil_beep(2);
-  if (code == STEP_PAUSE) return;  // the interactive review takes over from here
+  if (code == STEP_PAUSE) {  // the interactive review takes over from here
+    if (runSession().reviewPause) runSession().reviewPause();
+    return;
+  }
   const RunSettings& s = runSettings();
   run.modelDuplicates =
       j_getTotals(&e.table, s.REMOVE_ALL_SEL ? STATUS_REMOVED_ALL : STATUS_DUPLICATE);
@@ -281,6 +284,13 @@ void compareCompleted(int code) {
   ++run.entryIndex;
   (void)process_nextFile(1, nullptr);
   (void)mdlOutput_prompt("");
+}
+
+void resumeComparison(bool reportOnly) {
+  if (stepperState().running || !duplicateRun().running) return;
+  Engine& e = engine();
+  (void)startPass(e, e.step.reviewDialog, reportOnly);
+  startStepper(passClient(), CANCEL_QUESTION);
 }
 
 bool perModelClose() {
@@ -331,6 +341,7 @@ void finishRun() {
     (void)mdlOutput_error(lastDesignError());
   }
   (void)mdlOutput_prompt("");
+  if (runSession().runFinished) runSession().runFinished();
 }
 
 void cancelRun() {

@@ -89,6 +89,12 @@ struct RunSession {
   bool unattended = false;
   // Shows the end-of-run summary; default: the host's message box with OK.
   std::function<void(const std::string& text)> showSummary;
+  // The review of an interactive run: called when the pass waits at a duplicate or at an
+  // element that cannot be read. Unset, nothing resumes the pass.
+  std::function<void()> reviewPause;
+  // Called at the end of Finish when the host goes on (not in batch mode): the application
+  // brings its dialogs back.
+  std::function<void()> runFinished;
 };
 
 // The record of the current (or last) run.
@@ -117,6 +123,11 @@ int process_nextFile(int continuing, void* reviewDialog);
 
 // Called by the stepper: -3 the model's comparison has ended, -4 a pause for the review.
 void compareCompleted(int code);
+
+// Resumes the pass paused for the review: reports the reviewed entry and goes on with the
+// next one (with `reportOnly` the rest of the model is only reported). Nothing happens while
+// the comparison runs.
+void resumeComparison(bool reportOnly);
 
 // Closes the current entry's working copy and reports and frees its element table. False when
 // a report of the entry could not be written (named in the error field).

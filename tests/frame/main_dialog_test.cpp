@@ -91,7 +91,7 @@ TEST_F(MainDialogTest, StartRefusesWhatCannotRunAndAsksBeforeDeleting) {
   ASSERT_EQ(press(ITEM_START), EventResult::Done);
   EXPECT_EQ(ui.script.texts(UiEventKind::InfoBox).back(),
             "There is no active design file to process.");
-  // With a comparison list: no report switched on, the review, a delete mode's question.
+  // With a comparison list: no report switched on, a delete mode's question.
   s.FILE_MODE = 1;
   s.TEXT_REPORT__ = 0;
   s.DESIGN_REPORT__ = 0;
@@ -99,10 +99,6 @@ TEST_F(MainDialogTest, StartRefusesWhatCannotRunAndAsksBeforeDeleting) {
   ASSERT_EQ(press(ITEM_START), EventResult::Done);
   EXPECT_EQ(ui.script.texts(UiEventKind::MessageBox).back(), messageText(23));
   s.TEXT_REPORT__ = 1;
-  s.INTERACTIVE = 1;
-  ASSERT_EQ(press(ITEM_START), EventResult::Done);
-  EXPECT_NE(ui.script.texts(UiEventKind::InfoBox).back().find("not available"), std::string::npos);
-  s.INTERACTIVE = 0;
   s.deleteMode = 2;
   ui.script.answers = {ANSWER_CANCEL};
   ASSERT_EQ(press(ITEM_START), EventResult::Done);
