@@ -5,6 +5,7 @@
 
 #include "host/dialogs.h"
 #include "host/ui.h"
+#include "web/web.h"
 
 namespace kelvara {
 
@@ -47,7 +48,12 @@ std::string webStateJson() {
                        {"prompt", messageFieldText(FIELD_PROMPT)},
                        {"error", messageFieldText(FIELD_ERROR)},
                        {"message", messageFieldText(FIELD_MESSAGE)}};
-  const json state = {{"dialogs", std::move(dialogs)}, {"fields", fields}};
+  // Hidden dialogs (the main dialog while a review runs) are not shown but keep the
+  // application alive: the page ends only when nothing is open at all.
+  const json state = {{"dialogs", std::move(dialogs)},
+                      {"fields", fields},
+                      {"open", openDialogs().size()},
+                      {"beeps", webBeepCount()}};
   // Texts from files need not be UTF-8: replace what is not, never throw.
   return state.dump(-1, ' ', false, json::error_handler_t::replace);
 }

@@ -17,6 +17,8 @@ constexpr int kProgressLabelItem = 2;
 constexpr int kProgressCancelItem = 4;
 constexpr int kProgressHook = -101;
 
+uint64_t g_beeps = 0;  // beeps sounded since the program started
+
 // The answer of each box, by dialog id, 0 while unanswered.
 int g_boxDepth = 0;
 int g_answers[16] = {};
@@ -112,6 +114,10 @@ void defineProgressDialog(std::string_view title) {
 
 }  // namespace
 
+uint64_t webBeepCount() {
+  return g_beeps;
+}
+
 UiPort webUi() {
   UiPort port;
   port.infoBox = [](std::string_view text) {
@@ -141,7 +147,10 @@ UiPort webUi() {
   port.progressClose = [] {
     if (DialogBox* db = mdlDialog_find(PROGRESS_DIALOG_ID)) (void)mdlDialog_closeCommandQueue(db);
   };
-  port.beep = [](int) {};
+  port.beep = [](int count) {
+    g_beeps += static_cast<uint64_t>(count);
+    noteDialogChange();
+  };
   return port;
 }
 

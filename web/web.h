@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -61,6 +62,9 @@ void stopWebServer(WebServer& server);
 // answered), the progress display is a dialog with a Cancel button that interrupts the run,
 // and message fields are shown beside the dialogs.
 UiPort webUi();
+
+// The beeps the port has sounded so far (the page sounds the new ones).
+uint64_t webBeepCount();
 
 // Dialog ids of the boxes webUi opens.
 inline constexpr int BOX_DIALOG_ID = 100;

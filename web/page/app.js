@@ -19,8 +19,33 @@ function show(state) {
     const text = fields[name] || '';
     if (el.textContent !== text) el.textContent = text;
   }
-  // The main dialog stays open as long as the application runs: no dialog left means it ended.
-  if (state.dialogs.length === 0) end();
+  if (lastBeeps !== null && state.beeps > lastBeeps) beep(state.beeps - lastBeeps);
+  lastBeeps = state.beeps;
+  // The main dialog stays open (perhaps hidden) as long as the application runs: nothing open
+  // means it ended.
+  if ((state.open ?? state.dialogs.length) === 0) end();
+}
+
+let lastBeeps = null;
+let audio = null;
+
+// The host's beep: short tones, one after the other.
+function beep(count) {
+  try {
+    audio = audio || new AudioContext();
+    for (let i = 0; i < Math.min(count, 4); i++) {
+      const tone = audio.createOscillator();
+      const gain = audio.createGain();
+      gain.gain.value = 0.1;
+      tone.frequency.value = 880;
+      tone.connect(gain).connect(audio.destination);
+      const at = audio.currentTime + i * 0.2;
+      tone.start(at);
+      tone.stop(at + 0.12);
+    }
+  } catch {
+    // No audio in this browser: the dialog is cue enough.
+  }
 }
 
 function end() {
