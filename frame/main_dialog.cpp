@@ -1,7 +1,10 @@
 #include "frame/main_dialog.h"
 
+#include <algorithm>
+
 #include "frame/messages.h"
 #include "frame/review_dialog.h"
+#include "frame/report_dialogs.h"
 #include "frame/settings_dialog.h"
 #include "frame/startup.h"
 #include "frame/trace.h"
@@ -76,11 +79,8 @@ void mainHook(DialogMessage& m) {
       break;
     case DialogMessageType::Init: {
       mdlWindow_titleSet(db, PRODUCT_NAME);
-      const std::string active = activeFileName();
-      if (DialogItem* item = mdlDialog_itemGetById(db, ITEM_FILE_LIST)) {
-        item->caption = "Design file: " + (active.empty() ? "(none open)" : active);
-        noteDialogChange();
-      }
+      showActiveFileItem(db);
+      initReportButtons(db);
       showFileModeItems(db);
       break;
     }
@@ -149,6 +149,7 @@ void startHook(DialogMessage& m) {
     (void)mdlDialog_hide(db);
     openReviewDialogHidden();
   }
+  reportsRunStarted();
   process_startAllV8Files(db);
   syncMainDialog();
 }
@@ -224,6 +225,18 @@ void publishSettingsRecord() {
                                         KV_TEXT(TEXT_REPORT_FILE_NAME),
                                         KV_INT(DESIGN_REPORT__),
                                         KV_TEXT(DESIGN_EXTENSION),
+                                        KV_INT(USE_WORD_WRAP_TEXT_REPORT),
+                                        KV_INT(WORP_WRAP_POS_TEXT_REPORT),
+                                        KV_INT(ONE_TEXT_EACH_REPORT),
+                                        KV_INT(TEXT_APPEND_EXT),
+                                        KV_INT(SAME_DIR_TEXT_REPORT),
+                                        KV_INT(DIFF_DIR_TEXT_REPORT),
+                                        KV_TEXT(TEXT_REPORT_DIR_NAME),
+                                        KV_TEXT(TEXT_REPORT_EDITOR_NAME),
+                                        KV_INT(DESIGN_APPEND_EXT),
+                                        KV_INT(SAME_DIR_DESIGN_REPORT),
+                                        KV_INT(DIFF_DIR_DESIGN_REPORT),
+                                        KV_TEXT(DESIGN_REPORT_DIR_NAME),
                                         KV_INT(KEEP_WIDER_ELEMENT),
                                         KV_INT(KEEP_SOLID_LINESTYLE_ELEMENT),
                                         KV_INT(INC_REF_FILES),
@@ -305,6 +318,10 @@ void defineMainDialog() {
       start,
       close,
   };
+  const auto settings = std::find_if(main.items.begin(), main.items.end(),
+                                     [](const DialogItem& it) { return it.id == ITEM_SETTINGS; });
+  const std::vector<DialogItem> reports = mainDialogReportItems();
+  main.items.insert(settings, reports.begin(), reports.end());
   defineDialogResource(main);
 }
 
@@ -318,8 +335,20 @@ bool startInteractive(const std::string& designFile) {
   defineMainDialog();
   defineSettingsDialog();
   defineReviewDialog();
+  defineReportDialogs();
   showProductFields();
   return mdlDialog_open(MAIN_DIALOG_ID) != nullptr;
+}
+
+void showActiveFileItem(DialogBox* db) {
+  DialogItem* item = mdlDialog_itemGetById(db, ITEM_FILE_LIST);
+  if (item == nullptr) return;
+  const std::string active = activeFileName();
+  const std::string caption = "Design file: " + (active.empty() ? "(none open)" : active);
+  if (item->caption != caption) {
+    item->caption = caption;
+    noteDialogChange();
+  }
 }
 
 bool interactiveEnded() {
@@ -329,7 +358,8 @@ bool interactiveEnded() {
 void syncMainDialog() {
   DialogBox* db = mdlDialog_find(MAIN_DIALOG_ID);
   if (db == nullptr) return;
-  const bool idle = !duplicateRun().running;
+  syncReportButtons();
+  const bool idle = !duplicateRun().running && !reportsHoldStart();
   DialogItem* start = mdlDialog_itemGetById(db, ITEM_START);
   if (start != nullptr && start->enabled != idle) {
     (void)mdlDialog_itemSetEnabledState(db, ITEM_START, idle);

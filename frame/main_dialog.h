@@ -5,12 +5,15 @@
 // field and opens the main dialog (200002). From the main dialog the user chooses what a run
 // covers (the active design file or the files of a comparison list), adjusts the settings it
 // shows and starts a run on the host's event loop; progress and questions go through the
-// user-interface port. Closing the main dialog ends the application.
+// user-interface port. The report items are in frame/report_dialogs.h. Closing the main dialog ends
+// the application.
 #pragma once
 
 #include <string>
 
 namespace kelvara {
+
+struct DialogBox;
 
 inline constexpr int MAIN_DIALOG_ID = 200002;
 // Main dialog items.
@@ -40,6 +43,9 @@ bool startInteractive(const std::string& designFile);
 
 // True once the main dialog has been closed (the application ends).
 bool interactiveEnded();
+
+// Shows the active design file in the main dialog's file item.
+void showActiveFileItem(DialogBox* db);
 
 // Brings the main dialog in line with the run: the start button is enabled while no run goes.
 // The host loop's turn hook calls it.

@@ -56,9 +56,6 @@ const char* const RULE_FIELDS[] = {"useLevel",  "level",  "useColor", "color",
 const char* const SYMBOLOGY_FIELDS[] = {"useLevel",  "levelValue",  "useColor", "colorValue",
                                         "useWeight", "weightValue", "useStyle", "styleValue"};
 
-// Report category option (0-based row) -> ReportSymbology record number.
-constexpr int CATEGORY_RECORD[7] = {2, 4, 2, 3, 3, 1, 1};
-
 std::vector<int> pageItems(int page) {
   std::vector<int> ids;
   auto range = [&ids](int first, int count) {
@@ -228,7 +225,7 @@ void pageHook(DialogMessage& m) {
     showPage(db, itemValue(db, SITEM_PAGE));
   } else if (m.itemId == SITEM_REPORT_CATEGORY) {
     const int row = itemValue(db, SITEM_REPORT_CATEGORY);
-    const int record = CATEGORY_RECORD[std::clamp(row, 0, 6)];
+    const int record = reportCategoryRecord(row);
     runSettings().currentReportCategory = record;
     if (record != dlgState().rptSym) {
       dlgState().rptSym = record;
@@ -287,6 +284,18 @@ DialogItem item(int id, ItemKind kind, const char* caption, const char* field = 
 }
 
 }  // namespace
+
+int reportCategoryRecord(int row) {
+  constexpr int CATEGORY_RECORD[7] = {2, 4, 2, 3, 3, 1, 1};
+  return CATEGORY_RECORD[std::clamp(row, 0, 6)];
+}
+
+const std::vector<std::string>& reportCategoryChoices() {
+  static const std::vector<std::string> choices = {
+      "Removed duplicates", "Other elements",  "Duplicates reported",     "Matched originals",
+      "Originals reported", "Single elements", "Single elements reported"};
+  return choices;
+}
 
 std::string smallestTolerance() {
   dgn::TcbRecord tcb;
@@ -391,9 +400,7 @@ void defineSettingsDialog() {
   // Report symbology: bound to the record the category names.
   DialogItem category = item(SITEM_REPORT_CATEGORY, ItemKind::Option,
                              "Elements of the design report", nullptr, HOOK_PAGE);
-  category.choices = {"Removed duplicates",      "Other elements",     "Duplicates reported",
-                      "Matched originals",       "Originals reported", "Single elements",
-                      "Single elements reported"};
+  category.choices = reportCategoryChoices();
   category.value = "0";
   r.items.push_back(category);
   const char* symCaptions[] = {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kelvara {
 
@@ -52,6 +53,11 @@ void defineSettingsDialog();
 
 // Opens the settings dialog (snapshot, report category DUPLICATE, title with the settings file).
 bool openSettingsDialog();
+
+// The report symbology record (1..4) that a row of the report category option (0-based) shows,
+// and the option's rows.
+int reportCategoryRecord(int row);
+const std::vector<std::string>& reportCategoryChoices();
 
 // The smallest tolerance of the active model: one unit of resolution in master units, as text.
 std::string smallestTolerance();

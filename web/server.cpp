@@ -3,10 +3,15 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <random>
+#include <sstream>
 #include <thread>
 
+#include "host/documents.h"
 #include "host/host_loop.h"
 #include "web/page_assets.h"
 #include "web/state_json.h"
@@ -213,6 +218,22 @@ void servePage(WebServer& server, const httplib::Request& req, httplib::Response
   res.set_content(reinterpret_cast<const char*>(asset->data), asset->size, asset->mimeType);
 }
 
+// An allowed document (host/documents.h) as plain text; 404 for any other number and for a
+// document that no longer exists.
+void serveDocument(const httplib::Request& req, httplib::Response& res) {
+  const std::string number = req.matches.size() > 1 ? req.matches[1].str() : "";
+  const std::string path = number.size() > 9 ? "" : allowedDocument(std::atoi(number.c_str()));
+  std::error_code error;
+  if (path.empty() || !std::filesystem::is_regular_file(path, error)) {
+    return plain(res, 404, "not found\n");
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return plain(res, 404, "not found\n");
+  std::ostringstream text;
+  text << in.rdbuf();
+  res.set_content(text.str(), "text/plain; charset=utf-8");
+}
+
 void setUpRoutes(WebServer& server) {
   httplib::Server& http = server.http;
   http.new_task_queue = [] { return new httplib::ThreadPool(kHttpThreads); };
@@ -257,6 +278,7 @@ void setUpRoutes(WebServer& server) {
   });
   http.Get(api + "events",
            [s](const httplib::Request&, httplib::Response& res) { handleStream(*s, res); });
+  http.Get(s->prefix + R"(reports/(\d+))", serveDocument);
   // The page, registered last: everything else under the token.
   http.Get(".*",
            [s](const httplib::Request& req, httplib::Response& res) { servePage(*s, req, res); });

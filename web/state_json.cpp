@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/dialogs.h"
+#include "host/documents.h"
 #include "host/ui.h"
 #include "web/web.h"
 
@@ -50,10 +51,16 @@ std::string webStateJson() {
                        {"message", messageFieldText(FIELD_MESSAGE)}};
   // Hidden dialogs (the main dialog while a review runs) are not shown but keep the
   // application alive: the page ends only when nothing is open at all.
-  const json state = {{"dialogs", std::move(dialogs)},
-                      {"fields", fields},
-                      {"open", openDialogs().size()},
-                      {"beeps", webBeepCount()}};
+  json state = {{"dialogs", std::move(dialogs)},
+                {"fields", fields},
+                {"open", openDialogs().size()},
+                {"beeps", webBeepCount()}};
+  // The last document the application asked the page to show, under its route.
+  const ShowRequest shown = lastShowRequest();
+  if (shown.serial > 0) {
+    state["document"] = {{"serial", shown.serial},
+                         {"href", "reports/" + std::to_string(shown.number)}};
+  }
   // Texts from files need not be UTF-8: replace what is not, never throw.
   return state.dump(-1, ' ', false, json::error_handler_t::replace);
 }

@@ -13,6 +13,7 @@ function show(state) {
   if (lastState && state.version < lastState.version) return;
   lastState = state;
   renderState(state, send);
+  showDocument(state.document);
   const fields = state.fields || {};
   for (const name of ['status', 'prompt', 'message', 'error']) {
     const el = document.getElementById('field-' + name);
@@ -46,6 +47,33 @@ function beep(count) {
   } catch {
     // No audio in this browser: the dialog is cue enough.
   }
+}
+
+// A document the application asks to show opens in a window of its own, once per request;
+// requests made before the page was loaded are not repeated. When the browser blocks the
+// window, a link to the document takes its place.
+let documentSerial = null;
+function showDocument(request) {
+  const serial = request ? request.serial : 0;
+  const first = documentSerial === null;
+  if (!first && serial <= documentSerial) return;
+  documentSerial = serial;
+  if (first || !request) return;
+  const opened = window.open(request.href, '_blank');
+  if (opened) {
+    opened.opener = null;
+    return;
+  }
+  let link = document.getElementById('document-link');
+  if (!link) {
+    link = document.createElement('a');
+    link.id = 'document-link';
+    link.target = '_blank';
+    link.rel = 'noopener';
+    link.textContent = 'Open the report';
+    document.getElementById('fields').append(link);
+  }
+  link.href = request.href;
 }
 
 function end() {

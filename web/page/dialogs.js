@@ -84,11 +84,27 @@ function makeWidget(dialogId, item, send) {
   return widget;
 }
 
+// A "~" in a button's caption marks the next letter as its access key (Alt+letter), drawn
+// underlined.
+function setButtonText(widget, text) {
+  widget.text = text;
+  const at = text.indexOf('~');
+  if (at < 0 || at + 1 >= text.length) {
+    widget.input.textContent = text.replace('~', '');
+    widget.input.accessKey = '';
+    return;
+  }
+  const key = document.createElement('u');
+  key.textContent = text[at + 1];
+  widget.input.replaceChildren(text.slice(0, at), key, text.slice(at + 2));
+  widget.input.accessKey = text[at + 1].toLowerCase();
+}
+
 function patchWidget(widget, item) {
   widget.item = item;
   const text = item.caption || '';
   if (widget.input && item.kind === 'button') {
-    if (widget.input.textContent !== text) widget.input.textContent = text;
+    if (widget.text !== text) setButtonText(widget, text);
     widget.input.classList.toggle('default', !!item.default);
   } else if (widget.caption.textContent !== text) {
     widget.caption.textContent = text;
