@@ -5,14 +5,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "host/dialogs.h"
+#include "host/documents.h"
 #include "host/host_loop.h"
 #include "host/state.h"
 #include "host/ui.h"
+#include "support/scratch.h"
 #include "web/web.h"
 
 namespace kelvara {
@@ -256,6 +260,44 @@ TEST_F(WebServerTest, AModalBoxIsADialogThePageAnswersWhileTheHookWaits) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   EXPECT_EQ(answer.load(), ANSWER_NO);
+}
+
+TEST_F(WebServerTest, OnlyDocumentsTheApplicationAllowedAreServedAsText) {
+  resetDocuments();
+  test::ScratchDir dir;
+  for (const char* name : {"plan.trf", "gone.trf", "other.trf"}) {
+    std::ofstream(dir.file(name)) << "Kelvara report of " << name << "\n";
+  }
+  const std::string removed = std::to_string(allowDocument(dir.file("gone.trf")));
+  const std::string shown = std::to_string(allowDocument(dir.file("plan.trf")));
+  std::filesystem::remove(dir.file("gone.trf"));
+  struct Case {
+    std::string path;
+    int status;
+  };
+  const Case cases[] = {
+      {"reports/" + shown, 200},
+      {"reports/" + removed, 404},
+      {"reports/0", 404},
+      {"reports/3", 404},
+      {"reports/-1", 404},
+      {"reports/99999999999", 404},
+      {"reports/" + shown + "/x", 404},
+      {"reports/other.trf", 404},
+      {"reports/" + dir.file("other.trf"), 404},
+      {"reports/..%2F..%2F" + dir.file("other.trf").substr(1), 404},
+  };
+  for (const Case& c : cases) {
+    auto res = client().Get(prefix + c.path);
+    ASSERT_TRUE(res) << c.path;
+    EXPECT_EQ(res->status, c.status) << c.path;
+    EXPECT_EQ(res->body.find("other.trf"), std::string::npos) << c.path;
+    if (c.status == 200) {
+      EXPECT_EQ(res->get_header_value("Content-Type").rfind("text/plain", 0), 0u);
+      EXPECT_EQ(res->body, "Kelvara report of plan.trf\n");
+    }
+  }
+  resetDocuments();
 }
 
 }  // namespace

@@ -1,0 +1,336 @@
+// The report dialogs through the dialog manager: the report settings choices and what they do
+// to the dependent settings and items, and the report list of a run that wrote several reports.
+#include "frame/report_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "frame/main_dialog.h"
+#include "frame/messages.h"
+#include "frame/settings_dialog.h"
+#include "host/design.h"
+#include "host/dialogs.h"
+#include "host/documents.h"
+#include "host/state.h"
+#include "host/ui.h"
+#include "run/driver.h"
+#include "settings/run_settings.h"
+#include "support/dgn_builder.h"
+#include "support/scratch.h"
+
+namespace kelvara {
+namespace {
+
+struct ReportDialogsTest : ::testing::Test {
+  ScopedScriptedUi ui;
+  test::ScratchDir dir;
+
+  void SetUp() override {
+    resetDialogManager();
+    resetDesignState();
+    resetDocuments();
+    duplicateRun() = DuplicateRun{};
+    for (const char* name : {"a.dgn", "b.dgn", "a0.drf", "b1.drf"}) {
+      ASSERT_TRUE(test::DesignBuilder{}.write(dir.file(name)));
+    }
+    ASSERT_EQ(mdlSystem_newDesignFile(dir.file("a.dgn")), SUCCESS);
+    settings_resetToFactory(runSettings(), true);
+    publishSettingsRecord();
+    defineMainDialog();
+    defineSettingsDialog();
+    defineReportDialogs();
+    ASSERT_NE(mdlDialog_open(MAIN_DIALOG_ID), nullptr);
+  }
+  void TearDown() override {
+    resetDialogManager();
+    resetDesignState();
+    resetDocuments();
+    duplicateRun() = DuplicateRun{};
+    settings_resetToFactory(runSettings(), true);
+  }
+
+  static EventResult event(int dialog, int item, DialogEventKind kind, std::string value = "") {
+    return dialogs_handleEvent({dialog, item, kind, std::move(value)});
+  }
+  static const DialogItem* mainItem(int id) {
+    return mdlDialog_itemGetById(mdlDialog_find(MAIN_DIALOG_ID), id);
+  }
+  static std::string active() {
+    std::string path;
+    (void)mdlModelRef_getFileName(mdlModelRef_getActive(), &path);
+    return path;
+  }
+};
+
+// One choice of the report settings dialog: the settings before, the item changed and its new
+// value, the fields afterwards ("{dir}" stands for the active design file's folder), and items
+// that must be enabled and disabled afterwards.
+struct Choice {
+  const char* what;
+  void (*before)(RunSettings&);
+  int item;
+  const char* value;
+  std::vector<std::pair<const char*, const char*>> after;
+  std::vector<int> enabled, disabled;
+};
+
+void perEntryReports(RunSettings& s) {
+  s.ONE_TEXT_REPORT = 0;
+  s.ONE_TEXT_EACH_REPORT = 1;
+  s.SAME_DIR_TEXT_REPORT = 1;
+  s.TEXT_APPEND_EXT = 1;
+  s.TEXT_REPORT_FILE_NAME.clear();
+}
+
+const Choice kChoices[] = {
+    {"text reports off",
+     [](RunSettings& s) { s.USE_WORD_WRAP_TEXT_REPORT = 1; },
+     RITEM_TEXT_REPORT,
+     "0",
+     {{"ONE_TEXT_REPORT", "0"}, {"TEXT_REPORT_FILE_NAME", ""}, {"USE_WORD_WRAP_TEXT_REPORT", "0"}},
+     {RITEM_DESIGN_EXTENSION},
+     {RITEM_TEXT_EXTENSION, RITEM_REPORT_FILE, RITEM_ONE_REPORT, RITEM_WRAP_COLUMN}},
+    {"text reports on",
+     [](RunSettings& s) {
+       perEntryReports(s);
+       s.TEXT_REPORT__ = 0;
+       s.TEXT_EXTENSION.assign("log");
+       s.TEXT_REPORT_DIR_NAME.assign("/old/");
+     },
+     RITEM_TEXT_REPORT,
+     "1",
+     {{"TEXT_EXTENSION", "trf"},
+      {"ONE_TEXT_REPORT", "1"},
+      {"TEXT_REPORT_FILE_NAME", "{dir}kelvara.trf"},
+      {"ONE_TEXT_EACH_REPORT", "0"},
+      {"SAME_DIR_TEXT_REPORT", "0"},
+      {"TEXT_APPEND_EXT", "0"},
+      {"TEXT_REPORT_DIR_NAME", ""}},
+     {RITEM_TEXT_EXTENSION, RITEM_REPORT_FILE},
+     {RITEM_TEXT_SAME_DIR, RITEM_TEXT_DIR, RITEM_WRAP_COLUMN}},
+    {"one report off",
+     nullptr,
+     RITEM_ONE_REPORT,
+     "0",
+     {{"TEXT_REPORT_FILE_NAME", ""},
+      {"SAME_DIR_TEXT_REPORT", "1"},
+      {"DIFF_DIR_TEXT_REPORT", "0"},
+      {"ONE_TEXT_EACH_REPORT", "1"}},
+     {RITEM_TEXT_SAME_DIR, RITEM_TEXT_DIFF_DIR, RITEM_TEXT_APPEND_EXT},
+     {RITEM_REPORT_FILE, RITEM_TEXT_DIR}},
+    {"one report per entry on",
+     nullptr,
+     RITEM_ONE_EACH,
+     "1",
+     {{"TEXT_REPORT_FILE_NAME", ""}, {"SAME_DIR_TEXT_REPORT", "1"}, {"ONE_TEXT_REPORT", "0"}},
+     {RITEM_TEXT_SAME_DIR},
+     {RITEM_REPORT_FILE}},
+    {"one report per entry off",
+     perEntryReports,
+     RITEM_ONE_EACH,
+     "0",
+     {{"TEXT_REPORT_FILE_NAME", "{dir}kelvara.trf"},
+      {"TEXT_APPEND_EXT", "0"},
+      {"SAME_DIR_TEXT_REPORT", "0"},
+      {"ONE_TEXT_REPORT", "1"}},
+     {RITEM_REPORT_FILE},
+     {RITEM_TEXT_SAME_DIR}},
+    {"text reports in one folder",
+     perEntryReports,
+     RITEM_TEXT_DIFF_DIR,
+     "1",
+     {{"TEXT_REPORT_DIR_NAME", "{dir}"}, {"SAME_DIR_TEXT_REPORT", "0"}},
+     {RITEM_TEXT_DIR},
+     {}},
+    {"text reports not beside the design file",
+     perEntryReports,
+     RITEM_TEXT_SAME_DIR,
+     "0",
+     {{"TEXT_REPORT_DIR_NAME", "{dir}"}, {"DIFF_DIR_TEXT_REPORT", "1"}},
+     {RITEM_TEXT_DIR},
+     {}},
+    {"text extension not alphanumeric",
+     nullptr,
+     RITEM_TEXT_EXTENSION,
+     ".txt",
+     {{"TEXT_EXTENSION", "trf"}, {"TEXT_REPORT_FILE_NAME", "{dir}kelvara.trf"}},
+     {},
+     {}},
+    {"text extension renames the one report",
+     nullptr,
+     RITEM_TEXT_EXTENSION,
+     "log",
+     {{"TEXT_EXTENSION", "log"}, {"TEXT_REPORT_FILE_NAME", "{dir}kelvara.log"}},
+     {},
+     {}},
+    {"design reports off",
+     nullptr,
+     RITEM_DESIGN_REPORT,
+     "0",
+     {{"SAME_DIR_DESIGN_REPORT", "0"}, {"DIFF_DIR_DESIGN_REPORT", "0"}},
+     {RITEM_TEXT_EXTENSION},
+     {RITEM_DESIGN_EXTENSION, RITEM_DESIGN_SAME_DIR, RITEM_CATEGORY, RITEM_SYMBOLOGY_FIRST}},
+    {"design reports on",
+     [](RunSettings& s) {
+       s.DESIGN_REPORT__ = 0;
+       s.SAME_DIR_DESIGN_REPORT = 0;
+       s.DESIGN_APPEND_EXT = 1;
+       s.DESIGN_EXTENSION.assign("dgr");
+     },
+     RITEM_DESIGN_REPORT,
+     "1",
+     {{"DESIGN_EXTENSION", "drf"}, {"SAME_DIR_DESIGN_REPORT", "1"}, {"DESIGN_APPEND_EXT", "0"}},
+     {RITEM_DESIGN_EXTENSION, RITEM_DESIGN_SAME_DIR, RITEM_CATEGORY},
+     {RITEM_DESIGN_DIR}},
+    {"design reports in one folder",
+     nullptr,
+     RITEM_DESIGN_DIFF_DIR,
+     "1",
+     {{"DESIGN_REPORT_DIR_NAME", "{dir}"}, {"SAME_DIR_DESIGN_REPORT", "0"}},
+     {RITEM_DESIGN_DIR},
+     {}},
+    {"design reports beside the design file again",
+     [](RunSettings& s) {
+       s.SAME_DIR_DESIGN_REPORT = 0;
+       s.DIFF_DIR_DESIGN_REPORT = 1;
+       s.DESIGN_REPORT_DIR_NAME.assign("/old/");
+     },
+     RITEM_DESIGN_SAME_DIR,
+     "1",
+     {{"DESIGN_REPORT_DIR_NAME", ""}, {"DIFF_DIR_DESIGN_REPORT", "0"}},
+     {},
+     {RITEM_DESIGN_DIR}},
+    {"design extension not alphanumeric",
+     nullptr,
+     RITEM_DESIGN_EXTENSION,
+     "-x",
+     {{"DESIGN_EXTENSION", "drf"}},
+     {},
+     {}},
+    {"category of the fourth record",
+     [](RunSettings& s) { s.reportSymbology[REPORT_FOURTH].useColor = 0; },
+     RITEM_CATEGORY,
+     "1",
+     {{"currentReportCategory", "4"}},
+     {RITEM_SYMBOLOGY_FIRST + 2},
+     {RITEM_SYMBOLOGY_FIRST + 3}},
+};
+
+TEST_F(ReportDialogsTest, ReportSettingsChoicesAdjustTheirDependentsAndCancelUndoesThem) {
+  const std::string folder = dir.path() + "/";
+  auto expand = [&folder](std::string text) {
+    const size_t at = text.find("{dir}");
+    return at == std::string::npos ? text : text.replace(at, 5, folder);
+  };
+  for (const Choice& c : kChoices) {
+    SCOPED_TRACE(c.what);
+    settings_resetToFactory(runSettings(), true);
+    if (c.before != nullptr) c.before(runSettings());
+    std::vector<std::string> was;
+    for (const auto& [field, value] : c.after)
+      was.push_back(readBoundValue(std::string("s__sarnex.") + field));
+    ASSERT_EQ(event(MAIN_DIALOG_ID, ITEM_REPORT_SETTINGS, DialogEventKind::Button),
+              EventResult::Done);
+    DialogBox* db = mdlDialog_find(REPORT_SETTINGS_DIALOG_ID);
+    ASSERT_NE(db, nullptr);
+    (void)mdlOutput_error("");
+    EXPECT_EQ(event(REPORT_SETTINGS_DIALOG_ID, c.item, DialogEventKind::Change, c.value),
+              EventResult::Done);
+    for (const auto& [field, value] : c.after) {
+      EXPECT_EQ(readBoundValue(std::string("s__sarnex.") + field), expand(value)) << field;
+    }
+    for (int id : c.enabled) EXPECT_TRUE(mdlDialog_itemGetById(db, id)->enabled) << id;
+    for (int id : c.disabled) EXPECT_FALSE(mdlDialog_itemGetById(db, id)->enabled) << id;
+    const bool badExtension = std::string(c.value).find_first_of(".-") == 0;
+    EXPECT_EQ(messageFieldText(FIELD_ERROR),
+              badExtension ? "First character must be alpahnumeric" : "");
+    ASSERT_EQ(event(REPORT_SETTINGS_DIALOG_ID, RITEM_CANCEL, DialogEventKind::Button),
+              EventResult::Done);
+    EXPECT_EQ(mdlDialog_find(REPORT_SETTINGS_DIALOG_ID), nullptr);
+    for (size_t i = 0; i < c.after.size(); ++i) {
+      EXPECT_EQ(readBoundValue(std::string("s__sarnex.") + c.after[i].first), was[i])
+          << "after Cancel: " << c.after[i].first;
+    }
+  }
+  // OK keeps the edits, but not while both reports would take the same extension.
+  ASSERT_EQ(event(MAIN_DIALOG_ID, ITEM_REPORT_SETTINGS, DialogEventKind::Button),
+            EventResult::Done);
+  ASSERT_EQ(
+      event(REPORT_SETTINGS_DIALOG_ID, RITEM_DESIGN_EXTENSION, DialogEventKind::Change, "TRF"),
+      EventResult::Done);
+  ASSERT_EQ(event(REPORT_SETTINGS_DIALOG_ID, RITEM_OK, DialogEventKind::Button), EventResult::Done);
+  EXPECT_EQ(ui.script.texts(UiEventKind::MessageBox), std::vector{messageText(62)});
+  ASSERT_NE(mdlDialog_find(REPORT_SETTINGS_DIALOG_ID), nullptr);
+  ASSERT_EQ(event(REPORT_SETTINGS_DIALOG_ID, RITEM_TEXT_REPORT, DialogEventKind::Change, "0"),
+            EventResult::Done);
+  ASSERT_EQ(
+      event(REPORT_SETTINGS_DIALOG_ID, RITEM_DESIGN_EXTENSION, DialogEventKind::Change, "dgr"),
+      EventResult::Done);
+  ASSERT_EQ(event(REPORT_SETTINGS_DIALOG_ID, RITEM_OK, DialogEventKind::Button), EventResult::Done);
+  EXPECT_EQ(mdlDialog_find(REPORT_SETTINGS_DIALOG_ID), nullptr);
+  EXPECT_EQ(runSettings().DESIGN_EXTENSION.str(), "dgr");
+  EXPECT_EQ(runSettings().TEXT_REPORT_MESSAGE.str(),
+            "<Design report files placed in same directory as design files.>");
+}
+
+TEST_F(ReportDialogsTest, TheReportListOpensEachEntrysFilesAndReturns) {
+  RunSettings& s = runSettings();
+  s.ONE_TEXT_EACH_REPORT = 1;
+  s.TEXT_REPORT_EDITOR_NAME.clear();  // text reports are shown in the page
+  for (const char* name : {"a0.trf", "b1.trf"}) std::ofstream(dir.file(name)) << "report\n";
+  createRunLists();
+  DuplicateRun& run = duplicateRun();
+  for (const char* entry : {"a", "b"}) {
+    appendToList(run.entryList.get(), dir.file(std::string(entry) + ".dgn") + ",Default");
+  }
+  for (const char* name : {"a0.trf", "b1.trf"})
+    appendToList(run.textReportList.get(), dir.file(name));
+  for (const char* name : {"a0.drf", "b1.drf"})
+    appendToList(run.designReportList.get(), dir.file(name));
+  reportsRunStarted();
+  EXPECT_FALSE(mainItem(ITEM_TEXT_REPORT)->enabled);
+  syncMainDialog();  // the run has finished
+  EXPECT_EQ(mainItem(ITEM_DESIGN_REPORT)->caption, LABEL_VIEW_DESIGN_LOG);
+  EXPECT_EQ(mainItem(ITEM_TEXT_REPORT)->caption, LABEL_VIEW_TEXT_LOG);
+  EXPECT_TRUE(mainItem(ITEM_TEXT_REPORT)->enabled);
+
+  ASSERT_EQ(event(MAIN_DIALOG_ID, ITEM_DESIGN_REPORT, DialogEventKind::Button), EventResult::Done);
+  DialogBox* list = mdlDialog_find(REPORT_LIST_DIALOG_ID);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(mdlDialog_itemGetById(list, LITEM_ROWS)->choices.size(), 2u);
+  EXPECT_FALSE(mainItem(ITEM_START)->enabled);
+  ASSERT_EQ(event(REPORT_LIST_DIALOG_ID, LITEM_ROWS, DialogEventKind::Change, "1"),
+            EventResult::Done);
+  struct Press {
+    int item;
+    std::string activeAfter;
+  };
+  const Press presses[] = {{LITEM_OPEN_DESIGN_REPORT, dir.file("b1.drf")},
+                           {LITEM_RETURN, dir.file("a.dgn")},
+                           {LITEM_OPEN_FILE, dir.file("b.dgn")},
+                           {LITEM_SHOW_TEXT_REPORT, dir.file("b.dgn")},
+                           {LITEM_CLOSE, dir.file("a.dgn")}};
+  for (const Press& p : presses) {
+    ASSERT_EQ(event(REPORT_LIST_DIALOG_ID, p.item, DialogEventKind::Button), EventResult::Done);
+    syncMainDialog();
+    EXPECT_EQ(active(), p.activeAfter) << p.item;
+    EXPECT_EQ(mainItem(ITEM_FILE_LIST)->caption, "Design file: " + p.activeAfter) << p.item;
+  }
+  const ShowRequest shown = lastShowRequest();
+  EXPECT_EQ(shown.serial, 1u);
+  EXPECT_EQ(allowedDocument(shown.number), dir.file("b1.trf"));
+  EXPECT_EQ(mdlDialog_find(REPORT_LIST_DIALOG_ID), nullptr);
+  EXPECT_TRUE(mainItem(ITEM_START)->enabled);
+
+  // Another file opened behind the application's back: the buttons follow its own reports.
+  ASSERT_TRUE(test::DesignBuilder{}.write(dir.file("b.drf")));
+  ASSERT_EQ(mdlSystem_newDesignFile(dir.file("b.dgn")), SUCCESS);
+  syncMainDialog();
+  EXPECT_EQ(mainItem(ITEM_DESIGN_REPORT)->caption, LABEL_VIEW_DESIGN_REPORT);
+  EXPECT_TRUE(mainItem(ITEM_DESIGN_REPORT)->enabled);
+  EXPECT_FALSE(mainItem(ITEM_TEXT_REPORT)->enabled);  // b.trf was not written
+}
+
+}  // namespace
+}  // namespace kelvara
