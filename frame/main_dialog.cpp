@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "frame/messages.h"
-#include "frame/review_dialog.h"
 #include "frame/report_dialogs.h"
+#include "frame/review_dialog.h"
 #include "frame/settings_dialog.h"
 #include "frame/startup.h"
 #include "frame/trace.h"
