@@ -282,6 +282,16 @@ DialogItem button(int id, const char* caption, int hook) {
   return item;
 }
 
+// The main dialog's line that says where reports go.
+void showReportMessage() {
+  DialogItem* item = mdlDialog_itemGetById(mainDialog(), ITEM_REPORT_MESSAGE);
+  const std::string caption = "Reports: " + runSettings().TEXT_REPORT_MESSAGE.str();
+  if (item != nullptr && item->caption != caption) {
+    item->caption = caption;
+    noteDialogChange();
+  }
+}
+
 // The new-design-file hook: another file became active by other means than the application's
 // own switches.
 void newDesignFileOpened() {
@@ -368,6 +378,7 @@ std::vector<DialogItem> mainDialogReportItems() {
 
 void initReportButtons(DialogBox*) {
   enableReportButtonsByExistence();
+  showReportMessage();
   state().seenActive = activeFile();
 }
 
@@ -379,12 +390,7 @@ void reportsRunStarted() {
 
 void syncReportButtons() {
   ReportButtonState& st = state();
-  if (DialogItem* message = mdlDialog_itemGetById(mainDialog(), ITEM_REPORT_MESSAGE)) {
-    if (message->caption != runSettings().TEXT_REPORT_MESSAGE.view()) {
-      message->caption = runSettings().TEXT_REPORT_MESSAGE.str();
-      noteDialogChange();
-    }
-  }
+  showReportMessage();
   if (duplicateRun().running || mainDialog() == nullptr) return;
   if (st.finishPending) return runFinished();
   if (activeFile() != st.seenActive) newDesignFileOpened();

@@ -270,8 +270,9 @@ TEST_F(ReportDialogsTest, ReportSettingsChoicesAdjustTheirDependentsAndCancelUnd
   ASSERT_EQ(event(REPORT_SETTINGS_DIALOG_ID, RITEM_OK, DialogEventKind::Button), EventResult::Done);
   EXPECT_EQ(mdlDialog_find(REPORT_SETTINGS_DIALOG_ID), nullptr);
   EXPECT_EQ(runSettings().DESIGN_EXTENSION.str(), "dgr");
-  EXPECT_EQ(runSettings().TEXT_REPORT_MESSAGE.str(),
-            "<Design report files placed in same directory as design files.>");
+  syncMainDialog();
+  EXPECT_EQ(mainItem(ITEM_REPORT_MESSAGE)->caption,
+            "Reports: <Design report files placed in same directory as design files.>");
 }
 
 TEST_F(ReportDialogsTest, TheReportListOpensEachEntrysFilesAndReturns) {
