@@ -391,7 +391,11 @@ void reportsRunStarted() {
 void syncReportButtons() {
   ReportButtonState& st = state();
   showReportMessage();
-  if (duplicateRun().running || mainDialog() == nullptr) return;
+  if (mainDialog() == nullptr) return;
+  if (duplicateRun().running) {  // also a run started elsewhere than the start button
+    if (!st.finishPending) reportsRunStarted();
+    return;
+  }
   if (st.finishPending) return runFinished();
   if (activeFile() != st.seenActive) newDesignFileOpened();
 }
