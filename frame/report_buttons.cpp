@@ -234,8 +234,7 @@ void closeReportList() {
 
 void reportListHook(DialogMessage& m) {
   if (m.type == DialogMessageType::CloseRequest) {  // closing the window is the Close button
-    m.refuse = true;
-    return closeReportList();
+    return returnToNoted();
   }
   if (m.type != DialogMessageType::Button) return;
   DuplicateRun& run = duplicateRun();
