@@ -83,8 +83,12 @@ bool acceptsValue(const DialogItem& item, std::string_view value) {
   switch (item.kind) {
     case ItemKind::Toggle:
       return value == "0" || value == "1";
-    case ItemKind::Option:
-    case ItemKind::ListBox: {
+    case ItemKind::ListBox:
+      if (item.multiSelect) {
+        return value.empty() || !listBoxSelection(item, value).empty();
+      }
+      [[fallthrough]];
+    case ItemKind::Option: {
       if (!isWholeNumber(value)) return false;
       const long index = std::strtol(std::string(value).c_str(), nullptr, 10);
       return index >= (item.kind == ItemKind::ListBox ? -1 : 0) &&
@@ -318,6 +322,25 @@ int mdlDialog_show(DialogBox* db) {
   return SUCCESS;
 }
 
+std::vector<int> listBoxSelection(const DialogItem& item, std::string_view value) {
+  std::vector<int> rows;
+  const long count = static_cast<long>(item.choices.size());
+  while (!value.empty()) {
+    const size_t comma = value.find(',');
+    const std::string_view part = value.substr(0, comma);
+    if (!isWholeNumber(part)) return {};
+    const long row = std::strtol(std::string(part).c_str(), nullptr, 10);
+    if (row == -1 && !item.multiSelect && comma == std::string_view::npos) return rows;
+    if (row < 0 || row >= count || (!rows.empty() && row <= rows.back())) return {};
+    rows.push_back(static_cast<int>(row));
+    if (comma == std::string_view::npos) break;
+    value.remove_prefix(comma + 1);
+    if (value.empty()) return {};  // a trailing comma
+  }
+  if (!item.multiSelect && rows.size() > 1) return {};
+  return rows;
+}
+
 std::vector<DialogBox*> openDialogs() {
   std::vector<DialogBox*> out;
   for (const auto& box : manager().open) out.push_back(box.get());
@@ -389,7 +412,8 @@ std::vector<DialogState> dialogSnapshot() {
     state.modal = box->modal;
     for (const DialogItem& item : box->items) {
       state.items.push_back({item.id, item.kind, item.caption, itemValue(item), item.choices,
-                             item.enabled, item.visible, item.isDefault, item.isCancel});
+                             item.enabled, item.visible, item.isDefault, item.isCancel,
+                             item.multiSelect, item.columns, item.activateItemId});
     }
     out.push_back(std::move(state));
   }

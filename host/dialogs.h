@@ -69,6 +69,13 @@ struct DialogItem {
   std::string value;                 // the value of an unbound item, as text
   std::vector<std::string> choices;  // option labels or list box rows
   int hookId = 0;                    // 0: the dialog's hook gets this item's messages
+  // List box: several rows may be selected; the value is their indices in ascending order,
+  // separated by commas ("" for none) instead of one index (-1 for none).
+  bool multiSelect = false;
+  // List box: column headings; each row holds its cells separated by '\t'. None: one column.
+  std::vector<std::string> columns;
+  // List box: the push button a double click on a row (or Enter in the list) presses; 0: none.
+  int activateItemId = 0;
   bool enabled = true;
   bool visible = true;
   bool isDefault = false;  // Enter presses it
@@ -160,6 +167,10 @@ int mdlDialog_itemSetValue(DialogBox* db, int itemId, std::string_view value);
 // Replaces an option's or list box's choices.
 int mdlDialog_itemSetChoices(DialogBox* db, int itemId, std::vector<std::string> choices);
 
+// The rows selected in a list box, ascending (either selection form); empty for none or for
+// a value that is not a selection.
+std::vector<int> listBoxSelection(const DialogItem& item, std::string_view value);
+
 // The open dialogs, oldest first. The pointers stay valid until their dialog closes.
 std::vector<DialogBox*> openDialogs();
 
@@ -197,6 +208,9 @@ struct ItemState {
   bool visible = true;
   bool isDefault = false;
   bool isCancel = false;
+  bool multiSelect = false;
+  std::vector<std::string> columns;
+  int activateItemId = 0;
 };
 
 struct DialogState {

@@ -20,6 +20,9 @@ json itemJson(const ItemState& item) {
   if (!item.choices.empty()) j["choices"] = item.choices;
   if (item.isDefault) j["default"] = true;
   if (item.isCancel) j["cancel"] = true;
+  if (item.multiSelect) j["multiple"] = true;
+  if (!item.columns.empty()) j["columns"] = item.columns;
+  if (item.activateItemId != 0) j["activate"] = item.activateItemId;
   return j;
 }
 

@@ -52,4 +52,20 @@ inline bool exists(const std::string& path) {
   return std::filesystem::exists(path);
 }
 
+// The parts of a text between separators ("" gives none).
+inline std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::stringstream in(text);
+  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+  return parts;
+}
+
+// The text with every `from` replaced by `to` (e.g. a scratch folder's path by a placeholder).
+inline std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
 }  // namespace kelvara::test
