@@ -8,6 +8,22 @@ function sendChange(send, dialog, item, value) {
   return send({ dialog, item, kind: 'change', value: String(value) });
 }
 
+// A list box's selection as the host takes it: one index, or ascending indices joined by ','.
+function selectionValue(select) {
+  if (!select.multiple) return select.selectedIndex;
+  return [...select.options].filter((o) => o.selected).map((o) => o.index).join(',');
+}
+
+// The rows of a list box with columns: cells padded to their column's width ('\t' separates
+// them in a row), the headings first.
+function columnRows(columns, rows) {
+  const cells = [columns, ...rows.map((r) => r.split('\t'))];
+  const widths = columns.map((_, i) => Math.max(...cells.map((c) => (c[i] || '').length)));
+  return cells.map((c) =>
+    widths.map((w, i) => (c[i] || '').padEnd(w, '\u00a0')).join('\u00a0\u00a0').trimEnd()
+  );
+}
+
 function makeWidget(dialogId, item, send) {
   const row = document.createElement('div');
   row.className = 'item kind-' + item.kind;
@@ -42,12 +58,32 @@ function makeWidget(dialogId, item, send) {
     case 'option':
     case 'listbox': {
       input = document.createElement('select');
-      if (item.kind === 'listbox') input.size = 6;
+      if (item.kind === 'listbox') {
+        input.size = 8;
+        input.multiple = !!item.multiple;
+        if (item.columns) input.classList.add('columns');
+      }
       input.addEventListener('change', () =>
-        sendChange(send, dialogId, item.id, input.selectedIndex)
+        sendChange(send, dialogId, item.id, selectionValue(input))
       );
+      if (item.activate) {
+        // A double click on a row, or Enter in the list, presses the item's button.
+        const activate = () => send({ dialog: dialogId, item: item.activate, kind: 'button' });
+        input.addEventListener('dblclick', (e) => {
+          if (e.target instanceof HTMLOptionElement) activate();
+        });
+        input.addEventListener('keydown', (e) => {
+          if (e.key !== 'Enter') return;
+          e.preventDefault();
+          e.stopPropagation();
+          activate();
+        });
+      }
       setValue = (v) => {
-        if (document.activeElement !== input || item.kind === 'listbox') {
+        if (input.multiple) {
+          const rows = new Set(v.split(',').filter((r) => r !== '').map(Number));
+          for (const o of input.options) o.selected = rows.has(o.index);
+        } else if (document.activeElement !== input || item.kind === 'listbox') {
           input.selectedIndex = Number(v);
         }
       };
@@ -109,11 +145,22 @@ function patchWidget(widget, item) {
   } else if (widget.caption.textContent !== text) {
     widget.caption.textContent = text;
   }
-  const choices = JSON.stringify(item.choices || []);
+  const choices = JSON.stringify([item.columns || [], item.choices || []]);
   if (widget.input && widget.input.tagName === 'SELECT' && widget.choices !== choices) {
     widget.choices = choices;
+    let rows = item.choices || [];
+    if (item.columns) {
+      const [heading, ...padded] = columnRows(item.columns, rows);
+      rows = padded;
+      if (!widget.heading) {
+        widget.heading = document.createElement('div');
+        widget.heading.className = 'column-heading';
+        widget.input.before(widget.heading);
+      }
+      widget.heading.textContent = heading;
+    }
     widget.input.replaceChildren(
-      ...(item.choices || []).map((c) => {
+      ...rows.map((c) => {
         const o = document.createElement('option');
         o.textContent = c;
         return o;
