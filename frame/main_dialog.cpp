@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "frame/list_items.h"
 #include "frame/messages.h"
 #include "frame/report_dialogs.h"
 #include "frame/review_dialog.h"
@@ -65,8 +66,7 @@ namespace {
 // Shows the file-list items or the comparison-list items by FILE_MODE.
 void showFileModeItems(DialogBox* db) {
   const bool fromList = runSettings().FILE_MODE != 0;
-  (void)(fromList ? mdlDialog_itemHide(db, ITEM_FILE_LIST)
-                  : mdlDialog_itemShow(db, ITEM_FILE_LIST));
+  showListItems(db, fromList);
   (void)(fromList ? mdlDialog_itemShow(db, ITEM_BATCH_FILE)
                   : mdlDialog_itemHide(db, ITEM_BATCH_FILE));
 }
@@ -79,7 +79,7 @@ void mainHook(DialogMessage& m) {
       break;
     case DialogMessageType::Init: {
       mdlWindow_titleSet(db, PRODUCT_NAME);
-      showActiveFileItem(db);
+      refreshListItems(db);
       initReportButtons(db);
       showFileModeItems(db);
       break;
@@ -124,13 +124,9 @@ void startHook(DialogMessage& m) {
   run.readOnlyFiles = 0;
   createRunLists();
   const RunSettings& s = runSettings();
-  if (s.FILE_MODE == 0) {
-    const std::string active = activeFileName();
-    if (active.empty()) {
-      mdlDialog_openInfoBox("There is no active design file to process.");
-      return;
-    }
-    appendToList(run.entryList.get(), active);
+  if (s.FILE_MODE == 0 && !appendDesignFileEntries(run.entryList.get())) {
+    mdlDialog_openInfoBox("There is no active design file to process.");
+    return;
   }
   if (!runPreCheck()) return;
   if (s.FILE_MODE != 0) {
@@ -203,6 +199,8 @@ void publishSettingsRecord() {
   std::vector<PublishedField> fields = {KV_INT(FILE_MODE),
                                         KV_TEXT(activeFileName),
                                         KV_TEXT(BATCH_FILE),
+                                        KV_TEXT(newerFileName),
+                                        KV_TEXT(olderFileName),
                                         KV_TEXT(TEXT_REPORT_MESSAGE),
                                         KV_INT(INTERACTIVE),
                                         KV_INT(REPORT_ONLY),
@@ -281,6 +279,7 @@ void defineMainDialog() {
   (void)mdlDialog_hookPublish(HOOK_CLOSE, closeHook);
   (void)mdlDialog_hookPublish(HOOK_MODE, modeHook);
   (void)mdlDialog_hookPublish(HOOK_OPEN_SETTINGS, openSettingsHook);
+  defineListItemHooks();
   DialogResource main;
   main.id = MAIN_DIALOG_ID;
   main.title = PRODUCT_NAME;
@@ -299,7 +298,8 @@ void defineMainDialog() {
       item(200050, ItemKind::Group, "Files"),
       mode,
       item(ITEM_FILE_LIST, ItemKind::Label, "Design file"),
-      item(ITEM_BATCH_FILE, ItemKind::Text, "Comparison list (.lst)", "BATCH_FILE"),
+      item(ITEM_BATCH_FILE, ItemKind::Text, "Comparison list (.lst)", "BATCH_FILE",
+           HOOK_LIST_FILE_NAME),
       item(200051, ItemKind::Group, "Comparison"),
       item(200060, ItemKind::Number, "Tolerance (master units)", "TOLERANCE"),
       item(200061, ItemKind::Toggle, "Near copies and overlapping linear elements count",
@@ -322,6 +322,7 @@ void defineMainDialog() {
                                      [](const DialogItem& it) { return it.id == ITEM_SETTINGS; });
   const std::vector<DialogItem> reports = mainDialogReportItems();
   main.items.insert(settings, reports.begin(), reports.end());
+  insertListItems(main.items, ITEM_FILE_LIST, ITEM_BATCH_FILE);
   defineDialogResource(main);
 }
 
@@ -343,8 +344,7 @@ bool startInteractive(const std::string& designFile) {
 void showActiveFileItem(DialogBox* db) {
   DialogItem* item = mdlDialog_itemGetById(db, ITEM_FILE_LIST);
   if (item == nullptr) return;
-  const std::string active = activeFileName();
-  const std::string caption = "Design file: " + (active.empty() ? "(none open)" : active);
+  const std::string caption = designFileCaption(activeFileName());
   if (item->caption != caption) {
     item->caption = caption;
     noteDialogChange();

@@ -70,6 +70,8 @@ const std::map<int, const char*>& messageList() {
        "No selection file has been chosen. Choose a selection file, or process every "
        "duplicate of the model."},
       {82, "Unable to create the design report file \"%s\"."},
+      {95, "Select A Comparison List File"},
+      {96, "Comparison lists (*.lst)\n*.lst\nAll files (*.*)\n*.*"},
   };
   return list;
 }
