@@ -21,12 +21,13 @@ namespace kelvara {
 
 namespace {
 
-constexpr int HOOK_SETTINGS = 400;
-constexpr int HOOK_PAGE = 401;
-constexpr int HOOK_ENABLE = 402;
-constexpr int HOOK_UNDERLAP = 403;
-constexpr int HOOK_SCOPE = 404;
-constexpr int HOOK_FILE_MODE_ITEM = 405;
+// The settings dialog's hooks are 405..412; 400..404 belong to the main dialog's items.
+constexpr int HOOK_SETTINGS = 405;
+constexpr int HOOK_PAGE = 406;
+constexpr int HOOK_ENABLE = 407;
+constexpr int HOOK_UNDERLAP = 408;
+constexpr int HOOK_SCOPE = 409;
+constexpr int HOOK_FILE_MODE_ITEM = 410;
 constexpr int MSG_UNREADABLE_SELECTION = 28;
 constexpr int MSG_SAME_EXTENSIONS = 62;
 constexpr int MSG_NO_SELECTION_FILE = 76;

@@ -28,6 +28,7 @@ const chromiumArgs = [
 export const MAIN = 200002;
 export const BOX = 100; // the first message box's dialog id
 export const PROGRESS = 101; // the progress dialog's id
+export const PICKER = 102; // the file dialog's id
 
 const run = promisify(execFile);
 
@@ -170,6 +171,15 @@ export const item = (page, dialogId, caption) =>
     .locator('.item')
     .filter({ has: page.locator('span.caption', { hasText: exactly(caption) }) })
     .locator('input, select');
+// A row of the list box with this caption, by its text.
+export const row = (page, dialogId, caption, text) =>
+  item(page, dialogId, caption).locator('option', { hasText: exactly(text) });
+// Types into the field with this caption and leaves it, as a user does.
+export async function enter(page, dialogId, caption, text) {
+  const input = item(page, dialogId, caption);
+  await input.fill(text);
+  await input.press('Tab');
+}
 export const button = (page, dialogId, caption) =>
   dialog(page, dialogId).getByRole('button', { name: caption, exact: true });
 
