@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "frame/list_items.h"
 #include "frame/messages.h"
 #include "host/design.h"
 #include "host/dialogs.h"
@@ -73,10 +74,14 @@ TEST_F(MainDialogTest, TheRunScopeChoiceShowsItsItemsAndTurnsTheFenceOff) {
   EXPECT_EQ(runSettings().FENCE, 0);
   EXPECT_FALSE(visible(ITEM_FILE_LIST));
   EXPECT_TRUE(visible(ITEM_BATCH_FILE));
-  ASSERT_EQ(change(ITEM_BATCH_FILE, "plans.lst"), EventResult::Done);
+  EXPECT_TRUE(visible(ITEM_PAIRS));
+  EXPECT_FALSE(visible(ITEM_PICK_FILES));
+  ASSERT_EQ(change(ITEM_BATCH_FILE, " plans"), EventResult::Done);
   EXPECT_EQ(runSettings().BATCH_FILE.str(), "plans.lst");
   ASSERT_EQ(change(ITEM_FILE_MODE, "0"), EventResult::Done);
   EXPECT_TRUE(visible(ITEM_FILE_LIST));
+  EXPECT_TRUE(visible(ITEM_PICK_FILES));
+  EXPECT_FALSE(visible(ITEM_PAIRS));
 }
 
 TEST_F(MainDialogTest, ADeleteModeShowsItsHelpText) {
