@@ -131,6 +131,33 @@ TEST_F(DialogsTest, ValuesAnItemDoesNotTakeChangeNothing) {
             EventResult::UnknownDialog);
 }
 
+// A list box takes one row (or -1 for none); one with multiSelect takes ascending distinct rows.
+TEST_F(DialogsTest, ListBoxesTakeOnlySelectionsOfTheirRows) {
+  DialogResource r;
+  r.id = kDialog + 1;
+  r.items = {makeItem(1, ItemKind::ListBox, "One"), makeItem(2, ItemKind::ListBox, "Many")};
+  for (DialogItem& item : r.items) item.choices = {"a", "b", "c"};
+  r.items[1].multiSelect = true;
+  defineDialogResource(r);
+  DialogBox* db = mdlDialog_open(r.id);
+  ASSERT_NE(db, nullptr);
+  struct Case {
+    int item;
+    const char* value;
+    std::vector<int> rows;  // empty: refused, unless the value is "" or "-1"
+  };
+  for (const Case& c :
+       {Case{1, "-1", {}}, Case{1, "2", {2}}, Case{1, "3", {}}, Case{1, "0,1", {}}, Case{2, "", {}},
+        Case{2, "0,2", {0, 2}}, Case{2, "2,0", {}}, Case{2, "1,1", {}}, Case{2, "0,", {}},
+        Case{2, "3", {}}, Case{2, "-1", {}}}) {
+    const std::string v = c.value;
+    const bool none = (c.item == 1 && v == "-1") || (c.item == 2 && v.empty());
+    const EventResult result = dialogs_handleEvent({r.id, c.item, DialogEventKind::Change, v});
+    EXPECT_EQ(result, c.rows.empty() && !none ? EventResult::BadValue : EventResult::Done) << v;
+    EXPECT_EQ(listBoxSelection(*mdlDialog_itemGetById(db, c.item), v), c.rows) << v;
+  }
+}
+
 // A value the item's check refuses shows why in the error field; a value the same item then
 // takes clears that error, but not one another item caused or the application showed since.
 TEST_F(DialogsTest, ATakenValueClearsTheErrorItsItemCaused) {
