@@ -15,6 +15,8 @@
 #include "host/design.h"
 #include "host/host_loop.h"
 #include "host/types.h"
+#include "host/view_display.h"
+#include "report/description.h"
 #include "run/driver.h"
 #include "run/stepper.h"
 #include "web/web.h"
@@ -136,6 +138,11 @@ int runInteractive(const CommandLine& line, std::FILE* out, std::FILE* err) {
     std::fprintf(err, "kelvara: the main dialog could not be opened\n");
     return EXIT_RUN_FAILED;
   }
+  // A click on an element in the drawing view shows its description line.
+  setElementDescriber([](const MSElementDescr& e) {
+    const DescriptionFields fields = descriptionFields(e, e.modelRef, e.filePosition, 0);
+    return formatDescription(fields, mdlElement_isDeleted(e), e.isComponent, true);
+  });
   WebServer* web = server.get();
   setHostTurnHook([web] {
     syncMainDialog();

@@ -446,6 +446,7 @@ int mdlWorkDgn_createFile(ModelRef* out, const std::string& path, ModelRef seed,
   if (dgn::parseImage(std::move(bytes), path, f->image, &error) != SUCCESS) return fail(error);
   f->path = path;
   f->image.dirty = true;  // written at its first save
+  ++f->image.edits;
   *out = addOpenFile(std::move(f), true, 0)->model;
   return SUCCESS;
 }

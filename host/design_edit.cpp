@@ -173,6 +173,7 @@ int mdlWorkDgn_streamElements(ModelRef workFile, ModelRef source, const Symbolog
   to->streamedAt = at;
   to->streamedLength = to->stream.size - at;
   to->image.dirty = true;
+  ++to->image.edits;
   return SUCCESS;
 }
 

@@ -28,9 +28,21 @@ struct ViewArea {
   int updates = 0;  // how often the view was asked to redraw
 };
 
+// What view 1 shows over the drawing (host/view_display.h): a highlighted element, the element
+// it pairs with in a second style, and the last flash. File positions; 0 = none.
+struct ViewOverlay {
+  uint64_t model = 0;
+  uint32_t highlight = 0;
+  uint32_t partner = 0;
+  uint64_t flashModel = 0;
+  uint32_t flash = 0;
+  int flashes = 0;  // flashes so far: each new one is played once
+};
+
 struct ViewState {
   std::array<ViewArea, VIEW_COUNT> views;
   std::set<uint32_t> modelHiddenLevels;
+  ViewOverlay overlay;
 };
 
 // All calls taking a view index answer ERROR (or false) for an index outside 0..7.

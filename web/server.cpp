@@ -11,8 +11,12 @@
 #include <sstream>
 #include <thread>
 
+#include "host/design.h"
 #include "host/documents.h"
+#include "host/drawing.h"
 #include "host/host_loop.h"
+#include "host/view_display.h"
+#include "web/drawing.h"
 #include "web/page_assets.h"
 #include "web/state_json.h"
 #include "web/web.h"
@@ -24,6 +28,7 @@ namespace {
 constexpr int kHttpThreads = 16;  // the event streams and a few requests beside them
 constexpr auto kStreamKeepAlive = std::chrono::seconds(15);  // a comment line on idle streams
 constexpr time_t kIoTimeoutSeconds = 5;
+constexpr int kDrawingTimeoutSeconds = 30;  // a drawing of millions of elements takes a while
 
 // A POST waiting for the state its event leaves.
 struct Reply {
@@ -134,8 +139,8 @@ void plain(httplib::Response& res, int status, const char* text) {
 
 // Waits until the host thread has answered (true), the time limit has passed or the server
 // stops (false).
-bool waitForReply(WebServer& server, Reply& reply) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kIoTimeoutSeconds);
+bool waitForReply(WebServer& server, Reply& reply, int seconds = kIoTimeoutSeconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   std::unique_lock lock(reply.mutex);
   while (!reply.done) {
     if (std::chrono::steady_clock::now() >= deadline || server.stopRequested) return false;
@@ -177,6 +182,45 @@ void handleEvent(WebServer& server, const httplib::Request& req, httplib::Respon
   res.set_content(
       std::string("{\"result\":\"") + resultName(result) + "\",\"state\":" + reply->state + "}",
       "application/json");
+}
+
+// A view request (pan, zoom, identify) runs on the host thread and is answered as an event is.
+void handleView(WebServer& server, const httplib::Request& req, httplib::Response& res) {
+  auto reply = std::make_shared<Reply>();
+  WebServer* s = &server;
+  postHostTask([s, reply, body = req.body] {
+    s->replies.push_back(reply);
+    const bool applied = applyViewRequest(body);
+    std::lock_guard lock(reply->mutex);
+    reply->result = applied ? EventResult::Done : EventResult::BadValue;
+  });
+  if (!waitForReply(server, *reply)) return plain(res, 503, "the application is busy\n");
+  std::lock_guard lock(reply->mutex);
+  if (reply->result != EventResult::Done) res.status = 400;
+  res.set_content(std::string("{\"result\":\"") + resultName(reply->result) +
+                      "\",\"state\":" + reply->state + "}",
+                  "application/json");
+}
+
+// The active model's drawing, made on the host thread.
+void handleDrawing(WebServer& server, httplib::Response& res) {
+  auto reply = std::make_shared<Reply>();
+  postHostTask([reply] {
+    Drawing drawing;
+    (void)drawModel(&drawing, mdlModelRef_getActive(), 0);
+    std::string body = encodeDrawing(drawing, drawingRevision());
+    {
+      std::lock_guard lock(reply->mutex);
+      reply->state = std::move(body);
+      reply->done = true;
+    }
+    reply->ready.notify_all();
+  });
+  if (!waitForReply(server, *reply, kDrawingTimeoutSeconds)) {
+    return plain(res, 503, "the application is busy\n");
+  }
+  std::lock_guard lock(reply->mutex);
+  res.set_content(reply->state, "application/octet-stream");
 }
 
 void handleStream(WebServer& server, httplib::Response& res) {
@@ -276,6 +320,10 @@ void setUpRoutes(WebServer& server) {
   http.Post(api + "event", [s](const httplib::Request& req, httplib::Response& res) {
     handleEvent(*s, req, res);
   });
+  http.Get(api + "drawing",
+           [s](const httplib::Request&, httplib::Response& res) { handleDrawing(*s, res); });
+  http.Post(api + "view",
+            [s](const httplib::Request& req, httplib::Response& res) { handleView(*s, req, res); });
   http.Get(api + "events",
            [s](const httplib::Request&, httplib::Response& res) { handleStream(*s, res); });
   http.Get(s->prefix + R"(reports/(\d+))", serveDocument);

@@ -6,6 +6,7 @@
 #include "host/dialogs.h"
 #include "host/documents.h"
 #include "host/ui.h"
+#include "web/drawing.h"
 #include "web/web.h"
 
 namespace kelvara {
@@ -57,7 +58,8 @@ std::string webStateJson() {
   json state = {{"dialogs", std::move(dialogs)},
                 {"fields", fields},
                 {"open", openDialogs().size()},
-                {"beeps", webBeepCount()}};
+                {"beeps", webBeepCount()},
+                {"view", viewStateJson()}};
   // The last document the application asked the page to show, under its route.
   const ShowRequest shown = lastShowRequest();
   if (shown.serial > 0) {

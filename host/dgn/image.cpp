@@ -254,6 +254,7 @@ int deleteElement(DesignImage& img, uint32_t filePos) {
   for (size_t k = static_cast<size_t>(i); k < img.slots.size() && img.slots[k].offset < end; ++k)
     img.bytes[img.slots[k].offset + 1] |= 0x80;
   img.dirty = true;
+  ++img.edits;
   return SUCCESS;
 }
 
@@ -304,6 +305,7 @@ uint32_t appendElement(DesignImage& img, Bytes element) {
   img.endOfDesign = static_cast<uint32_t>(pos + element.size());
   img.hasEndMarker = true;
   img.dirty = true;
+  ++img.edits;
   return static_cast<uint32_t>(pos);
 }
 
@@ -335,6 +337,7 @@ uint32_t appendCopy(DesignImage& img, const DesignImage& from, size_t slot) {
   img.endOfDesign = static_cast<uint32_t>(pos + length);
   img.hasEndMarker = true;
   img.dirty = true;
+  ++img.edits;
   return static_cast<uint32_t>(pos);
 }
 
@@ -355,6 +358,7 @@ uint32_t replaceElement(DesignImage& img, uint32_t filePos, Bytes newBytes) {
   if (sameLayout) {
     std::memcpy(img.bytes.data() + filePos, newBytes.data(), newBytes.size());
     img.dirty = true;
+    ++img.edits;
     return filePos;
   }
   if (deleteElement(img, filePos) != SUCCESS) return 0;

@@ -40,6 +40,7 @@ struct DesignImage {
   bool is3d = false;
   TcbRecord tcb;
   bool dirty = false;             // changed since read or last save
+  uint64_t edits = 0;             // changes made since read (never reset)
   mutable size_t lookupHint = 0;  // last slot found (scans read in order)
 };
 

@@ -1,6 +1,7 @@
 // The page's start: fetches the state, follows the pushed changes and sends the user's
 // events to the application one at a time.
 import { renderState } from './dialogs.js';
+import { initView, showView } from './view.js';
 
 let queue = Promise.resolve();
 let lastState = null;
@@ -14,6 +15,7 @@ function show(state) {
   lastState = state;
   renderState(state, send);
   showDocument(state.document);
+  showView(state.view);
   const fields = state.fields || {};
   for (const name of ['status', 'prompt', 'message', 'error']) {
     const el = document.getElementById('field-' + name);
@@ -104,6 +106,7 @@ export function send(event) {
 }
 
 async function start() {
+  initView(show);
   const response = await fetch('api/state');
   show(await response.json());
   const events = new EventSource('api/events');

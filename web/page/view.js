@@ -1,0 +1,466 @@
+// The drawing view: view 1 of the host drawn on a canvas. The active model's drawing is fetched
+// once per revision (web/drawing.h gives its format), decoded into one cached Path2D per
+// symbology and tile, and drawn with the tiles outside the window left out. View 1's area is
+// the host's: a new area in the state moves the view, and the user's pan, zoom and fit go
+// back to the host. Highlights and flashes are drawn in an SVG overlay.
+const TILES = 16; // tiles per side of the drawing's range
+const MIN_TEXT_PX = 2; // smaller text is not drawn
+const SVG = 'http://www.w3.org/2000/svg';
+
+let canvas, ctx, overlay, status;
+let onState = () => {};
+let drawing = null; // the decoded drawing
+let loading = null; // revision being fetched
+let wanted = null; // revision the state names
+let view = { cx: 0, cy: 0, s: 1 }; // centre (relative to the drawing's origin), pixels per UOR
+let hostArea = null; // the host's area last applied or sent
+let sending = 0; // area requests under way: host areas arriving meanwhile are older
+let sendTimer = 0;
+let overlayState = { highlight: [], partner: [] };
+let flashSeen = null;
+let flashRuns = null;
+let flashClass = '';
+let frameRequested = false;
+export const stats = { bytes: 0, vertices: 0, decodeMs: 0, firstFrameMs: 0, frameMs: 0, frames: 0 };
+
+function readVarint(bytes, at) {
+  let value = 0;
+  let scale = 1;
+  let b;
+  do {
+    b = bytes[at.i++];
+    value += (b & 127) * scale;
+    scale *= 128;
+  } while (b & 128);
+  return value;
+}
+
+function readSigned(bytes, at) {
+  const v = readVarint(bytes, at);
+  return v % 2 ? -(v + 1) / 2 : v / 2;
+}
+
+// The drawing from the wire: per group its vertices, runs and elements (with boxes), then the
+// tiles' paths.
+function decode(buffer) {
+  const bytes = new Uint8Array(buffer);
+  const headLength = new DataView(buffer).getUint32(4, true);
+  const head = JSON.parse(new TextDecoder().decode(bytes.subarray(8, 8 + headLength)));
+  const at = { i: 8 + headLength };
+  const range = head.range.length ? head.range : [-1, -1, 1, 1];
+  const tileW = Math.max(range[2] - range[0], 1) / TILES;
+  const tileH = Math.max(range[3] - range[1], 1) / TILES;
+  const groups = head.groups.map((g) => {
+    const n = g.elements;
+    const group = {
+      colour: g.colour,
+      weight: g.weight,
+      positions: new Float64Array(n),
+      firstRun: new Uint32Array(n + 1),
+      box: new Float32Array(4 * n),
+      runStart: new Uint32Array(g.runs + 1),
+      xy: new Float32Array(2 * g.vertices),
+      texts: g.texts,
+      tiles: new Map(),
+    };
+    let x = 0;
+    let y = 0;
+    let pos = 0;
+    let run = 0;
+    let v = 0;
+    let text = 0;
+    for (let e = 0; e < n; ++e) {
+      pos += readSigned(bytes, at);
+      group.positions[e] = pos;
+      const runs = readVarint(bytes, at);
+      const texts = readVarint(bytes, at);
+      group.firstRun[e] = run;
+      let xl = Infinity;
+      let yl = Infinity;
+      let xh = -Infinity;
+      let yh = -Infinity;
+      for (let r = 0; r < runs; ++r, ++run) {
+        group.runStart[run] = v;
+        const count = readVarint(bytes, at);
+        for (let k = 0; k < count; ++k, ++v) {
+          x += readSigned(bytes, at);
+          y += readSigned(bytes, at);
+          group.xy[2 * v] = x;
+          group.xy[2 * v + 1] = y;
+          if (x < xl) xl = x;
+          if (x > xh) xh = x;
+          if (y < yl) yl = y;
+          if (y > yh) yh = y;
+        }
+      }
+      for (let t = 0; t < texts; ++t, ++text) {
+        const [tx, ty, h, w, , s] = group.texts[text];
+        const len = w * s.length;
+        xl = Math.min(xl, tx - len - h);
+        yl = Math.min(yl, ty - len - h);
+        xh = Math.max(xh, tx + len + h);
+        yh = Math.max(yh, ty + len + h);
+        group.texts[text].push(e);
+      }
+      group.box.set([xl, yl, xh, yh], 4 * e);
+      const col = Math.min(TILES - 1, Math.max(0, Math.floor(((xl + xh) / 2 - range[0]) / tileW)));
+      const row = Math.min(TILES - 1, Math.max(0, Math.floor(((yl + yh) / 2 - range[1]) / tileH)));
+      const key = row * TILES + col;
+      let tile = group.tiles.get(key);
+      if (!tile) {
+        tile = { elements: [], box: [Infinity, Infinity, -Infinity, -Infinity], path: null };
+        group.tiles.set(key, tile);
+      }
+      tile.elements.push(e);
+      const b = tile.box;
+      if (runs > 0) {
+        b[0] = Math.min(b[0], xl);
+        b[1] = Math.min(b[1], yl);
+        b[2] = Math.max(b[2], xh);
+        b[3] = Math.max(b[3], yh);
+      }
+    }
+    group.firstRun[n] = run;
+    group.runStart[run] = v;
+    for (const tile of group.tiles.values()) tile.path = tilePath(group, tile.elements);
+    return group;
+  });
+  return { head, groups, range };
+}
+
+function tilePath(group, elements) {
+  const path = new Path2D();
+  const { xy, runStart, firstRun } = group;
+  for (const e of elements) {
+    for (let r = firstRun[e]; r < firstRun[e + 1]; ++r) {
+      const a = runStart[r];
+      const b = runStart[r + 1];
+      path.moveTo(xy[2 * a], xy[2 * a + 1]);
+      if (b - a === 1) path.lineTo(xy[2 * a], xy[2 * a + 1]); // a point: a dot of round caps
+      for (let k = a + 1; k < b; ++k) path.lineTo(xy[2 * k], xy[2 * k + 1]);
+    }
+  }
+  return path;
+}
+
+// ---- view transform ----------------------------------------------------------------------
+
+const size = () => ({ w: canvas.clientWidth || 1, h: canvas.clientHeight || 1 });
+const origin = () => (drawing ? drawing.head.origin : [0, 0]);
+
+function toScreen(x, y) {
+  const { w, h } = size();
+  return [(x - view.cx) * view.s + w / 2, h / 2 - (y - view.cy) * view.s];
+}
+function toWorld(px, py) {
+  const { w, h } = size();
+  return [view.cx + (px - w / 2) / view.s, view.cy - (py - h / 2) / view.s];
+}
+
+// Shows the area (absolute UOR: x, y, dx, dy) whole and centred.
+function showArea(area) {
+  const [ox, oy] = origin();
+  const { w, h } = size();
+  view = {
+    cx: area[0] + area[2] / 2 - ox,
+    cy: area[1] + area[3] / 2 - oy,
+    s: Math.min(w / Math.max(area[2], 1e-9), h / Math.max(area[3], 1e-9)),
+  };
+  requestFrame();
+}
+
+// The window as an area in absolute UOR.
+function windowArea() {
+  const [ox, oy] = origin();
+  const { w, h } = size();
+  const [xl, yh] = toWorld(0, 0);
+  return [xl + ox, yh - h / view.s + oy, w / view.s, h / view.s];
+}
+
+// The user moved the view: the host's view 1 follows once the user pauses.
+function viewMoved() {
+  requestFrame();
+  clearTimeout(sendTimer);
+  ++sending;
+  sendTimer = setTimeout(() => {
+    hostArea = windowArea();
+    post({ area: hostArea }).finally(() => --sending);
+  }, 120);
+}
+
+function post(request) {
+  return fetch('api/view', {
+    method: 'POST',
+    headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify(request),
+  })
+    .then((response) => response.json())
+    .then((answer) => answer && answer.state && onState(answer.state))
+    .catch(() => {});
+}
+
+export function fit() {
+  if (!drawing || !drawing.head.range.length) return;
+  const [xl, yl, xh, yh] = drawing.head.range;
+  const [ox, oy] = origin();
+  const mx = (xh - xl) * 0.05 + 1;
+  const my = (yh - yl) * 0.05 + 1;
+  showArea([xl - mx + ox, yl - my + oy, xh - xl + 2 * mx, yh - yl + 2 * my]);
+  viewMoved();
+}
+
+// ---- drawing -----------------------------------------------------------------------------
+
+function requestFrame() {
+  if (frameRequested) return;
+  frameRequested = true;
+  requestAnimationFrame(() => {
+    frameRequested = false;
+    draw();
+  });
+}
+
+function draw() {
+  const start = performance.now();
+  const dpr = window.devicePixelRatio || 1;
+  const { w, h } = size();
+  if (canvas.width !== Math.round(w * dpr) || canvas.height !== Math.round(h * dpr)) {
+    canvas.width = Math.round(w * dpr);
+    canvas.height = Math.round(h * dpr);
+  }
+  ctx.setTransform(1, 0, 0, 1, 0, 0);
+  ctx.fillStyle = '#101418';
+  ctx.fillRect(0, 0, canvas.width, canvas.height);
+  if (drawing) {
+    const s = view.s * dpr;
+    const [wx0, wy1] = toWorld(0, 0);
+    const [wx1, wy0] = toWorld(w, h);
+    ctx.setTransform(s, 0, 0, -s, (w / 2 - view.cx * view.s) * dpr, (h / 2 + view.cy * view.s) * dpr);
+    ctx.lineCap = 'round';
+    ctx.lineJoin = 'round';
+    for (const g of drawing.groups) {
+      ctx.strokeStyle = g.colour;
+      ctx.lineWidth = (1 + g.weight) / view.s;
+      for (const tile of g.tiles.values()) {
+        const b = tile.box;
+        if (b[0] > wx1 || b[2] < wx0 || b[1] > wy1 || b[3] < wy0) continue;
+        ctx.stroke(tile.path);
+      }
+    }
+    drawTexts(wx0, wy0, wx1, wy1, dpr);
+  }
+  drawOverlay();
+  stats.frameMs = performance.now() - start;
+  ++stats.frames;
+}
+
+function drawTexts(wx0, wy0, wx1, wy1, dpr) {
+  ctx.textBaseline = 'alphabetic';
+  for (const g of drawing.groups) {
+    ctx.fillStyle = g.colour;
+    for (const [x, y, height, width, angle, text] of g.texts) {
+      const px = height * view.s;
+      if (px < MIN_TEXT_PX) continue;
+      const len = width * text.length;
+      if (x - len > wx1 || x + len < wx0 || y - len > wy1 || y + len < wy0) continue;
+      const [sx, sy] = toScreen(x, y);
+      ctx.setTransform(dpr, 0, 0, dpr, sx * dpr, sy * dpr);
+      ctx.rotate(-angle);
+      ctx.font = `${px}px monospace`;
+      const measured = ctx.measureText(text).width || 1;
+      ctx.scale((len * view.s) / measured, 1);
+      ctx.fillText(text, 0, 0);
+    }
+  }
+}
+
+function polylines(svgClass, runs) {
+  const [ox, oy] = origin();
+  return runs.map((run) => {
+    const line = document.createElementNS(SVG, 'polyline');
+    line.setAttribute('class', svgClass);
+    const points = [];
+    for (let i = 0; i + 1 < run.length; i += 2) points.push(toScreen(run[i] - ox, run[i + 1] - oy));
+    if (points.length === 1) points.push(points[0]);
+    line.setAttribute('points', points.map((p) => p.join(',')).join(' '));
+    return line;
+  });
+}
+
+function drawOverlay() {
+  overlay.replaceChildren(
+    ...polylines('partner', overlayState.partner),
+    ...polylines('highlight', overlayState.highlight),
+    ...(flashRuns ? polylines(flashClass, flashRuns) : [])
+  );
+}
+
+// Shown, then shown highlighted, each for the host's pause, then gone.
+function playFlash(flash) {
+  flashRuns = flash.runs;
+  flashClass = 'flash';
+  drawOverlay();
+  setTimeout(() => {
+    flashClass = 'flash highlighted';
+    drawOverlay();
+    setTimeout(() => {
+      flashRuns = null;
+      drawOverlay();
+    }, flash.pauseMs);
+  }, flash.pauseMs);
+}
+
+async function load(revision) {
+  loading = revision;
+  let buffer;
+  try {
+    buffer = await (await fetch('api/drawing')).arrayBuffer();
+  } catch {
+    loading = null;
+    return;
+  }
+  const arrived = performance.now();
+  const previousModel = drawing && drawing.head.model;
+  drawing = decode(buffer);
+  stats.bytes = buffer.byteLength;
+  stats.vertices = drawing.head.vertices;
+  stats.decodeMs = performance.now() - arrived;
+  if (drawing.head.model !== previousModel && drawing.head.range.length) fit();
+  else if (hostArea) showArea(hostArea);
+  draw();
+  stats.firstFrameMs = performance.now() - arrived;
+  loading = null;
+  if (wanted !== drawing.head.revision) load(wanted);
+}
+
+// ---- the state and the user --------------------------------------------------------------
+
+const sameArea = (a, b) => a && b && a.every((v, i) => Math.abs(v - b[i]) <= 1e-6 * Math.abs(b[i]) + 1e-6);
+
+export function showView(state) {
+  if (!state || !canvas) return;
+  wanted = state.revision;
+  if (loading === null && (!drawing || drawing.head.revision !== wanted)) load(wanted);
+  if (sending === 0 && !sameArea(state.area, hostArea)) {
+    hostArea = state.area;
+    showArea(hostArea);
+  }
+  overlayState = state;
+  if (flashSeen !== null && state.flash.count > flashSeen) playFlash(state.flash);
+  flashSeen = state.flash.count;
+  requestFrame();
+}
+
+function hitTest(px, py) {
+  if (!drawing) return null;
+  const [x, y] = toWorld(px, py);
+  const tolerance = 4 / view.s;
+  let best = null;
+  let bestDistance = tolerance;
+  for (const g of drawing.groups) {
+    for (let e = 0; e < g.positions.length; ++e) {
+      const b = g.box;
+      if (x < b[4 * e] - tolerance || x > b[4 * e + 2] + tolerance) continue;
+      if (y < b[4 * e + 1] - tolerance || y > b[4 * e + 3] + tolerance) continue;
+      const d = elementDistance(g, e, x, y);
+      if (d <= bestDistance) {
+        bestDistance = d;
+        best = g.positions[e];
+      }
+    }
+  }
+  return best;
+}
+
+function elementDistance(g, e, x, y) {
+  let best = Infinity;
+  for (let r = g.firstRun[e]; r < g.firstRun[e + 1]; ++r) {
+    const a = g.runStart[r];
+    const b = g.runStart[r + 1];
+    for (let k = a; k < b; ++k) {
+      const x0 = g.xy[2 * k];
+      const y0 = g.xy[2 * k + 1];
+      const x1 = k + 1 < b ? g.xy[2 * k + 2] : x0;
+      const y1 = k + 1 < b ? g.xy[2 * k + 3] : y0;
+      const dx = x1 - x0;
+      const dy = y1 - y0;
+      const t = dx || dy ? Math.max(0, Math.min(1, ((x - x0) * dx + (y - y0) * dy) / (dx * dx + dy * dy))) : 0;
+      best = Math.min(best, Math.hypot(x - x0 - t * dx, y - y0 - t * dy));
+    }
+  }
+  // A text is hit anywhere inside its box.
+  for (const [tx, ty, height, width, angle, text, owner] of g.texts) {
+    if (owner !== e) continue;
+    const u = (x - tx) * Math.cos(angle) + (y - ty) * Math.sin(angle);
+    const v = -(x - tx) * Math.sin(angle) + (y - ty) * Math.cos(angle);
+    if (u >= 0 && u <= width * text.length && v >= 0 && v <= height) return 0;
+  }
+  return best;
+}
+
+function showCursor(px, py) {
+  if (!drawing) return;
+  const [x, y] = toWorld(px, py);
+  const { origin: [ox, oy], globalOrigin: [gx, gy], uorPerMaster, masterUnit } = drawing.head;
+  const unit = masterUnit ? ' ' + masterUnit : '';
+  status.textContent =
+    `X ${((x + ox - gx) / uorPerMaster).toFixed(4)}${unit}  ` +
+    `Y ${((y + oy - gy) / uorPerMaster).toFixed(4)}${unit}`;
+}
+
+function listen() {
+  let drag = null;
+  canvas.addEventListener('pointerdown', (e) => {
+    drag = { x: e.offsetX, y: e.offsetY, cx: view.cx, cy: view.cy, moved: false };
+    canvas.setPointerCapture(e.pointerId);
+  });
+  canvas.addEventListener('pointermove', (e) => {
+    showCursor(e.offsetX, e.offsetY);
+    if (!drag) return;
+    const dx = e.offsetX - drag.x;
+    const dy = e.offsetY - drag.y;
+    if (!drag.moved && Math.hypot(dx, dy) < 4) return;
+    drag.moved = true;
+    view.cx = drag.cx - dx / view.s;
+    view.cy = drag.cy + dy / view.s;
+    viewMoved();
+  });
+  canvas.addEventListener('pointerup', (e) => {
+    if (drag && !drag.moved) {
+      const position = hitTest(e.offsetX, e.offsetY);
+      if (position !== null) post({ identify: position });
+    }
+    drag = null;
+  });
+  canvas.addEventListener(
+    'wheel',
+    (e) => {
+      e.preventDefault();
+      const [x, y] = toWorld(e.offsetX, e.offsetY);
+      view.s *= Math.exp(-e.deltaY * 0.0015);
+      // The point under the cursor stays there.
+      const [nx, ny] = toWorld(e.offsetX, e.offsetY);
+      view.cx += x - nx;
+      view.cy += y - ny;
+      viewMoved();
+    },
+    { passive: false }
+  );
+  document.getElementById('view-fit').addEventListener('click', fit);
+  window.addEventListener('resize', requestFrame);
+}
+
+export function initView(stateHandler) {
+  onState = stateHandler;
+  canvas = document.getElementById('view-canvas');
+  overlay = document.getElementById('view-overlay');
+  status = document.getElementById('view-status');
+  ctx = canvas.getContext('2d');
+  listen();
+  // For tests and figures: where a point of the drawing (absolute UOR) is in the window.
+  window.kelvaraView = {
+    stats,
+    toScreen: (x, y) => toScreen(x - origin()[0], y - origin()[1]),
+    redraw: () => draw(),
+  };
+}
