@@ -7,6 +7,7 @@
 
 #include "host/state.h"
 #include "host/types.h"
+#include "host/view_display.h"
 
 namespace kelvara {
 namespace {
@@ -98,6 +99,43 @@ TEST_F(View, LevelsAreDisplayedUntilSwitchedOff) {
   setModelLevelDisplay(7, true);
   EXPECT_TRUE(mdlView_isLevelDisplayed(0, 5));
   EXPECT_TRUE(modelLevelDisplayed(7));
+}
+
+TEST_F(View, ZoomScalesTheAreaAboutAPointAndAnAreaAroundARangeIsNeverFlat) {
+  struct Case {
+    double factor;
+    const DPoint3d* centre;
+    DPoint3d origin, delta;
+    int result;
+  };
+  const DPoint3d point{10, 10, 0};
+  const Case cases[] = {
+      {2.5, nullptr, {-75, -30, 0}, {250, 100, 0}, SUCCESS},  // about the view's centre
+      {0.75, &point, {-27.5, -5, 0}, {75, 30, 0}, SUCCESS},
+      {1.25, &point, {-52.5, -15, 0}, {125, 50, 0}, SUCCESS},
+      {0.0, &point, {0, 0, 0}, {100, 40, 0}, ERROR},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.factor);
+    ASSERT_EQ(mdlView_setArea(0, {0, 0, 0}, {100, 40, 0}), SUCCESS);
+    EXPECT_EQ(mdlView_zoom(0, 0, c.centre, c.factor), c.result);
+    DPoint3d origin, delta;
+    ASSERT_EQ(mdlView_getParameters(&origin, nullptr, &delta, nullptr, 0), SUCCESS);
+    EXPECT_EQ(origin, c.origin);
+    EXPECT_EQ(delta, c.delta);
+  }
+  // A horizontal line gets a square area; a point one of the minimum extent.
+  const std::pair<DRange3d, std::pair<DPoint3d, DPoint3d>> ranges[] = {
+      {{0, 5, 0, 100, 5, 0}, {{0, -45, 0}, {100, 100, 0}}},
+      {{7, 7, 0, 7, 7, 0}, {{2, 2, 0}, {10, 10, 0}}},
+  };
+  for (const auto& [range, area] : ranges) {
+    ASSERT_EQ(viewAreaAroundRange(0, range, 10), SUCCESS);
+    DPoint3d origin, delta;
+    ASSERT_EQ(mdlView_getParameters(&origin, nullptr, &delta, nullptr, 0), SUCCESS);
+    EXPECT_EQ(origin, area.first);
+    EXPECT_EQ(delta, area.second);
+  }
 }
 
 }  // namespace
