@@ -1,0 +1,89 @@
+// The drawing view on the sample: the circle is drawn in its colour at its place and nothing
+// at its centre; the wheel zooms about the cursor and a drag pans, and both become the host's
+// view 1 area; a click on the circle shows its description in the message field.
+import assert from 'node:assert/strict';
+import { test } from 'node:test';
+import { field, openApp, serverState, waitUntil } from '../support/app.mjs';
+
+const M = 1000; // UOR per master unit of the sample
+const ORANGE = [255, 127, 0]; // colour 6 of the default table: the circle of the sample
+
+// Whether a pixel within two of (x, y) in the window has the colour.
+function colourNear(page, [x, y], rgb) {
+  return page.evaluate(
+    ({ x, y, rgb }) => {
+      const canvas = document.getElementById('view-canvas');
+      const dpr = window.devicePixelRatio || 1;
+      const box = canvas.getBoundingClientRect();
+      const px = Math.round((x - box.left) * dpr);
+      const py = Math.round((y - box.top) * dpr);
+      const data = canvas.getContext('2d').getImageData(px - 2, py - 2, 5, 5).data;
+      for (let i = 0; i < data.length; i += 4) {
+        if (rgb.every((c, k) => Math.abs(data[i + k] - c) <= 40)) return true;
+      }
+      return false;
+    },
+    { x, y, rgb }
+  );
+}
+
+const toScreen = (page, x, y) => page.evaluate(([x, y]) => window.kelvaraView.toScreen(x, y), [x, y]);
+const hostArea = async (app) => (await serverState(app)).view.area;
+
+// Waits until the host's area is no longer `before`; the new one.
+async function areaAfter(app, before) {
+  let area = before;
+  await waitUntil(async () => (area = await hostArea(app)).some((v, i) => v !== before[i]));
+  return area;
+}
+
+test('the drawing view draws the model, follows the mouse into view 1 and identifies', async () => {
+  const app = await openApp();
+  const { page } = app;
+  try {
+    await page.setViewportSize({ width: 1280, height: 800 });
+    await waitUntil(() => page.evaluate(() => window.kelvaraView.stats.bytes > 0));
+    await page.locator('#view-fit').click();
+    await waitUntil(async () => (await hostArea(app))[2] > 50 * M);
+    await page.evaluate(() => window.kelvaraView.redraw());
+
+    // The circle (centre 50,10, radius 3) in its colour, its centre dark.
+    const onCircle = await toScreen(page, 53 * M, 10 * M);
+    const centre = await toScreen(page, 50 * M, 10 * M);
+    assert.ok(await colourNear(page, onCircle, ORANGE), 'the circle is drawn in its colour');
+    assert.ok(!(await colourNear(page, centre, ORANGE)), 'nothing is drawn at its centre');
+
+    // Wheel: zooms in about the cursor; the host's area shrinks by the same factor and keeps
+    // the point under the cursor in place.
+    const before = await hostArea(app);
+    const canvasBox = await page.locator('#view-canvas').boundingBox();
+    const worldAt = (area, [x, y]) => [
+      area[0] + ((x - canvasBox.x) / canvasBox.width) * area[2],
+      area[1] + (1 - (y - canvasBox.y) / canvasBox.height) * area[3],
+    ];
+    await page.mouse.move(...centre);
+    await page.mouse.wheel(0, -240);
+    const zoomed = await areaAfter(app, before);
+    assert.ok(Math.abs(before[2] / zoomed[2] - Math.exp(0.36)) < 0.01, `zoom ${before} ${zoomed}`);
+    const [bx, by] = worldAt(before, centre);
+    const [zx, zy] = worldAt(zoomed, centre);
+    assert.ok(Math.hypot(bx - zx, by - zy) < zoomed[2] / 500, 'the point under the cursor stays');
+
+    // Drag: the area moves against the mouse by the distance in UOR.
+    await page.mouse.down();
+    await page.mouse.move(centre[0] + 100, centre[1] + 50, { steps: 5 });
+    await page.mouse.up();
+    const panned = await areaAfter(app, zoomed);
+    const uorPerPixel = zoomed[2] / canvasBox.width;
+    assert.ok(Math.abs(panned[0] - (zoomed[0] - 100 * uorPerPixel)) < uorPerPixel);
+    assert.ok(Math.abs(panned[1] - (zoomed[1] + 50 * uorPerPixel)) < uorPerPixel);
+    assert.equal(panned[2], zoomed[2]);
+
+    // A click on the circle identifies it.
+    await page.mouse.click(...(await toScreen(page, 53 * M, 10 * M)));
+    await waitUntil(async () => /type 15 \(ellipse\)/.test(await field(page, 'message').textContent()));
+    assert.match(await field(page, 'message').textContent(), /Lv 6, Co 6, Wt 0, St 0, type 15/);
+  } finally {
+    await app.close();
+  }
+});
