@@ -27,7 +27,8 @@ function colourNear(page, [x, y], rgb) {
   );
 }
 
-const toScreen = (page, x, y) => page.evaluate(([x, y]) => window.kelvaraView.toScreen(x, y), [x, y]);
+const toScreen = (page, x, y) =>
+  page.evaluate(([x, y]) => window.kelvaraView.toScreen(x, y), [x, y]);
 const hostArea = async (app) => (await serverState(app)).view.area;
 
 // Waits until the host's area is no longer `before`; the new one.
@@ -81,8 +82,9 @@ test('the drawing view draws the model, follows the mouse into view 1 and identi
 
     // A click on the circle identifies it.
     await page.mouse.click(...(await toScreen(page, 53 * M, 10 * M)));
-    await waitUntil(async () => /type 15 \(ellipse\)/.test(await field(page, 'message').textContent()));
-    assert.match(await field(page, 'message').textContent(), /Lv 6, Co 6, Wt 0, St 0, type 15/);
+    const message = field(page, 'message');
+    await waitUntil(async () => /type 15 \(ellipse\)/.test(await message.textContent()));
+    assert.match(await message.textContent(), /Lv 6, Co 6, Wt 0, St 0, type 15/);
   } finally {
     await app.close();
   }
