@@ -11,6 +11,7 @@
 #include "host/types.h"
 #include "host/ui.h"
 #include "host/view.h"
+#include "host/view_display.h"
 #include "report/description.h"
 #include "run/driver.h"
 #include "run/stepper.h"
@@ -68,9 +69,8 @@ void setAreaAround(const ElementEntry& entry) {
 // Shows the reviewed element (and the element it matched, in the partner's style) highlighted
 // in view 1.
 void flashReviewElements(const ElementEntry& entry, const ElementEntry* partner) {
-  (void)entry;
-  (void)partner;
-  (void)mdlView_updateSingle(0);
+  highlightElements(entry.filePosition, partner ? partner->filePosition : 0, entry.modelRef);
+  (void)flashElement(entry.filePosition, entry.modelRef);
 }
 
 void flashCurrent() {
@@ -201,6 +201,7 @@ void reviewRunFinished() {
     if (DialogBox* db = mdlDialog_find(id)) (void)mdlDialog_closeCommandQueue(db);
   }
   if (DialogBox* main = mdlDialog_find(MAIN_DIALOG_ID)) (void)mdlDialog_show(main);
+  clearHighlight();
 }
 
 }  // namespace

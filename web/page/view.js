@@ -474,7 +474,8 @@ function listen() {
     { passive: false }
   );
   document.getElementById('view-fit').addEventListener('click', fit);
-  window.addEventListener('resize', requestFrame);
+  // The host's area stays in view when the window changes size.
+  window.addEventListener('resize', () => (hostArea ? showArea(hostArea) : requestFrame()));
 }
 
 export function initView(stateHandler) {

@@ -44,8 +44,13 @@ test('the drawing view draws the model, follows the mouse into view 1 and identi
   try {
     await page.setViewportSize({ width: 1280, height: 800 });
     await waitUntil(() => page.evaluate(() => window.kelvaraView.stats.bytes > 0));
+    // Fit: the host's area becomes the whole drawing in the window's proportions.
+    const canvasBox = await page.locator('#view-canvas').boundingBox();
     await page.locator('#view-fit').click();
-    await waitUntil(async () => (await hostArea(app))[2] > 50 * M);
+    await waitUntil(async () => {
+      const [, , dx, dy] = await hostArea(app);
+      return dx > 50 * M && Math.abs(dx / dy - canvasBox.width / canvasBox.height) < 1e-3;
+    });
     await page.evaluate(() => window.kelvaraView.redraw());
 
     // The circle (centre 50,10, radius 3) in its colour, its centre dark.
@@ -57,7 +62,6 @@ test('the drawing view draws the model, follows the mouse into view 1 and identi
     // Wheel: zooms in about the cursor; the host's area shrinks by the same factor and keeps
     // the point under the cursor in place.
     const before = await hostArea(app);
-    const canvasBox = await page.locator('#view-canvas').boundingBox();
     const worldAt = (area, [x, y]) => [
       area[0] + ((x - canvasBox.x) / canvasBox.width) * area[2],
       area[1] + (1 - (y - canvasBox.y) / canvasBox.height) * area[3],
