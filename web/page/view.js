@@ -12,6 +12,8 @@ let onState = () => {};
 let drawing = null; // the decoded drawing
 let loading = null; // revision being fetched
 let wanted = null; // revision the state names
+let nextLoadAt = 0; // no new fetch before this time
+let loadTimer = 0;
 let view = { cx: 0, cy: 0, s: 1 }; // centre (relative to the drawing's origin), pixels per UOR
 let hostArea = null; // the host's area last applied or sent
 let sending = 0; // area requests under way: host areas arriving meanwhile are older
@@ -355,7 +357,23 @@ async function load(revision) {
   ctx.getImageData(0, 0, 1, 1); // the frame is rendered, not only recorded
   stats.firstFrameMs = performance.now() - arrived;
   loading = null;
-  if (wanted !== drawing.head.revision) load(wanted);
+  // While a run changes the drawing, it is fetched again only now and then: each fetch takes
+  // the host's time from the run.
+  nextLoadAt = performance.now() + Math.max(300, 3 * (performance.now() - asked));
+  loadWhenDue();
+}
+
+function loadWhenDue() {
+  if (loading !== null || loadTimer || (drawing && drawing.head.revision === wanted)) return;
+  const wait = nextLoadAt - performance.now();
+  if (wait <= 0) {
+    load(wanted);
+    return;
+  }
+  loadTimer = setTimeout(() => {
+    loadTimer = 0;
+    loadWhenDue();
+  }, wait);
 }
 
 // ---- the state and the user --------------------------------------------------------------
@@ -366,7 +384,7 @@ const sameArea = (a, b) =>
 export function showView(state) {
   if (!state || !canvas) return;
   wanted = state.revision;
-  if (loading === null && (!drawing || drawing.head.revision !== wanted)) load(wanted);
+  loadWhenDue();
   if (sending === 0 && !sameArea(state.area, hostArea)) {
     hostArea = state.area;
     showArea(hostArea);
