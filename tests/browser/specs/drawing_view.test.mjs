@@ -3,32 +3,11 @@
 // view 1 area; a click on the circle shows its description in the message field.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { field, openApp, serverState, waitUntil } from '../support/app.mjs';
+import { colourNear, field, openApp, serverState, toScreen, waitUntil } from '../support/app.mjs';
 
 const M = 1000; // UOR per master unit of the sample
 const ORANGE = [255, 127, 0]; // colour 6 of the default table: the circle of the sample
 
-// Whether a pixel within two of (x, y) in the window has the colour.
-function colourNear(page, [x, y], rgb) {
-  return page.evaluate(
-    ({ x, y, rgb }) => {
-      const canvas = document.getElementById('view-canvas');
-      const dpr = window.devicePixelRatio || 1;
-      const box = canvas.getBoundingClientRect();
-      const px = Math.round((x - box.left) * dpr);
-      const py = Math.round((y - box.top) * dpr);
-      const data = canvas.getContext('2d').getImageData(px - 2, py - 2, 5, 5).data;
-      for (let i = 0; i < data.length; i += 4) {
-        if (rgb.every((c, k) => Math.abs(data[i + k] - c) <= 40)) return true;
-      }
-      return false;
-    },
-    { x, y, rgb }
-  );
-}
-
-const toScreen = (page, x, y) =>
-  page.evaluate(([x, y]) => window.kelvaraView.toScreen(x, y), [x, y]);
 const hostArea = async (app) => (await serverState(app)).view.area;
 
 // Waits until the host's area is no longer `before`; the new one.

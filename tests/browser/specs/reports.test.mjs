@@ -2,7 +2,18 @@
 // place of the design file and left again.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { BOX, MAIN, button, dialog, field, item, openApp } from '../support/app.mjs';
+import {
+  BOX,
+  MAIN,
+  button,
+  colourNear,
+  dialog,
+  field,
+  item,
+  openApp,
+  toScreen,
+  waitUntil,
+} from '../support/app.mjs';
 
 test('after a run the text report opens in a page and the design report is shown and left', async () => {
   const app = await openApp();
@@ -32,6 +43,10 @@ test('after a run the text report opens in a page and the design report is shown
     assert.equal(await start.isDisabled(), true);
     await assert.doesNotReject(main.getByText(/^Design file: \S*sample\.drf$/).waitFor());
     assert.match(await field(page, 'message').textContent(), /^Design report: \S*sample\.drf$/);
+    // The drawing view shows the report: the duplicate circle (centre 50,10 m, radius 3 m) in
+    // the duplicates' colour 2.
+    const onCircle = () => toScreen(page, 53000, 10000);
+    await waitUntil(async () => colourNear(page, await onCircle(), [0, 255, 0]));
 
     await back.click();
     await assert.doesNotReject(designButton.waitFor());

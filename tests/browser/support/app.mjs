@@ -212,3 +212,27 @@ export async function closeApp(app) {
   const exit = await exitWithin(app, 10000);
   return exit ? exit.code : null;
 }
+
+// Whether the drawing view has a pixel of the colour (within 40 per channel) within two pixels
+// of (x, y) in the window.
+export function colourNear(page, [x, y], rgb) {
+  return page.evaluate(
+    ({ x, y, rgb }) => {
+      const canvas = document.getElementById('view-canvas');
+      const dpr = window.devicePixelRatio || 1;
+      const box = canvas.getBoundingClientRect();
+      const px = Math.round((x - box.left) * dpr);
+      const py = Math.round((y - box.top) * dpr);
+      const data = canvas.getContext('2d').getImageData(px - 2, py - 2, 5, 5).data;
+      for (let i = 0; i < data.length; i += 4) {
+        if (rgb.every((c, k) => Math.abs(data[i + k] - c) <= 40)) return true;
+      }
+      return false;
+    },
+    { x, y, rgb }
+  );
+}
+
+// Where the point (x, y) of the drawing, in UOR, is in the window.
+export const toScreen = (page, x, y) =>
+  page.evaluate(([x, y]) => window.kelvaraView.toScreen(x, y), [x, y]);
