@@ -135,17 +135,32 @@ function draw() {
       ctx.strokeStyle = g.colour;
       // Just under a pixel for weight 0: the renderer then draws hairlines, many times faster.
       ctx.lineWidth = (g.weight ? 1 + g.weight : 0.99) / view.s;
-      for (const tile of g.tiles.values()) {
-        const b = tile.box;
-        if (b[0] > wx1 || b[2] < wx0 || b[1] > wy1 || b[3] < wy0) continue;
-        ctx.stroke(tile.path);
-      }
+      const visible = [...g.tiles.values()].filter(({ box: b }) => {
+        return b[0] <= wx1 && b[2] >= wx0 && b[1] <= wy1 && b[3] >= wy0;
+      });
+      for (const tile of visible) ctx.stroke(tile.path);
+      drawPoints(g, visible, (2 + g.weight) / view.s);
     }
     drawTexts(wx0, wy0, wx1, wy1, dpr);
   }
   drawOverlay();
   stats.frameMs = performance.now() - start;
   ++stats.frames;
+}
+
+// The points of the tiles as squares of `side` (UOR) about them.
+function drawPoints(g, tiles, side) {
+  const dots = new Path2D();
+  let any = false;
+  for (const tile of tiles) {
+    for (const v of tile.points) {
+      dots.rect(g.xy[2 * v] - side / 2, g.xy[2 * v + 1] - side / 2, side, side);
+      any = true;
+    }
+  }
+  if (!any) return;
+  ctx.fillStyle = g.colour;
+  ctx.fill(dots);
 }
 
 function drawTexts(wx0, wy0, wx1, wy1, dpr) {

@@ -99,7 +99,7 @@ export function decode(buffer) {
       const key = row * TILES + col;
       let tile = group.tiles.get(key);
       if (!tile) {
-        tile = { elements: [], box: [Infinity, Infinity, -Infinity, -Infinity], path: null };
+        tile = { elements: [], box: [Infinity, Infinity, -Infinity, -Infinity] };
         group.tiles.set(key, tile);
       }
       tile.elements.push(e);
@@ -113,26 +113,28 @@ export function decode(buffer) {
     }
     group.firstRun[n] = run;
     group.runStart[run] = v;
-    for (const tile of group.tiles.values()) tile.path = tilePath(group, tile.elements);
+    for (const tile of group.tiles.values()) tilePaths(group, tile);
     return group;
   });
   wire = null;
   return { head, groups, range };
 }
 
-function tilePath(group, elements) {
-  const path = new Path2D();
+// The tile's lines as one path; its points (runs of one vertex) as their vertex numbers, to be
+// drawn as dots of a fixed size on the screen.
+function tilePaths(group, tile) {
   const { xy, runStart, firstRun } = group;
-  for (const e of elements) {
+  tile.path = new Path2D();
+  tile.points = [];
+  for (const e of tile.elements) {
     for (let r = firstRun[e]; r < firstRun[e + 1]; ++r) {
       const a = runStart[r];
       const b = runStart[r + 1];
-      path.moveTo(xy[2 * a], xy[2 * a + 1]);
-      if (b - a === 1) path.lineTo(xy[2 * a], xy[2 * a + 1]); // a point: a dot of round caps
-      for (let k = a + 1; k < b; ++k) path.lineTo(xy[2 * k], xy[2 * k + 1]);
+      if (b - a === 1) tile.points.push(a);
+      tile.path.moveTo(xy[2 * a], xy[2 * a + 1]);
+      for (let k = a + 1; k < b; ++k) tile.path.lineTo(xy[2 * k], xy[2 * k + 1]);
     }
   }
-  return path;
 }
 
 // The distance from (x, y) to element e of group g: to its nearest segment, 0 inside one of
