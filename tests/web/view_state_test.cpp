@@ -8,6 +8,7 @@
 #include "host/design.h"
 #include "host/state.h"
 #include "host/timers.h"
+#include "host/ui.h"
 #include "host/view_display.h"
 #include "support/dgn_builder.h"
 #include "support/scratch.h"
@@ -52,6 +53,40 @@ TEST(ViewState, FlashAndHighlightsCarryTheirElementsAndTheRevisionFollowsChanges
   ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(1), model), SUCCESS);
   revisions.push_back(drawingRevision());
   for (size_t i = 1; i < revisions.size(); ++i) EXPECT_NE(revisions[i], revisions[i - 1]) << i;
+  resetDesignState();
+}
+
+TEST(ViewState, ViewRequestsSetTheAreaOrIdentifyAndAnythingElseChangesNothing) {
+  resetHostState();
+  resetDesignState();
+  ScratchDir scratch;
+  DesignBuilder d;
+  d.add(line({0, 0, 0}, {1000, 0, 0}));
+  ASSERT_TRUE(d.write(scratch.file("r.dgn")));
+  ASSERT_EQ(mdlSystem_newDesignFile(scratch.file("r.dgn")), SUCCESS);
+  const std::string element = std::to_string(d.positionOf(0));
+  const std::pair<std::string, bool> requests[] = {
+      {"", false},
+      {"{}", false},
+      {R"({"area":[1,2,3]})", false},
+      {R"({"area":[1,2,-3,4]})", false},
+      {R"({"area":[1,2,"3",4]})", false},
+      {R"({"area":[0,0,10,10],"identify":)" + element + "}", false},
+      {R"({"identify":-1})", false},
+      {R"({"identify":)" + std::to_string(d.positionOf(0) + 2) + "}", false},
+      {R"({"identify":)" + element + "}", true},
+      {R"({"area":[5,6,70,80]})", true},
+  };
+  for (const auto& [body, applied] : requests) {
+    SCOPED_TRACE(body);
+    const json before = viewStateJson()["area"];
+    EXPECT_EQ(applyViewRequest(body), applied);
+    if (!applied) {
+      EXPECT_EQ(viewStateJson()["area"], before);
+    }
+  }
+  EXPECT_EQ(viewStateJson()["area"], json::parse("[5.0, 6.0, 70.0, 80.0]"));
+  EXPECT_EQ(messageFieldText(FIELD_MESSAGE), "type 3 element at " + element);
   resetDesignState();
 }
 
