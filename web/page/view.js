@@ -242,9 +242,9 @@ async function load(revision) {
   ctx.getImageData(0, 0, 1, 1); // the frame is rendered, not only recorded
   stats.firstFrameMs = performance.now() - arrived;
   loading = null;
-  // While a run changes the drawing, it is fetched again only now and then: each fetch takes
-  // the host's time from the run.
-  nextLoadAt = performance.now() + Math.max(300, 3 * (performance.now() - asked));
+  // While a run changes the drawing, it is fetched again only now and then, so that building
+  // it takes little of the host's time from the run.
+  nextLoadAt = performance.now() + Math.max(500, 8 * (performance.now() - asked));
   loadWhenDue();
 }
 
