@@ -1,6 +1,5 @@
 #include "frame/review_dialog.h"
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -27,6 +26,7 @@ constexpr int HOOK_REVIEW_LIMIT = 307;
 constexpr int LABEL_DELETE = 2, LABEL_UNDELETE = 4;
 constexpr int LABEL_DELETE_GO_ON = 6, LABEL_UNDELETE_GO_ON = 8;
 constexpr double ZOOM_AT_PAUSE = 2.5, ZOOM_IN = 0.75, ZOOM_OUT = 1.25;
+constexpr double MIN_AREA_UOR = 1000.0;  // the area around an element without extent
 
 // The entry the pass waits at; nullptr when there is none.
 const ElementEntry* currentEntry() {
@@ -43,27 +43,15 @@ DPoint3d centreOf(const ElementEntry& entry) {
 
 // Zooms view 1 about `centre` by `factor` (above 1 shows more) and redraws it.
 void zoomView(const DPoint3d& centre, double factor) {
-  DPoint3d origin, viewCentre, delta;
-  RotMatrix rotation;
-  if (mdlView_getParameters(&origin, &viewCentre, &delta, &rotation, 0) != SUCCESS) return;
-  delta = {delta.x * factor, delta.y * factor, delta.z * factor};
-  origin = {centre.x - delta.x / 2, centre.y - delta.y / 2, centre.z - delta.z / 2};
-  (void)mdlView_setArea(0, origin, delta);
+  (void)mdlView_zoom(0, 0, &centre, factor);
   (void)mdlView_updateSingle(0);
 }
 
-// Sets view 1's area to the element's range, keeping the view's rotation. A range without
-// width or height (a point, a horizontal or vertical line) takes its larger side, or one
-// master unit's worth of resolution units when both are zero.
+// Sets view 1's area to the element's range, keeping the view's rotation; a range without
+// width or height (a point, a line along an axis) gets a square area.
 void setAreaAround(const ElementEntry& entry) {
-  double dx = static_cast<double>(entry.xHigh - entry.xLow);
-  double dy = static_cast<double>(entry.yHigh - entry.yLow);
-  const double side = std::max(dx, dy) > 0 ? std::max(dx, dy) : 1000.0;
-  if (dx <= 0) dx = side;
-  if (dy <= 0) dy = side;
-  const DPoint3d centre = centreOf(entry);
-  const double dz = static_cast<double>(entry.zHigh - entry.zLow);
-  (void)mdlView_setArea(0, {centre.x - dx / 2, centre.y - dy / 2, centre.z - dz / 2}, {dx, dy, dz});
+  const DRange3d range{entry.xLow, entry.yLow, entry.zLow, entry.xHigh, entry.yHigh, entry.zHigh};
+  (void)viewAreaAroundRange(0, range, MIN_AREA_UOR);
 }
 
 // Shows the reviewed element (and the element it matched, in the partner's style) highlighted
