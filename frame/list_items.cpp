@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "frame/messages.h"
+#include "frame/models_dialog.h"
 #include "host/design.h"
 #include "host/file_picker.h"
 #include "host/types.h"
@@ -165,6 +166,7 @@ void refreshListItems(DialogBox* db) {
   (void)mdlDialog_itemSetChoices(db, ITEM_PAIRS, std::move(rows));
   (void)mdlDialog_itemSetValue(db, ITEM_PAIRS, std::to_string(editor.selected));
   showListItems(db, runSettings().FILE_MODE != 0);
+  refreshMainModelList(db);
 }
 
 void selectDesignFilesCommand() {
@@ -176,16 +178,6 @@ void selectDesignFilesCommand() {
   if (mdlDialog_fileOpen(&chosen, request) != SUCCESS) return;
   pickedDesignFiles() = std::move(chosen);
   redraw();
-}
-
-bool appendDesignFileEntries(StringList* entries) {
-  if (pickedDesignFiles().empty()) {
-    const std::string active = activeFile();
-    if (active.empty()) return false;
-    appendToList(entries, active);
-  }
-  for (const std::string& file : pickedDesignFiles()) appendToList(entries, file);
-  return true;
 }
 
 }  // namespace kelvara

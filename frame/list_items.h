@@ -55,8 +55,4 @@ void selectDesignFilesCommand();
 // The design files picked, in order (none: the run covers the active design file).
 std::vector<std::string>& pickedDesignFiles();
 
-// Appends the run's entries when FILE_MODE is off: the picked files, or else the active design
-// file. False when there is nothing to run.
-bool appendDesignFileEntries(StringList* entries);
-
 }  // namespace kelvara

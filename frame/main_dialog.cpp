@@ -4,6 +4,7 @@
 
 #include "frame/list_items.h"
 #include "frame/messages.h"
+#include "frame/models_dialog.h"
 #include "frame/report_dialogs.h"
 #include "frame/review_dialog.h"
 #include "frame/settings_dialog.h"
@@ -67,6 +68,7 @@ namespace {
 void showFileModeItems(DialogBox* db) {
   const bool fromList = runSettings().FILE_MODE != 0;
   showListItems(db, fromList);
+  refreshMainModelList(db);
   (void)(fromList ? mdlDialog_itemShow(db, ITEM_BATCH_FILE)
                   : mdlDialog_itemHide(db, ITEM_BATCH_FILE));
 }
@@ -117,37 +119,7 @@ bool runPreCheck() {
 }
 
 void startHook(DialogMessage& m) {
-  if (m.type != DialogMessageType::Button) return;
-  DuplicateRun& run = duplicateRun();
-  if (run.running) return;
-  traceText(std::string(64, '*') + "\n");
-  run.readOnlyFiles = 0;
-  createRunLists();
-  const RunSettings& s = runSettings();
-  if (s.FILE_MODE == 0 && !appendDesignFileEntries(run.entryList.get())) {
-    mdlDialog_openInfoBox("There is no active design file to process.");
-    return;
-  }
-  if (!runPreCheck()) return;
-  if (s.FILE_MODE != 0) {
-    createRunLists();
-    std::vector<ParseError> errors;
-    if (!s.BATCH_FILE.empty() &&
-        readComparisonList(run.entryList.get(), s.BATCH_FILE.str(), errors, nullptr) != SUCCESS) {
-      for (const ParseError& error : errors) showParseError(error);
-      return;
-    }
-    for (const ParseError& error : errors) showParseError(error);
-  }
-  DialogBox* db = mdlDialog_find(MAIN_DIALOG_ID);
-  (void)mdlDialog_itemSetEnabledState(db, ITEM_START, false);
-  if (s.INTERACTIVE != 0) {
-    (void)mdlDialog_hide(db);
-    openReviewDialogHidden();
-  }
-  reportsRunStarted();
-  process_startAllV8Files(db);
-  syncMainDialog();
+  if (m.type == DialogMessageType::Button) startRunFromDialogs();
 }
 
 void closeHook(DialogMessage& m) {
@@ -191,6 +163,45 @@ DialogItem item(int id, ItemKind kind, const char* caption, const char* field = 
 }
 
 }  // namespace
+
+void startRunFromDialogs() {
+  DuplicateRun& run = duplicateRun();
+  if (run.running) return;
+  traceText(std::string(64, '*') + "\n");
+  run.readOnlyFiles = 0;
+  createRunLists();
+  const RunSettings& s = runSettings();
+  if (s.FILE_MODE == 0) {
+    trace("b_compareFillStringLists 1++ (%s, %d)\n", s.MODEL_NAMES_FILTER.data, s.MODEL_TYPES);
+    StringList* entries = run.entryList.get();
+    if (!appendModelsDialogEntries(entries) && !appendMainModelEntries(entries)) {
+      mdlDialog_openInfoBox("There is no active design file to process.");
+      return;
+    }
+    trace("size of input string list = %d\n", static_cast<int>(mdlStringList_size(entries)));
+  }
+  if (!runPreCheck()) return;
+  if (s.FILE_MODE != 0) {
+    createRunLists();
+    std::vector<ParseError> errors;
+    if (!s.BATCH_FILE.empty() &&
+        readComparisonList(run.entryList.get(), s.BATCH_FILE.str(), errors, nullptr) != SUCCESS) {
+      for (const ParseError& error : errors) showParseError(error);
+      return;
+    }
+    for (const ParseError& error : errors) showParseError(error);
+  }
+  DialogBox* db = mdlDialog_find(MAIN_DIALOG_ID);
+  (void)mdlDialog_itemSetEnabledState(db, ITEM_START, false);
+  if (s.INTERACTIVE != 0) {
+    (void)mdlDialog_hide(db);
+    if (DialogBox* models = mdlDialog_find(MODELS_DIALOG_ID)) (void)mdlDialog_hide(models);
+    openReviewDialogHidden();
+  }
+  reportsRunStarted();
+  process_startAllV8Files(db);
+  syncMainDialog();
+}
 
 void publishSettingsRecord() {
   RunSettings& s = runSettings();
@@ -323,6 +334,10 @@ void defineMainDialog() {
   const std::vector<DialogItem> reports = mainDialogReportItems();
   main.items.insert(settings, reports.begin(), reports.end());
   insertListItems(main.items, ITEM_FILE_LIST, ITEM_BATCH_FILE);
+  const auto picker = std::find_if(main.items.begin(), main.items.end(),
+                                   [](const DialogItem& it) { return it.id == ITEM_PICK_FILES; });
+  const std::vector<DialogItem> models = mainDialogModelItems();
+  main.items.insert(picker + 1, models.begin(), models.end());
   defineDialogResource(main);
 }
 
@@ -337,6 +352,7 @@ bool startInteractive(const std::string& designFile) {
   defineSettingsDialog();
   defineReviewDialog();
   defineReportDialogs();
+  defineModelsDialog();
   showProductFields();
   return mdlDialog_open(MAIN_DIALOG_ID) != nullptr;
 }
@@ -359,6 +375,7 @@ void syncMainDialog() {
   DialogBox* db = mdlDialog_find(MAIN_DIALOG_ID);
   if (db == nullptr) return;
   syncReportButtons();
+  syncModelsDialog();
   const bool idle = !duplicateRun().running && !reportsHoldStart();
   DialogItem* start = mdlDialog_itemGetById(db, ITEM_START);
   if (start != nullptr && start->enabled != idle) {

@@ -44,6 +44,11 @@ bool startInteractive(const std::string& designFile);
 // True once the main dialog has been closed (the application ends).
 bool interactiveEnded();
 
+// Starts a run from the main dialog or the "Input Files and Models" dialog: over the rows of the
+// latter while it is open, else over the models of the picked files (or the active file), or
+// over the comparison list with FILE_MODE on.
+void startRunFromDialogs();
+
 // Shows the active design file in the main dialog's file item.
 void showActiveFileItem(DialogBox* db);
 

@@ -52,6 +52,12 @@ inline constexpr int RITEM_DESIGN_DIR = 200049;
 inline constexpr int RITEM_CATEGORY = 200050;
 inline constexpr int RITEM_SYMBOLOGY_FIRST =
     200051;  // use flag, value: level, colour, weight, style
+// Pick buttons: the design report folder, the viewer program, the text report folder and the
+// text report file, each through the host's file dialog.
+inline constexpr int RITEM_PICK_DESIGN_DIR = 201032;
+inline constexpr int RITEM_PICK_VIEWER = 201033;
+inline constexpr int RITEM_PICK_TEXT_DIR = 201034;
+inline constexpr int RITEM_PICK_REPORT_FILE = 201035;
 inline constexpr int RITEM_OK = 200060;
 inline constexpr int RITEM_CANCEL = 200061;
 

@@ -11,8 +11,10 @@
 #include "frame/report_dialogs.h"
 #include "frame/settings_dialog.h"
 #include "host/dialogs.h"
+#include "host/file_picker.h"
 #include "host/types.h"
 #include "host/ui.h"
+#include "lists/file_lists.h"
 #include "settings/run_settings.h"
 
 namespace kelvara {
@@ -21,6 +23,7 @@ namespace {
 
 constexpr int HOOK_DIALOG = 7;
 constexpr int HOOK_CHOICE = 506;
+constexpr int HOOK_PICK = 507;
 constexpr int MSG_SAME_EXTENSIONS = 62;
 constexpr const char* BAD_EXTENSION = "First character must be alpahnumeric";
 
@@ -46,10 +49,12 @@ const int DEPENDENT[] = {RITEM_TEXT_EXTENSION,      RITEM_WORD_WRAP,
                          RITEM_DESIGN_EXTENSION,    RITEM_DESIGN_APPEND_EXT,
                          RITEM_DESIGN_SAME_DIR,     RITEM_DESIGN_DIFF_DIR,
                          RITEM_DESIGN_DIR,          RITEM_CATEGORY,
-                         RITEM_SYMBOLOGY_FIRST,     RITEM_SYMBOLOGY_FIRST + 1,
-                         RITEM_SYMBOLOGY_FIRST + 2, RITEM_SYMBOLOGY_FIRST + 3,
-                         RITEM_SYMBOLOGY_FIRST + 4, RITEM_SYMBOLOGY_FIRST + 5,
-                         RITEM_SYMBOLOGY_FIRST + 6, RITEM_SYMBOLOGY_FIRST + 7};
+                         RITEM_PICK_DESIGN_DIR,     RITEM_PICK_TEXT_DIR,
+                         RITEM_PICK_REPORT_FILE,    RITEM_SYMBOLOGY_FIRST,
+                         RITEM_SYMBOLOGY_FIRST + 1, RITEM_SYMBOLOGY_FIRST + 2,
+                         RITEM_SYMBOLOGY_FIRST + 3, RITEM_SYMBOLOGY_FIRST + 4,
+                         RITEM_SYMBOLOGY_FIRST + 5, RITEM_SYMBOLOGY_FIRST + 6,
+                         RITEM_SYMBOLOGY_FIRST + 7};
 
 // Sets the dependent items' enabled states by the report settings (and settles the two choices
 // that must hold a value while their group is on).
@@ -61,17 +66,17 @@ void applyEnablingRules(DialogBox* db) {
     if (s.USE_WORD_WRAP_TEXT_REPORT != 0) on.push_back(RITEM_WRAP_COLUMN);
     if (s.ONE_TEXT_EACH_REPORT == 0) s.ONE_TEXT_REPORT = 1;
     if (s.ONE_TEXT_REPORT != 0) {
-      on.push_back(RITEM_REPORT_FILE);
+      on.insert(on.end(), {RITEM_REPORT_FILE, RITEM_PICK_REPORT_FILE});
     } else {
       on.insert(on.end(), {RITEM_TEXT_APPEND_EXT, RITEM_TEXT_SAME_DIR, RITEM_TEXT_DIFF_DIR});
-      if (s.DIFF_DIR_TEXT_REPORT != 0) on.push_back(RITEM_TEXT_DIR);
+      if (s.DIFF_DIR_TEXT_REPORT != 0) on.insert(on.end(), {RITEM_TEXT_DIR, RITEM_PICK_TEXT_DIR});
     }
   }
   if (s.DESIGN_REPORT__ != 0) {
     on.insert(on.end(), {RITEM_DESIGN_EXTENSION, RITEM_DESIGN_APPEND_EXT, RITEM_DESIGN_SAME_DIR,
                          RITEM_DESIGN_DIFF_DIR, RITEM_CATEGORY});
     if (s.DIFF_DIR_DESIGN_REPORT != 0) {
-      on.push_back(RITEM_DESIGN_DIR);
+      on.insert(on.end(), {RITEM_DESIGN_DIR, RITEM_PICK_DESIGN_DIR});
     } else {
       s.SAME_DIR_DESIGN_REPORT = 1;
     }
@@ -234,6 +239,62 @@ void choiceHook(DialogMessage& m) {
   applyEnablingRules(db);
 }
 
+// `name` with its extension (after the last '.' of its file part) replaced by `extension`.
+std::string withExtension(const std::string& name, const std::string& extension) {
+  const size_t slash = name.find_last_of('/');
+  const size_t dot = name.find_last_of('.');
+  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExt ? name.substr(0, dot) : name) + "." + extension;
+}
+
+// The folder to start a dialog in: `path`'s own folder, or the active design file's.
+std::string startFolder(const std::string& path, bool isFolder) {
+  const std::string folder = isFolder ? path : directoryPart(path);
+  return folder.empty() ? activeFileDirectory() : folder;
+}
+
+void pickHook(DialogMessage& m) {
+  if (m.type != DialogMessageType::Button) return;
+  RunSettings& s = runSettings();
+  std::string chosen;
+  std::vector<std::string> files;
+  switch (m.itemId) {
+    case RITEM_PICK_DESIGN_DIR:
+    case RITEM_PICK_TEXT_DIR: {
+      const bool design = m.itemId == RITEM_PICK_DESIGN_DIR;
+      auto& field = design ? s.DESIGN_REPORT_DIR_NAME : s.TEXT_REPORT_DIR_NAME;
+      const FilePickerRequest request{
+          design ? "Select design report directory" : "Select text report directory", "",
+          startFolder(field.str(), true), "", false};
+      if (mdlDialog_folderOpen(&chosen, request) != SUCCESS) return;
+      field.assign(chosen);
+      break;
+    }
+    case RITEM_PICK_VIEWER: {
+      const FilePickerRequest request{
+          "Select text file viewer", "Text File Viewer\n*.exe\nAll files (*.*)\n*.*\n",
+          startFolder(s.TEXT_REPORT_EDITOR_NAME.str(), false), "", false};
+      if (mdlDialog_fileOpen(&files, request) != SUCCESS) return;
+      s.TEXT_REPORT_EDITOR_NAME.assign(files.front());
+      break;
+    }
+    case RITEM_PICK_REPORT_FILE: {
+      const std::string ext = s.TEXT_EXTENSION.str();
+      const std::string current = s.TEXT_REPORT_FILE_NAME.str();
+      const std::string proposed = current.empty() ? "" : withExtension(current, ext);
+      const FilePickerRequest request{"Name text report", "Text Report File\n*." + ext + "\n",
+                                      startFolder(current, false),
+                                      proposed.substr(proposed.find_last_of('/') + 1), false};
+      if (mdlDialog_fileCreate(&chosen, request) != SUCCESS) return;
+      s.TEXT_REPORT_FILE_NAME.assign(chosen);
+      break;
+    }
+    default:
+      return;
+  }
+  noteDialogChange();
+}
+
 DialogItem item(int id, ItemKind kind, const char* caption, const char* field = nullptr,
                 bool choice = false) {
   DialogItem it = makeItem(id, kind, caption, field ? std::string("s__sarnex.") + field : "");
@@ -247,6 +308,12 @@ void defineReportSettingsDialog() {
   dlg() = {};
   (void)mdlDialog_hookPublish(HOOK_DIALOG, dialogHook);
   (void)mdlDialog_hookPublish(HOOK_CHOICE, choiceHook);
+  (void)mdlDialog_hookPublish(HOOK_PICK, pickHook);
+  const auto pick = [](int id, const char* caption) {
+    DialogItem it = makeItem(id, ItemKind::PushButton, caption);
+    it.hookId = HOOK_PICK;
+    return it;
+  };
   DialogResource r;
   r.id = REPORT_SETTINGS_DIALOG_ID;
   r.title = "Report Settings";
@@ -260,6 +327,7 @@ void defineReportSettingsDialog() {
       item(RITEM_ONE_REPORT, ItemKind::Toggle, "One report for the whole run", "ONE_TEXT_REPORT",
            choice),
       item(RITEM_REPORT_FILE, ItemKind::Text, "Report file", "TEXT_REPORT_FILE_NAME"),
+      pick(RITEM_PICK_REPORT_FILE, "Name report file..."),
       item(RITEM_ONE_EACH, ItemKind::Toggle, "One report per design file and model",
            "ONE_TEXT_EACH_REPORT", choice),
       item(RITEM_TEXT_APPEND_EXT, ItemKind::Toggle, "Keep the design file's extension in its name",
@@ -268,11 +336,13 @@ void defineReportSettingsDialog() {
            choice),
       item(RITEM_TEXT_DIFF_DIR, ItemKind::Toggle, "In one folder", "DIFF_DIR_TEXT_REPORT", choice),
       item(RITEM_TEXT_DIR, ItemKind::Text, "Text report folder", "TEXT_REPORT_DIR_NAME"),
+      pick(RITEM_PICK_TEXT_DIR, "Choose text report folder..."),
       item(RITEM_WORD_WRAP, ItemKind::Toggle, "Wrap long lines", "USE_WORD_WRAP_TEXT_REPORT",
            choice),
       item(RITEM_WRAP_COLUMN, ItemKind::Number, "Wrap at column", "WORP_WRAP_POS_TEXT_REPORT"),
       item(RITEM_VIEWER, ItemKind::Text, "Program that shows text reports (empty: the browser)",
            "TEXT_REPORT_EDITOR_NAME"),
+      pick(RITEM_PICK_VIEWER, "Choose viewer program..."),
       item(200081, ItemKind::Group, "Design report"),
       item(RITEM_DESIGN_REPORT, ItemKind::Toggle, "Write a design report", "DESIGN_REPORT__",
            choice),
@@ -284,6 +354,7 @@ void defineReportSettingsDialog() {
       item(RITEM_DESIGN_DIFF_DIR, ItemKind::Toggle, "In one folder", "DIFF_DIR_DESIGN_REPORT",
            choice),
       item(RITEM_DESIGN_DIR, ItemKind::Text, "Design report folder", "DESIGN_REPORT_DIR_NAME"),
+      pick(RITEM_PICK_DESIGN_DIR, "Choose design report folder..."),
   };
   DialogItem category = item(RITEM_CATEGORY, ItemKind::Option, "Symbology of", nullptr, choice);
   category.choices = reportCategoryChoices();

@@ -6,6 +6,7 @@
 #include "engine/pass.h"
 #include "frame/main_dialog.h"
 #include "frame/messages.h"
+#include "frame/models_dialog.h"
 #include "host/dialogs.h"
 #include "host/types.h"
 #include "host/ui.h"
@@ -183,11 +184,13 @@ DialogItem button(int id, const char* caption) {
   return item;
 }
 
-// Finish: the review dialogs close and the main dialog comes back.
+// Finish: the review dialogs close and the "Input Files and Models" dialog, when open, or else
+// the main dialog comes back.
 void reviewRunFinished() {
   for (int id : {REVIEW_LIMIT_DIALOG_ID, REVIEW_DIALOG_ID}) {
     if (DialogBox* db = mdlDialog_find(id)) (void)mdlDialog_closeCommandQueue(db);
   }
+  if (showModelsDialogAtFinish()) return;
   if (DialogBox* main = mdlDialog_find(MAIN_DIALOG_ID)) (void)mdlDialog_show(main);
   clearHighlight();
 }

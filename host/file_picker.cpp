@@ -30,6 +30,7 @@ struct Row {
 struct Picker {
   bool open = false;
   bool create = false;
+  bool folders = false;  // the folder form
   FilePickerRequest request;
   std::vector<FileFilter> filters;
   std::string folder;  // absolute, with a trailing '/'
@@ -95,7 +96,7 @@ void refill(DialogBox* db) {
     std::error_code kindError;
     if (it->is_directory(kindError)) {
       folders.push_back({name, true});
-    } else if (it->is_regular_file(kindError) && fileNameMatches(patterns, name)) {
+    } else if (!p.folders && it->is_regular_file(kindError) && fileNameMatches(patterns, name)) {
       files.push_back({name, false});
     }
   }
@@ -181,6 +182,10 @@ void accept(DialogBox* db) {
     refill(db);
     return;
   }
+  if (p.folders) {
+    (void)mdlDialog_openInfoBox("Cannot find the folder \"" + absoluteFrom(names[0]) + "\".");
+    return;
+  }
   if (names.size() > 1 && (p.create || !p.request.multiple)) {
     (void)mdlDialog_openInfoBox("Choose one file.");
     return;
@@ -212,6 +217,22 @@ void accept(DialogBox* db) {
   finish(db, SUCCESS, std::move(paths));
 }
 
+// The folder form's choice: the folder named in the field, else the folder shown.
+void useFolder(DialogBox* db) {
+  std::string text;
+  (void)mdlDialog_itemGetValue(db, PICKER_NAME, &text);
+  const std::vector<std::string> names = fieldNames(text);
+  std::string folder = picker().folder;
+  if (names.size() == 1) {
+    if (!isFolder(absoluteFrom(names[0]))) {
+      (void)mdlDialog_openInfoBox("Cannot find the folder \"" + absoluteFrom(names[0]) + "\".");
+      return;
+    }
+    folder = withSlash(absoluteFrom(names[0]));
+  }
+  finish(db, SUCCESS, {folder});
+}
+
 void pickerHook(DialogMessage& m) {
   DialogBox* db = mdlDialog_find(m.dialogId);
   if (db == nullptr) return;
@@ -226,6 +247,7 @@ void pickerHook(DialogMessage& m) {
     case DialogMessageType::Button:
       if (m.itemId == PICKER_OK) accept(db);
       if (m.itemId == PICKER_CANCEL) finish(db, ACTION_CANCEL, {});
+      if (m.itemId == PICKER_USE_FOLDER) useFolder(db);
       break;
     default:
       break;
@@ -236,12 +258,13 @@ DialogItem pickerItem(int id, ItemKind kind, std::string caption) {
   return makeItem(id, kind, std::move(caption));
 }
 
-int runPicker(const FilePickerRequest& request, bool create) {
+int runPicker(const FilePickerRequest& request, bool create, bool folders = false) {
   Picker& p = picker();
   if (p.open) return ERROR;
   p = Picker{};
   p.open = true;
   p.create = create;
+  p.folders = folders;
   p.request = request;
   p.filters = parseFileFilter(request.filter);
   std::error_code ec;
@@ -257,7 +280,7 @@ int runPicker(const FilePickerRequest& request, bool create) {
   DialogItem list = pickerItem(PICKER_LIST, ItemKind::ListBox, "Folders and files");
   list.multiSelect = !create && request.multiple;
   list.activateItemId = PICKER_OK;
-  DialogItem name = pickerItem(PICKER_NAME, ItemKind::Text, "File name");
+  DialogItem name = pickerItem(PICKER_NAME, ItemKind::Text, folders ? "Folder" : "File name");
   name.value = request.defaultName;
   DialogItem type = pickerItem(PICKER_TYPE, ItemKind::Option, "Files of type");
   for (const FileFilter& f : p.filters) type.choices.push_back(f.label);
@@ -267,6 +290,12 @@ int runPicker(const FilePickerRequest& request, bool create) {
   DialogItem cancel = pickerItem(PICKER_CANCEL, ItemKind::PushButton, "Cancel");
   cancel.isCancel = true;
   r.items = {pickerItem(PICKER_FOLDER, ItemKind::Label, ""), list, name, type, ok, cancel};
+  if (folders) {
+    r.items.push_back(pickerItem(PICKER_USE_FOLDER, ItemKind::PushButton, "Use this folder"));
+    r.items.back().isDefault = true;
+    r.items[4].isDefault = false;
+    r.items[3].visible = false;  // folders have no type
+  }
   defineDialogResource(r);
   if (mdlDialog_open(FILE_PICKER_DIALOG_ID) != nullptr) {
     runHostLoopUntil([] { return mdlDialog_find(FILE_PICKER_DIALOG_ID) == nullptr; });
@@ -313,6 +342,12 @@ bool fileNameMatches(const std::vector<std::string>& patterns, const std::string
 int mdlDialog_fileOpen(std::vector<std::string>* chosen, const FilePickerRequest& request) {
   const int result = runPicker(request, false);
   if (result == SUCCESS && chosen != nullptr) *chosen = picker().chosen;
+  return result;
+}
+
+int mdlDialog_folderOpen(std::string* chosen, const FilePickerRequest& request) {
+  const int result = runPicker(request, false, true);
+  if (result == SUCCESS && chosen != nullptr) *chosen = picker().chosen.front();
   return result;
 }
 

@@ -1,12 +1,13 @@
 // The host's file dialog: a modal dialog of the dialog manager over the local file system.
 //
-// Two forms: the open form picks one or more existing files, the create form names one file to
-// write (and asks before an existing file is replaced). The dialog shows the current folder, a
-// list of its sub-folders (with "..", shown with a trailing '/') followed by the files that
-// match the chosen filter, the file-name field, the filter choices and the two buttons.
-// Choosing rows in the list puts their names into the field; the default button (or a double
-// click on a row) takes the field: a folder is opened, files are chosen. The dialog lists names
-// only; it never reads a file.
+// Three forms: the open form picks one or more existing files, the create form names one file to
+// write (and asks before an existing file is replaced), the folder form picks a folder (it lists
+// folders only; "Use this folder" takes the folder shown, or the one named in the field). The
+// dialog shows the current folder, a list of its sub-folders (with "..", shown with a trailing '/')
+// followed by the files that match the chosen filter, the file-name field, the filter choices and
+// the two buttons. Choosing rows in the list puts their names into the field; the default button
+// (or a double click on a row) takes the field: a folder is opened, files are chosen. The dialog
+// lists names only; it never reads a file.
 //
 // Filters come as the host's filter string: pairs of a label and its ';'-separated patterns,
 // each followed by '\n' ("MicroStation files (*.dgn)\n*.dgn\nAll files (*.*)\n*.*"), or one
@@ -31,6 +32,7 @@ inline constexpr int PICKER_NAME = 3;    // text: the file name(s)
 inline constexpr int PICKER_TYPE = 4;    // option: the filter
 inline constexpr int PICKER_OK = 5;      // push button: Open / Save
 inline constexpr int PICKER_CANCEL = 6;
+inline constexpr int PICKER_USE_FOLDER = 7;  // push button of the folder form
 
 struct FilePickerRequest {
   std::string title;
@@ -59,5 +61,9 @@ int mdlDialog_fileOpen(std::vector<std::string>* chosen, const FilePickerRequest
 // The create form. SUCCESS with the chosen full path (a name without extension takes the one of
 // the chosen filter's first pattern), ACTION_CANCEL, or ERROR when a file dialog is already open.
 int mdlDialog_fileCreate(std::string* chosen, const FilePickerRequest& request);
+
+// The folder form. SUCCESS with the chosen folder's full path ending in '/', ACTION_CANCEL, or
+// ERROR when a file dialog is already open.
+int mdlDialog_folderOpen(std::string* chosen, const FilePickerRequest& request);
 
 }  // namespace kelvara
