@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "frame/main_dialog.h"
@@ -12,6 +13,8 @@
 #include "host/design.h"
 #include "host/dialogs.h"
 #include "host/documents.h"
+#include "host/file_picker.h"
+#include "host/host_loop.h"
 #include "host/state.h"
 #include "host/ui.h"
 #include "run/driver.h"
@@ -107,7 +110,7 @@ const Choice kChoices[] = {
       {"SAME_DIR_TEXT_REPORT", "0"},
       {"TEXT_APPEND_EXT", "0"},
       {"TEXT_REPORT_DIR_NAME", ""}},
-     {RITEM_TEXT_EXTENSION, RITEM_REPORT_FILE},
+     {RITEM_TEXT_EXTENSION, RITEM_REPORT_FILE, RITEM_PICK_REPORT_FILE},
      {RITEM_TEXT_SAME_DIR, RITEM_TEXT_DIR, RITEM_WRAP_COLUMN}},
     {"one report off",
      nullptr,
@@ -118,7 +121,7 @@ const Choice kChoices[] = {
       {"DIFF_DIR_TEXT_REPORT", "0"},
       {"ONE_TEXT_EACH_REPORT", "1"}},
      {RITEM_TEXT_SAME_DIR, RITEM_TEXT_DIFF_DIR, RITEM_TEXT_APPEND_EXT},
-     {RITEM_REPORT_FILE, RITEM_TEXT_DIR}},
+     {RITEM_REPORT_FILE, RITEM_PICK_REPORT_FILE, RITEM_TEXT_DIR, RITEM_PICK_TEXT_DIR}},
     {"one report per entry on",
      nullptr,
      RITEM_ONE_EACH,
@@ -141,7 +144,7 @@ const Choice kChoices[] = {
      RITEM_TEXT_DIFF_DIR,
      "1",
      {{"TEXT_REPORT_DIR_NAME", "{dir}"}, {"SAME_DIR_TEXT_REPORT", "0"}},
-     {RITEM_TEXT_DIR},
+     {RITEM_TEXT_DIR, RITEM_PICK_TEXT_DIR},
      {}},
     {"text reports not beside the design file",
      perEntryReports,
@@ -188,7 +191,7 @@ const Choice kChoices[] = {
      RITEM_DESIGN_DIFF_DIR,
      "1",
      {{"DESIGN_REPORT_DIR_NAME", "{dir}"}, {"SAME_DIR_DESIGN_REPORT", "0"}},
-     {RITEM_DESIGN_DIR},
+     {RITEM_DESIGN_DIR, RITEM_PICK_DESIGN_DIR},
      {}},
     {"design reports beside the design file again",
      [](RunSettings& s) {
@@ -200,7 +203,7 @@ const Choice kChoices[] = {
      "1",
      {{"DESIGN_REPORT_DIR_NAME", ""}, {"DIFF_DIR_DESIGN_REPORT", "0"}},
      {},
-     {RITEM_DESIGN_DIR}},
+     {RITEM_DESIGN_DIR, RITEM_PICK_DESIGN_DIR}},
     {"design extension not alphanumeric",
      nullptr,
      RITEM_DESIGN_EXTENSION,
@@ -216,6 +219,72 @@ const Choice kChoices[] = {
      {RITEM_SYMBOLOGY_FIRST + 2},
      {RITEM_SYMBOLOGY_FIRST + 3}},
 };
+
+// A pick button: the file dialog it opens (its title, the name it proposes, its first filter
+// choice), what the user types there ("@": the scratch folder; "" cancels) and the field then.
+struct Pick {
+  int button;
+  const char* title;
+  const char* proposed;
+  const char* filter;
+  const char* typed;
+  const char* field;
+  const char* value;
+};
+
+const Pick kPicks[] = {
+    {RITEM_PICK_DESIGN_DIR, "Select design report directory", "", "All files (*.*)", "sub",
+     "DESIGN_REPORT_DIR_NAME", "@/sub/"},
+    {RITEM_PICK_TEXT_DIR, "Select text report directory", "", "All files (*.*)", "",
+     "TEXT_REPORT_DIR_NAME", "/old/"},
+    {RITEM_PICK_VIEWER, "Select text file viewer", "", "Text File Viewer", "@/sub/view.exe",
+     "TEXT_REPORT_EDITOR_NAME", "@/sub/view.exe"},
+    {RITEM_PICK_REPORT_FILE, "Name text report", "run.log", "Text Report File", "@/sub/run",
+     "TEXT_REPORT_FILE_NAME", "@/sub/run.log"},
+};
+
+TEST_F(ReportDialogsTest, PickButtonsFillTheirFieldsThroughTheFileDialog) {
+  std::filesystem::create_directory(dir.file("sub"));
+  std::ofstream(dir.file("sub/view.exe")) << "";
+  const auto at = [this](std::string text) { return test::replaceAll(text, "@", dir.path()); };
+  for (const Pick& p : kPicks) {
+    SCOPED_TRACE(p.title);
+    settings_resetToFactory(runSettings(), true);
+    RunSettings& s = runSettings();
+    s.ONE_TEXT_REPORT = p.button == RITEM_PICK_TEXT_DIR ? 0 : 1;  // else the folder is off
+    s.ONE_TEXT_EACH_REPORT = 1 - s.ONE_TEXT_REPORT;
+    s.DIFF_DIR_TEXT_REPORT = s.DIFF_DIR_DESIGN_REPORT = 1;
+    s.TEXT_EXTENSION.assign("log");
+    s.TEXT_REPORT_FILE_NAME.assign(dir.file("run.trf"));
+    s.TEXT_REPORT_DIR_NAME.assign("/old/");
+    ASSERT_EQ(event(MAIN_DIALOG_ID, ITEM_REPORT_SETTINGS, DialogEventKind::Button),
+              EventResult::Done);
+    std::string title, proposed, filter;
+    postHostTask([&] {
+      DialogBox* picker = mdlDialog_find(FILE_PICKER_DIALOG_ID);
+      title = picker->title;
+      (void)mdlDialog_itemGetValue(picker, PICKER_NAME, &proposed);
+      filter = mdlDialog_itemGetById(picker, PICKER_TYPE)->choices.front();
+      const bool folder = mdlDialog_itemGetById(picker, PICKER_USE_FOLDER) != nullptr;
+      if (*p.typed)
+        (void)event(FILE_PICKER_DIALOG_ID, PICKER_NAME, DialogEventKind::Change, at(p.typed));
+      (void)event(FILE_PICKER_DIALOG_ID,
+                  !*p.typed ? PICKER_CANCEL
+                  : folder  ? PICKER_USE_FOLDER
+                            : PICKER_OK,
+                  DialogEventKind::Button);
+    });
+    EXPECT_EQ(event(REPORT_SETTINGS_DIALOG_ID, p.button, DialogEventKind::Button),
+              EventResult::Done);
+    EXPECT_EQ(title, p.title);
+    EXPECT_EQ(proposed, p.proposed);
+    EXPECT_EQ(filter, p.filter);
+    EXPECT_EQ(readBoundValue(std::string("s__sarnex.") + p.field), at(p.value));
+    resetHostLoop();
+    ASSERT_EQ(event(REPORT_SETTINGS_DIALOG_ID, RITEM_OK, DialogEventKind::Button),
+              EventResult::Done);
+  }
+}
 
 TEST_F(ReportDialogsTest, ReportSettingsChoicesAdjustTheirDependentsAndCancelUndoesThem) {
   const std::string folder = dir.path() + "/";
