@@ -2,6 +2,7 @@
 #include "frame/models_dialog.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "frame/list_items.h"
@@ -41,10 +42,13 @@ ModelsDialogState& state() {
   return st;
 }
 
+// The active design file's full name.
 std::string activeFile() {
   std::string path;
-  if (mdlModelRef_getFileName(mdlModelRef_getActive(), &path) != SUCCESS) return "";
-  return path;
+  if (mdlModelRef_getFileName(mdlModelRef_getActive(), &path) != SUCCESS || path.empty()) return "";
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.lexically_normal().string();
 }
 
 std::string activeModel() {
@@ -303,8 +307,8 @@ void defineModelsDialog() {
     mode.choices.push_back(title.substr(title.find(" - ") + 3));
   }
   mode.value = std::to_string(state().mode);
-  DialogItem types =
-      hooked(MITEM_MODEL_TYPES, ItemKind::Option, "Models", HOOK_FILTERS, "s__sarnex.MODEL_TYPES");
+  DialogItem types = hooked(MITEM_MODEL_TYPES, ItemKind::Option, "Model types", HOOK_FILTERS,
+                            "s__sarnex.MODEL_TYPES");
   types.choices = {"Every model", "The default model", "Models that are not sheets", "Sheet models",
                    "The default model, as the active model"};
   DialogItem rows = hooked(MITEM_ROWS, ItemKind::ListBox, "Models", HOOK_ROWS);
