@@ -17,6 +17,7 @@ import {
   openApp,
   row,
   serverState,
+  waitUntil,
 } from '../support/app.mjs';
 
 const drawings = ['drawings/one.dgn', 'drawings/two.dgn', 'new/a.dgn', 'old/a.dgn'];
@@ -55,7 +56,8 @@ test('picked design files run; a comparison list made with the editor is chosen 
     await row(page, PICKER, 'Folders and files', 'drawings/').dblclick();
     await row(page, PICKER, 'Folders and files', 'one.dgn').waitFor();
     await list.selectOption(['one.dgn', 'two.dgn']);
-    assert.equal(await item(page, PICKER, 'File name').inputValue(), '"one.dgn" "two.dgn"');
+    const names = item(page, PICKER, 'File name');
+    await waitUntil(async () => (await names.inputValue()) === '"one.dgn" "two.dgn"');
     await button(page, PICKER, 'Open').click();
     await picker.waitFor({ state: 'detached' });
     await dialog(page, MAIN).getByText('Design files: 2 picked').waitFor();
