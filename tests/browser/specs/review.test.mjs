@@ -40,7 +40,31 @@ function highlightInView(view) {
   return true;
 }
 
-test('a review deletes, restores, keeps and reports the rest, and the report says so', async () => {
+// Figure, printed and not judged: a review button's round trip, from the click on Zoom in or
+// Zoom out until the view has moved and the next frame is drawn.
+async function zoomRoundTrips(page) {
+  const times = await page.evaluate(async (reviewId) => {
+    const buttons = [...document.querySelectorAll(`section.dialog[data-id="${reviewId}"] button`)];
+    const zoom = ['Zoom in', 'Zoom out'].map((t) => buttons.find((b) => b.textContent === t));
+    const frame = () => new Promise((done) => requestAnimationFrame(done));
+    const where = () => JSON.stringify(window.kelvaraView.toScreen(1e7, 1e7));
+    const out = [];
+    for (let n = 0; n < 11; ++n) {
+      const before = where();
+      const start = performance.now();
+      zoom[n % 2].click();
+      while (where() === before) await frame();
+      await new Promise((done) => requestAnimationFrame(() => setTimeout(done, 0)));
+      out.push(performance.now() - start);
+    }
+    return out;
+  }, REVIEW);
+  const sorted = [...times].sort((a, b) => a - b);
+  return `review button round trip (zoom, until the view moved and a frame drawn) over 11: ` +
+    `median ${sorted[5].toFixed(1)} ms, max ${sorted[10].toFixed(1)} ms`;
+}
+
+test('a review deletes, restores, keeps and reports the rest, and the report says so', async (t) => {
   const app = await openApp();
   try {
     const { page } = app;
@@ -69,6 +93,7 @@ test('a review deletes, restores, keeps and reports the rest, and the report say
     assert.match(await lines.locator('option').last().textContent(), /type 15 \(ellipse\)/);
     state = await serverState(app);
     assert.ok(highlightInView(state.view));
+    t.diagnostic(await zoomRoundTrips(page));
     await pressReview('Next duplicate');
     await waitUntil(async () => (await lines.locator('option').count()) === 3);
     await pressReview('Report the rest of the model only');
