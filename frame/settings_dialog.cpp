@@ -8,6 +8,8 @@
 
 #include "frame/main_dialog.h"
 #include "frame/messages.h"
+#include "frame/picker_dialogs.h"
+#include "frame/selection_dialog.h"
 #include "host/design.h"
 #include "host/dialogs.h"
 #include "host/types.h"
@@ -28,6 +30,8 @@ constexpr int HOOK_ENABLE = 407;
 constexpr int HOOK_UNDERLAP = 408;
 constexpr int HOOK_SCOPE = 409;
 constexpr int HOOK_FILE_MODE_ITEM = 410;
+constexpr int HOOK_RULE_PICKER = 411;
+constexpr int HOOK_SELECTION_BUTTON = 412;
 constexpr int MSG_UNREADABLE_SELECTION = 28;
 constexpr int MSG_SAME_EXTENSIONS = 62;
 constexpr int MSG_NO_SELECTION_FILE = 76;
@@ -67,12 +71,13 @@ std::vector<int> pageItems(int page) {
     case PAGE_RULES_REMOVE:
     case PAGE_RULES_COMPARED:
       range(SITEM_RULE_FIRST, 8);
+      range(SITEM_RULE_PICKER_FIRST, 4);
       break;
     case PAGE_COMPARISON:
       range(SITEM_OVERLAP, 9);
       break;
     case PAGE_RUN:
-      range(SITEM_INTERACTIVE, 12);
+      range(SITEM_INTERACTIVE, 13);
       break;
     case PAGE_REPORT_SYMBOLOGY:
       range(SITEM_REPORT_CATEGORY, 9);
@@ -110,7 +115,9 @@ void applyEnablingRules(DialogBox* db) {
   const SettingsDialogState& st = dlgState();
   if (st.currentSymbology != 1) {  // the IGNORE group's lists stay as they are
     for (int i = 0; i < 8; i += 2) {
-      setEnabled(db, SITEM_RULE_FIRST + i + 1, itemValue(db, SITEM_RULE_FIRST + i) != 0);
+      const bool used = itemValue(db, SITEM_RULE_FIRST + i) != 0;
+      setEnabled(db, SITEM_RULE_FIRST + i + 1, used);
+      setEnabled(db, SITEM_RULE_PICKER_FIRST + i / 2, used);
     }
   }
   setEnabled(db, SITEM_TOLERANCE, s.OVERLAP != 0);
@@ -277,6 +284,54 @@ void scopeHook(DialogMessage& m) {
   noteDialogChange();
 }
 
+// The picker buttons open the level, colour, weight or style picker over their list.
+void rulePickerHook(DialogMessage& m) {
+  if (m.type != DialogMessageType::Button) return;
+  const int which = m.itemId - SITEM_RULE_PICKER_FIRST;
+  const PickerTarget target{SETTINGS_DIALOG_ID, SITEM_RULE_FIRST + 2 * which + 1, {}};
+  const NumberPickerKind kinds[] = {NumberPickerKind::Color, NumberPickerKind::Weight,
+                                    NumberPickerKind::Style};
+  if (which == 0) {
+    (void)openLevelPicker(target);
+  } else if (which > 0 && which < 4) {
+    (void)openNumberPicker(kinds[which - 1], target, false);
+  }
+}
+
+void collectCriteriaNames() {
+  RunSettings& s = runSettings();
+  char names[sizeof s.CRITERIA_DESCRPT_.data] = {};
+  (void)collectSetNames(s.CRITERIA_NAME_.data, names, sizeof names);
+  s.CRITERIA_DESCRPT_.assign(names);
+}
+
+// Opens the Element Selection dialog on the selection file the settings name. It is modal
+// here because the settings dialog is: it must take events while the settings stay open.
+void selectionButtonHook(DialogMessage& m) {
+  if (m.type != DialogMessageType::Button) return;
+  collectCriteriaNames();
+  SelectionDialogOpener opener;
+  opener.initialFile = runSettings().CRITERIA_NAME_.str();
+  opener.modeFlag = true;
+  opener.modal = true;
+  opener.accept = [](const std::string& file, const std::string&) {
+    runSettings().CRITERIA_NAME_.assign(file);
+    collectCriteriaNames();
+    noteDialogChange();
+  };
+  opener.cancel = [] {
+    RunSettings& s = runSettings();
+    s.REMOVE_SEL_DUP = 0;
+    s.REMOVE_ALL_SEL = 0;
+    s.REMOVE_ALL_DUP = 1;
+    s.CRITERIA_NAME_.assign("");
+    s.CRITERIA_DESCRPT_.assign("");
+    if (DialogBox* db = mdlDialog_find(SETTINGS_DIALOG_ID)) applyEnablingRules(db);
+    noteDialogChange();
+  };
+  (void)openSelectionDialog(std::move(opener));
+}
+
 DialogItem item(int id, ItemKind kind, const char* caption, const char* field = nullptr,
                 int hook = 0) {
   DialogItem it = makeItem(id, kind, caption, field ? std::string("s__sarnex.") + field : "");
@@ -323,6 +378,10 @@ void defineSettingsDialog() {
   (void)mdlDialog_hookPublish(HOOK_UNDERLAP, underlapHook);
   (void)mdlDialog_hookPublish(HOOK_SCOPE, scopeHook);
   (void)mdlDialog_hookPublish(HOOK_FILE_MODE_ITEM, enableHook);
+  (void)mdlDialog_hookPublish(HOOK_RULE_PICKER, rulePickerHook);
+  (void)mdlDialog_hookPublish(HOOK_SELECTION_BUTTON, selectionButtonHook);
+  definePickerDialogs();
+  defineSelectionDialog();
 
   DialogResource r;
   r.id = SETTINGS_DIALOG_ID;
@@ -343,6 +402,12 @@ void defineSettingsDialog() {
   for (int i = 0; i < 8; ++i) {
     r.items.push_back(item(SITEM_RULE_FIRST + i, i % 2 == 0 ? ItemKind::Toggle : ItemKind::Text,
                            ruleCaptions[i], nullptr, i % 2 == 0 ? HOOK_ENABLE : 0));
+    const char* pickerCaptions[] = {"Levels...", "Colours...", "Line weights...",
+                                    "Line styles..."};
+    if (i % 2 == 1) {
+      r.items.push_back(item(SITEM_RULE_PICKER_FIRST + i / 2, ItemKind::PushButton,
+                             pickerCaptions[i / 2], nullptr, HOOK_RULE_PICKER));
+    }
   }
 
   // Comparison.
@@ -386,6 +451,8 @@ void defineSettingsDialog() {
                          "REMOVE_ALL_SEL", HOOK_SCOPE));
   r.items.push_back(
       item(SITEM_CRITERIA, ItemKind::Text, "Selection file (.sel)", "CRITERIA_NAME_"));
+  r.items.push_back(item(SITEM_SELECTION, ItemKind::PushButton, "Element Selection...", nullptr,
+                         HOOK_SELECTION_BUTTON));
   r.items.push_back(item(SITEM_FENCE, ItemKind::Toggle,
                          "Only elements inside the fence (not with a comparison list)", "FENCE",
                          HOOK_FILE_MODE_ITEM));

@@ -18,6 +18,8 @@ inline constexpr int SETTINGS_DIALOG_ID = 200100;
 inline constexpr int SITEM_PAGE = 200101;
 inline constexpr int SITEM_RULE_FIRST =
     200110;  // use flag, value list: level, colour, weight, style
+// Picker buttons next to the four lists: level, colour, weight, style.
+inline constexpr int SITEM_RULE_PICKER_FIRST = 200170;
 inline constexpr int SITEM_OVERLAP = 200120;
 inline constexpr int SITEM_TOLERANCE = 200121;
 inline constexpr int SITEM_UNIT_LABEL = 200122;
@@ -31,6 +33,7 @@ inline constexpr int SITEM_REMOVE_ALL_DUP = 200134;
 inline constexpr int SITEM_REMOVE_SEL_DUP = 200135;
 inline constexpr int SITEM_REMOVE_ALL_SEL = 200136;
 inline constexpr int SITEM_CRITERIA = 200137;
+inline constexpr int SITEM_SELECTION = 200142;  // opens the Element Selection dialog
 inline constexpr int SITEM_FENCE = 200138;  // enabled only while FILE_MODE is 0
 inline constexpr int SITEM_REPORT_CATEGORY = 200150;
 inline constexpr int SITEM_SYMBOLOGY_FIRST =

@@ -83,6 +83,8 @@ bool acceptsValue(const DialogItem& item, std::string_view value) {
   switch (item.kind) {
     case ItemKind::Toggle:
       return value == "0" || value == "1";
+    case ItemKind::Grid:
+      return value.empty() || !listBoxSelection(item, value).empty();
     case ItemKind::ListBox:
       if (item.multiSelect) {
         return value.empty() || !listBoxSelection(item, value).empty();
@@ -156,6 +158,8 @@ const char* itemKindName(ItemKind kind) {
       return "group";
     case ItemKind::Progress:
       return "progress";
+    case ItemKind::Grid:
+      return "grid";
   }
   return "label";
 }
@@ -324,20 +328,21 @@ int mdlDialog_show(DialogBox* db) {
 
 std::vector<int> listBoxSelection(const DialogItem& item, std::string_view value) {
   std::vector<int> rows;
+  const bool multiple = item.multiSelect || item.kind == ItemKind::Grid;
   const long count = static_cast<long>(item.choices.size());
   while (!value.empty()) {
     const size_t comma = value.find(',');
     const std::string_view part = value.substr(0, comma);
     if (!isWholeNumber(part)) return {};
     const long row = std::strtol(std::string(part).c_str(), nullptr, 10);
-    if (row == -1 && !item.multiSelect && comma == std::string_view::npos) return rows;
+    if (row == -1 && !multiple && comma == std::string_view::npos) return rows;
     if (row < 0 || row >= count || (!rows.empty() && row <= rows.back())) return {};
     rows.push_back(static_cast<int>(row));
     if (comma == std::string_view::npos) break;
     value.remove_prefix(comma + 1);
     if (value.empty()) return {};  // a trailing comma
   }
-  if (!item.multiSelect && rows.size() > 1) return {};
+  if (!multiple && rows.size() > 1) return {};
   return rows;
 }
 
@@ -413,7 +418,8 @@ std::vector<DialogState> dialogSnapshot() {
     for (const DialogItem& item : box->items) {
       state.items.push_back({item.id, item.kind, item.caption, itemValue(item), item.choices,
                              item.enabled, item.visible, item.isDefault, item.isCancel,
-                             item.multiSelect, item.columns, item.activateItemId});
+                             item.multiSelect, item.columns, item.activateItemId,
+                             item.gridColumns, item.cellColors});
     }
     out.push_back(std::move(state));
   }

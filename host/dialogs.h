@@ -57,7 +57,10 @@ bool writeBoundValue(std::string_view binding, std::string_view value);
 
 // ---- Resources -------------------------------------------------------------------------------
 
-enum class ItemKind { Text, Number, Toggle, Option, ListBox, PushButton, Label, Group, Progress };
+// Grid: cells in rows of `gridColumns`, one per choice, each drawn in its colour from
+// `cellColors` ("#rrggbb"); several cells may be chosen, the value as for a list box with
+// multiSelect (indices ascending, comma-separated).
+enum class ItemKind { Text, Number, Toggle, Option, ListBox, PushButton, Label, Group, Progress, Grid };
 
 const char* itemKindName(ItemKind kind);
 
@@ -76,6 +79,9 @@ struct DialogItem {
   std::vector<std::string> columns;
   // List box: the push button a double click on a row (or Enter in the list) presses; 0: none.
   int activateItemId = 0;
+  // Grid: cells per row and each cell's colour.
+  int gridColumns = 0;
+  std::vector<std::string> cellColors;
   bool enabled = true;
   bool visible = true;
   bool isDefault = false;  // Enter presses it
@@ -211,6 +217,8 @@ struct ItemState {
   bool multiSelect = false;
   std::vector<std::string> columns;
   int activateItemId = 0;
+  int gridColumns = 0;
+  std::vector<std::string> cellColors;
 };
 
 struct DialogState {

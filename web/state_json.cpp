@@ -24,6 +24,8 @@ json itemJson(const ItemState& item) {
   if (item.multiSelect) j["multiple"] = true;
   if (!item.columns.empty()) j["columns"] = item.columns;
   if (item.activateItemId != 0) j["activate"] = item.activateItemId;
+  if (item.gridColumns != 0) j["gridColumns"] = item.gridColumns;
+  if (!item.cellColors.empty()) j["colors"] = item.cellColors;
   return j;
 }
 

@@ -89,6 +89,39 @@ function makeWidget(dialogId, item, send) {
       };
       break;
     }
+    case 'grid': {
+      // One cell per choice, in rows of item.gridColumns; a click chooses or drops a cell.
+      input = document.createElement('div');
+      input.className = 'grid';
+      input.style.gridTemplateColumns = `repeat(${item.gridColumns || 8}, auto)`;
+      const cells = (item.choices || []).map((label, index) => {
+        const cell = document.createElement('button');
+        cell.type = 'button';
+        cell.className = 'cell';
+        cell.dataset.value = String(index);
+        cell.title = label;
+        const color = (item.colors || [])[index];
+        if (color) cell.style.background = color;
+        else cell.textContent = label;
+        cell.addEventListener('click', () => {
+          cell.classList.toggle('chosen');
+          const chosen = cells.filter((c) => c.classList.contains('chosen'));
+          sendChange(send, dialogId, item.id, chosen.map((c) => c.dataset.value).join(','));
+        });
+        return cell;
+      });
+      input.append(...cells);
+      setValue = (v) => {
+        const rows = new Set(v.split(',').filter((r) => r !== '').map(Number));
+        cells.forEach((c, i) => {
+          const color = (widget.item.colors || [])[i];
+          if (color) c.style.background = color;
+          c.classList.toggle('chosen', rows.has(i));
+          c.setAttribute('aria-pressed', rows.has(i) ? 'true' : 'false');
+        });
+      };
+      break;
+    }
     case 'button': {
       input = document.createElement('button');
       input.type = 'button';
@@ -106,7 +139,9 @@ function makeWidget(dialogId, item, send) {
     default:
       break; // label, group: the caption is all
   }
-  if (input && item.kind !== 'button') {
+  if (input && item.kind === 'grid') {
+    row.append(caption, input);
+  } else if (input && item.kind !== 'button') {
     const label = document.createElement('label');
     if (item.kind === 'toggle') label.append(input, caption);
     else label.append(caption, input);
