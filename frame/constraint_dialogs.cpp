@@ -49,52 +49,143 @@ Column text(const char* caption) {
 
 const std::vector<Member>& family() {
   static const std::vector<Member> members = {
-      {16, ARC_LIST, "s__selectArcs", "t_select_arcs", "Arcs",
+      {16,
+       ARC_LIST,
+       "s__selectArcs",
+       "t_select_arcs",
+       "Arcs",
        {num("Sweep angle"), num("Primary axis"), num("Secondary axis")}},
-      {15, ELLIPSE_LIST, "s__selectEllipse", "t_select_ellipse", "Ellipses",
+      {15,
+       ELLIPSE_LIST,
+       "s__selectEllipse",
+       "t_select_ellipse",
+       "Ellipses",
        {FILL, FILL_COLORS, num("Primary axis"), num("Secondary axis")}},
       {3, LINE_LIST, "s__selectLines", "t_select_lines", "Lines", {num("Length")}},
-      {36, MULTILINE_LIST, "s__selectMultiLines", "t_select_linestrings", "Multilines",
+      {36,
+       MULTILINE_LIST,
+       "s__selectMultiLines",
+       "t_select_linestrings",
+       "Multilines",
        {num("Length"), num("Number of vertices")}},
-      {14, COMPLEX_SHAPE_LIST, "s__selectComplexShapes", "t_select_shapes", "Complex shapes",
+      {14,
+       COMPLEX_SHAPE_LIST,
+       "s__selectComplexShapes",
+       "t_select_shapes",
+       "Complex shapes",
        {FILL, FILL_COLORS, num("Perimeter")}},
-      {12, COMPLEX_STRING_LIST, "s__selectComplexStrings", "t_select_linestrings",
-       "Complex strings", {num("Length")}},
-      {2, CELL_LIST, "s__selectCells", "t_select_cells", "Cells",
-       {{Col::Choice, "Cell kind", Labels::CellKind}, {Col::CellName, "Cell name"}, FORMAT,
-        num("Rotation"), num("X scale"), num("Y scale")}},
-      {35, SHARED_CELL_LIST, "s__selectSharedCells", "t_select_cells", "Shared cells",
+      {12,
+       COMPLEX_STRING_LIST,
+       "s__selectComplexStrings",
+       "t_select_linestrings",
+       "Complex strings",
+       {num("Length")}},
+      {2,
+       CELL_LIST,
+       "s__selectCells",
+       "t_select_cells",
+       "Cells",
+       {{Col::Choice, "Cell kind", Labels::CellKind},
+        {Col::CellName, "Cell name"},
+        FORMAT,
+        num("Rotation"),
+        num("X scale"),
+        num("Y scale")}},
+      {35,
+       SHARED_CELL_LIST,
+       "s__selectSharedCells",
+       "t_select_cells",
+       "Shared cells",
        {text("Cell name"), FORMAT, num("Rotation"), num("X scale"), num("Y scale")}},
-      {23, CONE_LIST, "s__selectCones", "t_select_cones", "Cones",
+      {23,
+       CONE_LIST,
+       "s__selectCones",
+       "t_select_cones",
+       "Cones",
        {num("Height"), num("Top radius"), num("Bottom radius")}},
-      {17, TEXT_LIST, "s__selectText", "t_select_text", "Text",
-       {text("Text styles"), text("Fonts"), {Col::Justify, "Justifications"}, num("Height"),
-        num("Width"), text("Text string"), FORMAT}},
-      {37, TAG_LIST, "s__selectTag", "t_select_tag", "Tags",
-       {text("Fonts"), {Col::Justify, "Justifications"}, num("Height"), num("Width"),
-        text("Tag set name"), text("Tag name"), {Col::Choice, "Tag type", Labels::TagType},
-        text("Tag value"), FORMAT}},
-      {7, TEXT_NODE_LIST, "s__selectTextnode", "t_select_textnode", "Text nodes",
-       {text("Text styles"), text("Fonts"), {Col::Justify, "Justifications"}, num("Height"),
-        num("Width"), num("Line spacing"), num("Line length"), num("Node number"),
-        text("Text string"), FORMAT}},
-      {11, CURVE_LIST, "s__selectCurves", "t_select_linestrings", "Curves",
+      {17,
+       TEXT_LIST,
+       "s__selectText",
+       "t_select_text",
+       "Text",
+       {text("Text styles"),
+        text("Fonts"),
+        {Col::Justify, "Justifications"},
+        num("Height"),
+        num("Width"),
+        text("Text string"),
+        FORMAT}},
+      {37,
+       TAG_LIST,
+       "s__selectTag",
+       "t_select_tag",
+       "Tags",
+       {text("Fonts"),
+        {Col::Justify, "Justifications"},
+        num("Height"),
+        num("Width"),
+        text("Tag set name"),
+        text("Tag name"),
+        {Col::Choice, "Tag type", Labels::TagType},
+        text("Tag value"),
+        FORMAT}},
+      {7,
+       TEXT_NODE_LIST,
+       "s__selectTextnode",
+       "t_select_textnode",
+       "Text nodes",
+       {text("Text styles"),
+        text("Fonts"),
+        {Col::Justify, "Justifications"},
+        num("Height"),
+        num("Width"),
+        num("Line spacing"),
+        num("Line length"),
+        num("Node number"),
+        text("Text string"),
+        FORMAT}},
+      {11,
+       CURVE_LIST,
+       "s__selectCurves",
+       "t_select_linestrings",
+       "Curves",
        {num("Length"), num("Number of vertices")}},
-      {4, LINE_STRING_LIST, "s__selectLineStrings", "t_select_linestrings", "Line strings",
+      {4,
+       LINE_STRING_LIST,
+       "s__selectLineStrings",
+       "t_select_linestrings",
+       "Line strings",
        {num("Length"), num("Number of vertices")}},
-      {22, POINT_STRING_LIST, "s__selectPointStrings", "t_select_pointstrings", "Point strings",
+      {22,
+       POINT_STRING_LIST,
+       "s__selectPointStrings",
+       "t_select_pointstrings",
+       "Point strings",
        {{Col::Choice, "Display", Labels::Display}, num("Number of vertices")}},
-      {6, SHAPE_LIST, "s__selectShapes", "t_select_shapes", "Shapes",
+      {6,
+       SHAPE_LIST,
+       "s__selectShapes",
+       "t_select_shapes",
+       "Shapes",
        {FILL, FILL_COLORS, num("Perimeter"), num("Number of vertices")}},
-      {33, DIMENSION_TEXT_LIST, "s__selectDimText", "t_select_dimtext", "Dimension text",
-       {{Col::Colors, "Text colors"}, {Col::Weights, "Text weights"}, text("Fonts"),
-        num("Text width"), num("Text height")}},
+      {33,
+       DIMENSION_TEXT_LIST,
+       "s__selectDimText",
+       "t_select_dimtext",
+       "Dimension text",
+       {{Col::Colors, "Text colors"},
+        {Col::Weights, "Text weights"},
+        text("Fonts"),
+        num("Text width"),
+        num("Text height")}},
   };
   return members;
 }
 
 std::vector<std::string> labelsOf(Labels labels) {
-  auto copy = [](const auto& array) { return std::vector<std::string>(array.begin(), array.end()); };
+  auto copy = [](const auto& array) {
+    return std::vector<std::string>(array.begin(), array.end());
+  };
   switch (labels) {
     case Labels::Fill:
       return copy(fillLabels());
@@ -182,7 +273,8 @@ std::vector<std::string> rowTexts() {
 void refresh(DialogBox* db) {
   const DialogItem* list = mdlDialog_itemGetById(db, CITEM_ROWS);
   const std::vector<std::string> texts = rowTexts();
-  if (list != nullptr && list->choices != texts) (void)mdlDialog_itemSetChoices(db, CITEM_ROWS, texts);
+  if (list != nullptr && list->choices != texts)
+    (void)mdlDialog_itemSetChoices(db, CITEM_ROWS, texts);
   const bool pending = rowPending();
   if (mdlDialog_itemGetById(db, CITEM_ADD)->enabled != pending) {
     (void)mdlDialog_itemSetEnabledState(db, CITEM_ADD, pending);
@@ -253,15 +345,17 @@ void constraintHook(DialogMessage& m) {
   if (m.type != DialogMessageType::Button) return;
   if (m.itemId >= CITEM_PICKER) {
     const int column = m.itemId - CITEM_PICKER;
-    const NumberPickerKind kind = cst().member->columns[static_cast<size_t>(column)].kind ==
-                                          Col::Weights
-                                      ? NumberPickerKind::Weight
-                                      : NumberPickerKind::Color;
-    (void)openNumberPicker(kind, {CONSTRAINT_DIALOG_ID, CITEM_INPUT + column, [] {
-                                    if (DialogBox* d = mdlDialog_find(CONSTRAINT_DIALOG_ID)) {
-                                      refresh(d);
-                                    }
-                                  }},
+    const NumberPickerKind kind =
+        cst().member->columns[static_cast<size_t>(column)].kind == Col::Weights
+            ? NumberPickerKind::Weight
+            : NumberPickerKind::Color;
+    (void)openNumberPicker(kind,
+                           {CONSTRAINT_DIALOG_ID, CITEM_INPUT + column,
+                            [] {
+                              if (DialogBox* d = mdlDialog_find(CONSTRAINT_DIALOG_ID)) {
+                                refresh(d);
+                              }
+                            }},
                            false);
     return;
   }
@@ -299,15 +393,15 @@ void defineMemberDialog(const Member& member) {
     fields.push_back(intField(choiceName, &in.choices[c]));
     const int id = static_cast<int>(c);
     if (col.kind == Col::Numeric) {
-      DialogItem op = makeItem(CITEM_OPERATOR + id, ItemKind::Option, col.caption,
-                               variable + "." + choiceName);
+      DialogItem op =
+          makeItem(CITEM_OPERATOR + id, ItemKind::Option, col.caption, variable + "." + choiceName);
       op.choices.assign(operatorLabels().begin(), operatorLabels().end());
       r.items.push_back(op);
       r.items.push_back(makeItem(CITEM_INPUT + id, ItemKind::Text, "value or LOW:HIGH",
                                  variable + "." + textName));
     } else if (col.kind == Col::Choice || col.kind == Col::Format) {
-      DialogItem choice = makeItem(CITEM_INPUT + id, ItemKind::Option, col.caption,
-                                   variable + "." + choiceName);
+      DialogItem choice =
+          makeItem(CITEM_INPUT + id, ItemKind::Option, col.caption, variable + "." + choiceName);
       choice.choices = labelsOf(col.labels);
       r.items.push_back(choice);
     } else {
@@ -385,8 +479,7 @@ std::vector<std::string> constraintInputRow() {
       case Col::Numeric:
         row.push_back(textValue.empty() || choice < 0 || choice >= OP_COUNT
                           ? std::string()
-                          : std::string(operatorLabels()[static_cast<size_t>(choice)]) +
-                                textValue);
+                          : std::string(operatorLabels()[static_cast<size_t>(choice)]) + textValue);
         break;
       case Col::Choice:
       case Col::Format: {

@@ -114,8 +114,7 @@ void numberPickerHook(DialogMessage& m) {
 }
 
 std::string rowText(const LevelRow& row) {
-  return row.name + "\t" + pc_levelCodeText(row.code) + "\t" + row.description + "\t" +
-         row.library;
+  return row.name + "\t" + pc_levelCodeText(row.code) + "\t" + row.description + "\t" + row.library;
 }
 
 // Lists the rows the switches and libraries give, keeping the chosen rows chosen.
@@ -275,8 +274,8 @@ void defineLevelPicker() {
   r.items.push_back(list);
   r.items.push_back(makeItem(LPITEM_ADD, ItemKind::Toggle, "Add to the levels in the field",
                              "b__addSelection.value"));
-  r.items.push_back(makeItem(LPITEM_REFS, ItemKind::Toggle, "Levels of references",
-                             "b__displayRefLevels.value"));
+  r.items.push_back(
+      makeItem(LPITEM_REFS, ItemKind::Toggle, "Levels of references", "b__displayRefLevels.value"));
   r.items.push_back(makeItem(LPITEM_MASTER, ItemKind::Toggle, "Levels of the active file",
                              "b__displayMasterLevels.value"));
   r.items.push_back(button(LPITEM_ATTACH, "Attach Level Library...", false, false));
@@ -312,12 +311,14 @@ bool openNumberPicker(NumberPickerKind kind, const PickerTarget& target, bool of
   st.target = target;
   st.kind = kind;
   st.offAllowed = offAllowed;
-  st.styleNames = kind == NumberPickerKind::Style ? pickerStyleNames({}) : std::vector<std::string>{};
+  st.styleNames =
+      kind == NumberPickerKind::Style ? pickerStyleNames({}) : std::vector<std::string>{};
   const NumberPreselection pre = picker_readNumberText(kind, text, offAllowed, st.styleNames);
   DialogBox* db = mdlDialog_open(pickerId(kind));
   if (db == nullptr) return false;
   ColorTable colors = defaultColorTable();
-  if (kind == NumberPickerKind::Color) (void)mdlColor_getColorTable(&colors, mdlModelRef_getActive());
+  if (kind == NumberPickerKind::Color)
+    (void)mdlColor_getColorTable(&colors, mdlModelRef_getActive());
   std::vector<int> chosen;
   DialogItem* grid = mdlDialog_itemGetById(db, NPITEM_GRID);
   grid->cellColors.clear();

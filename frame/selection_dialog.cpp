@@ -22,14 +22,25 @@ namespace {
 constexpr int HOOK_SELECTION = 430;
 constexpr int HOOK_SELECTION_FIELD = 431;
 
-const char* const CLASS_LABELS[7] = {"Primary",      "Pattern component", "Construction",
-                                     "Dimension",    "Primary rule",      "Linear patterned",
+const char* const CLASS_LABELS[7] = {"Primary",          "Pattern component", "Construction",
+                                     "Dimension",        "Primary rule",      "Linear patterned",
                                      "Construction rule"};
-const char* const PROPERTY_LABELS[16] = {
-    "Locked",           "Not locked",        "New",                "Not new",
-    "Modified",         "Not modified",      "With attributes",    "Without attributes",
-    "Relative",         "Not relative",      "Non-planar",         "Planar",
-    "Snappable",        "Not snappable",     "Solid",              "Hole"};
+const char* const PROPERTY_LABELS[16] = {"Locked",
+                                         "Not locked",
+                                         "New",
+                                         "Not new",
+                                         "Modified",
+                                         "Not modified",
+                                         "With attributes",
+                                         "Without attributes",
+                                         "Relative",
+                                         "Not relative",
+                                         "Non-planar",
+                                         "Planar",
+                                         "Snappable",
+                                         "Not snappable",
+                                         "Solid",
+                                         "Hole"};
 
 // The checks of the list fields: label, value-list flags (0: integer list), bounds.
 struct FieldCheck {
@@ -379,8 +390,10 @@ void defineSelectionDialog() {
   };
   r.items.push_back(name);
   r.items.push_back(listBox(SEL_SETS, "Selection Sets", {}));
-  for (auto [id, caption] : {std::pair{SEL_ADD, "Add"}, {SEL_UPDATE, "Update"},
-                             {SEL_REMOVE, "Remove"}, {SEL_ACTIVATE, "Select"},
+  for (auto [id, caption] : {std::pair{SEL_ADD, "Add"},
+                             {SEL_UPDATE, "Update"},
+                             {SEL_REMOVE, "Remove"},
+                             {SEL_ACTIVATE, "Select"},
                              {SEL_CLEAR, "Clear"}}) {
     r.items.push_back(item(id, ItemKind::PushButton, caption));
   }
@@ -399,8 +412,8 @@ void defineSelectionDialog() {
     r.items.push_back(checkedField(FIELD_CHECKS[checkIndex[i]], captions[i], fields[i]));
     r.items.push_back(item(SEL_LEVELS + 2 * i + 1, ItemKind::PushButton, pickers[i]));
   }
-  DialogItem region = item(SEL_REGION, ItemKind::Text, "Region (X1,Y1,Z1,X2,Y2,Z2)",
-                           "coordinateRange");
+  DialogItem region =
+      item(SEL_REGION, ItemKind::Text, "Region (X1,Y1,Z1,X2,Y2,Z2)", "coordinateRange");
   region.check = [](std::string_view value) -> std::string {
     double box[6];
     if (value.empty() || readSixNumbers(value, box)) return "";
@@ -409,10 +422,10 @@ void defineSelectionDialog() {
   };
   r.items.push_back(region);
   r.items.push_back(checkedField(FIELD_CHECKS[3], "Graphic groups", "graphicGroups"));
-  r.items.push_back(listBox(SEL_CLASSES, "Classes", {std::begin(CLASS_LABELS),
-                                                     std::end(CLASS_LABELS)}));
-  r.items.push_back(listBox(SEL_PROPERTIES, "Properties", {std::begin(PROPERTY_LABELS),
-                                                           std::end(PROPERTY_LABELS)}));
+  r.items.push_back(
+      listBox(SEL_CLASSES, "Classes", {std::begin(CLASS_LABELS), std::end(CLASS_LABELS)}));
+  r.items.push_back(listBox(SEL_PROPERTIES, "Properties",
+                            {std::begin(PROPERTY_LABELS), std::end(PROPERTY_LABELS)}));
   DialogItem close = item(SEL_CLOSE, ItemKind::PushButton, "Close");
   close.isDefault = true;
   DialogItem cancel = item(SEL_CANCEL, ItemKind::PushButton, "Cancel");

@@ -57,8 +57,7 @@ inline constexpr int UNSAVED_RETURN = 4;
 // What the opener keeps while the dialog is open.
 struct SelectionDialogOpener {
   // Called with the working copy and the element type names whenever a set is highlighted.
-  std::function<void(const SelectionSet& working, const std::vector<std::string>& types)>
-      highlight;
+  std::function<void(const SelectionSet& working, const std::vector<std::string>& types)> highlight;
   // Called when the dialog closes keeping its changes: the current file and the set's name.
   std::function<void(const std::string& file, const std::string& name)> accept;
   std::function<void()> cancel;

@@ -114,9 +114,9 @@ void openFile(DialogBox* db) {
                                        "file anyway?") != ANSWER_OK) {
     return;
   }
-  const std::string ext = st.currentFile.empty()
-                              ? std::string(SELECTION_FILE_EXTENSION)
-                              : std::filesystem::path(st.currentFile).extension().string().substr(1);
+  const std::string ext =
+      st.currentFile.empty() ? std::string(SELECTION_FILE_EXTENSION)
+                             : std::filesystem::path(st.currentFile).extension().string().substr(1);
   FilePickerRequest request;
   request.title = "Open Selection File";
   request.filter = "Select File (." + ext + ")\n*." + ext + "\nAll files (*.*)\n*.*";
@@ -179,7 +179,8 @@ void closeButton(DialogBox* db) {
     }
   }
   DialogBox* box = mdlDialog_open(SELECTION_UNSAVED_BOX_ID);
-  if (box != nullptr) (void)mdlDialog_itemSetEnabledState(box, UNSAVED_SAVE, !st.currentFile.empty());
+  if (box != nullptr)
+    (void)mdlDialog_itemSetEnabledState(box, UNSAVED_SAVE, !st.currentFile.empty());
 }
 
 void unsavedBoxHook(DialogMessage& m) {
@@ -191,7 +192,8 @@ void unsavedBoxHook(DialogMessage& m) {
   switch (m.itemId) {
     case UNSAVED_SAVE:
       workingFromRecord();
-      if (st.highlighted >= 0) (void)updateSet(st.list, static_cast<size_t>(st.highlighted), st.working);
+      if (st.highlighted >= 0)
+        (void)updateSet(st.list, static_cast<size_t>(st.highlighted), st.working);
       closes = writeList(db, st.currentFile);
       break;
     case UNSAVED_SAVE_AS:

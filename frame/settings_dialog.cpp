@@ -402,8 +402,7 @@ void defineSettingsDialog() {
   for (int i = 0; i < 8; ++i) {
     r.items.push_back(item(SITEM_RULE_FIRST + i, i % 2 == 0 ? ItemKind::Toggle : ItemKind::Text,
                            ruleCaptions[i], nullptr, i % 2 == 0 ? HOOK_ENABLE : 0));
-    const char* pickerCaptions[] = {"Levels...", "Colours...", "Line weights...",
-                                    "Line styles..."};
+    const char* pickerCaptions[] = {"Levels...", "Colours...", "Line weights...", "Line styles..."};
     if (i % 2 == 1) {
       r.items.push_back(item(SITEM_RULE_PICKER_FIRST + i / 2, ItemKind::PushButton,
                              pickerCaptions[i / 2], nullptr, HOOK_RULE_PICKER));

@@ -34,7 +34,7 @@ inline constexpr int SITEM_REMOVE_SEL_DUP = 200135;
 inline constexpr int SITEM_REMOVE_ALL_SEL = 200136;
 inline constexpr int SITEM_CRITERIA = 200137;
 inline constexpr int SITEM_SELECTION = 200142;  // opens the Element Selection dialog
-inline constexpr int SITEM_FENCE = 200138;  // enabled only while FILE_MODE is 0
+inline constexpr int SITEM_FENCE = 200138;      // enabled only while FILE_MODE is 0
 inline constexpr int SITEM_REPORT_CATEGORY = 200150;
 inline constexpr int SITEM_SYMBOLOGY_FIRST =
     200151;  // use flag, value: level, colour, weight, style

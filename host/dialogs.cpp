@@ -418,8 +418,8 @@ std::vector<DialogState> dialogSnapshot() {
     for (const DialogItem& item : box->items) {
       state.items.push_back({item.id, item.kind, item.caption, itemValue(item), item.choices,
                              item.enabled, item.visible, item.isDefault, item.isCancel,
-                             item.multiSelect, item.columns, item.activateItemId,
-                             item.gridColumns, item.cellColors});
+                             item.multiSelect, item.columns, item.activateItemId, item.gridColumns,
+                             item.cellColors});
     }
     out.push_back(std::move(state));
   }

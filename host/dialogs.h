@@ -60,7 +60,18 @@ bool writeBoundValue(std::string_view binding, std::string_view value);
 // Grid: cells in rows of `gridColumns`, one per choice, each drawn in its colour from
 // `cellColors` ("#rrggbb"); several cells may be chosen, the value as for a list box with
 // multiSelect (indices ascending, comma-separated).
-enum class ItemKind { Text, Number, Toggle, Option, ListBox, PushButton, Label, Group, Progress, Grid };
+enum class ItemKind {
+  Text,
+  Number,
+  Toggle,
+  Option,
+  ListBox,
+  PushButton,
+  Label,
+  Group,
+  Progress,
+  Grid
+};
 
 const char* itemKindName(ItemKind kind);
 

@@ -82,18 +82,18 @@ const NumberCase kNumberCases[] = {
     {"colours 0, 1 and 2 collapse into a range", NumberPickerKind::Color, false, "", "", "00",
      "0,1,2", 0, "0:2"},
     {"two colours stay two", NumberPickerKind::Color, false, "", "", "00", "0,1", 0, "0,1"},
-    {"nothing but ByLevel", NumberPickerKind::Color, false, "", "", "00", nullptr,
-     NPITEM_BYLEVEL, "ByLevel"},
-    {"a weight range preselects its cells", NumberPickerKind::Weight, false, "3-5", "3,4,5",
-     "00", "3,4,5,9", 0, "3:5,9"},
+    {"nothing but ByLevel", NumberPickerKind::Color, false, "", "", "00", nullptr, NPITEM_BYLEVEL,
+     "ByLevel"},
+    {"a weight range preselects its cells", NumberPickerKind::Weight, false, "3-5", "3,4,5", "00",
+     "3,4,5,9", 0, "3:5,9"},
     {"a colon range and ByLevel read back unchanged", NumberPickerKind::Color, false,
      "bylevel, 7:9", "7,8,9", "10", nullptr, 0, "7:9,ByLevel"},
     {"<Off> where allowed", NumberPickerKind::Style, true, "<off>,1", "1", "01", nullptr, 0,
      "1,<Off>"},
-    {"<Off> where not allowed is dropped", NumberPickerKind::Style, false, "<Off>,2:3", "2,3",
-     "00", nullptr, 0, "2,3"},
-    {"values outside the grid are dropped", NumberPickerKind::Weight, false, "30:40", "30,31",
-     "00", nullptr, 0, "30,31"},
+    {"<Off> where not allowed is dropped", NumberPickerKind::Style, false, "<Off>,2:3", "2,3", "00",
+     nullptr, 0, "2,3"},
+    {"values outside the grid are dropped", NumberPickerKind::Weight, false, "30:40", "30,31", "00",
+     nullptr, 0, "30,31"},
 };
 
 TEST_F(PickerTest, NumberPickersPreselectAndWriteBack) {
@@ -102,8 +102,7 @@ TEST_F(PickerTest, NumberPickersPreselectAndWriteBack) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(mdlDialog_itemSetValue(mdlDialog_find(kCaller), kField, c.fieldText), SUCCESS);
     int writes = 0;
-    ASSERT_TRUE(openNumberPicker(c.kind, {kCaller, kField, [&writes] { ++writes; }},
-                                 c.offAllowed));
+    ASSERT_TRUE(openNumberPicker(c.kind, {kCaller, kField, [&writes] { ++writes; }}, c.offAllowed));
     const int id = ids[static_cast<int>(c.kind)];
     EXPECT_EQ(value(id, NPITEM_GRID), c.preselected);
     EXPECT_EQ(value(id, NPITEM_BYLEVEL) + value(id, NPITEM_OFF), c.toggles);
@@ -155,8 +154,7 @@ struct LevelCase {
 const LevelCase kLevelCases[] = {
     {"names are written quoted, unnamed levels by code", "", "", false, "1,2,4",
      "2,\"A-DOOR\",\"S-BEAM\""},
-    {"a pattern and a code range preselect rows", "A-*, 6:7", "2,3,5,6", false, "2",
-     "\"A-DOOR\""},
+    {"a pattern and a code range preselect rows", "A-*, 6:7", "2,3,5,6", false, "2", "\"A-DOOR\""},
     {"adding skips the levels the field covers", "a-door", "2", true, "2,3,4",
      "a-door,\"A-WALL\",\"S-BEAM\""},
 };

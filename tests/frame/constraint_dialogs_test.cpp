@@ -1,0 +1,190 @@
+// The constraint dialogs, opened from the Element Selection dialog's type list: the rows the
+// inputs make, the add button's enabling, remove, OK and Cancel, and the rows as the type's
+// constraint list in the working copy and in the saved selection file.
+#include "frame/constraint_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "frame/picker_dialogs.h"
+#include "frame/selection_dialog.h"
+#include "host/design.h"
+#include "host/dialogs.h"
+#include "host/file_picker.h"
+#include "host/host_loop.h"
+#include "host/types.h"
+#include "host/ui.h"
+#include "selection/file.h"
+#include "support/dgn_builder.h"
+#include "support/scratch.h"
+
+namespace kelvara {
+namespace {
+
+// An input of the open constraint dialog set to a value, or a button ("add", "remove",
+// "ok", "cancel") pressed; `result` is what the manager answers.
+struct Input {
+  int item;
+  std::string value;
+  EventResult result = EventResult::Done;
+};
+constexpr int ADD = -1, REMOVE = -2, OK = -3, CANCEL = -4;
+
+struct Case {
+  const char* name;
+  int type;  // host element type
+  std::vector<Input> inputs;
+  std::deque<int> answers;
+  std::vector<std::string> list;  // the type's list after the dialog closed ("" members kept)
+  int more;                       // the type's `more` afterwards
+  bool open = false;              // the dialog is still open at the end
+  const char* shown = "";
+};
+
+int in(int column) {
+  return CITEM_INPUT + column;
+}
+int op(int column) {
+  return CITEM_OPERATOR + column;
+}
+
+const std::vector<Case> kCases = {
+    {"an unfilled ellipse row drops its fill colours",
+     15,
+     {{in(0), "2"}, {in(1), "5"}, {op(2), "2"}, {in(2), "10"}, {ADD, ""}, {OK, ""}},
+     {},
+     {"Not filled", "", "<= 10", ""},
+     1},
+    {"a cell without a name is an unnamed cell",
+     2,
+     {{in(0), "1"}, {op(3), "0"}, {in(3), "90"}, {ADD, ""}, {OK, ""}},
+     {},
+     {"Graphic cell", "Unnamed Cell", "Wildcard", "= 90", "", ""},
+     1},
+    {"text justifications in upper case, the format's label",
+     17,
+     {{in(2), "lt,cc"}, {in(5), "DOOR.*"}, {in(6), "1"}, {ADD, ""}, {OK, ""}},
+     {},
+     {"", "", "LT,CC", "", "", "DOOR.*", "Regex"},
+     1},
+    {"the same row cannot be added twice; remove deletes the highlighted row",
+     3,
+     {{op(0), "4"},
+      {in(0), "2"},
+      {ADD, ""},
+      {op(0), "4"},
+      {in(0), "2"},
+      {ADD, "", EventResult::Refused},
+      {in(0), "3"},
+      {ADD, ""},
+      {CITEM_ROWS, "0"},
+      {REMOVE, ""},
+      {OK, ""}},
+     {},
+     {"> 3"},
+     1},
+    {"OK without rows leaves no list", 22, {{OK, ""}}, {}, {}, 0},
+    {"OK with a row not added asks; No keeps the dialog",
+     4,
+     {{in(1), "4"}, {OK, ""}},
+     {ANSWER_NO},
+     {},
+     0,
+     true,
+     "has not been added"},
+    {"Cancel hands nothing over", 16, {{in(0), "90"}, {ADD, ""}, {CANCEL, ""}}, {}, {}, 0},
+    {"types without constraints say so", 27, {}, {}, {}, 0, false, "no constraints"},
+};
+
+struct ConstraintDialogTest : ::testing::Test {
+  ScopedScriptedUi ui;
+  test::ScratchDir dir;
+
+  void SetUp() override {
+    resetDialogManager();
+    resetDesignState();
+    resetHostLoop();
+    ASSERT_TRUE(test::DesignBuilder{}.write(dir.file("plan.dgn")));
+    ASSERT_EQ(mdlSystem_newDesignFile(dir.file("plan.dgn")), SUCCESS);
+    definePickerDialogs();
+    defineSelectionDialog();
+    defaultSelectionDirectory() = dir.file("");
+    SelectionDialogOpener opener;
+    opener.modeFlag = true;
+    ASSERT_TRUE(openSelectionDialog(std::move(opener)));
+  }
+  void TearDown() override {
+    resetDialogManager();
+    resetDesignState();
+    resetHostLoop();
+  }
+  static EventResult selection(DialogEventKind kind, int item, const std::string& value = "") {
+    return dialogs_handleEvent({SELECTION_DIALOG_ID, item, kind, value});
+  }
+  // Opens the type's constraint dialog from the type list.
+  static void openFor(int type) {
+    ASSERT_EQ(
+        selection(DialogEventKind::Change, SEL_CONSTRAINT_TYPE, std::to_string(typeIndex(type))),
+        EventResult::Done);
+    ASSERT_EQ(selection(DialogEventKind::Button, SEL_CONSTRAINTS), EventResult::Done);
+  }
+  static EventResult apply(const Input& input) {
+    const int buttons[] = {CITEM_ADD, CITEM_REMOVE, CITEM_OK, CITEM_CANCEL};
+    if (input.item < 0) {
+      return dialogs_handleEvent(
+          {CONSTRAINT_DIALOG_ID, buttons[-input.item - 1], DialogEventKind::Button, ""});
+    }
+    return dialogs_handleEvent(
+        {CONSTRAINT_DIALOG_ID, input.item, DialogEventKind::Change, input.value});
+  }
+};
+
+TEST_F(ConstraintDialogTest, RowsBecomeTheTypesConstraintList) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ui.script.events.clear();
+    ui.script.answers = c.answers;
+    const auto start = std::chrono::steady_clock::now();
+    openFor(c.type);
+    if (c.type == 15) {
+      std::printf(
+          "[ figure ] constraint dialog open: %.3f ms\n",
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+              .count());
+    }
+    for (const Input& input : c.inputs) EXPECT_EQ(apply(input), input.result) << input.item;
+    EXPECT_EQ(mdlDialog_find(CONSTRAINT_DIALOG_ID) != nullptr, c.open);
+    const SelectionSet& w = selectionWorkingCopy();
+    const ConstraintKind kind = constraintKindOf(c.type);
+    if (kind != CONSTRAINT_LIST_COUNT) {
+      EXPECT_EQ(w.lists[kind].value_or(std::vector<std::string>{}), c.list);
+      EXPECT_EQ(toggleOf(w, c.type)->more, c.more);
+    }
+    const std::vector<std::string> infos = ui.script.texts(UiEventKind::InfoBox);
+    const std::vector<std::string> asked = ui.script.texts(UiEventKind::MessageBox);
+    const std::string shown = !infos.empty() ? infos.back() : !asked.empty() ? asked.back() : "";
+    EXPECT_NE(shown.find(c.shown), std::string::npos) << shown;
+    if (c.open) (void)apply({CANCEL, ""});
+  }
+  // The type list marks the types with rows; the rows go into the file the dialog saves.
+  const DialogItem* types = mdlDialog_itemGetById(mdlDialog_find(SELECTION_DIALOG_ID), SEL_TYPES);
+  EXPECT_EQ(types->choices[static_cast<size_t>(typeIndex(15))], "Ellipse  >");
+  EXPECT_EQ(types->choices[static_cast<size_t>(typeIndex(16))], "Arc");
+  ASSERT_EQ(selection(DialogEventKind::Button, SEL_ADD), EventResult::Done);
+  postHostTask([this] {
+    (void)dialogs_handleEvent(
+        {FILE_PICKER_DIALOG_ID, PICKER_NAME, DialogEventKind::Change, dir.file("rows.sel")});
+    (void)dialogs_handleEvent({FILE_PICKER_DIALOG_ID, PICKER_OK, DialogEventKind::Button, ""});
+  });
+  ASSERT_EQ(selection(DialogEventKind::Button, SEL_SAVE), EventResult::Done);
+  SelectionSetList read;
+  ParseError error;
+  ASSERT_EQ(readSelectionFile(dir.file("rows.sel"), read, &error), SUCCESS) << error.text;
+  ASSERT_EQ(read.sets.size(), 1u);
+  EXPECT_EQ(read.sets[0].lists, selectionWorkingCopy().lists);
+}
+
+}  // namespace
+}  // namespace kelvara
