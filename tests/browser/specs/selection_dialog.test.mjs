@@ -1,0 +1,115 @@
+// The Element Selection dialog in the browser, opened from the settings dialog: a set built
+// with a level picker choice and a constraint row selects its elements in the drawing, is
+// saved, and comes back the same when the dialog is opened again.
+import assert from 'node:assert/strict';
+import { test } from 'node:test';
+import { MAIN, button, dialog, field, item, openApp, waitUntil } from '../support/app.mjs';
+
+const SETTINGS = 200100;
+const SELECTION = 200400;
+const LEVELS = 200303;
+const COLORS = 200300;
+const CONSTRAINT = 200500;
+const FILES = 102;
+
+// Types a text into a field and leaves it, so that the page sends it.
+async function type(locator, text) {
+  await locator.fill(text);
+  await locator.press('Tab');
+}
+
+// Milliseconds from pressing `caption` in the page until dialog `id` is drawn (the next frame
+// painted), then the dialog is closed with Cancel.
+async function openTime(page, caption, id) {
+  const ms = await page.evaluate(
+    async ({ from, caption, id }) => {
+      const press = [...document.querySelectorAll(`section.dialog[data-id="${from}"] button`)].find(
+        (b) => b.textContent === caption
+      );
+      const start = performance.now();
+      const shown = new Promise((done) => {
+        const observer = new MutationObserver(() => {
+          if (!document.querySelector(`section.dialog[data-id="${id}"]`)) return;
+          observer.disconnect();
+          done();
+        });
+        observer.observe(document.body, { childList: true, subtree: true });
+      });
+      press.click();
+      await shown;
+      await new Promise((done) => requestAnimationFrame(() => setTimeout(done, 0)));
+      return performance.now() - start;
+    },
+    { from: SELECTION, caption, id }
+  );
+  await button(page, id, 'Cancel').click();
+  await dialog(page, id).waitFor({ state: 'detached' });
+  return ms;
+}
+
+test('a selection set built in the dialog selects its elements, is saved and reopens', async (t) => {
+  const app = await openApp();
+  try {
+    const { page } = app;
+    await button(page, MAIN, 'Settings...').click();
+    await item(page, SETTINGS, 'Page').selectOption('Run and scope');
+    await button(page, SETTINGS, 'Element Selection...').click();
+    await dialog(page, SELECTION).waitFor();
+
+    await type(item(page, SELECTION, 'Name'), 'level nine lines');
+    await waitUntil(async () => (await item(page, SELECTION, 'Name').inputValue()) === 'LEVEL NINE LINES');
+    await button(page, SELECTION, 'Clear All Types').click();
+    await item(page, SELECTION, 'Element types').selectOption(['Line']);
+
+    // Level 9 from the level picker (its rows are levels 1 to 63).
+    await button(page, SELECTION, 'Levels...').click();
+    await dialog(page, LEVELS).waitFor();
+    await dialog(page, LEVELS).locator('select').first().selectOption({ index: 8 });
+    await button(page, LEVELS, 'OK').click();
+    await dialog(page, LEVELS).waitFor({ state: 'detached' });
+    await waitUntil(async () => (await item(page, SELECTION, 'Levels').inputValue()) === '9');
+
+    // One constraint row: lines of length 0 or more.
+    await item(page, SELECTION, 'Constraints of').selectOption('Line');
+    await button(page, SELECTION, 'Constraints...').click();
+    await dialog(page, CONSTRAINT).waitFor();
+    await item(page, CONSTRAINT, 'Length').selectOption({ index: 3 });
+    await type(item(page, CONSTRAINT, 'value or LOW:HIGH'), '0');
+    await button(page, CONSTRAINT, 'Add').click();
+    await waitUntil(async () => (await item(page, CONSTRAINT, 'Constraints').locator('option').count()) === 1);
+    await button(page, CONSTRAINT, 'OK').click();
+    await dialog(page, CONSTRAINT).waitFor({ state: 'detached' });
+
+    await button(page, SELECTION, 'Add').click();
+    await waitUntil(async () => (await item(page, SELECTION, 'Selection Sets').locator('option').count()) === 1);
+    await button(page, SELECTION, 'Select').click();
+    await waitUntil(async () => (await field(page, 'message').textContent()) === '4 elements selected');
+
+    const times = [];
+    for (const [caption, id] of [['Colors...', COLORS], ['Levels...', LEVELS], ['Constraints...', CONSTRAINT]]) {
+      times.push(`${caption} ${(await openTime(page, caption, id)).toFixed(1)} ms`);
+    }
+    t.diagnostic(`from the button to the dialog drawn: ${times.join(', ')}`);
+
+    await button(page, SELECTION, 'Save').click();
+    await dialog(page, FILES).waitFor();
+    await type(item(page, FILES, 'File name'), 'lines.sel');
+    await button(page, FILES, 'Save').click();
+    await dialog(page, FILES).waitFor({ state: 'detached' });
+    await button(page, SELECTION, 'Close').click();
+    await dialog(page, SELECTION).waitFor({ state: 'detached' });
+    const criteria = item(page, SETTINGS, 'Selection file (.sel)');
+    await waitUntil(async () => (await criteria.inputValue()).endsWith('/lines.sel'));
+
+    await button(page, SETTINGS, 'Element Selection...').click();
+    await dialog(page, SELECTION).waitFor();
+    await waitUntil(async () => (await item(page, SELECTION, 'Levels').inputValue()) === '9');
+    assert.equal(await item(page, SELECTION, 'Name').inputValue(), 'LEVEL NINE LINES');
+    const chosen = await item(page, SELECTION, 'Element types').evaluate((s) =>
+      [...s.selectedOptions].map((o) => o.textContent)
+    );
+    assert.deepEqual(chosen, ['Line  >']);
+  } finally {
+    await app.close();
+  }
+});
