@@ -29,26 +29,26 @@ int64_t filePosOf(ModelRef model, uint64_t id) {
 
 int mdlSelect_freeAll() {
   selection().selected.clear();
+  selection().selectedIndex.clear();
   return SUCCESS;
 }
 
 int mdlSelect_addElement(ModelRef model, uint32_t filePos) {
-  if (!mdlSelect_isSelected(model, filePos)) selection().selected.push_back({model, filePos});
+  if (selection().selectedIndex.insert({model, filePos}).second) {
+    selection().selected.push_back({model, filePos});
+  }
   return SUCCESS;
 }
 
 int mdlSelect_removeElement(ModelRef model, uint32_t filePos) {
   auto& selected = selection().selected;
-  auto it = std::find(selected.begin(), selected.end(), SelectedElement{model, filePos});
-  if (it == selected.end()) return ERROR;
-  selected.erase(it);
+  if (selection().selectedIndex.erase({model, filePos}) == 0) return ERROR;
+  selected.erase(std::find(selected.begin(), selected.end(), SelectedElement{model, filePos}));
   return SUCCESS;
 }
 
 bool mdlSelect_isSelected(ModelRef model, uint32_t filePos) {
-  const auto& selected = selection().selected;
-  return std::find(selected.begin(), selected.end(), SelectedElement{model, filePos}) !=
-         selected.end();
+  return selection().selectedIndex.count({model, filePos}) != 0;
 }
 
 size_t mdlSelect_count() {
@@ -95,10 +95,7 @@ int mdlNamedGroup_create(NamedGroup** group, std::string_view name, std::string_
 
 int mdlNamedGroup_addMember(NamedGroup* group, uint64_t elementId) {
   if (group == nullptr) return ERROR;
-  auto& members = group->members;
-  if (std::find(members.begin(), members.end(), elementId) == members.end()) {
-    members.push_back(elementId);
-  }
+  if (group->memberIndex.insert(elementId).second) group->members.push_back(elementId);
   return SUCCESS;
 }
 

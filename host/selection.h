@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "host/element.h"
@@ -23,15 +24,23 @@ struct SelectedElement {
   friend bool operator==(const SelectedElement&, const SelectedElement&) = default;
 };
 
+struct SelectedElementHash {
+  size_t operator()(const SelectedElement& e) const {
+    return std::hash<uint64_t>{}(e.model * 0x9E3779B97F4A7C15ull ^ e.filePos);
+  }
+};
+
 struct NamedGroup {
   ModelRef model = 0;
   std::string name;
   std::string description;
   std::vector<uint64_t> members;  // element IDs in the order added, no repeats
+  std::unordered_set<uint64_t> memberIndex;  // the same IDs, to find them at once
 };
 
 struct SelectionState {
   std::vector<SelectedElement> selected;
+  std::unordered_set<SelectedElement, SelectedElementHash> selectedIndex;  // the same elements
   std::vector<std::unique_ptr<NamedGroup>> groups;
   // Element ID -> file position in a model; -1 when the ID is unknown. Empty: the same number.
   std::function<int64_t(ModelRef, uint64_t)> idToFilePos;
