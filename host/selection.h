@@ -34,7 +34,7 @@ struct NamedGroup {
   ModelRef model = 0;
   std::string name;
   std::string description;
-  std::vector<uint64_t> members;  // element IDs in the order added, no repeats
+  std::vector<uint64_t> members;             // element IDs in the order added, no repeats
   std::unordered_set<uint64_t> memberIndex;  // the same IDs, to find them at once
 };
 

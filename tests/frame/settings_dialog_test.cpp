@@ -7,11 +7,14 @@
 
 #include "frame/main_dialog.h"
 #include "frame/messages.h"
+#include "frame/picker_dialogs.h"
+#include "frame/selection_dialog.h"
 #include "host/design.h"
 #include "host/dialogs.h"
 #include "host/state.h"
 #include "host/ui.h"
 #include "run/driver.h"
+#include "selection/file.h"
 #include "settings/run_settings.h"
 #include "support/dgn_builder.h"
 #include "support/scratch.h"
@@ -173,6 +176,7 @@ TEST_F(SettingsDialogTest, ItemsAreEnabledByTheFlagsTheyDependOn) {
   const Rule rules[] = {
       {PAGE_RULES_REMOVE, kRuleLevelFlag, kRuleLevelList, true},
       {PAGE_RULES_COMPARED, kRuleStyleFlag, kRuleStyleList, true},
+      {PAGE_RULES_COMPARED, kRuleStyleFlag, SITEM_RULE_PICKER_FIRST + 3, true},
       {PAGE_COMPARISON, SITEM_OVERLAP, SITEM_TOLERANCE, true},
       {PAGE_COMPARISON, SITEM_ROTATION, SITEM_ROT_TOLERANCE, true},
       {PAGE_REPORT_SYMBOLOGY, kSymLevelFlag, kSymLevelName, true},
@@ -265,6 +269,54 @@ TEST_F(SettingsDialogTest, TheUnderlapSwitchSetsOverlapReversalAndToleranceAndUn
   ASSERT_EQ(change(SITEM_TOLERANCE, "0.2"), EventResult::Done);
   ASSERT_EQ(change(SITEM_UNDERLAP, "0"), EventResult::Done);
   EXPECT_EQ(s.TOLERANCE.str(), "0.2");
+}
+
+}  // namespace
+}  // namespace kelvara
+
+namespace kelvara {
+namespace {
+
+TEST_F(SettingsDialogTest, ListButtonsOpenPickersAndTheSelectionButtonKeepsOrDropsTheFile) {
+  ASSERT_EQ(change(SITEM_PAGE, std::to_string(PAGE_RULES_REMOVE)), EventResult::Done);
+  ASSERT_EQ(change(SITEM_RULE_FIRST + 2, "1"), EventResult::Done);
+  ASSERT_EQ(press(SITEM_RULE_PICKER_FIRST + 1), EventResult::Done);
+  ASSERT_EQ(dialogs_handleEvent({COLOR_PICKER_ID, NPITEM_GRID, DialogEventKind::Change, "1,2,3"}),
+            EventResult::Done);
+  ASSERT_EQ(dialogs_handleEvent({COLOR_PICKER_ID, PITEM_OK, DialogEventKind::Button, ""}),
+            EventResult::Done);
+  EXPECT_EQ(readBoundValue("s__sarnex.rules[2].color"), "1:3");
+
+  SelectionSetList list;
+  addSet(list, emptySelectionSet("DOORS"));
+  const std::string file = dir.file("doors.sel");
+  ASSERT_EQ(writeSelectionFile(file, list), SUCCESS);
+  RunSettings& s = runSettings();
+  s.CRITERIA_NAME_.assign(file);
+  s.REMOVE_ALL_DUP = 0;
+  s.REMOVE_SEL_DUP = 1;
+  ASSERT_EQ(change(SITEM_PAGE, std::to_string(PAGE_RUN)), EventResult::Done);
+  ASSERT_EQ(press(SITEM_SELECTION), EventResult::Done);
+  EXPECT_EQ(s.CRITERIA_DESCRPT_.str(), "DOORS");
+  auto select = [](int item, DialogEventKind kind, const std::string& value = "") {
+    return dialogs_handleEvent({SELECTION_DIALOG_ID, item, kind, value});
+  };
+  ASSERT_EQ(select(SEL_NAME, DialogEventKind::Change, "windows"), EventResult::Done);
+  ASSERT_EQ(select(SEL_ADD, DialogEventKind::Button), EventResult::Done);
+  ASSERT_EQ(select(SEL_SAVE, DialogEventKind::Button), EventResult::Done);
+  ASSERT_EQ(select(SEL_CLOSE, DialogEventKind::Button), EventResult::Done);
+  EXPECT_EQ(mdlDialog_find(SELECTION_DIALOG_ID), nullptr);
+  EXPECT_EQ(s.CRITERIA_NAME_.str(), file);
+  EXPECT_EQ(s.CRITERIA_DESCRPT_.str(), "DOORS,WINDOWS");
+  EXPECT_EQ(s.REMOVE_SEL_DUP, 1);
+
+  ASSERT_EQ(press(SITEM_SELECTION), EventResult::Done);
+  ASSERT_EQ(select(SEL_CANCEL, DialogEventKind::Button), EventResult::Done);
+  EXPECT_EQ(s.CRITERIA_NAME_.str(), "");
+  EXPECT_EQ(s.CRITERIA_DESCRPT_.str(), "");
+  EXPECT_EQ(s.REMOVE_SEL_DUP + s.REMOVE_ALL_SEL, 0);
+  EXPECT_EQ(s.REMOVE_ALL_DUP, 1);
+  EXPECT_TRUE(open());
 }
 
 }  // namespace
