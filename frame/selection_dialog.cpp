@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "frame/constraint_dialogs.h"
+#include "frame/linkage_dialogs.h"
 #include "frame/picker_dialogs.h"
 #include "frame/selection_dialog_state.h"
 #include "host/dialogs.h"
@@ -99,6 +100,8 @@ std::vector<std::string> typeNames() {
   return names;
 }
 
+void showLinkageButtons(DialogBox* db);
+
 // The type list, classes and properties as the working copy holds them.
 void showWorkingLists(DialogBox* db) {
   const SelectionSet& w = selDialog().working;
@@ -123,6 +126,29 @@ void showWorkingLists(DialogBox* db) {
   (void)mdlDialog_itemSetValue(db, SEL_TYPES, joinRows(types));
   (void)mdlDialog_itemSetValue(db, SEL_CLASSES, joinRows(classes));
   (void)mdlDialog_itemSetValue(db, SEL_PROPERTIES, joinRows(properties));
+  showLinkageButtons(db);
+}
+
+void setCaption(DialogBox* db, int itemId, const std::string& caption) {
+  DialogItem* item = mdlDialog_itemGetById(db, itemId);
+  if (item == nullptr || item->caption == caption) return;
+  item->caption = caption;
+  noteDialogChange();
+}
+
+// The user data and database buttons carry an asterisk while their criteria hold something.
+void showLinkageButtons(DialogBox* db) {
+  const SelectionSet& w = selDialog().working;
+  const DatabaseCriteria& d = w.database;
+  bool database = (d.toggles & 0xFFF) != 0;
+  for (const std::string* t : {&d.linkageClass, &d.linkageWords, &d.linkageWord3, &d.linkageKey,
+                               &d.dmrsClass, &d.dmrsEntity, &d.dmrsWord1, &d.dmrsKey}) {
+    database = database || !t->empty();
+  }
+  bool userData = (w.userData.toggles & 0xF) != 0;
+  for (const std::string& t : w.userData.texts) userData = userData || !t.empty();
+  setCaption(db, SEL_USER_DATA, userData ? "* User data..." : "User data...");
+  setCaption(db, SEL_DATABASE, database ? "* Database..." : "Database...");
 }
 
 void showTypeButton(DialogBox* db) {
@@ -329,6 +355,16 @@ void selectionHook(DialogMessage& m) {
           return typeButton(db);
         case SEL_CONSTRAINTS:
           return openConstraints(db);
+        case SEL_USER_DATA:
+        case SEL_DATABASE: {
+          auto closed = [] {
+            selDialog().modified = true;
+            if (DialogBox* sel = mdlDialog_find(SELECTION_DIALOG_ID)) showLinkageButtons(sel);
+          };
+          (void)(m.itemId == SEL_DATABASE ? openDatabaseDialog(&selDialog().working, closed)
+                                          : openUserDataDialog(&selDialog().working, closed));
+          return;
+        }
         case SEL_LEVELS + 1:
         case SEL_COLORS + 1:
         case SEL_WEIGHTS + 1:
@@ -376,6 +412,7 @@ void defineSelectionDialog() {
   publishSelectRecord();
   (void)mdlDialog_hookPublish(HOOK_SELECTION, selectionHook);
   defineConstraintDialogs();
+  defineLinkageDialogs();
   DialogResource r;
   r.id = SELECTION_DIALOG_ID;
   r.title = SELECTION_DIALOG_TITLE;
@@ -426,6 +463,8 @@ void defineSelectionDialog() {
       listBox(SEL_CLASSES, "Classes", {std::begin(CLASS_LABELS), std::end(CLASS_LABELS)}));
   r.items.push_back(listBox(SEL_PROPERTIES, "Properties",
                             {std::begin(PROPERTY_LABELS), std::end(PROPERTY_LABELS)}));
+  r.items.push_back(item(SEL_USER_DATA, ItemKind::PushButton, "User data..."));
+  r.items.push_back(item(SEL_DATABASE, ItemKind::PushButton, "Database..."));
   DialogItem close = item(SEL_CLOSE, ItemKind::PushButton, "Close");
   close.isDefault = true;
   DialogItem cancel = item(SEL_CANCEL, ItemKind::PushButton, "Cancel");

@@ -48,6 +48,8 @@ inline constexpr int SEL_CLASSES = 200434;
 inline constexpr int SEL_PROPERTIES = 200435;
 inline constexpr int SEL_CLOSE = 200436;  // close keeping the changes
 inline constexpr int SEL_CANCEL = 200437;
+inline constexpr int SEL_USER_DATA = 200438;
+inline constexpr int SEL_DATABASE = 200439;
 // Items of the box about unsaved sets.
 inline constexpr int UNSAVED_SAVE = 1;
 inline constexpr int UNSAVED_SAVE_AS = 2;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "frame/linkage_dialogs.h"
 #include "frame/picker_dialogs.h"
 #include "frame/selection_dialog.h"
 #include "host/design.h"
@@ -184,6 +185,65 @@ TEST_F(ConstraintDialogTest, RowsBecomeTheTypesConstraintList) {
   ASSERT_EQ(readSelectionFile(dir.file("rows.sel"), read, &error), SUCCESS) << error.text;
   ASSERT_EQ(read.sets.size(), 1u);
   EXPECT_EQ(read.sets[0].lists, selectionWorkingCopy().lists);
+}
+
+// The database and user data dialogs: each field checked with its bounds, OK keeps the
+// criteria and marks the button, Cancel gives them back.
+struct LinkageCase {
+  int button;
+  int dialog;
+  std::vector<Input> inputs;  // inputs of the linkage dialog, then its closing button last
+  uint32_t toggles;
+  std::vector<std::string> texts;  // the criteria's texts afterwards, in the dialog's order
+  const char* caption;
+};
+
+const LinkageCase kLinkageCases[] = {
+    {SEL_DATABASE,
+     DATABASE_DIALOG_ID,
+     {{LINK_BIT + 4, "1"},
+      {LINK_TEXT + 0, "1 : 3"},
+      {LINK_TEXT + 5, "300", EventResult::BadValue},
+      {LINK_TEXT + 7, "16777215"},
+      {LINK_OK, ""}},
+     16,
+     {"1-3", "", "", "", "", "", "", "16777215"},
+     "* Database..."},
+    {SEL_USER_DATA,
+     USER_DATA_DIALOG_ID,
+     {{LINK_TEXT + 1, "2", EventResult::BadValue}, {LINK_TEXT + 2, "7"}, {LINK_CANCEL, ""}},
+     0,
+     std::vector<std::string>(12),
+     "User data..."},
+};
+
+TEST_F(ConstraintDialogTest, LinkageDialogsCheckTheirFieldsAndMarkTheirButtons) {
+  for (const LinkageCase& c : kLinkageCases) {
+    SCOPED_TRACE(c.caption);
+    ASSERT_EQ(selection(DialogEventKind::Button, c.button), EventResult::Done);
+    for (const Input& input : c.inputs) {
+      const DialogEventKind kind =
+          input.item < LINK_BIT ? DialogEventKind::Button : DialogEventKind::Change;
+      EXPECT_EQ(dialogs_handleEvent({c.dialog, input.item, kind, input.value}), input.result)
+          << input.item;
+    }
+    EXPECT_EQ(mdlDialog_find(c.dialog), nullptr);
+    const SelectionSet& w = selectionWorkingCopy();
+    if (c.dialog == DATABASE_DIALOG_ID) {
+      const DatabaseCriteria& d = w.database;
+      EXPECT_EQ(d.toggles, c.toggles);
+      EXPECT_EQ(
+          (std::vector<std::string>{d.linkageClass, d.linkageWords, d.linkageWord3, d.linkageKey,
+                                    d.dmrsClass, d.dmrsEntity, d.dmrsWord1, d.dmrsKey}),
+          c.texts);
+    } else {
+      EXPECT_EQ(w.userData.toggles, c.toggles);
+      EXPECT_EQ(std::vector<std::string>(w.userData.texts.begin(), w.userData.texts.end()),
+                c.texts);
+    }
+    EXPECT_EQ(mdlDialog_itemGetById(mdlDialog_find(SELECTION_DIALOG_ID), c.button)->caption,
+              c.caption);
+  }
 }
 
 }  // namespace

@@ -291,6 +291,6 @@ export function renderState(state, send) {
     const focus =
       [...newModal.widgets.values()].find((w) => w.item.default) ||
       [...newModal.widgets.values()].find((w) => w.input);
-    if (focus && focus.input) focus.input.focus();
+    if (focus && focus.input) focus.input.focus({ preventScroll: true });
   }
 }
