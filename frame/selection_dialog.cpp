@@ -186,11 +186,6 @@ void highlightRow(DialogBox* db, int row) {
   enable(db, SEL_REMOVE, row >= 0);
 }
 
-void setListChanged(DialogBox* db) {
-  (void)db;
-  selDialog().saved = false;
-}
-
 void addOrUpdate(DialogBox* db, bool update) {
   SelectionDialogState& st = selDialog();
   workingFromRecord();
@@ -200,7 +195,7 @@ void addOrUpdate(DialogBox* db, bool update) {
   } else {
     addSet(st.list, st.working);
   }
-  setListChanged(db);
+  selDialog().saved = false;
   refillSetList(db);
   highlightRow(db, update ? st.highlighted : static_cast<int>(st.list.sets.size()) - 1);
 }
@@ -209,7 +204,7 @@ void removeHighlighted(DialogBox* db) {
   SelectionDialogState& st = selDialog();
   if (st.highlighted < 0 || st.highlighted >= static_cast<int>(st.list.sets.size())) return;
   (void)removeSet(st.list, st.list.sets[static_cast<size_t>(st.highlighted)].name);
-  setListChanged(db);
+  selDialog().saved = false;
   refillSetList(db);
   highlightRow(db, st.list.sets.empty() ? -1 : 0);
 }
@@ -237,7 +232,7 @@ void clearWorking(DialogBox* db) {
   showWorkingLists(db);
   st.allTypes = true;
   showTypeButton(db);
-  setListChanged(db);
+  selDialog().saved = false;
 }
 
 void typeButton(DialogBox* db) {
@@ -373,8 +368,7 @@ void selectionHook(DialogMessage& m) {
         default:
           return selectionFileCommand(db, m.itemId);
       }
-    case DialogMessageType::CloseRequest:
-      m.refuse = true;  // the window's close is a cancel
+    case DialogMessageType::CloseRequest:  // the window's close is a cancel
       selectionFileCommand(db, SEL_CANCEL);
       break;
     case DialogMessageType::Init:

@@ -25,7 +25,7 @@ namespace {
 
 using test::line;
 
-enum class Do { Change, Press, Box, Bound, FileName };
+enum class Do { Change, Press, Box, Bound, FileName, CloseWindow };
 
 struct Step {
   Do what;
@@ -143,6 +143,7 @@ const std::vector<Case> kCases = {
      "",
      "doors.sel"},
     {"Cancel drops everything", true, true, {{Do::Press, SEL_CANCEL}}, {}, "cancelled", ""},
+    {"closing the window is a cancel", true, true, {{Do::CloseWindow}}, {}, "cancelled", ""},
 };
 
 struct SelectionDialogTest : ::testing::Test {
@@ -221,6 +222,10 @@ struct SelectionDialogTest : ::testing::Test {
         break;
       case Do::Press:
         EXPECT_EQ(press(step.item), EventResult::Done) << step.item;
+        break;
+      case Do::CloseWindow:
+        EXPECT_EQ(dialogs_handleEvent({SELECTION_DIALOG_ID, 0, DialogEventKind::Close, ""}),
+                  EventResult::Done);
         break;
       case Do::Box:
         EXPECT_EQ(
