@@ -310,6 +310,46 @@ void removeRow(DialogBox* db) {
   refresh(db);
 }
 
+// The names of the dimension type table's entries, by host dimension type.
+std::vector<std::string> dimensionTypeNames() {
+  std::vector<std::string> names;
+  for (int type : dimensionTypeTable()) {
+    static const char* const known[] = {"",
+                                        "Size (arrows)",
+                                        "Size (strokes)",
+                                        "Location (single)",
+                                        "Location (stacked)",
+                                        "Angle size",
+                                        "Arc size",
+                                        "Angle location",
+                                        "Arc location",
+                                        "Angle between lines",
+                                        "",
+                                        "Radius",
+                                        "Diameter",
+                                        "Diameter (parallel)",
+                                        "Diameter (perpendicular)",
+                                        "Custom linear",
+                                        "Ordinate",
+                                        "Radius (extended)",
+                                        "Diameter (extended)",
+                                        "Centre mark"};
+    names.push_back(type < 20 ? known[type] : "Dimension type " + std::to_string(type));
+  }
+  return names;
+}
+
+// The dimension types chosen in the list go to the type list's one member, as indices.
+void takeDimensionTypes(DialogBox* db, SelectionSet& w) {
+  std::string chosen;
+  (void)mdlDialog_itemGetValue(db, CITEM_DIMENSION_TYPES, &chosen);
+  ConstraintList& types = w.lists[DIMENSION_TYPE_LIST];
+  types.reset();
+  if (!chosen.empty()) types = std::vector<std::string>{chosen};
+  w.dimensionTypesMore = w.dimensionTypesSelected = chosen.empty() ? 0 : 1;
+  w.dimensionTextMore = w.dimensionTextSelected = cst().rows.empty() ? 0 : 1;
+}
+
 void ok(DialogBox* db) {
   ConstraintDialogState& st = cst();
   if (rowPending() &&
@@ -322,8 +362,9 @@ void ok(DialogBox* db) {
   ConstraintList& list = w.lists[st.member->list];
   list.reset();
   TypeToggle* toggle = toggleOf(w, st.member->type);
-  if (!st.rows.empty()) {
-    list = st.rows;
+  if (st.member->list == DIMENSION_TEXT_LIST) takeDimensionTypes(db, w);
+  if (!st.rows.empty() || (st.member->list == DIMENSION_TEXT_LIST && w.dimensionTypesMore)) {
+    if (!st.rows.empty()) list = st.rows;
     if (toggle != nullptr) toggle->more = toggle->selected = 1;
   } else if (toggle != nullptr) {
     toggle->more = 0;
@@ -419,6 +460,12 @@ void defineMemberDialog(const Member& member) {
                                "Check if all components of cells must be on selected levels",
                                "s__select.cellElesMustBeOnSeldLevel"));
   }
+  if (member.list == DIMENSION_TEXT_LIST) {
+    DialogItem types = makeItem(CITEM_DIMENSION_TYPES, ItemKind::ListBox, "Dimension types");
+    types.multiSelect = true;
+    types.choices = dimensionTypeNames();
+    r.items.insert(r.items.begin(), types);
+  }
   r.items.push_back(makeItem(CITEM_ADD, ItemKind::PushButton, "Add"));
   r.items.push_back(makeItem(CITEM_ROWS, ItemKind::ListBox, "Constraints"));
   r.items.back().value = "-1";
@@ -461,6 +508,10 @@ bool openConstraintDialog(int elementType, SelectionSet* working,
   defineMemberDialog(*member);
   DialogBox* db = mdlDialog_open(CONSTRAINT_DIALOG_ID);
   if (db == nullptr) return false;
+  const ConstraintList& types = working->lists[DIMENSION_TYPE_LIST];
+  if (member->list == DIMENSION_TEXT_LIST && types && !types->empty()) {
+    (void)mdlDialog_itemSetValue(db, CITEM_DIMENSION_TYPES, types->front());
+  }
   refresh(db);
   return true;
 }

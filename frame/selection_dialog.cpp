@@ -255,6 +255,7 @@ void openConstraints(DialogBox* db) {
   if (row < 0 || row >= SEL_TYPE_COUNT) return;
   const int type = elementTypeTable()[static_cast<size_t>(row)].type;
   (void)openConstraintDialog(type, &selDialog().working, [](bool changed) {
+    workingFromRecord();  // the cell dialog edits the cell-components flag of the record
     if (changed) selDialog().modified = true;
     if (DialogBox* sel = mdlDialog_find(SELECTION_DIALOG_ID)) showWorkingLists(sel);
   });

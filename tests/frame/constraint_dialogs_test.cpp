@@ -96,6 +96,12 @@ const std::vector<Case> kCases = {
      true,
      "has not been added"},
     {"Cancel hands nothing over", 16, {{in(0), "90"}, {ADD, ""}, {CANCEL, ""}}, {}, {}, 0},
+    {"dimension types chosen go to the type list; text rows to the text list",
+     33,
+     {{CITEM_DIMENSION_TYPES, "0,11"}, {in(2), "Arial*"}, {ADD, ""}, {OK, ""}},
+     {},
+     {"", "", "Arial*", "", ""},
+     1},
     {"types without constraints say so", 27, {}, {}, {}, 0, false, "no constraints"},
 };
 
@@ -167,6 +173,9 @@ TEST_F(ConstraintDialogTest, RowsBecomeTheTypesConstraintList) {
     const std::vector<std::string> asked = ui.script.texts(UiEventKind::MessageBox);
     const std::string shown = !infos.empty() ? infos.back() : !asked.empty() ? asked.back() : "";
     EXPECT_NE(shown.find(c.shown), std::string::npos) << shown;
+    if (c.type == 33) {
+      EXPECT_EQ(w.lists[DIMENSION_TYPE_LIST], std::vector<std::string>{"0,11"});
+    }
     if (c.open) (void)apply({CANCEL, ""});
   }
   // The type list marks the types with rows; the rows go into the file the dialog saves.
