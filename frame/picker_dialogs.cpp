@@ -338,6 +338,7 @@ bool openNumberPicker(NumberPickerKind kind, const PickerTarget& target, bool of
       }
     }
     (void)mdlDialog_itemSetChoices(db, NPITEM_NAMES, st.styleNames);
+    if (st.styleNames.empty()) (void)mdlDialog_itemHide(db, NPITEM_NAMES);
     (void)mdlDialog_itemSetValue(db, NPITEM_NAMES, joinRows(named));
   }
   return true;
