@@ -95,6 +95,9 @@ int mdlNamedGroup_create(NamedGroup** group, std::string_view name, std::string_
 
 int mdlNamedGroup_addMember(NamedGroup* group, uint64_t elementId) {
   if (group == nullptr) return ERROR;
+  if (group->memberIndex.size() != group->members.size()) {  // dropped when the handle was freed
+    group->memberIndex.insert(group->members.begin(), group->members.end());
+  }
   if (group->memberIndex.insert(elementId).second) group->members.push_back(elementId);
   return SUCCESS;
 }
@@ -111,6 +114,7 @@ int mdlNamedGroup_selectMembers(const NamedGroup* group) {
 }
 
 int mdlNamedGroup_free(NamedGroup** group) {
+  if (group && *group) (*group)->memberIndex = {};  // only needed while members are added
   if (group) *group = nullptr;
   return SUCCESS;
 }

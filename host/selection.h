@@ -35,7 +35,7 @@ struct NamedGroup {
   std::string name;
   std::string description;
   std::vector<uint64_t> members;             // element IDs in the order added, no repeats
-  std::unordered_set<uint64_t> memberIndex;  // the same IDs, to find them at once
+  std::unordered_set<uint64_t> memberIndex;  // the same IDs while a handle adds to the group
 };
 
 struct SelectionState {
