@@ -99,6 +99,7 @@ function makeWidget(dialogId, item, send) {
         cell.type = 'button';
         cell.className = 'cell';
         cell.dataset.value = String(index);
+        cell.setAttribute('aria-pressed', 'false');
         cell.title = label;
         const color = (item.colors || [])[index];
         if (color) cell.style.background = color;
@@ -111,13 +112,18 @@ function makeWidget(dialogId, item, send) {
         return cell;
       });
       input.append(...cells);
+      let shownColors = JSON.stringify(item.colors || []);
       setValue = (v) => {
+        const colors = widget.item.colors || [];
+        const recolor = JSON.stringify(colors) !== shownColors;
+        shownColors = JSON.stringify(colors);
         const rows = new Set(v.split(',').filter((r) => r !== '').map(Number));
         cells.forEach((c, i) => {
-          const color = (widget.item.colors || [])[i];
-          if (color) c.style.background = color;
-          c.classList.toggle('chosen', rows.has(i));
-          c.setAttribute('aria-pressed', rows.has(i) ? 'true' : 'false');
+          if (recolor && colors[i]) c.style.background = colors[i];
+          if (c.classList.contains('chosen') !== rows.has(i)) {
+            c.classList.toggle('chosen', rows.has(i));
+            c.setAttribute('aria-pressed', rows.has(i) ? 'true' : 'false');
+          }
         });
       };
       break;
