@@ -1,6 +1,6 @@
 // The Element Selection dialog in the browser, opened from the settings dialog: a set built
-// with a level picker choice and a constraint row selects its elements in the drawing, is
-// saved, and comes back the same when the dialog is opened again.
+// with a level picker choice, colour swatches and a constraint row selects its elements in the
+// drawing, is saved, and comes back the same when the dialog is opened again.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { MAIN, button, dialog, field, item, openApp, waitUntil } from '../support/app.mjs';
@@ -69,6 +69,14 @@ test('a selection set built in the dialog selects its elements, is saved and reo
     await dialog(page, LEVELS).waitFor({ state: 'detached' });
     await waitUntil(async () => (await item(page, SELECTION, 'Levels').inputValue()) === '9');
 
+    // Colours 10 to 13 chosen as swatches collapse into a range.
+    await button(page, SELECTION, 'Colors...').click();
+    for (const colour of ['10', '11', '12', '13']) {
+      await dialog(page, COLORS).locator(`button.cell[title="${colour}"]`).click();
+    }
+    await button(page, COLORS, 'OK').click();
+    await waitUntil(async () => (await item(page, SELECTION, 'Colors').inputValue()) === '10:13');
+
     // One constraint row: lines of length 0 or more.
     await item(page, SELECTION, 'Constraints of').selectOption('Line');
     await button(page, SELECTION, 'Constraints...').click();
@@ -105,6 +113,7 @@ test('a selection set built in the dialog selects its elements, is saved and reo
     await dialog(page, SELECTION).waitFor();
     await waitUntil(async () => (await item(page, SELECTION, 'Levels').inputValue()) === '9');
     assert.equal(await item(page, SELECTION, 'Name').inputValue(), 'LEVEL NINE LINES');
+    assert.equal(await item(page, SELECTION, 'Colors').inputValue(), '10:13');
     const chosen = await item(page, SELECTION, 'Element types').evaluate((s) =>
       [...s.selectedOptions].map((o) => o.textContent)
     );
