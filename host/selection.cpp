@@ -28,6 +28,7 @@ int64_t filePosOf(ModelRef model, uint64_t id) {
 }  // namespace
 
 int mdlSelect_freeAll() {
+  if (!selection().selected.empty()) ++selection().revision;
   selection().selected.clear();
   selection().selectedIndex.clear();
   return SUCCESS;
@@ -36,6 +37,7 @@ int mdlSelect_freeAll() {
 int mdlSelect_addElement(ModelRef model, uint32_t filePos) {
   if (selection().selectedIndex.insert({model, filePos}).second) {
     selection().selected.push_back({model, filePos});
+    ++selection().revision;
   }
   return SUCCESS;
 }
@@ -44,7 +46,12 @@ int mdlSelect_removeElement(ModelRef model, uint32_t filePos) {
   auto& selected = selection().selected;
   if (selection().selectedIndex.erase({model, filePos}) == 0) return ERROR;
   selected.erase(std::find(selected.begin(), selected.end(), SelectedElement{model, filePos}));
+  ++selection().revision;
   return SUCCESS;
+}
+
+uint64_t selectionRevision() {
+  return selection().revision;
 }
 
 bool mdlSelect_isSelected(ModelRef model, uint32_t filePos) {

@@ -44,6 +44,7 @@ struct SelectionState {
   std::vector<std::unique_ptr<NamedGroup>> groups;
   // Element ID -> file position in a model; -1 when the ID is unknown. Empty: the same number.
   std::function<int64_t(ModelRef, uint64_t)> idToFilePos;
+  uint64_t revision = 0;  // bumped by every change of the selection set
 };
 
 // ---- Selection set -------------------------------------------------------------------------
@@ -66,6 +67,9 @@ const std::vector<SelectedElement>& mdlSelect_members();
 // File positions and models of the selected elements, in order (either out may be nullptr).
 // Always SUCCESS (an empty selection gives empty lists).
 int mdlSelect_returnPositions(std::vector<uint32_t>* positions, std::vector<ModelRef>* models);
+
+// Changes whenever the selection set does (the drawing view shows it).
+uint64_t selectionRevision();
 
 // ---- Named groups --------------------------------------------------------------------------
 

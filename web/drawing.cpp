@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "host/design.h"
+#include "host/selection.h"
 #include "host/state.h"
 #include "host/view_display.h"
 
@@ -130,6 +131,16 @@ std::string encodeDrawing(const Drawing& drawing, uint64_t revision) {
   return out + headText + streams;
 }
 
+std::string encodeSelection() {
+  const ModelRef active = mdlModelRef_getActive();
+  std::string out;
+  for (const SelectedElement& e : mdlSelect_members()) {
+    if (e.model != active) continue;
+    for (int i = 0; i < 4; ++i) out += static_cast<char>(e.filePos >> (8 * i) & 0xFF);
+  }
+  return out;
+}
+
 json viewStateJson() {
   DPoint3d origin, delta;
   (void)mdlView_getParameters(&origin, nullptr, &delta, nullptr, 0);
@@ -142,7 +153,8 @@ json viewStateJson() {
           {"flash",
            {{"count", o.flashes},
             {"pauseMs", static_cast<double>(FLASH_PAUSE_TICKS) * MS_PER_TICK},
-            {"runs", elementRuns(o.flash, o.flashModel)}}}};
+            {"runs", elementRuns(o.flash, o.flashModel)}}},
+          {"selection", {{"revision", selectionRevision()}, {"count", mdlSelect_count()}}}};
 }
 
 bool applyViewRequest(std::string_view body) {

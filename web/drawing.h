@@ -27,9 +27,13 @@ namespace kelvara {
 // The drawing in the wire format above.
 std::string encodeDrawing(const Drawing& drawing, uint64_t revision);
 
+// The file positions of the selected elements of the active model (GET TOKEN/api/selection):
+// little-endian u32s in the order they were selected. Host thread.
+std::string encodeSelection();
+
 // View 1 for the page's state: {"on","area":[x,y,dx,dy],"revision","highlight","partner",
-// "flash":{"count","pauseMs","runs"}}, where highlight, partner and flash runs are polylines
-// [x0,y0,x1,y1,...] in UOR (texts as their boxes). Host thread.
+// "flash":{"count","pauseMs","runs"},"selection":{"revision","count"}}, where highlight, partner
+// and flash runs are polylines [x0,y0,x1,y1,...] in UOR (texts as their boxes). Host thread.
 nlohmann::json viewStateJson();
 
 // Reads a view request of the page: {"area":[x,y,dx,dy]} sets view 1's area (UOR), {"identify":

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <sstream>
@@ -202,13 +203,12 @@ void handleView(WebServer& server, const httplib::Request& req, httplib::Respons
                   "application/json");
 }
 
-// The active model's drawing, made on the host thread.
-void handleDrawing(WebServer& server, httplib::Response& res) {
+// A binary body made on the host thread: the active model's drawing or its selected elements.
+void handleHostBinary(WebServer& server, httplib::Response& res,
+                      std::function<std::string()> make) {
   auto reply = std::make_shared<Reply>();
-  postHostTask([reply] {
-    Drawing drawing;
-    (void)drawModel(&drawing, mdlModelRef_getActive(), 0);
-    std::string body = encodeDrawing(drawing, drawingRevision());
+  postHostTask([reply, make = std::move(make)] {
+    std::string body = make();
     {
       std::lock_guard lock(reply->mutex);
       reply->state = std::move(body);
@@ -320,8 +320,16 @@ void setUpRoutes(WebServer& server) {
   http.Post(api + "event", [s](const httplib::Request& req, httplib::Response& res) {
     handleEvent(*s, req, res);
   });
-  http.Get(api + "drawing",
-           [s](const httplib::Request&, httplib::Response& res) { handleDrawing(*s, res); });
+  http.Get(api + "drawing", [s](const httplib::Request&, httplib::Response& res) {
+    handleHostBinary(*s, res, [] {
+      Drawing drawing;
+      (void)drawModel(&drawing, mdlModelRef_getActive(), 0);
+      return encodeDrawing(drawing, drawingRevision());
+    });
+  });
+  http.Get(api + "selection", [s](const httplib::Request&, httplib::Response& res) {
+    handleHostBinary(*s, res, encodeSelection);
+  });
   http.Post(api + "view",
             [s](const httplib::Request& req, httplib::Response& res) { handleView(*s, req, res); });
   http.Get(api + "events",

@@ -7,6 +7,7 @@ import { decode, elementDistance } from './view_data.js';
 
 const MIN_TEXT_PX = 2; // smaller text is not drawn
 const SVG = 'http://www.w3.org/2000/svg';
+const SELECTION_COLOUR = '#ffd400'; // the host's selection set, over the drawing
 
 let canvas, ctx, overlay, status;
 let onState = () => {};
@@ -142,6 +143,8 @@ function draw() {
       drawPoints(g, visible, (2 + g.weight) / view.s);
     }
     drawTexts(wx0, wy0, wx1, wy1, dpr);
+    ctx.setTransform(s, 0, 0, -s, tx, ty);
+    drawSelection();
   }
   drawOverlay();
   stats.frameMs = performance.now() - start;
@@ -194,6 +197,45 @@ function polylines(svgClass, runs) {
     line.setAttribute('points', points.map((p) => p.join(',')).join(' '));
     return line;
   });
+}
+
+// The host's selection set: the file positions of the active model's selected elements, and
+// a path of their runs made once per drawing and selection.
+let selectionRevision = null;
+let selected = new Set();
+let selectionPath = null;
+
+async function loadSelection() {
+  try {
+    const buffer = await (await fetch('api/selection')).arrayBuffer();
+    selected = new Set(new Uint32Array(buffer.slice(0, buffer.byteLength & ~3)));
+  } catch {
+    return;
+  }
+  selectionPath = null;
+  requestFrame();
+}
+
+function drawSelection() {
+  if (selected.size === 0 || !drawing) return;
+  if (!selectionPath || selectionPath.drawing !== drawing) {
+    const path = new Path2D();
+    for (const g of drawing.groups) {
+      for (let e = 0; e < g.positions.length; ++e) {
+        if (!selected.has(g.positions[e])) continue;
+        for (let r = g.firstRun[e]; r < g.firstRun[e + 1]; ++r) {
+          const [from, to] = [g.runStart[r], g.runStart[r + 1]];
+          path.moveTo(g.xy[2 * from], g.xy[2 * from + 1]);
+          for (let v = from + 1; v < to; ++v) path.lineTo(g.xy[2 * v], g.xy[2 * v + 1]);
+          if (to - from === 1) path.lineTo(g.xy[2 * from], g.xy[2 * from + 1]);
+        }
+      }
+    }
+    selectionPath = { drawing, path };
+  }
+  ctx.strokeStyle = SELECTION_COLOUR;
+  ctx.lineWidth = 3 / view.s;
+  ctx.stroke(selectionPath.path);
 }
 
 function drawOverlay() {
@@ -275,6 +317,10 @@ export function showView(state) {
     showArea(hostArea);
   }
   overlayState = state;
+  if (state.selection && state.selection.revision !== selectionRevision) {
+    selectionRevision = state.selection.revision;
+    loadSelection();
+  }
   if (flashSeen !== null && state.flash.count > flashSeen) playFlash(state.flash);
   flashSeen = state.flash.count;
   requestFrame();

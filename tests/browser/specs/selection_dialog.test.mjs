@@ -3,7 +3,17 @@
 // drawing, is saved, and comes back the same when the dialog is opened again.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { MAIN, button, dialog, field, item, openApp, waitUntil } from '../support/app.mjs';
+import {
+  MAIN,
+  button,
+  colourNear,
+  dialog,
+  field,
+  item,
+  openApp,
+  toScreen,
+  waitUntil,
+} from '../support/app.mjs';
 
 const SETTINGS = 200100;
 const SELECTION = 200400;
@@ -90,8 +100,14 @@ test('a selection set built in the dialog selects its elements, is saved and reo
 
     await button(page, SELECTION, 'Add').click();
     await waitUntil(async () => (await item(page, SELECTION, 'Selection Sets').locator('option').count()) === 1);
+    // The drawing view shows the selected elements over the drawing: the middle of the first
+    // level 9 line (100,0 to 110,5 m) turns to the selection's colour.
+    const selectionColour = [255, 212, 0];
+    const onLine = async () => colourNear(page, await toScreen(page, 105000, 2500), selectionColour);
+    assert.equal(await onLine(), false);
     await button(page, SELECTION, 'Select').click();
     await waitUntil(async () => (await field(page, 'message').textContent()) === '4 elements selected');
+    await waitUntil(onLine);
 
     const times = [];
     for (const [caption, id] of [['Colors...', COLORS], ['Levels...', LEVELS], ['Constraints...', CONSTRAINT]]) {
