@@ -3,11 +3,15 @@
 // drawing, is saved, and comes back the same when the dialog is opened again.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
+import { join } from 'node:path';
 import {
+  BOX,
   MAIN,
   button,
+  closeApp,
   colourNear,
   dialog,
+  dump,
   field,
   item,
   openApp,
@@ -134,6 +138,54 @@ test('a selection set built in the dialog selects its elements, is saved and reo
       [...s.selectedOptions].map((o) => o.textContent)
     );
     assert.deepEqual(chosen, ['Line  >']);
+  } finally {
+    await app.close();
+  }
+});
+
+// The elements of each type that are not deleted, by type number.
+async function liveByType(app) {
+  const counts = {};
+  for (const row of await dump(app, join(app.dir, 'sample.dgn'))) {
+    if (row.deleted !== '1' && row.component !== '1') counts[row.type] = (counts[row.type] || 0) + 1;
+  }
+  return counts;
+}
+
+test('a run restricted to a selection set made in the dialog removes only the duplicates it admits', async () => {
+  const app = await openApp();
+  try {
+    const { page } = app;
+    const before = await liveByType(app);
+    await button(page, MAIN, 'Settings...').click();
+    await item(page, SETTINGS, 'Page').selectOption('Run and scope');
+    await button(page, SETTINGS, 'Element Selection...').click();
+    await dialog(page, SELECTION).waitFor();
+    await type(item(page, SELECTION, 'Name'), 'lines');
+    await button(page, SELECTION, 'Clear All Types').click();
+    await item(page, SELECTION, 'Element types').selectOption(['Line']);
+    await button(page, SELECTION, 'Add').click();
+    await waitUntil(async () => (await item(page, SELECTION, 'Selection Sets').locator('option').count()) === 1);
+    await button(page, SELECTION, 'Save').click();
+    await dialog(page, FILES).waitFor();
+    await type(item(page, FILES, 'File name'), 'lines.sel');
+    await button(page, FILES, 'Save').click();
+    await dialog(page, FILES).waitFor({ state: 'detached' });
+    await button(page, SELECTION, 'Close').click();
+    await dialog(page, SELECTION).waitFor({ state: 'detached' });
+    await waitUntil(async () => (await item(page, SETTINGS, 'Selection file (.sel)').inputValue()).endsWith('/lines.sel'));
+    await item(page, SETTINGS, 'Scope: duplicates among the selected elements').setChecked(true);
+    await button(page, SETTINGS, 'OK').click();
+    await dialog(page, SETTINGS).waitFor({ state: 'detached' });
+
+    await item(page, MAIN, 'Review each duplicate before it is removed').setChecked(false);
+    await button(page, MAIN, 'Start').click();
+    await button(page, BOX, 'OK').click({ timeout: 30000 });
+    await assert.doesNotReject(button(page, MAIN, 'Start').and(page.locator(':enabled')).waitFor());
+    // The drawing is written when the program ends: one of the two equal lines is gone, the
+    // duplicate ellipse, text, cell and chain (not lines) stay.
+    assert.equal(await closeApp(app), 0);
+    assert.deepEqual(await liveByType(app), { ...before, 3: before[3] - 1 });
   } finally {
     await app.close();
   }
