@@ -1,0 +1,262 @@
+// Entity decoding on demand: the common properties of every entity and the geometry of LINE,
+// POINT, CIRCLE, ARC, LWPOLYLINE, POLYLINE (with its VERTEX followers), TEXT and INSERT (with
+// its ATTRIB followers). Other types keep the common properties only.
+#include <array>
+
+#include "host/dxf/internal.h"
+
+namespace kelvara::dxf {
+namespace {
+
+enum class Kind { Other, Line, Point, Circle, Arc, LwPolyline, Polyline, Text, Insert };
+
+Kind kindOf(std::string_view t) {
+  if (t == "LINE") return Kind::Line;
+  if (t == "POINT") return Kind::Point;
+  if (t == "CIRCLE") return Kind::Circle;
+  if (t == "ARC") return Kind::Arc;
+  if (t == "LWPOLYLINE") return Kind::LwPolyline;
+  if (t == "POLYLINE") return Kind::Polyline;
+  if (t == "TEXT") return Kind::Text;
+  if (t == "INSERT") return Kind::Insert;
+  return Kind::Other;
+}
+
+struct Decoder {
+  const Drawing& d;
+  Entity& e;
+  DxfError& error;
+  Kind kind;
+  std::string_view part;  // the follower being read ("" for the head)
+  std::array<Point3, 4> points{};
+  std::array<bool, 4> seen{};
+  std::vector<int> vertexFlags;
+  int64_t lwCount = -1;
+  double elevation = 0;
+  bool inGroup = false, done = false;
+
+  Decoder(const Drawing& dr, Entity& en, DxfError& er, Kind k) : d(dr), e(en), error(er), kind(k) {}
+
+  bool bad(const Tag& t) {
+    error.line = t.line + 1;
+    error.text = d.file + ": line " + std::to_string(t.line + 1) + ": \"" +
+                 std::string(t.value.substr(0, 40)) + "\" is not a number for group code " +
+                 std::to_string(t.code);
+    return false;
+  }
+  bool real(const Tag& t, double& out) { return parseDouble(t.value, out) || bad(t); }
+  bool integer(const Tag& t, int& out) {
+    int64_t n = 0;
+    if (!parseInt(t.value, n)) return bad(t);
+    out = static_cast<int>(n);
+    return true;
+  }
+  bool coordinate(const Tag& t, Point3& p) {
+    const int axis = t.code / 10;
+    return real(t, axis == 1 ? p.x : axis == 2 ? p.y : p.z);
+  }
+
+  bool head(const Tag& t);
+  bool follower(const Tag& t);
+  bool tag(const Tag& t);
+  bool finish();
+};
+
+bool Decoder::head(const Tag& t) {
+  int n = 0;
+  switch (t.code) {
+    case 5:
+      return parseHandle(t.value, e.handle) || bad(t);
+    case 8:
+      e.layer = std::string(t.value);
+      return true;
+    case 6:
+      e.linetype = std::string(t.value);
+      return true;
+    case 62:
+      return integer(t, e.colour);
+    case 420:
+      if (!integer(t, n)) return false;
+      e.trueColour = static_cast<uint32_t>(n) & 0xFFFFFF;
+      return true;
+    case 370:
+      return integer(t, e.lineweight);
+    case 67:
+      if (!integer(t, n)) return false;
+      e.paperSpace = n == 1;
+      return true;
+    case 39:
+      return real(t, e.thickness);
+    case 210:
+      return real(t, e.extrusion.x);
+    case 220:
+      return real(t, e.extrusion.y);
+    case 230:
+      return real(t, e.extrusion.z);
+    default:
+      break;
+  }
+  if (kind == Kind::LwPolyline) {
+    switch (t.code) {
+      case 90:
+        if (!integer(t, n)) return false;
+        lwCount = n;
+        return true;
+      case 70:
+        if (!integer(t, n)) return false;
+        e.closed = n & 1;
+        return true;
+      case 38:
+        return real(t, elevation);
+      case 10:
+        e.vertices.emplace_back();
+        return real(t, e.vertices.back().x);
+      case 20:
+        return e.vertices.empty() ? bad(t) : real(t, e.vertices.back().y);
+      case 42:
+        return e.vertices.empty() ? bad(t) : real(t, e.vertices.back().bulge);
+      default:
+        return true;
+    }
+  }
+  if (t.code >= 10 && t.code <= 33 && t.code % 10 <= 3 && kind != Kind::Other) {
+    const int slot = t.code % 10;
+    seen[slot] = true;
+    return coordinate(t, points[slot]);
+  }
+  switch (t.code) {
+    case 40:
+      return kind == Kind::Circle || kind == Kind::Arc ? real(t, e.radius) : real(t, e.height);
+    case 50:
+      return kind == Kind::Arc ? real(t, e.startAngle) : real(t, e.rotation);
+    case 51:
+      return kind == Kind::Arc ? real(t, e.endAngle) : true;
+    case 41:
+      return kind == Kind::Insert ? real(t, e.scale.x) : true;
+    case 42:
+      return kind == Kind::Insert ? real(t, e.scale.y) : true;
+    case 43:
+      return kind == Kind::Insert ? real(t, e.scale.z) : true;
+    case 1:
+      e.text = std::string(t.value);
+      return true;
+    case 7:
+      e.style = std::string(t.value);
+      return true;
+    case 2:
+      e.block = std::string(t.value);
+      return true;
+    case 70:
+      if (kind != Kind::Polyline) return true;
+      if (!integer(t, n)) return false;
+      e.closed = n & 1;
+      return true;
+    default:
+      return true;
+  }
+}
+
+bool Decoder::follower(const Tag& t) {
+  if (part == "VERTEX") {
+    Vertex& v = e.vertices.back();
+    switch (t.code) {
+      case 10:
+        return real(t, v.x);
+      case 20:
+        return real(t, v.y);
+      case 30:
+        return real(t, v.z);
+      case 42:
+        return real(t, v.bulge);
+      case 70:
+        return integer(t, vertexFlags.back());
+      default:
+        return true;
+    }
+  }
+  if (part == "ATTRIB") {
+    if (t.code == 2) e.attribs.back().tag = std::string(t.value);
+    if (t.code == 1) e.attribs.back().value = std::string(t.value);
+  }
+  return true;
+}
+
+bool Decoder::tag(const Tag& t) {
+  if (done) return true;
+  if (t.code == 0) {
+    part = t.value;
+    inGroup = false;
+    if (part == "VERTEX") {
+      e.vertices.emplace_back();
+      vertexFlags.push_back(0);
+    } else if (part == "ATTRIB") {
+      e.attribs.emplace_back();
+    }
+    return true;
+  }
+  if (t.code == 102) {
+    inGroup = !t.value.empty() && t.value.front() == '{';
+    return true;
+  }
+  if (inGroup || t.code >= 1000) return true;
+  if (t.code == 101) {  // an embedded object runs to the end of the part
+    done = part.empty();
+    return true;
+  }
+  return part.empty() ? head(t) : follower(t);
+}
+
+bool Decoder::finish() {
+  switch (kind) {
+    case Kind::Line:
+      e.vertices = {{points[0].x, points[0].y, points[0].z, 0},
+                    {points[1].x, points[1].y, points[1].z, 0}};
+      break;
+    case Kind::Point:
+    case Kind::Circle:
+    case Kind::Arc:
+    case Kind::Insert:
+      e.vertices = {{points[0].x, points[0].y, points[0].z, 0}};
+      break;
+    case Kind::Text:
+      e.vertices = {{points[0].x, points[0].y, points[0].z, 0}};
+      if (seen[1]) e.vertices.push_back({points[1].x, points[1].y, points[1].z, 0});
+      break;
+    case Kind::LwPolyline:
+      if (lwCount != static_cast<int64_t>(e.vertices.size())) return false;
+      for (Vertex& v : e.vertices) v.z = elevation;
+      break;
+    case Kind::Polyline: {
+      // Polyface face records carry indices, not positions.
+      std::vector<Vertex> kept;
+      for (size_t i = 0; i < e.vertices.size(); ++i)
+        if (!((vertexFlags[i] & 128) && !(vertexFlags[i] & 64))) kept.push_back(e.vertices[i]);
+      e.vertices = std::move(kept);
+      break;
+    }
+    case Kind::Other:
+      break;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool decodeEntity(const Drawing& d, const Record& r, Entity& e, DxfError& error) {
+  e = Entity{};
+  error = DxfError{};
+  e.type = std::string(typeName(d, r));
+  Decoder dec(d, e, error, kindOf(e.type));
+  if (!forEachTag(d, r, [&](const Tag& t) { return dec.tag(t); })) return false;
+  if (!dec.finish()) {
+    error.line = r.line;
+    error.text = d.file + ": line " + std::to_string(r.line) + ": LWPOLYLINE says " +
+                 std::to_string(dec.lwCount) + " vertices but has " +
+                 std::to_string(e.vertices.size());
+    return false;
+  }
+  e.decoded = dec.kind != Kind::Other;
+  return true;
+}
+
+}  // namespace kelvara::dxf

@@ -1,0 +1,297 @@
+// The record index: sections, records with their spans, handles and owners, followers, and
+// the header variables. Tables and layouts are read from the indexed records (tables.cpp).
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <unordered_map>
+
+#include "host/dxf/dxf.h"
+#include "host/dxf/internal.h"
+
+namespace kelvara::dxf {
+namespace {
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+struct Indexer {
+  Drawing& d;
+  DxfError& error;
+  TagReader reader;
+  std::unordered_map<std::string_view, uint16_t> types;
+  Tag tag;
+  bool have = false;  // `tag` holds a tag not yet consumed
+
+  Indexer(Drawing& dr, DxfError& er) : d(dr), error(er), reader(dr.bytes) {}
+
+  bool fail(uint32_t line, const std::string& text) {
+    error.line = line;
+    error.text = d.file + ": line " + std::to_string(line) + ": " + text;
+    return false;
+  }
+  // Advances to the next tag; false at the end or on a reader error (then `error` is set).
+  bool advance() {
+    have = reader.next(tag);
+    if (!have && !reader.error.empty()) {
+      error.line = static_cast<uint32_t>(std::stoul(reader.error.substr(5)));
+      error.text = d.file + ": " + reader.error;
+    }
+    return have;
+  }
+  bool readError() const { return !error.text.empty(); }
+
+  uint16_t typeId(std::string_view name) {
+    auto it = types.find(name);
+    if (it != types.end()) return it->second;
+    const auto id = static_cast<uint16_t>(d.typeNames.size());
+    d.typeNames.emplace_back(name);
+    types.emplace(name, id);
+    return id;
+  }
+
+  bool header(Section& s);
+  bool record(Record& r, std::string_view type);
+  bool section();
+  bool run();
+};
+
+bool Indexer::header(Section& s) {
+  // 9 $NAME followed by its value tags, up to ENDSEC.
+  std::string_view var;
+  Point3 p;
+  auto finishPoint = [&] {
+    if (var == "$EXTMIN") d.extMin = p;
+    if (var == "$EXTMAX") d.extMax = p;
+  };
+  while (advance()) {
+    if (tag.code == 0) break;
+    if (tag.code == 9) {
+      finishPoint();
+      var = tag.value;
+      p = Point3{};
+      continue;
+    }
+    int64_t n = 0;
+    double v = 0;
+    if (var == "$ACADVER" && tag.code == 1) d.version = std::string(trimmed(tag.value));
+    if ((var == "$INSUNITS" || var == "$MEASUREMENT") && tag.code == 70) {
+      if (!parseInt(tag.value, n))
+        return fail(tag.line + 1, "not a whole number: " + std::string(tag.value));
+      (var == "$INSUNITS" ? d.insUnits : d.measurement) = static_cast<int>(n);
+    }
+    if (var == "$HANDSEED" && tag.code == 5 && !parseHandle(tag.value, d.handSeed))
+      return fail(tag.line + 1, "not a handle: " + std::string(tag.value));
+    if ((var == "$EXTMIN" || var == "$EXTMAX") && tag.code >= 10 && tag.code <= 30 &&
+        tag.code % 10 == 0) {
+      if (!parseDouble(tag.value, v))
+        return fail(tag.line + 1, "not a number: " + std::string(tag.value));
+      (tag.code == 10 ? p.x : tag.code == 20 ? p.y : p.z) = v;
+    }
+  }
+  finishPoint();
+  (void)s;
+  return !readError();
+}
+
+// Reads the tags of one record after its code-0 tag; stops at the next code-0 tag.
+bool Indexer::record(Record& r, std::string_view type) {
+  bool inGroup = false, inXData = false, ownerSeen = false;
+  const bool dimstyle = type == "DIMSTYLE";
+  while (advance()) {
+    const int c = tag.code;
+    if (c == 0) return true;
+    if (c >= 1000) {
+      if (c == 1001) {
+        inXData = true;
+        r.flags |= HasXData;
+      }
+      continue;
+    }
+    if (inXData) continue;  // only 1000+ codes follow XDATA; anything else is kept as is
+    if (c == 102) {
+      const std::string_view v = trimmed(tag.value);
+      if (!v.empty() && v.front() == '{') {
+        if (inGroup) return fail(tag.line, "a 102 group opens inside another");
+        inGroup = true;
+        if (v == "{ACAD_REACTORS") r.flags |= HasReactors;
+        if (v == "{ACAD_XDICTIONARY") r.flags |= HasXDict;
+      } else if (v == "}") {
+        if (!inGroup) return fail(tag.line, "a 102 group closes that was not opened");
+        inGroup = false;
+      }
+      continue;
+    }
+    if (inGroup) continue;
+    if ((c == 5 && !dimstyle) || (c == 105 && dimstyle)) {
+      if (!parseHandle(tag.value, r.handle) || r.handle == 0)
+        return fail(tag.line + 1, "not a handle: \"" + std::string(tag.value.substr(0, 40)) + "\"");
+      r.flags |= HasHandle;
+    } else if (c == 330 && !ownerSeen) {
+      ownerSeen = true;
+      if (!parseHandle(tag.value, r.owner))
+        return fail(tag.line + 1, "not a handle: \"" + std::string(tag.value.substr(0, 40)) + "\"");
+    } else if (c == 67 || c == 66) {
+      int64_t n = 0;
+      if (!parseInt(tag.value, n))
+        return fail(tag.line + 1, "not a whole number: " + std::string(tag.value));
+      if (n == 1) r.flags |= c == 67 ? PaperSpace : Followers;
+    }
+  }
+  if (readError()) return false;
+  if (inGroup) return fail(r.line, "a 102 group is not closed");
+  return true;
+}
+
+// One section, its "0 SECTION" tag consumed.
+bool Indexer::section() {
+  const uint32_t startLine = tag.line;
+  Section s;
+  s.begin = tag.offset;
+  if (!advance()) return readError() ? false : fail(startLine, "the file ends inside a section");
+  if (tag.code != 2) return fail(tag.line, "SECTION without a name");
+  s.name = std::string(trimmed(tag.value));
+  if (d.sections.size() >= 255) return fail(startLine, "too many sections");
+  const auto sectionIndex = static_cast<uint8_t>(d.sections.size());
+  s.firstRecord = static_cast<uint32_t>(d.records.size());
+  if (s.name == "HEADER") {
+    if (!header(s)) return false;
+  } else if (!advance()) {
+    return readError() ? false : fail(startLine, "section " + s.name + " is not closed (ENDSEC)");
+  }
+  int64_t complexHead = -1;  // POLYLINE or INSERT with followers still open
+  std::string_view complexType;
+  while (have) {
+    if (tag.code != 0)
+      return fail(tag.line, "group code " + std::to_string(tag.code) + " outside a record");
+    const std::string_view type = trimmed(tag.value);
+    if (type == "ENDSEC") {
+      if (complexHead >= 0)
+        return fail(d.records[complexHead].line, std::string(complexType) + " without SEQEND");
+      s.end = reader.pos;
+      s.recordCount = static_cast<uint32_t>(d.records.size()) - s.firstRecord;
+      d.sections.push_back(std::move(s));
+      advance();
+      return !readError();
+    }
+    if (type == "SECTION" || type == "EOF")
+      return fail(tag.line, "section " + s.name + " opened at line " + std::to_string(startLine) +
+                                " is not closed (ENDSEC)");
+    Record r;
+    r.begin = tag.offset;
+    r.line = tag.line;
+    r.section = sectionIndex;
+    r.type = typeId(type);
+    if (!record(r, type)) return false;
+    r.end = have ? tag.offset : reader.pos;
+    if (complexHead >= 0) {
+      const bool follower =
+          type == "SEQEND" || type == (complexType == "POLYLINE" ? "VERTEX" : "ATTRIB");
+      if (!follower)
+        return fail(d.records[complexHead].line, std::string(complexType) + " without SEQEND");
+      d.records[complexHead].end = r.end;
+      if (type == "SEQEND") complexHead = -1;
+    } else {
+      if (type == "POLYLINE" || (type == "INSERT" && (r.flags & Followers))) {
+        complexHead = static_cast<int64_t>(d.records.size());
+        complexType = type == "POLYLINE" ? "POLYLINE" : "INSERT";
+      }
+      d.records.push_back(r);
+    }
+    if (!have) break;
+  }
+  if (readError()) return false;
+  return fail(reader.line, "section " + s.name + " opened at line " + std::to_string(startLine) +
+                               " is not closed (ENDSEC)");
+}
+
+bool Indexer::run() {
+  d.records.reserve(d.bytes.size() / 128);
+  advance();
+  while (have) {
+    if (tag.code == 999) {
+      advance();
+      continue;
+    }
+    const std::string_view v = trimmed(tag.value);
+    if (tag.code == 0 && v == "EOF") break;
+    if (tag.code != 0 || v != "SECTION")
+      return fail(tag.line, "SECTION or EOF expected, found \"" +
+                                std::string(tag.value.substr(0, 40)) + "\"");
+    if (!section()) return false;
+  }
+  if (readError()) return false;
+  if (!have) return fail(reader.line > 1 ? reader.line - 1 : 1, "the file ends without EOF");
+  return true;
+}
+
+}  // namespace
+
+std::string_view recordText(const Drawing& d, const Record& r) {
+  return std::string_view(d.bytes).substr(r.begin, r.end - r.begin);
+}
+
+std::string_view typeName(const Drawing& d, const Record& r) {
+  return d.typeNames[r.type];
+}
+
+const Section* findSection(const Drawing& d, std::string_view name) {
+  for (const Section& s : d.sections)
+    if (s.name == name) return &s;
+  return nullptr;
+}
+
+bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfError& error) {
+  d = Drawing{};
+  d.file = file;
+  error = DxfError{};
+  if (std::string why = refusal(bytes, file); !why.empty()) {
+    error.text = why;
+    return false;
+  }
+  d.bytes = std::move(bytes);
+  Indexer ix(d, error);
+  if (!ix.run()) return false;
+  if (d.version.empty()) d.version = "AC1009";
+  // Handles are unique across the file.
+  std::vector<uint64_t> handles;
+  handles.reserve(d.records.size());
+  for (const Record& r : d.records)
+    if (r.flags & HasHandle) handles.push_back(r.handle);
+  std::sort(handles.begin(), handles.end());
+  if (auto it = std::adjacent_find(handles.begin(), handles.end()); it != handles.end()) {
+    const Record* first = nullptr;
+    for (const Record& r : d.records) {
+      if (!(r.flags & HasHandle) || r.handle != *it) continue;
+      if (first == nullptr) {
+        first = &r;
+        continue;
+      }
+      char hex[17];
+      std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(r.handle));
+      error.line = r.line;
+      error.text = file + ": line " + std::to_string(r.line) + ": handle " + hex +
+                   " is already used by the record at line " + std::to_string(first->line);
+      return false;
+    }
+  }
+  return readTables(d, error);
+}
+
+bool readDrawing(const std::string& path, Drawing& d, DxfError& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = DxfError{path + ": cannot be opened", 0};
+    return false;
+  }
+  in.seekg(0, std::ios::end);
+  std::string bytes(static_cast<size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return openDrawing(std::move(bytes), path, d, error);
+}
+
+}  // namespace kelvara::dxf

@@ -1,0 +1,173 @@
+// The DXF reader against drawings ezdxf writes (make_drawings.py, run once per test program):
+// the index, the tables and layouts, and every decoded entity against what ezdxf reads back.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "host/dxf/dxf.h"
+#include "support/scratch.h"
+
+namespace kelvara::dxf {
+namespace {
+
+using nlohmann::json;
+
+// The generated drawings, made once.
+const test::ScratchDir& fixtures() {
+  static test::ScratchDir dir;
+  static const bool made = [] {
+    const std::string cmd = std::string("/usr/bin/python3 " KELVARA_SOURCE_DIR) +
+                            "/tests/host_dxf/make_drawings.py " + dir.path() + " 2>&1";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    char buf[4096];
+    std::string out;
+    for (size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    const bool ok = p && ::pclose(p) == 0;
+    if (!ok) ADD_FAILURE() << "make_drawings.py failed (python3-ezdxf installed?):\n" << out;
+    return ok;
+  }();
+  (void)made;
+  return dir;
+}
+
+struct Variant {
+  const char* name;  // r12 or r2018
+  bool crlf;         // lines end in CR LF and the file starts with a byte order mark
+};
+
+std::string variantBytes(const Variant& v) {
+  std::string bytes = test::readText(fixtures().file(std::string(v.name) + ".dxf"));
+  if (!v.crlf) return bytes;
+  std::string out = "\xEF\xBB\xBF";
+  for (char c : bytes) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+class DrawingTest : public ::testing::TestWithParam<Variant> {
+ protected:
+  void SetUp() override {
+    expected = json::parse(test::readText(fixtures().file(std::string(GetParam().name) + ".json")));
+    bytes = variantBytes(GetParam());
+    DxfError error;
+    ASSERT_TRUE(openDrawing(bytes, "t.dxf", d, error)) << error.text;
+  }
+  json expected;
+  std::string bytes;
+  Drawing d;
+};
+
+TEST_P(DrawingTest, IndexHeaderTablesAndLayoutsMatchTheWriter) {
+  EXPECT_EQ(d.version, expected["version"]);
+  EXPECT_EQ(d.insUnits, expected["insunits"]);
+  EXPECT_EQ(d.measurement, expected["measurement"]);
+  ASSERT_TRUE(d.extMin && d.extMax);
+  EXPECT_EQ(std::vector<double>({d.extMin->x, d.extMin->y, d.extMin->z}), expected["extmin"]);
+  EXPECT_EQ(std::vector<double>({d.extMax->x, d.extMax->y, d.extMax->z}), expected["extmax"]);
+
+  // Records per type in ENTITIES (followers belong to their POLYLINE or INSERT).
+  std::map<std::string, int> counts;
+  const Section* entities = findSection(d, "ENTITIES");
+  ASSERT_NE(entities, nullptr);
+  for (uint32_t i = 0; i < entities->recordCount; ++i)
+    ++counts[std::string(typeName(d, d.records[entities->firstRecord + i]))];
+  EXPECT_EQ(counts, expected["counts"].get<decltype(counts)>());
+
+  // The spans with the gaps between them give back the file byte for byte; every record starts
+  // with its own code-0 tag and the gaps hold only section brackets and header variables.
+  std::string rebuilt;
+  uint64_t at = 0;
+  for (const Record& r : d.records) {
+    ASSERT_LE(at, r.begin);
+    const std::string_view gap = std::string_view(bytes).substr(at, r.begin - at);
+    TagReader gapTags(gap);
+    for (Tag t; gapTags.next(t);)
+      if (t.code == 0) {
+        EXPECT_TRUE(t.value == "SECTION" || t.value == "ENDSEC") << t.value;
+      }
+    rebuilt += gap;
+    TagReader own(recordText(d, r));
+    Tag first;
+    ASSERT_TRUE(own.next(first));
+    EXPECT_EQ(first.value, typeName(d, r));
+    if (typeName(d, r) == "POLYLINE" || (r.flags & Followers)) {
+      EXPECT_NE(recordText(d, r).find("SEQEND"), std::string::npos);
+    }
+    rebuilt += recordText(d, r);
+    at = r.end;
+  }
+  rebuilt += bytes.substr(at);
+  EXPECT_EQ(rebuilt, bytes);
+
+  std::vector<std::string> layouts, blocks;
+  for (const Layout& l : d.layouts) layouts.push_back(l.name);
+  for (const Block& b : d.blocks) blocks.push_back(b.name);
+  EXPECT_EQ(layouts, expected["layouts"]);
+  EXPECT_EQ(blocks, expected["blocks"]);
+  ASSERT_EQ(d.layers.size(), expected["layers"].size());
+  for (size_t i = 0; i < d.layers.size(); ++i) {
+    const json& x = expected["layers"][i];
+    const Layer& l = d.layers[i];
+    EXPECT_EQ(l.name, x["name"]);
+    EXPECT_EQ(l.colour, x["colour"]) << l.name;
+    EXPECT_EQ(l.on, x["on"]) << l.name;
+    EXPECT_EQ(l.frozen, x["frozen"]) << l.name;
+    EXPECT_EQ(l.linetype, x["linetype"]) << l.name;
+    EXPECT_EQ(l.lineweight, x["lineweight"]) << l.name;
+  }
+}
+
+TEST_P(DrawingTest, EveryEntityDecodesAsWritten) {
+  std::map<uint64_t, const Record*> byHandle;
+  for (const Record& r : d.records)
+    if (r.flags & HasHandle) byHandle[r.handle] = &r;
+  for (const json& x : expected["entities"]) {
+    uint64_t h = 0;
+    ASSERT_TRUE(parseHandle(x["handle"].get<std::string>(), h));
+    ASSERT_TRUE(byHandle.count(h)) << x["handle"];
+    const Record& r = *byHandle[h];
+    SCOPED_TRACE(x["type"].get<std::string>() + " " + x["handle"].get<std::string>());
+    const int layout = layoutOf(d, r);
+    ASSERT_GE(layout, 0);
+    EXPECT_EQ(d.layouts[layout].name, x["layout"]);
+    Entity e;
+    DxfError error;
+    ASSERT_TRUE(decodeEntity(d, r, e, error)) << error.text;
+    EXPECT_EQ(e.type, x["type"]);
+    EXPECT_EQ(e.handle, h);
+    EXPECT_EQ(e.layer, x["layer"]);
+    EXPECT_EQ(e.colour, x["colour"]);
+    EXPECT_EQ(e.lineweight, x["lineweight"]);
+    EXPECT_EQ(e.linetype, x["linetype"]);
+    EXPECT_EQ(e.trueColour ? int64_t(*e.trueColour) : -1, x["true_colour"]);
+    EXPECT_EQ(e.closed, x["closed"]);
+    std::vector<std::vector<double>> vertices;
+    for (const Vertex& v : e.vertices) vertices.push_back({v.x, v.y, v.z, v.bulge});
+    EXPECT_EQ(vertices, x["vertices"]);
+    EXPECT_EQ(e.radius, x["radius"]);
+    EXPECT_EQ(e.startAngle, x["start"]);
+    EXPECT_EQ(e.endAngle, x["end"]);
+    EXPECT_EQ(e.height, x["height"]);
+    EXPECT_EQ(e.rotation, x["rotation"]);
+    EXPECT_EQ(e.text, x["text"]);
+    EXPECT_EQ(e.block, x["block"]);
+    EXPECT_EQ(std::vector<double>({e.scale.x, e.scale.y, e.scale.z}), x["scale"]);
+    std::vector<std::vector<std::string>> attribs;
+    for (const Attrib& a : e.attribs) attribs.push_back({a.tag, a.value});
+    EXPECT_EQ(attribs, x["attribs"]);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Drawings, DrawingTest,
+                         ::testing::Values(Variant{"r12", false}, Variant{"r2018", false},
+                                           Variant{"r2018", true}),
+                         [](const auto& info) {
+                           return std::string(info.param.name) + (info.param.crlf ? "_crlf" : "");
+                         });
+
+}  // namespace
+}  // namespace kelvara::dxf

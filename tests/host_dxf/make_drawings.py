@@ -1,0 +1,133 @@
+"""Writes R12 and R2018 test drawings with ezdxf, each with a JSON of what was written.
+
+usage: /usr/bin/python3 make_drawings.py OUTDIR
+Makes OUTDIR/r12.dxf, OUTDIR/r2018.dxf and a .json next to each.
+"""
+import collections
+import json
+import os
+import sys
+
+import ezdxf
+from ezdxf.lldxf.tagger import ascii_tags_loader
+
+
+def build(version):
+    doc = ezdxf.new(version, setup=True)
+    doc.header["$INSUNITS"] = 4
+    doc.header["$MEASUREMENT"] = 1
+    doc.header["$EXTMIN"] = (-1.5, -2.25, 0)
+    doc.header["$EXTMAX"] = (100.125, 200.5, 3)
+    doc.layers.add("Walls", color=1, linetype="DASHED", lineweight=35)
+    doc.layers.add("Off", color=3).off()
+    doc.layers.add("Frozen", color=4).freeze()
+    door = doc.blocks.new("DOOR", base_point=(1, 2))
+    door.add_line((0, 0), (0, 3))
+    door.add_attdef("NUMBER", (0, 0), dxfattribs={"height": 0.5})
+    msp = doc.modelspace()
+    line = {"layer": "Walls", "color": 5, "linetype": "CENTER"}
+    if version != "R12":
+        line.update(lineweight=35, true_color=0x123456)
+    msp.add_line((0, 0, 0), (10, 5, 0.25), dxfattribs=line)
+    msp.add_line((0, 0), (10, 5))
+    msp.add_point((1, 2, 3), dxfattribs={"color": 0})
+    msp.add_circle((5, 5), 2.5, dxfattribs={"layer": "Off"})
+    msp.add_arc((1, 1), 3, 30, 120.5)
+    msp.add_polyline2d([(0, 0, 0, 0, 0.5), (3, 0, 0, 0, 0), (3, 3, 0, 0, -1)],
+                       format="xyseb", close=True)
+    msp.add_polyline3d([(0, 0, 1), (1, 2, 3), (4, 5, 6)])
+    msp.add_text("Hello, world", dxfattribs={"height": 2.5, "rotation": 30, "insert": (2, 3),
+                                             "style": "OpenSans", "layer": "Frozen"})
+    ref = msp.add_blockref("DOOR", (7, 8), dxfattribs={"xscale": 2, "yscale": 3, "rotation": 45})
+    ref.add_attrib("NUMBER", "D-17", (7, 8))
+    ref.add_attrib("WIDTH", "900", (7, 9))
+    if version != "R12":
+        msp.add_lwpolyline([(0, 0, 0, 0, 0.25), (5, 0, 0, 0, 0), (5, 5, 0, 0, -1)],
+                           format="xyseb", close=True,
+                           dxfattribs={"elevation": 1.5, "lineweight": 211})
+        msp.add_lwpolyline([(1, 1), (2, 1)], dxfattribs={"linetype": "BYBLOCK"})
+        doc.layouts.new("Sheet2").add_circle((1, 1), 0.5)
+    doc.layout("Layout1").add_line((0, 0), (1, 1))
+    return doc
+
+
+def point(p):
+    return [float(p[0]), float(p[1]), float(p[2]) if len(p) > 2 else 0.0]
+
+
+def describe(e, layout):
+    d = {"handle": e.dxf.handle, "type": e.dxftype(), "layout": layout,
+         "layer": e.dxf.layer, "colour": e.dxf.get("color", 256),
+         "lineweight": e.dxf.get("lineweight", -1), "linetype": e.dxf.get("linetype", "BYLAYER"),
+         "true_colour": e.dxf.get("true_color", -1), "vertices": [], "radius": 0.0,
+         "start": 0.0, "end": 0.0, "height": 0.0, "rotation": 0.0, "text": "", "block": "",
+         "scale": [1.0, 1.0, 1.0], "attribs": [], "closed": False}
+    t = e.dxftype()
+    if t == "LINE":
+        d["vertices"] = [point(e.dxf.start) + [0.0], point(e.dxf.end) + [0.0]]
+    elif t in ("POINT", "CIRCLE", "ARC"):
+        d["vertices"] = [point(e.dxf.location if t == "POINT" else e.dxf.center) + [0.0]]
+        if t != "POINT":
+            d["radius"] = e.dxf.radius
+        if t == "ARC":
+            d["start"], d["end"] = e.dxf.start_angle, e.dxf.end_angle
+    elif t == "LWPOLYLINE":
+        z = e.dxf.get("elevation", 0.0)
+        d["vertices"] = [[x, y, z, b] for x, y, _, _, b in e.get_points("xyseb")]
+        d["closed"] = e.closed
+    elif t == "POLYLINE":
+        d["vertices"] = [point(v.dxf.location) + [v.dxf.get("bulge", 0.0)] for v in e.vertices]
+        d["closed"] = e.is_closed
+    elif t == "TEXT":
+        d["vertices"] = [point(e.dxf.insert) + [0.0]]
+        d.update(height=e.dxf.height, rotation=e.dxf.rotation, text=e.dxf.text)
+    elif t == "INSERT":
+        d["vertices"] = [point(e.dxf.insert) + [0.0]]
+        d.update(block=e.dxf.name, rotation=e.dxf.rotation,
+                 scale=[e.dxf.xscale, e.dxf.yscale, e.dxf.zscale],
+                 attribs=[[a.dxf.tag, a.dxf.text] for a in e.attribs])
+    return d
+
+
+def block_names(path):
+    """BLOCK names as the file spells them (ezdxf renames R12's $MODEL_SPACE on loading)."""
+    names, in_block = [], False
+    with open(path) as f:
+        for code, value in ascii_tags_loader(f):
+            if code == 0:
+                in_block = value == "BLOCK"
+            elif code == 2 and in_block:
+                names.append(value)
+                in_block = False
+    return names
+
+
+def main(out):
+    os.makedirs(out, exist_ok=True)
+    for name, version in (("r12", "R12"), ("r2018", "R2018")):
+        doc = build(version)
+        path = os.path.join(out, name + ".dxf")
+        doc.saveas(path)
+        doc = ezdxf.readfile(path)  # what the file holds, as ezdxf reads it back
+        names = doc.layouts.names_in_taborder()
+        entities, counts = [], collections.Counter()
+        for layout in names:
+            space = doc.layout(layout)
+            for e in space:
+                entities.append(describe(e, layout))
+            if layout == "Model" or space.is_active_paperspace:
+                counts.update(e.dxftype() for e in space)
+        layers = [{"name": l.dxf.name, "colour": abs(l.color), "on": l.is_on(),
+                   "frozen": l.is_frozen(), "linetype": l.dxf.linetype,
+                   "lineweight": l.dxf.get("lineweight", -3)} for l in doc.layers]
+        expected = {"version": doc.dxfversion, "insunits": doc.header.get("$INSUNITS", 0),
+                    "measurement": doc.header.get("$MEASUREMENT", 0),
+                    "extmin": point(doc.header["$EXTMIN"]), "extmax": point(doc.header["$EXTMAX"]),
+                    "layouts": names, "counts": counts, "entities": entities, "layers": layers,
+                    "blocks": block_names(path)}
+        with open(os.path.join(out, name + ".json"), "w") as f:
+            json.dump(expected, f, indent=1)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
