@@ -103,7 +103,7 @@ bool Indexer::record(Record& r, std::string_view type) {
   const bool dimstyle = type == "DIMSTYLE";
   while (advance()) {
     const int c = tag.code;
-    if (c == 0) return true;
+    if (c == 0) break;
     if (c >= 1000) {
       if (c == 1001) {
         inXData = true;

@@ -1,0 +1,129 @@
+// Malformed and refused input: each gives one clear error naming the line; and the symbology
+// rules (level codes, weights, by-level and by-cell).
+#include <gtest/gtest.h>
+
+#include "host/dxf/dxf.h"
+
+namespace kelvara::dxf {
+namespace {
+
+// A drawing of one LINE; `entity` replaces the LINE's tags (lines 5-12).
+std::string drawing(const std::string& entity = "0\nLINE\n5\nA1\n8\n0\n10\n1.5\n",
+                    const std::string& tail = "0\nENDSEC\n0\nEOF\n") {
+  return "0\nSECTION\n2\nENTITIES\n" + entity + tail;
+}
+
+TEST(DxfMalformed, EachFaultIsNamedWithItsLine) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    uint32_t line;
+    const char* message;
+  } cases[] = {
+      {"odd pair", drawing("0\nLINE\n5\nA1\n8\n10\n1.5\n"), 11,
+       "a group code was expected, found \"1.5\""},
+      {"last value missing", drawing("", "0\nENDSEC\n0\n"), 7, "group code 0 has no value line"},
+      {"missing EOF", drawing("0\nLINE\n", "0\nENDSEC\n"), 8, "the file ends without EOF"},
+      {"section not closed", drawing("0\nLINE\n", "0\nEOF\n"), 7,
+       "section ENTITIES opened at line 1 is not closed (ENDSEC)"},
+      {"section inside a section", drawing("0\nSECTION\n2\nBLOCKS\n"), 5,
+       "section ENTITIES opened at line 1 is not closed (ENDSEC)"},
+      {"ENDSEC outside", "0\nENDSEC\n0\nEOF\n", 1, "SECTION or EOF expected, found \"ENDSEC\""},
+      {"repeated handle", drawing("0\nLINE\n5\nA1\n0\nCIRCLE\n5\na1\n"), 9,
+       "handle A1 is already used by the record at line 5"},
+      {"bad handle", drawing("0\nLINE\n5\nXYZ\n"), 8, "not a handle: \"XYZ\""},
+      {"POLYLINE without SEQEND", drawing("0\nPOLYLINE\n66\n1\n0\nVERTEX\n0\nLINE\n"), 5,
+       "POLYLINE without SEQEND"},
+      {"102 group left open", drawing("0\nLINE\n102\n{ACAD_REACTORS\n330\n1F\n"), 5,
+       "a 102 group is not closed"},
+      {"BLOCK without ENDBLK", "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nB\n0\nENDSEC\n0\nEOF\n", 5,
+       "BLOCK without ENDBLK"},
+      {"binary DXF", "AutoCAD Binary DXF\r\n\x1a", 0, "binary DXF is not supported"},
+      {"DWG", "AC1032\0\0\0", 0, "reading DWG needs a licensed library"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Drawing d;
+    DxfError error;
+    ASSERT_FALSE(openDrawing(c.bytes, "bad.dxf", d, error));
+    EXPECT_EQ(error.line, c.line);
+    EXPECT_NE(error.text.find(c.message), std::string::npos) << error.text;
+    EXPECT_EQ(error.text.rfind("bad.dxf: ", 0), 0u) << error.text;
+    if (c.line != 0) {
+      EXPECT_NE(error.text.find("line " + std::to_string(c.line) + ": "), std::string::npos);
+    }
+  }
+}
+
+TEST(DxfMalformed, EntityValuesThatDoNotDecode) {
+  struct Case {
+    const char* what;
+    std::string entity;
+    uint32_t line;
+    const char* message;
+  } cases[] = {
+      {"coordinate", "0\nLINE\n10\n1,5\n", 8, "\"1,5\" is not a number for group code 10"},
+      {"huge vertex count", "0\nLWPOLYLINE\n90\n2000000000\n10\n0\n20\n0\n", 5,
+       "LWPOLYLINE says 2000000000 vertices but has 1"},
+      {"bulge before a vertex", "0\nLWPOLYLINE\n90\n0\n42\n1\n", 10, "for group code 42"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Drawing d;
+    DxfError error;
+    ASSERT_TRUE(openDrawing(drawing(c.entity), "bad.dxf", d, error)) << error.text;
+    Entity e;
+    ASSERT_FALSE(decodeEntity(d, d.records.at(0), e, error));
+    EXPECT_EQ(error.line, c.line);
+    EXPECT_NE(error.text.find(c.message), std::string::npos) << error.text;
+  }
+}
+
+TEST(DxfSymbology, LevelsWeightsColoursAndStyles) {
+  EXPECT_EQ(levelCode("0"), 0u);
+  EXPECT_GE(levelCode("Walls"), 64u);
+  EXPECT_EQ(levelCode("Walls"), levelCode("WALLS"));
+  EXPECT_NE(levelCode("Walls"), levelCode("Doors"));
+  // Names that fold alike collide: the first in (folded, raw) order keeps the code.
+  std::vector<Layer> layers(3);
+  layers[0].name = "Walls", layers[1].name = "0", layers[2].name = "WALLS";
+  EXPECT_EQ(levelCodes(layers),
+            (std::vector<uint32_t>{levelCode("Walls") + 1, 0, levelCode("Walls")}));
+
+  const int legal[] = {0,  5,  9,  13, 15, 18,  20,  25,  30,  35,  40,  50,
+                       53, 60, 70, 80, 90, 100, 106, 120, 140, 158, 200, 211};
+  for (int w = 0; w < 24; ++w) EXPECT_EQ(weightOf(legal[w]), w) << legal[w];
+  EXPECT_EQ(weightOf(26), 7);    // snaps to 25
+  EXPECT_EQ(weightOf(500), 23);  // above the largest
+
+  auto entity = [](const char* linetype, int colour, int lineweight, int rgb = -1) {
+    Entity e;
+    e.linetype = linetype, e.colour = colour, e.lineweight = lineweight;
+    if (rgb >= 0) e.trueColour = rgb;
+    return e;
+  };
+  struct Case {
+    Entity e;
+    By colourBy, weightBy, styleBy;
+    int colour, weight;
+    std::string style;
+  } cases[] = {
+      {entity("BYLAYER", 256, -1), By::Level, By::Level, By::Level, 0, 0, ""},
+      {entity("ByBlock", 0, -2), By::Cell, By::Cell, By::Cell, 0, 0, ""},
+      {entity("Continuous", 5, 35), By::Value, By::Value, By::Value, 5, 9, ""},
+      {entity("DASHED", 256, -3), By::Level, By::Value, By::Value, 0, 7, "DASHED"},
+      {entity("BYLAYER", 256, -1, 0x123456), By::Value, By::Level, By::Level, 0, 0, ""},
+  };
+  for (const Case& c : cases) {
+    const Symbology s = symbology(c.e);
+    EXPECT_EQ(s.colourBy, c.colourBy) << c.e.linetype;
+    EXPECT_EQ(s.weightBy, c.weightBy) << c.e.linetype;
+    EXPECT_EQ(s.styleBy, c.styleBy) << c.e.linetype;
+    EXPECT_EQ(s.colour, c.colour) << c.e.linetype;
+    EXPECT_EQ(s.weight, c.weight) << c.e.linetype;
+    EXPECT_EQ(s.style, c.style) << c.e.linetype;
+  }
+}
+
+}  // namespace
+}  // namespace kelvara::dxf
