@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Kelvara needs to build, test (browser tests included), fuzz
-# and benchmark.
+# and benchmark. python3-ezdxf writes the DXF drawings the DXF reader's tests read.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
       clang-format gdal-bin python3-gdal pkg-config libcpp-httplib-dev
-      nlohmann-json3-dev)
+      nlohmann-json3-dev python3-ezdxf)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -59,41 +59,42 @@ TagReader::TagReader(std::string_view b) : bytes(b) {
 }
 
 bool TagReader::next(Tag& tag) {
-  if (pos >= bytes.size()) return false;
-  auto lineAt = [this](uint64_t from, uint64_t& after) {
-    const char* start = bytes.data() + from;
-    const void* nl = std::memchr(start, '\n', bytes.size() - from);
-    const uint64_t stop =
-        nl ? static_cast<uint64_t>(static_cast<const char*>(nl) - bytes.data()) : bytes.size();
-    after = nl ? stop + 1 : stop;
-    std::string_view s(start, stop - from);
-    if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
-    return s;
-  };
-  uint64_t afterCode = 0, afterValue = 0;
-  const std::string_view codeText = trim(lineAt(pos, afterCode));
-  int code = 0;
-  auto [p, ec] = std::from_chars(codeText.data(), codeText.data() + codeText.size(), code);
-  if (codeText.empty() || ec != std::errc() || p != codeText.data() + codeText.size() || code < 0 ||
-      code > 1071) {
-    if (codeText.empty() && afterCode >= bytes.size()) {  // blank last line
-      pos = afterCode;
+  const char* const base = bytes.data();
+  const char* const stop = base + bytes.size();
+  const char* p = base + pos;
+  if (p >= stop) return false;
+  // The code line: blanks, digits, blanks, an optional CR, LF.
+  const char* q = p;
+  while (q < stop && (*q == ' ' || *q == '\t')) ++q;
+  int code = 0, digits = 0;
+  while (q < stop && *q >= '0' && *q <= '9' && digits < 5)
+    code = code * 10 + (*q++ - '0'), ++digits;
+  while (q < stop && (*q == ' ' || *q == '\t' || *q == '\r')) ++q;
+  if (digits == 0 || (q < stop && *q != '\n') || code > 1071) {
+    const void* nl = std::memchr(p, '\n', stop - p);
+    const char* end = nl ? static_cast<const char*>(nl) : stop;
+    const std::string_view codeText = trim(std::string_view(p, end - p));
+    if (codeText.empty() && end + 1 >= stop) {  // a blank last line
+      pos = bytes.size();
       return false;
     }
     error = "line " + std::to_string(line) + ": a group code was expected, found \"" +
             std::string(codeText.substr(0, 40)) + "\"";
     return false;
   }
-  if (afterCode >= bytes.size()) {
+  if (q + 1 >= stop) {
     error = "line " + std::to_string(line) + ": group code " + std::to_string(code) +
             " has no value line";
     return false;
   }
+  const char* v = q + 1;
+  const void* nl = std::memchr(v, '\n', stop - v);
+  const char* end = nl ? static_cast<const char*>(nl) : stop;
   tag.code = code;
   tag.offset = pos;
   tag.line = line;
-  tag.value = lineAt(afterCode, afterValue);
-  pos = afterValue;
+  tag.value = std::string_view(v, (end > v && end[-1] == '\r' ? end - 1 : end) - v);
+  pos = static_cast<uint64_t>((nl ? end + 1 : end) - base);
   line += 2;
   return true;
 }
