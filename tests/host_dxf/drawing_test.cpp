@@ -108,6 +108,14 @@ TEST_P(DrawingTest, IndexHeaderTablesAndLayoutsMatchTheWriter) {
   for (const Block& b : d.blocks) blocks.push_back(b.name);
   EXPECT_EQ(layouts, expected["layouts"]);
   EXPECT_EQ(blocks, expected["blocks"]);
+  auto names = [](const std::vector<NamedRecord>& records) {
+    std::vector<std::string> out;
+    for (const NamedRecord& r : records) out.push_back(r.name);
+    return out;
+  };
+  EXPECT_EQ(names(d.linetypes), expected["linetypes"]);
+  EXPECT_EQ(names(d.styles), expected["styles"]);
+  EXPECT_EQ(names(d.blockRecords), expected["block_records"]);
   ASSERT_EQ(d.layers.size(), expected["layers"].size());
   for (size_t i = 0; i < d.layers.size(); ++i) {
     const json& x = expected["layers"][i];
@@ -131,6 +139,20 @@ TEST_P(DrawingTest, EveryEntityDecodesAsWritten) {
     ASSERT_TRUE(byHandle.count(h)) << x["handle"];
     const Record& r = *byHandle[h];
     SCOPED_TRACE(x["type"].get<std::string>() + " " + x["handle"].get<std::string>());
+    uint64_t owner = 0;
+    ASSERT_TRUE(parseHandle(x["owner"].get<std::string>(), owner));
+    EXPECT_EQ(r.owner, owner);
+    EXPECT_EQ(xdata(d, r).size(), x["xdata"]);
+    std::vector<std::string> xdicts;
+    char hex[20];
+    for (const Group102& g : groups102(d, r)) {
+      for (uint64_t h : g.handles) {
+        std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(h));
+        if (g.name == "ACAD_XDICTIONARY") xdicts.push_back(hex);
+      }
+    }
+    EXPECT_EQ(xdicts,
+              x["xdict"] == "" ? std::vector<std::string>{} : std::vector<std::string>{x["xdict"]});
     const int layout = layoutOf(d, r);
     ASSERT_GE(layout, 0);
     EXPECT_EQ(d.layouts[layout].name, x["layout"]);

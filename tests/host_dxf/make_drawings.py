@@ -29,7 +29,11 @@ def build(version):
     if version != "R12":
         line.update(lineweight=35, true_color=0x123456)
     msp.add_line((0, 0, 0), (10, 5, 0.25), dxfattribs=line)
-    msp.add_line((0, 0), (10, 5))
+    twin = msp.add_line((0, 0), (10, 5))
+    doc.appids.new("KELVARA")
+    twin.set_xdata("KELVARA", [(1000, "twin"), (1040, 2.5)])
+    if version != "R12":
+        twin.new_extension_dict()
     msp.add_point((1, 2, 3), dxfattribs={"color": 0})
     msp.add_circle((5, 5), 2.5, dxfattribs={"layer": "Off"})
     msp.add_arc((1, 1), 3, 30, 120.5)
@@ -55,8 +59,11 @@ def point(p):
     return [float(p[0]), float(p[1]), float(p[2]) if len(p) > 2 else 0.0]
 
 
-def describe(e, layout):
+def describe(e, layout, r12):
+    xdata = sum(1 + len(e.get_xdata(app)) for app in e.xdata.data) if e.xdata else 0
+    xdict = e.get_extension_dict().dictionary.dxf.handle if e.has_extension_dict else ""
     d = {"handle": e.dxf.handle, "type": e.dxftype(), "layout": layout,
+         "owner": "0" if r12 else e.dxf.owner, "xdata": xdata, "xdict": xdict,
          "layer": e.dxf.layer, "colour": e.dxf.get("color", 256),
          "lineweight": e.dxf.get("lineweight", -1), "linetype": e.dxf.get("linetype", "BYLAYER"),
          "true_colour": e.dxf.get("true_color", -1), "vertices": [], "radius": 0.0,
@@ -114,7 +121,7 @@ def main(out):
         for layout in names:
             space = doc.layout(layout)
             for e in space:
-                entities.append(describe(e, layout))
+                entities.append(describe(e, layout, version == "R12"))
             if layout == "Model" or space.is_active_paperspace:
                 counts.update(e.dxftype() for e in space)
         layers = [{"name": l.dxf.name, "colour": abs(l.color), "on": l.is_on(),
@@ -124,7 +131,11 @@ def main(out):
                     "measurement": doc.header.get("$MEASUREMENT", 0),
                     "extmin": point(doc.header["$EXTMIN"]), "extmax": point(doc.header["$EXTMAX"]),
                     "layouts": names, "counts": counts, "entities": entities, "layers": layers,
-                    "blocks": block_names(path)}
+                    "blocks": block_names(path),
+                    "linetypes": [t.dxf.name for t in doc.linetypes],
+                    "styles": [t.dxf.name for t in doc.styles],
+                    "block_records": [] if version == "R12" else
+                    [t.dxf.name for t in doc.block_records]}
         with open(os.path.join(out, name + ".json"), "w") as f:
             json.dump(expected, f, indent=1)
 
