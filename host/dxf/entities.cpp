@@ -33,7 +33,7 @@ struct Decoder {
   std::vector<int> vertexFlags;
   int64_t lwCount = -1;
   double elevation = 0;
-  bool inGroup = false, done = false;
+  bool inGroup = false, embedded = false;
 
   Decoder(const Drawing& dr, Entity& en, DxfError& er, Kind k) : d(dr), e(en), error(er), kind(k) {}
 
@@ -182,10 +182,9 @@ bool Decoder::follower(const Tag& t) {
 }
 
 bool Decoder::tag(const Tag& t) {
-  if (done) return true;
   if (t.code == 0) {
     part = t.value;
-    inGroup = false;
+    inGroup = embedded = false;
     if (part == "VERTEX") {
       e.vertices.emplace_back();
       vertexFlags.push_back(0);
@@ -198,9 +197,9 @@ bool Decoder::tag(const Tag& t) {
     inGroup = !t.value.empty() && t.value.front() == '{';
     return true;
   }
-  if (inGroup || t.code >= 1000) return true;
+  if (inGroup || embedded || t.code >= 1000) return true;
   if (t.code == 101) {  // an embedded object runs to the end of the part
-    done = part.empty();
+    embedded = true;
     return true;
   }
   return part.empty() ? head(t) : follower(t);

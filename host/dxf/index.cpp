@@ -159,8 +159,12 @@ bool Indexer::section() {
   s.firstRecord = static_cast<uint32_t>(d.records.size());
   if (s.name == "HEADER") {
     if (!header(s)) return false;
-  } else if (!advance()) {
-    return readError() ? false : fail(startLine, "section " + s.name + " is not closed (ENDSEC)");
+  } else {
+    // Tags before the first record (THUMBNAILIMAGE holds only such) stay in the section's head.
+    while (advance() && tag.code != 0) {
+    }
+    if (!have)
+      return readError() ? false : fail(startLine, "section " + s.name + " is not closed (ENDSEC)");
   }
   int64_t complexHead = -1;  // POLYLINE or INSERT with followers still open
   std::string_view complexType;
@@ -180,6 +184,8 @@ bool Indexer::section() {
     if (type == "SECTION" || type == "EOF")
       return fail(tag.line, "section " + s.name + " opened at line " + std::to_string(startLine) +
                                 " is not closed (ENDSEC)");
+    if (d.typeNames.size() >= 0xFFFF && !types.count(type))
+      return fail(tag.line, "too many record types");
     Record r;
     r.begin = tag.offset;
     r.line = tag.line;

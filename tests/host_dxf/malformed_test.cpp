@@ -79,6 +79,29 @@ TEST(DxfMalformed, EntityValuesThatDoNotDecode) {
   }
 }
 
+TEST(DxfMalformed, UnusualButValidInputIsRead) {
+  // A section whose content is not records (a preview bitmap), and an ATTRIB carrying an
+  // embedded object whose own text must not replace the attribute's value.
+  const std::string thumbnail = "0\nSECTION\n2\nTHUMBNAILIMAGE\n90\n3\n310\nABCDEF\n0\nENDSEC\n";
+  const std::string insert =
+      "0\nINSERT\n66\n1\n2\nB\n0\nATTRIB\n2\nTAG\n1\nV\n101\nEmbedded Object\n1\nW\n0\nSEQEND\n";
+  struct Case {
+    std::string bytes;
+    std::vector<std::string> attribs;  // tag=value of the first record
+  } cases[] = {{thumbnail + drawing(), {}}, {drawing(insert), {"TAG=V"}}};
+  for (const Case& c : cases) {
+    Drawing d;
+    DxfError error;
+    ASSERT_TRUE(openDrawing(c.bytes, "ok.dxf", d, error)) << error.text;
+    ASSERT_EQ(d.records.size(), 1u);
+    Entity e;
+    ASSERT_TRUE(decodeEntity(d, d.records[0], e, error)) << error.text;
+    std::vector<std::string> attribs;
+    for (const Attrib& a : e.attribs) attribs.push_back(a.tag + "=" + a.value);
+    EXPECT_EQ(attribs, c.attribs);
+  }
+}
+
 TEST(DxfSymbology, LevelsWeightsColoursAndStyles) {
   EXPECT_EQ(levelCode("0"), 0u);
   EXPECT_GE(levelCode("Walls"), 64u);
