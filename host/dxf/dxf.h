@@ -170,7 +170,8 @@ struct Attrib {
 };
 
 // The decoded entity: common properties plus the geometry its type uses. Types without a decoder
-// keep only the common properties (opaque: compared by bytes).
+// keep only the common properties (opaque: compared by bytes). Vertices are in world
+// coordinates; angles and rotations stay in the plane of the extrusion.
 struct Entity {
   std::string type, layer = "0", linetype = "BYLAYER";
   uint64_t handle = 0;
@@ -187,6 +188,9 @@ struct Entity {
   std::string text, style, block;                   // TEXT 1/7, INSERT 2
   std::vector<Attrib> attribs;                      // INSERT followers
 };
+
+// Converts a point of the object coordinate system of `extrusion` to world coordinates.
+void toWorld(const Point3& extrusion, double& x, double& y, double& z);
 
 // Decodes the record; false with `error` set when a value of a decoded code is not a number.
 bool decodeEntity(const Drawing& d, const Record& r, Entity& e, DxfError& error);

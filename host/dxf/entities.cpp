@@ -2,6 +2,7 @@
 // POINT, CIRCLE, ARC, LWPOLYLINE, POLYLINE (with its VERTEX followers), TEXT and INSERT (with
 // its ATTRIB followers). Other types keep the common properties only.
 #include <array>
+#include <cmath>
 
 #include "host/dxf/internal.h"
 
@@ -22,6 +23,32 @@ Kind kindOf(std::string_view t) {
   return Kind::Other;
 }
 
+Point3 cross(const Point3& a, const Point3& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+Point3 unit(const Point3& p) {
+  const double n = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
+  return n > 0 ? Point3{p.x / n, p.y / n, p.z / n} : Point3{0, 0, 1};
+}
+
+}  // namespace
+
+void toWorld(const Point3& extrusion, double& x, double& y, double& z) {
+  if (extrusion == Point3{0, 0, 1}) return;
+  // The arbitrary axis algorithm.
+  const Point3 az = unit(extrusion);
+  const bool nearPole = std::abs(az.x) < 1.0 / 64 && std::abs(az.y) < 1.0 / 64;
+  const Point3 ax = unit(cross(nearPole ? Point3{0, 1, 0} : Point3{0, 0, 1}, az));
+  const Point3 ay = unit(cross(az, ax));
+  const double px = x, py = y, pz = z;
+  x = px * ax.x + py * ay.x + pz * az.x;
+  y = px * ax.y + py * ay.y + pz * az.y;
+  z = px * ax.z + py * ay.z + pz * az.z;
+}
+
+namespace {
+
 struct Decoder {
   const Drawing& d;
   Entity& e;
@@ -31,6 +58,7 @@ struct Decoder {
   std::array<Point3, 4> points{};
   std::array<bool, 4> seen{};
   std::vector<int> vertexFlags;
+  int polylineFlags = 0;
   int64_t lwCount = -1;
   double elevation = 0;
   bool inGroup = false, embedded = false;
@@ -148,8 +176,8 @@ bool Decoder::head(const Tag& t) {
       return true;
     case 70:
       if (kind != Kind::Polyline) return true;
-      if (!integer(t, n)) return false;
-      e.closed = n & 1;
+      if (!integer(t, polylineFlags)) return false;
+      e.closed = polylineFlags & 1;
       return true;
     default:
       return true;
@@ -236,6 +264,13 @@ bool Decoder::finish() {
     case Kind::Other:
       break;
   }
+  // Planar types hold their points in the object coordinate system of the extrusion; 3D
+  // polylines, polyface and polygon meshes are in world coordinates.
+  const bool planar = kind == Kind::Circle || kind == Kind::Arc || kind == Kind::LwPolyline ||
+                      kind == Kind::Text || kind == Kind::Insert ||
+                      (kind == Kind::Polyline && !(polylineFlags & (8 | 16 | 64)));
+  if (planar)
+    for (Vertex& v : e.vertices) toWorld(e.extrusion, v.x, v.y, v.z);
   return true;
 }
 

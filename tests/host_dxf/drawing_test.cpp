@@ -37,6 +37,10 @@ struct Variant {
   bool crlf;         // lines end in CR LF and the file starts with a byte order mark
 };
 
+void PrintTo(const Variant& v, std::ostream* os) {
+  *os << v.name << (v.crlf ? " CR LF" : "");
+}
+
 std::string variantBytes(const Variant& v) {
   std::string bytes = test::readText(fixtures().file(std::string(v.name) + ".dxf"));
   if (!v.crlf) return bytes;

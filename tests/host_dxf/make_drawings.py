@@ -9,6 +9,7 @@ import os
 import sys
 
 import ezdxf
+from ezdxf.math import OCS
 from ezdxf.lldxf.tagger import ascii_tags_loader
 
 
@@ -45,11 +46,16 @@ def build(version):
     ref = msp.add_blockref("DOOR", (7, 8), dxfattribs={"xscale": 2, "yscale": 3, "rotation": 45})
     ref.add_attrib("NUMBER", "D-17", (7, 8))
     ref.add_attrib("WIDTH", "900", (7, 9))
+    # Mirrored and tilted object coordinate systems.
+    msp.add_circle((5, 6, 1), 1, dxfattribs={"extrusion": (0, 0, -1)})
+    msp.add_arc((2, 3, 4), 1.5, 10, 80, dxfattribs={"extrusion": (0, 1, 0)})
+    msp.add_blockref("DOOR", (3, 4), dxfattribs={"extrusion": (0, 0, -1)})
     if version != "R12":
         msp.add_lwpolyline([(0, 0, 0, 0, 0.25), (5, 0, 0, 0, 0), (5, 5, 0, 0, -1)],
                            format="xyseb", close=True,
                            dxfattribs={"elevation": 1.5, "lineweight": 211})
         msp.add_lwpolyline([(1, 1), (2, 1)], dxfattribs={"linetype": "BYBLOCK"})
+        msp.add_lwpolyline([(1, 2), (3, 4)], dxfattribs={"elevation": 2, "extrusion": (0, 0, -1)})
         doc.layouts.new("Sheet2").add_circle((1, 1), 0.5)
     doc.layout("Layout1").add_line((0, 0), (1, 1))
     return doc
@@ -70,26 +76,33 @@ def describe(e, layout, r12):
          "start": 0.0, "end": 0.0, "height": 0.0, "rotation": 0.0, "text": "", "block": "",
          "scale": [1.0, 1.0, 1.0], "attribs": [], "closed": False}
     t = e.dxftype()
+    ocs = OCS(e.dxf.get("extrusion", (0, 0, 1)))
+
+    def world(p):
+        return list(ocs.to_wcs(point(p)))
+
     if t == "LINE":
         d["vertices"] = [point(e.dxf.start) + [0.0], point(e.dxf.end) + [0.0]]
     elif t in ("POINT", "CIRCLE", "ARC"):
-        d["vertices"] = [point(e.dxf.location if t == "POINT" else e.dxf.center) + [0.0]]
+        d["vertices"] = [point(e.dxf.location) if t == "POINT" else world(e.dxf.center)]
+        d["vertices"][0].append(0.0)
         if t != "POINT":
             d["radius"] = e.dxf.radius
         if t == "ARC":
             d["start"], d["end"] = e.dxf.start_angle, e.dxf.end_angle
     elif t == "LWPOLYLINE":
         z = e.dxf.get("elevation", 0.0)
-        d["vertices"] = [[x, y, z, b] for x, y, _, _, b in e.get_points("xyseb")]
+        d["vertices"] = [world((x, y, z)) + [b] for x, y, _, _, b in e.get_points("xyseb")]
         d["closed"] = e.closed
     elif t == "POLYLINE":
-        d["vertices"] = [point(v.dxf.location) + [v.dxf.get("bulge", 0.0)] for v in e.vertices]
+        place = world if e.is_2d_polyline else point
+        d["vertices"] = [place(v.dxf.location) + [v.dxf.get("bulge", 0.0)] for v in e.vertices]
         d["closed"] = e.is_closed
     elif t == "TEXT":
-        d["vertices"] = [point(e.dxf.insert) + [0.0]]
+        d["vertices"] = [world(e.dxf.insert) + [0.0]]
         d.update(height=e.dxf.height, rotation=e.dxf.rotation, text=e.dxf.text)
     elif t == "INSERT":
-        d["vertices"] = [point(e.dxf.insert) + [0.0]]
+        d["vertices"] = [world(e.dxf.insert) + [0.0]]
         d.update(block=e.dxf.name, rotation=e.dxf.rotation,
                  scale=[e.dxf.xscale, e.dxf.yscale, e.dxf.zscale],
                  attribs=[[a.dxf.tag, a.dxf.text] for a in e.attribs])
