@@ -1,5 +1,5 @@
-// Malformed and refused input: each gives one clear error naming the line; and the symbology
-// rules (level codes, weights, by-level and by-cell).
+// Value types and numbers; malformed and refused input, each one clear error naming its line;
+// and the symbology rules (level codes, weights, by-level and by-cell).
 #include <gtest/gtest.h>
 
 #include "host/dxf/dxf.h"
@@ -100,6 +100,29 @@ TEST(DxfMalformed, UnusualButValidInputIsRead) {
     for (const Attrib& a : e.attribs) attribs.push_back(a.tag + "=" + a.value);
     EXPECT_EQ(attribs, c.attribs);
   }
+}
+
+TEST(DxfTags, ValueTypesAndNumbers) {
+  using V = ValueType;
+  const std::pair<int, V> types[] = {
+      {0, V::String},    {5, V::Handle},    {10, V::Double},  {39, V::Double},  {59, V::Double},
+      {62, V::Int16},    {90, V::Int32},    {100, V::String}, {105, V::Handle}, {160, V::Int64},
+      {290, V::Bool},    {310, V::Binary},  {320, V::Handle}, {369, V::Handle}, {370, V::Int16},
+      {390, V::Handle},  {420, V::Int32},   {481, V::Handle}, {999, V::String}, {1004, V::Binary},
+      {1005, V::Handle}, {1040, V::Double}, {1071, V::Int32}};
+  for (const auto& [code, type] : types) EXPECT_EQ(valueType(code), type) << code;
+
+  double x = 0;
+  int64_t n = 0;
+  uint64_t h = 0;
+  EXPECT_TRUE(parseDouble("1.0E+20", x) && x == 1e20);
+  EXPECT_TRUE(parseDouble(" 0.5000000000000001 ", x) && x == 0.5000000000000001);
+  EXPECT_FALSE(parseDouble("1,5", x));
+  EXPECT_TRUE(parseInt("     -3", n) && n == -3);
+  EXPECT_FALSE(parseInt("3.0", n));
+  EXPECT_TRUE(parseHandle("FFFFFFFFFFFFFFFF", h) && h == ~uint64_t{0});
+  EXPECT_FALSE(parseHandle("10000000000000000", h));
+  EXPECT_FALSE(parseHandle("", h));
 }
 
 TEST(DxfSymbology, LevelsWeightsColoursAndStyles) {
