@@ -12,6 +12,7 @@
 
 #include "frame/command_line.h"
 #include "frame/main_dialog.h"
+#include "frame/options.h"
 #include "host/design.h"
 #include "host/host_loop.h"
 #include "host/types.h"
@@ -115,6 +116,7 @@ int runInteractive(const CommandLine& line, std::FILE* out, std::FILE* err) {
   (void)setUiPort(webUi());
   WebServerOptions options;
   options.port = line.port;
+  options.helpText = helpText();
   std::string error;
   WebServerHandle server = startWebServer(options, &error);
   if (!server) {

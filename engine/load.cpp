@@ -498,17 +498,27 @@ int setUpModel(Engine& e, void* reviewDialog, const std::string& entryFile,
   storeKey(e, sentinel, EntryKey{});
   e.table.processedCount = 0;
   const bool useSelection = e.settings.removeSelDup || e.settings.removeAllSel;
+  // Loading a large model takes a while: the status dialog names the file being loaded, and
+  // stays open through the sort.
+  progressOpen("Kelvara");
   const int loaded = loadModelElements(e, workingFile, entryModel, useSelection,
                                        e.settings.criteriaName, e.settings.criteriaDescrpt);
-  if (loaded != SUCCESS) return loaded;
+  if (loaded != SUCCESS) {
+    progressClose();
+    return loaded;
+  }
   // The backup comes once nothing else can fail the set-up: an entry that fails leaves no
   // backup behind, and nothing has changed the drawing before the pass.
   if (e.settings.backup && fileChanged && !readOnly) {
     if (hooks.backup == nullptr) {
+      progressClose();
       showMessage(MSG_BACKUP_FAILED, workingFile);
       return ERROR;
     }
-    if (hooks.backup(hooks.context) != SUCCESS) return ERROR;
+    if (hooks.backup(hooks.context) != SUCCESS) {
+      progressClose();
+      return ERROR;
+    }
   }
   // A model none of whose elements was admitted still goes through the pass, which then ends
   // at its first step: the driver sees the model processed with nothing to report.

@@ -8,6 +8,7 @@
 #include "frame/report_dialogs.h"
 #include "frame/review_dialog.h"
 #include "frame/settings_dialog.h"
+#include "frame/settings_menu.h"
 #include "frame/startup.h"
 #include "frame/trace.h"
 #include "host/design.h"
@@ -39,6 +40,7 @@ constexpr int MSG_TITLE = 4;
 
 struct MainDialogState {
   bool ended = false;
+  bool runSeen = false;  // a run was going at the last sync
   std::string startFile;
 };
 
@@ -64,15 +66,6 @@ void showProductFields() {
 
 namespace {
 
-// Shows the file-list items or the comparison-list items by FILE_MODE.
-void showFileModeItems(DialogBox* db) {
-  const bool fromList = runSettings().FILE_MODE != 0;
-  showListItems(db, fromList);
-  refreshMainModelList(db);
-  (void)(fromList ? mdlDialog_itemShow(db, ITEM_BATCH_FILE)
-                  : mdlDialog_itemHide(db, ITEM_BATCH_FILE));
-}
-
 void mainHook(DialogMessage& m) {
   DialogBox* db = mdlDialog_find(m.dialogId);
   switch (m.type) {
@@ -84,6 +77,7 @@ void mainHook(DialogMessage& m) {
       refreshListItems(db);
       initReportButtons(db);
       showFileModeItems(db);
+      syncSettingsMenu(db);
       break;
     }
     case DialogMessageType::FocusIn:
@@ -92,6 +86,8 @@ void mainHook(DialogMessage& m) {
     case DialogMessageType::CloseRequest:
       if (duplicateRun().running) {
         mdlDialog_openInfoBox("A run is in progress. Cancel it before closing Kelvara.");
+        m.refuse = true;
+      } else if (!settingsCloseCheck()) {
         m.refuse = true;
       }
       break;
@@ -203,6 +199,14 @@ void startRunFromDialogs() {
   syncMainDialog();
 }
 
+void showFileModeItems(DialogBox* db) {
+  const bool fromList = runSettings().FILE_MODE != 0;
+  showListItems(db, fromList);
+  refreshMainModelList(db);
+  (void)(fromList ? mdlDialog_itemShow(db, ITEM_BATCH_FILE)
+                  : mdlDialog_itemHide(db, ITEM_BATCH_FILE));
+}
+
 void publishSettingsRecord() {
   RunSettings& s = runSettings();
 #define KV_INT(f) intField(#f, &s.f)
@@ -291,6 +295,7 @@ void defineMainDialog() {
   (void)mdlDialog_hookPublish(HOOK_MODE, modeHook);
   (void)mdlDialog_hookPublish(HOOK_OPEN_SETTINGS, openSettingsHook);
   defineListItemHooks();
+  defineSettingsMenu();
   DialogResource main;
   main.id = MAIN_DIALOG_ID;
   main.title = PRODUCT_NAME;
@@ -338,6 +343,8 @@ void defineMainDialog() {
                                    [](const DialogItem& it) { return it.id == ITEM_PICK_FILES; });
   const std::vector<DialogItem> models = mainDialogModelItems();
   main.items.insert(picker + 1, models.begin(), models.end());
+  std::vector<DialogItem> menus = settingsMenuItems();
+  main.items.insert(main.items.begin(), menus.begin(), menus.end());
   defineDialogResource(main);
 }
 
@@ -377,6 +384,13 @@ void syncMainDialog() {
   syncReportButtons();
   syncModelsDialog();
   const bool idle = !duplicateRun().running && !reportsHoldStart();
+  // A cancelled run shows no summary; the message field says how it ended instead of the
+  // progress it showed last.
+  const bool running = duplicateRun().running;
+  if (!running && mainState().runSeen && duplicateRun().cancelled) {
+    (void)mdlOutput_printf(FIELD_MESSAGE, "%s", RUN_CANCELLED_TEXT);
+  }
+  mainState().runSeen = running;
   DialogItem* start = mdlDialog_itemGetById(db, ITEM_START);
   if (start != nullptr && start->enabled != idle) {
     (void)mdlDialog_itemSetEnabledState(db, ITEM_START, idle);

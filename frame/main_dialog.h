@@ -11,6 +11,8 @@
 
 #include <string>
 
+#include "host/dialogs.h"
+
 namespace kelvara {
 
 struct DialogBox;
@@ -29,8 +31,14 @@ inline constexpr int ITEM_SETTINGS = 200041;  // opens the settings dialog
 // and clears the prompt and error fields (the main and review dialogs do so on focus).
 void showProductFields();
 
+// What the message field shows once a run from the main dialog was cancelled.
+inline constexpr const char* RUN_CANCELLED_TEXT = "Processing cancelled.";
+
 // Publishes the settings record as "s__sarnex" of "t_sarnex".
 void publishSettingsRecord();
+
+// Shows the file-list items or the comparison-list items of the main dialog by FILE_MODE.
+void showFileModeItems(DialogBox* db);
 
 // Publishes the main dialog's resource and hooks.
 void defineMainDialog();

@@ -104,6 +104,8 @@ bool acceptsValue(const DialogItem& item, std::string_view value) {
     case ItemKind::Label:
     case ItemKind::Group:
     case ItemKind::Progress:
+    case ItemKind::Link:
+    case ItemKind::Menu:
       return false;
   }
   return false;
@@ -160,6 +162,10 @@ const char* itemKindName(ItemKind kind) {
       return "progress";
     case ItemKind::Grid:
       return "grid";
+    case ItemKind::Link:
+      return "link";
+    case ItemKind::Menu:
+      return "menu";
   }
   return "label";
 }
@@ -419,7 +425,7 @@ std::vector<DialogState> dialogSnapshot() {
       state.items.push_back({item.id, item.kind, item.caption, itemValue(item), item.choices,
                              item.enabled, item.visible, item.isDefault, item.isCancel,
                              item.multiSelect, item.columns, item.activateItemId, item.gridColumns,
-                             item.cellColors});
+                             item.cellColors, item.menu});
     }
     out.push_back(std::move(state));
   }

@@ -60,6 +60,9 @@ bool writeBoundValue(std::string_view binding, std::string_view value);
 // Grid: cells in rows of `gridColumns`, one per choice, each drawn in its colour from
 // `cellColors` ("#rrggbb"); several cells may be chosen, the value as for a list box with
 // multiSelect (indices ascending, comma-separated).
+// A Link opens the page at its value (an address relative to the page of the dialogs) in a
+// window of its own. A Menu is a pull-down menu of the dialog's menu bar, captioned with its
+// title; its entries are the items that name it as their menu.
 enum class ItemKind {
   Text,
   Number,
@@ -70,7 +73,9 @@ enum class ItemKind {
   Label,
   Group,
   Progress,
-  Grid
+  Grid,
+  Link,
+  Menu
 };
 
 const char* itemKindName(ItemKind kind);
@@ -97,6 +102,7 @@ struct DialogItem {
   bool visible = true;
   bool isDefault = false;  // Enter presses it
   bool isCancel = false;   // Esc presses it
+  int menu = 0;            // the id of the Menu item this item is an entry of; 0: none
   // The application's own check of a value the user enters: "" when it is taken, else what
   // the item expects. None: the item's kind decides alone.
   std::function<std::string(std::string_view value)> check;
@@ -230,6 +236,7 @@ struct ItemState {
   int activateItemId = 0;
   int gridColumns = 0;
   std::vector<std::string> cellColors;
+  int menu = 0;
 };
 
 struct DialogState {

@@ -20,6 +20,7 @@ struct LoopState {
   std::deque<HostTask> tasks;
   bool stopped = false;
   std::function<void()> turnHook;
+  std::chrono::steady_clock::time_point lastTurn;  // host thread only
 };
 
 LoopState& loop() {
@@ -37,6 +38,7 @@ bool takeTask(HostTask* task) {
 }
 
 void turn() {
+  loop().lastTurn = std::chrono::steady_clock::now();
   std::function<void()> hook = loop().turnHook;
   if (hook) hook();
 }
@@ -53,7 +55,6 @@ void postHostTask(HostTask task) {
 
 void runHostLoopUntil(const std::function<bool()>& done) {
   using Clock = std::chrono::steady_clock;
-  auto lastTurn = Clock::now();
   bool busySinceTurn = true;  // a loop entered from a task turns before it first sleeps
   while (!hostLoopsStopped() && !done()) {
     bool ranTask = false;
@@ -65,21 +66,18 @@ void runHostLoopUntil(const std::function<bool()>& done) {
     if (ranTask) {
       turn();
       busySinceTurn = false;
-      lastTurn = Clock::now();
       continue;
     }
     if (runNextTimer()) {
       busySinceTurn = true;
-      if (Clock::now() - lastTurn >= kBusyTurnInterval) {
+      if (Clock::now() - loop().lastTurn >= kBusyTurnInterval) {
         turn();
         busySinceTurn = false;
-        lastTurn = Clock::now();
       }
       continue;
     }
     if (busySinceTurn) turn();
     busySinceTurn = false;
-    lastTurn = Clock::now();
     std::unique_lock lock(loop().mutex);
     // The interrupt flag is set from a signal handler without a wake-up: look at it now and
     // then.
@@ -104,6 +102,14 @@ bool hostLoopsStopped() {
 
 void setHostTurnHook(std::function<void()> hook) {
   loop().turnHook = std::move(hook);
+}
+
+void hostTurnNow() {
+  turn();
+}
+
+void hostTurnIfDue(std::chrono::milliseconds interval) {
+  if (std::chrono::steady_clock::now() - loop().lastTurn >= interval) turn();
 }
 
 void resetHostLoop() {

@@ -12,6 +12,7 @@
 // layer sends the new state out.
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 namespace kelvara {
@@ -33,6 +34,12 @@ bool hostLoopsStopped();
 
 // The turn hook (host thread only); empty: none.
 void setHostTurnHook(std::function<void()> hook);
+
+// Calls the turn hook now (host thread only): a long task that shows something the user should
+// see before it ends (a status while loading) sends it out this way. hostTurnIfDue does so
+// only when the last turn, whoever made it, is at least `interval` ago.
+void hostTurnNow();
+void hostTurnIfDue(std::chrono::milliseconds interval);
 
 // Forgets posted tasks, the stop and the turn hook (tests).
 void resetHostLoop();

@@ -40,8 +40,9 @@ const char* fieldName(int field) {
 }  // namespace
 
 int affirmativeAnswer(MessageBoxButtons buttons) {
-  return (buttons == MessageBoxButtons::Ok || buttons == MessageBoxButtons::OkCancel) ? ANSWER_OK
-                                                                                      : ANSWER_YES;
+  return (buttons == MessageBoxButtons::YesNo || buttons == MessageBoxButtons::YesNoCancel)
+             ? ANSWER_YES
+             : ANSWER_OK;
 }
 
 UiPort setUiPort(UiPort port) {

@@ -29,9 +29,12 @@ inline constexpr int ANSWER_CANCEL = 4;
 inline constexpr int ANSWER_YES = 6;
 inline constexpr int ANSWER_NO = 7;
 
-enum class MessageBoxButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// SaveChanges asks what to do with unsaved changes: OK saves them, Yes saves them under another
+// name, No discards them, Cancel goes back.
+enum class MessageBoxButtons { Ok, OkCancel, YesNo, YesNoCancel, SaveChanges };
 
-// The affirmative answer for a box with these buttons: OK for Ok/OkCancel, Yes otherwise.
+// The affirmative answer for a box with these buttons: OK for Ok, OkCancel and SaveChanges, Yes
+// otherwise.
 int affirmativeAnswer(MessageBoxButtons buttons);
 
 // ---- Message fields ------------------------------------------------------------------------

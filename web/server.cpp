@@ -278,6 +278,29 @@ void serveDocument(const httplib::Request& req, httplib::Response& res) {
   res.set_content(text.str(), "text/plain; charset=utf-8");
 }
 
+// The help text as a page: preformatted, escaped.
+std::string helpPage(const std::string& text) {
+  std::string page =
+      "<!doctype html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+      "<title>Kelvara help</title></head><body><pre>";
+  for (const char c : text) {
+    switch (c) {
+      case '<':
+        page += "&lt;";
+        break;
+      case '>':
+        page += "&gt;";
+        break;
+      case '&':
+        page += "&amp;";
+        break;
+      default:
+        page += c;
+    }
+  }
+  return page + "</pre></body></html>\n";
+}
+
 void setUpRoutes(WebServer& server) {
   httplib::Server& http = server.http;
   http.new_task_queue = [] { return new httplib::ThreadPool(kHttpThreads); };
@@ -335,6 +358,10 @@ void setUpRoutes(WebServer& server) {
   http.Get(api + "events",
            [s](const httplib::Request&, httplib::Response& res) { handleStream(*s, res); });
   http.Get(s->prefix + R"(reports/(\d+))", serveDocument);
+  http.Get(s->prefix + "help", [s](const httplib::Request&, httplib::Response& res) {
+    if (s->options.helpText.empty()) return plain(res, 404, "not found\n");
+    res.set_content(helpPage(s->options.helpText), "text/html; charset=utf-8");
+  });
   // The page, registered last: everything else under the token.
   http.Get(".*",
            [s](const httplib::Request& req, httplib::Response& res) { servePage(*s, req, res); });

@@ -26,6 +26,7 @@ json itemJson(const ItemState& item) {
   if (item.activateItemId != 0) j["activate"] = item.activateItemId;
   if (item.gridColumns != 0) j["gridColumns"] = item.gridColumns;
   if (!item.cellColors.empty()) j["colors"] = item.cellColors;
+  if (item.menu != 0) j["menu"] = item.menu;
   return j;
 }
 

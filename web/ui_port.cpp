@@ -19,6 +19,10 @@ constexpr int kProgressHook = -101;
 
 uint64_t g_beeps = 0;  // beeps sounded since the program started
 
+// The progress display is sent out at once when it opens; while one long task updates it, it
+// goes out when the host loop has not sent anything for this long.
+constexpr auto kProgressSendInterval = std::chrono::milliseconds(200);
+
 // The answer of each box, by dialog id, 0 while unanswered.
 int g_boxDepth = 0;
 int g_answers[16] = {};
@@ -42,6 +46,11 @@ std::vector<DialogItem> boxButtons(MessageBoxButtons buttons) {
     case MessageBoxButtons::YesNoCancel:
       return {boxButton(ANSWER_YES, "Yes", true, false), boxButton(ANSWER_NO, "No", false, false),
               boxButton(ANSWER_CANCEL, "Cancel", false, true)};
+    case MessageBoxButtons::SaveChanges:
+      return {boxButton(ANSWER_OK, "Save", true, false),
+              boxButton(ANSWER_YES, "Save As...", false, false),
+              boxButton(ANSWER_NO, "Don't Save", false, false),
+              boxButton(ANSWER_CANCEL, "Cancel", false, true)};
   }
   return {};
 }
@@ -56,6 +65,7 @@ int closeAnswer(MessageBoxButtons buttons) {
       return ANSWER_NO;
     case MessageBoxButtons::OkCancel:
     case MessageBoxButtons::YesNoCancel:
+    case MessageBoxButtons::SaveChanges:
       return ANSWER_CANCEL;
   }
   return ANSWER_CANCEL;
@@ -133,6 +143,7 @@ UiPort webUi() {
   port.progressOpen = [](std::string_view title) {
     defineProgressDialog(title);
     (void)mdlDialog_open(PROGRESS_DIALOG_ID);
+    hostTurnNow();
   };
   port.progressUpdate = [](int percent, std::string_view label) {
     DialogBox* db = mdlDialog_find(PROGRESS_DIALOG_ID);
@@ -143,6 +154,7 @@ UiPort webUi() {
       item->caption = std::string(label);
       noteDialogChange();
     }
+    hostTurnIfDue(kProgressSendInterval);
   };
   port.progressClose = [] {
     if (DialogBox* db = mdlDialog_find(PROGRESS_DIALOG_ID)) (void)mdlDialog_closeCommandQueue(db);

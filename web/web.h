@@ -6,7 +6,8 @@
 // the open dialogs and message fields as JSON (GET TOKEN/api/state, as the host thread has it
 // after the events before), takes one user event at a
 // time (POST TOKEN/api/event) and pushes every change of the state over Server-Sent Events
-// (GET TOKEN/api/events, event "changed"). Requests whose Host is not 127.0.0.1:PORT or
+// (GET TOKEN/api/events, event "changed"), and the help text as a page of its own (GET
+// TOKEN/help). Requests whose Host is not 127.0.0.1:PORT or
 // localhost:PORT, or whose Origin is present and not the server's own, get 403; a wrong token
 // 404; malformed events 400 without any change.
 //
@@ -29,6 +30,7 @@ struct WebServerOptions {
   std::string token;              // "": a random one (32 hex digits)
   size_t maxPayload = 64 * 1024;  // larger request bodies get 413
   int maxEventStreams = 8;        // open SSE streams at once; more get 503
+  std::string helpText;           // the help page (TOKEN/help); "": none (404)
 };
 
 struct WebServer;  // the running server (web/server.cpp)

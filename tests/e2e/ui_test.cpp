@@ -180,7 +180,14 @@ TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClos
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const auto closing = std::chrono::steady_clock::now();
+  // The review was switched off: closing offers to save the changed settings first.
   EXPECT_EQ(api.post(R"({"dialog":200002,"kind":"close"})"), 200);
+  EXPECT_TRUE(api.waitFor([](const json& now) {
+    const json* box = findDialog(now, kBox);
+    return box != nullptr &&
+           contains((*box)["items"][0]["caption"].get<std::string>(), "settings have changed");
+  }));
+  EXPECT_EQ(api.post(R"({"dialog":100,"item":7,"kind":"button"})"), 200);  // Don't Save
   EXPECT_EQ(ui.exitStatus(10), 0);
   listener.join();
   EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(3));

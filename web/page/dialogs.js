@@ -2,7 +2,7 @@
 // only patch captions, values, choices and enabled/visible states. The field the user is
 // typing in is never overwritten.
 
-const built = new Map(); // dialog id -> { root, body, title, widgets: Map(item id -> widget) }
+const built = new Map(); // dialog id -> { root, menubar, body, title, widgets: Map(item id -> widget) }
 
 function sendChange(send, dialog, item, value) {
   return send({ dialog, item, kind: 'change', value: String(value) });
@@ -134,6 +134,30 @@ function makeWidget(dialogId, item, send) {
       input.addEventListener('click', () => send({ dialog: dialogId, item: item.id, kind: 'button' }));
       break;
     }
+    case 'menu': {
+      // A pull-down menu of the menu bar: its entries go into the popup.
+      const menu = document.createElement('details');
+      const title = document.createElement('summary');
+      title.append(caption);
+      const popup = document.createElement('div');
+      popup.className = 'menu-popup';
+      popup.addEventListener('click', (e) => {
+        if (e.target.closest('button, a')) menu.open = false;
+      });
+      menu.append(title, popup);
+      row.append(menu);
+      return { row, caption, input: null, setValue, choices: null, item, menu, popup };
+    }
+    case 'link': {
+      // A page the application serves, opened in a window of its own.
+      input = document.createElement('a');
+      input.target = '_blank';
+      input.rel = 'noopener';
+      setValue = (v) => {
+        if (input.getAttribute('href') !== v) input.setAttribute('href', v);
+      };
+      break;
+    }
     case 'progress': {
       input = document.createElement('progress');
       input.max = 100;
@@ -147,7 +171,7 @@ function makeWidget(dialogId, item, send) {
   }
   if (input && item.kind === 'grid') {
     row.append(caption, input);
-  } else if (input && item.kind !== 'button') {
+  } else if (input && item.kind !== 'button' && item.kind !== 'link') {
     const label = document.createElement('label');
     if (item.kind === 'toggle') label.append(input, caption);
     else label.append(caption, input);
@@ -180,8 +204,12 @@ function setButtonText(widget, text) {
 function patchWidget(widget, item) {
   widget.item = item;
   const text = item.caption || '';
-  if (widget.input && item.kind === 'button') {
-    if (widget.text !== text) setButtonText(widget, text);
+  if (widget.input && (item.kind === 'button' || item.kind === 'link')) {
+    if (item.kind === 'link') {
+      if (widget.input.textContent !== text) widget.input.textContent = text;
+    } else if (widget.text !== text) {
+      setButtonText(widget, text);
+    }
     widget.input.classList.toggle('default', !!item.default);
   } else if (widget.caption.textContent !== text) {
     widget.caption.textContent = text;
@@ -229,11 +257,14 @@ function buildDialog(dialog, send) {
   close.tabIndex = -1;
   close.addEventListener('click', () => send({ dialog: dialog.id, kind: 'close' }));
   bar.append(title, close);
+  const menubar = document.createElement('nav');
+  menubar.className = 'menubar';
+  menubar.hidden = true;
   const body = document.createElement('div');
   body.className = 'body';
-  root.append(bar, body);
+  root.append(bar, menubar, body);
   root.addEventListener('keydown', (e) => onKey(e, dialog.id, send));
-  return { root, body, title, widgets: new Map() };
+  return { root, menubar, body, title, widgets: new Map() };
 }
 
 // Enter presses the default button (after the field being typed in is sent), Esc the cancel
@@ -241,6 +272,13 @@ function buildDialog(dialog, send) {
 function onKey(e, dialogId, send) {
   const entry = built.get(dialogId);
   if (!entry) return;
+  const openMenu = e.target.closest?.('details[open]');
+  if (openMenu && e.key === 'Escape') {
+    e.preventDefault();
+    openMenu.open = false;
+    openMenu.querySelector('summary').focus();
+    return;
+  }
   const widgets = [...entry.widgets.values()];
   const usable = (w) => w.item.enabled && w.item.visible;
   if (e.key === 'Enter' && !(e.target instanceof HTMLButtonElement) && e.target.tagName !== 'SELECT') {
@@ -258,6 +296,13 @@ function onKey(e, dialogId, send) {
     else send({ dialog: dialogId, kind: 'close' });
   }
 }
+
+// A click outside an open menu closes it.
+document.addEventListener('click', (e) => {
+  for (const menu of document.querySelectorAll('.menubar details[open]')) {
+    if (!menu.contains(e.target)) menu.open = false;
+  }
+});
 
 export function renderState(state, send) {
   const desk = document.getElementById('desk');
@@ -279,7 +324,13 @@ export function renderState(state, send) {
       if (!widget) {
         widget = makeWidget(dialog.id, item, send);
         entry.widgets.set(item.id, widget);
-        entry.body.append(widget.row);
+        if (item.kind === 'menu') {
+          entry.menubar.append(widget.row);
+          entry.menubar.hidden = false;
+        } else {
+          const menu = item.menu && entry.widgets.get(item.menu);
+          (menu && menu.popup ? menu.popup : entry.body).append(widget.row);
+        }
       }
       patchWidget(widget, item);
     }

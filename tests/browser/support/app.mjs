@@ -206,9 +206,13 @@ export async function writeRepeatedSample(folder, name, times) {
   await writeFile(join(folder, name), Buffer.concat(parts));
 }
 
-// Closes the main dialog and waits for the program to end; its exit status.
-export async function closeApp(app) {
+// Closes the main dialog and waits for the program to end; its exit status. When the settings
+// were changed, the close prompt that offers to save them is answered with `answer`.
+export async function closeApp(app, answer = "Don't Save") {
   await button(app.page, MAIN, 'Close').click();
+  const prompt = dialog(app.page, BOX).filter({ hasText: 'Kelvara settings have changed.' });
+  await waitUntil(async () => app.child.exitCode !== null || (await prompt.count()) > 0, 10000);
+  if (app.child.exitCode === null) await button(app.page, BOX, answer).click();
   const exit = await exitWithin(app, 10000);
   return exit ? exit.code : null;
 }
@@ -236,3 +240,17 @@ export function colourNear(page, [x, y], rgb) {
 // Where the point (x, y) of the drawing, in UOR, is in the window.
 export const toScreen = (page, x, y) =>
   page.evaluate(([x, y]) => window.kelvaraView.toScreen(x, y), [x, y]);
+
+// Writes a drawing of `count` generated elements into `folder` (the project's generator,
+// build/examples/make_drawing): short lines and line strings on a square sheet of `side`
+// units of resolution, a tenth of them copies of others.
+export async function writeGeneratedDrawing(folder, name, count, side = 100000000) {
+  const generator = join(dirname(kelvaraBin), '../examples/make_drawing');
+  await run(generator, [String(count), join(folder, name), '1', String(side)]);
+}
+
+// Opens a menu of the dialog's menu bar and presses one of its entries.
+export async function menuCommand(page, dialogId, menu, entry) {
+  await dialog(page, dialogId).locator('.menubar summary', { hasText: exactly(menu) }).click();
+  await button(page, dialogId, entry).click();
+}
