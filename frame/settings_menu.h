@@ -18,16 +18,16 @@
 namespace kelvara {
 
 // Items of the settings menu in the main dialog.
-inline constexpr int ITEM_SETTINGS_MENU = 200070;
-inline constexpr int ITEM_SETTINGS_FILE = 200071;  // "Settings File: ..."
-inline constexpr int ITEM_LOAD_SETTINGS = 200072;
-inline constexpr int ITEM_SAVE_SETTINGS = 200073;
-inline constexpr int ITEM_SAVE_SETTINGS_AS = 200074;
-inline constexpr int ITEM_AUTOSAVE = 200075;
-inline constexpr int ITEM_FACTORY_DEFAULTS = 200076;
-inline constexpr int ITEM_ABOUT = 200077;
-inline constexpr int ITEM_HELP = 200078;
-inline constexpr int ITEM_HELP_MENU = 200079;
+inline constexpr int ITEM_SETTINGS_MENU = 200180;
+inline constexpr int ITEM_SETTINGS_FILE = 200181;  // "Settings File: ..."
+inline constexpr int ITEM_LOAD_SETTINGS = 200182;
+inline constexpr int ITEM_SAVE_SETTINGS = 200183;
+inline constexpr int ITEM_SAVE_SETTINGS_AS = 200184;
+inline constexpr int ITEM_AUTOSAVE = 200185;
+inline constexpr int ITEM_FACTORY_DEFAULTS = 200186;
+inline constexpr int ITEM_ABOUT = 200187;
+inline constexpr int ITEM_HELP = 200188;
+inline constexpr int ITEM_HELP_MENU = 200189;
 
 // The address of the help page, relative to the page of the dialogs.
 inline constexpr const char* HELP_PAGE = "help";
