@@ -33,6 +33,12 @@ function recordDialogs(page) {
             window.drawn.push({ id: Number(node.dataset.id), title });
           }
         }
+        // A dialog kept open under another title (the status while loading becomes the
+        // comparison's progress) counts as drawn again with its new title.
+        if (r.type === 'childList' && r.target.tagName === 'H2') {
+          const id = Number(r.target.closest('section.dialog').dataset.id);
+          window.drawn.push({ id, title: r.target.textContent });
+        }
         if (r.type === 'attributes' && r.target.tagName === 'PROGRESS') {
           window.progress.push(r.target.value);
         }
