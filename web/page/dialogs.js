@@ -4,8 +4,21 @@
 
 const built = new Map(); // dialog id -> { root, menubar, body, title, widgets: Map(item id -> widget) }
 
+// Changes sent and not yet answered, by "dialog:item". A state that arrives meanwhile was made
+// before the change reached the application: it must not put the old value back into the
+// widget the user has just changed (the answer, and later states, bring the value taken).
+const pending = new Map();
+let lastRendered = null;
+
 function sendChange(send, dialog, item, value) {
-  return send({ dialog, item, kind: 'change', value: String(value) });
+  const key = `${dialog}:${item}`;
+  pending.set(key, (pending.get(key) || 0) + 1);
+  return send({ dialog, item, kind: 'change', value: String(value) }).finally(() => {
+    const left = pending.get(key) - 1;
+    if (left > 0) pending.set(key, left);
+    else pending.delete(key);
+    if (lastRendered) renderState(lastRendered.state, lastRendered.send);
+  });
 }
 
 // A list box's selection as the host takes it: one index, or ascending indices joined by ','.
@@ -181,7 +194,7 @@ function makeWidget(dialogId, item, send) {
   } else {
     row.append(caption);
   }
-  const widget = { row, caption, input, setValue, choices: null, item };
+  const widget = { row, caption, input, setValue, choices: null, item, key: `${dialogId}:${item.id}` };
   return widget;
 }
 
@@ -236,7 +249,7 @@ function patchWidget(widget, item) {
       })
     );
   }
-  widget.setValue(item.value);
+  if (!pending.has(widget.key)) widget.setValue(item.value);
   if (widget.input) widget.input.disabled = !item.enabled;
   widget.row.hidden = !item.visible;
   widget.row.classList.toggle('disabled', !item.enabled);
@@ -305,6 +318,7 @@ document.addEventListener('click', (e) => {
 });
 
 export function renderState(state, send) {
+  lastRendered = { state, send };
   const desk = document.getElementById('desk');
   const modalLayer = document.getElementById('modal-layer');
   const seen = new Set();

@@ -81,7 +81,10 @@ test('picked design files run; a comparison list made with the editor is chosen 
     await enter(page, PICKER, 'File name', 'pairs');
     await button(page, PICKER, 'Save').click();
     await picker.waitFor({ state: 'detached' });
-    assert.equal(await readFile(join(app.dir, 'pairs.lst'), 'utf8'), 'new/a.dgn|old/a.dgn\n');
+    // The dialog is gone as soon as the name is chosen; the list is written just after.
+    const written = () => readFile(join(app.dir, 'pairs.lst'), 'utf8').catch(() => null);
+    await waitUntil(async () => (await written()) !== null);
+    assert.equal(await written(), 'new/a.dgn|old/a.dgn\n');
     await button(page, MAIN, 'Select list...').click();
     await row(page, PICKER, 'Folders and files', 'pairs.lst').dblclick();
     await picker.waitFor({ state: 'detached' });
