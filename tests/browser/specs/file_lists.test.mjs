@@ -8,10 +8,11 @@ import {
   BOX,
   MAIN,
   PICKER,
+  answerBox,
   button,
   closeApp,
+  deletedCount,
   dialog,
-  dump,
   enter,
   item,
   openApp,
@@ -27,15 +28,10 @@ async function prepare(dir) {
   for (const file of drawings) await copyFile(join(dir, 'sample.dgn'), join(dir, file));
 }
 
-const deletedCount = async (app, file) =>
-  (await dump(app, join(app.dir, file))).filter((r) => r.deleted === '1').length;
-
 // Starts a run without review and closes its summary.
 async function run(page) {
   await button(page, MAIN, 'Start').click();
-  await dialog(page, BOX).getByText('duplicate elements were found.').waitFor({ timeout: 30000 });
-  await button(page, BOX, 'OK').click();
-  await dialog(page, BOX).waitFor({ state: 'detached' });
+  await answerBox(page, 'duplicate elements were found.');
 }
 
 test('picked design files run; a comparison list made with the editor is chosen and run', async () => {

@@ -6,12 +6,12 @@ import { copyFile, readFile } from 'node:fs/promises';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import {
-  BOX,
   MAIN,
   PICKER,
+  answerBox,
   button,
+  deletedCount,
   dialog,
-  dump,
   enter,
   item,
   openApp,
@@ -21,20 +21,11 @@ import {
 
 const MODELS = 200012;
 
-const deletedCount = async (app, file) =>
-  (await dump(app, join(app.dir, file))).filter((r) => r.deleted === '1').length;
-
 // The cells of the models list's rows.
 const modelRows = async (page) =>
   (await item(page, MODELS, 'Models').locator('option').allTextContents()).map((t) =>
     t.split(/\u00a0+/)
   );
-
-async function answerBox(page, text) {
-  await dialog(page, BOX).getByText(text).waitFor({ timeout: 30000 });
-  await button(page, BOX, 'OK').click();
-  await dialog(page, BOX).waitFor({ state: 'detached' });
-}
 
 test('models picked, tagged, saved to a models list, loaded back and run', async () => {
   const app = await openApp({ prepare: (dir) => copyFile(join(dir, 'sample.dgn'), join(dir, 'two.dgn')) });

@@ -11,22 +11,13 @@ import {
   button,
   closeApp,
   dialog,
-  dump,
+  liveByType,
   openApp,
   serverState,
   waitUntil,
 } from '../support/app.mjs';
 
 const REVIEW = 200007;
-
-// The elements of each type that are not deleted, by type number.
-async function liveByType(app) {
-  const counts = {};
-  for (const row of await dump(app, join(app.dir, 'sample.dgn'))) {
-    if (row.deleted !== '1' && row.component !== '1') counts[row.type] = (counts[row.type] || 0) + 1;
-  }
-  return counts;
-}
 
 // True when every point of the highlighted element lies inside view 1's area.
 function highlightInView(view) {

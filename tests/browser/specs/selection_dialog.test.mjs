@@ -3,7 +3,6 @@
 // drawing, is saved, and comes back the same when the dialog is opened again.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { join } from 'node:path';
 import {
   BOX,
   MAIN,
@@ -11,9 +10,9 @@ import {
   closeApp,
   colourNear,
   dialog,
-  dump,
   field,
   item,
+  liveByType,
   openApp,
   toScreen,
   waitUntil,
@@ -30,6 +29,17 @@ const FILES = 102;
 async function type(locator, text) {
   await locator.fill(text);
   await locator.press('Tab');
+}
+
+// Saves the dialog's sets under `name` through the file dialog, then closes the dialog.
+async function saveAndClose(page, name) {
+  await button(page, SELECTION, 'Save').click();
+  await dialog(page, FILES).waitFor();
+  await type(item(page, FILES, 'File name'), name);
+  await button(page, FILES, 'Save').click();
+  await dialog(page, FILES).waitFor({ state: 'detached' });
+  await button(page, SELECTION, 'Close').click();
+  await dialog(page, SELECTION).waitFor({ state: 'detached' });
 }
 
 // Milliseconds from pressing `caption` in the page until dialog `id` is drawn (the next frame
@@ -119,13 +129,7 @@ test('a selection set built in the dialog selects its elements, is saved and reo
     }
     t.diagnostic(`from the button to the dialog drawn: ${times.join(', ')}`);
 
-    await button(page, SELECTION, 'Save').click();
-    await dialog(page, FILES).waitFor();
-    await type(item(page, FILES, 'File name'), 'lines.sel');
-    await button(page, FILES, 'Save').click();
-    await dialog(page, FILES).waitFor({ state: 'detached' });
-    await button(page, SELECTION, 'Close').click();
-    await dialog(page, SELECTION).waitFor({ state: 'detached' });
+    await saveAndClose(page, 'lines.sel');
     const criteria = item(page, SETTINGS, 'Selection file (.sel)');
     await waitUntil(async () => (await criteria.inputValue()).endsWith('/lines.sel'));
 
@@ -143,15 +147,6 @@ test('a selection set built in the dialog selects its elements, is saved and reo
   }
 });
 
-// The elements of each type that are not deleted, by type number.
-async function liveByType(app) {
-  const counts = {};
-  for (const row of await dump(app, join(app.dir, 'sample.dgn'))) {
-    if (row.deleted !== '1' && row.component !== '1') counts[row.type] = (counts[row.type] || 0) + 1;
-  }
-  return counts;
-}
-
 test('a run restricted to a selection set made in the dialog removes only the duplicates it admits', async () => {
   const app = await openApp();
   try {
@@ -166,13 +161,7 @@ test('a run restricted to a selection set made in the dialog removes only the du
     await item(page, SELECTION, 'Element types').selectOption(['Line']);
     await button(page, SELECTION, 'Add').click();
     await waitUntil(async () => (await item(page, SELECTION, 'Selection Sets').locator('option').count()) === 1);
-    await button(page, SELECTION, 'Save').click();
-    await dialog(page, FILES).waitFor();
-    await type(item(page, FILES, 'File name'), 'lines.sel');
-    await button(page, FILES, 'Save').click();
-    await dialog(page, FILES).waitFor({ state: 'detached' });
-    await button(page, SELECTION, 'Close').click();
-    await dialog(page, SELECTION).waitFor({ state: 'detached' });
+    await saveAndClose(page, 'lines.sel');
     await waitUntil(async () => (await item(page, SETTINGS, 'Selection file (.sel)').inputValue()).endsWith('/lines.sel'));
     await item(page, SETTINGS, 'Scope: duplicates among the selected elements').setChecked(true);
     await button(page, SETTINGS, 'OK').click();

@@ -161,6 +161,20 @@ export async function serverState(app) {
   return response.json();
 }
 
+// The elements of each type in `file` (the scratch folder's sample by default) that are not
+// deleted, by type number.
+export async function liveByType(app, file = 'sample.dgn') {
+  const counts = {};
+  for (const row of await dump(app, join(app.dir, file))) {
+    if (row.deleted !== '1' && row.component !== '1') counts[row.type] = (counts[row.type] || 0) + 1;
+  }
+  return counts;
+}
+
+// How many elements of `file` in the scratch folder are marked deleted.
+export const deletedCount = async (app, file) =>
+  (await dump(app, join(app.dir, file))).filter((r) => r.deleted === '1').length;
+
 // Locators of what the page draws.
 export const dialog = (page, id) => page.locator(`section.dialog[data-id="${id}"]`);
 export const field = (page, name) => page.locator(`#field-${name}`);
@@ -182,6 +196,13 @@ export async function enter(page, dialogId, caption, text) {
 }
 export const button = (page, dialogId, caption) =>
   dialog(page, dialogId).getByRole('button', { name: caption, exact: true });
+
+// Waits for a message box holding `text`, presses its OK and waits for it to go.
+export async function answerBox(page, text) {
+  await dialog(page, BOX).getByText(text).waitFor({ timeout: 30000 });
+  await button(page, BOX, 'OK').click();
+  await dialog(page, BOX).waitFor({ state: 'detached' });
+}
 
 // Resolves once `check()` is true; rejects when it has not been within `ms`.
 export async function waitUntil(check, ms = 5000) {
