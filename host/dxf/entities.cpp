@@ -65,20 +65,9 @@ struct Decoder {
 
   Decoder(const Drawing& dr, Entity& en, DxfError& er, Kind k) : d(dr), e(en), error(er), kind(k) {}
 
-  bool bad(const Tag& t) {
-    error.line = t.line + 1;
-    error.text = d.file + ": line " + std::to_string(t.line + 1) + ": \"" +
-                 std::string(t.value.substr(0, 40)) + "\" is not a number for group code " +
-                 std::to_string(t.code);
-    return false;
-  }
-  bool real(const Tag& t, double& out) { return parseDouble(t.value, out) || bad(t); }
-  bool integer(const Tag& t, int& out) {
-    int64_t n = 0;
-    if (!parseInt(t.value, n)) return bad(t);
-    out = static_cast<int>(n);
-    return true;
-  }
+  bool bad(const Tag& t) { return notANumber(d, t, error); }
+  bool real(const Tag& t, double& out) { return readReal(d, t, out, error); }
+  bool integer(const Tag& t, int& out) { return readInt(d, t, out, error); }
   bool coordinate(const Tag& t, Point3& p) {
     const int axis = t.code / 10;
     return real(t, axis == 1 ? p.x : axis == 2 ? p.y : p.z);

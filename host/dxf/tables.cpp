@@ -16,20 +16,9 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
 struct Reader {
   Drawing& d;
   DxfError& error;
-  bool bad(const Tag& t) {
-    error.line = t.line + 1;
-    error.text = d.file + ": line " + std::to_string(t.line + 1) + ": \"" +
-                 std::string(t.value.substr(0, 40)) + "\" is not a number for group code " +
-                 std::to_string(t.code);
-    return false;
-  }
-  bool integer(const Tag& t, int& out) {
-    int64_t n = 0;
-    if (!parseInt(t.value, n)) return bad(t);
-    out = static_cast<int>(n);
-    return true;
-  }
-  bool real(const Tag& t, double& out) { return parseDouble(t.value, out) || bad(t); }
+  bool bad(const Tag& t) { return notANumber(d, t, error); }
+  bool integer(const Tag& t, int& out) { return readInt(d, t, out, error); }
+  bool real(const Tag& t, double& out) { return readReal(d, t, out, error); }
   bool handle(const Tag& t, uint64_t& out) { return parseHandle(t.value, out) || bad(t); }
 };
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "host/dxf/dxf.h"
+#include "host/dxf/internal.h"
 
 namespace kelvara::dxf {
 
@@ -107,6 +108,25 @@ std::string refusal(std::string_view bytes, const std::string& file) {
     return file + ": DWG files cannot be read (reading DWG needs a licensed library); " +
            "save the drawing as ASCII DXF";
   return "";
+}
+
+bool notANumber(const Drawing& d, const Tag& t, DxfError& error) {
+  error.line = t.line + 1;
+  error.text = d.file + ": line " + std::to_string(t.line + 1) + ": \"" +
+               std::string(t.value.substr(0, 40)) + "\" is not a number for group code " +
+               std::to_string(t.code);
+  return false;
+}
+
+bool readInt(const Drawing& d, const Tag& t, int& out, DxfError& error) {
+  int64_t n = 0;
+  if (!parseInt(t.value, n)) return notANumber(d, t, error);
+  out = static_cast<int>(n);
+  return true;
+}
+
+bool readReal(const Drawing& d, const Tag& t, double& out, DxfError& error) {
+  return parseDouble(t.value, out) || notANumber(d, t, error);
 }
 
 }  // namespace kelvara::dxf
