@@ -13,13 +13,21 @@ std::string drawing(const std::string& entity = "0\nLINE\n5\nA1\n8\n0\n10\n1.5\n
   return "0\nSECTION\n2\nENTITIES\n" + entity + tail;
 }
 
+// Input refused with `message` at line `line` (0: not a line's fault).
+struct Fault {
+  const char* what;
+  std::string bytes;
+  uint32_t line;
+  const char* message;
+};
+
+void expectFault(const Fault& c, const DxfError& error) {
+  EXPECT_EQ(error.line, c.line);
+  EXPECT_NE(error.text.find(c.message), std::string::npos) << error.text;
+}
+
 TEST(DxfMalformed, EachFaultIsNamedWithItsLine) {
-  struct Case {
-    const char* what;
-    std::string bytes;
-    uint32_t line;
-    const char* message;
-  } cases[] = {
+  const Fault cases[] = {
       {"odd pair", drawing("0\nLINE\n5\nA1\n8\n10\n1.5\n"), 11,
        "a group code was expected, found \"1.5\""},
       {"last value missing", drawing("", "0\nENDSEC\n0\n"), 7, "group code 0 has no value line"},
@@ -41,13 +49,12 @@ TEST(DxfMalformed, EachFaultIsNamedWithItsLine) {
       {"binary DXF", "AutoCAD Binary DXF\r\n\x1a", 0, "binary DXF is not supported"},
       {"DWG", "AC1032\0\0\0", 0, "reading DWG needs a licensed library"},
   };
-  for (const Case& c : cases) {
+  for (const Fault& c : cases) {
     SCOPED_TRACE(c.what);
     Drawing d;
     DxfError error;
     ASSERT_FALSE(openDrawing(c.bytes, "bad.dxf", d, error));
-    EXPECT_EQ(error.line, c.line);
-    EXPECT_NE(error.text.find(c.message), std::string::npos) << error.text;
+    expectFault(c, error);
     EXPECT_EQ(error.text.rfind("bad.dxf: ", 0), 0u) << error.text;
     if (c.line != 0) {
       EXPECT_NE(error.text.find("line " + std::to_string(c.line) + ": "), std::string::npos);
@@ -56,26 +63,20 @@ TEST(DxfMalformed, EachFaultIsNamedWithItsLine) {
 }
 
 TEST(DxfMalformed, EntityValuesThatDoNotDecode) {
-  struct Case {
-    const char* what;
-    std::string entity;
-    uint32_t line;
-    const char* message;
-  } cases[] = {
-      {"coordinate", "0\nLINE\n10\n1,5\n", 8, "\"1,5\" is not a number for group code 10"},
-      {"huge vertex count", "0\nLWPOLYLINE\n90\n2000000000\n10\n0\n20\n0\n", 5,
+  const Fault cases[] = {
+      {"coordinate", drawing("0\nLINE\n10\n1,5\n"), 8, "\"1,5\" is not a number for group code 10"},
+      {"huge vertex count", drawing("0\nLWPOLYLINE\n90\n2000000000\n10\n0\n20\n0\n"), 5,
        "LWPOLYLINE says 2000000000 vertices but has 1"},
-      {"bulge before a vertex", "0\nLWPOLYLINE\n90\n0\n42\n1\n", 10, "for group code 42"},
+      {"bulge before a vertex", drawing("0\nLWPOLYLINE\n90\n0\n42\n1\n"), 10, "for group code 42"},
   };
-  for (const Case& c : cases) {
+  for (const Fault& c : cases) {
     SCOPED_TRACE(c.what);
     Drawing d;
     DxfError error;
-    ASSERT_TRUE(openDrawing(drawing(c.entity), "bad.dxf", d, error)) << error.text;
+    ASSERT_TRUE(openDrawing(c.bytes, "bad.dxf", d, error)) << error.text;
     Entity e;
     ASSERT_FALSE(decodeEntity(d, d.records.at(0), e, error));
-    EXPECT_EQ(error.line, c.line);
-    EXPECT_NE(error.text.find(c.message), std::string::npos) << error.text;
+    expectFault(c, error);
   }
 }
 
