@@ -19,6 +19,7 @@
 #include "host/ui.h"
 #include "selection/file.h"
 #include "support/dgn_builder.h"
+#include "support/dialog_host.h"
 #include "support/scratch.h"
 
 namespace kelvara {
@@ -110,11 +111,8 @@ struct ConstraintDialogTest : ::testing::Test {
   test::ScratchDir dir;
 
   void SetUp() override {
-    resetDialogManager();
-    resetDesignState();
-    resetHostLoop();
-    ASSERT_TRUE(test::DesignBuilder{}.write(dir.file("plan.dgn")));
-    ASSERT_EQ(mdlSystem_newDesignFile(dir.file("plan.dgn")), SUCCESS);
+    test::resetDialogHost();
+    ASSERT_TRUE(test::openBlankDesign(dir.file("plan.dgn")));
     definePickerDialogs();
     defineSelectionDialog();
     defaultSelectionDirectory() = dir.file("");
@@ -122,11 +120,7 @@ struct ConstraintDialogTest : ::testing::Test {
     opener.modeFlag = true;
     ASSERT_TRUE(openSelectionDialog(std::move(opener)));
   }
-  void TearDown() override {
-    resetDialogManager();
-    resetDesignState();
-    resetHostLoop();
-  }
+  void TearDown() override { test::resetDialogHost(); }
   static EventResult selection(DialogEventKind kind, int item, const std::string& value = "") {
     return dialogs_handleEvent({SELECTION_DIALOG_ID, item, kind, value});
   }

@@ -16,6 +16,7 @@
 #include "host/types.h"
 #include "host/ui.h"
 #include "support/dgn_builder.h"
+#include "support/dialog_host.h"
 #include "support/scratch.h"
 
 namespace kelvara {
@@ -28,12 +29,8 @@ struct PickerTest : ::testing::Test {
   ScopedScriptedUi ui;
   test::ScratchDir dir;
   void SetUp() override {
-    resetDialogManager();
-    resetDesignState();
-    resetHostLoop();
-    const std::string design = dir.file("plan.dgn");
-    ASSERT_TRUE(test::DesignBuilder{}.write(design));
-    ASSERT_EQ(mdlSystem_newDesignFile(design), SUCCESS);
+    test::resetDialogHost();
+    ASSERT_TRUE(test::openBlankDesign(dir.file("plan.dgn")));
     DesignFile* f = designFileOf(mdlModelRef_getActive());
     ASSERT_NE(f, nullptr);
     f->levelNames[3] = "A-DOOR";
@@ -47,11 +44,7 @@ struct PickerTest : ::testing::Test {
     defineDialogResource(caller);
     ASSERT_NE(mdlDialog_open(kCaller), nullptr);
   }
-  void TearDown() override {
-    resetDialogManager();
-    resetDesignState();
-    resetHostLoop();
-  }
+  void TearDown() override { test::resetDialogHost(); }
   static EventResult change(int dialog, int item, const std::string& value) {
     return dialogs_handleEvent({dialog, item, DialogEventKind::Change, value});
   }

@@ -18,6 +18,7 @@
 #include "host/ui.h"
 #include "selection/file.h"
 #include "support/dgn_builder.h"
+#include "support/dialog_host.h"
 #include "support/scratch.h"
 
 namespace kelvara {
@@ -153,9 +154,7 @@ struct SelectionDialogTest : ::testing::Test {
   std::string acceptedFile;
 
   void SetUp() override {
-    resetDialogManager();
-    resetDesignState();
-    resetHostLoop();
+    test::resetDialogHost();
     (void)mdlSystem_undefineCfgVar("TRV_SELECTION_UPDATEDESCRIPTIONWARNING");
     test::DesignBuilder d;
     for (int i = 0; i < 5; ++i) d.add(line({0, i * 100.0}, {1000, i * 100.0}, {.level = 3}));
@@ -168,9 +167,7 @@ struct SelectionDialogTest : ::testing::Test {
     defaultSelectionDirectory() = dir.file("");
   }
   void TearDown() override {
-    resetDialogManager();
-    resetDesignState();
-    resetHostLoop();
+    test::resetDialogHost();
     (void)mdlSystem_undefineCfgVar("TRV_SELECTION_UPDATEDESCRIPTIONWARNING");
   }
 
