@@ -6,9 +6,6 @@
 // resident memory against the budget of file size + 64 bytes per element.
 //
 // Usage: bench_dgn_scan [ELEMENTS] [FOLDER]
-#include <sys/resource.h>
-#include <time.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,18 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_measure.h"
 #include "host/design.h"
 #include "host/dgn/codec.h"
 
 using namespace kelvara;
+using bench::cpuSeconds;
+using bench::peakRssKb;
 
 namespace {
-
-long peakRssKb() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
 
 // Appends one element: a line (even i) or a 4-vertex line string (odd i), on levels 1-63.
 void appendElement(std::vector<uint8_t>& out, size_t i) {
@@ -83,25 +77,11 @@ double seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_cloc
   return std::chrono::duration<double>(b - a).count();
 }
 
-// CPU time of this thread: on a busy machine the wall clock also counts other processes.
-double cpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const size_t count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
-  const std::filesystem::path dir =
-      argc > 2 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path();
-  const std::string path = (dir / "kelvara_bench_scan.dgn").string();
-  if (!writeDesign(path, count)) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    return 1;
-  }
-  const auto fileSize = std::filesystem::file_size(path);
+  const auto [count, path, fileSize] =
+      bench::writeInputFile(argc, argv, "kelvara_bench_scan.dgn", writeDesign);
   const long baseKb = peakRssKb();
 
   using clock = std::chrono::steady_clock;

@@ -6,32 +6,20 @@
 // against the budget of file size + 100 bytes per entity.
 //
 // Usage: bench_dxf_index [ENTITIES] [FOLDER]
-#include <sys/resource.h>
-#include <time.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_measure.h"
 #include "host/dxf/dxf.h"
 
 using namespace kelvara;
+using bench::cpuSeconds;
+using bench::peakRssKb;
 
 namespace {
-
-long peakRssKb() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
-
-double cpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
 
 void tag(std::string& out, const char* code, const std::string& value) {
   out += code;
@@ -126,15 +114,8 @@ bool writeDrawing(const std::string& path, size_t count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const size_t count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
-  const std::filesystem::path dir =
-      argc > 2 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path();
-  const std::string path = (dir / "kelvara_bench_index.dxf").string();
-  if (!writeDrawing(path, count)) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    return 1;
-  }
-  const auto fileSize = std::filesystem::file_size(path);
+  const auto [count, path, fileSize] =
+      bench::writeInputFile(argc, argv, "kelvara_bench_index.dxf", writeDrawing);
   const long baseKb = peakRssKb();
 
   using clock = std::chrono::steady_clock;
