@@ -119,12 +119,24 @@ void checkExtension(FixedText<N>& extension, const char* factory) {
   extension.assign(factory);
 }
 
+// A report's same-folder and other-folder choices exclude each other: after one of them changed
+// the other takes the opposite value, and the folder name is the active file's folder while the
+// other folder is chosen, empty otherwise.
+void settleFolderChoice(bool sameChanged, int32_t& same, int32_t& other, FixedText<256>& dir,
+                        const std::string& defaultDir) {
+  if (sameChanged) {
+    other = same == 0 ? 1 : 0;
+  } else {
+    same = other == 0 ? 1 : 0;
+  }
+  dir.assign(other != 0 ? defaultDir : std::string());
+}
+
 // Adjusts the settings that depend on the choice just changed.
 void adjustDependents(int itemId) {
   RunSettings& s = runSettings();
   const std::string defaultDir = activeFileDirectory();
   auto defaultName = [&s] { return defaultTextReportName(s.TEXT_EXTENSION.view()); };
-  auto dirOrEmpty = [&defaultDir](bool on) { return on ? defaultDir : std::string(); };
   switch (itemId) {
     case RITEM_TEXT_REPORT:
       if (s.TEXT_REPORT__ != 0) s.TEXT_EXTENSION.assign("trf");
@@ -151,12 +163,9 @@ void adjustDependents(int itemId) {
       s.ONE_TEXT_REPORT = s.ONE_TEXT_EACH_REPORT == 0 ? 1 : 0;
       break;
     case RITEM_TEXT_SAME_DIR:
-      s.TEXT_REPORT_DIR_NAME.assign(dirOrEmpty(s.SAME_DIR_TEXT_REPORT == 0));
-      s.DIFF_DIR_TEXT_REPORT = s.SAME_DIR_TEXT_REPORT == 0 ? 1 : 0;
-      break;
     case RITEM_TEXT_DIFF_DIR:
-      s.TEXT_REPORT_DIR_NAME.assign(dirOrEmpty(s.DIFF_DIR_TEXT_REPORT != 0));
-      s.SAME_DIR_TEXT_REPORT = s.DIFF_DIR_TEXT_REPORT == 0 ? 1 : 0;
+      settleFolderChoice(itemId == RITEM_TEXT_SAME_DIR, s.SAME_DIR_TEXT_REPORT,
+                         s.DIFF_DIR_TEXT_REPORT, s.TEXT_REPORT_DIR_NAME, defaultDir);
       break;
     case RITEM_TEXT_EXTENSION:
       checkExtension(s.TEXT_EXTENSION, "trf");
@@ -169,12 +178,9 @@ void adjustDependents(int itemId) {
       s.DESIGN_REPORT_DIR_NAME.clear();
       break;
     case RITEM_DESIGN_SAME_DIR:
-      s.DESIGN_REPORT_DIR_NAME.assign(dirOrEmpty(s.SAME_DIR_DESIGN_REPORT == 0));
-      s.DIFF_DIR_DESIGN_REPORT = s.SAME_DIR_DESIGN_REPORT == 0 ? 1 : 0;
-      break;
     case RITEM_DESIGN_DIFF_DIR:
-      s.DESIGN_REPORT_DIR_NAME.assign(dirOrEmpty(s.DIFF_DIR_DESIGN_REPORT != 0));
-      s.SAME_DIR_DESIGN_REPORT = s.DIFF_DIR_DESIGN_REPORT == 0 ? 1 : 0;
+      settleFolderChoice(itemId == RITEM_DESIGN_SAME_DIR, s.SAME_DIR_DESIGN_REPORT,
+                         s.DIFF_DIR_DESIGN_REPORT, s.DESIGN_REPORT_DIR_NAME, defaultDir);
       break;
     case RITEM_DESIGN_EXTENSION:
       checkExtension(s.DESIGN_EXTENSION, "drf");
