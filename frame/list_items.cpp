@@ -169,15 +169,18 @@ void refreshListItems(DialogBox* db) {
   refreshMainModelList(db);
 }
 
-void selectDesignFilesCommand() {
-  const auto& picked = pickedDesignFiles();
-  std::string dir = directoryPart(picked.empty() ? activeFile() : picked.front());
+bool pickDesignFiles(std::vector<std::string>& files, const std::string& activePath) {
+  std::string dir = directoryPart(files.empty() ? activePath : files.front());
   if (!dir.empty() && dir.back() != '/') dir += '/';
   FilePickerRequest request{"Select Design Files", kDesignFilter, dir, "", true};
   std::vector<std::string> chosen;
-  if (mdlDialog_fileOpen(&chosen, request) != SUCCESS) return;
-  pickedDesignFiles() = std::move(chosen);
-  redraw();
+  if (mdlDialog_fileOpen(&chosen, request) != SUCCESS) return false;
+  files = std::move(chosen);
+  return true;
+}
+
+void selectDesignFilesCommand() {
+  if (pickDesignFiles(pickedDesignFiles(), activeFile())) redraw();
 }
 
 }  // namespace kelvara

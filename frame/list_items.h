@@ -52,6 +52,10 @@ void refreshListItems(DialogBox* db);
 // first picked file or of the active design file. The files chosen replace the picked ones.
 void selectDesignFilesCommand();
 
+// The design file picker, started in the folder of the first of `files` (of `activePath` when
+// there are none); the files chosen replace `files`. False when the picker is cancelled.
+bool pickDesignFiles(std::vector<std::string>& files, const std::string& activePath);
+
 // The design files picked, in order (none: the run covers the active design file).
 std::vector<std::string>& pickedDesignFiles();
 

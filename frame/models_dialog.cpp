@@ -28,9 +28,6 @@ constexpr int HOOK_FILTERS = 253;
 constexpr int HOOK_BUTTONS = 308;
 constexpr int HOOK_MINIMISED = 309;
 constexpr int HOOK_OPEN = 310;
-constexpr const char* kDesignFilter =
-    "MicroStation files (*.dgn;*.cel)\n*.dgn;*.cel\nAutoCAD files (*.dwg;*.dxf)\n*.dwg;*.dxf\n"
-    "All files (*.*)\n*.*";
 
 struct ModelsDialogState {
   int mode = MODEL_LIST_SELECTED_FILES;
@@ -385,14 +382,7 @@ DialogBox* openModelsDialog() {
 }
 
 void selectSecondDesignFilesCommand() {
-  auto& files = secondDesignFiles();
-  std::string dir = directoryPart(files.empty() ? activeFile() : files.front());
-  if (!dir.empty() && dir.back() != '/') dir += '/';
-  FilePickerRequest request{"Select Design Files", kDesignFilter, dir, "", true};
-  std::vector<std::string> chosen;
-  if (mdlDialog_fileOpen(&chosen, request) != SUCCESS) return;
-  files = std::move(chosen);
-  relist();
+  if (pickDesignFiles(secondDesignFiles(), activeFile())) relist();
 }
 
 void modelListWindowCommand(const std::string& argument) {
