@@ -6,15 +6,17 @@ namespace kelvara {
 
 namespace {
 
+constexpr int kMaxJobs = 64;
+
 constexpr const char* kUsage =
-    "usage: kelvara [--set KEY=VALUE]... [--] ARGUMENT...\n"
+    "usage: kelvara [--set KEY=VALUE]... [--jobs N] [--shard K/N] [--] ARGUMENT...\n"
     "       kelvara --dump [--header] FILE\n"
     "       kelvara --settings [--set KEY=VALUE]... [FILE.ini]...\n"
     "       kelvara --ui [--port N] [--no-browser] [FILE]\n"
     "       kelvara --help | -h | --version\n";
 
 constexpr const char* kHelp = R"(Usage:
-  kelvara [--set KEY=VALUE]... [--] ARGUMENT...
+  kelvara [--set KEY=VALUE]... [--jobs N] [--shard K/N] [--] ARGUMENT...
   kelvara --dump [--header] FILE
   kelvara --settings [--set KEY=VALUE]... [FILE.ini]...
   kelvara --ui [--port N] [--no-browser] [FILE]
@@ -42,6 +44,14 @@ Options:
                    the value is checked: a switch is 0 or 1, a count is a
                    whole number, a tolerance is a number that is not
                    negative, written with a decimal point (0.5, never 0,5)
+  --jobs N         process the entries in N worker processes at once (1 to
+                   64; default 1); the reports, summary and exit status are
+                   those of a run with one process; the entries of one file
+                   go to one worker
+  --shard K/N      process only every N-th entry of the sorted entry list,
+                   starting at entry K (K counts from 0: 0/2 and 1/2 split a
+                   run in two); the run's one text report is named with the
+                   shard, kelvara.trf becoming kelvara.shard-K-of-N.trf
   --dump FILE      list the elements of a design file, one per line, in file
                    order, tab-separated: file position, type, level, colour,
                    weight, style, class, deleted, complex component, xlow,
@@ -151,6 +161,33 @@ std::string readPort(const std::string& text, int* port) {
   return "";
 }
 
+// A whole number from `low` to `high` in `text`; false when it is anything else.
+bool readNumber(const std::string& text, int low, int high, int* out) {
+  if (text.empty() || text.size() > 6) return false;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value < low || value > high) return false;
+  *out = value;
+  return true;
+}
+
+// A --shard value K/N: 0 <= K < N. "" when good, else what is wrong.
+std::string readShard(const std::string& text, CommandLine& line) {
+  const size_t slash = text.find('/');
+  int k = 0, n = 0;
+  if (slash == std::string::npos || !readNumber(text.substr(0, slash), 0, 999999, &k) ||
+      !readNumber(text.substr(slash + 1), 1, 999999, &n)) {
+    return "--shard needs K/N, two whole numbers with N at least 1, got \"" + text + "\"";
+  }
+  if (k >= n) return "--shard K/N: K counts from 0 and must be below N, got \"" + text + "\"";
+  line.shardIndex = k;
+  line.shardCount = n;
+  return "";
+}
+
 // The one mode option of the line (--dump, --settings, --version), or an error when two meet.
 std::string setMode(CommandLine& line, CommandAction mode, const std::string& word) {
   if (line.action != CommandAction::Run && line.action != mode) {
@@ -210,6 +247,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     } else if (word == "--port") {
       if (i + 1 >= args.size()) return usageError("--port needs a port number");
       error = readPort(args[++i], &line.port);
+    } else if (word == "--jobs") {
+      if (i + 1 >= args.size() || !readNumber(args[++i], 1, kMaxJobs, &line.jobs)) {
+        return usageError("--jobs needs a number of workers from 1 to " + std::to_string(kMaxJobs));
+      }
+    } else if (word == "--shard") {
+      if (i + 1 >= args.size()) return usageError("--shard needs K/N");
+      error = readShard(args[++i], line);
     } else if (word == "--version") {
       error = setMode(line, CommandAction::Version, word);
     } else {
@@ -218,6 +262,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (!error.empty()) return usageError(error);
   }
 
+  if ((line.jobs != 1 || line.shardCount != 0) && line.action != CommandAction::Run) {
+    return usageError(std::string(line.jobs != 1 ? "--jobs" : "--shard") +
+                      " goes with a run over design files");
+  }
   if (line.header && line.action != CommandAction::Dump) {
     return usageError("--header goes with --dump");
   }

@@ -1,6 +1,7 @@
 // The command line's options: what `kelvara ...` was asked to do, and the help text.
 //
-//   kelvara [--set KEY=VALUE]... [--] ARGUMENT...     unattended run over the arguments
+//   kelvara [--set KEY=VALUE]... [--jobs N] [--shard K/N] [--] ARGUMENT...
+//                                                     unattended run over the arguments
 //   kelvara --dump [--header] FILE                    list the elements of a design file
 //   kelvara --settings [--set KEY=VALUE]... [FILE.ini]...
 //   kelvara --ui [--port N] [--no-browser] [FILE]     the interactive application
@@ -29,6 +30,9 @@ struct CommandLine {
   bool header = false;                     // --dump prints a row naming its columns first
   int port = 0;                            // --ui: the port to listen on, 0 any free one
   bool noBrowser = false;                  // --ui: only print the page's address
+  int jobs = 1;                            // --jobs: worker processes of the run
+  int shardIndex = 0;                      // --shard K/N: K (0-based) ...
+  int shardCount = 0;                      // ... and N; 0 when the run is not a shard
   std::string error;                       // for UsageError: what is wrong, in one line
 };
 

@@ -126,7 +126,11 @@ StartResult handleLoadArguments(const std::vector<std::wstring>& wideArgs,
   if (mdlStringList_size(run.entryList.get()) > 0) {
     s.INTERACTIVE = 0;
     runSession().unattended = true;
-    process_startAllV8Files(nullptr);
+    if (runSession().startRun) {
+      runSession().startRun();
+    } else {
+      process_startAllV8Files(nullptr);
+    }
     return StartResult::RunStarted;
   }
   if (!runSession().batchMode) return StartResult::NoArguments;

@@ -231,8 +231,17 @@ int textReport_openForEntry(TextReport& report, const TextReportOptions& options
                 name + ": " + std::strerror(errno)};
     return ERROR;
   }
-  textReport_write(report, runHeaderText(header, options, report.name));
+  const std::string headerText = runHeaderText(header, options, report.name);
+  textReport_write(report, headerText);
+  report.headerBytes = headerText.size();
   return SUCCESS;
+}
+
+bool textReport_resume(TextReport& report, const std::string& name, std::string_view text) {
+  if (!createReportFile(report, name)) return false;
+  textReport_write(report, text);
+  report.headerBytes = text.size();
+  return true;
 }
 
 void textReport_writeFileBlock(TextReport& report, const TextReportOptions& options,
@@ -288,7 +297,8 @@ TextReport::TextReport(TextReport&& other) noexcept
     : stream(std::exchange(other.stream, nullptr)),
       name(std::move(other.name)),
       file(std::move(other.file)),
-      error(std::move(other.error)) {}
+      error(std::move(other.error)),
+      headerBytes(other.headerBytes) {}
 
 TextReport& TextReport::operator=(TextReport&& other) noexcept {
   if (this == &other) return *this;
@@ -297,6 +307,7 @@ TextReport& TextReport::operator=(TextReport&& other) noexcept {
   name = std::move(other.name);
   file = std::move(other.file);
   error = std::move(other.error);
+  headerBytes = other.headerBytes;
   return *this;
 }
 
@@ -384,12 +395,12 @@ int textReport_recordSkip(TextReport& report, const TextReportOptions& options,
       return ERROR;
     }
     // With text reports off, the report holds skip records only: the short form.
-    if (options.perEntry || !options.enabled) {
-      textReport_write(report, titleLines(header.secondTitle, header.date));
-      textReport_write(report, "Text report file name:" + report.name + "\n");
-    } else {
-      textReport_write(report, runHeaderText(header, options, report.name));
-    }
+    const std::string headerText = options.perEntry || !options.enabled
+                                       ? titleLines(header.secondTitle, header.date) +
+                                             "Text report file name:" + report.name + "\n"
+                                       : runHeaderText(header, options, report.name);
+    textReport_write(report, headerText);
+    report.headerBytes = headerText.size();
   }
   textReport_write(report, skipMessage(outcome, file));
   if (options.perEntry) (void)textReport_close(report);

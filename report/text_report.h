@@ -138,6 +138,7 @@ struct TextReport {
   std::string name;                    // its path (also the name recorded for the entry)
   std::shared_ptr<StreamedFile> file;  // what the stream writes, until it is closed
   std::string error;                   // why the last close failed ("" when it did not)
+  size_t headerBytes = 0;              // length of the header the report begins with
 
   TextReport() = default;
   // A report has one owner: moving hands the open stream over, copying is not allowed.
@@ -158,6 +159,11 @@ struct TextReport {
                                           const RunHeader& header, std::string_view designFile,
                                           std::string_view designReportName, int entryIndex,
                                           int entryCount, ReportFailure* failure);
+
+// Opens a report under `name` that begins with `text`, a header written by another process of
+// the run (headerBytes is its length). False when the file cannot be created (errno says why).
+[[nodiscard]] bool textReport_resume(TextReport& report, const std::string& name,
+                                     std::string_view text);
 
 // The file block: file, text report (per-entry reports), design report, model, empty line.
 void textReport_writeFileBlock(TextReport& report, const TextReportOptions& options,

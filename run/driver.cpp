@@ -19,6 +19,11 @@ namespace kelvara {
 
 namespace {
 
+int nextEntryAfter(int finished) {
+  const RunSession& session = runSession();
+  return session.nextEntry ? session.nextEntry(finished) : finished + 1;
+}
+
 long entryCount() {
   return mdlStringList_size(duplicateRun().entryList.get());
 }
@@ -184,6 +189,7 @@ void process_startAllV8Files(void* parentDialog) {
   if (!run.savedAutosave.empty()) {
     (void)mdlSystem_defineCfgVar(AUTOSAVE_VARIABLE, AUTOSAVE_DURING_RUN);
   }
+  run.entryIndex = nextEntryAfter(-1);
   if (process_nextFile(0, nullptr) != SUCCESS) {
     runTrace("process_startAllV8Files next !SUCCESS\n");
     finishRun();
@@ -243,11 +249,12 @@ int process_nextFile(int /*continuing*/, void* reviewDialog) {
     }
     if (handleSkippedEntry(run, entryText) != SUCCESS) return ERROR;
     finishSlot(run.slots[0], nullptr);
-    ++run.entryIndex;
+    run.entryIndex = nextEntryAfter(run.entryIndex);
     runTrace("process_nextFile return (%d)\n", ERROR);
   }
   // The run is over. The reports are closed before the summary, so that it names only what
   // was written.
+  if (runSession().runEnding) runSession().runEnding();
   if (run.textReport.stream != nullptr) {
     textReport_write(run.textReport,
                      runTotalText(run.totalDuplicates, static_cast<int>(entryCount())));
@@ -281,7 +288,7 @@ void compareCompleted(int code) {
   } else {
     ++run.failedEntries;
   }
-  ++run.entryIndex;
+  run.entryIndex = nextEntryAfter(run.entryIndex);
   (void)process_nextFile(1, nullptr);
   (void)mdlOutput_prompt("");
 }

@@ -95,6 +95,13 @@ struct RunSession {
   // Called at the end of Finish when the host goes on (not in batch mode): the application
   // brings its dialogs back.
   std::function<void()> runFinished;
+  // Starts an unattended run once its entry list is filled; unset: process_startAllV8Files.
+  std::function<void()> startRun;
+  // The entry to process after entry `finished` (-1: before the first); unset, the next one.
+  // An index past the list ends the run.
+  std::function<int(int finished)> nextEntry;
+  // Called when the run has passed its last entry, before the run total line is written.
+  std::function<void()> runEnding;
 };
 
 // The record of the current (or last) run.
