@@ -63,13 +63,53 @@ std::string fileOf(const std::string& entry) {
   return file;
 }
 
-std::vector<std::vector<int>> groupByFile(StringList* entries) {
+// The report names an entry's file would take before they are made unique: with the run's
+// fixed text report left out, these are the names two entries may contend for.
+std::vector<std::string> baseReportNames(const DuplicateRun& run, const std::string& file,
+                                         int index, int count) {
+  std::vector<std::string> names;
+  for (ReportNaming naming : {run.textOptions.naming, run.designOptions.naming}) {
+    if (naming.fixedName) continue;
+    naming.taken = nullptr;
+    std::string name;
+    (void)reportName(&name, file, naming, index, count);
+    names.push_back(reportFileKey(name));
+  }
+  return names;
+}
+
+// The entries in groups, each processed by one worker in entry order: the entries of one design
+// file, joined with every other whose reports would take the same name (the later entry's name
+// is made unique against the earlier, as in one process).
+std::vector<std::vector<int>> groupEntries(const DuplicateRun& run) {
+  StringList* entries = run.entryList.get();
+  const int count = static_cast<int>(mdlStringList_size(entries));
+  std::vector<size_t> parent;  // union-find over the groups of files
+  auto root = [&parent](size_t g) {
+    while (parent[g] != g) g = parent[g] = parent[parent[g]];
+    return g;
+  };
+  std::map<std::string, size_t> groupOfKey;  // a file or report name -> a group holding it
+  std::vector<size_t> groupOfEntry;
+  for (int i = 0; i < count; ++i) {
+    const std::string file = fileOf(listMember(entries, i));
+    std::vector<std::string> keys = baseReportNames(run, file, i, count);
+    keys.push_back("file:" + file);
+    const size_t mine = parent.size();
+    parent.push_back(mine);
+    for (const std::string& key : keys) {
+      const auto [at, added] = groupOfKey.emplace(key, mine);
+      if (!added) parent[root(mine)] = root(at->second);
+    }
+    groupOfEntry.push_back(mine);
+  }
   std::vector<std::vector<int>> groups;
-  std::map<std::string, size_t> groupOf;
-  for (long i = 0; i < mdlStringList_size(entries); ++i) {
-    const auto [at, added] = groupOf.emplace(fileOf(listMember(entries, i)), groups.size());
+  std::map<size_t, size_t> indexOfRoot;
+  for (int i = 0; i < count; ++i) {
+    const auto [at, added] =
+        indexOfRoot.emplace(root(groupOfEntry[static_cast<size_t>(i)]), groups.size());
     if (added) groups.emplace_back();
-    groups[at->second].push_back(static_cast<int>(i));
+    groups[at->second].push_back(i);
   }
   return groups;
 }
@@ -346,7 +386,7 @@ void runJobs(int jobs, std::FILE* out, std::FILE* err) {
   Leader leader;
   leader.out = out;
   leader.err = err;
-  leader.groups = groupByFile(run.entryList.get());
+  leader.groups = groupEntries(run);
   leader.slots.resize(static_cast<size_t>(mdlStringList_size(run.entryList.get())));
   const size_t count = std::min(static_cast<size_t>(jobs), leader.groups.size());
   for (size_t i = 0; i < count; ++i) {

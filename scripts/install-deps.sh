@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
       clang-format gdal-bin python3-gdal pkg-config libcpp-httplib-dev
-      nlohmann-json3-dev python3-ezdxf)
+      nlohmann-json3-dev python3-ezdxf parallel)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

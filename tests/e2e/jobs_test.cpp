@@ -1,0 +1,169 @@
+// Runs over several processes: --jobs gives what a run in one process gives, a worker that dies
+// fails only its own entries, and shards split the sorted entries between them.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "e2e/harness.h"
+#include "support/dgn_builder.h"
+
+namespace kelvara::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DesignBuilder;
+
+// A duplicated line and `extra` lines of their own.
+DesignBuilder drawingWith(int extra) {
+  DesignBuilder d;
+  d.add(test::line({0, 0}, {10000, 0}));
+  d.add(test::line({0, 0}, {10000, 0}));
+  for (int i = 0; i < extra; ++i) d.add(test::line({0, 1000.0 * (i + 1)}, {10000, 1000}));
+  return d;
+}
+
+// The entries: drawings with duplicates, one whose reports contend with a later one's for a
+// name ("s1" as entry 1 and "s" as entry 11 both give "s11"), a file that is not a drawing and
+// a read-only drawing.
+std::vector<std::string> makeArchive(const Scratch& s) {
+  std::vector<std::string> names = {"a.dgn", "s1.dgn"};
+  for (int i = 2; i <= 10; ++i) names.push_back("d" + std::to_string(i) + ".dgn");
+  names.push_back("s.dgn");
+  for (size_t i = 0; i < names.size(); ++i)
+    EXPECT_TRUE(drawingWith(static_cast<int>(i)).write(s.path(names[i])));
+  std::FILE* junk = std::fopen(s.path("notes.dgn").c_str(), "w");
+  std::fputs("not a drawing\n", junk);
+  std::fclose(junk);
+  EXPECT_TRUE(drawingWith(3).write(s.path("ro.dgn")));
+  EXPECT_EQ(::chmod(s.path("ro.dgn").c_str(), 0444), 0);
+  names.insert(names.end(), {"notes.dgn", "ro.dgn"});
+  return names;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// A text report without what differs from run to run: the date line and elapsed times.
+std::string masked(const std::string& report) {
+  std::string out;
+  int line = 0;
+  for (const std::string& text : splitLines(report)) {
+    const bool varies = line++ == 2 || contains(text, " processed in ");
+    out += (varies ? std::string("<masked>") : text) + "\n";
+  }
+  return out;
+}
+
+// Every file of the folder (the harness's own folders aside): text reports masked.
+std::map<std::string, std::string> folderFiles(const Scratch& s) {
+  std::map<std::string, std::string> files;
+  for (const auto& item : fs::directory_iterator(s.dir)) {
+    if (!item.is_regular_file()) continue;
+    const std::string name = item.path().filename().string();
+    const std::string bytes = readFile(item.path().string());
+    files[name] = item.path().extension() == ".trf" ? masked(bytes) : bytes;
+  }
+  return files;
+}
+
+TEST(Jobs, WorkersGiveWhatOneProcessGives) {
+  struct Case {
+    const char* name;
+    int jobs;
+    std::vector<std::string> settings;
+  };
+  const std::vector<Case> cases = {
+      {"two workers, one text report", 2, {}},
+      {"three workers, one text report", 3, {}},
+      {"three workers, a text report per entry",
+       3,
+       {"ONE_TEXT_REPORT=0", "ONE_TEXT_EACH_REPORT=1", "SAME_DIR_TEXT_REPORT=1"}},
+      {"two workers, text reports off", 2, {"TEXT_REPORT__=0"}},
+  };
+  for (const Case& c : cases) {
+    Scratch one("jobs_serial");
+    Scratch many("jobs_workers");
+    const std::vector<std::string> names = makeArchive(one);
+    (void)makeArchive(many);
+    const RunResult serial = runKelvara(one, withSettings(c.settings, names));
+    std::vector<std::string> args = {"--jobs", std::to_string(c.jobs)};
+    const std::vector<std::string> rest = withSettings(c.settings, names);
+    args.insert(args.end(), rest.begin(), rest.end());
+    const RunResult workers = runKelvara(many, args);
+    ASSERT_EQ(serial.status, 3) << c.name << "\n" << serial.err;
+    EXPECT_EQ(workers.status, serial.status) << c.name << "\n" << workers.err;
+    EXPECT_EQ(replaced(workers.out, many.dir.string(), one.dir.string()), serial.out) << c.name;
+    EXPECT_EQ(replaced(workers.err, many.dir.string(), one.dir.string()), serial.err) << c.name;
+    const auto expected = folderFiles(one);
+    const auto got = folderFiles(many);
+    EXPECT_GT(expected.size(), names.size() * 2) << c.name;  // backups and reports were written
+    for (const auto& [name, bytes] : expected) {
+      const auto it = got.find(name);
+      ASSERT_NE(it, got.end()) << c.name << ": " << name;
+      EXPECT_TRUE(it->second == bytes) << c.name << ": " << name << " differs";
+    }
+    EXPECT_EQ(got.size(), expected.size()) << c.name;
+  }
+}
+
+// A worker that dies with its first drawing in hand fails that entry only: the drawing is left as it
+// was, the others are cleaned, and nothing half-written stays behind.
+TEST(Jobs, DeadWorkerFailsOnlyItsEntries) {
+  Scratch s("jobs_dead_worker");
+  const std::vector<std::string> names = makeArchive(s);
+  const std::string original = readFile(s.path("a.dgn"));
+  std::vector<std::string> args = {"--jobs", "2"};
+  args.insert(args.end(), names.begin(), names.end());
+  const RunResult r = runKelvara(s, args, "", {"KELVARA_TEST_WORKER_ABORT=a.dgn"});
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_TRUE(contains(r.err, "a.dgn")) << r.err;
+  EXPECT_TRUE(contains(r.err, "signal 6")) << r.err;
+  EXPECT_EQ(readFile(s.path("a.dgn")), original);
+  for (const char* cleaned : {"s1.dgn", "d3.dgn", "d4.dgn", "s.dgn"})
+    EXPECT_EQ(deletedPositions(s, s.path(cleaned)).size(), 1u) << cleaned;
+  EXPECT_TRUE(contains(r.out, "11 models processed.\n2 models could not be processed.\n")) << r.out;
+  EXPECT_EQ(temporaryLeftovers(s.dir), std::vector<std::string>{});
+}
+
+TEST(Jobs, ShardsTakeEveryNthSortedEntry) {
+  struct Case {
+    const char* shard;
+    int status;
+    std::set<std::string> cleaned;  // drawings the shard processed (none: refused)
+  };
+  const std::vector<Case> cases = {
+      {"0/1", 0, {"a.dgn", "b.dgn", "c.dgn", "d.dgn", "e.dgn"}},
+      {"0/2", 0, {"a.dgn", "c.dgn", "e.dgn"}},
+      {"1/3", 0, {"b.dgn", "e.dgn"}},
+      {"4/5", 0, {"e.dgn"}},
+      {"2/2", 2, {}},
+      {"0/0", 2, {}},
+      {"1", 2, {}},
+      {"-1/2", 2, {}},
+      {"1/x", 2, {}},
+  };
+  for (const Case& c : cases) {
+    Scratch s("jobs_shard");
+    const std::vector<std::string> names = {"e.dgn", "c.dgn", "a.dgn", "d.dgn", "b.dgn"};
+    for (const std::string& name : names) ASSERT_TRUE(drawingWith(1).write(s.path(name)));
+    std::vector<std::string> args = {"--shard", c.shard};
+    args.insert(args.end(), names.begin(), names.end());
+    const RunResult r = runKelvara(s, args);
+    EXPECT_EQ(r.status, c.status) << c.shard << "\n" << r.err;
+    for (const std::string& name : names)
+      EXPECT_EQ(deletedPositions(s, s.path(name)).size(), c.cleaned.count(name))
+          << c.shard << ": " << name;
+    const std::string report =
+        "kelvara.shard-" + std::string(c.shard).replace(1, 1, "-of-") + ".trf";
+    EXPECT_EQ(fs::exists(s.path(report)), c.status == 0) << c.shard << ": " << report;
+  }
+}
+
+}  // namespace
+}  // namespace kelvara::e2e
