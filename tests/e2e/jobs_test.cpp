@@ -112,8 +112,8 @@ TEST(Jobs, WorkersGiveWhatOneProcessGives) {
   }
 }
 
-// A worker that dies with its first drawing in hand fails that entry only: the drawing is left as it
-// was, the others are cleaned, and nothing half-written stays behind.
+// A worker that dies with its first drawing in hand fails that entry only: the drawing is left as
+// it was, the others are cleaned, and nothing half-written stays behind.
 TEST(Jobs, DeadWorkerFailsOnlyItsEntries) {
   Scratch s("jobs_dead_worker");
   const std::vector<std::string> names = makeArchive(s);
@@ -163,6 +163,50 @@ TEST(Jobs, ShardsTakeEveryNthSortedEntry) {
         "kelvara.shard-" + std::string(c.shard).replace(1, 1, "-of-") + ".trf";
     EXPECT_EQ(fs::exists(s.path(report)), c.status == 0) << c.shard << ": " << report;
   }
+}
+
+// The GNU Parallel example: its shards together clean and back up the drawings as one run does,
+// report the same duplicates, and end with the run's exit status.
+TEST(Jobs, GnuParallelShardsTogetherDoWhatOneRunDoes) {
+  int status = 0;
+  (void)shellOutput("command -v parallel >/dev/null 2>&1", &status);
+  if (status != 0) GTEST_SKIP() << "GNU Parallel is not installed";
+  Scratch one("parallel_serial");
+  Scratch shards("parallel_shards");
+  const std::vector<std::string> names = makeArchive(one);
+  (void)makeArchive(shards);
+  const RunResult serial = runKelvara(one, names);
+  std::string command = "cd '" + shards.dir.string() + "' && HOME='" + shards.dir.string() +
+                        "' KELVARA='" + std::getenv("KELVARA_BIN") +
+                        "' " KELVARA_SOURCE_DIR "/examples/scale/parallel.sh 3";
+  for (const std::string& name : names) command += " " + name;
+  (void)shellOutput(command + " >/dev/null 2>&1", &status);
+  EXPECT_EQ(status, serial.status);
+  const auto expected = folderFiles(one);
+  const auto got = folderFiles(shards);
+  size_t compared = 0;
+  for (const auto& [name, bytes] : expected) {
+    const std::string extension = fs::path(name).extension();
+    if (extension != ".dgn" && extension != ".bak") continue;
+    ++compared;
+    EXPECT_TRUE(got.count(name) && got.at(name) == bytes) << name << " differs";
+  }
+  EXPECT_GT(compared, names.size());  // the drawings and their backups
+  // The duplicates reported, each with the file it was found in: the serial run's, once among
+  // the shards' reports.
+  std::multiset<std::string> serialLines, shardLines;
+  const auto addDuplicates = [](const std::string& report, std::multiset<std::string>& into) {
+    std::string file;
+    for (const std::string& line : splitLines(report)) {
+      if (line.rfind("File:", 0) == 0) file = line;
+      if (contains(line, "element was duplicate")) into.insert(file + " " + line);
+    }
+  };
+  addDuplicates(expected.at("kelvara.trf"), serialLines);
+  for (int k = 0; k < 3; ++k)
+    addDuplicates(got.at("kelvara.shard-" + std::to_string(k) + "-of-3.trf"), shardLines);
+  EXPECT_FALSE(serialLines.empty());
+  EXPECT_EQ(shardLines, serialLines);
 }
 
 }  // namespace

@@ -1,0 +1,137 @@
+// A batch run in one process against the same run with worker processes (--jobs).
+//
+//   bench_run_jobs [kelvara executable] [jobs...]     (default: ../app/kelvara beside this
+//                                                      program, jobs 2)
+//
+// 200 generated drawings of 10,000 elements (lines and line strings, 10 % planted exact
+// duplicates) in one folder, cleaned by `kelvara DIR/*.dgn` and by `kelvara --jobs N
+// DIR/*.dgn`, each on fresh copies written to disk before the clock starts. The runs alternate
+// (serial, then each N, KELVARA_BENCH_RUNS rounds, default 5) so that a change in the machine's
+// load touches both alike. Prints every run's wall time, the best and the median, and the
+// throughput of each N against the serial run's (median over median, and the spread of the
+// per-round ratios). Scratch files go to the temporary folder.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/bench_drawing.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kDrawings = 200;
+constexpr size_t kElements = 10000;
+
+// Seconds of wall time for kelvara with `args` in `dir`; exits when the run fails.
+double timeKelvara(const std::string& bin, const std::string& dir,
+                   const std::vector<std::string>& args) {
+  std::fflush(stdout);
+  const auto t0 = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir.c_str()) != 0) ::_exit(120);
+    if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
+      ::_exit(121);
+    ::setenv("APPDATA", (dir + "/appdata").c_str(), 1);
+    ::setenv("TEMP", (dir + "/tmp").c_str(), 1);
+    std::vector<char*> argv{const_cast<char*>(bin.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(bin.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  const auto t1 = Clock::now();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "kelvara failed (status %d)\n", status);
+    std::exit(1);
+  }
+  return std::chrono::duration<double>(t1 - t0).count();
+}
+
+// The folder holds exactly fresh copies of the pristine drawings, synced to disk.
+void freshCopies(const std::string& dir, const std::vector<std::string>& pristine) {
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  for (const std::string& source : pristine)
+    fs::copy_file(source, dir + "/" + fs::path(source).filename().string());
+  ::sync();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string bin =
+      (fs::canonical("/proc/self/exe").parent_path().parent_path() / "app" / "kelvara").string();
+  if (argc > 1) bin = argv[1];
+  std::vector<int> jobs;
+  for (int i = 2; i < argc; ++i) jobs.push_back(std::atoi(argv[i]));
+  if (jobs.empty()) jobs = {2};
+  const char* runsText = std::getenv("KELVARA_BENCH_RUNS");
+  const int rounds = runsText && std::atoi(runsText) > 0 ? std::atoi(runsText) : 5;
+
+  const std::string root = (fs::temp_directory_path() / "kelvara_bench_jobs").string();
+  const std::string pristineDir = root + "/pristine";
+  fs::remove_all(root);
+  fs::create_directories(pristineDir);
+  std::vector<std::string> pristine;
+  for (int i = 0; i < kDrawings; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/d%03d.dgn", i);
+    pristine.push_back(pristineDir + name);
+    kelvara::bench::writeDrawing(pristine.back(),
+                                 kelvara::bench::randomDrawing(kElements, 1000 + i));
+  }
+  std::printf("%d drawings of %zu elements, %d rounds\n", kDrawings, kElements, rounds);
+
+  const std::string dir = root + "/run";
+  std::vector<double> serial;
+  std::vector<std::vector<double>> parallel(jobs.size());
+  for (int round = 0; round < rounds; ++round) {
+    freshCopies(dir, pristine);
+    serial.push_back(timeKelvara(bin, dir, {dir + "/*.dgn"}));
+    std::printf("round %d: serial %.2f s", round + 1, serial.back());
+    for (size_t j = 0; j < jobs.size(); ++j) {
+      freshCopies(dir, pristine);
+      parallel[j].push_back(
+          timeKelvara(bin, dir, {"--jobs", std::to_string(jobs[j]), dir + "/*.dgn"}));
+      std::printf(", --jobs %d %.2f s", jobs[j], parallel[j].back());
+    }
+    std::printf("\n");
+  }
+  const double serialMedian = median(serial);
+  std::printf("serial:   best %.2f s, median %.2f s, %.1f drawings/s\n",
+              *std::min_element(serial.begin(), serial.end()), serialMedian,
+              kDrawings / serialMedian);
+  for (size_t j = 0; j < jobs.size(); ++j) {
+    std::vector<double> ratios;
+    for (int round = 0; round < rounds; ++round)
+      ratios.push_back(serial[static_cast<size_t>(round)] /
+                       parallel[j][static_cast<size_t>(round)]);
+    const double m = median(parallel[j]);
+    std::printf(
+        "--jobs %d: best %.2f s, median %.2f s, %.1f drawings/s, throughput x%.2f of serial "
+        "(per round x%.2f to x%.2f)\n",
+        jobs[j], *std::min_element(parallel[j].begin(), parallel[j].end()), m, kDrawings / m,
+        serialMedian / m, *std::min_element(ratios.begin(), ratios.end()),
+        *std::max_element(ratios.begin(), ratios.end()));
+  }
+  fs::remove_all(root);
+  return 0;
+}
