@@ -2,6 +2,7 @@
 //
 //   bench_run_jobs [kelvara executable] [jobs...]     (default: ../app/kelvara beside this
 //                                                      program, jobs 2)
+//   bench_run_jobs --make DIR                         only write the drawings into DIR
 //
 // 200 generated drawings of 10,000 elements (lines and line strings, 10 % planted exact
 // duplicates) in one folder, cleaned by `kelvara DIR/*.dgn` and by `kelvara --jobs N
@@ -74,9 +75,26 @@ double median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// Writes the benchmark's drawings into dir; their paths.
+std::vector<std::string> makeDrawings(const std::string& dir) {
+  fs::create_directories(dir);
+  std::vector<std::string> paths;
+  for (int i = 0; i < kDrawings; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/d%03d.dgn", i);
+    paths.push_back(dir + name);
+    kelvara::bench::writeDrawing(paths.back(), kelvara::bench::randomDrawing(kElements, 1000 + i));
+  }
+  return paths;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--make") {
+    (void)makeDrawings(argv[2]);
+    return 0;
+  }
   std::string bin =
       (fs::canonical("/proc/self/exe").parent_path().parent_path() / "app" / "kelvara").string();
   if (argc > 1) bin = argv[1];
@@ -89,15 +107,7 @@ int main(int argc, char** argv) {
   const std::string root = (fs::temp_directory_path() / "kelvara_bench_jobs").string();
   const std::string pristineDir = root + "/pristine";
   fs::remove_all(root);
-  fs::create_directories(pristineDir);
-  std::vector<std::string> pristine;
-  for (int i = 0; i < kDrawings; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/d%03d.dgn", i);
-    pristine.push_back(pristineDir + name);
-    kelvara::bench::writeDrawing(pristine.back(),
-                                 kelvara::bench::randomDrawing(kElements, 1000 + i));
-  }
+  const std::vector<std::string> pristine = makeDrawings(pristineDir);
   std::printf("%d drawings of %zu elements, %d rounds\n", kDrawings, kElements, rounds);
 
   const std::string dir = root + "/run";

@@ -18,6 +18,7 @@
 #include "run/driver.h"
 #include "run/entry_setup.h"
 #include "run/outcome.h"
+#include "run/stepper.h"
 #include "run/totals.h"
 #include "run/trace_hook.h"
 #include "settings/run_settings.h"
@@ -55,6 +56,7 @@ struct Leader {
   bool stopping = false;
   std::string tail;                    // what the workers printed after their last entries
   std::vector<std::string> lostFiles;  // drawings of entries lost with a worker
+  bool drawing = false;                // progress is drawn on the terminal
 };
 
 std::string fileOf(const std::string& entry) {
@@ -197,7 +199,9 @@ void takeMessage(Leader& leader, WorkerProcess& w, const std::string& payload) {
     if (wire.number() != 0) run.saveFailed = true;
     if (wire.number() != 0) run.runFailed = true;
     if (wire.number() != 0) run.cancelled = true;
-    leader.tail += wire.text();
+    // Workers cancelled together print the same lines: they are shown once.
+    const std::string tail = wire.text();
+    if (leader.tail.find(tail) == std::string::npos) leader.tail += tail;
     // A run that stopped at an entry stops here too: no further groups.
     if (run.runFailed && !w.unanswered.empty()) leader.stopping = true;
   }
@@ -229,6 +233,8 @@ void workerEnded(Leader& leader, WorkerProcess& w) {
 // Takes one entry's result into the run record, as the driver would have counted it.
 void takeIntoRun(Leader& leader, EntryResult& r) {
   DuplicateRun& run = duplicateRun();
+  // A progress bar drawn on the terminal gives way to the entry's lines.
+  if (leader.drawing && !r.err.empty()) std::fputs("\r\033[K", leader.err);
   std::fwrite(r.out.data(), 1, r.out.size(), leader.out);
   std::fwrite(r.err.data(), 1, r.err.size(), leader.err);
   (void)mdlStringList_setMember(run.entryList.get(), r.index, toWide(r.entry), nullptr);
@@ -274,6 +280,9 @@ void takeReadyResults(Leader& leader) {
     }
     slot.result.reset();
     ++leader.taken;
+    const std::string file =
+        fileOf(listMember(duplicateRun().entryList.get(), static_cast<long>(leader.taken) - 1));
+    progressUpdate(static_cast<int>(leader.taken * 100 / leader.slots.size()), file);
   }
 }
 
@@ -390,9 +399,17 @@ void runJobs(int jobs, std::FILE* out, std::FILE* err) {
   leader.slots.resize(static_cast<size_t>(mdlStringList_size(run.entryList.get())));
   const size_t count = std::min(static_cast<size_t>(jobs), leader.groups.size());
   for (size_t i = 0; i < count; ++i) {
-    if (!startWorker(leader)) break;
+    if (startWorker(leader)) continue;
+    if (leader.workers.empty()) {
+      (void)mdlOutput_error(std::string("No worker process could be started (") +
+                            std::strerror(errno) + ").");
+    }
+    break;
   }
+  leader.drawing = isatty(fileno(err)) != 0;
+  progressOpen(COMPARE_PROGRESS_TITLE);
   lead(leader);
+  progressClose();
   std::fputs(leader.tail.c_str(), err);
   if (!leader.lostFiles.empty()) removeLeftovers(leader);
   const bool complete = leader.taken == leader.slots.size() && !run.cancelled && !leader.stopping;

@@ -355,6 +355,7 @@ void cancelRun() {
   DuplicateRun& run = duplicateRun();
   run.cancelled = true;
   (void)perModelClose();
+  if (runSession().runEnding) runSession().runEnding();
   finishRun();
 }
 

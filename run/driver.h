@@ -100,7 +100,8 @@ struct RunSession {
   // The entry to process after entry `finished` (-1: before the first); unset, the next one.
   // An index past the list ends the run.
   std::function<int(int finished)> nextEntry;
-  // Called when the run has passed its last entry, before the run total line is written.
+  // Called when the run ends (past its last entry, or cancelled) before the run's reports are
+  // closed.
   std::function<void()> runEnding;
 };
 
