@@ -392,6 +392,8 @@ void runJobs(int jobs, std::FILE* out, std::FILE* err) {
   takeRunOptions(run, runSettings());
   run.running = true;
 
+  // A worker that dies closes its pipe: writing to it must fail, not end the run.
+  (void)::signal(SIGPIPE, SIG_IGN);
   Leader leader;
   leader.out = out;
   leader.err = err;

@@ -133,35 +133,51 @@ TEST(Jobs, DeadWorkerFailsOnlyItsEntries) {
 
 TEST(Jobs, ShardsTakeEveryNthSortedEntry) {
   struct Case {
-    const char* shard;
+    std::vector<std::string> options;
     int status;
-    std::set<std::string> cleaned;  // drawings the shard processed (none: refused)
+    std::set<std::string> cleaned;  // the drawings processed
+    const char* report;             // the run's text report (null: none written)
   };
   const std::vector<Case> cases = {
-      {"0/1", 0, {"a.dgn", "b.dgn", "c.dgn", "d.dgn", "e.dgn"}},
-      {"0/2", 0, {"a.dgn", "c.dgn", "e.dgn"}},
-      {"1/3", 0, {"b.dgn", "e.dgn"}},
-      {"4/5", 0, {"e.dgn"}},
-      {"2/2", 2, {}},
-      {"0/0", 2, {}},
-      {"1", 2, {}},
-      {"-1/2", 2, {}},
-      {"1/x", 2, {}},
+      {{"--shard", "0/1"},
+       0,
+       {"a.dgn", "b.dgn", "c.dgn", "d.dgn", "e.dgn"},
+       "kelvara.shard-0-of-1.trf"},
+      {{"--shard", "0/2"}, 0, {"a.dgn", "c.dgn", "e.dgn"}, "kelvara.shard-0-of-2.trf"},
+      {{"--shard", "1/3"}, 0, {"b.dgn", "e.dgn"}, "kelvara.shard-1-of-3.trf"},
+      {{"--jobs", "2", "--shard", "1/3"}, 0, {"b.dgn", "e.dgn"}, "kelvara.shard-1-of-3.trf"},
+      {{"--shard", "4/5", "--set", "TEXT_REPORT_FILE_NAME=out/run.txt"},
+       0,
+       {"e.dgn"},
+       "out/run.shard-4-of-5.txt"},
+      {{"--shard", "2/2"}, 2, {}, nullptr},
+      {{"--shard", "0/0"}, 2, {}, nullptr},
+      {{"--shard", "1"}, 2, {}, nullptr},
+      {{"--shard", "-1/2"}, 2, {}, nullptr},
+      {{"--shard", "1/x"}, 2, {}, nullptr},
+      {{"--jobs", "0"}, 2, {}, nullptr},
+      {{"--jobs", "65"}, 2, {}, nullptr},
+      {{"--jobs", "2", "--dump"}, 2, {}, nullptr},
   };
   for (const Case& c : cases) {
     Scratch s("jobs_shard");
+    fs::create_directory(s.path("out"));
     const std::vector<std::string> names = {"e.dgn", "c.dgn", "a.dgn", "d.dgn", "b.dgn"};
     for (const std::string& name : names) ASSERT_TRUE(drawingWith(1).write(s.path(name)));
-    std::vector<std::string> args = {"--shard", c.shard};
+    std::vector<std::string> args = c.options;
     args.insert(args.end(), names.begin(), names.end());
+    const std::string label = c.options[0] + " " + c.options[1];
     const RunResult r = runKelvara(s, args);
-    EXPECT_EQ(r.status, c.status) << c.shard << "\n" << r.err;
+    EXPECT_EQ(r.status, c.status) << label << "\n" << r.err;
     for (const std::string& name : names)
       EXPECT_EQ(deletedPositions(s, s.path(name)).size(), c.cleaned.count(name))
-          << c.shard << ": " << name;
-    const std::string report =
-        "kelvara.shard-" + std::string(c.shard).replace(1, 1, "-of-") + ".trf";
-    EXPECT_EQ(fs::exists(s.path(report)), c.status == 0) << c.shard << ": " << report;
+          << label << ": " << name;
+    std::vector<std::string> reports;
+    for (const auto& item : fs::recursive_directory_iterator(s.dir))
+      if (item.path().extension() == ".trf" || item.path().extension() == ".txt")
+        reports.push_back(fs::relative(item.path(), s.dir).string());
+    EXPECT_EQ(reports, c.report ? std::vector<std::string>{c.report} : std::vector<std::string>{})
+        << label;
   }
 }
 
