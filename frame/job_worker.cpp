@@ -167,6 +167,9 @@ int nextEntry(int finished) {
     JobWire wire;
     writeEntryResult(wire, resultOf(run, finished));
     if (!sendJobMessage(w.link.toLeader, wire.bytes)) leaderGone();
+    // A group holds every entry of its files, so none of them comes back: the backups made
+    // for them need no remembering here, and the record stays small over a long run.
+    if (w.queue.empty()) run.backedUp.clear();
     w.mark = takeMark(run);
   }
   if (w.queue.empty()) {
