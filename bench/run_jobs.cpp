@@ -8,9 +8,11 @@
 // duplicates) in one folder, cleaned by `kelvara DIR/*.dgn` and by `kelvara --jobs N
 // DIR/*.dgn`, each on fresh copies written to disk before the clock starts. The runs alternate
 // (serial, then each N, KELVARA_BENCH_RUNS rounds, default 5) so that a change in the machine's
-// load touches both alike. Prints every run's wall time, the best and the median, and the
+// load touches both alike. Prints every run's wall time, the best and the median, the
 // throughput of each N against the serial run's (median over median, and the spread of the
-// per-round ratios). Scratch files go to the temporary folder.
+// per-round ratios) and the CPU time per drawing (the workers' included), which the machine's
+// load does not change. Scratch files go to the temporary folder.
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,10 +34,20 @@ using Clock = std::chrono::steady_clock;
 constexpr int kDrawings = 200;
 constexpr size_t kElements = 10000;
 
-// Seconds of wall time for kelvara with `args` in `dir`; exits when the run fails.
+// User + system CPU seconds of the children waited for so far (the workers of a run included).
+double childCpu() {
+  rusage u{};
+  ::getrusage(RUSAGE_CHILDREN, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Seconds of wall time for kelvara with `args` in `dir` (its CPU time added to *cpu); exits
+// when the run fails.
 double timeKelvara(const std::string& bin, const std::string& dir,
-                   const std::vector<std::string>& args) {
+                   const std::vector<std::string>& args, double* cpu) {
   std::fflush(stdout);
+  const double c0 = childCpu();
   const auto t0 = Clock::now();
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -53,6 +65,7 @@ double timeKelvara(const std::string& bin, const std::string& dir,
   int status = 0;
   ::waitpid(pid, &status, 0);
   const auto t1 = Clock::now();
+  *cpu += childCpu() - c0;
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     std::fprintf(stderr, "kelvara failed (status %d)\n", status);
     std::exit(1);
@@ -112,23 +125,25 @@ int main(int argc, char** argv) {
 
   const std::string dir = root + "/run";
   std::vector<double> serial;
+  double serialCpu = 0;
+  std::vector<double> parallelCpu(jobs.size());
   std::vector<std::vector<double>> parallel(jobs.size());
   for (int round = 0; round < rounds; ++round) {
     freshCopies(dir, pristine);
-    serial.push_back(timeKelvara(bin, dir, {dir + "/*.dgn"}));
+    serial.push_back(timeKelvara(bin, dir, {dir + "/*.dgn"}, &serialCpu));
     std::printf("round %d: serial %.2f s", round + 1, serial.back());
     for (size_t j = 0; j < jobs.size(); ++j) {
       freshCopies(dir, pristine);
-      parallel[j].push_back(
-          timeKelvara(bin, dir, {"--jobs", std::to_string(jobs[j]), dir + "/*.dgn"}));
+      parallel[j].push_back(timeKelvara(
+          bin, dir, {"--jobs", std::to_string(jobs[j]), dir + "/*.dgn"}, &parallelCpu[j]));
       std::printf(", --jobs %d %.2f s", jobs[j], parallel[j].back());
     }
     std::printf("\n");
   }
   const double serialMedian = median(serial);
-  std::printf("serial:   best %.2f s, median %.2f s, %.1f drawings/s\n",
+  std::printf("serial:   best %.2f s, median %.2f s, %.1f drawings/s, CPU %.1f ms/drawing\n",
               *std::min_element(serial.begin(), serial.end()), serialMedian,
-              kDrawings / serialMedian);
+              kDrawings / serialMedian, 1000 * serialCpu / rounds / kDrawings);
   for (size_t j = 0; j < jobs.size(); ++j) {
     std::vector<double> ratios;
     for (int round = 0; round < rounds; ++round)
@@ -137,10 +152,11 @@ int main(int argc, char** argv) {
     const double m = median(parallel[j]);
     std::printf(
         "--jobs %d: best %.2f s, median %.2f s, %.1f drawings/s, throughput x%.2f of serial "
-        "(per round x%.2f to x%.2f)\n",
+        "(per round x%.2f to x%.2f), CPU %.1f ms/drawing\n",
         jobs[j], *std::min_element(parallel[j].begin(), parallel[j].end()), m, kDrawings / m,
         serialMedian / m, *std::min_element(ratios.begin(), ratios.end()),
-        *std::max_element(ratios.begin(), ratios.end()));
+        *std::max_element(ratios.begin(), ratios.end()),
+        1000 * parallelCpu[j] / rounds / kDrawings);
   }
   fs::remove_all(root);
   return 0;
