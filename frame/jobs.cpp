@@ -48,7 +48,7 @@ struct Slot {
 struct Leader {
   std::FILE* out = nullptr;
   std::FILE* err = nullptr;
-  std::vector<std::vector<int>> groups;  // entry indices per design file, in entry order
+  std::vector<std::vector<int>> groups;  // entry indices by design file (groupEntries)
   size_t nextGroup = 0;
   std::vector<WorkerProcess> workers;
   std::vector<Slot> slots;
@@ -335,16 +335,16 @@ void lead(Leader& leader) {
       cancelWorkers(leader);
     }
     std::vector<pollfd> fds;
-    std::vector<WorkerProcess*> of;
-    for (WorkerProcess& w : leader.workers) {
-      if (w.pid <= 0) continue;
-      fds.push_back({w.fromWorker, POLLIN, 0});
-      of.push_back(&w);
+    std::vector<size_t> of;  // indices, since a new worker may move the others
+    for (size_t i = 0; i < leader.workers.size(); ++i) {
+      if (leader.workers[i].pid <= 0) continue;
+      fds.push_back({leader.workers[i].fromWorker, POLLIN, 0});
+      of.push_back(i);
     }
     if (::poll(fds.data(), fds.size(), kPollMilliseconds) < 0) continue;
     for (size_t i = 0; i < fds.size(); ++i) {
       if (fds[i].revents == 0) continue;
-      WorkerProcess& w = *of[i];
+      WorkerProcess& w = leader.workers[of[i]];
       char buffer[1 << 16];
       const ssize_t n = ::read(w.fromWorker, buffer, sizeof buffer);
       if (n < 0 && errno == EINTR) continue;
