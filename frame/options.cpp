@@ -1,5 +1,6 @@
 #include "frame/options.h"
 
+#include "report/duplicates_list.h"
 #include "settings/key_guide.h"
 
 namespace kelvara {
@@ -7,14 +8,14 @@ namespace kelvara {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kelvara [--set KEY=VALUE]... [--] ARGUMENT...\n"
+    "usage: kelvara [--set KEY=VALUE]... [--list FILE.csv|FILE.geojson] [--] ARGUMENT...\n"
     "       kelvara --dump [--header] FILE\n"
     "       kelvara --settings [--set KEY=VALUE]... [FILE.ini]...\n"
     "       kelvara --ui [--port N] [--no-browser] [FILE]\n"
     "       kelvara --help | -h | --version\n";
 
 constexpr const char* kHelp = R"(Usage:
-  kelvara [--set KEY=VALUE]... [--] ARGUMENT...
+  kelvara [--set KEY=VALUE]... [--list FILE.csv|FILE.geojson] [--] ARGUMENT...
   kelvara --dump [--header] FILE
   kelvara --settings [--set KEY=VALUE]... [FILE.ini]...
   kelvara --ui [--port N] [--no-browser] [FILE]
@@ -42,6 +43,12 @@ Options:
                    the value is checked: a switch is 0 or 1, a count is a
                    whole number, a tolerance is a number that is not
                    negative, written with a decimal point (0.5, never 0,5)
+  --list FILE      also write the duplicates list: one record per reported
+                   element (design file, model, file position, element ID,
+                   type, level, colour, weight, style, outcome, the test that
+                   matched it, its partner's file position and type) with its
+                   geometry in master units; FILE.csv (geometry as WKT) or
+                   FILE.geojson; one list for the whole run
   --dump FILE      list the elements of a design file, one per line, in file
                    order, tab-separated: file position, type, level, colour,
                    weight, style, class, deleted, complex component, xlow,
@@ -95,7 +102,8 @@ Settings file:
 
 Exit status:
   0  every entry was processed (whatever was found)
-  1  nothing could be processed, or the run failed
+  1  nothing could be processed, or the run failed (also when a run-wide
+     report or the duplicates list could not be written)
   2  usage error
   3  the run completed but some entries were skipped or failed (each is named
      on standard error with the reason)
@@ -197,6 +205,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       SettingOverride setting;
       error = checkSetting(args[++i], &setting);
       if (error.empty()) line.overrides.push_back(setting);
+    } else if (word == "--list") {
+      if (i + 1 >= args.size()) return usageError("--list needs FILE.csv or FILE.geojson");
+      line.list = args[++i];
+      ListFormat format;
+      if (!listFormatOf(line.list, &format)) {
+        error = "--list " + line.list + ": the list is a .csv or a .geojson file";
+      }
     } else if (word == "--header") {
       line.header = true;
     } else if (word == "--dump") {
@@ -218,6 +233,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (!error.empty()) return usageError(error);
   }
 
+  if (!line.list.empty() && line.action != CommandAction::Run) {
+    return usageError("--list goes with a run over design files");
+  }
   if (line.header && line.action != CommandAction::Dump) {
     return usageError("--header goes with --dump");
   }

@@ -23,6 +23,7 @@
 #include "host/strings.h"
 #include "lists/working_copy.h"
 #include "report/design_report.h"
+#include "report/duplicates_list.h"
 #include "report/text_report.h"
 
 namespace kelvara {
@@ -80,6 +81,10 @@ struct DuplicateRun {
   bool saveFailed = false;         // closing the design files could not write a change
   bool runFailed = false;          // the run stopped at an entry or lost a run-wide report
   std::set<std::string> backedUp;  // files backed up (or their backup left pending) in this run
+  // The duplicates list's records, when the session asks for a list; written when the run's
+  // reports are closed (listClosed then).
+  std::vector<DuplicateRecord> listRecords;
+  bool listClosed = false;
   WorkingCopySlot slots[2];
 };
 
@@ -95,6 +100,8 @@ struct RunSession {
   // Called at the end of Finish when the host goes on (not in batch mode): the application
   // brings its dialogs back.
   std::function<void()> runFinished;
+  // Where each run writes its duplicates list (.csv or .geojson); "" for none.
+  std::string duplicatesList;
 };
 
 // The record of the current (or last) run.

@@ -1,0 +1,349 @@
+// Writing the duplicates list: CSV with WKT geometry, or a GeoJSON FeatureCollection.
+#include "report/duplicates_list.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "host/files.h"
+
+namespace kelvara {
+
+namespace {
+
+// Shortest text that reads back as the same double, locale-free.
+void appendNumber(std::string& out, double value) {
+  char digits[32];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, end);
+}
+
+void appendInteger(std::string& out, int64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, end);
+}
+
+bool endsWithIgnoringCase(const std::string& text, const std::string& tail) {
+  if (text.size() < tail.size()) return false;
+  return std::equal(tail.begin(), tail.end(), text.end() - static_cast<long>(tail.size()),
+                    [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
+}
+
+// The shape of the geometry, as both formats name it.
+enum class Shape { Empty, Point, LineString, Polygon, MultiPoint, MultiLineString, Collection };
+
+bool closedRun(const double* xy, uint32_t size) {
+  return size >= 4 && xy[0] == xy[2 * (size - 1)] && xy[1] == xy[2 * (size - 1) + 1];
+}
+
+Shape shapeOf(const ListGeometry& g) {
+  const std::vector<uint32_t>& runs = g.runSizes;
+  if (runs.empty()) return Shape::Empty;
+  if (runs.size() == 1) {
+    if (runs[0] == 1) return Shape::Point;
+    return closedRun(g.xy.data(), runs[0]) ? Shape::Polygon : Shape::LineString;
+  }
+  const bool allPoints = std::all_of(runs.begin(), runs.end(), [](uint32_t n) { return n == 1; });
+  const bool noPoints = std::none_of(runs.begin(), runs.end(), [](uint32_t n) { return n == 1; });
+  return allPoints ? Shape::MultiPoint : noPoints ? Shape::MultiLineString : Shape::Collection;
+}
+
+// ---- WKT ----
+
+void appendWktRun(std::string& out, const double* xy, uint32_t size) {
+  out += '(';
+  for (uint32_t i = 0; i < size; ++i) {
+    if (i > 0) out += ", ";
+    appendNumber(out, xy[2 * i]);
+    out += ' ';
+    appendNumber(out, xy[2 * i + 1]);
+  }
+  out += ')';
+}
+
+// ---- GeoJSON ----
+
+void appendJsonString(std::string& out, const std::string& text) {
+  out += '"';
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      static const char* hex = "0123456789abcdef";
+      out += "\\u00";
+      out += hex[u >> 4];
+      out += hex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+}
+
+void appendJsonRun(std::string& out, const double* xy, uint32_t size, bool asPoint) {
+  if (!asPoint) out += '[';
+  for (uint32_t i = 0; i < size; ++i) {
+    if (i > 0) out += ',';
+    out += '[';
+    appendNumber(out, xy[2 * i]);
+    out += ',';
+    appendNumber(out, xy[2 * i + 1]);
+    out += ']';
+  }
+  if (!asPoint) out += ']';
+}
+
+void appendJsonGeometry(std::string& out, const ListGeometry& g) {
+  const Shape shape = shapeOf(g);
+  if (shape == Shape::Empty) {
+    out += "null";
+    return;
+  }
+  const double* xy = g.xy.data();
+  auto eachRun = [&](auto&& body) {
+    size_t at = 0;
+    for (size_t r = 0; r < g.runSizes.size(); ++r) {
+      if (r > 0) out += ',';
+      body(xy + 2 * at, g.runSizes[r]);
+      at += g.runSizes[r];
+    }
+  };
+  switch (shape) {
+    case Shape::Point:
+      out += R"({"type":"Point","coordinates":)";
+      appendJsonRun(out, xy, 1, true);
+      break;
+    case Shape::LineString:
+      out += R"({"type":"LineString","coordinates":)";
+      appendJsonRun(out, xy, g.runSizes[0], false);
+      break;
+    case Shape::Polygon:
+      out += R"({"type":"Polygon","coordinates":[)";
+      appendJsonRun(out, xy, g.runSizes[0], false);
+      out += ']';
+      break;
+    case Shape::MultiPoint:
+      out += R"({"type":"MultiPoint","coordinates":[)";
+      eachRun([&](const double* run, uint32_t) { appendJsonRun(out, run, 1, true); });
+      out += ']';
+      break;
+    case Shape::MultiLineString:
+      out += R"({"type":"MultiLineString","coordinates":[)";
+      eachRun([&](const double* run, uint32_t n) { appendJsonRun(out, run, n, false); });
+      out += ']';
+      break;
+    case Shape::Collection:
+      out += R"({"type":"GeometryCollection","geometries":[)";
+      eachRun([&](const double* run, uint32_t n) {
+        out +=
+            n == 1 ? R"({"type":"Point","coordinates":)" : R"({"type":"LineString","coordinates":)";
+        appendJsonRun(out, run, n, n == 1);
+        out += '}';
+      });
+      out += ']';
+      break;
+    case Shape::Empty:
+      break;
+  }
+  out += '}';
+}
+
+// ---- CSV ----
+
+constexpr const char* kCsvHeader =
+    "design_file,model,file_position,element_id,type,type_name,level,level_name,colour,weight,"
+    "style,outcome,reason,partner_position,partner_type,WKT\r\n";
+
+// A field quoted when it holds a comma, a quote or a line break (quotes doubled).
+void appendCsvField(std::string& out, const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (const char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+void appendCsvRecord(std::string& out, const DuplicateRecord& r) {
+  appendCsvField(out, r.designFile);
+  out += ',';
+  appendCsvField(out, r.model);
+  out += ',';
+  appendInteger(out, r.filePosition);
+  out += ',';
+  appendInteger(out, static_cast<int64_t>(r.elementId));
+  out += ',';
+  appendInteger(out, r.type);
+  out += ',';
+  appendCsvField(out, r.typeName);
+  out += ',';
+  appendInteger(out, r.level);
+  out += ',';
+  appendCsvField(out, r.levelName);
+  out += ',';
+  appendInteger(out, r.colour);
+  out += ',';
+  appendInteger(out, r.weight);
+  out += ',';
+  appendCsvField(out, r.style);
+  out += ',';
+  out += listOutcomeName(r.outcome);
+  out += ',';
+  out += matchReasonName(r.reason);
+  out += ',';
+  if (r.hasPartner) appendInteger(out, r.partnerPosition);
+  out += ',';
+  if (r.hasPartner) appendInteger(out, r.partnerType);
+  out += ',';
+  appendCsvField(out, geometryWkt(r.geometry));
+  out += "\r\n";
+}
+
+void appendJsonFeature(std::string& out, const DuplicateRecord& r) {
+  out += R"({"type":"Feature","properties":{"design_file":)";
+  appendJsonString(out, r.designFile);
+  out += R"(,"model":)";
+  appendJsonString(out, r.model);
+  out += R"(,"file_position":)";
+  appendInteger(out, r.filePosition);
+  out += R"(,"element_id":)";
+  appendInteger(out, static_cast<int64_t>(r.elementId));
+  out += R"(,"type":)";
+  appendInteger(out, r.type);
+  out += R"(,"type_name":)";
+  appendJsonString(out, r.typeName);
+  out += R"(,"level":)";
+  appendInteger(out, r.level);
+  out += R"(,"level_name":)";
+  appendJsonString(out, r.levelName);
+  out += R"(,"colour":)";
+  appendInteger(out, r.colour);
+  out += R"(,"weight":)";
+  appendInteger(out, r.weight);
+  out += R"(,"style":)";
+  appendJsonString(out, r.style);
+  out += R"(,"outcome":)";
+  appendJsonString(out, listOutcomeName(r.outcome));
+  out += R"(,"reason":)";
+  appendJsonString(out, matchReasonName(r.reason));
+  out += R"(,"partner_position":)";
+  r.hasPartner ? appendInteger(out, r.partnerPosition) : void(out += "null");
+  out += R"(,"partner_type":)";
+  r.hasPartner ? appendInteger(out, r.partnerType) : void(out += "null");
+  out += R"(},"geometry":)";
+  appendJsonGeometry(out, r.geometry);
+  out += '}';
+}
+
+}  // namespace
+
+const char* listOutcomeName(ListOutcome outcome) {
+  switch (outcome) {
+    case ListOutcome::Removed:
+      return "removed";
+    case ListOutcome::ReportedOnly:
+      return "reported only";
+    case ListOutcome::KeptByRule:
+      return "kept by rule";
+    case ListOutcome::KeptInReview:
+      return "kept in review";
+  }
+  return "";
+}
+
+bool listFormatOf(const std::string& path, ListFormat* format) {
+  if (endsWithIgnoringCase(path, ".csv")) {
+    *format = ListFormat::Csv;
+    return true;
+  }
+  if (endsWithIgnoringCase(path, ".geojson")) {
+    *format = ListFormat::GeoJson;
+    return true;
+  }
+  return false;
+}
+
+std::string geometryWkt(const ListGeometry& g) {
+  const Shape shape = shapeOf(g);
+  const double* xy = g.xy.data();
+  std::string out;
+  auto eachRun = [&](auto&& body) {
+    size_t at = 0;
+    for (size_t r = 0; r < g.runSizes.size(); ++r) {
+      if (r > 0) out += ", ";
+      body(xy + 2 * at, g.runSizes[r]);
+      at += g.runSizes[r];
+    }
+  };
+  switch (shape) {
+    case Shape::Empty:
+      return "GEOMETRYCOLLECTION EMPTY";
+    case Shape::Point:
+      out = "POINT ";
+      appendWktRun(out, xy, 1);
+      return out;
+    case Shape::LineString:
+      out = "LINESTRING ";
+      appendWktRun(out, xy, g.runSizes[0]);
+      return out;
+    case Shape::Polygon:
+      out = "POLYGON (";
+      appendWktRun(out, xy, g.runSizes[0]);
+      return out + ")";
+    case Shape::MultiPoint:
+      out = "MULTIPOINT (";
+      break;
+    case Shape::MultiLineString:
+      out = "MULTILINESTRING (";
+      break;
+    case Shape::Collection:
+      out = "GEOMETRYCOLLECTION (";
+      eachRun([&](const double* run, uint32_t n) {
+        out += n == 1 ? "POINT " : "LINESTRING ";
+        appendWktRun(out, run, n);
+      });
+      return out + ")";
+  }
+  eachRun([&](const double* run, uint32_t n) { appendWktRun(out, run, n); });
+  return out + ")";
+}
+
+std::string duplicatesListText(std::vector<DuplicateRecord> records, ListFormat format) {
+  std::stable_sort(records.begin(), records.end(),
+                   [](const DuplicateRecord& a, const DuplicateRecord& b) {
+                     if (a.entryIndex != b.entryIndex) return a.entryIndex < b.entryIndex;
+                     return a.filePosition < b.filePosition;
+                   });
+  std::string out;
+  if (format == ListFormat::Csv) {
+    out = kCsvHeader;
+    for (const DuplicateRecord& r : records) appendCsvRecord(out, r);
+    return out;
+  }
+  out = "{\"type\":\"FeatureCollection\",\"features\":[";
+  for (size_t i = 0; i < records.size(); ++i) {
+    out += i == 0 ? "\n" : ",\n";
+    appendJsonFeature(out, records[i]);
+  }
+  out += "\n]}\n";
+  return out;
+}
+
+int writeDuplicatesList(const std::string& path, const std::vector<DuplicateRecord>& records,
+                        std::string* error) {
+  ListFormat format;
+  if (!listFormatOf(path, &format)) {
+    *error = path + ": a duplicates list is a .csv or a .geojson file";
+    return ERROR;
+  }
+  const std::string text = duplicatesListText(records, format);
+  return writeFileAtomically(path, bytesOf(text), error, Durability::NotSynced);
+}
+
+}  // namespace kelvara
