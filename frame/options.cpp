@@ -92,6 +92,9 @@ Outputs:
                with every element on level "Kelvara Non-Duplicate" and each
                duplicate drawn again on level "Kelvara Duplicate" in colour 2,
                weight 3 (with several drawings the entry's number follows NAME)
+  FILE.csv     with --list FILE.csv or --list FILE.geojson: the duplicates
+               list, one record per reported element (also why it matched,
+               its partner and its geometry), written when the run ends
   The summary goes to standard output; messages, and one line for each file
   skipped or failed, go to standard error.
 

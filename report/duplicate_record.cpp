@@ -1,5 +1,7 @@
 // The duplicates list's record of a reported element: its description fields, and its outline
 // as the drawing view draws it, in master units.
+#include <variant>
+
 #include "host/design.h"
 #include "host/drawing.h"
 #include "report/description.h"
@@ -32,8 +34,18 @@ void addPoint(ListGeometry& g, const MasterUnits& u, double x, double y) {
 // The runs the view draws for the element (all symbology groups, in order).
 void addDrawnRuns(ListGeometry& g, const MasterUnits& u, const MSElementDescr& element,
                   uint32_t position) {
+  // Lines, line strings and shapes are drawn as their vertices: taken directly.
+  const int type = mdlElement_getType(element);
+  const auto* linear = std::get_if<dgn::LinearRecord>(&element.record);
+  if ((type == 3 || type == 4 || type == 6) && linear != nullptr && !linear->points.empty()) {
+    g.runSizes.push_back(static_cast<uint32_t>(linear->points.size()));
+    g.xy.reserve(2 * linear->points.size());
+    for (const DPoint3d& p : linear->points) addPoint(g, u, p.x, p.y);
+    return;
+  }
+  // Colours play no part in the list: the default table spares a look-up in the file.
   Drawing drawing;
-  drawElement(drawing, element, position);
+  drawElement(drawing, element, position, defaultColorTable());
   for (const DrawingGroup& group : drawing.groups) {
     size_t at = 0;
     for (const uint32_t size : group.runSizes) {
@@ -67,7 +79,6 @@ int duplicateRecordOf(DuplicateRecord* out, const ElementEntry& entry, const Ele
     el = read.get();
   }
   DuplicateRecord& r = *out;
-  r = DuplicateRecord{};
   (void)mdlModelRef_getFileName(entry.modelRef, &r.designFile);
   (void)mdlModelRef_getModelName(entry.modelRef, &r.model);
   const DescriptionFields f =
@@ -75,8 +86,6 @@ int duplicateRecordOf(DuplicateRecord* out, const ElementEntry& entry, const Ele
   r.filePosition = entry.filePosition;
   r.elementId = f.id;
   r.type = f.type;
-  (void)elementTypeName(&r.typeName, f.type);
-  for (char& c : r.typeName) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   r.level = f.level;
   r.levelName = f.levelName.value_or("");
   r.colour = static_cast<int32_t>(f.colour);

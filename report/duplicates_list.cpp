@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "host/files.h"
+#include "report/description.h"
 
 namespace kelvara {
 
@@ -17,10 +18,25 @@ void appendNumber(std::string& out, double value) {
   out.append(digits, end);
 }
 
-void appendInteger(std::string& out, int64_t value) {
+template <class Integer>
+void appendInteger(std::string& out, Integer value) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   out.append(digits, end);
+}
+
+// The lower-case name of an element type, made once per type.
+const std::string& typeNameOf(int type) {
+  static std::string names[128];
+  static bool made[128] = {};
+  static const std::string none;
+  if (type < 0 || type >= 128) return none;
+  if (!made[type]) {
+    (void)elementTypeName(&names[type], type);
+    for (char& c : names[type]) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    made[type] = true;
+  }
+  return names[type];
 }
 
 bool endsWithIgnoringCase(const std::string& text, const std::string& tail) {
@@ -163,10 +179,13 @@ void appendCsvField(std::string& out, const std::string& text) {
     return;
   }
   out += '"';
-  for (const char c : text) {
-    if (c == '"') out += '"';
-    out += c;
+  size_t from = 0;
+  for (size_t quote = text.find('"'); quote != std::string::npos; quote = text.find('"', from)) {
+    out.append(text, from, quote + 1 - from);
+    out += '"';
+    from = quote + 1;
   }
+  out.append(text, from, std::string::npos);
   out += '"';
 }
 
@@ -177,11 +196,11 @@ void appendCsvRecord(std::string& out, const DuplicateRecord& r) {
   out += ',';
   appendInteger(out, r.filePosition);
   out += ',';
-  appendInteger(out, static_cast<int64_t>(r.elementId));
+  appendInteger(out, r.elementId);
   out += ',';
   appendInteger(out, r.type);
   out += ',';
-  appendCsvField(out, r.typeName);
+  appendCsvField(out, typeNameOf(r.type));
   out += ',';
   appendInteger(out, r.level);
   out += ',';
@@ -200,9 +219,9 @@ void appendCsvRecord(std::string& out, const DuplicateRecord& r) {
   if (r.hasPartner) appendInteger(out, r.partnerPosition);
   out += ',';
   if (r.hasPartner) appendInteger(out, r.partnerType);
-  out += ',';
-  appendCsvField(out, geometryWkt(r.geometry));
-  out += "\r\n";
+  out += ",\"";  // WKT holds commas but never a quote or a line break
+  appendGeometryWkt(out, r.geometry);
+  out += "\"\r\n";
 }
 
 void appendJsonFeature(std::string& out, const DuplicateRecord& r) {
@@ -213,11 +232,11 @@ void appendJsonFeature(std::string& out, const DuplicateRecord& r) {
   out += R"(,"file_position":)";
   appendInteger(out, r.filePosition);
   out += R"(,"element_id":)";
-  appendInteger(out, static_cast<int64_t>(r.elementId));
+  appendInteger(out, r.elementId);
   out += R"(,"type":)";
   appendInteger(out, r.type);
   out += R"(,"type_name":)";
-  appendJsonString(out, r.typeName);
+  appendJsonString(out, typeNameOf(r.type));
   out += R"(,"level":)";
   appendInteger(out, r.level);
   out += R"(,"level_name":)";
@@ -270,9 +289,14 @@ bool listFormatOf(const std::string& path, ListFormat* format) {
 }
 
 std::string geometryWkt(const ListGeometry& g) {
+  std::string out;
+  appendGeometryWkt(out, g);
+  return out;
+}
+
+void appendGeometryWkt(std::string& out, const ListGeometry& g) {
   const Shape shape = shapeOf(g);
   const double* xy = g.xy.data();
-  std::string out;
   auto eachRun = [&](auto&& body) {
     size_t at = 0;
     for (size_t r = 0; r < g.runSizes.size(); ++r) {
@@ -283,59 +307,70 @@ std::string geometryWkt(const ListGeometry& g) {
   };
   switch (shape) {
     case Shape::Empty:
-      return "GEOMETRYCOLLECTION EMPTY";
+      out += "GEOMETRYCOLLECTION EMPTY";
+      return;
     case Shape::Point:
-      out = "POINT ";
+      out += "POINT ";
       appendWktRun(out, xy, 1);
-      return out;
+      return;
     case Shape::LineString:
-      out = "LINESTRING ";
+      out += "LINESTRING ";
       appendWktRun(out, xy, g.runSizes[0]);
-      return out;
+      return;
     case Shape::Polygon:
-      out = "POLYGON (";
+      out += "POLYGON (";
       appendWktRun(out, xy, g.runSizes[0]);
-      return out + ")";
+      out += ')';
+      return;
     case Shape::MultiPoint:
-      out = "MULTIPOINT (";
+      out += "MULTIPOINT (";
       break;
     case Shape::MultiLineString:
-      out = "MULTILINESTRING (";
+      out += "MULTILINESTRING (";
       break;
     case Shape::Collection:
-      out = "GEOMETRYCOLLECTION (";
+      out += "GEOMETRYCOLLECTION (";
       eachRun([&](const double* run, uint32_t n) {
         out += n == 1 ? "POINT " : "LINESTRING ";
         appendWktRun(out, run, n);
       });
-      return out + ")";
+      out += ')';
+      return;
   }
   eachRun([&](const double* run, uint32_t n) { appendWktRun(out, run, n); });
-  return out + ")";
+  out += ')';
 }
 
-std::string duplicatesListText(std::vector<DuplicateRecord> records, ListFormat format) {
-  std::stable_sort(records.begin(), records.end(),
-                   [](const DuplicateRecord& a, const DuplicateRecord& b) {
-                     if (a.entryIndex != b.entryIndex) return a.entryIndex < b.entryIndex;
-                     return a.filePosition < b.filePosition;
-                   });
+std::string duplicatesListText(const DuplicateRecords& records, ListFormat format) {
+  // The records stay where they are: only their order is sorted.
+  std::vector<const DuplicateRecord*> order;
+  order.reserve(records.size());
+  for (const DuplicateRecord& r : records) order.push_back(&r);
+  const auto before = [](const DuplicateRecord* a, const DuplicateRecord* b) {
+    if (a->entryIndex != b->entryIndex) return a->entryIndex < b->entryIndex;
+    return a->filePosition < b->filePosition;
+  };
+  if (!std::is_sorted(order.begin(), order.end(), before)) {
+    std::stable_sort(order.begin(), order.end(), before);
+  }
+  constexpr size_t kBytesPerRecord = 320;  // a short element's record, roughly
   std::string out;
+  out.reserve(records.size() * kBytesPerRecord);
   if (format == ListFormat::Csv) {
     out = kCsvHeader;
-    for (const DuplicateRecord& r : records) appendCsvRecord(out, r);
+    for (const DuplicateRecord* r : order) appendCsvRecord(out, *r);
     return out;
   }
   out = "{\"type\":\"FeatureCollection\",\"features\":[";
-  for (size_t i = 0; i < records.size(); ++i) {
+  for (size_t i = 0; i < order.size(); ++i) {
     out += i == 0 ? "\n" : ",\n";
-    appendJsonFeature(out, records[i]);
+    appendJsonFeature(out, *order[i]);
   }
   out += "\n]}\n";
   return out;
 }
 
-int writeDuplicatesList(const std::string& path, const std::vector<DuplicateRecord>& records,
+int writeDuplicatesList(const std::string& path, const DuplicateRecords& records,
                         std::string* error) {
   ListFormat format;
   if (!listFormatOf(path, &format)) {

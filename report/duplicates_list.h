@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -44,8 +45,7 @@ struct DuplicateRecord {
   std::string model;
   uint32_t filePosition = 0;
   uint64_t elementId = 0;
-  int type = 0;
-  std::string typeName;  // lower case, "" for types without a name
+  int type = 0;  // written with its name (report/description.h), lower case
   int32_t level = 0;
   std::string levelName;  // "" when the level has none
   int64_t colour = 0;
@@ -59,12 +59,16 @@ struct DuplicateRecord {
   ListGeometry geometry;
 };
 
+// A list's records. A deque: adding a record never moves the others (a run may add 10^5).
+using DuplicateRecords = std::deque<DuplicateRecord>;
+
 // The list format named by the path's extension (.csv or .geojson, any case); false for any
 // other.
 [[nodiscard]] bool listFormatOf(const std::string& path, ListFormat* format);
 
-// The record of a reported entry of the current run (its descriptor is read when the entry
-// holds none). `partner` is the entry it matched, or null. ERROR when the element cannot be read.
+// Fills a fresh record for a reported entry of the current run (its descriptor is read when the
+// entry holds none). `partner` is the entry it matched, or null. ERROR when the element cannot be
+// read.
 [[nodiscard]] int duplicateRecordOf(DuplicateRecord* out, const ElementEntry& entry,
                                     const ElementEntry* partner, MatchReason reason,
                                     ListOutcome outcome);
@@ -72,14 +76,14 @@ struct DuplicateRecord {
 // The geometry as WKT: POINT, LINESTRING, POLYGON (one closed run of four or more vertices),
 // MULTIPOINT, MULTILINESTRING or GEOMETRYCOLLECTION.
 std::string geometryWkt(const ListGeometry& geometry);
+void appendGeometryWkt(std::string& out, const ListGeometry& geometry);
 
 // The whole list's text: records sorted by entry, then file position (stable otherwise).
-std::string duplicatesListText(std::vector<DuplicateRecord> records, ListFormat format);
+std::string duplicatesListText(const DuplicateRecords& records, ListFormat format);
 
 // Writes the list to path (format by its extension) atomically. ERROR with *error when the
 // extension is not one of a list or the file cannot be written.
-[[nodiscard]] int writeDuplicatesList(const std::string& path,
-                                      const std::vector<DuplicateRecord>& records,
+[[nodiscard]] int writeDuplicatesList(const std::string& path, const DuplicateRecords& records,
                                       std::string* error);
 
 }  // namespace kelvara

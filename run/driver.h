@@ -83,7 +83,7 @@ struct DuplicateRun {
   std::set<std::string> backedUp;  // files backed up (or their backup left pending) in this run
   // The duplicates list's records, when the session asks for a list; written when the run's
   // reports are closed (listClosed then).
-  std::vector<DuplicateRecord> listRecords;
+  DuplicateRecords listRecords;
   bool listClosed = false;
   WorkingCopySlot slots[2];
 };

@@ -117,10 +117,12 @@ void addListRecord(DuplicateRun& run, const ElementEntry& entry, NodeId partner,
                    ListOutcome outcome) {
   const Engine& e = engine();
   const ElementEntry* partnerEntry = partner == kNoNode ? nullptr : &entryOf(e.table, partner);
-  DuplicateRecord record;
-  if (duplicateRecordOf(&record, entry, partnerEntry, reason, outcome) != SUCCESS) return;
+  DuplicateRecord& record = run.listRecords.emplace_back();
+  if (duplicateRecordOf(&record, entry, partnerEntry, reason, outcome) != SUCCESS) {
+    run.listRecords.pop_back();
+    return;
+  }
   record.entryIndex = run.entryIndex;
-  run.listRecords.push_back(std::move(record));
 }
 
 void reportEntryHook(const ElementEntry& entry, bool deleted, bool component, void*) {
