@@ -38,7 +38,6 @@ void addDrawnRuns(ListGeometry& g, const MasterUnits& u, const MSElementDescr& e
   const int type = mdlElement_getType(element);
   const auto* linear = std::get_if<dgn::LinearRecord>(&element.record);
   if ((type == 3 || type == 4 || type == 6) && linear != nullptr && !linear->points.empty()) {
-    g.runSizes.push_back(static_cast<uint32_t>(linear->points.size()));
     g.xy.reserve(2 * linear->points.size());
     for (const DPoint3d& p : linear->points) addPoint(g, u, p.x, p.y);
     return;
@@ -62,7 +61,6 @@ void addRangeBox(ListGeometry& g, const MasterUnits& u, const ElementEntry& e) {
                         double(e.xLow)};
   const double ys[5] = {double(e.yLow), double(e.yLow), double(e.yHigh), double(e.yHigh),
                         double(e.yLow)};
-  g.runSizes.push_back(5);
   for (int i = 0; i < 5; ++i) addPoint(g, u, xs[i], ys[i]);
 }
 
@@ -100,7 +98,7 @@ int duplicateRecordOf(DuplicateRecord* out, const ElementEntry& entry, const Ele
   }
   const MasterUnits units = masterUnitsOf(entry.modelRef);
   addDrawnRuns(r.geometry, units, *el, entry.filePosition);
-  if (r.geometry.runSizes.empty()) addRangeBox(r.geometry, units, entry);
+  if (r.geometry.xy.empty()) addRangeBox(r.geometry, units, entry);
   return SUCCESS;
 }
 

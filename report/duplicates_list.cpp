@@ -53,12 +53,14 @@ bool closedRun(const double* xy, uint32_t size) {
 }
 
 Shape shapeOf(const ListGeometry& g) {
-  const std::vector<uint32_t>& runs = g.runSizes;
-  if (runs.empty()) return Shape::Empty;
-  if (runs.size() == 1) {
-    if (runs[0] == 1) return Shape::Point;
-    return closedRun(g.xy.data(), runs[0]) ? Shape::Polygon : Shape::LineString;
+  const size_t count = runCount(g);
+  if (count == 0) return Shape::Empty;
+  if (count == 1) {
+    const uint32_t size = runSize(g, 0);
+    if (size == 1) return Shape::Point;
+    return closedRun(g.xy.data(), size) ? Shape::Polygon : Shape::LineString;
   }
+  const std::vector<uint32_t>& runs = g.runSizes;
   const bool allPoints = std::all_of(runs.begin(), runs.end(), [](uint32_t n) { return n == 1; });
   const bool noPoints = std::none_of(runs.begin(), runs.end(), [](uint32_t n) { return n == 1; });
   return allPoints ? Shape::MultiPoint : noPoints ? Shape::MultiLineString : Shape::Collection;
@@ -120,10 +122,10 @@ void appendJsonGeometry(std::string& out, const ListGeometry& g) {
   const double* xy = g.xy.data();
   auto eachRun = [&](auto&& body) {
     size_t at = 0;
-    for (size_t r = 0; r < g.runSizes.size(); ++r) {
+    for (size_t r = 0; r < runCount(g); ++r) {
       if (r > 0) out += ',';
-      body(xy + 2 * at, g.runSizes[r]);
-      at += g.runSizes[r];
+      body(xy + 2 * at, runSize(g, r));
+      at += runSize(g, r);
     }
   };
   switch (shape) {
@@ -133,11 +135,11 @@ void appendJsonGeometry(std::string& out, const ListGeometry& g) {
       break;
     case Shape::LineString:
       out += R"({"type":"LineString","coordinates":)";
-      appendJsonRun(out, xy, g.runSizes[0], false);
+      appendJsonRun(out, xy, runSize(g, 0), false);
       break;
     case Shape::Polygon:
       out += R"({"type":"Polygon","coordinates":[)";
-      appendJsonRun(out, xy, g.runSizes[0], false);
+      appendJsonRun(out, xy, runSize(g, 0), false);
       out += ']';
       break;
     case Shape::MultiPoint:
@@ -174,7 +176,10 @@ constexpr const char* kCsvHeader =
 
 // A field quoted when it holds a comma, a quote or a line break (quotes doubled).
 void appendCsvField(std::string& out, const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+  const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+    return c == ',' || c == '"' || c == '\r' || c == '\n';
+  });
+  if (plain) {
     out += text;
     return;
   }
@@ -288,21 +293,15 @@ bool listFormatOf(const std::string& path, ListFormat* format) {
   return false;
 }
 
-std::string geometryWkt(const ListGeometry& g) {
-  std::string out;
-  appendGeometryWkt(out, g);
-  return out;
-}
-
 void appendGeometryWkt(std::string& out, const ListGeometry& g) {
   const Shape shape = shapeOf(g);
   const double* xy = g.xy.data();
   auto eachRun = [&](auto&& body) {
     size_t at = 0;
-    for (size_t r = 0; r < g.runSizes.size(); ++r) {
+    for (size_t r = 0; r < runCount(g); ++r) {
       if (r > 0) out += ", ";
-      body(xy + 2 * at, g.runSizes[r]);
-      at += g.runSizes[r];
+      body(xy + 2 * at, runSize(g, r));
+      at += runSize(g, r);
     }
   };
   switch (shape) {
@@ -315,11 +314,11 @@ void appendGeometryWkt(std::string& out, const ListGeometry& g) {
       return;
     case Shape::LineString:
       out += "LINESTRING ";
-      appendWktRun(out, xy, g.runSizes[0]);
+      appendWktRun(out, xy, runSize(g, 0));
       return;
     case Shape::Polygon:
       out += "POLYGON (";
-      appendWktRun(out, xy, g.runSizes[0]);
+      appendWktRun(out, xy, runSize(g, 0));
       out += ')';
       return;
     case Shape::MultiPoint:
@@ -341,8 +340,11 @@ void appendGeometryWkt(std::string& out, const ListGeometry& g) {
   out += ')';
 }
 
-std::string duplicatesListText(const DuplicateRecords& records, ListFormat format) {
-  // The records stay where they are: only their order is sorted.
+namespace {
+
+// The records in list order (by entry, then file position; stable otherwise). The records stay
+// where they are: only pointers are sorted.
+std::vector<const DuplicateRecord*> listOrder(const DuplicateRecords& records) {
   std::vector<const DuplicateRecord*> order;
   order.reserve(records.size());
   for (const DuplicateRecord& r : records) order.push_back(&r);
@@ -353,22 +355,37 @@ std::string duplicatesListText(const DuplicateRecords& records, ListFormat forma
   if (!std::is_sorted(order.begin(), order.end(), before)) {
     std::stable_sort(order.begin(), order.end(), before);
   }
-  constexpr size_t kBytesPerRecord = 320;  // a short element's record, roughly
-  std::string out;
-  out.reserve(records.size() * kBytesPerRecord);
-  if (format == ListFormat::Csv) {
-    out = kCsvHeader;
-    for (const DuplicateRecord* r : order) appendCsvRecord(out, *r);
-    return out;
-  }
-  out = "{\"type\":\"FeatureCollection\",\"features\":[";
-  for (size_t i = 0; i < order.size(); ++i) {
-    out += i == 0 ? "\n" : ",\n";
-    appendJsonFeature(out, *order[i]);
-  }
-  out += "\n]}\n";
-  return out;
+  return order;
 }
+
+// Hands the list's text to `put` in pieces of about kPieceBytes, so that a long list never
+// stands in memory whole. Stops at the first piece `put` refuses; false then.
+constexpr size_t kPieceBytes = 1 << 20;
+
+template <class Put>
+bool produceList(const DuplicateRecords& records, ListFormat format, Put&& put) {
+  const std::vector<const DuplicateRecord*> order = listOrder(records);
+  std::string piece;
+  piece.reserve(kPieceBytes + 4096);
+  const bool csv = format == ListFormat::Csv;
+  piece = csv ? kCsvHeader : "{\"type\":\"FeatureCollection\",\"features\":[";
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (csv) {
+      appendCsvRecord(piece, *order[i]);
+    } else {
+      piece += i == 0 ? "\n" : ",\n";
+      appendJsonFeature(piece, *order[i]);
+    }
+    if (piece.size() >= kPieceBytes) {
+      if (!put(piece)) return false;
+      piece.clear();
+    }
+  }
+  if (!csv) piece += "\n]}\n";
+  return put(piece);
+}
+
+}  // namespace
 
 int writeDuplicatesList(const std::string& path, const DuplicateRecords& records,
                         std::string* error) {
@@ -377,8 +394,13 @@ int writeDuplicatesList(const std::string& path, const DuplicateRecords& records
     *error = path + ": a duplicates list is a .csv or a .geojson file";
     return ERROR;
   }
-  const std::string text = duplicatesListText(records, format);
-  return writeFileAtomically(path, bytesOf(text), error, Durability::NotSynced);
+  StreamedFile file;
+  if (beginStreamedFile(file, path, error) != SUCCESS) return ERROR;
+  const bool written = produceList(records, format, [&](const std::string& piece) {
+    return appendToStreamedFile(file, bytesOf(piece), error) == SUCCESS;
+  });
+  if (!written) return ERROR;  // the file was abandoned
+  return finishStreamedFile(file, Durability::NotSynced, error);
 }
 
 }  // namespace kelvara

@@ -35,9 +35,16 @@ const char* listOutcomeName(ListOutcome outcome);
 
 // An element's outline: runs of xy vertices in master units (a run of one vertex is a point).
 struct ListGeometry {
-  std::vector<uint32_t> runSizes;
   std::vector<double> xy;  // x and y interleaved, the runs one after another
+  // The vertex count of each run; empty when xy is a single run (most elements: no allocation).
+  std::vector<uint32_t> runSizes;
 };
+inline size_t runCount(const ListGeometry& g) {
+  return !g.runSizes.empty() ? g.runSizes.size() : g.xy.empty() ? 0 : 1;
+}
+inline uint32_t runSize(const ListGeometry& g, size_t run) {
+  return g.runSizes.empty() ? static_cast<uint32_t>(g.xy.size() / 2) : g.runSizes[run];
+}
 
 struct DuplicateRecord {
   int entryIndex = 0;  // the run's entry (orders the list; not written)
@@ -73,16 +80,13 @@ using DuplicateRecords = std::deque<DuplicateRecord>;
                                     const ElementEntry* partner, MatchReason reason,
                                     ListOutcome outcome);
 
-// The geometry as WKT: POINT, LINESTRING, POLYGON (one closed run of four or more vertices),
-// MULTIPOINT, MULTILINESTRING or GEOMETRYCOLLECTION.
-std::string geometryWkt(const ListGeometry& geometry);
+// Appends the geometry as WKT: POINT, LINESTRING, POLYGON (one closed run of four or more
+// vertices), MULTIPOINT, MULTILINESTRING or GEOMETRYCOLLECTION.
 void appendGeometryWkt(std::string& out, const ListGeometry& geometry);
 
-// The whole list's text: records sorted by entry, then file position (stable otherwise).
-std::string duplicatesListText(const DuplicateRecords& records, ListFormat format);
-
-// Writes the list to path (format by its extension) atomically. ERROR with *error when the
-// extension is not one of a list or the file cannot be written.
+// Writes the list of the records, sorted by entry and then file position (stable otherwise),
+// to path (format by its extension) atomically, without holding its whole text in memory. ERROR
+// with *error when the extension is not one of a list or the file cannot be written.
 [[nodiscard]] int writeDuplicatesList(const std::string& path, const DuplicateRecords& records,
                                       std::string* error);
 
