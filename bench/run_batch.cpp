@@ -6,7 +6,8 @@
 //    duplicates (the drawing of bench_engine_pass): the engine's load + sort + pass, in a
 //    fresh process as kelvara runs in (`bench_run_batch --engine FILE`) and in this process,
 //    whose memory is already warm; then a full delete run of `kelvara` on a copy (text report,
-//    design report, backup, the cleaned file written). Prints the times and their ratios.
+//    design report, backup, the cleaned file written), and the same run writing the duplicates
+//    list as CSV and as GeoJSON (--list). Prints the times and their ratios.
 // 2. A batch of 200 drawings of 1,000 elements each in one folder: `kelvara DIR/*.dgn`.
 //    Prints files per second.
 // A plain main: each figure is the best of KELVARA_BENCH_RUNS timed runs (default 3), every run
@@ -203,13 +204,17 @@ int main(int argc, char** argv) {
   fs::create_directories(pristine);
   const std::string bigPristine = pristine + "/random_1000000.dgn";
   writeDrawing(bigPristine, randomDrawing(1000000, 1000000));
-  Timing engineTime = none, warmEngineTime = none, runTime = none;
+  Timing engineTime = none, warmEngineTime = none, runTime = none, csvTime = none, jsonTime = none;
   for (int run = 0; run < runs; ++run) {
     freshCopies(big, {bigPristine}, {"random_1000000.dgn"});
     engineTime = best(engineTime, timeEngineInFreshProcess(big + "/random_1000000.dgn"));
     warmEngineTime = best(warmEngineTime, timeEngine(big + "/random_1000000.dgn"));
     freshCopies(big, {bigPristine}, {"random_1000000.dgn"});
     runTime = best(runTime, timeKelvara(bin, big, {"random_1000000.dgn"}));
+    freshCopies(big, {bigPristine}, {"random_1000000.dgn"});
+    csvTime = best(csvTime, timeKelvara(bin, big, {"--list", "d.csv", "random_1000000.dgn"}));
+    freshCopies(big, {bigPristine}, {"random_1000000.dgn"});
+    jsonTime = best(jsonTime, timeKelvara(bin, big, {"--list", "d.geojson", "random_1000000.dgn"}));
   }
   std::printf("1,000,000 elements, 10%% duplicates, best of %d  wall s    cpu s\n", runs);
   std::printf("  engine load+sort+pass, fresh process    %8.3f %8.3f\n", engineTime.wall,
@@ -222,6 +227,13 @@ int main(int argc, char** argv) {
               runTime.wall / engineTime.wall, runTime.cpu / engineTime.cpu);
   std::printf("  ratio to the engine in this process     %8.2f %8.2f\n",
               runTime.wall / warmEngineTime.wall, runTime.cpu / warmEngineTime.cpu);
+  std::printf("  the delete run with --list d.csv        %8.3f %8.3f\n", csvTime.wall, csvTime.cpu);
+  std::printf("  ratio to the run without (limit 1.15)   %8.2f %8.2f\n",
+              csvTime.wall / runTime.wall, csvTime.cpu / runTime.cpu);
+  std::printf("  the delete run with --list d.geojson    %8.3f %8.3f\n", jsonTime.wall,
+              jsonTime.cpu);
+  std::printf("  ratio to the run without (limit 1.15)   %8.2f %8.2f\n",
+              jsonTime.wall / runTime.wall, jsonTime.cpu / runTime.cpu);
 
   // 2. A batch of small drawings.
   const std::string batch = root + "/batch";

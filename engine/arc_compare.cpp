@@ -34,7 +34,8 @@ bool arcGeometryOf(const MSElementDescr& element, ArcGeometry& out) {
   return true;
 }
 
-int arcCompare(const PairElement& first, const PairElement& second, const CompareOptions& options) {
+int arcCompare(const PairElement& first, const PairElement& second, const CompareOptions& options,
+               MatchReason* reason) {
   if (!first.descriptor || !second.descriptor) return COMPARE_DIFFERENT;
   const MSElementDescr& a = *first.descriptor;
   const MSElementDescr& b = *second.descriptor;
@@ -42,7 +43,7 @@ int arcCompare(const PairElement& first, const PairElement& second, const Compar
     LinearShape sa, sb;
     if (!linearShapeOf(a, sa) || !linearShapeOf(b, sb)) return COMPARE_DIFFERENT;
     if (!sampleOverlap(sa, sb, options.toleranceUor, options.allowReversed, options.allowUnderlap,
-                       options.trace)) {
+                       options.trace, reason)) {
       return COMPARE_DIFFERENT;
     }
     return attributeResult(first, second, options.ignore);
@@ -54,15 +55,17 @@ int arcCompare(const PairElement& first, const PairElement& second, const Compar
       !pointEqualUor(arcEndPoint(ga), arcEndPoint(gb)) || !pointEqualUor(ga.centre, gb.centre)) {
     return COMPARE_DIFFERENT;
   }
+  bool turned = false;
   if (!rotationMatch(ga.rotation, gb.rotation, options.allowRotation, options.rotationTolerance,
-                     options.is3d)) {
+                     options.is3d, &turned)) {
     return COMPARE_ATTRIBUTES_DIFFER;
   }
+  if (reason != nullptr) *reason = turned ? MatchReason::Rotated : MatchReason::Exact;
   return attributeResult(first, second, options.ignore);
 }
 
 int ellipseCompare(const PairElement& first, const PairElement& second,
-                   const CompareOptions& options) {
+                   const CompareOptions& options, MatchReason* reason) {
   if (!first.descriptor || !second.descriptor) return COMPARE_DIFFERENT;
   ArcGeometry ga, gb;
   if (!arcGeometryOf(*first.descriptor, ga) || !arcGeometryOf(*second.descriptor, gb)) {
@@ -71,9 +74,15 @@ int ellipseCompare(const PairElement& first, const PairElement& second,
   if (!centresAgree(ga.centre, gb.centre, options)) return COMPARE_DIFFERENT;
   if (!radiiAgree(ga, gb)) return COMPARE_DIFFERENT;
   const bool circle = std::fabs(ga.primary - ga.secondary) <= kRadiusTolerance;
+  bool turned = false;
   if (!circle && !rotationMatch(ga.rotation, gb.rotation, options.allowRotation,
-                                options.rotationTolerance, options.is3d)) {
+                                options.rotationTolerance, options.is3d, &turned)) {
     return COMPARE_ATTRIBUTES_DIFFER;
+  }
+  if (reason != nullptr) {
+    *reason = turned                                ? MatchReason::Rotated
+              : pointEqualUor(ga.centre, gb.centre) ? MatchReason::Exact
+                                                    : MatchReason::WithinTolerance;
   }
   return attributeResult(first, second, options.ignore);
 }

@@ -20,12 +20,22 @@ inline constexpr double kRadiusTolerance = 0.25;
 // Arcs: without overlap, radii within kRadiusTolerance and equal start, end and centre (a
 // reversed arc differs), then rotation (else 2); with overlap the sampled test. Then
 // symbology and properties.
+// `reason`: Exact, Rotated, or the sampled test's Overlap or Underlap.
 [[nodiscard]] int arcCompare(const PairElement& first, const PairElement& second,
-                             const CompareOptions& options);
+                             const CompareOptions& options, MatchReason* reason);
+[[nodiscard]] inline int arcCompare(const PairElement& first, const PairElement& second,
+                                    const CompareOptions& options) {
+  return arcCompare(first, second, options, nullptr);
+}
 
 // Ellipses: centres equal (within the tolerance with overlap), radii within kRadiusTolerance,
 // rotation unless the first is a circle (else 2), then fill, symbology and properties.
+// `reason`: Exact, WithinTolerance (centres apart within the tolerance) or Rotated.
 [[nodiscard]] int ellipseCompare(const PairElement& first, const PairElement& second,
-                                 const CompareOptions& options);
+                                 const CompareOptions& options, MatchReason* reason);
+[[nodiscard]] inline int ellipseCompare(const PairElement& first, const PairElement& second,
+                                        const CompareOptions& options) {
+  return ellipseCompare(first, second, options, nullptr);
+}
 
 }  // namespace kelvara

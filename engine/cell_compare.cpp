@@ -67,13 +67,14 @@ LinearShape outlineShape(const DPoint3d corners[4]) {
 
 // The outlines of the two range blocks agree (the linear comparison's geometry test, with
 // neither reversal nor underlap).
-bool outlinesAgree(const MSElementDescr& a, const MSElementDescr& b,
-                   const CompareOptions& options) {
+bool outlinesAgree(const MSElementDescr& a, const MSElementDescr& b, const CompareOptions& options,
+                   MatchReason* how) {
   DPoint3d ca[4], cb[4];
   if (!cellOutline(a, ca) || !cellOutline(b, cb)) return true;  // no outline: not compared
   const LinearShape sa = outlineShape(ca), sb = outlineShape(cb);
-  return options.overlap ? sampleOverlap(sa, sb, options.toleranceUor, false, false, options.trace)
-                         : identicalLinear(sa, sb, false, false);
+  return options.overlap
+             ? sampleOverlap(sa, sb, options.toleranceUor, false, false, options.trace, how)
+             : identicalLinear(sa, sb, false, false, how);
 }
 
 bool scalesAgree(const DPoint3d& a, const DPoint3d& b, const CompareOptions& options) {
@@ -101,8 +102,8 @@ bool cellOutline(const MSElementDescr& cell, DPoint3d corners[4]) {
   return true;
 }
 
-int cellCompare(const PairElement& first, const PairElement& second,
-                const CompareOptions& options) {
+int cellCompare(const PairElement& first, const PairElement& second, const CompareOptions& options,
+                MatchReason* reason) {
   if (!first.descriptor || !second.descriptor) return COMPARE_DIFFERENT;
   const MSElementDescr& a = *first.descriptor;
   const MSElementDescr& b = *second.descriptor;
@@ -115,13 +116,20 @@ int cellCompare(const PairElement& first, const PairElement& second,
   if (!originsAgree) return COMPARE_DIFFERENT;
   if (!equalIgnoringCase(ca->name, cb->name)) return COMPARE_DIFFERENT;
   if (cellSignature(a) != cellSignature(b)) return COMPARE_DIFFERENT;
-  if (!outlinesAgree(a, b, options)) return COMPARE_DIFFERENT;
+  if (!outlinesAgree(a, b, options, nullptr)) return COMPARE_DIFFERENT;
   RotMatrix ra, rb;
   DPoint3d sa, sb;
   splitTransform(ca->transform, ra, sa);
   splitTransform(cb->transform, rb, sb);
-  if (!rotationMatch(ra, rb, options.allowRotation, options.rotationTolerance, options.is3d)) {
+  bool turned = false;
+  if (!rotationMatch(ra, rb, options.allowRotation, options.rotationTolerance, options.is3d,
+                     &turned)) {
     return COMPARE_ATTRIBUTES_DIFFER;
+  }
+  if (reason != nullptr) {
+    *reason = turned                                  ? MatchReason::Rotated
+              : pointEqualUor(ca->origin, cb->origin) ? MatchReason::Exact
+                                                      : MatchReason::WithinTolerance;
   }
   // A cell's symbology and properties (its header's and its components') are not compared: a
   // cell placed twice and recoloured afterwards is still a duplicate.

@@ -28,8 +28,13 @@ inline constexpr double kScaleTolerance = 0.0001;
 // not a cell.
 [[nodiscard]] bool cellOutline(const MSElementDescr& cell, DPoint3d corners[4]);
 
+// `reason`: Exact, WithinTolerance (origins or outlines apart within the tolerance) or Rotated.
 [[nodiscard]] int cellCompare(const PairElement& first, const PairElement& second,
-                              const CompareOptions& options);
+                              const CompareOptions& options, MatchReason* reason);
+[[nodiscard]] inline int cellCompare(const PairElement& first, const PairElement& second,
+                                     const CompareOptions& options) {
+  return cellCompare(first, second, options, nullptr);
+}
 
 [[nodiscard]] int sharedCellCompare(const PairElement& first, const PairElement& second,
                                     const CompareOptions& options);

@@ -51,8 +51,34 @@ bool isClosedFillable(int type) {
 
 }  // namespace
 
+const char* matchReasonName(MatchReason reason) {
+  switch (reason) {
+    case MatchReason::None:
+      return "";
+    case MatchReason::Exact:
+      return "exact";
+    case MatchReason::Reversed:
+      return "reversed";
+    case MatchReason::OtherStart:
+      return "other start vertex";
+    case MatchReason::WithinTolerance:
+      return "within tolerance";
+    case MatchReason::Overlap:
+      return "overlap";
+    case MatchReason::Underlap:
+      return "underlap";
+    case MatchReason::Rotated:
+      return "rotated";
+    case MatchReason::SameBody:
+      return "same body bytes";
+    case MatchReason::InSelectionSet:
+      return "in selection set";
+  }
+  return "";
+}
+
 int linearCompareFamily(const PairElement& first, const PairElement& second,
-                        const CompareOptions& options) {
+                        const CompareOptions& options, MatchReason* reason) {
   LinearOptions linear;
   linear.overlap = options.overlap;
   linear.toleranceUor = options.toleranceUor;
@@ -65,7 +91,7 @@ int linearCompareFamily(const PairElement& first, const PairElement& second,
   tests.fillMatch = [&] { return fillMatch(a, b); };
   tests.symbologyMatch = [&] { return symbologyMatch(first, second, options.ignore); };
   tests.propertiesMatch = [&] { return propertiesMatch(a, b, options.ignore); };
-  return linearCompareElements(&a, &b, linear, tests, options.trace);
+  return linearCompareElements(&a, &b, linear, tests, options.trace, reason);
 }
 
 std::string nodeText(const MSElementDescr& node) {
@@ -85,8 +111,8 @@ std::string nodeText(const MSElementDescr& node) {
   return text;
 }
 
-int comparePair(const PairElement& first, const PairElement& second,
-                const CompareOptions& options) {
+int comparePair(const PairElement& first, const PairElement& second, const CompareOptions& options,
+                MatchReason* reason) {
   if (!first.descriptor || !second.descriptor) return COMPARE_DIFFERENT;
   const int typeA = mdlElement_getType(*first.descriptor);
   const int typeB = mdlElement_getType(*second.descriptor);
@@ -97,33 +123,40 @@ int comparePair(const PairElement& first, const PairElement& second,
     return COMPARE_DIFFERENT;
   }
   int result = COMPARE_DIFFERENT;
+  // Families with a single geometry test: that test is the reason.
+  MatchReason only = MatchReason::None;
   switch (pairFamily(code)) {
     case PairFamily::Cells:
-      result = cellCompare(first, second, options);
+      result = cellCompare(first, second, options, reason);
       break;
     case PairFamily::SharedCells:
       result = sharedCellCompare(first, second, options);
+      only = MatchReason::SameBody;
       break;
     case PairFamily::TextNodes:
-      result = textNodeCompare(first, second, options);
+      result = textNodeCompare(first, second, options, reason);
       break;
     case PairFamily::Text:
-      result = textCompare(first, second, options);
+      result = textCompare(first, second, options, reason);
       break;
     case PairFamily::Arcs:
-      result = arcCompare(first, second, options);
+      result = arcCompare(first, second, options, reason);
       break;
     case PairFamily::Ellipses:
-      result = ellipseCompare(first, second, options);
+      result = ellipseCompare(first, second, options, reason);
       break;
     case PairFamily::Multilines:
       result = multilineCompare(first, second, options);
+      // Chains are matched component by component; elements without components by body.
+      only = first.descriptor->components.empty() ? MatchReason::SameBody : MatchReason::Exact;
       break;
     case PairFamily::Dimensions:
       result = dimensionCompare(first, second, options);
+      only = MatchReason::SameBody;
       break;
     case PairFamily::Tags:
       result = tagCompare(first, second, options);
+      only = MatchReason::SameBody;
       break;
     case PairFamily::Solids: {
       // Solids are compared within the distance tolerance whether or not overlap is on, and
@@ -131,15 +164,18 @@ int comparePair(const PairElement& first, const PairElement& second,
       CompareOptions solid = options;
       if (!options.allowRotation) solid.rotationTolerance = 1e-8;
       result = solidsMatch(first, second, solid);
+      only = MatchReason::WithinTolerance;
       break;
     }
     case PairFamily::Linear:
-      result = linearCompareFamily(first, second, options);
+      result = linearCompareFamily(first, second, options, reason);
       break;
     case PairFamily::None:
       break;
   }
-  return result == COMPARE_DUPLICATE ? COMPARE_DUPLICATE : COMPARE_DIFFERENT;
+  if (result != COMPARE_DUPLICATE) return COMPARE_DIFFERENT;
+  if (reason != nullptr && only != MatchReason::None) *reason = only;
+  return COMPARE_DUPLICATE;
 }
 
 bool symbologyMatch(const PairElement& first, const PairElement& second,

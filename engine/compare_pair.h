@@ -24,6 +24,24 @@ enum CompareResult : int {
   COMPARE_DIFFERENT = 3,
 };
 
+// Which test of a comparison accepted a pair, as the family decided it. None: no pair was
+// accepted (or the element was taken without a comparison).
+enum class MatchReason : uint8_t {
+  None,
+  Exact,            // the same geometry point for point (or the same bytes)
+  Reversed,         // the same vertices in the opposite order
+  OtherStart,       // a closed figure starting at another vertex
+  WithinTolerance,  // placement points or geometry within the distance tolerance
+  Overlap,          // the sampled test: equal lengths, every sample within the tolerance
+  Underlap,         // lying on a longer element
+  Rotated,          // the same but turned, within the rotation tolerance
+  SameBody,         // range and body bytes equal (elements of undecoded layout)
+  InSelectionSet,   // taken without a comparison: every selected element is removed
+};
+
+// A short lower-case name of the reason ("exact", "reversed", ..., "" for None).
+const char* matchReasonName(MatchReason reason);
+
 // The IGNORE rule group's switches: an attribute whose switch is on is not compared.
 struct IgnoreSwitches {
   bool level = false;
@@ -53,20 +71,27 @@ struct PairElement {
 };
 
 // A family comparison: first = element under test, second = candidate. Returns 1, 2 or 3.
+// The families whose geometry can pass by more than one test have a second form with a
+// MatchReason out-parameter, written when the geometry test passes (left alone otherwise).
 using FamilyCompare = int (*)(const PairElement& first, const PairElement& second,
                               const CompareOptions& options);
 
 // The linear comparison in the FamilyCompare shape.
 int linearCompareFamily(const PairElement& first, const PairElement& second,
-                        const CompareOptions& options);
+                        const CompareOptions& options, MatchReason* reason);
+inline int linearCompareFamily(const PairElement& first, const PairElement& second,
+                               const CompareOptions& options) {
+  return linearCompareFamily(first, second, options, nullptr);
+}
 
 // ---- the pair --------------------------------------------------------------------------------
 
 // Compares the element under test with the candidate. Returns 1 (duplicate) or 3: a family's
 // 2 is returned as 3. A missing descriptor, types that differ while neither overlap nor
 // underlap is allowed, a pair code of 0, or two text nodes with different texts give 3.
+// With `reason`, a duplicate also tells which test of its family accepted it.
 [[nodiscard]] int comparePair(const PairElement& first, const PairElement& second,
-                              const CompareOptions& options);
+                              const CompareOptions& options, MatchReason* reason = nullptr);
 
 // The texts of a text node's text components in order, joined by line feeds, cut at 2046 bytes.
 [[nodiscard]] std::string nodeText(const MSElementDescr& node);

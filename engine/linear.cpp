@@ -73,18 +73,23 @@ int vertexList(const LinearShape& shape, std::vector<DPoint3d>& out) {
 }
 
 bool identicalLinear(const LinearShape& a, const LinearShape& b, bool allowReversed,
-                     bool allowUnderlap) {
+                     bool allowUnderlap, MatchReason* how) {
   std::vector<DPoint3d> va, vb;
   if (vertexList(a, va) != SUCCESS || vertexList(b, vb) != SUCCESS) return false;
   const std::size_t nA = va.size(), nB = vb.size();
   // An empty list would match anything vacuously.
   if (nA == 0 || nB == 0) return false;
   if (allowUnderlap ? nB < nA : nA != nB) return false;
+  const auto found = [how](MatchReason reason) {
+    if (how != nullptr) *how = reason;
+    return true;
+  };
+  const MatchReason along = nA == nB ? MatchReason::Exact : MatchReason::Underlap;
 
   for (std::size_t k = 0; k <= nB - nA; ++k) {
-    if (equalAt(va, vb, nA, [&](std::size_t i) { return k + i; })) return true;
+    if (equalAt(va, vb, nA, [&](std::size_t i) { return k + i; })) return found(along);
     if (allowReversed && equalAt(va, vb, nA, [&](std::size_t i) { return nB - 1 - k - i; })) {
-      return true;
+      return found(nA == nB ? MatchReason::Reversed : MatchReason::Underlap);
     }
   }
 
@@ -94,9 +99,13 @@ bool identicalLinear(const LinearShape& a, const LinearShape& b, bool allowRever
     const std::size_t u = pointEqualUor(va.front(), va.back()) ? 1 : 0;
     const std::size_t m = nA - u, ring = nB - 1;
     for (std::size_t r = 1; r <= ring; ++r) {
-      if (equalAt(va, vb, m, [&](std::size_t i) { return (i + r) % ring; })) return true;
+      if (equalAt(va, vb, m, [&](std::size_t i) { return (i + r) % ring; })) {
+        return found(MatchReason::OtherStart);
+      }
       // (ring + r - i) stays non-negative: i < m <= nA <= nB = ring + 1, and r >= 1.
-      if (equalAt(va, vb, m, [&](std::size_t i) { return (ring + r - i) % ring; })) return true;
+      if (equalAt(va, vb, m, [&](std::size_t i) { return (ring + r - i) % ring; })) {
+        return found(MatchReason::OtherStart);
+      }
     }
   }
   return false;
@@ -152,10 +161,10 @@ int samplePoints(const LinearShape& shape, double length, double tolerance,
 }
 
 bool sampleOverlap(const LinearShape& a, const LinearShape& b, double tolerance, bool allowReversed,
-                   bool allowUnderlap, TraceSink trace) {
+                   bool allowUnderlap, TraceSink trace, MatchReason* how) {
   traceLine(trace, "b_commonOverlappedElements started\n");
   if (a.path.pieces.empty() || b.path.pieces.empty()) {
-    return identicalLinear(a, b, allowReversed, allowUnderlap);
+    return identicalLinear(a, b, allowReversed, allowUnderlap, how);
   }
   const double lengthA = pathLength(a.path), lengthB = pathLength(b.path);
   if (lengthA > lengthB + tolerance) return false;
@@ -172,6 +181,9 @@ bool sampleOverlap(const LinearShape& a, const LinearShape& b, double tolerance,
   if (made != SUCCESS || !allNear) return false;
   traceLine(trace, "b_commonOverlappedElements before free\n");
   traceLine(trace, "b_commonOverlappedElements end\n");
+  if (how != nullptr) {
+    *how = lengthA < lengthB - tolerance ? MatchReason::Underlap : MatchReason::Overlap;
+  }
   return true;
 }
 
@@ -192,11 +204,11 @@ int linearAttributes(uint32_t typeA, uint32_t typeB, const AttributeTests& tests
 }
 
 int linearCompare(const LinearShape& a, const LinearShape& b, const LinearOptions& options,
-                  const AttributeTests& tests, TraceSink trace) {
-  const bool geometry = options.overlap
-                            ? sampleOverlap(a, b, options.toleranceUor, options.allowReversed,
-                                            options.allowUnderlap, trace)
-                            : identicalLinear(a, b, options.allowReversed, options.allowUnderlap);
+                  const AttributeTests& tests, TraceSink trace, MatchReason* how) {
+  const bool geometry =
+      options.overlap ? sampleOverlap(a, b, options.toleranceUor, options.allowReversed,
+                                      options.allowUnderlap, trace, how)
+                      : identicalLinear(a, b, options.allowReversed, options.allowUnderlap, how);
   if (!geometry) return kDifferent;
   return linearAttributes(a.type, b.type, tests);
 }

@@ -16,6 +16,7 @@
 #include <functional>
 #include <vector>
 
+#include "engine/compare_pair.h"
 #include "host/element.h"
 #include "host/geometry.h"
 
@@ -66,9 +67,11 @@ using TraceSink = void (*)(const char* line);
 // Appends at most kMaxVertices points per extraction. SUCCESS or ERROR.
 [[nodiscard]] int vertexList(const LinearShape& shape, std::vector<DPoint3d>& out);
 
-// Point-for-point identity of a (the element under test) with b (the candidate).
+// Point-for-point identity of a (the element under test) with b (the candidate). On a match
+// `how` (when given) becomes Exact, Underlap (a shifted along a longer b), Reversed or
+// OtherStart, the first of these that held.
 [[nodiscard]] bool identicalLinear(const LinearShape& a, const LinearShape& b, bool allowReversed,
-                                   bool allowUnderlap);
+                                   bool allowUnderlap, MatchReason* how = nullptr);
 
 // Up to kMaxSamples points along the shape of the given length (more only when a complex
 // element, arc or B-spline already has more vertices). SUCCESS or ERROR.
@@ -76,19 +79,22 @@ using TraceSink = void (*)(const char* line);
                                std::vector<DPoint3d>& out);
 
 // The sampled test: lengths within the tolerance (a no longer than b plus the tolerance with
-// underlap), every sample of a within the tolerance of b.
+// underlap), every sample of a within the tolerance of b. On a match `how` becomes Overlap, or
+// Underlap when a is shorter than b by more than the tolerance.
 [[nodiscard]] bool sampleOverlap(const LinearShape& a, const LinearShape& b, double tolerance,
-                                 bool allowReversed, bool allowUnderlap, TraceSink trace = nullptr);
+                                 bool allowReversed, bool allowUnderlap, TraceSink trace = nullptr,
+                                 MatchReason* how = nullptr);
 
 // The attribute tests after a geometric match: fill when both types are closed (6, 14, 15),
 // then symbology, then properties. Returns 1 or 2.
 [[nodiscard]] int linearAttributes(uint32_t typeA, uint32_t typeB, const AttributeTests& tests);
 
 // The geometry test (sampled with overlap, else identity), then fill for two closed elements
-// (types 6, 14, 15), symbology and properties. Returns 1, 2 or 3.
+// (types 6, 14, 15), symbology and properties. Returns 1, 2 or 3; `how` as the geometry test
+// set it.
 [[nodiscard]] int linearCompare(const LinearShape& a, const LinearShape& b,
                                 const LinearOptions& options, const AttributeTests& tests,
-                                TraceSink trace = nullptr);
+                                TraceSink trace = nullptr, MatchReason* how = nullptr);
 
 // ---- on element descriptors ------------------------------------------------------------------
 
@@ -100,9 +106,9 @@ using TraceSink = void (*)(const char* line);
 [[nodiscard]] bool descriptorsIdentical(const MSElementDescr& a, const MSElementDescr& b);
 
 // linearCompare on two descriptors: a missing descriptor or an unreadable shape gives 3; two
-// identical descriptors need no vertex lists.
+// identical descriptors need no vertex lists (Exact).
 [[nodiscard]] int linearCompareElements(const MSElementDescr* a, const MSElementDescr* b,
                                         const LinearOptions& options, const AttributeTests& tests,
-                                        TraceSink trace = nullptr);
+                                        TraceSink trace = nullptr, MatchReason* how = nullptr);
 
 }  // namespace kelvara

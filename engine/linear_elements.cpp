@@ -99,20 +99,21 @@ bool descriptorsIdentical(const MSElementDescr& a, const MSElementDescr& b) {
 
 int linearCompareElements(const MSElementDescr* a, const MSElementDescr* b,
                           const LinearOptions& options, const AttributeTests& tests,
-                          TraceSink trace) {
+                          TraceSink trace, MatchReason* how) {
   if (a == nullptr || b == nullptr) return kDifferent;
   LinearShape sa, sb;
   const bool shapes = linearShapeOf(*a, sa) && linearShapeOf(*b, sb);
   bool geometry = false;
-  if (!options.overlap && descriptorsIdentical(*a, *b)) {
+  if ((!options.overlap || !shapes) && descriptorsIdentical(*a, *b)) {
     geometry = true;
+    if (how != nullptr) *how = MatchReason::Exact;
   } else if (!shapes) {
-    geometry = descriptorsIdentical(*a, *b);
+    geometry = false;
   } else if (options.overlap) {
     geometry = sampleOverlap(sa, sb, options.toleranceUor, options.allowReversed,
-                             options.allowUnderlap, trace);
+                             options.allowUnderlap, trace, how);
   } else {
-    geometry = identicalLinear(sa, sb, options.allowReversed, options.allowUnderlap);
+    geometry = identicalLinear(sa, sb, options.allowReversed, options.allowUnderlap, how);
   }
   if (!geometry) return kDifferent;
   const auto typeA = static_cast<uint32_t>(mdlElement_getType(*a));

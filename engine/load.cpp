@@ -459,6 +459,7 @@ int setUpModel(Engine& e, void* reviewDialog, const std::string& entryFile,
   e.cachedModel = 0;
   e.cachedFile = nullptr;
   e.matchedCandidate = kNoNode;
+  e.refusedCandidate = kNoNode;
   e.lookahead = kNoNode;
   if (mdlFile_checkDesignFile(workingFile, &e.is3d) != SUCCESS) {
     e.setupOutcome = SETUP_NOT_DESIGN_FILE;

@@ -320,13 +320,17 @@ void compareCandidate(Engine& e, int& result, bool& goOn, NodeId candidate, Node
   ++e.candidatesCompared;
   const PairElement first{entry.descriptor.get(), entry.modelRef};
   const PairElement second{c.descriptor.get(), c.modelRef};
-  if (comparePair(first, second, o) == COMPARE_DUPLICATE) {
+  MatchReason reason = MatchReason::None;
+  if (comparePair(first, second, o, &reason) == COMPARE_DUPLICATE) {
     if (ruleGroupMatch(*c.descriptor, c.modelRef, e.settings.compared) &&
         keepRule(*entry.descriptor, entry.modelRef, *c.descriptor, c.modelRef, e.settings)) {
       result = SEARCH_DUPLICATE;
       e.matchedCandidate = candidate;
+      e.matchedReason = reason;
     } else if (result == SEARCH_NONE) {
       result = SEARCH_REJECTED;
+      e.refusedCandidate = candidate;
+      e.refusedReason = reason;
     }
   }
   if (loadedHere) releaseDescriptor(e, candidate);
@@ -379,6 +383,8 @@ int indexedUnderlapSearch(Engine& e, NodeId node, double window) {
 int candidateSearch(Engine& e, NodeId node) {
   ElementEntry& entry = entryOf(e.table, node);
   e.matchedCandidate = kNoNode;
+  e.matchedReason = MatchReason::None;
+  e.refusedCandidate = kNoNode;
   if (e.settings.remove.anySwitch()) {
     if (!ensureDescriptor(e, node) ||
         !ruleGroupMatch(*entry.descriptor, entry.modelRef, e.settings.remove)) {
@@ -466,6 +472,8 @@ int processEntry(Engine& e, NodeId node) {
   StatusPair status;
   if (e.settings.removeAllSel) {
     status = {STATUS_REMOVED_ALL, 1};
+    e.matchedCandidate = kNoNode;
+    e.matchedReason = MatchReason::InSelectionSet;
   } else {
     status = statusForResult(candidateSearch(e, node), e.settings);
     if (status.status == STATUS_SENTINEL) {

@@ -147,6 +147,11 @@ struct Engine {
   // The candidate accepted by the last candidate search (kNoNode when none was): the element
   // the review shows beside the duplicate.
   NodeId matchedCandidate = kNoNode;
+  MatchReason matchedReason = MatchReason::None;  // which test accepted it (InSelectionSet: none)
+  // The first candidate that matched but that the "Elements Compared" group or the keep rule
+  // refused, and why it matched (the entry's status is then 26).
+  NodeId refusedCandidate = kNoNode;
+  MatchReason refusedReason = MatchReason::None;
   // Counters for tests and benchmarks.
   uint64_t candidatesCompared = 0;  // pairs handed to comparePair
   uint64_t descriptorsRead = 0;

@@ -42,9 +42,12 @@ bool directionsAgree(const RotMatrix& a, const RotMatrix& b, double tolerance) {
 }  // namespace
 
 bool rotationMatch(const RotMatrix& a, const RotMatrix& b, bool allowRotation, double tolerance,
-                   bool is3d) {
+                   bool is3d, bool* turned) {
+  if (turned != nullptr) *turned = false;
   if (!allowRotation) return entriesAgree(a, b, is3d ? 3 : 2);
-  return is3d ? directionsAgree(a, b, tolerance) : anglesAgree(a, b, tolerance);
+  const bool agree = is3d ? directionsAgree(a, b, tolerance) : anglesAgree(a, b, tolerance);
+  if (agree && turned != nullptr) *turned = !entriesAgree(a, b, is3d ? 3 : 2);
+  return agree;
 }
 
 void splitTransform(const RotMatrix& transform, RotMatrix& rotation, DPoint3d& scale) {

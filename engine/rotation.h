@@ -20,8 +20,10 @@ inline constexpr double kRotationEntryTolerance = 1e-6;
 // as 3D rotations).
 // `tolerance` is in radians (in 3D, the largest distance between the images of a unit
 // direction).
+// With `turned`, an agreement also tells whether it needed the rotation tolerance (the
+// rotations differ beyond the entry tolerance).
 [[nodiscard]] bool rotationMatch(const RotMatrix& a, const RotMatrix& b, bool allowRotation,
-                                 double tolerance, bool is3d);
+                                 double tolerance, bool is3d, bool* turned = nullptr);
 
 // Splits a transform (rotation times scale per axis) into its rotation and the scale vector:
 // the lengths of its columns. A column of length 0 keeps a scale of 0 and a unit axis.

@@ -15,6 +15,11 @@ bool sizesAgree(double a, double b) {
 }
 
 // Characters of the text: 16-bit texts carry two bytes per character after their marker.
+MatchReason placementReason(bool turned, bool samePlace) {
+  if (turned) return MatchReason::Rotated;
+  return samePlace ? MatchReason::Exact : MatchReason::WithinTolerance;
+}
+
 std::size_t characterCount(const dgn::TextRecord& text) {
   if (!text.wideChars) return text.chars.size();
   return text.chars.size() >= 2 ? (text.chars.size() - 2) / 2 : 0;
@@ -33,23 +38,24 @@ DPoint3d textJustificationPoint(const dgn::TextRecord& text) {
   return {text.origin.x + offset.x, text.origin.y + offset.y, text.origin.z + offset.z};
 }
 
-int textCompare(const PairElement& first, const PairElement& second,
-                const CompareOptions& options) {
+int textCompare(const PairElement& first, const PairElement& second, const CompareOptions& options,
+                MatchReason* reason) {
   if (!first.descriptor || !second.descriptor) return COMPARE_DIFFERENT;
   const auto* a = std::get_if<dgn::TextRecord>(&first.descriptor->record);
   const auto* b = std::get_if<dgn::TextRecord>(&second.descriptor->record);
   if (!a || !b) return COMPARE_DIFFERENT;
   const double reach = options.overlap ? options.toleranceUor : kTextOriginTolerance;
-  if (distance(textJustificationPoint(*a), textJustificationPoint(*b)) > reach) {
-    return COMPARE_DIFFERENT;
-  }
+  const DPoint3d placeA = textJustificationPoint(*a), placeB = textJustificationPoint(*b);
+  if (distance(placeA, placeB) > reach) return COMPARE_DIFFERENT;
   if (a->chars != b->chars) return COMPARE_DIFFERENT;
   if (!sizesAgree(a->height, b->height)) return COMPARE_DIFFERENT;
   if (a->fields.size() != b->fields.size()) return COMPARE_DIFFERENT;
+  bool turned = false;
   if (!rotationMatch(a->rotMatrix, b->rotMatrix, options.allowRotation, options.rotationTolerance,
-                     options.is3d)) {
+                     options.is3d, &turned)) {
     return COMPARE_ATTRIBUTES_DIFFER;
   }
+  if (reason != nullptr) *reason = placementReason(turned, pointEqualUor(placeA, placeB));
   if (a->font != b->font || a->justification != b->justification) {
     return COMPARE_ATTRIBUTES_DIFFER;
   }
@@ -57,7 +63,7 @@ int textCompare(const PairElement& first, const PairElement& second,
 }
 
 int textNodeCompare(const PairElement& first, const PairElement& second,
-                    const CompareOptions& options) {
+                    const CompareOptions& options, MatchReason* reason) {
   if (!first.descriptor || !second.descriptor) return COMPARE_DIFFERENT;
   if (nodeText(*first.descriptor) != nodeText(*second.descriptor)) return COMPARE_DIFFERENT;
   const auto* a = std::get_if<dgn::TextNodeRecord>(&first.descriptor->record);
@@ -70,10 +76,12 @@ int textNodeCompare(const PairElement& first, const PairElement& second,
       !sizesAgree(a->lineSpacing, b->lineSpacing)) {
     return COMPARE_DIFFERENT;
   }
+  bool turned = false;
   if (!rotationMatch(a->rotMatrix, b->rotMatrix, options.allowRotation, options.rotationTolerance,
-                     options.is3d)) {
+                     options.is3d, &turned)) {
     return COMPARE_ATTRIBUTES_DIFFER;
   }
+  if (reason != nullptr) *reason = placementReason(turned, pointEqualUor(a->origin, b->origin));
   if (a->font != b->font || a->justification != b->justification) {
     return COMPARE_ATTRIBUTES_DIFFER;
   }

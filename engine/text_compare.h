@@ -26,11 +26,21 @@ inline constexpr double kTextOriginTolerance = 0.9;
 // Sizes agree when b lies strictly inside (a - tolerance, a + tolerance).
 inline constexpr double kTextSizeTolerance = 1e-4;
 
+// `reason` (both): Exact, WithinTolerance (placement points apart, yet within the tolerance) or
+// Rotated.
 [[nodiscard]] int textCompare(const PairElement& first, const PairElement& second,
-                              const CompareOptions& options);
+                              const CompareOptions& options, MatchReason* reason);
+[[nodiscard]] inline int textCompare(const PairElement& first, const PairElement& second,
+                                     const CompareOptions& options) {
+  return textCompare(first, second, options, nullptr);
+}
 
 // The node texts are compared again here, so the comparison stands on its own.
 [[nodiscard]] int textNodeCompare(const PairElement& first, const PairElement& second,
-                                  const CompareOptions& options);
+                                  const CompareOptions& options, MatchReason* reason);
+[[nodiscard]] inline int textNodeCompare(const PairElement& first, const PairElement& second,
+                                         const CompareOptions& options) {
+  return textNodeCompare(first, second, options, nullptr);
+}
 
 }  // namespace kelvara

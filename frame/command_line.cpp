@@ -38,6 +38,7 @@ int runFromCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err) 
 
   (void)setUiPort(commandLineUi(err, isatty(fileno(err)) != 0));
   installInterruptHandler();
+  runSession().duplicatesList = line.list;
   runSession().showSummary = [out](const std::string& text) {
     std::fputs(text.c_str(), out);
     std::fflush(out);

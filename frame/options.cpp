@@ -1,5 +1,6 @@
 #include "frame/options.h"
 
+#include "report/duplicates_list.h"
 #include "settings/key_guide.h"
 
 namespace kelvara {
@@ -9,14 +10,16 @@ namespace {
 constexpr int kMaxJobs = 64;
 
 constexpr const char* kUsage =
-    "usage: kelvara [--set KEY=VALUE]... [--jobs N] [--shard K/N] [--] ARGUMENT...\n"
+    "usage: kelvara [--set KEY=VALUE]... [--jobs N] [--shard K/N]\n"
+    "               [--list FILE.csv|FILE.geojson] [--] ARGUMENT...\n"
     "       kelvara --dump [--header] FILE\n"
     "       kelvara --settings [--set KEY=VALUE]... [FILE.ini]...\n"
     "       kelvara --ui [--port N] [--no-browser] [FILE]\n"
     "       kelvara --help | -h | --version\n";
 
 constexpr const char* kHelp = R"(Usage:
-  kelvara [--set KEY=VALUE]... [--jobs N] [--shard K/N] [--] ARGUMENT...
+  kelvara [--set KEY=VALUE]... [--jobs N] [--shard K/N]
+          [--list FILE.csv|FILE.geojson] [--] ARGUMENT...
   kelvara --dump [--header] FILE
   kelvara --settings [--set KEY=VALUE]... [FILE.ini]...
   kelvara --ui [--port N] [--no-browser] [FILE]
@@ -52,6 +55,12 @@ Options:
                    starting at entry K (K counts from 0: 0/2 and 1/2 split a
                    run in two); the run's one text report is named with the
                    shard, kelvara.trf becoming kelvara.shard-K-of-N.trf
+  --list FILE      also write the duplicates list: one record per reported
+                   element (design file, model, file position, element ID,
+                   type, level, colour, weight, style, outcome, the test that
+                   matched it, its partner's file position and type) with its
+                   geometry in master units; FILE.csv (geometry as WKT) or
+                   FILE.geojson; one list for the whole run
   --dump FILE      list the elements of a design file, one per line, in file
                    order, tab-separated: file position, type, level, colour,
                    weight, style, class, deleted, complex component, xlow,
@@ -95,6 +104,9 @@ Outputs:
                with every element on level "Kelvara Non-Duplicate" and each
                duplicate drawn again on level "Kelvara Duplicate" in colour 2,
                weight 3 (with several drawings the entry's number follows NAME)
+  FILE.csv     with --list FILE.csv or --list FILE.geojson: the duplicates
+               list, one record per reported element (also why it matched,
+               its partner and its geometry), written when the run ends
   The summary goes to standard output; messages, and one line for each file
   skipped or failed, go to standard error.
 
@@ -105,7 +117,8 @@ Settings file:
 
 Exit status:
   0  every entry was processed (whatever was found)
-  1  nothing could be processed, or the run failed
+  1  nothing could be processed, or the run failed (also when a run-wide
+     report or the duplicates list could not be written)
   2  usage error
   3  the run completed but some entries were skipped or failed (each is named
      on standard error with the reason)
@@ -234,6 +247,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       SettingOverride setting;
       error = checkSetting(args[++i], &setting);
       if (error.empty()) line.overrides.push_back(setting);
+    } else if (word == "--list") {
+      if (i + 1 >= args.size()) return usageError("--list needs FILE.csv or FILE.geojson");
+      line.list = args[++i];
+      ListFormat format;
+      if (!listFormatOf(line.list, &format)) {
+        error = "--list " + line.list + ": the list is a .csv or a .geojson file";
+      }
     } else if (word == "--header") {
       line.header = true;
     } else if (word == "--dump") {
@@ -265,6 +285,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   if ((line.jobs != 1 || line.shardCount != 0) && line.action != CommandAction::Run) {
     return usageError(std::string(line.jobs != 1 ? "--jobs" : "--shard") +
                       " goes with a run over design files");
+  }
+  if (!line.list.empty() && line.action != CommandAction::Run) {
+    return usageError("--list goes with a run over design files");
   }
   if (line.header && line.action != CommandAction::Dump) {
     return usageError("--header goes with --dump");

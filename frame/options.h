@@ -1,6 +1,7 @@
 // The command line's options: what `kelvara ...` was asked to do, and the help text.
 //
-//   kelvara [--set KEY=VALUE]... [--jobs N] [--shard K/N] [--] ARGUMENT...
+//   kelvara [--set KEY=VALUE]... [--jobs N] [--shard K/N] [--list FILE.csv|FILE.geojson]
+//           [--] ARGUMENT...
 //                                                     unattended run over the arguments
 //   kelvara --dump [--header] FILE                    list the elements of a design file
 //   kelvara --settings [--set KEY=VALUE]... [FILE.ini]...
@@ -27,6 +28,7 @@ struct CommandLine {
   CommandAction action = CommandAction::Run;
   std::vector<SettingOverride> overrides;  // --set, in order
   std::vector<std::string> arguments;      // the arguments, literally and in order
+  std::string list;                        // --list: the duplicates list to write ("" none)
   bool header = false;                     // --dump prints a row naming its columns first
   int port = 0;                            // --ui: the port to listen on, 0 any free one
   bool noBrowser = false;                  // --ui: only print the page's address

@@ -254,9 +254,15 @@ int drawModel(Drawing* out, ModelRef model, int view) {
 }
 
 void drawElement(Drawing& out, const MSElementDescr& element, uint32_t position) {
+  ColorTable colours;
+  (void)mdlColor_getColorTable(&colours, element.modelRef);
+  drawElement(out, element, position, colours);
+}
+
+void drawElement(Drawing& out, const MSElementDescr& element, uint32_t position,
+                 const ColorTable& colours) {
   prepare(out, element.modelRef);
-  Painter p{out, {}, -1, {}, nullptr, position};
-  (void)mdlColor_getColorTable(&p.table, element.modelRef);
+  Painter p{out, colours, -1, {}, nullptr, position};
   for (size_t i = 0; i < out.groups.size(); ++i) {
     p.groupOf[uint32_t{out.groups[i].colourIndex} << 8 | (out.groups[i].weight & 0xFF)] = i;
   }

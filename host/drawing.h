@@ -55,5 +55,9 @@ struct Drawing {
 // Adds one element to the drawing whatever its level's display (a flash shows an element on a
 // frozen level too). `position` is recorded as its file position.
 void drawElement(Drawing& out, const MSElementDescr& element, uint32_t position);
+// The same with the colours taken from `colours` instead of the file's colour table (which is
+// looked up in the file on every call): for callers that draw many elements one at a time.
+void drawElement(Drawing& out, const MSElementDescr& element, uint32_t position,
+                 const ColorTable& colours);
 
 }  // namespace kelvara

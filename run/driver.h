@@ -23,6 +23,7 @@
 #include "host/strings.h"
 #include "lists/working_copy.h"
 #include "report/design_report.h"
+#include "report/duplicates_list.h"
 #include "report/text_report.h"
 
 namespace kelvara {
@@ -80,6 +81,10 @@ struct DuplicateRun {
   bool saveFailed = false;         // closing the design files could not write a change
   bool runFailed = false;          // the run stopped at an entry or lost a run-wide report
   std::set<std::string> backedUp;  // files backed up (or their backup left pending) in this run
+  // The duplicates list's records, when the session asks for a list; written when the run's
+  // reports are closed (listClosed then).
+  DuplicateRecords listRecords;
+  bool listClosed = false;
   WorkingCopySlot slots[2];
 };
 
@@ -103,6 +108,8 @@ struct RunSession {
   // Called when the run ends (past its last entry, or cancelled) before the run's reports are
   // closed.
   std::function<void()> runEnding;
+  // Where each run writes its duplicates list (.csv or .geojson); "" for none.
+  std::string duplicatesList;
 };
 
 // The record of the current (or last) run.

@@ -105,9 +105,34 @@ void showMessageHook(int number, const std::string& argument, void*) {
 
 // ---- pass hooks -----------------------------------------------------------------------------
 
+// What became of a reported entry of status 21 or 23.
+ListOutcome reportedOutcome(const Engine& e, const ElementEntry& entry, bool deleted) {
+  if (deleted) return ListOutcome::Removed;
+  const bool reviewed = e.settings.interactive && e.step.reportOnlyFromHere == 0 &&
+                        entry.filePosition >= e.step.reviewLimit && !e.settings.reportOnly;
+  return reviewed ? ListOutcome::KeptInReview : ListOutcome::ReportedOnly;
+}
+
+void addListRecord(DuplicateRun& run, const ElementEntry& entry, NodeId partner, MatchReason reason,
+                   ListOutcome outcome) {
+  const Engine& e = engine();
+  const ElementEntry* partnerEntry = partner == kNoNode ? nullptr : &entryOf(e.table, partner);
+  DuplicateRecord& record = run.listRecords.emplace_back();
+  if (duplicateRecordOf(&record, entry, partnerEntry, reason, outcome) != SUCCESS) {
+    run.listRecords.pop_back();
+    return;
+  }
+  record.entryIndex = run.entryIndex;
+}
+
 void reportEntryHook(const ElementEntry& entry, bool deleted, bool component, void*) {
   DuplicateRun& run = duplicateRun();
   const RunSettings& s = runSettings();
+  if (!runSession().duplicatesList.empty()) {
+    const Engine& e = engine();
+    addListRecord(run, entry, e.matchedCandidate, e.matchedReason,
+                  reportedOutcome(e, entry, deleted));
+  }
   if (s.DESIGN_REPORT__ && run.designReport.file != 0) {
     (void)designReport_writeEntry(run.designReport, run.designOptions, entry, entry.status);
   }
@@ -119,6 +144,10 @@ void reportEntryHook(const ElementEntry& entry, bool deleted, bool component, vo
 
 void designSingleHook(const ElementEntry& entry, int reportClass, void*) {
   DuplicateRun& run = duplicateRun();
+  if (entry.status == STATUS_REJECTED && !runSession().duplicatesList.empty()) {
+    const Engine& e = engine();
+    addListRecord(run, entry, e.refusedCandidate, e.refusedReason, ListOutcome::KeptByRule);
+  }
   if (run.designReport.file == 0) return;
   (void)designReport_writeEntry(run.designReport, run.designOptions, entry,
                                 static_cast<uint32_t>(reportClass));

@@ -71,6 +71,16 @@ void closeRunReports(DuplicateRun& run) {
     run.runFailed = true;
     reportLostFile(run, designName, "design report", lastDesignError());
   }
+  const std::string& listName = runSession().duplicatesList;
+  if (!listName.empty() && !run.listClosed) {
+    run.listClosed = true;
+    std::string error;
+    if (writeDuplicatesList(listName, run.listRecords, &error) != SUCCESS) {
+      run.runFailed = true;
+      reportLostFile(run, listName, "duplicates list", error);
+    }
+    run.listRecords.clear();
+  }
 }
 
 void showSummary(DuplicateRun& run) {

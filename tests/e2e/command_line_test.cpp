@@ -70,6 +70,9 @@ TEST(CommandLine, UsageErrorsSayWhatIsExpectedAndTouchNothing) {
       {{"--no-browser", "plan.dgn"}, "--no-browser goes with --ui"},
       {{"--port", "8080", "plan.dgn"}, "--port goes with --ui"},
       {{"--ui", "--dump", "plan.dgn"}, "cannot be combined"},
+      {{"--list", "found.txt", "plan.dgn"}, "the list is a .csv or a .geojson file"},
+      {{"plan.dgn", "--list"}, "--list needs FILE.csv or FILE.geojson"},
+      {{"--dump", "plan.dgn", "--list", "found.csv"}, "--list goes with a run"},
   };
   Scratch s("usage");
   writePair(s.path("plan.dgn"));
