@@ -33,6 +33,52 @@ bool readAll(int fd, char* data, size_t size) {
   return true;
 }
 
+template <typename T>
+void putArray(JobWire& w, const std::vector<T>& values) {
+  w.text(std::string_view(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T)));
+}
+
+template <typename T>
+std::vector<T> getArray(JobWire& w) {
+  const std::string bytes = w.text();
+  std::vector<T> values(bytes.size() / sizeof(T));
+  std::memcpy(values.data(), bytes.data(), values.size() * sizeof(T));
+  return values;
+}
+
+void writeRecord(JobWire& w, const DuplicateRecord& r) {
+  for (int64_t n : {int64_t{r.entryIndex}, int64_t{r.filePosition},
+                    static_cast<int64_t>(r.elementId), int64_t{r.type}, int64_t{r.level}, r.colour,
+                    r.weight, static_cast<int64_t>(r.outcome), static_cast<int64_t>(r.reason),
+                    int64_t{r.hasPartner}, int64_t{r.partnerPosition}, int64_t{r.partnerType}})
+    w.number(n);
+  for (const std::string* s : {&r.designFile, &r.model, &r.levelName, &r.style})
+    w.text(*s);
+  putArray(w, r.geometry.runSizes);
+  putArray(w, r.geometry.xy);
+}
+
+DuplicateRecord readRecord(JobWire& w) {
+  DuplicateRecord r;
+  r.entryIndex = static_cast<int>(w.number());
+  r.filePosition = static_cast<uint32_t>(w.number());
+  r.elementId = static_cast<uint64_t>(w.number());
+  r.type = static_cast<int>(w.number());
+  r.level = static_cast<int32_t>(w.number());
+  r.colour = w.number();
+  r.weight = w.number();
+  r.outcome = static_cast<ListOutcome>(w.number());
+  r.reason = static_cast<MatchReason>(w.number());
+  r.hasPartner = w.number() != 0;
+  r.partnerPosition = static_cast<uint32_t>(w.number());
+  r.partnerType = static_cast<int>(w.number());
+  for (std::string* s : {&r.designFile, &r.model, &r.levelName, &r.style})
+    *s = w.text();
+  r.geometry.runSizes = getArray<uint32_t>(w);
+  r.geometry.xy = getArray<double>(w);
+  return r;
+}
+
 }  // namespace
 
 void JobWire::number(int64_t value) {
@@ -94,6 +140,8 @@ void writeEntryResult(JobWire& w, const EntryResult& r) {
     w.number(n);
   for (const auto* list : {&r.textNames, &r.designNames, &r.lostFiles, &r.backups}) w.texts(*list);
   for (const auto* text : {&r.reportName, &r.header, &r.text, &r.out, &r.err}) w.text(*text);
+  w.number(static_cast<int64_t>(r.records.size()));
+  for (const DuplicateRecord& record : r.records) writeRecord(w, record);
 }
 
 bool readEntryResult(JobWire& w, EntryResult* r) {
@@ -106,6 +154,8 @@ bool readEntryResult(JobWire& w, EntryResult* r) {
   r->saveFailed = w.number() != 0;
   for (auto* list : {&r->textNames, &r->designNames, &r->lostFiles, &r->backups}) *list = w.texts();
   for (auto* text : {&r->reportName, &r->header, &r->text, &r->out, &r->err}) *text = w.text();
+  const int64_t records = w.number();
+  for (int64_t i = 0; w.ok && i < records; ++i) r->records.push_back(readRecord(w));
   return w.ok;
 }
 

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "report/duplicates_list.h"
+
 namespace kelvara {
 
 enum class JobMessage : int64_t { Ready = 1, Entry = 2, Tail = 3, Work = 4 };
@@ -24,10 +26,11 @@ struct EntryResult {
   int64_t duplicates = 0, readOnlyFiles = 0, processed = 0, failed = 0, readOnlySkipped = 0;
   bool runFailed = false, saveFailed = false;
   std::vector<std::string> textNames, designNames, lostFiles, backups;
-  std::string reportName;  // the run's text report, when it is open after the entry
-  std::string header;      // its header, when this entry began it
-  std::string text;        // what the entry added to it
-  std::string out, err;    // what the entry printed on standard output and error
+  std::string reportName;                // the run's text report, when it is open after the entry
+  std::string header;                    // its header, when this entry began it
+  std::string text;                      // what the entry added to it
+  std::string out, err;                  // what the entry printed on standard output and error
+  std::vector<DuplicateRecord> records;  // the entry's duplicates list records
 };
 
 // A message being built or read.

@@ -28,6 +28,7 @@ struct Mark {
   int duplicates = 0, readOnlyFiles = 0, processed = 0, failed = 0, readOnlySkipped = 0;
   long textNames = 0, designNames = 0;
   size_t lostFiles = 0;
+  size_t records = 0;
   std::set<std::string> backups;
   bool reportOpen = false;
   uint64_t reportBytes = 0;
@@ -84,6 +85,7 @@ Mark takeMark(DuplicateRun& run) {
   m.textNames = mdlStringList_size(run.textReportList.get());
   m.designNames = mdlStringList_size(run.designReportList.get());
   m.lostFiles = run.lostFiles.size();
+  m.records = run.listRecords.size();
   m.backups = run.backedUp;
   m.reportOpen = runReportOpen(run);
   m.reportBytes = m.reportOpen ? run.textReport.file->size : 0;
@@ -118,6 +120,7 @@ EntryResult resultOf(DuplicateRun& run, int index) {
   r.textNames = namesSince(run.textReportList.get(), m.textNames);
   r.designNames = namesSince(run.designReportList.get(), m.designNames);
   r.lostFiles.assign(run.lostFiles.begin() + static_cast<long>(m.lostFiles), run.lostFiles.end());
+  r.records.assign(run.listRecords.begin() + static_cast<long>(m.records), run.listRecords.end());
   for (const std::string& b : now.backups)
     if (!m.backups.count(b)) r.backups.push_back(b);
   if (now.reportOpen) {
@@ -170,6 +173,7 @@ int nextEntry(int finished) {
     // A group holds every entry of its files, so none of them comes back: the backups made
     // for them need no remembering here, and the record stays small over a long run.
     if (w.queue.empty()) run.backedUp.clear();
+    run.listRecords.clear();
     w.mark = takeMark(run);
   }
   if (w.queue.empty()) {
@@ -211,8 +215,12 @@ void workerMain(const WorkerLink& link, std::FILE* out, std::FILE* err) {
   RunSession& session = runSession();
   session.showSummary = [](const std::string&) {};
   session.nextEntry = nextEntry;
-  // The run's text report is the leader's to write: the worker's copy only carried its pieces.
-  session.runEnding = [] { duplicateRun().textReport = TextReport{}; };
+  // The run's text report and duplicates list are the leader's to write: the worker's copies
+  // only carried their pieces.
+  session.runEnding = [] {
+    duplicateRun().textReport = TextReport{};
+    duplicateRun().listClosed = true;
+  };
   process_startAllV8Files(nullptr);
   (void)runEventLoop();
   DuplicateRun& run = duplicateRun();

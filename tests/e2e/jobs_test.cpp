@@ -77,24 +77,27 @@ TEST(Jobs, WorkersGiveWhatOneProcessGives) {
     const char* name;
     int jobs;
     std::vector<std::string> settings;
+    std::vector<std::string> options;  // further options of both runs
   };
   const std::vector<Case> cases = {
-      {"two workers, one text report", 2, {}},
-      {"three workers, one text report", 3, {}},
+      {"two workers, one text report", 2, {}, {}},
+      {"three workers, one text report, a duplicates list", 3, {}, {"--list", "dups.csv"}},
       {"three workers, a text report per entry",
        3,
-       {"ONE_TEXT_REPORT=0", "ONE_TEXT_EACH_REPORT=1", "SAME_DIR_TEXT_REPORT=1"}},
-      {"two workers, text reports off", 2, {"TEXT_REPORT__=0"}},
+       {"ONE_TEXT_REPORT=0", "ONE_TEXT_EACH_REPORT=1", "SAME_DIR_TEXT_REPORT=1"},
+       {"--list", "dups.geojson"}},
+      {"two workers, text reports off", 2, {"TEXT_REPORT__=0"}, {}},
   };
   for (const Case& c : cases) {
     Scratch one("jobs_serial");
     Scratch many("jobs_workers");
     const std::vector<std::string> names = makeArchive(one);
     (void)makeArchive(many);
-    const RunResult serial = runKelvara(one, withSettings(c.settings, names));
-    std::vector<std::string> args = {"--jobs", std::to_string(c.jobs)};
+    std::vector<std::string> args = c.options;
     const std::vector<std::string> rest = withSettings(c.settings, names);
     args.insert(args.end(), rest.begin(), rest.end());
+    const RunResult serial = runKelvara(one, args);
+    args.insert(args.begin(), {"--jobs", std::to_string(c.jobs)});
     const RunResult workers = runKelvara(many, args);
     ASSERT_EQ(serial.status, 3) << c.name << "\n" << serial.err;
     EXPECT_EQ(workers.status, serial.status) << c.name << "\n" << workers.err;
