@@ -42,7 +42,7 @@ template <typename T>
 std::vector<T> getArray(JobWire& w) {
   const std::string bytes = w.text();
   std::vector<T> values(bytes.size() / sizeof(T));
-  std::memcpy(values.data(), bytes.data(), values.size() * sizeof(T));
+  if (!values.empty()) std::memcpy(values.data(), bytes.data(), values.size() * sizeof(T));
   return values;
 }
 
