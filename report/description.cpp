@@ -162,17 +162,18 @@ std::string formatDescription(const DescriptionFields& f, bool deleted, bool com
   return line;
 }
 
+const MSElementDescr* entryElement(const ElementEntry& entry, ElmDscrPtr* holder) {
+  if (entry.descriptor) return entry.descriptor.get();
+  if (mdlElmdscr_read(holder, entry.filePosition, entry.modelRef) != SUCCESS) return nullptr;
+  return holder->get();
+}
+
 int describeEntry(std::string* line, const ElementEntry& entry, bool deleted, bool component,
                   bool withFilePosition) {
   line->clear();
-  const MSElementDescr* el = entry.descriptor.get();
   ElmDscrPtr read;
-  if (el == nullptr) {
-    if (mdlElmdscr_read(&read, entry.filePosition, entry.modelRef) != SUCCESS || !read) {
-      return ERROR;
-    }
-    el = read.get();
-  }
+  const MSElementDescr* el = entryElement(entry, &read);
+  if (el == nullptr) return ERROR;
   const DescriptionFields f =
       descriptionFields(*el, entry.modelRef, entry.filePosition, entry.status);
   *line = formatDescription(f, deleted, component, withFilePosition);

@@ -46,6 +46,10 @@ DescriptionFields descriptionFields(const MSElementDescr& el, ModelRef modelRef,
 std::string formatDescription(const DescriptionFields& f, bool deleted, bool component,
                               bool withFilePosition);
 
+// The element of a table entry: its loaded descriptor, or else read from the host into
+// *holder. nullptr when the element cannot be read.
+const MSElementDescr* entryElement(const ElementEntry& entry, ElmDscrPtr* holder);
+
 // The line for an element table entry (its descriptor, read from the host when the entry
 // holds none). ERROR, with *line empty, when the element cannot be read.
 [[nodiscard]] int describeEntry(std::string* line, const ElementEntry& entry, bool deleted,

@@ -68,14 +68,9 @@ void addRangeBox(ListGeometry& g, const MasterUnits& u, const ElementEntry& e) {
 
 int duplicateRecordOf(DuplicateRecord* out, const ElementEntry& entry, const ElementEntry* partner,
                       MatchReason reason, ListOutcome outcome) {
-  const MSElementDescr* el = entry.descriptor.get();
   ElmDscrPtr read;
-  if (el == nullptr) {
-    if (mdlElmdscr_read(&read, entry.filePosition, entry.modelRef) != SUCCESS || !read) {
-      return ERROR;
-    }
-    el = read.get();
-  }
+  const MSElementDescr* el = entryElement(entry, &read);
+  if (el == nullptr) return ERROR;
   DuplicateRecord& r = *out;
   (void)mdlModelRef_getFileName(entry.modelRef, &r.designFile);
   (void)mdlModelRef_getModelName(entry.modelRef, &r.model);
