@@ -3,13 +3,17 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kelvara::bench {
 
@@ -49,6 +53,50 @@ InputFile writeInputFile(int argc, char** argv, const char* name, Write&& write)
   }
   in.size = std::filesystem::file_size(in.path);
   return in;
+}
+
+// User + system CPU seconds of the children waited for so far (their own children included).
+inline double childrenCpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct ChildRun {
+  double wallSeconds = 0;
+  double cpuSeconds = 0;
+};
+
+// Runs the kelvara program `bin` with `args` in `dir` (APPDATA and TEMP inside it, its output
+// discarded) and times it; exits when the run fails.
+inline ChildRun runKelvaraIn(const std::string& bin, const std::string& dir,
+                             const std::vector<std::string>& args) {
+  std::fflush(stdout);
+  const double c0 = childrenCpuSeconds();
+  const auto t0 = std::chrono::steady_clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir.c_str()) != 0) ::_exit(120);
+    if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) {
+      ::_exit(121);
+    }
+    ::setenv("APPDATA", (dir + "/appdata").c_str(), 1);
+    ::setenv("TEMP", (dir + "/tmp").c_str(), 1);
+    std::vector<char*> argv{const_cast<char*>(bin.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(bin.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  const auto t1 = std::chrono::steady_clock::now();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "kelvara failed (status %d)\n", status);
+    std::exit(1);
+  }
+  return {std::chrono::duration<double>(t1 - t0).count(), childrenCpuSeconds() - c0};
 }
 
 }  // namespace kelvara::bench

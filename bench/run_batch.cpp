@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench/bench_drawing.h"
+#include "bench/bench_measure.h"
 #include "engine/load.h"
 #include "host/design.h"
 #include "host/dgn/build.h"
@@ -88,31 +89,8 @@ Timing timeEngine(const std::string& path) {
 // Runs kelvara in `dir` with the arguments; returns the wall time, exits on failure.
 Timing timeKelvara(const std::string& bin, const std::string& dir,
                    const std::vector<std::string>& args) {
-  std::fflush(stdout);
-  const double c0 = cpuSeconds(RUSAGE_CHILDREN);
-  const auto t0 = Clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(120);
-    if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) {
-      ::_exit(121);
-    }
-    ::setenv("APPDATA", (dir + "/appdata").c_str(), 1);
-    ::setenv("TEMP", (dir + "/tmp").c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>(bin.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(bin.c_str(), argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  const auto t1 = Clock::now();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "kelvara failed (status %d)\n", status);
-    std::exit(1);
-  }
-  return {seconds(t0, t1), cpuSeconds(RUSAGE_CHILDREN) - c0};
+  const kelvara::bench::ChildRun run = kelvara::bench::runKelvaraIn(bin, dir, args);
+  return {run.wallSeconds, run.cpuSeconds};
 }
 
 // The engine alone in a process of its own (this program with --engine FILE), so that it

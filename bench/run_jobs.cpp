@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bench/bench_drawing.h"
+#include "bench/bench_measure.h"
 
 namespace {
 
@@ -34,43 +35,13 @@ using Clock = std::chrono::steady_clock;
 constexpr int kDrawings = 200;
 constexpr size_t kElements = 10000;
 
-// User + system CPU seconds of the children waited for so far (the workers of a run included).
-double childCpu() {
-  rusage u{};
-  ::getrusage(RUSAGE_CHILDREN, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // Seconds of wall time for kelvara with `args` in `dir` (its CPU time added to *cpu); exits
 // when the run fails.
 double timeKelvara(const std::string& bin, const std::string& dir,
                    const std::vector<std::string>& args, double* cpu) {
-  std::fflush(stdout);
-  const double c0 = childCpu();
-  const auto t0 = Clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(120);
-    if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
-      ::_exit(121);
-    ::setenv("APPDATA", (dir + "/appdata").c_str(), 1);
-    ::setenv("TEMP", (dir + "/tmp").c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>(bin.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(bin.c_str(), argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  const auto t1 = Clock::now();
-  *cpu += childCpu() - c0;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "kelvara failed (status %d)\n", status);
-    std::exit(1);
-  }
-  return std::chrono::duration<double>(t1 - t0).count();
+  const kelvara::bench::ChildRun run = kelvara::bench::runKelvaraIn(bin, dir, args);
+  *cpu += run.cpuSeconds;
+  return run.wallSeconds;
 }
 
 // The folder holds exactly fresh copies of the pristine drawings, synced to disk.

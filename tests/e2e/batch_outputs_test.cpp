@@ -15,15 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::DesignBuilder;
 
-// A duplicate and `extra` further lines of their own, so that drawings differ.
-DesignBuilder drawingWith(int extra) {
-  DesignBuilder d;
-  d.add(test::line({0, 0}, {10000, 0}));
-  d.add(test::line({0, 0}, {10000, 0}));
-  for (int i = 0; i < extra; ++i) d.add(test::line({0, 1000.0 * (i + 1)}, {10000, 1000}));
-  return d;
-}
-
 size_t count(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;

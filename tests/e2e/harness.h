@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/dgn_builder.h"
+
 namespace kelvara::e2e {
 
 struct Scratch {
@@ -37,6 +39,15 @@ inline std::vector<std::string> temporaryLeftovers(const std::filesystem::path& 
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
     if (contains(entry.path().filename().string(), "kvtmp")) found.push_back(entry.path());
   return found;
+}
+
+// A drawing with one duplicated line and `extra` lines of its own, so that drawings differ.
+inline test::DesignBuilder drawingWith(int extra) {
+  test::DesignBuilder d;
+  d.add(test::line({0, 0}, {10000, 0}));
+  d.add(test::line({0, 0}, {10000, 0}));
+  for (int i = 0; i < extra; ++i) d.add(test::line({0, 1000.0 * (i + 1)}, {10000, 1000}));
+  return d;
 }
 
 // The arguments "--set S" for each of `settings`, then `files`.

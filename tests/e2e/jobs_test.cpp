@@ -16,15 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::DesignBuilder;
 
-// A duplicated line and `extra` lines of their own.
-DesignBuilder drawingWith(int extra) {
-  DesignBuilder d;
-  d.add(test::line({0, 0}, {10000, 0}));
-  d.add(test::line({0, 0}, {10000, 0}));
-  for (int i = 0; i < extra; ++i) d.add(test::line({0, 1000.0 * (i + 1)}, {10000, 1000}));
-  return d;
-}
-
 // The entries: drawings with duplicates, one whose reports contend with a later one's for a
 // name ("s1" as entry 1 and "s" as entry 11 both give "s11"), a file that is not a drawing and
 // a read-only drawing.
