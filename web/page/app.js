@@ -3,6 +3,8 @@
 import { renderState } from './dialogs.js';
 import { initView, showView } from './view.js';
 
+const PROGRESS_DIALOG = 101; // progress and status of a run
+
 let queue = Promise.resolve();
 let lastState = null;
 let ended = false;
@@ -15,7 +17,10 @@ function show(state) {
   lastState = state;
   renderState(state, send);
   showDocument(state.document);
-  showView(state.view);
+  showView(
+    state.view,
+    state.dialogs.some((d) => d.id === PROGRESS_DIALOG)
+  );
   const fields = state.fields || {};
   for (const name of ['status', 'prompt', 'message', 'error']) {
     const el = document.getElementById('field-' + name);

@@ -16,6 +16,7 @@ let loading = null; // revision being fetched
 let wanted = null; // revision the state names
 let nextLoadAt = 0; // no new fetch before this time
 let loadTimer = 0;
+let busy = false; // a run's progress is shown: the drawing waits
 let view = { cx: 0, cy: 0, s: 1 }; // centre (relative to the drawing's origin), pixels per UOR
 let hostArea = null; // the host's area last applied or sent
 let sending = 0; // area requests under way: host areas arriving meanwhile are older
@@ -292,6 +293,9 @@ async function load(revision) {
 
 function loadWhenDue() {
   if (loading !== null || loadTimer || (drawing && drawing.head.revision === wanted)) return;
+  // While a comparison runs (its progress shown) the drawing is not fetched: building it would
+  // take the host's time from the run. It is fetched when the progress closes.
+  if (busy && drawing) return;
   const wait = nextLoadAt - performance.now();
   if (wait <= 0) {
     load(wanted);
@@ -308,8 +312,9 @@ function loadWhenDue() {
 const sameArea = (a, b) =>
   a && b && a.every((v, i) => Math.abs(v - b[i]) <= 1e-6 * Math.abs(b[i]) + 1e-6);
 
-export function showView(state) {
+export function showView(state, running = false) {
   if (!state || !canvas) return;
+  busy = running;
   wanted = state.revision;
   loadWhenDue();
   if (sending === 0 && !sameArea(state.area, hostArea)) {
