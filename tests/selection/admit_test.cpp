@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 
 #include "host/design.h"
@@ -16,6 +15,7 @@
 #include "selection/labels.h"
 #include "tests/support/dgn_builder.h"
 #include "tests/support/parse_errors.h"
+#include "tests/support/scratch.h"
 #include "valuelist/valuelist.h"
 
 namespace kelvara {
@@ -128,6 +128,8 @@ TEST_F(SelectionAdmit, SymbologyListsRefuseCells) {
 }
 
 TEST_F(SelectionAdmit, PerTypeConstraints) {
+  using test::cell;
+  using test::line;
   struct Case {
     const char* what;
     int type;
@@ -138,204 +140,77 @@ TEST_F(SelectionAdmit, PerTypeConstraints) {
     bool is3d = false;
   };
   const Element node = test::textNode(textSpec(""), {"XYZ", "ABC"}, 4);
+  const Element four = test::lineString({{0, 0}, {1, 0}, {2, 0}, {3, 0}});
+  const Element arcBack = test::arc({0, 0}, 10, 10, 0, 0, -90);
+  const Element arcTall = test::arc({0, 0}, 10, 20, 0, 0, 45);
+  const Element filled = test::withFill(test::ellipse({0, 0}, 10, 5, 0), 3);
+  const Element unfilled = test::ellipse({0, 0}, 10, 5, 0);
+  const Element square = test::shape({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}});
+  const Element chain = test::complexChain({line({0, 0}, {10, 0}), line({10, 0}, {10, 10})});
+  const Element points = test::pointString({{0, 0}, {1, 1}}, {.properties = 0x8000});
+  const Element turned = cell("A", {0, 0}, {line({0, 0}, {1, 0})}, {}, false, 30, 2);
+  const Element pointCell = cell("A", {0, 0}, {line({0, 0}, {1, 0})}, {.properties = 0x4000});
+  const Element cone = test::cone({0, 0, 0}, 3, {0, 0, 10}, 2);
+  const Element text = test::text(textSpec("ABC", 2));
+  const Element font4 = test::text(textSpec("ABC", 2, 4));
+  const Element style0 = test::text(textSpec("ABC"));
+  const Element dim = test::opaque(33, {0, 0, 0, 0});
+  const Element shared = test::opaque(35, {0, 0, 0, 0});
+  const auto cellOf = [](const char* name) { return cell(name, {0, 0}, {line({0, 0}, {1, 0})}); };
+  using Row = std::vector<std::string>;
+  const Row unnamed = {"", "Unnamed Cell", "Wildcard", "", "", ""};
+  const auto nodeRow = [](std::string size, std::string chars, std::string format) {
+    return Row{"", "", "", "", "", "", "", size, chars, format};
+  };
   const Case cases[] = {
       // Lengths 100.409 and 101.116: only the first is within 1.0 of 100.
-      {"line length near 100", 3, LINE_LIST, {"= 100"}, test::line({0, 0}, {71, 71}), true},
-      {"line length past 101", 3, LINE_LIST, {"= 100"}, test::line({0, 0}, {71, 72}), false},
-      {"line: any member", 3, LINE_LIST, {"< 5", "> 50"}, test::line({0, 0}, {100, 0}), true},
-      {"line: only empty members", 3, LINE_LIST, {"", ""}, test::line({0, 0}, {9, 0}), false},
-      {"line: no members", 3, LINE_LIST, {}, test::line({0, 0}, {9, 0}), true},
-      {"line string vertices high-low",
-       4,
-       LINE_STRING_LIST,
-       {"", "= 5:3"},
-       test::lineString({{0, 0}, {1, 0}, {2, 0}, {3, 0}}),
-       false},
-      {"line string vertices not high-low",
-       4,
-       LINE_STRING_LIST,
-       {"", "!= 5:3"},
-       test::lineString({{0, 0}, {1, 0}, {2, 0}, {3, 0}}),
-       true},
-      {"line string length and vertices",
-       4,
-       LINE_STRING_LIST,
-       {"> 2", "= 4"},
-       test::lineString({{0, 0}, {1, 0}, {2, 0}, {3, 0}}),
-       true},
-      {"second row admits",
-       4,
-       LINE_STRING_LIST,
-       {"> 20", "", "< 20", "= 4"},
-       test::lineString({{0, 0}, {1, 0}, {2, 0}, {3, 0}}),
-       true},
-      {"negative sweep measures positive",
-       16,
-       ARC_LIST,
-       {"= 90", "", ""},
-       test::arc({0, 0}, 10, 10, 0, 0, -90),
-       true},
-      {"arc axes: larger is primary",
-       16,
-       ARC_LIST,
-       {"", "= 20", "= 10"},
-       test::arc({0, 0}, 10, 20, 0, 0, 45),
-       true},
-      {"ellipse filled",
-       15,
-       ELLIPSE_LIST,
-       {"Filled", "3", "", ""},
-       test::withFill(test::ellipse({0, 0}, 10, 5, 0), 3),
-       true},
-      {"ellipse fill colour",
-       15,
-       ELLIPSE_LIST,
-       {"Filled", "4", "", ""},
-       test::withFill(test::ellipse({0, 0}, 10, 5, 0), 3),
-       false},
-      {"ellipse not filled",
-       15,
-       ELLIPSE_LIST,
-       {"Not filled", "", "", ""},
-       test::ellipse({0, 0}, 10, 5, 0),
-       true},
-      {"ellipse filled label on unfilled",
-       15,
-       ELLIPSE_LIST,
-       {"Filled", "", "", ""},
-       test::ellipse({0, 0}, 10, 5, 0),
-       false},
-      {"shape perimeter and vertices",
-       6,
-       SHAPE_LIST,
-       {"Any", "", "= 40", "= 5"},
-       test::shape({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}}),
-       true},
-      {"complex string length",
-       12,
-       COMPLEX_STRING_LIST,
-       {"= 20"},
-       test::complexChain({test::line({0, 0}, {10, 0}), test::line({10, 0}, {10, 10})}),
-       true},
-      {"point string disjoint",
-       22,
-       POINT_STRING_LIST,
-       {"Disjoint", ""},
-       test::pointString({{0, 0}, {1, 1}}, {.properties = 0x8000}),
-       true},
-      {"point string continuous",
-       22,
-       POINT_STRING_LIST,
-       {"Continuous", ""},
-       test::pointString({{0, 0}, {1, 1}}, {.properties = 0x8000}),
-       false},
-      {"unnamed cell",
-       2,
-       CELL_LIST,
-       {"", "Unnamed Cell", "Wildcard", "", "", ""},
-       test::cell("", {0, 0}, {test::line({0, 0}, {1, 0})}),
-       true},
-      {"named cell is not unnamed",
-       2,
-       CELL_LIST,
-       {"", "Unnamed Cell", "Wildcard", "", "", ""},
-       test::cell("DOOR", {0, 0}, {test::line({0, 0}, {1, 0})}),
-       false},
-      {"cell wildcard ignores case",
-       2,
-       CELL_LIST,
-       {"Any", "do*", "Wildcard", "", "", ""},
-       test::cell("DOOR1", {0, 0}, {test::line({0, 0}, {1, 0})}),
-       true},
-      {"cell regex",
-       2,
-       CELL_LIST,
-       {"", "DO+R[0-9]", "Regex", "", "", ""},
-       test::cell("DOOR1", {0, 0}, {test::line({0, 0}, {1, 0})}),
-       true},
-      {"cell rotation and scale",
-       2,
-       CELL_LIST,
-       {"", "", "", "= 30", "= 2", "= 2"},
-       test::cell("A", {0, 0}, {test::line({0, 0}, {1, 0})}, {}, false, 30, 2),
-       true},
-      {"graphic cell label on point cell",
-       2,
-       CELL_LIST,
-       {"Graphic cell", "", "", "", "", ""},
-       test::cell("A", {0, 0}, {test::line({0, 0}, {1, 0})}, {.properties = 0x4000}),
-       false},
-      {"cone",
-       23,
-       CONE_LIST,
-       {"= 10", "= 3", "= 2"},
-       test::cone({0, 0, 0}, 3, {0, 0, 10}, 2),
-       true,
-       true},
-      {"text height and justification",
+      {"line length near 100", 3, LINE_LIST, {"= 100"}, line({0, 0}, {71, 71}), true},
+      {"line length past 101", 3, LINE_LIST, {"= 100"}, line({0, 0}, {71, 72}), false},
+      {"line: any member", 3, LINE_LIST, {"< 5", "> 50"}, line({0, 0}, {100, 0}), true},
+      {"line: only empty members", 3, LINE_LIST, {"", ""}, line({0, 0}, {9, 0}), false},
+      {"line: no members", 3, LINE_LIST, {}, line({0, 0}, {9, 0}), true},
+      {"vertices high-low", 4, LINE_STRING_LIST, {"", "= 5:3"}, four, false},
+      {"vertices not high-low", 4, LINE_STRING_LIST, {"", "!= 5:3"}, four, true},
+      {"length and vertices", 4, LINE_STRING_LIST, {"> 2", "= 4"}, four, true},
+      {"second row admits", 4, LINE_STRING_LIST, {"> 20", "", "< 20", "= 4"}, four, true},
+      {"negative sweep measures positive", 16, ARC_LIST, {"= 90", "", ""}, arcBack, true},
+      {"arc axes: larger is primary", 16, ARC_LIST, {"", "= 20", "= 10"}, arcTall, true},
+      {"ellipse filled", 15, ELLIPSE_LIST, {"Filled", "3", "", ""}, filled, true},
+      {"ellipse fill colour", 15, ELLIPSE_LIST, {"Filled", "4", "", ""}, filled, false},
+      {"ellipse not filled", 15, ELLIPSE_LIST, {"Not filled", "", "", ""}, unfilled, true},
+      {"filled label, unfilled", 15, ELLIPSE_LIST, {"Filled", "", "", ""}, unfilled, false},
+      {"shape perimeter, vertices", 6, SHAPE_LIST, {"Any", "", "= 40", "= 5"}, square, true},
+      {"complex string length", 12, COMPLEX_STRING_LIST, {"= 20"}, chain, true},
+      {"point string disjoint", 22, POINT_STRING_LIST, {"Disjoint", ""}, points, true},
+      {"point string continuous", 22, POINT_STRING_LIST, {"Continuous", ""}, points, false},
+      {"unnamed cell", 2, CELL_LIST, unnamed, cellOf(""), true},
+      {"named cell is not unnamed", 2, CELL_LIST, unnamed, cellOf("DOOR"), false},
+      {"cell wildcard, any case", 2, CELL_LIST, {"Any", "do*", "Wildcard"}, cellOf("DOOR1"), true},
+      {"cell regex", 2, CELL_LIST, {"", "DO+R[0-9]", "Regex"}, cellOf("DOOR1"), true},
+      {"cell rotation and scale", 2, CELL_LIST, {"", "", "", "= 30", "= 2", "= 2"}, turned, true},
+      {"graphic label, point cell", 2, CELL_LIST, {"Graphic cell"}, pointCell, false},
+      {"cone", 23, CONE_LIST, {"= 10", "= 3", "= 2"}, cone, true, true},
+      {"height, justification",
        17,
        TEXT_LIST,
        {"", "", "LC, LB", "= 6", "", "AB*", "Wildcard"},
-       test::text(textSpec("ABC", 2)),
+       text,
        true},
-      {"text justification not listed",
-       17,
-       TEXT_LIST,
-       {"", "", "CC", "", "", "", ""},
-       test::text(textSpec("ABC", 2)),
-       false},
-      {"text font number",
-       17,
-       TEXT_LIST,
-       {"", "3-5", "", "", "", "", ""},
-       test::text(textSpec("ABC", 2, 4)),
-       true},
-      {"text style none",
-       17,
-       TEXT_LIST,
-       {"\"Style (none)\"", "", "", "", "", "", ""},
-       test::text(textSpec("ABC")),
-       true},
-      {"text node with empty format never admits",
-       7,
-       TEXT_NODE_LIST,
-       {"", "", "", "", "", "", "", "", "AB*", ""},
-       node,
-       false},
-      {"text node component matches",
-       7,
-       TEXT_NODE_LIST,
-       {"", "", "", "", "", "", "", "= 4", "AB*", "Wildcard"},
-       node,
-       true},
-      {"text node regex",
-       7,
-       TEXT_NODE_LIST,
-       {"", "", "", "", "", "", "", "", "X.Z", "Regex"},
-       node,
-       true},
-      {"text node other format",
-       7,
-       TEXT_NODE_LIST,
-       {"", "", "", "", "", "", "", "", "X*", "Glob"},
-       node,
-       false},
-      {"dimension type list",
-       33,
-       DIMENSION_TYPE_LIST,
-       {"0,1"},
-       test::opaque(33, {0, 0, 0, 0}),
-       false},
-      {"shared cell name",
-       35,
-       SHARED_CELL_LIST,
-       {"DOOR*", "Wildcard", "", "", ""},
-       test::opaque(35, {0, 0, 0, 0}),
-       false},
+      {"justification not listed", 17, TEXT_LIST, {"", "", "CC"}, text, false},
+      {"text font number", 17, TEXT_LIST, {"", "3-5"}, font4, true},
+      {"text style none", 17, TEXT_LIST, {"\"Style (none)\""}, style0, true},
+      {"node, empty format", 7, TEXT_NODE_LIST, nodeRow("", "AB*", ""), node, false},
+      {"node component", 7, TEXT_NODE_LIST, nodeRow("= 4", "AB*", "Wildcard"), node, true},
+      {"node regex", 7, TEXT_NODE_LIST, nodeRow("", "X.Z", "Regex"), node, true},
+      {"node other format", 7, TEXT_NODE_LIST, nodeRow("", "X*", "Glob"), node, false},
+      {"dimension type list", 33, DIMENSION_TYPE_LIST, {"0,1"}, dim, false},
+      {"shared cell name", 35, SHARED_CELL_LIST, {"DOOR*", "Wildcard", "", "", ""}, shared, false},
   };
   for (const Case& c : cases) {
     SelectionSet s = setFor({c.type});
     s.lists[c.list] = c.members;
+    const size_t width = rowWidth(c.list);  // a row above may leave out its trailing blanks
+    s.lists[c.list]->resize((c.members.size() + width - 1) / width * width);
     EXPECT_EQ(admits(s, c.element, c.is3d), c.expected) << c.what;
   }
 }
@@ -403,24 +278,16 @@ TEST_F(SelectionAdmit, GraphicGroupsClassesAndLinkages) {
 // A 2D drawing with 1000 UOR per master unit whose origin is at (0, 0), opened as the active
 // design file.
 struct DrawingFixture : Fixture {
-  std::string dir;
-  std::string path;
+  test::ScratchDir scratch;
+  const std::string dir = scratch.path();
   test::DesignBuilder drawing;
-  void SetUp() override {
-    Fixture::SetUp();
-    char tmpl[] = "/tmp/kelvara_selection_XXXXXX";
-    dir = mkdtemp(tmpl);
-    path = dir + "/drawing.dgn";
-  }
   void TearDown() override {
-    resetDesignState();
     resetHostState();
-    std::filesystem::remove_all(dir);
     Fixture::TearDown();
   }
   void open() {
-    ASSERT_TRUE(drawing.write(path));
-    ASSERT_EQ(mdlSystem_newDesignFile(path), SUCCESS);
+    ASSERT_TRUE(drawing.write(dir + "/drawing.dgn"));
+    ASSERT_EQ(mdlSystem_newDesignFile(dir + "/drawing.dgn"), SUCCESS);
   }
   ElmDscrPtr read(size_t n) {
     ElmDscrPtr d;

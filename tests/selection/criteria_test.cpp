@@ -15,54 +15,50 @@ TEST(SelectionCriteria, NumericConstraints) {
   const WorkingUnits one;  // 1 UOR per working unit
   WorkingUnits thousand;
   thousand.uorPerMaster = 1000;
+  enum Kind { Plain, Distance, DistanceInThousands, Scale };
   struct Case {
-    double value;
     const char* text;
-    bool isDistance;
-    const WorkingUnits& units;
-    bool scale;
-    bool expected;
+    std::vector<double> holding, failing;
+    Kind kind = Plain;
   };
+  // "5" has no blank: no test; "= 7:3" written high-low: nothing is equal and everything is
+  // not equal; "<" compares with LOW, ">" with HIGH; distances and cell scales are compared
+  // within their tolerances.
   const Case cases[] = {
-      {5, "", false, one, false, true},
-      {5, "5", false, one, false, true},  // no blank: no test
-      {5, "~ 5", false, one, false, false},
-      {5, "=  5", false, one, false, true},
-      {100.4, "= 100", true, one, false, true},  // within the distance tolerance
-      {101.0, "= 100", true, one, false, false},
-      {100.4, "= 100", false, one, false, false},
-      {100000.9, "= 100", true, thousand, false, true},
-      {100001.0, "!= 100", true, thousand, false, true},
-      {100000.5, "< 100", true, thousand, false, false},
-      {4, "< 5", false, one, false, true},
-      {5, "< 5", false, one, false, false},
-      {5, "<= 5", false, one, false, true},
-      {6, "<= 5", false, one, false, false},
-      {4, ">= 5", false, one, false, false},
-      {5, ">= 5", false, one, false, true},
-      {6, "> 5", false, one, false, true},
-      {5, "> 5", false, one, false, false},
-      {5, "!= 5", false, one, false, false},
-      {6, "!= 5", false, one, false, true},
-      {5, "= 3:7", false, one, false, true},
-      {8, "= 3:7", false, one, false, false},
-      {5, "= 7:3", false, one, false, false},  // written high-low: nothing is equal
-      {5, "!= 7:3", false, one, false, true},  // ... and everything is not equal
-      {100, "!= 7:3", false, one, false, true},
-      {2, "< 3:7", false, one, false, true},  // less than compares with LOW
-      {4, "< 3:7", false, one, false, false},
-      {3, "<= 3:7", false, one, false, true},
-      {8, "> 3:7", false, one, false, true},  // greater than compares with HIGH
-      {6, "> 3:7", false, one, false, false},
-      {7, ">= 3:7", false, one, false, true},
-      {99.5, "= 100:200", true, one, false, true},
-      {1.00003, "= 1", false, one, true, true},  // cell scale tolerance
-      {1.0001, "= 1", false, one, true, false},
-      {-90, "= -90", false, one, false, true},
+      {"", {5}, {}},
+      {"5", {5}, {}},
+      {"~ 5", {}, {5}},
+      {"=  5", {5}, {}},
+      {"< 5", {4}, {5}},
+      {"<= 5", {5}, {6}},
+      {">= 5", {5}, {4}},
+      {"> 5", {6}, {5}},
+      {"!= 5", {6}, {5}},
+      {"= 3:7", {5}, {8}},
+      {"= 7:3", {}, {5}},
+      {"!= 7:3", {5, 100}, {}},
+      {"< 3:7", {2}, {4}},
+      {"<= 3:7", {3}, {}},
+      {"> 3:7", {8}, {6}},
+      {">= 3:7", {7}, {}},
+      {"= -90", {-90}, {}},
+      {"= 100", {}, {100.4}},
+      {"= 100", {100.4}, {101.0}, Distance},
+      {"= 100:200", {99.5}, {}, Distance},
+      {"= 100", {100000.9}, {}, DistanceInThousands},
+      {"!= 100", {100001.0}, {}, DistanceInThousands},
+      {"< 100", {}, {100000.5}, DistanceInThousands},
+      {"= 1", {1.00003}, {1.0001}, Scale},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(constraintHolds(c.value, c.text, c.isDistance, c.units, c.scale), c.expected)
-        << c.value << " against \"" << c.text << "\"" << (c.isDistance ? " (distance)" : "");
+    const bool distance = c.kind == Distance || c.kind == DistanceInThousands;
+    const WorkingUnits& units = c.kind == DistanceInThousands ? thousand : one;
+    for (const bool holds : {true, false}) {
+      for (double value : holds ? c.holding : c.failing) {
+        EXPECT_EQ(constraintHolds(value, c.text, distance, units, c.kind == Scale), holds)
+            << value << " against \"" << c.text << "\" (kind " << c.kind << ")";
+      }
+    }
   }
   // Every operator label has no inner blank and ends with one blank.
   for (std::string_view label : operatorLabels()) {
@@ -197,71 +193,37 @@ TEST(SelectionCriteria, LinkageGroups) {
   const test::Element filled = test::withFill(test::shape({{0, 0}, {9, 0}, {9, 9}, {0, 0}}), 3);
   const test::Element bare = line({0, 0}, {10, 0});
 
-  auto set = [](auto edit) {
-    SelectionSet s = emptySelectionSet("S");
-    edit(s);
-    return s;
-  };
   struct Case {
     const char* what;
-    SelectionSet set;
-    std::array<bool, 5> expected;  // oracle, dmrs, user, filled, bare
+    void (*edit)(SelectionSet&);
+    const char* admitted;  // of oracle, dmrs, user, filled, bare: 1 admitted
   };
   const Case cases[] = {
-      {"oracle identifier",
-       set([](SelectionSet& s) { s.database.toggles = 1; }),
-       {true, false, false, false, false}},
-      {"xbase identifier",
-       set([](SelectionSet& s) { s.database.toggles = 2; }),
-       {false, false, false, false, false}},
-      {"entity 12",
-       set([](SelectionSet& s) { s.database.linkageWord3 = "12"; }),
-       {true, false, false, false, false}},
-      {"entity 13",
-       set([](SelectionSet& s) { s.database.linkageWord3 = "13"; }),
-       {false, false, false, false, false}},
-      {"key",
-       set([](SelectionSet& s) { s.database.linkageKey = "69999-70001"; }),
-       {true, false, false, false, false}},
-      {"words",
-       set([](SelectionSet& s) { s.database.linkageWords = "7"; }),
-       {true, false, false, false, false}},
-      {"informational",
-       set([](SelectionSet& s) { s.database.toggles = 0x10; }),
-       {false, false, false, false, false}},
-      {"dmrs entity",
-       set([](SelectionSet& s) { s.database.dmrsWord1 = "5"; }),
-       {false, true, false, false, false}},
-      {"dmrs key",
-       set([](SelectionSet& s) { s.database.dmrsKey = "300"; }),
-       {false, true, false, false, false}},
+      {"oracle identifier", [](SelectionSet& s) { s.database.toggles = 1; }, "10000"},
+      {"xbase identifier", [](SelectionSet& s) { s.database.toggles = 2; }, "00000"},
+      {"entity 12", [](SelectionSet& s) { s.database.linkageWord3 = "12"; }, "10000"},
+      {"entity 13", [](SelectionSet& s) { s.database.linkageWord3 = "13"; }, "00000"},
+      {"key", [](SelectionSet& s) { s.database.linkageKey = "69999-70001"; }, "10000"},
+      {"words", [](SelectionSet& s) { s.database.linkageWords = "7"; }, "10000"},
+      {"informational", [](SelectionSet& s) { s.database.toggles = 0x10; }, "00000"},
+      {"dmrs entity", [](SelectionSet& s) { s.database.dmrsWord1 = "5"; }, "01000"},
+      {"dmrs key", [](SelectionSet& s) { s.database.dmrsKey = "300"; }, "01000"},
       {"dmrs refused",
-       set([](SelectionSet& s) {
-         s.database.dmrsWord1 = "5";
-         s.database.toggles = 0x800;
-       }),
-       {false, false, false, false, false}},
-      {"user identifier",
-       set([](SelectionSet& s) { s.userData.texts[2] = "4660"; }),
-       {false, false, true, false, false}},
-      {"user word 2",
-       set([](SelectionSet& s) { s.userData.texts[3] = "66"; }),
-       {false, false, true, false, false}},
-      {"user words 7 skip fill and database",
-       set([](SelectionSet& s) { s.userData.texts[1] = "7"; }),
-       {true, false, false, false, false}},
+       [](SelectionSet& s) { s.database.dmrsWord1 = "5", s.database.toggles = 0x800; }, "00000"},
+      {"user identifier", [](SelectionSet& s) { s.userData.texts[2] = "4660"; }, "00100"},
+      {"user word 2", [](SelectionSet& s) { s.userData.texts[3] = "66"; }, "00100"},
+      {"user words 7 skip fill and database", [](SelectionSet& s) { s.userData.texts[1] = "7"; },
+       "10000"},
       {"either group",
-       set([](SelectionSet& s) {
-         s.database.toggles = 1;
-         s.userData.texts[2] = "4660";
-       }),
-       {true, false, true, false, false}},
+       [](SelectionSet& s) { s.database.toggles = 1, s.userData.texts[2] = "4660"; }, "10100"},
   };
   const test::Element* elements[5] = {&oracle, &dmrs, &user, &filled, &bare};
   for (const Case& c : cases) {
-    EXPECT_FALSE(linkageCriteriaEmpty(c.set)) << c.what;
+    SelectionSet set = emptySelectionSet("S");
+    c.edit(set);
+    EXPECT_FALSE(linkageCriteriaEmpty(set)) << c.what;
     for (int i = 0; i < 5; ++i) {
-      EXPECT_EQ(linkagesAdmitted(c.set, bytesOf(*elements[i])), c.expected[i])
+      EXPECT_EQ(linkagesAdmitted(set, bytesOf(*elements[i])), c.admitted[i] == '1')
           << c.what << ", element " << i;
     }
   }

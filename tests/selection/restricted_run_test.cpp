@@ -11,26 +11,23 @@
 
 #include "engine/load.h"
 #include "host/design.h"
-#include "host/dgn/image.h"
 #include "host/state.h"
 #include "host/ui.h"
 #include "selection/admit.h"
 #include "selection/file.h"
-#include "tests/support/dgn_builder.h"
+#include "tests/support/deleted_flags.h"
 #include "tests/support/parse_errors.h"
 
 namespace kelvara {
 namespace {
 
 struct RestrictedRun : ::testing::Test {
-  std::string dir;
-  std::string drawingPath;
+  test::ScratchDir scratch;
+  const std::string dir = scratch.path();
+  const std::string drawingPath = scratch.file("drawing.dgn");
   test::DesignBuilder drawing;
 
   void SetUp() override {
-    char tmpl[] = "/tmp/kelvara_restricted_XXXXXX";
-    dir = mkdtemp(tmpl);
-    drawingPath = dir + "/drawing.dgn";
     resetDesignState();
     resetHostState();
     setupHooks() = SetupHooks{};
@@ -43,7 +40,6 @@ struct RestrictedRun : ::testing::Test {
     resetDesignState();
     resetHostState();
     unloadRunList();
-    std::filesystem::remove_all(dir);
   }
 
   EngineSettings restricted(const std::string& names, bool removeAll = false) {
@@ -75,17 +71,7 @@ struct RestrictedRun : ::testing::Test {
     (void)runPassToEnd(e);
     clearTable(e.table);
     EXPECT_EQ(closeAllDesignFiles(), SUCCESS);
-    std::ifstream in(drawingPath, std::ios::binary);
-    const std::vector<uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
-    dgn::DesignImage img;
-    std::string error;
-    EXPECT_EQ(dgn::parseImage(bytes, drawingPath, img, &error), SUCCESS) << error;
-    std::vector<bool> deleted;
-    for (size_t i = 0; i < drawing.elements.size(); ++i) {
-      const dgn::Bytes el = dgn::elementAt(img, drawing.positionOf(i));
-      deleted.push_back(!el.empty() && dgn::isDeletedBit(el.data()));
-    }
-    return deleted;
+    return test::deletedFlags(drawing, drawingPath);
   }
   std::vector<uint32_t> loaded;  // file positions of the loaded entries
 
@@ -168,8 +154,8 @@ TEST_F(RestrictedRun, UnreadableOrUnsuitableSelectionFileFailsTheModel) {
     EXPECT_FALSE(run(restricted("RED")));
     EXPECT_EQ(reported, c.reported);
     // Nothing was deleted: the drawing is as written.
-    std::ifstream in(drawingPath, std::ios::binary);
-    EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), drawing.bytes());
+    const std::vector<uint8_t> bytes = drawing.bytes();
+    EXPECT_EQ(test::readText(drawingPath), std::string(bytes.begin(), bytes.end()));
   }
   (void)setParseErrorSink(saved);
 }
