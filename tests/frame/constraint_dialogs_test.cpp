@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
-
 #include "frame/linkage_dialogs.h"
 #include "frame/picker_dialogs.h"
 #include "frame/selection_dialog.h"
@@ -52,22 +49,23 @@ int op(int column) {
   return CITEM_OPERATOR + column;
 }
 
+const Input kAdd{ADD, ""}, kOk{OK, ""};
 const std::vector<Case> kCases = {
     {"an unfilled ellipse row drops its fill colours",
      15,
-     {{in(0), "2"}, {in(1), "5"}, {op(2), "2"}, {in(2), "10"}, {ADD, ""}, {OK, ""}},
+     {{in(0), "2"}, {in(1), "5"}, {op(2), "2"}, {in(2), "10"}, kAdd, kOk},
      {},
      {"Not filled", "", "<= 10", ""},
      1},
     {"a cell without a name is an unnamed cell",
      2,
-     {{in(0), "1"}, {op(3), "0"}, {in(3), "90"}, {ADD, ""}, {OK, ""}},
+     {{in(0), "1"}, {op(3), "0"}, {in(3), "90"}, kAdd, kOk},
      {},
      {"Graphic cell", "Unnamed Cell", "Wildcard", "= 90", "", ""},
      1},
     {"text justifications in upper case, the format's label",
      17,
-     {{in(2), "lt,cc"}, {in(5), "DOOR.*"}, {in(6), "1"}, {ADD, ""}, {OK, ""}},
+     {{in(2), "lt,cc"}, {in(5), "DOOR.*"}, {in(6), "1"}, kAdd, kOk},
      {},
      {"", "", "LT,CC", "", "", "DOOR.*", "Regex"},
      1},
@@ -75,31 +73,31 @@ const std::vector<Case> kCases = {
      3,
      {{op(0), "4"},
       {in(0), "2"},
-      {ADD, ""},
+      kAdd,
       {op(0), "4"},
       {in(0), "2"},
       {ADD, "", EventResult::Refused},
       {in(0), "3"},
-      {ADD, ""},
+      kAdd,
       {CITEM_ROWS, "0"},
       {REMOVE, ""},
-      {OK, ""}},
+      kOk},
      {},
      {"> 3"},
      1},
-    {"OK without rows leaves no list", 22, {{OK, ""}}, {}, {}, 0},
+    {"OK without rows leaves no list", 22, {kOk}, {}, {}, 0},
     {"OK with a row not added asks; No keeps the dialog",
      4,
-     {{in(1), "4"}, {OK, ""}},
+     {{in(1), "4"}, kOk},
      {ANSWER_NO},
      {},
      0,
      true,
      "has not been added"},
-    {"Cancel hands nothing over", 16, {{in(0), "90"}, {ADD, ""}, {CANCEL, ""}}, {}, {}, 0},
+    {"Cancel hands nothing over", 16, {{in(0), "90"}, kAdd, {CANCEL, ""}}, {}, {}, 0},
     {"dimension types chosen go to the type list; text rows to the text list",
      33,
-     {{CITEM_DIMENSION_TYPES, "0,11"}, {in(2), "Arial*"}, {ADD, ""}, {OK, ""}},
+     {{CITEM_DIMENSION_TYPES, "0,11"}, {in(2), "Arial*"}, kAdd, kOk},
      {},
      {"", "", "Arial*", "", ""},
      1},
@@ -147,14 +145,7 @@ TEST_F(ConstraintDialogTest, RowsBecomeTheTypesConstraintList) {
     SCOPED_TRACE(c.name);
     ui.script.events.clear();
     ui.script.answers = c.answers;
-    const auto start = std::chrono::steady_clock::now();
     openFor(c.type);
-    if (c.type == 15) {
-      std::printf(
-          "[ figure ] constraint dialog open: %.3f ms\n",
-          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-              .count());
-    }
     for (const Input& input : c.inputs) EXPECT_EQ(apply(input), input.result) << input.item;
     EXPECT_EQ(mdlDialog_find(CONSTRAINT_DIALOG_ID) != nullptr, c.open);
     const SelectionSet& w = selectionWorkingCopy();

@@ -17,9 +17,6 @@ namespace kelvara {
 namespace {
 
 constexpr int kReportOnly = 200065;
-constexpr int kReview = 200069;
-constexpr int kTextReport = 200067;
-constexpr int kDesignReport = 200068;
 
 struct MainDialogTest : ::testing::Test {
   ScopedScriptedUi ui;

@@ -15,28 +15,23 @@
 #include "host/state.h"
 #include "host/ui.h"
 #include "run/driver.h"
+#include "support/scratch.h"
 
 namespace kelvara {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class TraceTest : public ::testing::Test {
  protected:
-  fs::path log;
+  test::ScratchDir dir;
+  const std::string log = dir.file("trace.txt");
   std::vector<std::string> console;
   void SetUp() override {
     resetHostState();
     resetTrace();
     if (std::getenv(TRACE_VARIABLE) != nullptr) GTEST_SKIP() << "TRV_COMPARE_LOG is set";
-    log = fs::temp_directory_path() / ("kelvara_trace_" + std::to_string(::getpid()) + ".txt");
-    fs::remove(log);
-    setTraceFileName(log.string());
+    setTraceFileName(log);
     setTraceConsole([this](const std::string& line) { console.push_back(line); });
   }
   void TearDown() override {
@@ -44,7 +39,6 @@ class TraceTest : public ::testing::Test {
     setTraceFileName("");
     setTraceConsole(nullptr);
     resetHostState();
-    fs::remove(log);
   }
 };
 
@@ -97,11 +91,8 @@ TEST_F(TraceTest, LevelTwoAppendsPrefixedLinesToTheFile) {
   ASSERT_EQ(mdlSystem_defineCfgVar(TRACE_VARIABLE, "2"), SUCCESS);
   trace("process_nextFil: %d of %d\n", 0, 3);
   trace("%s", "100% done\n");
-  const std::string text = readFile(log);
   const std::regex line(R"(\d{1,2}\.\d{1,2}\.\d{4} \d{1,2}:\d{2}: )");
-  std::istringstream in(text);
-  std::vector<std::string> lines;
-  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  const std::vector<std::string> lines = test::readLines(log);
   ASSERT_EQ(lines.size(), 2u);
   std::smatch m;
   ASSERT_TRUE(std::regex_search(lines[0], m, line, std::regex_constants::match_continuous));
@@ -131,24 +122,20 @@ TEST_F(TraceTest, LevelOneGoesToTheConsoleOtherLevelsNowhere) {
 
 TEST_F(TraceTest, UnwritableLogFileLosesTheLineQuietly) {
   ASSERT_EQ(mdlSystem_defineCfgVar(TRACE_VARIABLE, "2"), SUCCESS);
-  setTraceFileName((fs::temp_directory_path() / "no-such-dir-kelvara" / "log.txt").string());
+  setTraceFileName(dir.file("no-such-dir/log.txt"));
   trace("lost\n");
   EXPECT_TRUE(console.empty());
 }
 
 TEST(TraceTimestamp, DayMonthYearWithoutLeadingZerosAndTwoDigitMinutes) {
-  std::tm t{};
-  t.tm_mday = 6;
-  t.tm_mon = 11;
-  t.tm_year = 2026 - 1900;
-  t.tm_hour = 22;
-  t.tm_min = 5;
-  EXPECT_EQ(traceTimestamp(t), "6.12.2026 22:05");
-  t.tm_hour = 0;
-  t.tm_min = 0;
-  t.tm_mday = 1;
-  t.tm_mon = 0;
-  EXPECT_EQ(traceTimestamp(t), "1.1.2026 0:00");
+  const auto at = [](int day, int month, int hour, int minute) {
+    std::tm t{};
+    t.tm_mday = day, t.tm_mon = month - 1, t.tm_year = 2026 - 1900;
+    t.tm_hour = hour, t.tm_min = minute;
+    return t;
+  };
+  EXPECT_EQ(traceTimestamp(at(6, 12, 22, 5)), "6.12.2026 22:05");
+  EXPECT_EQ(traceTimestamp(at(1, 1, 0, 0)), "1.1.2026 0:00");
 }
 
 // ---- Messages ------------------------------------------------------------------------------
