@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 
@@ -115,7 +114,6 @@ TEST_F(PickerTest, NumberPickersPreselectAndWriteBack) {
 
 TEST_F(PickerTest, ColourSwatchesComeFromTheFileAndCancelWritesNothing) {
   ASSERT_EQ(mdlDialog_itemSetValue(mdlDialog_find(kCaller), kField, "5"), SUCCESS);
-  const auto start = std::chrono::steady_clock::now();
   ASSERT_TRUE(openNumberPicker(NumberPickerKind::Color, {kCaller, kField, {}}, false));
   const DialogItem* grid = mdlDialog_itemGetById(mdlDialog_find(COLOR_PICKER_ID), NPITEM_GRID);
   ASSERT_EQ(grid->cellColors.size(), 256u);
@@ -128,9 +126,6 @@ TEST_F(PickerTest, ColourSwatchesComeFromTheFileAndCancelWritesNothing) {
   EXPECT_EQ(change(kCaller, kField, "9"), EventResult::Refused);
   EXPECT_EQ(change(COLOR_PICKER_ID, NPITEM_GRID, "1,2"), EventResult::Done);
   EXPECT_EQ(press(COLOR_PICKER_ID, PITEM_CANCEL), EventResult::Done);
-  const double ms =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  std::printf("[ figure ] colour picker open, choose, close: %.2f ms\n", ms);
   EXPECT_EQ(mdlDialog_find(COLOR_PICKER_ID), nullptr);
   EXPECT_EQ(field(), "5");
 }
