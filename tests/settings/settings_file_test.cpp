@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "host/files.h"
 #include "host/state.h"
 #include "settings/run_settings.h"
+#include "support/scratch.h"
 
 namespace kelvara {
 namespace {
@@ -116,11 +116,10 @@ const char* const kFactoryLines[] = {
     "MODEL_NAMES_FILTER=",
 };
 
+using test::readText;
+
 std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+  return test::split(text, '\n');
 }
 
 std::vector<std::string> withoutDate(const std::string& text) {
@@ -129,37 +128,22 @@ std::vector<std::string> withoutDate(const std::string& text) {
   return lines;
 }
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A fresh record and file state, no active design file, no "windir", and a private folder.
 class SettingsFileTest : public ::testing::Test {
  protected:
   RunSettings s;
   SettingsFile file;
-  fs::path dir;
+  test::ScratchDir scratch;
+  const fs::path dir = scratch.path();
 
   void SetUp() override {
     resetHostState();
     resetDesignState();
     if (std::getenv("windir") != nullptr) GTEST_SKIP() << "windir is set in the environment";
-    dir = fs::temp_directory_path() /
-          ("kelvara_settings_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
     file.defaultFileName = (dir / "cfg" / "kelvara.ini").string();
     settings_resetToFactory(s, true);
   }
-  void TearDown() override {
-    if (!dir.empty()) {
-      fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
-      fs::remove_all(dir);
-    }
-    resetHostState();
-  }
+  void TearDown() override { resetHostState(); }
   std::string write(const std::string& name, const std::string& content) {
     const fs::path p = dir / name;
     std::ofstream(p, std::ios::binary) << content;
@@ -170,6 +154,12 @@ class SettingsFileTest : public ::testing::Test {
     settings_resetToFactory(r, true);
     settings_readText(r, file, text, KeyWalkMode::Read);
     return r;
+  }
+  // A key's value as the record would write it.
+  std::string valueOf(RunSettings r, const std::string& key) {
+    for (const std::string& line : splitLines(settings_fileText(r, file)))
+      if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+    return "?";
   }
 };
 
@@ -229,61 +219,51 @@ TEST_F(SettingsFileTest, ReadingRules) {
   struct Case {
     const char* name;
     std::string text;
-    std::function<void(const RunSettings&)> check;
+    std::vector<std::pair<const char*, std::string>> values;  // keys as then written
   };
   const Case cases[] = {
-      {"blank before the equals sign is not the key", "FENCE =1\n",
-       [](const RunSettings& r) { EXPECT_EQ(r.FENCE, 0); }},
-      {"int value stops at the first non-digit", "FENCE=1 and some text\n",
-       [](const RunSettings& r) { EXPECT_EQ(r.FENCE, 1); }},
-      {"int value with blanks and sign", "WORP_WRAP_POS_TEXT_REPORT=  -42x\n",
-       [](const RunSettings& r) { EXPECT_EQ(r.WORP_WRAP_POS_TEXT_REPORT, -42); }},
-      {"int value without digits is 0", "INC_REF_FILES=abc\n",
-       [](const RunSettings& r) { EXPECT_EQ(r.INC_REF_FILES, 0); }},
-      {"int value beyond 32 bits saturates", "MODEL_TYPES=99999999999\n",
-       [](const RunSettings& r) { EXPECT_EQ(r.MODEL_TYPES, 2147483647); }},
-      {"empty text value empties the field", "REMOVE_LEVEL=\n",
-       [](const RunSettings& r) { EXPECT_EQ(r.rules[RULE_REMOVE].level.view(), ""); }},
-      {"text keeps leading and trailing blanks", "BATCH_FILE=  a b  \n",
-       [](const RunSettings& r) { EXPECT_EQ(r.BATCH_FILE.view(), "  a b  "); }},
-      {"last line without a line break", "OVERLAP=1\nTOLERANCE=2.50",
-       [](const RunSettings& r) { EXPECT_EQ(r.TOLERANCE.view(), "2.50"); }},
-      {"CR LF line breaks", "TOLERANCE=1.5\r\nBACKUP=0\r\n",
-       [](const RunSettings& r) {
-         EXPECT_EQ(r.TOLERANCE.view(), "1.5");
-         EXPECT_EQ(r.BACKUP, 0);
-       }},
-      {"keys are case-sensitive", "fence=1\nFence=1\n",
-       [](const RunSettings& r) { EXPECT_EQ(r.FENCE, 0); }},
-      {"the last of repeated keys wins", "FENCE=1\nFENCE=0\nMODEL_TYPES=3\nMODEL_TYPES=5\n",
-       [](const RunSettings& r) {
-         EXPECT_EQ(r.FENCE, 0);
-         EXPECT_EQ(r.MODEL_TYPES, 5);
-       }},
-      {"version and date are consumed without effect", "kelvara=99\nDATE_CREATED=FENCE=1\n",
-       [](const RunSettings& r) { EXPECT_EQ(r.FENCE, 0); }},
-      {"text longer than its field is cut", "TEXT_EXTENSION=abcdefghij\n",
-       [](const RunSettings& r) { EXPECT_EQ(r.TEXT_EXTENSION.view(), "abcdefg"); }},
-      {"an equals sign inside a value stays", "BATCH_FILE=a=b\n",
-       [](const RunSettings& r) { EXPECT_EQ(r.BATCH_FILE.view(), "a=b"); }},
+      {"blank before the equals sign is not the key", "FENCE =1\n", {{"FENCE", "0"}}},
+      {"int value stops at the first non-digit", "FENCE=1 and some text\n", {{"FENCE", "1"}}},
+      {"int value with blanks and sign",
+       "WORP_WRAP_POS_TEXT_REPORT=  -42x\n",
+       {{"WORP_WRAP_POS_TEXT_REPORT", "-42"}}},
+      {"int value without digits is 0", "INC_REF_FILES=abc\n", {{"INC_REF_FILES", "0"}}},
+      {"int value beyond 32 bits saturates",
+       "MODEL_TYPES=99999999999\n",
+       {{"MODEL_TYPES", "2147483647"}}},
+      {"empty text value empties the field", "REMOVE_LEVEL=\n", {{"REMOVE_LEVEL", ""}}},
+      {"text keeps leading and trailing blanks",
+       "BATCH_FILE=  a b  \n",
+       {{"BATCH_FILE", "  a b  "}}},
+      {"last line without a line break", "OVERLAP=1\nTOLERANCE=2.50", {{"TOLERANCE", "2.50"}}},
+      {"CR LF line breaks",
+       "TOLERANCE=1.5\r\nBACKUP=0\r\n",
+       {{"TOLERANCE", "1.5"}, {"BACKUP", "0"}}},
+      {"keys are case-sensitive", "fence=1\nFence=1\n", {{"FENCE", "0"}}},
+      {"the last of repeated keys wins",
+       "FENCE=1\nFENCE=0\nMODEL_TYPES=3\nMODEL_TYPES=5\n",
+       {{"FENCE", "0"}, {"MODEL_TYPES", "5"}}},
+      {"version and date are consumed without effect",
+       "kelvara=99\nDATE_CREATED=FENCE=1\n",
+       {{"FENCE", "0"}}},
+      {"text longer than its field is cut",
+       "TEXT_EXTENSION=abcdefghij\n",
+       {{"TEXT_EXTENSION", "abcdefg"}}},
+      {"an equals sign inside a value stays", "BATCH_FILE=a=b\n", {{"BATCH_FILE", "a=b"}}},
       {"blank, unknown and malformed lines are ignored",
        "\n\n[section]\nFENCE\n=1\nUNKNOWN=1\n#FENCE=1\nOVERLAP=1\n",
-       [](const RunSettings& r) {
-         EXPECT_EQ(r.FENCE, 0);
-         EXPECT_EQ(r.OVERLAP, 1);
-       }},
-      {"misspelt keys are the real ones", "AUTOSAVE_SETTTINGS=1\nAUTOSAVE_SETTINGS=0\n",
-       [](const RunSettings& r) { EXPECT_EQ(r.AUTOSAVE_SETTTINGS, 1); }},
+       {{"FENCE", "0"}, {"OVERLAP", "1"}}},
+      {"misspelt keys are the real ones",
+       "AUTOSAVE_SETTTINGS=1\nAUTOSAVE_SETTINGS=0\n",
+       {{"AUTOSAVE_SETTTINGS", "1"}}},
       {"a piece of an over-long line is read as a line of its own",
        "MODEL_NAMES_FILTER=" + std::string(SETTINGS_LINE_PIECE - 19, 'x') + "FENCE=1\n",
-       [](const RunSettings& r) {
-         EXPECT_EQ(r.MODEL_NAMES_FILTER.view(), std::string(511, 'x'));
-         EXPECT_EQ(r.FENCE, 1);
-       }},
+       {{"MODEL_NAMES_FILTER", std::string(511, 'x')}, {"FENCE", "1"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    c.check(loaded(c.text));
+    const RunSettings r = loaded(c.text);
+    for (const auto& [key, value] : c.values) EXPECT_EQ(valueOf(r, key), value) << key;
   }
 }
 
@@ -359,7 +339,7 @@ TEST_F(SettingsFileTest, FirstStartCreatesTheDefaultFileWithFactoryValues) {
   EXPECT_EQ(settings_startupLoad(s, file), ERROR);
   EXPECT_EQ(file.fileName, file.defaultFileName);
   EXPECT_EQ(s.FENCE, 0);
-  const std::vector<std::string> lines = splitLines(readFile(file.defaultFileName));
+  const std::vector<std::string> lines = splitLines(readText(file.defaultFileName));
   ASSERT_EQ(lines.size(), 89u);
   EXPECT_EQ(lines[87], "MODEL_TYPES=0");
   // The second start reads it.
@@ -383,7 +363,7 @@ TEST_F(SettingsFileTest, FirstStartNeverOverwritesADefaultFileAnotherRunJustMade
   setFileSystem(racing);
   EXPECT_EQ(settings_startupLoad(s, file), ERROR);
   setFileSystem(systemFileSystem());
-  EXPECT_EQ(readFile(file.defaultFileName), "FENCE=1\n");
+  EXPECT_EQ(readText(file.defaultFileName), "FENCE=1\n");
   for (const auto& entry : fs::directory_iterator(fs::path(file.defaultFileName).parent_path()))
     EXPECT_EQ(entry.path().filename(), "kelvara.ini");  // nothing temporary is left
 }
@@ -424,12 +404,12 @@ TEST_F(SettingsFileTest, MissingNamedFileNeverOverwritesAnExistingDefaultFile) {
   file.fileName = (dir / "gone.ini").string();
   EXPECT_EQ(settings_load(s, file, false, KeyWalkMode::Read), ERROR);
   EXPECT_EQ(file.fileName, file.defaultFileName);
-  EXPECT_EQ(readFile(file.defaultFileName), "FENCE=1\n");
+  EXPECT_EQ(readText(file.defaultFileName), "FENCE=1\n");
   // The compare pass with an unreadable file answers "not changed" and writes nothing.
   file.fileName = (dir / "gone.ini").string();
   s.FENCE = 1;
   EXPECT_FALSE(settings_changed(s, file));
-  EXPECT_EQ(readFile(file.defaultFileName), "FENCE=1\n");
+  EXPECT_EQ(readText(file.defaultFileName), "FENCE=1\n");
 }
 
 TEST_F(SettingsFileTest, ReadOnlyFileIsNeverReplacedAndTheUserIsAskedForAnother) {
@@ -444,16 +424,16 @@ TEST_F(SettingsFileTest, ReadOnlyFileIsNeverReplacedAndTheUserIsAskedForAnother)
     return std::nullopt;
   };
   EXPECT_EQ(settings_save(s, file), SUCCESS);
-  EXPECT_EQ(readFile(locked), "FENCE=1\n");
+  EXPECT_EQ(readText(locked), "FENCE=1\n");
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0], locked);
   EXPECT_EQ(file.fileName, other);
-  EXPECT_EQ(splitLines(readFile(other)).size(), 89u);
+  EXPECT_EQ(splitLines(readText(other)).size(), 89u);
 
   // Cancelled: nothing written, ERROR.
   file.fileName = locked;
   EXPECT_EQ(settings_save(s, file), ERROR);
-  EXPECT_EQ(readFile(locked), "FENCE=1\n");
+  EXPECT_EQ(readText(locked), "FENCE=1\n");
   // Without a chooser (unattended) it simply fails.
   file.chooseSaveAs = nullptr;
   EXPECT_EQ(settings_save(s, file), ERROR);
@@ -466,7 +446,7 @@ TEST_F(SettingsFileTest, SaveAsTakesTheChosenNameAndTheMenuShowsIt) {
   s.OVERLAP = 1;
   ASSERT_EQ(settings_saveAs(s, file, chosen), SUCCESS);
   EXPECT_EQ(file.fileName, chosen);
-  EXPECT_NE(readFile(chosen).find("\nOVERLAP=1\n"), std::string::npos);
+  EXPECT_NE(readText(chosen).find("\nOVERLAP=1\n"), std::string::npos);
   const std::string label = settingsMenuLabel(file);
   EXPECT_EQ(label.rfind("Settings File: ", 0), 0u);
   EXPECT_LE(label.size(), std::string("Settings File: ").size() + 36);
