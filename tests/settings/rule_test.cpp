@@ -1,27 +1,25 @@
 #include "settings/rule_test.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
 #include "host/design.h"
 #include "host/state.h"
 #include "support/dgn_builder.h"
+#include "support/scratch.h"
 #include "valuelist/element_tests.h"
 #include "valuelist/valuelist.h"
 
 namespace kelvara {
 namespace {
 
-namespace fs = std::filesystem;
 using test::Symb;
 
 // An active 2D design file whose level 5 is named "Walls", and descriptors of elements in it.
 class ElementTests : public ::testing::Test {
  protected:
-  fs::path dir;
+  test::ScratchDir dir;
   ModelRef model = 0;
   int walls = 0;
 
@@ -29,12 +27,8 @@ class ElementTests : public ::testing::Test {
     resetHostState();
     resetDesignState();
     valueList_clearCache();
-    dir = fs::temp_directory_path() / ("kelvara_rule_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const std::string path = (dir / "plan.dgn").string();
-    test::DesignBuilder d;
-    ASSERT_TRUE(d.write(path));
-    ASSERT_EQ(mdlSystem_newDesignFile(path), SUCCESS);
+    ASSERT_TRUE(test::DesignBuilder{}.write(dir.file("plan.dgn")));
+    ASSERT_EQ(mdlSystem_newDesignFile(dir.file("plan.dgn")), SUCCESS);
     model = mdlModelRef_getActive();
     for (const char* name : {"L1", "L2", "L3", "L4", "Walls"}) {
       ASSERT_EQ(mdlLevel_create(&walls, model, name), SUCCESS);
@@ -43,7 +37,6 @@ class ElementTests : public ::testing::Test {
   }
   void TearDown() override {
     resetDesignState();
-    fs::remove_all(dir);
     valueList_clearCache();
   }
   ElmDscrPtr element(const test::Element& bytes) {
