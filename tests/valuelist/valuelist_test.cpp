@@ -3,18 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "host/types.h"
+#include "support/scratch.h"
 
 namespace kelvara {
 namespace {
-
-namespace fs = std::filesystem;
 
 bool matches(const std::string& text, uint32_t flags, double number) {
   return valueList_match(text, flags, false, number, nullptr);
@@ -218,18 +215,10 @@ TEST(ValueListMatch, ByLevelAdmitsTheByLevelNumberOfItsListKind) {
 
 class ValueListFile : public ::testing::Test {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("kelvara_vl_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
+  test::ScratchDir dir;
   std::string write(const std::string& name, const std::string& content) {
-    const fs::path p = dir / name;
-    std::ofstream(p, std::ios::binary) << content;
-    return p.string();
+    std::ofstream(dir.file(name), std::ios::binary) << content;
+    return dir.file(name);
   }
 };
 
@@ -257,7 +246,7 @@ TEST_F(ValueListFile, LongSingleLineIsReadWhole) {
 
 TEST_F(ValueListFile, MissingAndFailingFilesReportNameAndLine) {
   std::unique_ptr<ValueList> list;
-  const std::string missing = (dir / "none.lst").string();
+  const std::string missing = dir.file("none.lst");
   EXPECT_EQ(valueList_parse(&list, "@" + missing, VL_LEVEL_FLAGS, true), ERROR);
   EXPECT_EQ(valueList_lastError(), "Unable to find file " + missing);
 
