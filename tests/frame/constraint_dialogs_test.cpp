@@ -50,59 +50,31 @@ int op(int column) {
 }
 
 const Input kAdd{ADD, ""}, kOk{OK, ""};
+// clang-format off
 const std::vector<Case> kCases = {
-    {"an unfilled ellipse row drops its fill colours",
-     15,
-     {{in(0), "2"}, {in(1), "5"}, {op(2), "2"}, {in(2), "10"}, kAdd, kOk},
-     {},
-     {"Not filled", "", "<= 10", ""},
-     1},
-    {"a cell without a name is an unnamed cell",
-     2,
-     {{in(0), "1"}, {op(3), "0"}, {in(3), "90"}, kAdd, kOk},
-     {},
-     {"Graphic cell", "Unnamed Cell", "Wildcard", "= 90", "", ""},
-     1},
-    {"text justifications in upper case, the format's label",
-     17,
-     {{in(2), "lt,cc"}, {in(5), "DOOR.*"}, {in(6), "1"}, kAdd, kOk},
-     {},
-     {"", "", "LT,CC", "", "", "DOOR.*", "Regex"},
-     1},
-    {"the same row cannot be added twice; remove deletes the highlighted row",
-     3,
-     {{op(0), "4"},
-      {in(0), "2"},
-      kAdd,
-      {op(0), "4"},
-      {in(0), "2"},
-      {ADD, "", EventResult::Refused},
-      {in(0), "3"},
-      kAdd,
-      {CITEM_ROWS, "0"},
-      {REMOVE, ""},
-      kOk},
-     {},
-     {"> 3"},
-     1},
+    {"an unfilled ellipse row drops its fill colours", 15,
+     {{in(0), "2"}, {in(1), "5"}, {op(2), "2"}, {in(2), "10"}, kAdd, kOk}, {},
+     {"Not filled", "", "<= 10", ""}, 1},
+    {"a cell without a name is an unnamed cell", 2,
+     {{in(0), "1"}, {op(3), "0"}, {in(3), "90"}, kAdd, kOk}, {},
+     {"Graphic cell", "Unnamed Cell", "Wildcard", "= 90", "", ""}, 1},
+    {"text justifications in upper case, the format's label", 17,
+     {{in(2), "lt,cc"}, {in(5), "DOOR.*"}, {in(6), "1"}, kAdd, kOk}, {},
+     {"", "", "LT,CC", "", "", "DOOR.*", "Regex"}, 1},
+    {"the same row cannot be added twice; remove deletes the highlighted row", 3,
+     {{op(0), "4"}, {in(0), "2"}, kAdd, {op(0), "4"}, {in(0), "2"},
+      {ADD, "", EventResult::Refused}, {in(0), "3"}, kAdd, {CITEM_ROWS, "0"}, {REMOVE, ""}, kOk},
+     {}, {"> 3"}, 1},
     {"OK without rows leaves no list", 22, {kOk}, {}, {}, 0},
-    {"OK with a row not added asks; No keeps the dialog",
-     4,
-     {{in(1), "4"}, kOk},
-     {ANSWER_NO},
-     {},
-     0,
-     true,
-     "has not been added"},
+    {"OK with a row not added asks; No keeps the dialog", 4, {{in(1), "4"}, kOk}, {ANSWER_NO},
+     {}, 0, true, "has not been added"},
     {"Cancel hands nothing over", 16, {{in(0), "90"}, kAdd, {CANCEL, ""}}, {}, {}, 0},
-    {"dimension types chosen go to the type list; text rows to the text list",
-     33,
-     {{CITEM_DIMENSION_TYPES, "0,11"}, {in(2), "Arial*"}, kAdd, kOk},
-     {},
-     {"", "", "Arial*", "", ""},
-     1},
+    {"dimension types chosen go to the type list; text rows to the text list", 33,
+     {{CITEM_DIMENSION_TYPES, "0,11"}, {in(2), "Arial*"}, kAdd, kOk}, {},
+     {"", "", "Arial*", "", ""}, 1},
     {"types without constraints say so", 27, {}, {}, {}, 0, false, "no constraints"},
 };
+// clang-format on
 
 struct ConstraintDialogTest : ::testing::Test {
   ScopedScriptedUi ui;
@@ -192,24 +164,17 @@ struct LinkageCase {
   const char* caption;
 };
 
+// clang-format off
 const LinkageCase kLinkageCases[] = {
-    {SEL_DATABASE,
-     DATABASE_DIALOG_ID,
-     {{LINK_BIT + 4, "1"},
-      {LINK_TEXT + 0, "1 : 3"},
-      {LINK_TEXT + 5, "300", EventResult::BadValue},
-      {LINK_TEXT + 7, "16777215"},
-      {LINK_OK, ""}},
-     16,
-     {"1-3", "", "", "", "", "", "", "16777215"},
-     "* Database..."},
-    {SEL_USER_DATA,
-     USER_DATA_DIALOG_ID,
+    {SEL_DATABASE, DATABASE_DIALOG_ID,
+     {{LINK_BIT + 4, "1"}, {LINK_TEXT + 0, "1 : 3"}, {LINK_TEXT + 5, "300", EventResult::BadValue},
+      {LINK_TEXT + 7, "16777215"}, {LINK_OK, ""}},
+     16, {"1-3", "", "", "", "", "", "", "16777215"}, "* Database..."},
+    {SEL_USER_DATA, USER_DATA_DIALOG_ID,
      {{LINK_TEXT + 1, "2", EventResult::BadValue}, {LINK_TEXT + 2, "7"}, {LINK_CANCEL, ""}},
-     0,
-     std::vector<std::string>(12),
-     "User data..."},
+     0, std::vector<std::string>(12), "User data..."},
 };
+// clang-format on
 
 TEST_F(ConstraintDialogTest, LinkageDialogsCheckTheirFieldsAndMarkTheirButtons) {
   for (const LinkageCase& c : kLinkageCases) {

@@ -160,47 +160,35 @@ TEST_P(Review, ButtonsDecideWhatBecomesOfEachDuplicate) {
 
 // Each pair's first line waits first; kept, its partner waits next as the duplicate of the
 // kept one.
+// clang-format off
 const ReviewCase kCases[] = {
     // Delete, restore, delete and go on (its partner is then single); keep the next; report the
     // rest only from the kept one's partner on.
-    {"DeleteRestoreDeleteThenKeepThenReportTheRest",
-     false,
+    {"DeleteRestoreDeleteThenKeepThenReportTheRest", false,
      {{{RITEM_DELETE}, {RITEM_DELETE}, {RITEM_DELETE_CONTINUE}},
       {{RITEM_FLASH}, {RITEM_ZOOM_IN}, {RITEM_ZOOM_OUT}, {RITEM_NEXT}},
       {{RITEM_REPORT_REST}}},
-     1,
-     4},
+     1, 4},
     // Deleting and restoring twice leaves the element, reported without the remark.
-    {"RestoredTwiceIsKept",
-     false,
+    {"RestoredTwiceIsKept", false,
      {{{RITEM_DELETE}, {RITEM_DELETE}, {RITEM_DELETE}, {RITEM_DELETE}, {RITEM_NEXT}},
-      {{RITEM_DELETE_CONTINUE}},
-      {{RITEM_DELETE}, {RITEM_NEXT}},
-      {{RITEM_REPORT_REST}}},
-     2,
-     3},
+      {{RITEM_DELETE_CONTINUE}}, {{RITEM_DELETE}, {RITEM_NEXT}}, {{RITEM_REPORT_REST}}},
+     2, 3},
     // Report only: the delete buttons refuse, every duplicate is reported and kept.
-    {"ReportOnlyRefusesDeletes",
-     true,
-     {{{RITEM_DELETE, EventResult::Refused},
-       {RITEM_DELETE_CONTINUE, EventResult::Refused},
+    {"ReportOnlyRefusesDeletes", true,
+     {{{RITEM_DELETE, EventResult::Refused}, {RITEM_DELETE_CONTINUE, EventResult::Refused},
        {RITEM_NEXT}},
-      {{RITEM_NEXT}},
-      {{RITEM_REPORT_REST}}},
-     0,
-     6},
+      {{RITEM_NEXT}}, {{RITEM_REPORT_REST}}},
+     0, 6},
     // The raised review limit reports the rest of the model without a pause, and keeps it.
     {"RaisedLimitStopsThePauses", false, {{{RITEM_RAISE_LIMIT}, {RITEM_NEXT}}}, 0, 6},
     // Stop, declined and then confirmed, ends the run without a summary.
-    {"StopEndsTheRun",
-     false,
-     {{{RITEM_DELETE},
-       {RITEM_STOP, EventResult::Done, ANSWER_CANCEL},
+    {"StopEndsTheRun", false,
+     {{{RITEM_DELETE}, {RITEM_STOP, EventResult::Done, ANSWER_CANCEL},
        {RITEM_STOP, EventResult::Done, ANSWER_OK}}},
-     0,
-     0,
-     true},
+     0, 0, true},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Rows, Review, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
