@@ -81,23 +81,14 @@ TEST(SelectionModel, RowWidthsAndListsOfTypes) {
     ConstraintKind kind;
     int width;
   };
-  const Case cases[] = {{16, ARC_LIST, 3},
-                        {15, ELLIPSE_LIST, 4},
-                        {3, LINE_LIST, 1},
-                        {4, LINE_STRING_LIST, 2},
-                        {11, CURVE_LIST, 2},
-                        {36, MULTILINE_LIST, 2},
-                        {12, COMPLEX_STRING_LIST, 1},
-                        {14, COMPLEX_SHAPE_LIST, 3},
-                        {6, SHAPE_LIST, 4},
-                        {22, POINT_STRING_LIST, 2},
-                        {2, CELL_LIST, 6},
-                        {35, SHARED_CELL_LIST, 5},
-                        {23, CONE_LIST, 3},
-                        {17, TEXT_LIST, 7},
-                        {7, TEXT_NODE_LIST, 10},
-                        {37, TAG_LIST, 9},
-                        {27, BSPLINE_CURVE_LIST, 5}};
+  // clang-format off
+  const Case cases[] = {
+      {16, ARC_LIST, 3}, {15, ELLIPSE_LIST, 4}, {3, LINE_LIST, 1}, {4, LINE_STRING_LIST, 2},
+      {11, CURVE_LIST, 2}, {36, MULTILINE_LIST, 2}, {12, COMPLEX_STRING_LIST, 1},
+      {14, COMPLEX_SHAPE_LIST, 3}, {6, SHAPE_LIST, 4}, {22, POINT_STRING_LIST, 2},
+      {2, CELL_LIST, 6}, {35, SHARED_CELL_LIST, 5}, {23, CONE_LIST, 3}, {17, TEXT_LIST, 7},
+      {7, TEXT_NODE_LIST, 10}, {37, TAG_LIST, 9}, {27, BSPLINE_CURVE_LIST, 5}};
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(constraintKindOf(c.type), c.kind) << c.type;
     EXPECT_EQ(rowWidth(c.kind), c.width) << c.type;

@@ -60,24 +60,27 @@ TEST(NumberPickerWrite, RunsToggleAndNamesRoundTripThroughTheValueListParser) {
     bool offAllowed;
     const char* text;
   };
+  const auto C = NumberPickerKind::Color, W = NumberPickerKind::Weight;
+  const auto S = NumberPickerKind::Style;
+  // clang-format off
   const Case cases[] = {
-      {NumberPickerKind::Color, choiceOf({0, 1, 2}), false, "0:2"},
-      {NumberPickerKind::Color, choiceOf({0, 1}), false, "0,1"},
-      {NumberPickerKind::Color, choiceOf({}, true), false, "ByLevel"},
-      {NumberPickerKind::Color, choiceOf({1, 2, 3, 7, 9, 10}), false, "1:3,7,9,10"},
-      {NumberPickerKind::Color, choiceOf({254, 255}), false, "254,255"},
-      {NumberPickerKind::Color, choiceOf(range(0, 255)), false, "0:255"},
-      {NumberPickerKind::Color, choiceOf({0, 2, 3, 4, 5, 255}, true), false, "0,2:5,255,ByLevel"},
-      {NumberPickerKind::Color, choiceOf({3}, true, true), true, "3,ByLevel,<Off>"},
-      {NumberPickerKind::Color, choiceOf({3}, false, true), false, "3"},
-      {NumberPickerKind::Color, choiceOf({}), false, ""},
-      {NumberPickerKind::Weight, choiceOf({3, 4, 5, 31}), false, "3:5,31"},
-      {NumberPickerKind::Weight, choiceOf({30, 31}, true), false, "30,31,ByLevel"},
-      {NumberPickerKind::Style, choiceOf({0, 1, 2, 3, 4, 5, 6, 7}), false, "0:7"},
-      {NumberPickerKind::Style, choiceOf({1}, false, false, {"Dashed", "Center"}), false,
-       "1,\"Dashed\",\"Center\""},
-      {NumberPickerKind::Style, choiceOf({}, true, false, {"Center"}), false, "ByLevel,\"Center\""},
+      {C, choiceOf({0, 1, 2}), false, "0:2"},
+      {C, choiceOf({0, 1}), false, "0,1"},
+      {C, choiceOf({}, true), false, "ByLevel"},
+      {C, choiceOf({1, 2, 3, 7, 9, 10}), false, "1:3,7,9,10"},
+      {C, choiceOf({254, 255}), false, "254,255"},
+      {C, choiceOf(range(0, 255)), false, "0:255"},
+      {C, choiceOf({0, 2, 3, 4, 5, 255}, true), false, "0,2:5,255,ByLevel"},
+      {C, choiceOf({3}, true, true), true, "3,ByLevel,<Off>"},
+      {C, choiceOf({3}, false, true), false, "3"},
+      {C, choiceOf({}), false, ""},
+      {W, choiceOf({3, 4, 5, 31}), false, "3:5,31"},
+      {W, choiceOf({30, 31}, true), false, "30,31,ByLevel"},
+      {S, choiceOf({0, 1, 2, 3, 4, 5, 6, 7}), false, "0:7"},
+      {S, choiceOf({1}, false, false, {"Dashed", "Center"}), false, "1,\"Dashed\",\"Center\""},
+      {S, choiceOf({}, true, false, {"Center"}), false, "ByLevel,\"Center\""},
   };
+  // clang-format on
   for (const Case& c : cases) {
     const int count = numberPickerGrid(c.kind).count;
     const uint32_t flags = flagsOf(c.kind);
@@ -145,49 +148,26 @@ TEST(NumberPickerRead, FieldTextPreselectsCellsTogglesAndNamedStyles) {
     std::vector<std::string> names;
     std::vector<std::string> unshown;
   };
+  const auto W = NumberPickerKind::Weight, C = NumberPickerKind::Color;
+  const auto S = NumberPickerKind::Style;
+  // clang-format off
   const Case cases[] = {
-      {NumberPickerKind::Weight, "3-5", false, {3, 4, 5}, false, false, {}, {}},
-      {NumberPickerKind::Weight, " 5:3 ,, 9 ", false, {3, 4, 5, 9}, false, false, {}, {}},
-      {NumberPickerKind::Color, "bylevel, 7", false, {7}, true, false, {}, {}},
-      {NumberPickerKind::Color, "BYLEVEL,<off>", true, {}, true, true, {}, {}},
-      {NumberPickerKind::Color, "<Off>, 1", false, {1}, false, false, {}, {"<Off>"}},
-      {NumberPickerKind::Color,
-       "250-300",
-       false,
-       {250, 251, 252, 253, 254, 255},
-       false,
-       false,
-       {},
-       {"250-300"}},
-      {NumberPickerKind::Weight, "-2-1, 40", false, {0, 1}, false, false, {}, {"-2-1", "40"}},
-      {NumberPickerKind::Color, "red, 05, 1.5", false, {}, false, false, {}, {"red", "05", "1.5"}},
-      {NumberPickerKind::Style,
-       "\"dashed\", Center, 2",
-       false,
-       {2},
-       false,
-       false,
-       {"Dashed", "Center"},
-       {}},
-      {NumberPickerKind::Style,
-       "Center,\"Dashed\" x,\"Center\"",
-       false,
-       {},
-       false,
-       false,
-       {"Dashed", "Center"},
-       {}},
-      {NumberPickerKind::Style,
-       "dash*, \"Dotted\", \"open",
-       false,
-       {},
-       false,
-       false,
-       {},
+      {W, "3-5", false, {3, 4, 5}, false, false, {}, {}},
+      {W, " 5:3 ,, 9 ", false, {3, 4, 5, 9}, false, false, {}, {}},
+      {C, "bylevel, 7", false, {7}, true, false, {}, {}},
+      {C, "BYLEVEL,<off>", true, {}, true, true, {}, {}},
+      {C, "<Off>, 1", false, {1}, false, false, {}, {"<Off>"}},
+      {C, "250-300", false, {250, 251, 252, 253, 254, 255}, false, false, {}, {"250-300"}},
+      {W, "-2-1, 40", false, {0, 1}, false, false, {}, {"-2-1", "40"}},
+      {C, "red, 05, 1.5", false, {}, false, false, {}, {"red", "05", "1.5"}},
+      {S, "\"dashed\", Center, 2", false, {2}, false, false, {"Dashed", "Center"}, {}},
+      {S, "Center,\"Dashed\" x,\"Center\"", false, {}, false, false, {"Dashed", "Center"}, {}},
+      {S, "dash*, \"Dotted\", \"open", false, {}, false, false, {},
        {"dash*", "\"Dotted\"", "\"open"}},
-      {NumberPickerKind::Style, "9, <Off>", true, {}, false, true, {}, {"9"}},
-      {NumberPickerKind::Color, "", false, {}, false, false, {}, {}},
+      {S, "9, <Off>", true, {}, false, true, {}, {"9"}},
+      {C, "", false, {}, false, false, {}, {}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     const NumberPreselection pre = picker_readNumberText(c.kind, c.text, c.offAllowed, kHostStyles);
     EXPECT_EQ(chosenValues(pre.choice, 256), c.values) << c.text;
