@@ -117,37 +117,25 @@ TEST_F(WebServerTest, RefusesForeignHostsOriginsTokensAndBadEvents) {
     int status;
   };
   const std::string big(70 * 1024, ' ');
+  const std::string stateApi = prefix + "api/state", event = prefix + "api/event";
+  const std::string change = R"({"dialog":200002,"item":10,"kind":"change","value":)";
+  // clang-format off
   const Case cases[] = {
-      {"rebinding host", prefix + "api/state", {{"Host", "evil.example:" + port}}, "", 403},
-      {"host without port", prefix + "api/state", {{"Host", "127.0.0.1"}}, "", 403},
-      {"foreign origin",
-       prefix + "api/event",
-       {{"Origin", "http://evil.example"}},
-       R"({"dialog":200002,"item":10,"kind":"change","value":"1"})",
-       403},
+      {"rebinding host", stateApi, {{"Host", "evil.example:" + port}}, "", 403},
+      {"host without port", stateApi, {{"Host", "127.0.0.1"}}, "", 403},
+      {"foreign origin", event, {{"Origin", "http://evil.example"}}, change + R"("1"})", 403},
       {"origin on another port", prefix, {{"Origin", "http://127.0.0.1:1"}}, "", 403},
       {"wrong token", "/0123456789abcdef0123456789abcdef/api/state", {}, "", 404},
       {"no token", "/", {}, "", 404},
-      {"malformed json", prefix + "api/event", {}, R"({"dialog":200002,"item":10,)", 400},
-      {"wrong types", prefix + "api/event", {}, R"({"dialog":"x","item":10,"kind":"change"})", 400},
-      {"unknown kind", prefix + "api/event", {}, R"({"dialog":200002,"item":10,"kind":"x"})", 400},
-      {"bad value",
-       prefix + "api/event",
-       {},
-       R"({"dialog":200002,"item":10,"kind":"change","value":"7"})",
-       400},
-      {"unknown dialog",
-       prefix + "api/event",
-       {},
-       R"({"dialog":5,"item":10,"kind":"button"})",
-       400},
-      {"oversize",
-       prefix + "api/event",
-       {},
-       R"({"dialog":200002,"item":10,"kind":"change","value":"1","pad":")" + big + "\"}",
-       413},
-      {"own origin", prefix + "api/state", {{"Origin", "http://localhost:" + port}}, "", 200},
+      {"malformed json", event, {}, R"({"dialog":200002,"item":10,)", 400},
+      {"wrong types", event, {}, R"({"dialog":"x","item":10,"kind":"change"})", 400},
+      {"unknown kind", event, {}, R"({"dialog":200002,"item":10,"kind":"x"})", 400},
+      {"bad value", event, {}, change + R"("7"})", 400},
+      {"unknown dialog", event, {}, R"({"dialog":5,"item":10,"kind":"button"})", 400},
+      {"oversize", event, {}, change + R"("1","pad":")" + big + "\"}", 413},
+      {"own origin", stateApi, {{"Origin", "http://localhost:" + port}}, "", 200},
   };
+  // clang-format on
   for (const Case& c : cases) {
     auto res = c.body.empty() ? client().Get(c.path, c.headers)
                               : client().Post(c.path, c.headers, c.body, "application/json");
