@@ -99,14 +99,7 @@ TEST(ModelsListParse, OnlyLinesWithFourPartsCount) {
 }
 
 TEST(ModelListDialog, TitlesAndShownNames) {
-  EXPECT_EQ(modelListDialogTitle(MODEL_LIST_ACTIVE_WITH_SELECTED),
-            "Kelvara - Compare Active Model with Models from Selected Files");
-  EXPECT_EQ(modelListDialogTitle(MODEL_LIST_SELECTED_FILES),
-            "Kelvara - Compare Models of Selected Files");
-  EXPECT_EQ(modelListDialogTitle(MODEL_LIST_ACTIVE_FILE_WITH_SELECTED),
-            "Kelvara - Compare Active File Models with Models from Selected Files");
-  EXPECT_EQ(modelListDialogTitle(MODEL_LIST_TEXT_FILE),
-            "Kelvara - Compare Models Listed in a Text File");
+  // The four modes' titles as the dialog shows them: ModelsDialog.AUserListsTagsSavesLoads...
   EXPECT_EQ(modelListDialogTitle(4), "Kelvara - ");
 
   const ModelRecord active = record("/d/a.dgn", "Default");
