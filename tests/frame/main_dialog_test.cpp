@@ -48,19 +48,8 @@ struct MainDialogTest : ::testing::Test {
   bool visible(int item) { return mdlDialog_itemGetById(db, item)->visible; }
 };
 
-TEST_F(MainDialogTest, ItemsChangeTheSettingsRecordByFieldName) {
-  RunSettings& s = runSettings();
-  EXPECT_EQ(change(kReportOnly, std::to_string(1 - s.REPORT_ONLY)), EventResult::Done);
-  EXPECT_EQ(readBoundValue("s__sarnex.REPORT_ONLY"), std::to_string(s.REPORT_ONLY));
-  EXPECT_EQ(change(200060, "0.25"), EventResult::Done);
-  EXPECT_EQ(s.TOLERANCE.str(), "0.25");
-  for (const char* refused : {"a quarter", "-1.0", "0,5", ""}) {
-    (void)mdlOutput_error("");
-    EXPECT_EQ(change(200060, refused), EventResult::BadValue) << refused;
-    EXPECT_EQ(messageFieldText(FIELD_ERROR).rfind("Tolerance (master units): ", 0), 0u) << refused;
-  }
-  EXPECT_EQ(s.TOLERANCE.str(), "0.25");
-}
+// Items bound to the settings record, and refused values naming their item in the error field:
+// the browser stories of tests/browser/specs/main_dialog.test.mjs, through the executable.
 
 TEST_F(MainDialogTest, TheRunScopeChoiceShowsItsItemsAndTurnsTheFenceOff) {
   runSettings().FENCE = 1;

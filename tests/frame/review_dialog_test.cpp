@@ -159,20 +159,16 @@ TEST_P(Review, ButtonsDecideWhatBecomesOfEachDuplicate) {
 }
 
 // Each pair's first line waits first; kept, its partner waits next as the duplicate of the
-// kept one.
+// kept one. Delete, restore, delete and go on, keep, report the rest: the browser story of
+// tests/browser/specs/review.test.mjs.
 // clang-format off
 const ReviewCase kCases[] = {
-    // Delete, restore, delete and go on (its partner is then single); keep the next; report the
-    // rest only from the kept one's partner on.
-    {"DeleteRestoreDeleteThenKeepThenReportTheRest", false,
-     {{{RITEM_DELETE}, {RITEM_DELETE}, {RITEM_DELETE_CONTINUE}},
-      {{RITEM_FLASH}, {RITEM_ZOOM_IN}, {RITEM_ZOOM_OUT}, {RITEM_NEXT}},
-      {{RITEM_REPORT_REST}}},
-     1, 4},
     // Deleting and restoring twice leaves the element, reported without the remark.
     {"RestoredTwiceIsKept", false,
      {{{RITEM_DELETE}, {RITEM_DELETE}, {RITEM_DELETE}, {RITEM_DELETE}, {RITEM_NEXT}},
-      {{RITEM_DELETE_CONTINUE}}, {{RITEM_DELETE}, {RITEM_NEXT}}, {{RITEM_REPORT_REST}}},
+      {{RITEM_DELETE_CONTINUE}},
+      {{RITEM_FLASH}, {RITEM_ZOOM_IN}, {RITEM_ZOOM_OUT}, {RITEM_DELETE}, {RITEM_NEXT}},
+      {{RITEM_REPORT_REST}}},
      2, 3},
     // Report only: the delete buttons refuse, every duplicate is reported and kept.
     {"ReportOnlyRefusesDeletes", true,

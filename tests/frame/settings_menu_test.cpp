@@ -34,37 +34,26 @@ struct Case {
   const char* current = "a.ini";  // the settings file afterwards
 };
 
-// b.ini exists before each case with TOLERANCE=3.0 and FILE_MODE=1.
+// b.ini exists before each case with TOLERANCE=3.0 and FILE_MODE=1. Load, Save, Save As to a new
+// file and Save on closing: the browser story of tests/browser/specs/settings_menu.test.mjs.
 constexpr int SAVE = ITEM_SAVE_SETTINGS, SAVE_AS = ITEM_SAVE_SETTINGS_AS, CLOSE = kClose;
 constexpr int LOAD = ITEM_LOAD_SETTINGS, FACTORY = ITEM_FACTORY_DEFAULTS;
+// clang-format off
 const Case kCases[] = {
-    {"Save", SAVE, {}, "", false, true, 0, false, "2.5", "2.5", "3.0"},
     {"SaveAs", SAVE_AS, {}, "b.ini", false, true, 0, false, "2.5", "1.0", "2.5", "b.ini"},
-    {"SaveAsToNewFile", SAVE_AS, {}, "c.ini", false, true, 0, false, "2.5", "1.0", "3.0", "c.ini"},
     {"SaveAsCancelled", SAVE_AS, {}, "", false, true, 0, false, "2.5", "1.0", "3.0"},
-    {"Load", LOAD, {}, "b.ini", false, true, 0, false, "3.0", "1.0", "3.0", "b.ini"},
     {"LoadCancelled", LOAD, {}, "", false, true, 0, false, "2.5", "1.0", "3.0"},
     {"FactoryConfirmed", FACTORY, {ANSWER_OK}, "", false, true, 1, false, "1.0", "1.0", "3.0"},
     {"FactoryDeclined", FACTORY, {ANSWER_CANCEL}, "", false, true, 1, false, "2.5", "1.0", "3.0"},
     {"CloseUnchanged", CLOSE, {}, "", false, false, 0, true, "1.0", "1.0", "3.0"},
     {"CloseAutosaves", CLOSE, {}, "", true, true, 0, true, "2.5", "2.5", "3.0"},
-    {"CloseSave", CLOSE, {ANSWER_OK}, "", false, true, 1, true, "2.5", "2.5", "3.0"},
     {"CloseCancel", CLOSE, {ANSWER_CANCEL}, "", false, true, 1, false, "2.5", "1.0", "3.0"},
-    {"CloseSaveAs",
-     CLOSE,
-     {ANSWER_YES},
-     "b.ini",
-     false,
-     true,
-     1,
-     true,
-     "2.5",
-     "1.0",
-     "2.5",
+    {"CloseSaveAs", CLOSE, {ANSWER_YES}, "b.ini", false, true, 1, true, "2.5", "1.0", "2.5",
      "b.ini"},
     {"CloseSaveAsCancelled", CLOSE, {ANSWER_YES}, "", false, true, 1, false, "2.5", "1.0", "3.0"},
     {"CloseDontSave", CLOSE, {ANSWER_NO}, "", false, true, 1, true, "2.5", "1.0", "3.0"},
 };
+// clang-format on
 
 void PrintTo(const Case& c, std::ostream* os) {
   *os << c.name;
