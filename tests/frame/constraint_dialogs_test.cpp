@@ -91,24 +91,19 @@ struct ConstraintDialogTest : ::testing::Test {
     ASSERT_TRUE(openSelectionDialog(std::move(opener)));
   }
   void TearDown() override { test::resetDialogHost(); }
-  static EventResult selection(DialogEventKind kind, int item, const std::string& value = "") {
-    return dialogs_handleEvent({SELECTION_DIALOG_ID, item, kind, value});
-  }
   // Opens the type's constraint dialog from the type list.
   static void openFor(int type) {
     ASSERT_EQ(
-        selection(DialogEventKind::Change, SEL_CONSTRAINT_TYPE, std::to_string(typeIndex(type))),
+        test::change(SELECTION_DIALOG_ID, SEL_CONSTRAINT_TYPE, std::to_string(typeIndex(type))),
         EventResult::Done);
-    ASSERT_EQ(selection(DialogEventKind::Button, SEL_CONSTRAINTS), EventResult::Done);
+    ASSERT_EQ(test::press(SELECTION_DIALOG_ID, SEL_CONSTRAINTS), EventResult::Done);
   }
   static EventResult apply(const Input& input) {
     const int buttons[] = {CITEM_ADD, CITEM_REMOVE, CITEM_OK, CITEM_CANCEL};
     if (input.item < 0) {
-      return dialogs_handleEvent(
-          {CONSTRAINT_DIALOG_ID, buttons[-input.item - 1], DialogEventKind::Button, ""});
+      return test::press(CONSTRAINT_DIALOG_ID, buttons[-input.item - 1]);
     }
-    return dialogs_handleEvent(
-        {CONSTRAINT_DIALOG_ID, input.item, DialogEventKind::Change, input.value});
+    return test::change(CONSTRAINT_DIALOG_ID, input.item, input.value);
   }
 };
 
@@ -139,13 +134,12 @@ TEST_F(ConstraintDialogTest, RowsBecomeTheTypesConstraintList) {
   const DialogItem* types = mdlDialog_itemGetById(mdlDialog_find(SELECTION_DIALOG_ID), SEL_TYPES);
   EXPECT_EQ(types->choices[static_cast<size_t>(typeIndex(15))], "Ellipse  >");
   EXPECT_EQ(types->choices[static_cast<size_t>(typeIndex(16))], "Arc");
-  ASSERT_EQ(selection(DialogEventKind::Button, SEL_ADD), EventResult::Done);
+  ASSERT_EQ(test::press(SELECTION_DIALOG_ID, SEL_ADD), EventResult::Done);
   postHostTask([this] {
-    (void)dialogs_handleEvent(
-        {FILE_PICKER_DIALOG_ID, PICKER_NAME, DialogEventKind::Change, dir.file("rows.sel")});
-    (void)dialogs_handleEvent({FILE_PICKER_DIALOG_ID, PICKER_OK, DialogEventKind::Button, ""});
+    (void)test::change(FILE_PICKER_DIALOG_ID, PICKER_NAME, dir.file("rows.sel"));
+    (void)test::press(FILE_PICKER_DIALOG_ID, PICKER_OK);
   });
-  ASSERT_EQ(selection(DialogEventKind::Button, SEL_SAVE), EventResult::Done);
+  ASSERT_EQ(test::press(SELECTION_DIALOG_ID, SEL_SAVE), EventResult::Done);
   SelectionSetList read;
   ParseError error;
   ASSERT_EQ(readSelectionFile(dir.file("rows.sel"), read, &error), SUCCESS) << error.text;
@@ -179,7 +173,7 @@ const LinkageCase kLinkageCases[] = {
 TEST_F(ConstraintDialogTest, LinkageDialogsCheckTheirFieldsAndMarkTheirButtons) {
   for (const LinkageCase& c : kLinkageCases) {
     SCOPED_TRACE(c.caption);
-    ASSERT_EQ(selection(DialogEventKind::Button, c.button), EventResult::Done);
+    ASSERT_EQ(test::press(SELECTION_DIALOG_ID, c.button), EventResult::Done);
     for (const Input& input : c.inputs) {
       const DialogEventKind kind =
           input.item < LINK_BIT ? DialogEventKind::Button : DialogEventKind::Change;

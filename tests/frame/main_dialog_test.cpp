@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "frame/list_items.h"
+#include "frame/main_dialog_host.h"
 #include "frame/messages.h"
 #include "host/design.h"
 #include "host/dialogs.h"
@@ -16,35 +17,20 @@
 namespace kelvara {
 namespace {
 
-constexpr int kReportOnly = 200065;
-
 struct MainDialogTest : ::testing::Test {
   ScopedScriptedUi ui;
   DialogBox* db = nullptr;
 
   void SetUp() override {
-    resetDialogManager();
-    resetDesignState();
-    duplicateRun() = DuplicateRun{};
-    runSession() = RunSession{};
-    settings_resetToFactory(runSettings(), true);
-    publishSettingsRecord();
-    defineMainDialog();
-    db = mdlDialog_open(MAIN_DIALOG_ID);
+    test::resetMainDialogHost();
+    db = test::openMainDialog();
     ASSERT_NE(db, nullptr);
   }
-  void TearDown() override {
-    resetDialogManager();
-    duplicateRun() = DuplicateRun{};
-    settings_resetToFactory(runSettings(), true);
+  void TearDown() override { test::resetMainDialogHost(); }
+  static EventResult change(int item, const std::string& value) {
+    return test::change(MAIN_DIALOG_ID, item, value);
   }
-
-  EventResult change(int item, const std::string& value) {
-    return dialogs_handleEvent({MAIN_DIALOG_ID, item, DialogEventKind::Change, value});
-  }
-  EventResult press(int item) {
-    return dialogs_handleEvent({MAIN_DIALOG_ID, item, DialogEventKind::Button, ""});
-  }
+  static EventResult press(int item) { return test::press(MAIN_DIALOG_ID, item); }
   bool visible(int item) { return mdlDialog_itemGetById(db, item)->visible; }
 };
 
@@ -101,8 +87,7 @@ TEST_F(MainDialogTest, StartRefusesWhatCannotRunAndAsksBeforeDeleting) {
 
 TEST_F(MainDialogTest, ClosingIsRefusedWhileARunGoesAndEndsTheApplicationOtherwise) {
   duplicateRun().running = true;
-  EXPECT_EQ(dialogs_handleEvent({MAIN_DIALOG_ID, 0, DialogEventKind::Close, ""}),
-            EventResult::Refused);
+  EXPECT_EQ(test::closeWindow(MAIN_DIALOG_ID), EventResult::Refused);
   EXPECT_FALSE(interactiveEnded());
   syncMainDialog();
   EXPECT_FALSE(mdlDialog_itemGetById(db, ITEM_START)->enabled);

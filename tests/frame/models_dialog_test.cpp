@@ -16,6 +16,7 @@
 #include "lists/model_directory.h"
 #include "run/driver.h"
 #include "settings/run_settings.h"
+#include "support/dialog_host.h"
 #include "support/scratch.h"
 
 namespace kelvara {
@@ -101,8 +102,8 @@ std::string shownRows(DialogBox* db, const std::string& dir) {
 // Answers the next file dialog with `names` typed into its field.
 void answerPicker(const std::string& names) {
   postHostTask([names] {
-    (void)dialogs_handleEvent({FILE_PICKER_DIALOG_ID, PICKER_NAME, DialogEventKind::Change, names});
-    (void)dialogs_handleEvent({FILE_PICKER_DIALOG_ID, PICKER_OK, DialogEventKind::Button, ""});
+    (void)test::change(FILE_PICKER_DIALOG_ID, PICKER_NAME, names);
+    (void)test::press(FILE_PICKER_DIALOG_ID, PICKER_OK);
   });
 }
 
@@ -142,12 +143,10 @@ TEST(ModelsDialog, AUserListsTagsSavesLoadsAndRunsModels) {
         action.find(' ') == std::string::npos ? "" : action.substr(verb.size() + 1);
     const size_t boxesBefore = ui.script.texts(UiEventKind::InfoBox).size();
     const auto change = [&](int item, const std::string& value) {
-      EXPECT_EQ(dialogs_handleEvent({MODELS_DIALOG_ID, item, DialogEventKind::Change, value}),
-                EventResult::Done);
+      EXPECT_EQ(test::change(MODELS_DIALOG_ID, item, value), EventResult::Done);
     };
     const auto press = [&](int item) {
-      EXPECT_EQ(dialogs_handleEvent({MODELS_DIALOG_ID, item, DialogEventKind::Button, ""}),
-                EventResult::Done);
+      EXPECT_EQ(test::press(MODELS_DIALOG_ID, item), EventResult::Done);
     };
     std::string result;
     if (verb == "right") {
@@ -176,9 +175,7 @@ TEST(ModelsDialog, AUserListsTagsSavesLoadsAndRunsModels) {
     } else if (verb == "window") {
       modelListWindowCommand(arg);
     } else if (verb == "restore") {
-      EXPECT_EQ(dialogs_handleEvent(
-                    {MODELS_MINIMISED_DIALOG_ID, MINI_RESTORE, DialogEventKind::Button, ""}),
-                EventResult::Done);
+      EXPECT_EQ(test::press(MODELS_MINIMISED_DIALOG_ID, MINI_RESTORE), EventResult::Done);
     } else if (verb == "finish") {
       EXPECT_TRUE(showModelsDialogAtFinish());
     }
@@ -206,8 +203,7 @@ TEST(ModelsDialog, AUserListsTagsSavesLoadsAndRunsModels) {
     EXPECT_EQ(boxes, step.boxes);
     EXPECT_EQ(test::replaceAll(result, dir.path(), "@"), step.result);
   }
-  EXPECT_EQ(dialogs_handleEvent({MODELS_DIALOG_ID, MITEM_CLOSE, DialogEventKind::Button, ""}),
-            EventResult::Done);
+  EXPECT_EQ(test::press(MODELS_DIALOG_ID, MITEM_CLOSE), EventResult::Done);
   EXPECT_FALSE(mdlDialog_find(MAIN_DIALOG_ID)->hidden);
   EXPECT_FALSE(appendModelsDialogEntries(duplicateRun().entryList.get()));
   resetDialogManager();

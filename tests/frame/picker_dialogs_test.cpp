@@ -21,6 +21,9 @@
 namespace kelvara {
 namespace {
 
+using test::change;
+using test::press;
+
 constexpr int kCaller = 9100;
 constexpr int kField = 1;
 
@@ -44,12 +47,6 @@ struct PickerTest : ::testing::Test {
     ASSERT_NE(mdlDialog_open(kCaller), nullptr);
   }
   void TearDown() override { test::resetDialogHost(); }
-  static EventResult change(int dialog, int item, const std::string& value) {
-    return dialogs_handleEvent({dialog, item, DialogEventKind::Change, value});
-  }
-  static EventResult press(int dialog, int item) {
-    return dialogs_handleEvent({dialog, item, DialogEventKind::Button, ""});
-  }
   static std::string value(int dialog, int item) {
     std::string v;
     EXPECT_EQ(mdlDialog_itemGetValue(mdlDialog_find(dialog), item, &v), SUCCESS);

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "frame/main_dialog.h"
+#include "frame/main_dialog_host.h"
 #include "frame/messages.h"
 #include "frame/settings_dialog.h"
 #include "host/design.h"
@@ -30,35 +31,22 @@ struct ReportDialogsTest : ::testing::Test {
   test::ScratchDir dir;
 
   void SetUp() override {
-    resetDialogManager();
-    resetDesignState();
+    test::resetMainDialogHost();
     resetDocuments();
-    duplicateRun() = DuplicateRun{};
     for (const char* name : {"a.dgn", "b.dgn", "a0.drf", "b1.drf"}) {
       ASSERT_TRUE(test::DesignBuilder{}.write(dir.file(name)));
     }
     ASSERT_EQ(mdlSystem_newDesignFile(dir.file("a.dgn")), SUCCESS);
-    settings_resetToFactory(runSettings(), true);
-    publishSettingsRecord();
-    defineMainDialog();
+    ASSERT_NE(test::openMainDialog(), nullptr);
     defineSettingsDialog();
     defineReportDialogs();
-    ASSERT_NE(mdlDialog_open(MAIN_DIALOG_ID), nullptr);
   }
   void TearDown() override {
-    resetDialogManager();
-    resetDesignState();
+    test::resetMainDialogHost();
     resetDocuments();
-    duplicateRun() = DuplicateRun{};
-    settings_resetToFactory(runSettings(), true);
   }
 
-  static EventResult event(int dialog, int item, DialogEventKind kind, std::string value = "") {
-    return dialogs_handleEvent({dialog, item, kind, std::move(value)});
-  }
-  static const DialogItem* mainItem(int id) {
-    return mdlDialog_itemGetById(mdlDialog_find(MAIN_DIALOG_ID), id);
-  }
+  static const DialogItem* mainItem(int id) { return test::itemOf(MAIN_DIALOG_ID, id); }
   static std::string active() {
     std::string path;
     (void)mdlModelRef_getFileName(mdlModelRef_getActive(), &path);
@@ -198,8 +186,7 @@ TEST_F(ReportDialogsTest, PickButtonsFillTheirFieldsThroughTheFileDialog) {
     s.TEXT_EXTENSION.assign("log");
     s.TEXT_REPORT_FILE_NAME.assign(dir.file("run.trf"));
     s.TEXT_REPORT_DIR_NAME.assign("/old/");
-    ASSERT_EQ(event(MAIN_DIALOG_ID, ITEM_REPORT_SETTINGS, DialogEventKind::Button),
-              EventResult::Done);
+    ASSERT_EQ(test::press(MAIN_DIALOG_ID, ITEM_REPORT_SETTINGS), EventResult::Done);
     std::string title, proposed, filter;
     postHostTask([&] {
       DialogBox* picker = mdlDialog_find(FILE_PICKER_DIALOG_ID);
@@ -207,23 +194,18 @@ TEST_F(ReportDialogsTest, PickButtonsFillTheirFieldsThroughTheFileDialog) {
       (void)mdlDialog_itemGetValue(picker, PICKER_NAME, &proposed);
       filter = mdlDialog_itemGetById(picker, PICKER_TYPE)->choices.front();
       const bool folder = mdlDialog_itemGetById(picker, PICKER_USE_FOLDER) != nullptr;
-      if (*p.typed)
-        (void)event(FILE_PICKER_DIALOG_ID, PICKER_NAME, DialogEventKind::Change, at(p.typed));
-      (void)event(FILE_PICKER_DIALOG_ID,
-                  !*p.typed ? PICKER_CANCEL
-                  : folder  ? PICKER_USE_FOLDER
-                            : PICKER_OK,
-                  DialogEventKind::Button);
+      if (*p.typed) (void)test::change(FILE_PICKER_DIALOG_ID, PICKER_NAME, at(p.typed));
+      (void)test::press(FILE_PICKER_DIALOG_ID, !*p.typed ? PICKER_CANCEL
+                                               : folder  ? PICKER_USE_FOLDER
+                                                         : PICKER_OK);
     });
-    EXPECT_EQ(event(REPORT_SETTINGS_DIALOG_ID, p.button, DialogEventKind::Button),
-              EventResult::Done);
+    EXPECT_EQ(test::press(REPORT_SETTINGS_DIALOG_ID, p.button), EventResult::Done);
     EXPECT_EQ(title, p.title);
     EXPECT_EQ(proposed, p.proposed);
     EXPECT_EQ(filter, p.filter);
     EXPECT_EQ(readBoundValue(std::string("s__sarnex.") + p.field), at(p.value));
     resetHostLoop();
-    ASSERT_EQ(event(REPORT_SETTINGS_DIALOG_ID, RITEM_OK, DialogEventKind::Button),
-              EventResult::Done);
+    ASSERT_EQ(test::press(REPORT_SETTINGS_DIALOG_ID, RITEM_OK), EventResult::Done);
   }
 }
 
@@ -240,13 +222,11 @@ TEST_F(ReportDialogsTest, ReportSettingsChoicesAdjustTheirDependentsAndCancelUnd
     std::vector<std::string> was;
     for (const auto& [field, value] : c.after)
       was.push_back(readBoundValue(std::string("s__sarnex.") + field));
-    ASSERT_EQ(event(MAIN_DIALOG_ID, ITEM_REPORT_SETTINGS, DialogEventKind::Button),
-              EventResult::Done);
+    ASSERT_EQ(test::press(MAIN_DIALOG_ID, ITEM_REPORT_SETTINGS), EventResult::Done);
     DialogBox* db = mdlDialog_find(REPORT_SETTINGS_DIALOG_ID);
     ASSERT_NE(db, nullptr);
     (void)mdlOutput_error("");
-    EXPECT_EQ(event(REPORT_SETTINGS_DIALOG_ID, c.item, DialogEventKind::Change, c.value),
-              EventResult::Done);
+    EXPECT_EQ(test::change(REPORT_SETTINGS_DIALOG_ID, c.item, c.value), EventResult::Done);
     for (const auto& [field, value] : c.after) {
       EXPECT_EQ(readBoundValue(std::string("s__sarnex.") + field), expand(value)) << field;
     }
@@ -255,8 +235,7 @@ TEST_F(ReportDialogsTest, ReportSettingsChoicesAdjustTheirDependentsAndCancelUnd
     const bool badExtension = std::string(c.value).find_first_of(".-") == 0;
     EXPECT_EQ(messageFieldText(FIELD_ERROR),
               badExtension ? "First character must be alpahnumeric" : "");
-    ASSERT_EQ(event(REPORT_SETTINGS_DIALOG_ID, RITEM_CANCEL, DialogEventKind::Button),
-              EventResult::Done);
+    ASSERT_EQ(test::press(REPORT_SETTINGS_DIALOG_ID, RITEM_CANCEL), EventResult::Done);
     EXPECT_EQ(mdlDialog_find(REPORT_SETTINGS_DIALOG_ID), nullptr);
     for (size_t i = 0; i < c.after.size(); ++i) {
       EXPECT_EQ(readBoundValue(std::string("s__sarnex.") + c.after[i].first), was[i])
@@ -264,20 +243,16 @@ TEST_F(ReportDialogsTest, ReportSettingsChoicesAdjustTheirDependentsAndCancelUnd
     }
   }
   // OK keeps the edits, but not while both reports would take the same extension.
-  ASSERT_EQ(event(MAIN_DIALOG_ID, ITEM_REPORT_SETTINGS, DialogEventKind::Button),
+  ASSERT_EQ(test::press(MAIN_DIALOG_ID, ITEM_REPORT_SETTINGS), EventResult::Done);
+  ASSERT_EQ(test::change(REPORT_SETTINGS_DIALOG_ID, RITEM_DESIGN_EXTENSION, "TRF"),
             EventResult::Done);
-  ASSERT_EQ(
-      event(REPORT_SETTINGS_DIALOG_ID, RITEM_DESIGN_EXTENSION, DialogEventKind::Change, "TRF"),
-      EventResult::Done);
-  ASSERT_EQ(event(REPORT_SETTINGS_DIALOG_ID, RITEM_OK, DialogEventKind::Button), EventResult::Done);
+  ASSERT_EQ(test::press(REPORT_SETTINGS_DIALOG_ID, RITEM_OK), EventResult::Done);
   EXPECT_EQ(ui.script.texts(UiEventKind::MessageBox), std::vector{messageText(62)});
   ASSERT_NE(mdlDialog_find(REPORT_SETTINGS_DIALOG_ID), nullptr);
-  ASSERT_EQ(event(REPORT_SETTINGS_DIALOG_ID, RITEM_TEXT_REPORT, DialogEventKind::Change, "0"),
+  ASSERT_EQ(test::change(REPORT_SETTINGS_DIALOG_ID, RITEM_TEXT_REPORT, "0"), EventResult::Done);
+  ASSERT_EQ(test::change(REPORT_SETTINGS_DIALOG_ID, RITEM_DESIGN_EXTENSION, "dgr"),
             EventResult::Done);
-  ASSERT_EQ(
-      event(REPORT_SETTINGS_DIALOG_ID, RITEM_DESIGN_EXTENSION, DialogEventKind::Change, "dgr"),
-      EventResult::Done);
-  ASSERT_EQ(event(REPORT_SETTINGS_DIALOG_ID, RITEM_OK, DialogEventKind::Button), EventResult::Done);
+  ASSERT_EQ(test::press(REPORT_SETTINGS_DIALOG_ID, RITEM_OK), EventResult::Done);
   EXPECT_EQ(mdlDialog_find(REPORT_SETTINGS_DIALOG_ID), nullptr);
   EXPECT_EQ(runSettings().DESIGN_EXTENSION.str(), "dgr");
   syncMainDialog();
@@ -306,13 +281,12 @@ TEST_F(ReportDialogsTest, TheReportListOpensEachEntrysFilesAndReturns) {
   EXPECT_EQ(mainItem(ITEM_TEXT_REPORT)->caption, LABEL_VIEW_TEXT_LOG);
   EXPECT_TRUE(mainItem(ITEM_TEXT_REPORT)->enabled);
 
-  ASSERT_EQ(event(MAIN_DIALOG_ID, ITEM_DESIGN_REPORT, DialogEventKind::Button), EventResult::Done);
+  ASSERT_EQ(test::press(MAIN_DIALOG_ID, ITEM_DESIGN_REPORT), EventResult::Done);
   DialogBox* list = mdlDialog_find(REPORT_LIST_DIALOG_ID);
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(mdlDialog_itemGetById(list, LITEM_ROWS)->choices.size(), 2u);
   EXPECT_FALSE(mainItem(ITEM_START)->enabled);
-  ASSERT_EQ(event(REPORT_LIST_DIALOG_ID, LITEM_ROWS, DialogEventKind::Change, "1"),
-            EventResult::Done);
+  ASSERT_EQ(test::change(REPORT_LIST_DIALOG_ID, LITEM_ROWS, "1"), EventResult::Done);
   struct Press {
     int item;
     std::string activeAfter;
@@ -323,7 +297,7 @@ TEST_F(ReportDialogsTest, TheReportListOpensEachEntrysFilesAndReturns) {
                            {LITEM_SHOW_TEXT_REPORT, dir.file("b.dgn")},
                            {LITEM_CLOSE, dir.file("a.dgn")}};
   for (const Press& p : presses) {
-    ASSERT_EQ(event(REPORT_LIST_DIALOG_ID, p.item, DialogEventKind::Button), EventResult::Done);
+    ASSERT_EQ(test::press(REPORT_LIST_DIALOG_ID, p.item), EventResult::Done);
     syncMainDialog();
     EXPECT_EQ(active(), p.activeAfter) << p.item;
     EXPECT_EQ(mainItem(ITEM_FILE_LIST)->caption, "Design file: " + p.activeAfter) << p.item;

@@ -12,6 +12,7 @@
 
 #include "engine/pass.h"
 #include "frame/main_dialog.h"
+#include "frame/main_dialog_host.h"
 #include "host/config.h"
 #include "host/design.h"
 #include "host/dialogs.h"
@@ -22,6 +23,7 @@
 #include "run/driver.h"
 #include "settings/run_settings.h"
 #include "support/dgn_builder.h"
+#include "support/dialog_host.h"
 #include "support/scratch.h"
 
 namespace kelvara {
@@ -65,11 +67,8 @@ class Review : public ::testing::TestWithParam<ReviewCase> {
  protected:
   void SetUp() override {
     resetHostState();
-    resetDesignState();
-    resetDialogManager();
+    test::resetMainDialogHost();
     ui.emplace();
-    duplicateRun() = DuplicateRun{};
-    runSession() = RunSession{};
     ASSERT_EQ(mdlSystem_defineCfgVar("TEMP", dir.path()), SUCCESS);
     RunSettings& s = runSettings();
     settings_resetToFactory(s, false);
@@ -83,16 +82,12 @@ class Review : public ::testing::TestWithParam<ReviewCase> {
     settings_rebuildReportMessage(s);
     ASSERT_TRUE(threeDuplicates().write(drawing));
     ASSERT_EQ(mdlSystem_newDesignFile(drawing), SUCCESS);
-    publishSettingsRecord();
-    defineMainDialog();
+    ASSERT_NE(test::openMainDialog(), nullptr);
     defineReviewDialog();
-    ASSERT_NE(mdlDialog_open(MAIN_DIALOG_ID), nullptr);
   }
   void TearDown() override {
-    resetDialogManager();
     (void)closeAllDesignFiles();
-    duplicateRun() = DuplicateRun{};
-    runSession() = RunSession{};
+    test::resetMainDialogHost();
     ui.reset();
     resetHostState();
   }
@@ -102,9 +97,6 @@ class Review : public ::testing::TestWithParam<ReviewCase> {
     DialogBox* db = mdlDialog_find(REVIEW_DIALOG_ID);
     return db != nullptr && !db->hidden ? db : nullptr;
   }
-  static EventResult press(int dialog, int item) {
-    return dialogs_handleEvent({dialog, item, DialogEventKind::Button, ""});
-  }
 
   std::optional<ScopedScriptedUi> ui;
   test::ScratchDir dir;
@@ -113,7 +105,7 @@ class Review : public ::testing::TestWithParam<ReviewCase> {
 
 TEST_P(Review, ButtonsDecideWhatBecomesOfEachDuplicate) {
   const ReviewCase& c = GetParam();
-  ASSERT_EQ(press(MAIN_DIALOG_ID, ITEM_START), EventResult::Done);
+  ASSERT_EQ(test::press(MAIN_DIALOG_ID, ITEM_START), EventResult::Done);
   ASSERT_TRUE(mdlDialog_find(MAIN_DIALOG_ID)->hidden) << "the main dialog waits out the run";
   for (size_t pause = 0; pause < c.pauses.size(); ++pause) {
     (void)runEventLoop();
@@ -135,7 +127,7 @@ TEST_P(Review, ButtonsDecideWhatBecomesOfEachDuplicate) {
     }
     for (const Press& p : c.pauses[pause]) {
       if (p.answer != 0) ui->script.answers.push_back(p.answer);
-      ASSERT_EQ(press(REVIEW_DIALOG_ID, p.button), p.result)
+      ASSERT_EQ(test::press(REVIEW_DIALOG_ID, p.button), p.result)
           << "pause " << pause << " " << p.button;
       if (p.button == RITEM_DELETE && p.result == EventResult::Done) {
         // The toggle's label says what the next press does.

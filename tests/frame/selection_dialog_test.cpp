@@ -122,11 +122,9 @@ struct SelectionDialogTest : ::testing::Test {
     return openSelectionDialog(std::move(opener));
   }
   static EventResult change(int item, const std::string& value) {
-    return dialogs_handleEvent({SELECTION_DIALOG_ID, item, DialogEventKind::Change, value});
+    return test::change(SELECTION_DIALOG_ID, item, value);
   }
-  static EventResult press(int item) {
-    return dialogs_handleEvent({SELECTION_DIALOG_ID, item, DialogEventKind::Button, ""});
-  }
+  static EventResult press(int item) { return test::press(SELECTION_DIALOG_ID, item); }
   static std::string itemValue(int item) {
     std::string v;
     (void)mdlDialog_itemGetValue(mdlDialog_find(SELECTION_DIALOG_ID), item, &v);
@@ -160,13 +158,10 @@ struct SelectionDialogTest : ::testing::Test {
         EXPECT_EQ(press(step.item), EventResult::Done) << step.item;
         break;
       case Do::CloseWindow:
-        EXPECT_EQ(dialogs_handleEvent({SELECTION_DIALOG_ID, 0, DialogEventKind::Close, ""}),
-                  EventResult::Done);
+        EXPECT_EQ(test::closeWindow(SELECTION_DIALOG_ID), EventResult::Done);
         break;
       case Do::Box:
-        EXPECT_EQ(
-            dialogs_handleEvent({SELECTION_UNSAVED_BOX_ID, step.item, DialogEventKind::Button, ""}),
-            EventResult::Done);
+        EXPECT_EQ(test::press(SELECTION_UNSAVED_BOX_ID, step.item), EventResult::Done);
         break;
       case Do::Bound:
         if (step.value == "cfg") {
@@ -180,12 +175,9 @@ struct SelectionDialogTest : ::testing::Test {
         break;
       case Do::FileName:
         postHostTask([this, name = step.value] {
-          EXPECT_EQ(dialogs_handleEvent({FILE_PICKER_DIALOG_ID, PICKER_NAME,
-                                         DialogEventKind::Change, dir.file(name)}),
+          EXPECT_EQ(test::change(FILE_PICKER_DIALOG_ID, PICKER_NAME, dir.file(name)),
                     EventResult::Done);
-          EXPECT_EQ(
-              dialogs_handleEvent({FILE_PICKER_DIALOG_ID, PICKER_OK, DialogEventKind::Button, ""}),
-              EventResult::Done);
+          EXPECT_EQ(test::press(FILE_PICKER_DIALOG_ID, PICKER_OK), EventResult::Done);
         });
         break;
     }

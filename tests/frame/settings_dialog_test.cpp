@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "frame/main_dialog.h"
+#include "frame/main_dialog_host.h"
 #include "frame/messages.h"
 #include "frame/picker_dialogs.h"
 #include "frame/selection_dialog.h"
@@ -37,36 +38,24 @@ struct SettingsDialogTest : ::testing::Test {
   DialogBox* db = nullptr;
 
   void SetUp() override {
-    resetDialogManager();
-    resetDesignState();
-    duplicateRun() = DuplicateRun{};
+    test::resetMainDialogHost();
     const std::string design = dir.file("plan.dgn");  // 10 sub-units of 100 UOR per master unit
     ASSERT_TRUE(test::DesignBuilder{}.write(design));
     ASSERT_EQ(mdlSystem_newDesignFile(design), SUCCESS);
-    settings_resetToFactory(runSettings(), true);
-    publishSettingsRecord();
-    defineMainDialog();
+    ASSERT_NE(test::openMainDialog(), nullptr);
     defineSettingsDialog();
-    ASSERT_NE(mdlDialog_open(MAIN_DIALOG_ID), nullptr);
-    ASSERT_EQ(dialogs_handleEvent({MAIN_DIALOG_ID, ITEM_SETTINGS, DialogEventKind::Button, ""}),
-              EventResult::Done);
+    ASSERT_EQ(test::press(MAIN_DIALOG_ID, ITEM_SETTINGS), EventResult::Done);
     db = mdlDialog_find(SETTINGS_DIALOG_ID);
     ASSERT_NE(db, nullptr);
   }
-  void TearDown() override {
-    resetDialogManager();
-    resetDesignState();
-    settings_resetToFactory(runSettings(), true);
-  }
+  void TearDown() override { test::resetMainDialogHost(); }
 
-  EventResult change(int item, const std::string& value) {
-    return dialogs_handleEvent({SETTINGS_DIALOG_ID, item, DialogEventKind::Change, value});
+  static EventResult change(int item, const std::string& value) {
+    return test::change(SETTINGS_DIALOG_ID, item, value);
   }
-  EventResult press(int item) {
-    return dialogs_handleEvent({SETTINGS_DIALOG_ID, item, DialogEventKind::Button, ""});
-  }
+  static EventResult press(int item) { return test::press(SETTINGS_DIALOG_ID, item); }
   bool enabled(int item) { return mdlDialog_itemGetById(db, item)->enabled; }
-  bool open() { return mdlDialog_find(SETTINGS_DIALOG_ID) != nullptr; }
+  static bool open() { return mdlDialog_find(SETTINGS_DIALOG_ID) != nullptr; }
 };
 
 // One edit per page: the page row, the item, the value typed, the field it lands in.
@@ -110,8 +99,7 @@ TEST_F(SettingsDialogTest, CancelAndClosingTheWindowRestoreEveryEditedField) {
     const std::vector<std::string> before = applyEdits(*this);
     EXPECT_EQ(runSettings().OVERLAP, 1);  // the underlap switch set it
     if (byWindow) {
-      ASSERT_EQ(dialogs_handleEvent({SETTINGS_DIALOG_ID, 0, DialogEventKind::Close, ""}),
-                EventResult::Done);
+      ASSERT_EQ(test::closeWindow(SETTINGS_DIALOG_ID), EventResult::Done);
     } else {
       ASSERT_EQ(press(SITEM_CANCEL), EventResult::Done);
     }
@@ -123,8 +111,7 @@ TEST_F(SettingsDialogTest, CancelAndClosingTheWindowRestoreEveryEditedField) {
     EXPECT_EQ(runSettings().OVERLAP, 0);
     EXPECT_EQ(runSettings().ALLOW_REVERSED, 0);
     EXPECT_EQ(runSettings().TOLERANCE.str(), tolerance);
-    ASSERT_EQ(dialogs_handleEvent({MAIN_DIALOG_ID, ITEM_SETTINGS, DialogEventKind::Button, ""}),
-              EventResult::Done);
+    ASSERT_EQ(test::press(MAIN_DIALOG_ID, ITEM_SETTINGS), EventResult::Done);
     db = mdlDialog_find(SETTINGS_DIALOG_ID);
   }
 }
@@ -271,20 +258,12 @@ TEST_F(SettingsDialogTest, TheUnderlapSwitchSetsOverlapReversalAndToleranceAndUn
   EXPECT_EQ(s.TOLERANCE.str(), "0.2");
 }
 
-}  // namespace
-}  // namespace kelvara
-
-namespace kelvara {
-namespace {
-
 TEST_F(SettingsDialogTest, ListButtonsOpenPickersAndTheSelectionButtonKeepsOrDropsTheFile) {
   ASSERT_EQ(change(SITEM_PAGE, std::to_string(PAGE_RULES_REMOVE)), EventResult::Done);
   ASSERT_EQ(change(SITEM_RULE_FIRST + 2, "1"), EventResult::Done);
   ASSERT_EQ(press(SITEM_RULE_PICKER_FIRST + 1), EventResult::Done);
-  ASSERT_EQ(dialogs_handleEvent({COLOR_PICKER_ID, NPITEM_GRID, DialogEventKind::Change, "1,2,3"}),
-            EventResult::Done);
-  ASSERT_EQ(dialogs_handleEvent({COLOR_PICKER_ID, PITEM_OK, DialogEventKind::Button, ""}),
-            EventResult::Done);
+  ASSERT_EQ(test::change(COLOR_PICKER_ID, NPITEM_GRID, "1,2,3"), EventResult::Done);
+  ASSERT_EQ(test::press(COLOR_PICKER_ID, PITEM_OK), EventResult::Done);
   EXPECT_EQ(readBoundValue("s__sarnex.rules[2].color"), "1:3");
 
   SelectionSetList list;
@@ -298,20 +277,16 @@ TEST_F(SettingsDialogTest, ListButtonsOpenPickersAndTheSelectionButtonKeepsOrDro
   ASSERT_EQ(change(SITEM_PAGE, std::to_string(PAGE_RUN)), EventResult::Done);
   ASSERT_EQ(press(SITEM_SELECTION), EventResult::Done);
   EXPECT_EQ(s.CRITERIA_DESCRPT_.str(), "DOORS");
-  auto select = [](int item, DialogEventKind kind, const std::string& value = "") {
-    return dialogs_handleEvent({SELECTION_DIALOG_ID, item, kind, value});
-  };
-  ASSERT_EQ(select(SEL_NAME, DialogEventKind::Change, "windows"), EventResult::Done);
-  ASSERT_EQ(select(SEL_ADD, DialogEventKind::Button), EventResult::Done);
-  ASSERT_EQ(select(SEL_SAVE, DialogEventKind::Button), EventResult::Done);
-  ASSERT_EQ(select(SEL_CLOSE, DialogEventKind::Button), EventResult::Done);
+  ASSERT_EQ(test::change(SELECTION_DIALOG_ID, SEL_NAME, "windows"), EventResult::Done);
+  for (int button : {SEL_ADD, SEL_SAVE, SEL_CLOSE})
+    ASSERT_EQ(test::press(SELECTION_DIALOG_ID, button), EventResult::Done) << button;
   EXPECT_EQ(mdlDialog_find(SELECTION_DIALOG_ID), nullptr);
   EXPECT_EQ(s.CRITERIA_NAME_.str(), file);
   EXPECT_EQ(s.CRITERIA_DESCRPT_.str(), "DOORS,WINDOWS");
   EXPECT_EQ(s.REMOVE_SEL_DUP, 1);
 
   ASSERT_EQ(press(SITEM_SELECTION), EventResult::Done);
-  ASSERT_EQ(select(SEL_CANCEL, DialogEventKind::Button), EventResult::Done);
+  ASSERT_EQ(test::press(SELECTION_DIALOG_ID, SEL_CANCEL), EventResult::Done);
   EXPECT_EQ(s.CRITERIA_NAME_.str(), "");
   EXPECT_EQ(s.CRITERIA_DESCRPT_.str(), "");
   EXPECT_EQ(s.REMOVE_SEL_DUP + s.REMOVE_ALL_SEL, 0);

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "frame/main_dialog.h"
+#include "frame/main_dialog_host.h"
 #include "host/design.h"
 #include "host/state.h"
 #include "host/ui.h"
@@ -72,9 +73,8 @@ class SettingsMenuTest : public ::testing::TestWithParam<Case> {
  protected:
   void TearDown() override {
     setSettingsFileChooser(nullptr);
-    resetDialogManager();
+    test::resetMainDialogHost();
     settingsFile() = SettingsFile{};
-    settings_resetToFactory(runSettings(), true);
   }
 };
 
@@ -82,14 +82,11 @@ TEST_P(SettingsMenuTest, CommandsAndCloseAnswers) {
   const Case& c = GetParam();
   test::ScratchDir dir;
   ScopedScriptedUi ui;
-  resetDialogManager();
-  resetDesignState();
-  duplicateRun() = DuplicateRun{};
+  test::resetMainDialogHost();
   RunSettings& s = runSettings();
   SettingsFile& file = settingsFile();
   file = SettingsFile{};
   file.defaultFileName = dir.file("default.ini");
-  settings_resetToFactory(s, true);
   s.FILE_MODE = 1;
   s.TOLERANCE.assign("3.0");
   ASSERT_EQ(settings_saveAs(s, file, dir.file("b.ini")), SUCCESS);
@@ -105,15 +102,11 @@ TEST_P(SettingsMenuTest, CommandsAndCloseAnswers) {
     if (*c.chosen == '\0') return std::nullopt;
     return dir.file(c.chosen);
   });
-  publishSettingsRecord();
-  defineMainDialog();
-  ASSERT_NE(mdlDialog_open(MAIN_DIALOG_ID), nullptr);
+  ASSERT_NE(test::openMainDialog(), nullptr);
   ui.script.answers.assign(c.answers.begin(), c.answers.end());
 
-  const DialogEvent event =
-      c.command == kClose ? DialogEvent{MAIN_DIALOG_ID, 0, DialogEventKind::Close, ""}
-                          : DialogEvent{MAIN_DIALOG_ID, c.command, DialogEventKind::Button, ""};
-  const EventResult result = dialogs_handleEvent(event);
+  const EventResult result = c.command == kClose ? test::closeWindow(MAIN_DIALOG_ID)
+                                                 : test::press(MAIN_DIALOG_ID, c.command);
 
   EXPECT_EQ(result, c.closed || c.command != kClose ? EventResult::Done : EventResult::Refused);
   EXPECT_EQ(ui.script.texts(UiEventKind::MessageBox).size(), static_cast<size_t>(c.questions));

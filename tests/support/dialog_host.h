@@ -1,5 +1,5 @@
 // Host set-up shared by the dialog tests: a clean dialog manager, no open designs and an idle
-// host loop, and a blank design opened as the active one.
+// host loop, a blank design opened as the active one, and the events a user sends.
 #pragma once
 
 #include <string>
@@ -22,6 +22,20 @@ inline void resetDialogHost() {
 // fails.
 inline bool openBlankDesign(const std::string& path) {
   return DesignBuilder{}.write(path) && mdlSystem_newDesignFile(path) == SUCCESS;
+}
+
+// The events a user sends to a dialog's item, and an item of an open dialog.
+inline EventResult change(int dialog, int item, const std::string& value) {
+  return dialogs_handleEvent({dialog, item, DialogEventKind::Change, value});
+}
+inline EventResult press(int dialog, int item) {
+  return dialogs_handleEvent({dialog, item, DialogEventKind::Button, ""});
+}
+inline EventResult closeWindow(int dialog) {
+  return dialogs_handleEvent({dialog, 0, DialogEventKind::Close, ""});
+}
+inline const DialogItem* itemOf(int dialog, int item) {
+  return mdlDialog_itemGetById(mdlDialog_find(dialog), item);
 }
 
 }  // namespace kelvara::test
