@@ -46,27 +46,19 @@ TEST(LevelMatcher, NormalisedItemsCoverCodesAndNamesWithoutCase) {
     const char* name;
     bool covered;
   };
+  // The colon inside quotes stays, so "\"1:3\"" is a pattern, not a range; blanks outside quotes
+  // go, so "A B" is the pattern AB.
+  // clang-format off
   const Case cases[] = {
-      {"5", 5, "Walls", true},
-      {"5", 6, "Walls", false},
-      {" 3 - 7 ", 7, "", true},
-      {"10:12", 11, "", true},
-      {"12:10", 10, "", true},
-      {"\"1:3\"", 2, "", false},  // the colon inside quotes stays, so no range: a pattern
-      {"\"1:3\"", 2, "1:3", true},
-      {"walls", 9, "WALLS", true},
-      {"\"Walls\"", 9, "walls", true},
-      {"\"A B\"", 9, "A B", true},
-      {"A B", 9, "A B", false},  // blanks outside quotes go: the pattern is AB
-      {"A B", 9, "AB", true},
-      {"v-*", 9, "V-FUEL", true},
-      {"v-*", 9, "X-FUEL", false},
-      {"d?or", 9, "DOOR", true},
-      {"d?or", 9, "DOOOR", false},
-      {"1,,,\"Doors\"", 9, "doors", true},
-      {"", 9, "Walls", false},
-      {"1.5", 1, "", false},
+      {"5", 5, "Walls", true},      {"5", 6, "Walls", false},       {" 3 - 7 ", 7, "", true},
+      {"10:12", 11, "", true},      {"12:10", 10, "", true},        {"\"1:3\"", 2, "", false},
+      {"\"1:3\"", 2, "1:3", true},  {"walls", 9, "WALLS", true},    {"\"Walls\"", 9, "walls", true},
+      {"\"A B\"", 9, "A B", true},  {"A B", 9, "A B", false},       {"A B", 9, "AB", true},
+      {"v-*", 9, "V-FUEL", true},   {"v-*", 9, "X-FUEL", false},    {"d?or", 9, "DOOR", true},
+      {"d?or", 9, "DOOOR", false},  {"1,,,\"Doors\"", 9, "doors", true},
+      {"", 9, "Walls", false},      {"1.5", 1, "", false},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(b_levelCovered(levelMatcher_make(c.text), c.code, c.name), c.covered)
         << c.text << " / " << c.code << " " << c.name;

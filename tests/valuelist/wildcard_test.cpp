@@ -13,27 +13,17 @@ TEST(Wildcard, StarIsAnyRunQuestionMarkAnyOneCharacter) {
     std::string text;
     bool expected;
   };
+  // clang-format off
   const Case cases[] = {
-      {"*", "", true},
-      {"*", "abc", true},
-      {"", "", true},
-      {"", "a", false},
-      {"a*b", "ab", true},
-      {"a*b", "axxb", true},
-      {"a*b", "axxbc", false},
-      {"a?c", "abc", true},
-      {"a?c", "ac", false},
-      {"?", "", false},
-      {"*a", "ba", true},
-      {"a*", "b", false},
-      {"**", "x", true},
-      {"a*b*c", "aXbYc", true},
-      {"a*b*c", "aXcYb", false},
-      {"*ab", "aab", true},
-      {"*aab", "aaab", true},
-      {"abc", "ABC", false},
+      {"*", "", true},          {"*", "abc", true},       {"", "", true},
+      {"", "a", false},         {"a*b", "ab", true},      {"a*b", "axxb", true},
+      {"a*b", "axxbc", false},  {"a?c", "abc", true},     {"a?c", "ac", false},
+      {"?", "", false},         {"*a", "ba", true},       {"a*", "b", false},
+      {"**", "x", true},        {"a*b*c", "aXbYc", true}, {"a*b*c", "aXcYb", false},
+      {"*ab", "aab", true},     {"*aab", "aaab", true},   {"abc", "ABC", false},
       {"a*a*a*a*a*a*b", std::string(200, 'a'), false},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(wildcardMatch(c.pattern, c.text), c.expected) << c.pattern << " vs " << c.text;
   }
