@@ -35,7 +35,7 @@ struct MainDialogTest : ::testing::Test {
 };
 
 // Items bound to the settings record, and refused values naming their item in the error field:
-// the browser stories of tests/browser/specs/main_dialog.test.mjs, through the executable.
+// the browser stories of main_dialog.test.mjs (browser tests), through the executable.
 
 TEST_F(MainDialogTest, TheRunScopeChoiceShowsItsItemsAndTurnsTheFenceOff) {
   runSettings().FENCE = 1;

@@ -152,7 +152,7 @@ TEST_P(Review, ButtonsDecideWhatBecomesOfEachDuplicate) {
 
 // Each pair's first line waits first; kept, its partner waits next as the duplicate of the
 // kept one. Delete, restore, delete and go on, keep, report the rest: the browser story of
-// tests/browser/specs/review.test.mjs.
+// review.test.mjs (browser tests).
 // clang-format off
 const ReviewCase kCases[] = {
     // Deleting and restoring twice leaves the element, reported without the remark.

@@ -36,7 +36,7 @@ struct Case {
 };
 
 // b.ini exists before each case with TOLERANCE=3.0 and FILE_MODE=1. Load, Save, Save As to a new
-// file and Save on closing: the browser story of tests/browser/specs/settings_menu.test.mjs.
+// file and Save on closing: the browser story of settings_menu.test.mjs (browser tests).
 constexpr int SAVE = ITEM_SAVE_SETTINGS, SAVE_AS = ITEM_SAVE_SETTINGS_AS, CLOSE = kClose;
 constexpr int LOAD = ITEM_LOAD_SETTINGS, FACTORY = ITEM_FACTORY_DEFAULTS;
 // clang-format off
