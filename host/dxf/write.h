@@ -1,0 +1,63 @@
+// Writing DXF drawings: a patch (records to drop, group values to set) applied to the original
+// bytes, the plan that says which entities can be deleted and which references must be fixed up
+// with them, and a structural validator for what is written.
+//
+// Every byte outside the patch is copied unchanged, so an empty patch reproduces the file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/dxf/dxf.h"
+
+namespace kelvara::dxf {
+
+// An edit of one record's groups:
+// - code >= 0: sets the value of the record's first group `code` (outside 102 groups and XDATA),
+//   or inserts the pair where it belongs when the record has none (the common entity groups
+//   6, 8, 62, 370, 420 ... in their usual order after the layer; other codes at the end of the
+//   record's own groups, before XDATA);
+// - code < 0: removes the groups -code whose value is the handle `value`, wherever they stand
+//   (reactor lists included). A removed SORTENTSTABLE entry (331) takes its sort handle (the
+//   5 after it) along; a removed HATCH boundary source (330) lowers its loop's count (97).
+struct ValueEdit {
+  uint32_t record = 0;
+  int code = 0;
+  std::string value;
+};
+
+struct Patch {
+  std::vector<uint32_t> deleteRecords;
+  std::vector<ValueEdit> edits;
+};
+
+struct Refusal {
+  uint32_t record = 0;
+  std::string why;
+};
+
+struct DeletionPlan {
+  Patch patch;
+  std::vector<Refusal> refused;
+};
+
+// Which of `records` (entity records of the index) can be removed, with the fix-ups of the
+// records that point at them; the rest refused with a reason a report can print.
+DeletionPlan planDeletion(const Drawing& d, const std::vector<uint32_t>& records);
+
+// The drawing's bytes with the patch applied.
+std::string applyPatch(const Drawing& d, const Patch& patch);
+
+// Writes the drawing with the patch applied to `path` atomically (a temporary file in the same
+// folder, renamed when complete); a read-only target is never touched. False with `error` set.
+bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
+                  std::string& error);
+
+// "" when the bytes are a structurally valid DXF (tags paired, sections balanced, followers
+// complete through SEQEND, handles unique, no pointer to a missing handle); else what and which
+// line.
+std::string validate(std::string_view bytes);
+
+}  // namespace kelvara::dxf
