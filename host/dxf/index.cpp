@@ -126,7 +126,8 @@ bool Indexer::record(Record& r, std::string_view type) {
       continue;
     }
     if (inGroup) continue;
-    if ((c == 5 && !dimstyle) || (c == 105 && dimstyle)) {
+    // The first 5 is the record's handle; later ones are data (SORTENTSTABLE's sort handles).
+    if (((c == 5 && !dimstyle) || (c == 105 && dimstyle)) && !(r.flags & HasHandle)) {
       if (!parseHandle(tag.value, r.handle) || r.handle == 0)
         return fail(tag.line + 1, "not a handle: \"" + std::string(tag.value.substr(0, 40)) + "\"");
       r.flags |= HasHandle;

@@ -21,7 +21,8 @@ namespace kelvara::dxf {
 //   record's own groups, before XDATA);
 // - code < 0: removes the groups -code whose value is the handle `value`, wherever they stand
 //   (reactor lists included). A removed SORTENTSTABLE entry (331) takes its sort handle (the
-//   5 after it) along; a removed HATCH boundary source (330) lowers its loop's count (97).
+//   5 after it) along, a removed DICTIONARY entry (350, 360) its key (the 3 before it), and a
+//   removed HATCH boundary source (330) lowers its loop's count (97).
 struct ValueEdit {
   uint32_t record = 0;
   int code = 0;

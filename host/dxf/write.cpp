@@ -1,0 +1,252 @@
+// The patch writer: the original bytes with deleted records left out and edited records
+// rewritten tag by tag; everything else is copied as it is.
+#include "host/dxf/write.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "host/files.h"
+#include "host/types.h"
+
+namespace kelvara::dxf {
+namespace {
+
+// The line ending of the line that starts at `at`.
+std::string_view lineEnding(std::string_view bytes, size_t at) {
+  const size_t nl = bytes.find('\n', at);
+  if (nl == std::string_view::npos) return "\n";
+  return nl > at && bytes[nl - 1] == '\r' ? "\r\n" : "\n";
+}
+
+// Rank of a common entity group in the order producers write them after the layer's
+// neighbours (AcDbEntity); -1 for other codes.
+int commonRank(int code) {
+  static constexpr int order[] = {67, 410, 8,   6,   347, 62,  370, 48,
+                                  60, 92,  310, 420, 430, 440, 390, 284};
+  for (int i = 0; i < static_cast<int>(std::size(order)); ++i)
+    if (order[i] == code) return i;
+  return -1;
+}
+
+bool sameHandle(std::string_view a, std::string_view b) {
+  uint64_t x = 0, y = 0;
+  return parseHandle(a, x) && parseHandle(b, y) && x == y;
+}
+
+// A value of the same width as `old` when `old` is padded with leading blanks.
+std::string padded(std::string_view old, const std::string& value) {
+  size_t blanks = 0;
+  while (blanks < old.size() && old[blanks] == ' ') ++blanks;
+  if (blanks == 0 || value.size() >= old.size()) return value;
+  return std::string(old.size() - value.size(), ' ') + value;
+}
+
+// Rewrites the head of one record (up to its first follower) with the edits applied.
+struct RecordEditor {
+  std::string_view text;  // the record's bytes
+  std::vector<const ValueEdit*> edits;
+  bool r12 = false;
+  std::string out;
+
+  std::string codeLine(int code, std::string_view eol, bool pad) const {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, pad ? "%3d" : "%d", code);
+    return std::string(buf) + std::string(eol);
+  }
+
+  void run() {
+    TagReader reader(text);
+    reader.pos = 0;  // a record never starts with a byte order mark
+    const std::string_view eol = lineEnding(text, 0);
+    const bool pad = !text.empty() && text[0] == ' ';
+    Tag tag;
+    std::vector<bool> setDone(edits.size(), false);
+    bool inGroup = false, inXData = false, ownerSeen = false, dropNext5 = false;
+    bool sawSubclass = false, inEntityClass = false;
+    std::string_view subclass;
+    size_t last97At = std::string::npos, last97Len = 0;
+    int lastCode = -1;  // the last tag written, and where it starts in `out`
+    size_t lastAt = 0;
+    // Where a missing group goes: per edit, the output offset after which it is inserted.
+    std::vector<size_t> insertAt(edits.size(), std::string::npos);
+    std::vector<int> insertRank(edits.size(), -2);
+    size_t commonStart = std::string::npos, ownEnd = std::string::npos;
+    size_t headEnd = text.size();
+    bool first = true;
+    while (reader.next(tag)) {
+      const size_t codeAt = tag.offset;
+      const size_t valueAt = static_cast<size_t>(tag.value.data() - text.data());
+      const size_t valueEnd = valueAt + tag.value.size();
+      const size_t lineEnd = reader.pos;
+      if (tag.code == 0 && !first) {
+        headEnd = codeAt;
+        break;
+      }
+      const int c = tag.code;
+      if (c == 1001 && !inXData) {
+        inXData = true;
+        ownEnd = out.size();
+      }
+      if (c == 5 && dropNext5) {
+        dropNext5 = false;
+        continue;
+      }
+      dropNext5 = false;
+      // Removals.
+      bool removed = false;
+      for (const ValueEdit* e : edits)
+        if (e->code < 0 && -e->code == c && sameHandle(tag.value, e->value)) removed = true;
+      const bool isOwner = c == 330 && !inGroup && !inXData && !ownerSeen;
+      if (removed) {
+        if (c == 331 && !inGroup && subclass == "AcDbSortentsTable") dropNext5 = true;
+        if ((c == 350 || c == 360) && !inGroup && subclass == "AcDbDictionary" && lastCode == 3)
+          out.resize(lastAt), lastCode = -1;
+        if (c == 330 && !inGroup && !isOwner && subclass == "AcDbHatch" &&
+            last97At != std::string::npos) {
+          int64_t n = 0;
+          if (parseInt(std::string_view(out).substr(last97At, last97Len), n) && n > 0) {
+            const std::string v =
+                padded(std::string_view(out).substr(last97At, last97Len), std::to_string(n - 1));
+            out.replace(last97At, last97Len, v);
+            last97Len = v.size();
+          }
+        }
+        continue;
+      }
+      if (isOwner) ownerSeen = true;
+      if (c == 102) {
+        const std::string_view v = tag.value;
+        inGroup = !v.empty() && v.find('{') != std::string_view::npos;
+      }
+      lastCode = c;
+      lastAt = out.size();
+      // Set edits: the first group of the code outside 102 groups and XDATA.
+      bool replaced = false;
+      if (!inGroup && !inXData && c != 102)
+        for (size_t i = 0; i < edits.size(); ++i)
+          if (edits[i]->code == c && !setDone[i] && !replaced) {
+            setDone[i] = true;
+            replaced = true;
+            out.append(text.substr(codeAt, valueAt - codeAt));
+            out += padded(tag.value, edits[i]->value);
+            out.append(text.substr(valueEnd, lineEnd - valueEnd));
+          }
+      if (!replaced) {
+        if (c == 97 && subclass == "AcDbHatch") {
+          last97At = out.size() + (valueAt - codeAt);
+          last97Len = tag.value.size();
+        }
+        out.append(text.substr(codeAt, lineEnd - codeAt));
+      }
+      first = false;
+      // Track where the common entity groups stand.
+      if (c == 100) {
+        subclass = tag.value;
+        sawSubclass = true;
+        inEntityClass = tag.value == "AcDbEntity";
+        if (inEntityClass) commonStart = out.size();
+        continue;
+      }
+      if (inGroup || inXData) continue;
+      const bool common = sawSubclass ? inEntityClass : (c == 5 || commonRank(c) >= 0);
+      if (!sawSubclass && c == 5) commonStart = out.size();
+      if (commonStart == std::string::npos && !sawSubclass && c == 0) commonStart = out.size();
+      if (!common) continue;
+      const int rank = commonRank(c);
+      for (size_t i = 0; i < edits.size(); ++i) {
+        const int want = commonRank(edits[i]->code);
+        if (want >= 0 && rank >= 0 && rank < want && rank >= insertRank[i]) {
+          insertRank[i] = rank;
+          insertAt[i] = out.size();
+        }
+      }
+    }
+    if (ownEnd == std::string::npos) ownEnd = out.size();
+    // Missing groups, inserted from the back so that earlier offsets stay valid.
+    std::vector<std::pair<size_t, std::string>> inserts;
+    for (size_t i = 0; i < edits.size(); ++i) {
+      if (edits[i]->code < 0 || setDone[i]) continue;
+      size_t at = ownEnd;
+      if (commonRank(edits[i]->code) >= 0)
+        at = insertAt[i] != std::string::npos   ? insertAt[i]
+             : commonStart != std::string::npos ? commonStart
+                                                : ownEnd;
+      inserts.emplace_back(at,
+                           codeLine(edits[i]->code, eol, pad) + edits[i]->value + std::string(eol));
+    }
+    std::stable_sort(inserts.begin(), inserts.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (auto& [at, piece] : inserts) out.insert(at, piece);
+    out.append(text.substr(headEnd));
+    (void)r12;
+  }
+};
+
+}  // namespace
+
+std::string applyPatch(const Drawing& d, const Patch& patch) {
+  const size_t n = d.records.size();
+  std::vector<uint32_t> deleted;
+  deleted.reserve(patch.deleteRecords.size());
+  for (uint32_t r : patch.deleteRecords)
+    if (r < n) deleted.push_back(r);
+  std::sort(deleted.begin(), deleted.end());
+  deleted.erase(std::unique(deleted.begin(), deleted.end()), deleted.end());
+  std::vector<const ValueEdit*> edits;
+  for (const ValueEdit& e : patch.edits)
+    if (e.record < n && !std::binary_search(deleted.begin(), deleted.end(), e.record))
+      edits.push_back(&e);
+  std::stable_sort(edits.begin(), edits.end(),
+                   [](const ValueEdit* a, const ValueEdit* b) { return a->record < b->record; });
+
+  std::string out;
+  uint64_t dropped = 0;
+  for (uint32_t r : deleted) dropped += d.records[r].end - d.records[r].begin;
+  out.reserve(d.bytes.size() - dropped + edits.size() * 16);
+  const std::string_view bytes = d.bytes;
+  uint64_t pos = 0;
+  size_t di = 0, ei = 0;
+  while (di < deleted.size() || ei < edits.size()) {
+    const uint32_t r =
+        ei == edits.size() || (di < deleted.size() && deleted[di] < edits[ei]->record)
+            ? deleted[di]
+            : edits[ei]->record;
+    const Record& rec = d.records[r];
+    out.append(bytes.substr(pos, rec.begin - pos));
+    pos = rec.end;
+    if (di < deleted.size() && deleted[di] == r) {
+      ++di;
+      continue;
+    }
+    RecordEditor editor{recordText(d, rec), {}, d.r12(), {}};
+    while (ei < edits.size() && edits[ei]->record == r) editor.edits.push_back(edits[ei++]);
+    editor.run();
+    out += editor.out;
+  }
+  out.append(bytes.substr(pos));
+  return out;
+}
+
+bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
+                  std::string& error) {
+  for (uint32_t r : patch.deleteRecords)
+    if (r >= d.records.size()) {
+      error =
+          path + ": the patch names record " + std::to_string(r) + ", which the drawing has not";
+      return false;
+    }
+  for (const ValueEdit& e : patch.edits)
+    if (e.record >= d.records.size()) {
+      error = path + ": the patch names record " + std::to_string(e.record) +
+              ", which the drawing has not";
+      return false;
+    }
+  // An empty patch writes the drawing's own bytes without a copy.
+  const bool untouched = patch.deleteRecords.empty() && patch.edits.empty();
+  const std::string bytes = untouched ? std::string() : applyPatch(d, patch);
+  error.clear();
+  return writeFileAtomically(path, bytesOf(untouched ? std::string_view(d.bytes) : bytes),
+                             &error) == SUCCESS;
+}
+
+}  // namespace kelvara::dxf
