@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Kelvara needs to build, test (browser tests included), fuzz
-# and benchmark. python3-ezdxf writes the DXF drawings the DXF reader's tests read.
+# and benchmark. python3-ezdxf writes the DXF drawings the DXF reader's tests read; ezdxf, GDAL
+# and LibreCAD (its dxf2pdf, without its recommends) judge the drawings the DXF writer writes.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
       clang-format gdal-bin python3-gdal pkg-config libcpp-httplib-dev
@@ -10,9 +11,10 @@ for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 # The browser tests: Debian's Chromium (without its recommends) and node with npm when the
-# machine has none of its own.
+# machine has none of its own; LibreCAD, also without its recommends.
 browser=()
 dpkg -s chromium >/dev/null 2>&1 || browser+=(chromium)
+dpkg -s librecad >/dev/null 2>&1 || browser+=(librecad)
 command -v node >/dev/null 2>&1 || browser+=(nodejs)
 command -v npm >/dev/null 2>&1 || browser+=(npm)
 if ((${#missing[@]} + ${#browser[@]})); then

@@ -15,7 +15,7 @@ import re
 import shutil
 import subprocess
 import sys
-from concurrent.futures import ThreadPoolExecutor
+from concurrent.futures import ProcessPoolExecutor
 
 import ezdxf
 
@@ -80,11 +80,13 @@ def dxf2pdf(path):
     return r.returncode if r.returncode or os.path.exists(pdf) else 1
 
 
-def outside(e, base):
-    """What the programs that run on their own say of one entry (run in parallel)."""
+def judge(e, base_fixes, base_count):
+    """What the readers say of one entry."""
+    errors, fixes = audit(e["written"])
     gone = sum(features(e["original"], "EntityHandle = '%s'" % h) for h in e["deleted"])
-    return {"features": features(e["written"]), "expected": base - gone - e.get("gone", 0),
-            "pdf": dxf2pdf(e["written"])}
+    return {"errors": errors, "fixes": fixes, "base_fixes": base_fixes,
+            "hatch_faults": hatch_faults(e["written"]), "features": features(e["written"]),
+            "expected": base_count - gone - e.get("gone", 0), "pdf": dxf2pdf(e["written"])}
 
 
 def main(manifest):
@@ -94,16 +96,9 @@ def main(manifest):
     for e in entries:
         if e["original"] not in base:
             base[e["original"]] = (audit(e["original"])[1], features(e["original"]))
-    with ThreadPoolExecutor(max_workers=3) as pool:
-        jobs = [pool.submit(outside, e, base[e["original"]][1]) for e in entries]
-        answers = []
-        for e, job in zip(entries, jobs):
-            errors, fixes = audit(e["written"])
-            answer = {"errors": errors, "fixes": fixes, "base_fixes": base[e["original"]][0],
-                      "hatch_faults": hatch_faults(e["written"])}
-            answer.update(job.result())
-            answers.append(answer)
-    json.dump(answers, sys.stdout)
+    with ProcessPoolExecutor(max_workers=2) as pool:
+        jobs = [pool.submit(judge, e, *base[e["original"]]) for e in entries]
+        json.dump([job.result() for job in jobs], sys.stdout)
 
 
 if __name__ == "__main__":
