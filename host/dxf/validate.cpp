@@ -53,6 +53,9 @@ struct Checker {
     const bool dimstyle = type == "DIMSTYLE";
     bool inGroup = false, inXData = false, handleSeen = false;
     uint32_t groupLine = 0;
+    // A dictionary's entries are pairs: a key (3) and the entry's handle (350 or 360).
+    const bool dictionary = type == "DICTIONARY" || type == "ACDBDICTIONARYWDFLT";
+    uint32_t keyLine = 0;
     followers = false;
     while (advance() && tag.code != 0) {
       const int c = tag.code;
@@ -70,6 +73,11 @@ struct Checker {
         continue;
       }
       if (!checked) continue;
+      if (dictionary && !inXData) {
+        if (keyLine != 0 && c != 350 && c != 360)
+          return fail(keyLine, "a dictionary key without its entry");
+        keyLine = c == 3 ? tag.line : 0;
+      }
       if (c == 66 && !inGroup && trim(tag.value) == "1") followers = true;
       const bool handleCode = dimstyle ? c == 105 : c == 5;
       if (handleCode && !inGroup && !inXData && !handleSeen) {
@@ -98,6 +106,7 @@ struct Checker {
     }
     if (!error.empty()) return false;
     if (inGroup) return fail(groupLine, "a 102 group is not closed");
+    if (keyLine != 0) return fail(keyLine, "a dictionary key without its entry");
     if (!have) return fail(line, std::string(type) + " is not followed by ENDSEC and EOF");
     return true;
   }

@@ -20,7 +20,10 @@ from concurrent.futures import ProcessPoolExecutor
 import ezdxf
 
 def audit(path):
-    doc = ezdxf.readfile(path)
+    try:
+        doc = ezdxf.readfile(path)
+    except Exception as e:  # a file ezdxf cannot load is an error of the file
+        return ["cannot be loaded: %s" % e], 0
     a = doc.audit()
     return [str(x.message) for x in a.errors], len(a.fixes)
 
