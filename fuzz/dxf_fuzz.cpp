@@ -1,11 +1,14 @@
 // Fuzz target for the DXF reader: index the input, then read every record through each view
 // (layout, 102 groups, XDATA, entity decoding, symbology) and check the spans stay in order
-// inside the bytes. Every refusal names the file.
+// inside the bytes. Every refusal names the file. Then delete all entities, and every other one,
+// as the planner allows and check the bytes written: a valid input stays valid and reads back.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/dxf/dxf.h"
+#include "host/dxf/write.h"
 
 using namespace kelvara;
 
@@ -31,6 +34,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (error.text.rfind("fuzz.dxf: line ", 0) != 0) {
       __builtin_trap();
     }
+  }
+  // Deletion of every entity, then of every other one: planned, applied and validated.
+  const bool valid = dxf::validate(d.bytes).empty();
+  for (uint32_t stride : {1u, 2u}) {
+    std::vector<uint32_t> asked;
+    for (uint32_t i = 0; i < d.records.size(); i += stride) asked.push_back(i);
+    const dxf::DeletionPlan plan = dxf::planDeletion(d, asked);
+    checksum += plan.refused.size();
+    const std::string out = dxf::applyPatch(d, plan.patch);
+    if (!valid) continue;
+    if (!dxf::validate(out).empty()) __builtin_trap();
+    dxf::Drawing back;
+    if (!dxf::openDrawing(out, "fuzz.dxf", back, error)) __builtin_trap();
+    if (back.records.size() + plan.patch.deleteRecords.size() != d.records.size()) __builtin_trap();
   }
   return checksum == 0xFFFFFFFF ? 1 : 0;
 }
