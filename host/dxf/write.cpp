@@ -182,9 +182,9 @@ struct RecordEditor {
   }
 };
 
-}  // namespace
-
-std::string applyPatch(const Drawing& d, const Patch& patch) {
+// Calls put(piece) with the patched drawing's bytes, front to back.
+template <typename Put>
+void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
   const size_t n = d.records.size();
   std::vector<uint32_t> deleted;
   deleted.reserve(patch.deleteRecords.size());
@@ -198,11 +198,6 @@ std::string applyPatch(const Drawing& d, const Patch& patch) {
       edits.push_back(&e);
   std::stable_sort(edits.begin(), edits.end(),
                    [](const ValueEdit* a, const ValueEdit* b) { return a->record < b->record; });
-
-  std::string out;
-  uint64_t dropped = 0;
-  for (uint32_t r : deleted) dropped += d.records[r].end - d.records[r].begin;
-  out.reserve(d.bytes.size() - dropped + edits.size() * 16);
   const std::string_view bytes = d.bytes;
   uint64_t pos = 0;
   size_t di = 0, ei = 0;
@@ -212,7 +207,7 @@ std::string applyPatch(const Drawing& d, const Patch& patch) {
             ? deleted[di]
             : edits[ei]->record;
     const Record& rec = d.records[r];
-    out.append(bytes.substr(pos, rec.begin - pos));
+    put(bytes.substr(pos, rec.begin - pos));
     pos = rec.end;
     if (di < deleted.size() && deleted[di] == r) {
       ++di;
@@ -221,32 +216,54 @@ std::string applyPatch(const Drawing& d, const Patch& patch) {
     RecordEditor editor{recordText(d, rec), {}, d.r12(), {}};
     while (ei < edits.size() && edits[ei]->record == r) editor.edits.push_back(edits[ei++]);
     editor.run();
-    out += editor.out;
+    put(editor.out);
   }
-  out.append(bytes.substr(pos));
+  put(bytes.substr(pos));
+}
+
+}  // namespace
+
+std::string applyPatch(const Drawing& d, const Patch& patch) {
+  std::string out;
+  out.reserve(d.bytes.size() + patch.edits.size() * 16);
+  patchedPieces(d, patch, [&](std::string_view piece) { out += piece; });
   return out;
 }
 
 bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
                   std::string& error) {
+  error.clear();
   for (uint32_t r : patch.deleteRecords)
-    if (r >= d.records.size()) {
+    if (r >= d.records.size())
       error =
           path + ": the patch names record " + std::to_string(r) + ", which the drawing has not";
-      return false;
-    }
   for (const ValueEdit& e : patch.edits)
-    if (e.record >= d.records.size()) {
+    if (e.record >= d.records.size())
       error = path + ": the patch names record " + std::to_string(e.record) +
               ", which the drawing has not";
-      return false;
+  if (!error.empty()) return false;
+  // The pieces go to the file through a buffer (small pieces) or straight from the drawing's
+  // bytes (large ones), so that no second copy of the drawing is made.
+  StreamedFile file;
+  if (beginStreamedFile(file, path, &error) != SUCCESS) return false;
+  std::string buffer;
+  constexpr size_t kBuffer = 1 << 20;
+  buffer.reserve(kBuffer);
+  bool ok = true;
+  auto flush = [&] {
+    if (ok && !buffer.empty()) ok = appendToStreamedFile(file, bytesOf(buffer), &error) == SUCCESS;
+    buffer.clear();
+  };
+  patchedPieces(d, patch, [&](std::string_view piece) {
+    if (buffer.size() + piece.size() > kBuffer) flush();
+    if (piece.size() >= kBuffer) {
+      if (ok) ok = appendToStreamedFile(file, bytesOf(piece), &error) == SUCCESS;
+    } else {
+      buffer += piece;
     }
-  // An empty patch writes the drawing's own bytes without a copy.
-  const bool untouched = patch.deleteRecords.empty() && patch.edits.empty();
-  const std::string bytes = untouched ? std::string() : applyPatch(d, patch);
-  error.clear();
-  return writeFileAtomically(path, bytesOf(untouched ? std::string_view(d.bytes) : bytes),
-                             &error) == SUCCESS;
+  });
+  flush();
+  return ok && finishStreamedFile(file, Durability::Synced, &error) == SUCCESS;
 }
 
 }  // namespace kelvara::dxf

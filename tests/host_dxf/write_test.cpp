@@ -243,6 +243,8 @@ TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
       {"del_r2018", false, "line", 62, "5"},        // after AcDbEntity's layer
       {"del_r2018", true, "hatch_solid", 62, "6"},  // present: replaced
       {"del_r2018", false, "line", 370, "35"},
+      {"del_r2018", false, "insert_attribs", 62, "5"},  // the head, not its ATTRIB
+      {"del_r12", true, "polyline2d", 62, "5"},         // the head, not its VERTEX
   };
   test::ScratchDir out;
   json manifest = json::array();
