@@ -45,7 +45,6 @@ std::string padded(std::string_view old, const std::string& value) {
 struct RecordEditor {
   std::string_view text;  // the record's bytes
   std::vector<const ValueEdit*> edits;
-  bool r12 = false;
   std::string out;
 
   std::string codeLine(int code, std::string_view eol, bool pad) const {
@@ -178,7 +177,6 @@ struct RecordEditor {
                      [](const auto& a, const auto& b) { return a.first > b.first; });
     for (auto& [at, piece] : inserts) out.insert(at, piece);
     out.append(text.substr(headEnd));
-    (void)r12;
   }
 };
 
@@ -213,7 +211,7 @@ void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
       ++di;
       continue;
     }
-    RecordEditor editor{recordText(d, rec), {}, d.r12(), {}};
+    RecordEditor editor{recordText(d, rec), {}, {}};
     while (ei < edits.size() && edits[ei]->record == r) editor.edits.push_back(edits[ei++]);
     editor.run();
     put(editor.out);

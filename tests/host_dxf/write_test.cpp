@@ -38,6 +38,13 @@ const test::ScratchDir& fixtures() {
   return dir;
 }
 
+// What judge.py says of the files a manifest lists.
+json judge(const test::ScratchDir& out, const json& manifest) {
+  std::ofstream(out.file("manifest.json")) << manifest.dump();
+  return json::parse(run("/usr/bin/python3 " KELVARA_SOURCE_DIR "/tests/host_dxf/judge.py " +
+                         out.file("manifest.json")));
+}
+
 std::string crlf(const std::string& lf) {
   std::string out;
   for (char c : lf) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
@@ -169,10 +176,7 @@ TEST(DxfDeletion, EveryEntityAndReferenceKindDeletesToAFileEveryReaderAccepts) {
                         {"deleted", gdalHandles(f.d, plan.patch.deleteRecords)},
                         {"gone", gdalCopies(f.d, asked)}});
   }
-  std::ofstream(out.file("manifest.json")) << manifest.dump();
-  const json answers =
-      json::parse(run("/usr/bin/python3 " KELVARA_SOURCE_DIR "/tests/host_dxf/judge.py " +
-                      out.file("manifest.json")));
+  const json answers = judge(out, manifest);
   ASSERT_EQ(answers.size(), rows.size());
   if (answers[0]["pdf"].is_null())
     std::printf("[  SKIPPED ] LibreCAD's dxf2pdf: librecad is not installed\n");
@@ -278,10 +282,7 @@ TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
                         {"written", path},
                         {"deleted", json::array()}});
   }
-  std::ofstream(out.file("manifest.json")) << manifest.dump();
-  const json answers =
-      json::parse(run("/usr/bin/python3 " KELVARA_SOURCE_DIR "/tests/host_dxf/judge.py " +
-                      out.file("manifest.json")));
+  const json answers = judge(out, manifest);
   for (const json& a : answers) {
     EXPECT_EQ(a["errors"], json::array());
     EXPECT_EQ(a["features"], a["expected"]);
