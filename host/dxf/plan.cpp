@@ -218,27 +218,35 @@ DeletionPlan planDeletion(const Drawing& d, const std::vector<uint32_t>& records
   std::vector<std::vector<Ref>> inbound(groups.size());
   scanPointers(d, groupOfHandle, recordOfHandle, inbound);
 
-  // Groups are refused until what points into the ones left can all be fixed up.
+  // Groups are refused until what points into the ones left can all be fixed up. A pointer
+  // from a group that goes needs no fix-up; when that group is refused, the groups it points
+  // into are checked again.
   std::vector<bool> alive(groups.size(), true);
   std::vector<std::string> why(groups.size());
-  for (bool changed = true; changed;) {
-    changed = false;
-    for (uint32_t g = 0; g < groups.size(); ++g) {
-      if (!alive[g]) continue;
-      for (const Ref& ref : inbound[g]) {
-        auto m = memberGroup.find(ref.from);
-        if (m != memberGroup.end() && alive[m->second]) continue;
-        const Record& to = d.records[ref.to];
-        if (!fixUpFor(d, ref, to.handle).refuse) continue;
-        const Record& from = d.records[ref.from];
-        why[g] = "referenced by " + std::string(typeName(d, from)) + " #" + hex(from.handle) +
-                 " (group code " + std::to_string(ref.code) + ")";
-        if (ref.to != groups[g][0])
-          why[g] += " through its " + std::string(typeName(d, to)) + " #" + hex(to.handle);
-        alive[g] = false;
-        changed = true;
-        break;
-      }
+  std::vector<std::vector<uint32_t>> pointedInto(groups.size());  // group -> groups
+  for (uint32_t g = 0; g < groups.size(); ++g)
+    for (const Ref& ref : inbound[g])
+      if (auto m = memberGroup.find(ref.from); m != memberGroup.end() && m->second != g)
+        pointedInto[m->second].push_back(g);
+  std::vector<uint32_t> toCheck(groups.size());
+  for (uint32_t g = 0; g < groups.size(); ++g) toCheck[g] = uint32_t(groups.size()) - 1 - g;
+  while (!toCheck.empty()) {
+    const uint32_t g = toCheck.back();
+    toCheck.pop_back();
+    if (!alive[g]) continue;
+    for (const Ref& ref : inbound[g]) {
+      auto m = memberGroup.find(ref.from);
+      if (m != memberGroup.end() && alive[m->second]) continue;
+      const Record& to = d.records[ref.to];
+      if (!fixUpFor(d, ref, to.handle).refuse) continue;
+      const Record& from = d.records[ref.from];
+      why[g] = "referenced by " + std::string(typeName(d, from)) + " #" + hex(from.handle) +
+               " (group code " + std::to_string(ref.code) + ")";
+      if (ref.to != groups[g][0])
+        why[g] += " through its " + std::string(typeName(d, to)) + " #" + hex(to.handle);
+      alive[g] = false;
+      toCheck.insert(toCheck.end(), pointedInto[g].begin(), pointedInto[g].end());
+      break;
     }
   }
 

@@ -86,6 +86,8 @@ def build(version):
     e["xdata_target"] = msp.add_line((90, 0), (91, 1))
     e["xdata_pointer"] = msp.add_line((90, 1), (91, 2))
     e["xdata_pointer"].set_xdata("KELVARA", [(1005, e["xdata_target"].dxf.handle)])
+    e["leader_pointer"] = msp.add_line((80, 1), (81, 2))
+    e["leader_pointer"].set_xdata("KELVARA", [(1005, e["leader"].dxf.handle)])
     return doc, e
 
 

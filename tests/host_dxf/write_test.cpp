@@ -121,13 +121,17 @@ int gdalCopies(const Drawing& d, const std::vector<uint32_t>& records) {
 const std::map<std::string, std::string> kRefused = {
     {"leader_note", "referenced by LEADER #"},
     {"xdata_target", "(group code 1005)"},
+    {"leader", "referenced by LINE #"},
 };
 
 // Deletions of several entities at once, beyond every entity on its own.
 const std::vector<std::pair<std::string, std::vector<std::string>>> kTogether = {
-    {"del_r2018", {"boundary", "hatch_assoc"}},       {"del_r2018", {"boundary_a", "boundary_b"}},
-    {"del_r2018", {"group_member", "group_other"}},   {"del_r2018", {"leader_note", "leader"}},
-    {"del_r2018", {"xdata_target", "xdata_pointer"}}, {"del_r12", {"line", "polyline2d"}},
+    {"del_r2018", {"boundary", "hatch_assoc"}},
+    {"del_r2018", {"boundary_a", "boundary_b"}},
+    {"del_r2018", {"group_member", "group_other"}},
+    {"del_r2018", {"leader_note", "leader", "leader_pointer"}},
+    {"del_r2018", {"xdata_target", "xdata_pointer"}},
+    {"del_r12", {"line", "polyline2d"}},
 };
 
 TEST(DxfDeletion, EveryEntityAndReferenceKindDeletesToAFileEveryReaderAccepts) {
@@ -195,15 +199,21 @@ TEST(DxfDeletion, EveryEntityAndReferenceKindDeletesToAFileEveryReaderAccepts) {
 
 TEST(DxfDeletion, PointersThatCannotBeFixedUpRefuseTheEntityAndLeaveTheRestToGo) {
   const Fixture f = load("del_r2018");
+  const uint32_t other = f.record("circle");
   for (auto& [label, reason] : kRefused) {
     SCOPED_TRACE(label);
-    const uint32_t target = f.record(label), other = f.record("circle");
+    const uint32_t target = f.record(label);
     const DeletionPlan plan = planDeletion(f.d, {target, other});
     ASSERT_EQ(plan.refused.size(), 1u);
     EXPECT_EQ(plan.refused[0].record, target);
     EXPECT_NE(plan.refused[0].why.find(reason), std::string::npos) << plan.refused[0].why;
     EXPECT_EQ(plan.patch.deleteRecords, std::vector<uint32_t>{other});
   }
+  // A refusal travels: the LEADER stays, so what it points at stays too.
+  const DeletionPlan chain = planDeletion(f.d, {f.record("leader_note"), f.record("leader")});
+  ASSERT_EQ(chain.refused.size(), 2u);
+  EXPECT_NE(chain.refused[0].why.find("referenced by"), std::string::npos);
+  EXPECT_TRUE(chain.patch.deleteRecords.empty());
   // Records that are not entities are never deleted.
   const Section* tables = findSection(f.d, "TABLES");
   const DeletionPlan plan = planDeletion(f.d, {tables->firstRecord, 999999999u});
