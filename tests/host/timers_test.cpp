@@ -6,17 +6,13 @@
 #include <csignal>
 #include <string>
 
-#include "host/state.h"
 #include "host/types.h"
+#include "support/fresh_host.h"
 
 namespace kelvara {
 namespace {
 
-class Timers : public ::testing::Test {
- protected:
-  void SetUp() override { resetHostState(); }
-  void TearDown() override { resetHostState(); }
-
+struct Timers : test::FreshHost {
   // Arms a timer that appends `tag` to `log` when it runs.
   int arm(long ticks, std::string tag) {
     int id = 0;
