@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <string>
 
 #include "host/types.h"
@@ -126,15 +125,6 @@ TEST_F(Timers, InterruptWithoutCallbackStopsTheLoop) {
   };
   ASSERT_EQ(mdlSystem_setTimerFunction(nullptr, 1, forever), SUCCESS);
   raiseInterrupt();
-  EXPECT_EQ(runEventLoop(), 0u);
-  EXPECT_FALSE(interruptPending());
-}
-
-TEST_F(Timers, SigintSetsTheFlagThroughTheHandler) {
-  installInterruptHandler();
-  ASSERT_EQ(std::raise(SIGINT), 0);
-  EXPECT_TRUE(interruptPending());
-  std::signal(SIGINT, SIG_DFL);
   EXPECT_EQ(runEventLoop(), 0u);
   EXPECT_FALSE(interruptPending());
 }
