@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace kelvara {
@@ -142,9 +143,8 @@ TEST(ElementTableTest, SentinelAndEntryFields) {
   const NodeId sentinel = appendSentinel(t);
   EXPECT_EQ(t.head, sentinel);
   EXPECT_EQ(t.elementCount, 1u);
-  EXPECT_EQ(entryOf(t, sentinel).status, STATUS_SENTINEL);
-  EXPECT_EQ(entryOf(t, sentinel).active, 0u);
-  EXPECT_EQ(entryOf(t, sentinel).filePosition, 0u);
+  const ElementEntry& s = entryOf(t, sentinel);
+  EXPECT_EQ(std::tie(s.status, s.active, s.filePosition), std::tuple(STATUS_SENTINEL, 0u, 0u));
 
   const NodeId line = appendElement(t, 42, {STATUS_LOADED, 1}, 1234, summary(3, -7, 93));
   const NodeId cell =
@@ -152,16 +152,9 @@ TEST(ElementTableTest, SentinelAndEntryFields) {
   const NodeId text = appendElement(t, 42, {STATUS_LOADED, 1}, 3000, summary(17, 5, 9, "X"));
   EXPECT_EQ(t.elementCount, 4u);
   const ElementEntry& e = entryOf(t, line);
-  EXPECT_EQ(e.modelRef, 42u);
-  EXPECT_EQ(e.filePosition, 1234u);
-  EXPECT_EQ(e.elementType, 3u);
-  EXPECT_EQ(e.xLow, -7);
-  EXPECT_EQ(e.yLow, 10);
-  EXPECT_EQ(e.zLow, -5);
-  EXPECT_EQ(e.xHigh, 93);
-  EXPECT_EQ(e.yHigh, 20);
-  EXPECT_EQ(e.zHigh, 5);
-  EXPECT_EQ(e.xExtent, 100);
+  EXPECT_EQ(std::tie(e.modelRef, e.filePosition, e.elementType), std::tuple(42u, 1234u, 3u));
+  EXPECT_EQ(std::vector<int64_t>({e.xLow, e.yLow, e.zLow, e.xHigh, e.yHigh, e.zHigh, e.xExtent}),
+            std::vector<int64_t>({-7, 10, -5, 93, 20, 5, 100}));
   EXPECT_EQ(cellNameOf(t, e), "");
   EXPECT_EQ(cellNameOf(t, entryOf(t, cell)), std::string(kCellNameMax, 'N'));
   EXPECT_EQ(cellNameOf(t, entryOf(t, text)), "");  // only cells keep a name
@@ -170,8 +163,8 @@ TEST(ElementTableTest, SentinelAndEntryFields) {
   // Status pair, search by status.
   const StatusPair dup{STATUS_DUPLICATE, 0};
   EXPECT_EQ(tableOp(t, cell, ENTRY_SET_STATUS, &dup), cell);
-  EXPECT_EQ(entryOf(t, cell).status, STATUS_DUPLICATE);
-  EXPECT_EQ(entryOf(t, cell).active, 0u);
+  EXPECT_EQ(std::tie(entryOf(t, cell).status, entryOf(t, cell).active),
+            std::tuple(STATUS_DUPLICATE, 0u));
   const uint32_t wanted = STATUS_DUPLICATE;
   EXPECT_EQ(tableOp(t, kNoNode, ENTRY_HAS_STATUS, &wanted), cell);
   EXPECT_EQ(tableOp(t, text, ENTRY_HAS_STATUS, &wanted), kNoNode);

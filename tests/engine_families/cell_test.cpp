@@ -33,6 +33,11 @@ std::vector<Element> door(const std::string& label = "D1", int colour = 0) {
           text({.chars = label, .origin = {1200, 2000, 0}})};
 }
 
+// A door cell at (1000, 1000) with the range block of its 900 x 2000 outline.
+Element ranged(const std::string& name, const std::vector<Element>& parts, Symb s = {}) {
+  return withCellRange(cell(name, {1000, 1000, 0}, parts, s), {0, 0, 0}, {900, 2000, 0});
+}
+
 Element doorCell(const std::string& label = "D1", double rotation = 0, double scale = 1,
                  DPoint3d origin = {1000, 1000, 0}) {
   return withCellRange(cell("DOOR", origin, door(label), {}, false, rotation, scale), {0, 0, 0},
@@ -41,54 +46,38 @@ Element doorCell(const std::string& label = "D1", double rotation = 0, double sc
 
 TEST(CellCompareTest, Table) {
   const Element base = doorCell();
-  CompareOptions allowed = rotationBy(deg(1));
-  CompareOptions scaleAllowed = rotationBy(0.01);
   const Element unscaledRange = cell("DOOR", {1000, 1000, 0}, door());
-  runCases(
-      cellCompare,
-      {
-          {"same cell", base, doorCell(), exact(), 1, 1},
-          {"changed text inside", base, doorCell("D2"), exact(), 3, 3},
-          {"other name", base,
-           withCellRange(cell("WINDOW", {1000, 1000, 0}, door()), {0, 0, 0}, {900, 2000, 0}),
-           exact(), 3, 3},
-          {"origin one unit away", base, doorCell("D1", 0, 1, {1001, 1000, 0}), exact(), 3, 3},
-          {"origin one unit away, overlap within 2", base, doorCell("D1", 0, 1, {1001, 1000, 0}),
-           overlapBy(2), 1, 1},
-          {"range block of another size", base,
-           withCellRange(cell("DOOR", {1000, 1000, 0}, door()), {0, 0, 0}, {950, 2000, 0}), exact(),
-           3, 3},
-          {"one matrix entry 1.4e-5 apart", base, withMatrixNudge(base, 1, 3), exact(), 2, 2},
-          {"one matrix entry 1.4e-5 apart, rotation allowed", base, withMatrixNudge(base, 1, 3),
-           allowed, 1, 1},
-          {"rotated 30 deg", unscaledRange, cell("DOOR", {1000, 1000, 0}, door(), {}, false, 30),
-           exact(), 2, 2},
-          {"scale 1.001", unscaledRange, cell("DOOR", {1000, 1000, 0}, door(), {}, false, 0, 1.001),
-           exact(), 2, 2},
-          {"scale 1.001, rotation tolerance 0.01", unscaledRange,
-           cell("DOOR", {1000, 1000, 0}, door(), {}, false, 0, 1.001), scaleAllowed, 1, 1},
-          {"a component of another colour", base,
-           withCellRange(cell("DOOR", {1000, 1000, 0}, door("D1", 5)), {0, 0, 0}, {900, 2000, 0}),
-           exact(), 1, 1},
-          {"header on another level, recoloured, wider, dashed and locked", base,
-           withCellRange(cell("DOOR", {1000, 1000, 0}, door(),
-                              {.level = 9,
-                               .colour = 3,
-                               .weight = 2,
-                               .style = 1,
-                               .properties = dgn::PROP_LOCKED}),
-                         {0, 0, 0}, {900, 2000, 0}),
-           exact(), 1, 1},
-          {"an extra component", base,
-           withCellRange(cell("DOOR", {1000, 1000, 0},
-                              [] {
-                                auto c = door();
-                                c.push_back(line({1000, 1000, 0}, {1000, 1100, 0}));
-                                return c;
-                              }()),
-                         {0, 0, 0}, {900, 2000, 0}),
-           exact(), 3, 3},
-      });
+  const auto turned = [](double rotation, double scale) {
+    return cell("DOOR", {1000, 1000, 0}, door(), {}, false, rotation, scale);
+  };
+  std::vector<Element> extra = door();
+  extra.push_back(line({1000, 1000, 0}, {1000, 1100, 0}));
+  const Symb other{
+      .level = 9, .colour = 3, .weight = 2, .style = 1, .properties = dgn::PROP_LOCKED};
+  // clang-format off
+  runCases(cellCompare, {
+      {"same cell", base, doorCell(), exact(), 1, 1},
+      {"changed text inside", base, doorCell("D2"), exact(), 3, 3},
+      {"other name", base, ranged("WINDOW", door()), exact(), 3, 3},
+      {"origin one unit away", base, doorCell("D1", 0, 1, {1001, 1000, 0}), exact(), 3, 3},
+      {"origin one unit away, overlap within 2", base, doorCell("D1", 0, 1, {1001, 1000, 0}),
+       overlapBy(2), 1, 1},
+      {"range block of another size", base,
+       withCellRange(cell("DOOR", {1000, 1000, 0}, door()), {0, 0, 0}, {950, 2000, 0}), exact(), 3,
+       3},
+      {"one matrix entry 1.4e-5 apart", base, withMatrixNudge(base, 1, 3), exact(), 2, 2},
+      {"one matrix entry 1.4e-5 apart, rotation allowed", base, withMatrixNudge(base, 1, 3),
+       rotationBy(deg(1)), 1, 1},
+      {"rotated 30 deg", unscaledRange, turned(30, 1), exact(), 2, 2},
+      {"scale 1.001", unscaledRange, turned(0, 1.001), exact(), 2, 2},
+      {"scale 1.001, rotation tolerance 0.01", unscaledRange, turned(0, 1.001), rotationBy(0.01),
+       1, 1},
+      {"a component of another colour", base, ranged("DOOR", door("D1", 5)), exact(), 1, 1},
+      {"header on another level, recoloured, wider, dashed and locked", base,
+       ranged("DOOR", door(), other), exact(), 1, 1},
+      {"an extra component", base, ranged("DOOR", extra), exact(), 3, 3},
+  });
+  // clang-format on
 }
 
 TEST(CellSignatureTest, SumsTypesPointsNamesAndTexts) {

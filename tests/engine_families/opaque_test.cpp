@@ -34,38 +34,36 @@ Element withGraphicGroup(Element e, uint16_t group) {
 
 const DRange3d kRange{1000, 2000, 0, 9000, 4000, 0};
 
+// An element of the type with the body and the usual range.
+Element placed(int type, const std::vector<uint8_t>& body, Symb s = {}) {
+  return withRange(opaque(type, body, s), kRange);
+}
+
 // The cases every opaque type shares.
 std::vector<FamilyCase> sharedCases(int type) {
-  const Element base = withRange(opaque(type, kBody), kRange);
+  const Element base = placed(type, kBody);
   CompareOptions ignoreLevel = exact();
   ignoreLevel.ignore.level = true;
+  std::vector<uint8_t> longer = kBody;
+  longer.insert(longer.end(), {0, 0, 0, 0});
+  // clang-format off
   return {
-      {"same body", base, withRange(opaque(type, kBody), kRange), exact(), 1, 1},
-      {"one byte of the body differs", base, withRange(opaque(type, changedBody(5)), kRange),
-       exact(), 3, 3},
-      {"last byte of the body differs", base,
-       withRange(opaque(type, changedBody(kBody.size() - 1)), kRange), exact(), 3, 3},
-      {"a longer body", base,
-       withRange(opaque(type,
-                        [] {
-                          auto b = kBody;
-                          b.insert(b.end(), {0, 0, 0, 0});
-                          return b;
-                        }()),
-                 kRange),
-       exact(), 3, 3},
+      {"same body", base, placed(type, kBody), exact(), 1, 1},
+      {"one byte of the body differs", base, placed(type, changedBody(5)), exact(), 3, 3},
+      {"last byte of the body differs", base, placed(type, changedBody(kBody.size() - 1)), exact(),
+       3, 3},
+      {"a longer body", base, placed(type, longer), exact(), 3, 3},
       {"range one unit higher", base,
        withRange(opaque(type, kBody), {1000, 2000, 0, 9000, 4001, 0}), exact(), 3, 3},
       {"other graphic group", base, withGraphicGroup(base, 12), exact(), 1, 1},
       {"with a database linkage", base, withOdbc(base, 3, 4711), exact(), 1, 1},
       {"complex bit set", base, withComplexBit(base), exact(), 1, 1},
-      {"other colour", base, withRange(opaque(type, kBody, {.colour = 6}), kRange), exact(), 2, 2},
-      {"other level", base, withRange(opaque(type, kBody, {.level = 8}), kRange), exact(), 2, 2},
-      {"other level, level ignored", base, withRange(opaque(type, kBody, {.level = 8}), kRange),
-       ignoreLevel, 1, 1},
-      {"locked against not", base, withRange(opaque(type, kBody, {.properties = 0x0100}), kRange),
-       exact(), 2, 2},
+      {"other colour", base, placed(type, kBody, {.colour = 6}), exact(), 2, 2},
+      {"other level", base, placed(type, kBody, {.level = 8}), exact(), 2, 2},
+      {"other level, level ignored", base, placed(type, kBody, {.level = 8}), ignoreLevel, 1, 1},
+      {"locked against not", base, placed(type, kBody, {.properties = 0x0100}), exact(), 2, 2},
   };
+  // clang-format on
 }
 
 TEST(DimensionCompareTest, Table) {
@@ -74,7 +72,7 @@ TEST(DimensionCompareTest, Table) {
   CompareOptions all = overlapBy(1e6);
   all.allowReversed = all.allowUnderlap = true;
   runCases(dimensionCompare,
-           {{"range one unit wider with every switch on", withRange(opaque(33, kBody), kRange),
+           {{"range one unit wider with every switch on", placed(33, kBody),
              withRange(opaque(33, kBody), {999, 2000, 0, 9000, 4000, 0}), all, 3, 3}});
 }
 
@@ -88,7 +86,7 @@ TEST(MultilineCompareTest, Table) {
 
 // Multilines given as chains of components.
 ElmDscrPtr chain(const std::vector<Element>& components) {
-  ElmDscrPtr header = descriptorOf(withRange(opaque(36, kBody), kRange));
+  ElmDscrPtr header = descriptorOf(placed(36, kBody));
   for (const Element& c : components) header->components.push_back(*descriptorOf(c));
   return header;
 }

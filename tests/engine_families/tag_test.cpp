@@ -1,20 +1,18 @@
 // Tags: names through the tag-set definitions, typed values, placement block, attributes.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 
 #include "engine/tag_compare.h"
 #include "family_cases.h"
 #include "host/design.h"
 #include "host/dgn/codec.h"
+#include "support/fresh_host.h"
 
 namespace kelvara {
 namespace {
 
 using namespace test;
-namespace fs = std::filesystem;
 
 // A tag value of any type: the value's bytes go at 154, their count at 150.
 Element tagOf(uint32_t setId, int index, int valueType, const std::vector<uint8_t>& value,
@@ -64,20 +62,7 @@ Element moved(Element tag) {
   return tag;
 }
 
-class TagCompareTest : public ::testing::Test {
- protected:
-  fs::path dir;
-  void SetUp() override {
-    resetDesignState();
-    dir = fs::temp_directory_path() / ("kelvara_tags_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-  }
-  void TearDown() override {
-    resetDesignState();
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-};
+struct TagCompareTest : FreshDesigns {};
 
 TEST_F(TagCompareTest, Table) {
   struct Case {
@@ -115,9 +100,7 @@ TEST_F(TagCompareTest, Table) {
     d.add(c.a);
     d.add(c.b);
   }
-  const std::string path = (dir / "tags.dgn").string();
-  ASSERT_TRUE(d.write(path));
-  ASSERT_EQ(mdlSystem_newDesignFile(path), SUCCESS);
+  ASSERT_EQ(mdlSystem_newDesignFile(write("tags.dgn", d)), SUCCESS);
   const ModelRef model = mdlModelRef_getActive();
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(cases[i].name);
@@ -146,11 +129,9 @@ TEST_F(TagCompareTest, TagsOfTwoFilesCompareByName) {
   two.add(tagSet(1, "WINDOW", {"NUMBER"}));
   two.add(stringTag(5, 1, "10"));
   two.add(stringTag(1, 1, "10"));
-  const std::string p1 = (dir / "one.dgn").string(), p2 = (dir / "two.dgn").string();
-  ASSERT_TRUE(one.write(p1) && two.write(p2));
   ModelRef m1 = 0, m2 = 0;
-  ASSERT_EQ(mdlModelRef_createWorkingByName(&m1, p1, "Default"), SUCCESS);
-  ASSERT_EQ(mdlModelRef_createWorkingByName(&m2, p2, "Default"), SUCCESS);
+  ASSERT_EQ(mdlModelRef_createWorkingByName(&m1, write("one.dgn", one), "Default"), SUCCESS);
+  ASSERT_EQ(mdlModelRef_createWorkingByName(&m2, write("two.dgn", two), "Default"), SUCCESS);
   ElmDscrPtr a, door, window;
   ASSERT_EQ(mdlElmdscr_read(&a, one.positionOf(1), m1), SUCCESS);
   ASSERT_EQ(mdlElmdscr_read(&door, two.positionOf(2), m2), SUCCESS);

@@ -22,84 +22,60 @@ TextSpec with(TextSpec t, void (*change)(TextSpec&)) {
   return t;
 }
 
+// The label text with one change.
+Element labelWith(void (*change)(TextSpec&), Symb s = {}) {
+  return text(with(label(), change), s);
+}
+
 TEST(TextCompareTest, Table) {
   const Element base = text(label());
-  runCases(
-      textCompare,
-      {
-          {"same text", base, text(label()), exact(), 1, 1},
-          {"case differs", base, text(label("ROOM 12")), exact(), 3, 3},
-          {"one character more", base, text(label("Room 12a")), exact(), 3, 3},
-          {"height one step (0.006) apart", base,
-           text(with(label(), [](TextSpec& t) { t.heightMult = 2001; })), exact(), 3, 3},
-          {"width differs only, left-bottom", base,
-           text(with(label(), [](TextSpec& t) { t.lengthMult = 3000; })), exact(), 1, 1},
-          // "Room 12": 7 characters 6 UOR wide (42 long), 12 UOR high, corner at (4000, 6000).
-          {"centre-centre, same corner, widths 6 and 18: centres 42 apart",
-           text(with(label(), [](TextSpec& t) { t.justification = 7; })),
-           text(with(label(),
-                     [](TextSpec& t) {
-                       t.justification = 7;
-                       t.lengthMult = 3000;
-                     })),
-           exact(), 3, 3},
-          {"right-bottom, widths 6 and 12 ending at one point",
-           text(with(label(), [](TextSpec& t) { t.justification = 14; })),
-           text(with(label(),
-                     [](TextSpec& t) {
-                       t.justification = 14;
-                       t.lengthMult = 2000;
-                       t.origin.x -= 42;
-                     })),
-           exact(), 1, 1},
-          // The centre (4021, 6006); turned a quarter turn the corner lies at (4027, 5985).
-          {"centre-centre, turned a quarter turn about the centre, 91 deg allowed",
-           text(with(label(), [](TextSpec& t) { t.justification = 7; })),
-           text(with(label(),
-                     [](TextSpec& t) {
-                       t.justification = 7;
-                       t.rotationDeg = 90;
-                       t.origin = {4027, 5985, 0};
-                     })),
-           rotationBy(deg(91)), 1, 1},
-          {"left-bottom, same corner, turned a quarter turn, 91 deg allowed", base,
-           text(with(label(), [](TextSpec& t) { t.rotationDeg = 90; })), rotationBy(deg(91)), 1, 1},
-          {"centre-centre, same corner, turned a quarter turn, 91 deg allowed",
-           text(with(label(), [](TextSpec& t) { t.justification = 7; })),
-           text(with(label(),
-                     [](TextSpec& t) {
-                       t.justification = 7;
-                       t.rotationDeg = 90;
-                     })),
-           rotationBy(deg(91)), 3, 3},
-          {"origin one unit away", base, text(with(label(), [](TextSpec& t) { t.origin.x += 1; })),
-           exact(), 3, 3},
-          {"origin three units away, overlap within 5", base,
-           text(with(label(), [](TextSpec& t) { t.origin.y += 3; })), overlapBy(5), 1, 1},
-          {"an enter-data field more", base,
-           text(with(label(),
-                     [](TextSpec& t) {
-                       t.fields = {{1, 4, -1}};
-                     })),
-           exact(), 3, 3},
-          {"rotated 30 deg", base, text(with(label(), [](TextSpec& t) { t.rotationDeg = 30; })),
-           exact(), 2, 2},
-          {"rotated 30 deg, 31 deg allowed", base,
-           text(with(label(), [](TextSpec& t) { t.rotationDeg = 30; })), rotationBy(deg(31)), 1, 1},
-          {"other font", base, text(with(label(), [](TextSpec& t) { t.font = 3; })), exact(), 2, 2},
-          {"other justification at the same point", base,
-           text(with(label(),
-                     [](TextSpec& t) {
-                       t.justification = 7;
-                       t.origin = {3979, 5994, 0};
-                     })),
-           exact(), 2, 2},
-          {"other justification, same corner", base,
-           text(with(label(), [](TextSpec& t) { t.justification = 7; })), exact(), 3, 3},
-          {"other colour", base, text(label(), {.colour = 2}), exact(), 2, 2},
-          {"view independent against not", base, text(label(), {.properties = 0x1000}), exact(), 2,
-           2},
-      });
+  const Element centred = labelWith([](TextSpec& t) { t.justification = 7; });
+  // clang-format off
+  runCases(textCompare, {
+      {"same text", base, text(label()), exact(), 1, 1},
+      {"case differs", base, text(label("ROOM 12")), exact(), 3, 3},
+      {"one character more", base, text(label("Room 12a")), exact(), 3, 3},
+      {"height one step (0.006) apart", base,
+       labelWith([](TextSpec& t) { t.heightMult = 2001; }), exact(), 3, 3},
+      {"width differs only, left-bottom", base,
+       labelWith([](TextSpec& t) { t.lengthMult = 3000; }), exact(), 1, 1},
+      // "Room 12": 7 characters 6 UOR wide (42 long), 12 UOR high, corner at (4000, 6000).
+      {"centre-centre, same corner, widths 6 and 18: centres 42 apart", centred,
+       labelWith([](TextSpec& t) { t.justification = 7; t.lengthMult = 3000; }), exact(), 3, 3},
+      {"right-bottom, widths 6 and 12 ending at one point",
+       labelWith([](TextSpec& t) { t.justification = 14; }),
+       labelWith([](TextSpec& t) { t.justification = 14; t.lengthMult = 2000; t.origin.x -= 42; }),
+       exact(), 1, 1},
+      // The centre (4021, 6006); turned a quarter turn the corner lies at (4027, 5985).
+      {"centre-centre, turned a quarter turn about the centre, 91 deg allowed", centred,
+       labelWith([](TextSpec& t) {
+         t.justification = 7;
+         t.rotationDeg = 90;
+         t.origin = {4027, 5985};
+       }),
+       rotationBy(deg(91)), 1, 1},
+      {"left-bottom, same corner, turned a quarter turn, 91 deg allowed", base,
+       labelWith([](TextSpec& t) { t.rotationDeg = 90; }), rotationBy(deg(91)), 1, 1},
+      {"centre-centre, same corner, turned a quarter turn, 91 deg allowed", centred,
+       labelWith([](TextSpec& t) { t.justification = 7; t.rotationDeg = 90; }), rotationBy(deg(91)),
+       3, 3},
+      {"origin one unit away", base, labelWith([](TextSpec& t) { t.origin.x += 1; }), exact(), 3,
+       3},
+      {"origin three units away, overlap within 5", base,
+       labelWith([](TextSpec& t) { t.origin.y += 3; }), overlapBy(5), 1, 1},
+      {"an enter-data field more", base, labelWith([](TextSpec& t) { t.fields = {{1, 4, -1}}; }),
+       exact(), 3, 3},
+      {"rotated 30 deg", base, labelWith([](TextSpec& t) { t.rotationDeg = 30; }), exact(), 2, 2},
+      {"rotated 30 deg, 31 deg allowed", base, labelWith([](TextSpec& t) { t.rotationDeg = 30; }),
+       rotationBy(deg(31)), 1, 1},
+      {"other font", base, labelWith([](TextSpec& t) { t.font = 3; }), exact(), 2, 2},
+      {"other justification at the same point", base,
+       labelWith([](TextSpec& t) { t.justification = 7; t.origin = {3979, 5994}; }), exact(), 2, 2},
+      {"other justification, same corner", base, centred, exact(), 3, 3},
+      {"other colour", base, text(label(), {.colour = 2}), exact(), 2, 2},
+      {"view independent against not", base, text(label(), {.properties = 0x1000}), exact(), 2, 2},
+  });
+  // clang-format on
 }
 
 // Sizes and origins between whole units of resolution (records as the host hands them over).
@@ -140,37 +116,27 @@ Element withLineSpacing(Element node, int32_t spacing) {
 
 TEST(TextNodeCompareTest, Table) {
   const TextSpec n = label();
-  const Element base = textNode(n, {"Kitchen", "12 m2"}, 1);
-  runCases(
-      textNodeCompare,
-      {
-          {"same node", base, textNode(n, {"Kitchen", "12 m2"}, 1), exact(), 1, 1},
-          {"other node number", base, textNode(n, {"Kitchen", "12 m2"}, 7), exact(), 1, 1},
-          {"other second line", base, textNode(n, {"Kitchen", "14 m2"}, 1), exact(), 3, 3},
-          {"a line more", base, textNode(n, {"Kitchen", "12 m2", ""}, 1), exact(), 3, 3},
-          {"origin one unit away", base,
-           textNode(with(n, [](TextSpec& t) { t.origin.x += 1; }), {"Kitchen", "12 m2"}, 1),
-           exact(), 3, 3},
-          {"origin one unit away, overlap within 2", base,
-           textNode(with(n, [](TextSpec& t) { t.origin.x += 1; }), {"Kitchen", "12 m2"}, 1),
-           overlapBy(2), 1, 1},
-          {"larger characters", base,
-           textNode(with(n, [](TextSpec& t) { t.heightMult = 2001; }), {"Kitchen", "12 m2"}, 1),
-           exact(), 3, 3},
-          {"wider characters", base,
-           textNode(with(n, [](TextSpec& t) { t.lengthMult = 1001; }), {"Kitchen", "12 m2"}, 1),
-           exact(), 3, 3},
-          {"other line spacing", base, withLineSpacing(textNode(n, {"Kitchen", "12 m2"}, 1), 9),
-           exact(), 3, 3},
-          {"rotated", base,
-           textNode(with(n, [](TextSpec& t) { t.rotationDeg = 90; }), {"Kitchen", "12 m2"}, 1),
-           exact(), 2, 2},
-          {"other font", base,
-           textNode(with(n, [](TextSpec& t) { t.font = 2; }), {"Kitchen", "12 m2"}, 1), exact(), 2,
-           2},
-          {"other weight", base, textNode(n, {"Kitchen", "12 m2"}, 1, {.weight = 3}), exact(), 2,
-           2},
-      });
+  const std::vector<std::string> lines = {"Kitchen", "12 m2"};
+  const Element base = textNode(n, lines, 1);
+  const auto nodeWith = [&](void (*f)(TextSpec&)) { return textNode(with(n, f), lines, 1); };
+  // clang-format off
+  runCases(textNodeCompare, {
+      {"same node", base, textNode(n, lines, 1), exact(), 1, 1},
+      {"other node number", base, textNode(n, lines, 7), exact(), 1, 1},
+      {"other second line", base, textNode(n, {"Kitchen", "14 m2"}, 1), exact(), 3, 3},
+      {"a line more", base, textNode(n, {"Kitchen", "12 m2", ""}, 1), exact(), 3, 3},
+      {"origin one unit away", base, nodeWith([](TextSpec& t) { t.origin.x += 1; }), exact(), 3, 3},
+      {"origin one unit away, overlap within 2", base,
+       nodeWith([](TextSpec& t) { t.origin.x += 1; }), overlapBy(2), 1, 1},
+      {"larger characters", base, nodeWith([](TextSpec& t) { t.heightMult = 2001; }), exact(), 3,
+       3},
+      {"wider characters", base, nodeWith([](TextSpec& t) { t.lengthMult = 1001; }), exact(), 3, 3},
+      {"other line spacing", base, withLineSpacing(textNode(n, lines, 1), 9), exact(), 3, 3},
+      {"rotated", base, nodeWith([](TextSpec& t) { t.rotationDeg = 90; }), exact(), 2, 2},
+      {"other font", base, nodeWith([](TextSpec& t) { t.font = 2; }), exact(), 2, 2},
+      {"other weight", base, textNode(n, lines, 1, {.weight = 3}), exact(), 2, 2},
+  });
+  // clang-format on
 }
 
 TEST(TextNodeCompareTest, ThreeDimensionalNodes) {

@@ -3,9 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "host/design.h"
 #include "host/dgn/image.h"
@@ -15,11 +12,6 @@
 namespace kelvara::test {
 
 namespace {
-
-std::vector<uint8_t> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 PassRun* currentRun = nullptr;
 
@@ -51,7 +43,7 @@ PassRun runPass(const DesignBuilder& drawing, const EngineSettings& settings,
   const std::string master = dir.file("drawing.dgn");
   EXPECT_TRUE(drawing.write(master));
   for (const auto& [name, ref] : extras.references) EXPECT_TRUE(ref.write(dir.file(name)));
-  run.before = readFile(master);
+  run.before = readBytes(master);
 
   Engine& e = engine();
   e.settings = settings;
@@ -85,7 +77,7 @@ PassRun runPass(const DesignBuilder& drawing, const EngineSettings& settings,
   resetHostState();
   currentRun = nullptr;
 
-  run.after = readFile(master);
+  run.after = readBytes(master);
   dgn::DesignImage img;
   std::string error;
   EXPECT_EQ(dgn::parseImage(run.after, master, img, &error), SUCCESS) << error;
@@ -95,6 +87,17 @@ PassRun runPass(const DesignBuilder& drawing, const EngineSettings& settings,
     run.deletedInFile[i] = !el.empty() && dgn::isDeletedBit(el.data());
   }
   return run;
+}
+
+int setUpDrawing(const DesignBuilder& drawing, const std::string& path,
+                 const EngineSettings& settings) {
+  EXPECT_TRUE(drawing.write(path));
+  resetDesignState();
+  resetHostState();
+  Engine& e = engine();
+  e.settings = settings;
+  e.report = PassReportHooks{};
+  return setUpModel(e, nullptr, path, "Default", path, false);
 }
 
 ::testing::AssertionResult onlyDeletedBitsChanged(const PassRun& run,

@@ -52,6 +52,11 @@ struct RunExtras {
 PassRun runPass(const DesignBuilder& drawing, const EngineSettings& settings,
                 const RunExtras& extras = {});
 
+// Writes the drawing to `path`, resets the host and sets the model up in engine() with `settings`
+// and no report hooks; the caller runs the pass and clears the table.
+int setUpDrawing(const DesignBuilder& drawing, const std::string& path,
+                 const EngineSettings& settings);
+
 // True when the only differences between before and after are deleted bits set on the elements
 // at the given positions (and their components): nothing appended, nothing else changed.
 ::testing::AssertionResult onlyDeletedBitsChanged(const PassRun& run,

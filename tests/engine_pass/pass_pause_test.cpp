@@ -12,22 +12,13 @@ namespace {
 
 class PassPause : public ::testing::Test {
  protected:
-  void SetUp() override {
-    resetDesignState();
-    resetHostState();
-  }
   void TearDown() override {
     clearTable(engine().table);
     resetDesignState();
   }
   // Writes the drawing and sets it up with the given settings.
   void setUp(const DesignBuilder& drawing, const EngineSettings& settings) {
-    const std::string path = dir.file("pause.dgn");
-    ASSERT_TRUE(drawing.write(path));
-    Engine& e = engine();
-    e.settings = settings;
-    e.report = PassReportHooks{};
-    ASSERT_EQ(setUpModel(e, nullptr, path, "Default", path, false), SUCCESS);
+    ASSERT_EQ(setUpDrawing(drawing, dir.file("pause.dgn"), settings), SUCCESS);
   }
   ScratchDir dir;
   ScopedScriptedUi ui;
@@ -80,7 +71,6 @@ TEST_F(PassPause, ResumingPastAnUnreadableEntryCountsIt) {
 TEST_F(PassPause, View1IsPutBackBeforeEachDuplicateOnlyIn3D) {
   for (const bool is3d : {true, false}) {
     SCOPED_TRACE(is3d ? "3D" : "2D");
-    resetHostState();
     DesignBuilder d;
     d.is3d = is3d;
     d.add(line({0, 0, 0}, {1000, 0, 0}, {}, is3d)).add(line({0, 0, 0}, {1000, 0, 0}, {}, is3d));
@@ -99,10 +89,8 @@ TEST_F(PassPause, View1IsPutBackBeforeEachDuplicateOnlyIn3D) {
     ASSERT_EQ(mdlView_getParameters(&origin, &centre, &delta, &rotation, 0), SUCCESS);
     const DPoint3d& wantOrigin = is3d ? started : reviewOrigin;
     const DPoint3d& wantDelta = is3d ? startedDelta : reviewDelta;
-    EXPECT_EQ(origin.x, wantOrigin.x);
-    EXPECT_EQ(origin.y, wantOrigin.y);
-    EXPECT_EQ(delta.x, wantDelta.x);
-    EXPECT_EQ(delta.z, wantDelta.z);
+    EXPECT_EQ(origin, wantOrigin);
+    EXPECT_EQ(delta, wantDelta);
     if (is3d) {
       EXPECT_EQ(delta.x, 1000.0);  // the fitted area, not the review's
     }

@@ -20,21 +20,15 @@ void record(const ElementEntry& entry, bool deleted, bool complexComponent, void
 class Review : public ::testing::Test {
  protected:
   void SetUp() override {
-    resetDesignState();
-    resetHostState();
     reviewed = &seen;
     drawing.add(line({0, 0}, {1000, 0}))
         .add(line({0, 0}, {1000, 0}))
         .add(line({0, 4000}, {1000, 4000}))
         .add(line({0, 4000}, {1000, 4000}));
-    path = dir.file("review.dgn");
-    ASSERT_TRUE(drawing.write(path));
-    Engine& e = engine();
-    e.settings = unattended();
-    e.settings.interactive = true;
-    e.report = PassReportHooks{};
-    e.report.reportEntry = &record;
-    ASSERT_EQ(setUpModel(e, nullptr, path, "Default", path, false), SUCCESS);
+    EngineSettings s = unattended();
+    s.interactive = true;
+    ASSERT_EQ(setUpDrawing(drawing, dir.file("review.dgn"), s), SUCCESS);
+    engine().report.reportEntry = &record;
   }
   void TearDown() override {
     clearTable(engine().table);
@@ -49,7 +43,6 @@ class Review : public ::testing::Test {
 
   ScratchDir dir;
   DesignBuilder drawing;
-  std::string path;
   Reviewed seen;
 };
 

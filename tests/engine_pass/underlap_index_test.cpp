@@ -87,15 +87,10 @@ struct Outcome {
 // pass over it, with or without the index.
 Outcome runOnce(const DesignBuilder& drawing, const std::string& path,
                 const EngineSettings& settings, bool useIndex) {
-  EXPECT_TRUE(drawing.write(path));
-  resetDesignState();
-  resetHostState();
   ScopedScriptedUi ui;
-  Engine& e = engine();
-  e.settings = settings;
-  e.report = PassReportHooks{};
   Outcome out;
-  EXPECT_EQ(setUpModel(e, nullptr, path, "Default", path, false), SUCCESS);
+  EXPECT_EQ(setUpDrawing(drawing, path, settings), SUCCESS);
+  Engine& e = engine();
   out.indexed = e.table.index.usable;
   if (!useIndex) e.table.index.usable = false;
   out.matched.assign(e.table.list.nodes.size(), kNoNode);

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <optional>
 
-#include "host/state.h"
 #include "host/types.h"
+#include "support/fresh_host.h"
 
 namespace kelvara {
 namespace {
@@ -40,10 +40,7 @@ class ScopedEnv {
   std::map<std::string, std::optional<std::string>> saved_;
 };
 
-class Config : public ::testing::Test {
- protected:
-  void SetUp() override { resetHostState(); }
-  void TearDown() override { resetHostState(); }
+struct Config : test::FreshHost {
   ScopedEnv env;
 };
 

@@ -229,35 +229,6 @@ TEST_F(DialogsTest, DisabledAndHiddenItemsRefuseEvents) {
   EXPECT_EQ(mdlDialog_itemSetEnabledState(db, 99, false), ERROR);
 }
 
-TEST_F(DialogsTest, WhileAModalDialogIsOpenOnlyItTakesEvents) {
-  ASSERT_NE(mdlDialog_open(kDialog), nullptr);
-  DialogResource box;
-  box.id = kDialog + 1;
-  box.modal = true;
-  box.items = {makeItem(1, ItemKind::Toggle, "Sure", "s__rec.flag")};
-  defineDialogResource(box);
-  ASSERT_NE(mdlDialog_open(box.id), nullptr);
-  EXPECT_EQ(change(kCount, "9"), EventResult::Refused);
-  EXPECT_EQ(dialogs_handleEvent({kDialog, 0, DialogEventKind::Close, ""}), EventResult::Refused);
-  EXPECT_EQ(record.count, 7);
-  EXPECT_EQ(dialogs_handleEvent({box.id, 1, DialogEventKind::Change, "1"}), EventResult::Done);
-  EXPECT_EQ(dialogs_handleEvent({box.id, 0, DialogEventKind::Close, ""}), EventResult::Done);
-  EXPECT_EQ(change(kCount, "9"), EventResult::Done);
-}
-
-TEST_F(DialogsTest, ACloseRequestTheHookRefusesKeepsTheDialogOpen) {
-  ASSERT_NE(mdlDialog_open(kDialog), nullptr);
-  log.clear();
-  refuseClose = true;
-  EXPECT_EQ(dialogs_handleEvent({kDialog, 0, DialogEventKind::Close, ""}), EventResult::Refused);
-  EXPECT_NE(mdlDialog_find(kDialog), nullptr);
-  refuseClose = false;
-  EXPECT_EQ(dialogs_handleEvent({kDialog, 0, DialogEventKind::Close, ""}), EventResult::Done);
-  EXPECT_EQ(mdlDialog_find(kDialog), nullptr);
-  EXPECT_EQ(log, (std::vector<std::string>{"dialog close request", "dialog close request",
-                                           "dialog destroy"}));
-}
-
 TEST_F(DialogsTest, SnapshotShowsTitlesValuesAndChoices) {
   DialogBox* db = mdlDialog_open(kDialog);
   ASSERT_NE(db, nullptr);

@@ -2,7 +2,6 @@
 // its components and of an element run; duplicates; copies added as new elements.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "host/design.h"
 #include "host/element.h"
 #include "support/dgn_builder.h"
+#include "support/fresh_host.h"
 
 namespace kelvara {
 namespace {
@@ -151,16 +151,12 @@ TEST(DescriptorChange, RunChangeGivesTheSameBytesAsTheDescriptorCalls) {
   EXPECT_EQ(same, doorCell());
 }
 
-TEST(DescriptorChange, DuplicateIsIndependentAndBelongsToNoFile) {
-  namespace fs = std::filesystem;
-  resetDesignState();
-  const fs::path dir = fs::temp_directory_path() / "kelvara_element_change_duplicate";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+struct DescriptorDuplicate : test::FreshDesigns {};
+
+TEST_F(DescriptorDuplicate, IsIndependentAndBelongsToNoFile) {
   test::DesignBuilder b;
   b.add(doorCell());
-  ASSERT_TRUE(b.write((dir / "a.dgn").string()));
-  ASSERT_EQ(mdlSystem_newDesignFile((dir / "a.dgn").string()), SUCCESS);
+  ASSERT_EQ(mdlSystem_newDesignFile(write("a.dgn", b)), SUCCESS);
   const ModelRef m = mdlModelRef_getActive();
   ElmDscrPtr original;
   ASSERT_EQ(mdlElmdscr_read(&original, b.positionOf(0), m), SUCCESS);
@@ -173,8 +169,6 @@ TEST(DescriptorChange, DuplicateIsIndependentAndBelongsToNoFile) {
   EXPECT_EQ(fieldsOf(*original).colour, 9u);
   EXPECT_EQ(fieldsOf(original->components[0]).colour, 2u);
   EXPECT_EQ(mdlElmdscr_duplicate(nullptr, *original), ERROR);
-  resetDesignState();
-  fs::remove_all(dir);
 }
 
 }  // namespace

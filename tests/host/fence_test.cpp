@@ -5,18 +5,14 @@
 
 #include <vector>
 
-#include "host/state.h"
+#include "support/fresh_host.h"
 
 namespace kelvara {
 namespace {
 
 using Pts = std::vector<DPoint3d>;
 
-class FenceTest : public ::testing::Test {
- protected:
-  void SetUp() override { resetHostState(); }
-  void TearDown() override { resetHostState(); }
-
+struct FenceTest : test::FreshHost {
   // Defines the host's fence and returns a copy of it.
   static Fence fence(const Pts& polygon) {
     EXPECT_EQ(mdlFence_define(polygon), SUCCESS);

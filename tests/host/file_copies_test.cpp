@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -16,6 +15,7 @@
 #include "host/dgn/image.h"
 #include "support/dgn_builder.h"
 #include "support/file_faults.h"
+#include "support/fresh_host.h"
 #include "support/scratch.h"
 
 namespace kelvara {
@@ -23,13 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::DesignBuilder;
-using test::ScratchDir;
+using test::readText;
 using test::Symb;
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 ino_t inodeOf(const std::string& path) {
   struct stat st {};
@@ -44,17 +39,11 @@ test::Element doorCell() {
                     Symb{.level = 8});
 }
 
-class FileCopies : public ::testing::Test {
- protected:
-  ScratchDir scratch;
-  fs::path dir = scratch.path();
-  void SetUp() override { resetDesignState(); }
-  void TearDown() override { resetDesignState(); }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
+struct FileCopies : test::FreshDesigns {
   // Names in the folder that are neither drawings nor backups nor reports.
   std::vector<std::string> strayFiles() const {
     std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(dir)) {
+    for (const auto& e : fs::directory_iterator(scratch.path())) {
       const std::string ext = e.path().extension().string();
       if (ext != ".dgn" && ext != ".bak" && ext != ".drf") out.push_back(e.path().string());
     }
@@ -65,29 +54,12 @@ class FileCopies : public ::testing::Test {
     DesignBuilder d;
     d.add(test::line({0, 0}, {100, 0}));
     d.add(test::line({0, 50}, {100, 50}));
-    EXPECT_TRUE(d.write(path("a.dgn")));
+    write("a.dgn", d);
     if (builder) *builder = d;
     EXPECT_EQ(mdlSystem_newDesignFile(path("a.dgn")), SUCCESS) << lastDesignError();
     return mdlModelRef_getActive();
   }
 };
-
-TEST_F(FileCopies, BackupStaysTheOriginalWhenTheDrawingIsSaved) {
-  DesignBuilder d;
-  const ModelRef m = openDrawing(&d);
-  const std::string original = readAll(path("a.dgn"));
-  ASSERT_EQ(backupDesignFile(path("a.bak"), m), SUCCESS) << lastDesignError();
-  EXPECT_EQ(readAll(path("a.bak")), original);
-  // Where links work the backup costs no copy.
-  EXPECT_EQ(inodeOf(path("a.bak")), inodeOf(path("a.dgn")));
-  ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(0), m), SUCCESS);
-  ASSERT_EQ(mdlSystem_saveDesignFile(), SUCCESS);
-  EXPECT_NE(readAll(path("a.dgn")), original);
-  EXPECT_EQ(readAll(path("a.bak")), original);
-  ASSERT_EQ(closeAllDesignFiles(), SUCCESS);
-  EXPECT_EQ(readAll(path("a.bak")), original);
-  EXPECT_TRUE(strayFiles().empty());
-}
 
 TEST_F(FileCopies, BackupOfADrawingClosedUnchangedGetsBytesOfItsOwn) {
   struct Case {
@@ -103,7 +75,7 @@ TEST_F(FileCopies, BackupOfADrawingClosedUnchangedGetsBytesOfItsOwn) {
     std::optional<test::FileFault> noLinks;
     if (!c.linkWorks) noLinks.emplace(test::FileCall::Link, 0, EXDEV);
     const ModelRef m = openDrawing();
-    const std::string original = readAll(path("a.dgn"));
+    const std::string original = readText(path("a.dgn"));
     ASSERT_EQ(backupDesignFile(path("a.bak"), m), SUCCESS) << c.name;
     EXPECT_EQ(inodeOf(path("a.bak")) == inodeOf(path("a.dgn")), c.linkWorks) << c.name;
     if (c.closeAll) {
@@ -114,28 +86,28 @@ TEST_F(FileCopies, BackupOfADrawingClosedUnchangedGetsBytesOfItsOwn) {
     }
     // A program that writes into the drawing afterwards no longer reaches the backup.
     EXPECT_NE(inodeOf(path("a.bak")), inodeOf(path("a.dgn"))) << c.name;
-    EXPECT_EQ(readAll(path("a.bak")), original) << c.name;
-    EXPECT_EQ(readAll(path("a.dgn")), original) << c.name;
+    EXPECT_EQ(readText(path("a.bak")), original) << c.name;
+    EXPECT_EQ(readText(path("a.dgn")), original) << c.name;
     { std::ofstream(path("a.dgn"), std::ios::binary | std::ios::in) << "XX"; }
-    EXPECT_EQ(readAll(path("a.bak")), original) << c.name;
+    EXPECT_EQ(readText(path("a.bak")), original) << c.name;
     EXPECT_TRUE(strayFiles().empty()) << c.name;
   }
 }
 
 TEST_F(FileCopies, BackupRefusesAReadOnlyTargetAndReplacesAnOldLink) {
   const ModelRef m = openDrawing();
-  const std::string original = readAll(path("a.dgn"));
+  const std::string original = readText(path("a.dgn"));
   std::ofstream(path("a.bak")) << "keep";
   ASSERT_EQ(::chmod(path("a.bak").c_str(), 0444), 0);
   EXPECT_EQ(backupDesignFile(path("a.bak"), m), ERROR);
-  EXPECT_EQ(readAll(path("a.bak")), "keep");
+  EXPECT_EQ(readText(path("a.bak")), "keep");
   EXPECT_EQ(backupDesignFile(path("a.dgn"), m), ERROR);  // never onto the drawing itself
   ASSERT_EQ(::chmod(path("a.bak").c_str(), 0644), 0);
   fs::remove(path("a.bak"));
   // A backup left linked to the drawing by an interrupted run is taken as it is.
   ASSERT_EQ(::link(path("a.dgn").c_str(), path("a.bak").c_str()), 0);
   ASSERT_EQ(backupDesignFile(path("a.bak"), m), SUCCESS) << lastDesignError();
-  EXPECT_EQ(readAll(path("a.bak")), original);
+  EXPECT_EQ(readText(path("a.bak")), original);
   EXPECT_TRUE(strayFiles().empty());
 }
 
@@ -155,21 +127,21 @@ TEST_F(FileCopies, PendingBackupIsMadeOnlyWhenAChangeIsWritten) {
     fs::remove(path("a.bak"));
     DesignBuilder d;
     const ModelRef m = openDrawing(&d);
-    const std::string original = readAll(path("a.dgn"));
+    const std::string original = readText(path("a.dgn"));
     std::ofstream(path("a.bak")) << "older backup";
     if (!c.backupWritable) {
       ASSERT_EQ(::chmod(path("a.bak").c_str(), 0444), 0);
     }
     ASSERT_EQ(registerPendingBackup(path("a.bak"), m), SUCCESS) << c.name;
-    EXPECT_EQ(readAll(path("a.bak")), "older backup") << c.name;
+    EXPECT_EQ(readText(path("a.bak")), "older backup") << c.name;
     if (c.change) {
       ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(0), m), SUCCESS) << c.name;
     }
     const int saved = closeAllDesignFiles();
     EXPECT_EQ(saved, c.backupWritable ? SUCCESS : ERROR) << c.name;
     const bool replaced = c.change && c.backupWritable;
-    EXPECT_EQ(readAll(path("a.bak")), replaced ? original : "older backup") << c.name;
-    EXPECT_EQ(readAll(path("a.dgn")) == original, !replaced) << c.name;
+    EXPECT_EQ(readText(path("a.bak")), replaced ? original : "older backup") << c.name;
+    EXPECT_EQ(readText(path("a.dgn")) == original, !replaced) << c.name;
     if (!c.backupWritable) {
       EXPECT_NE(lastDesignError().find("a.bak"), std::string::npos) << c.name;
     }
@@ -187,7 +159,7 @@ TEST_F(FileCopies, WorkFileAppearsOnlyWhenClosedAndDiscardLeavesNothing) {
   ModelRef work = 0;
   ASSERT_EQ(mdlWorkDgn_createFile(&work, path("r.drf"), m, false), SUCCESS) << lastDesignError();
   // The old file stays until the new one replaces it.
-  EXPECT_EQ(readAll(path("r.drf")), "an old report");
+  EXPECT_EQ(readText(path("r.drf")), "an old report");
   ASSERT_EQ(mdlWorkDgn_setDurability(work, Durability::NotSynced), SUCCESS);
   ASSERT_EQ(mdlWorkDgn_closeFile(work), SUCCESS);
   EXPECT_TRUE(mdlFile_validDesignFile(path("r.drf")));
@@ -200,12 +172,8 @@ TEST_F(FileCopies, WorkFileAppearsOnlyWhenClosedAndDiscardLeavesNothing) {
   EXPECT_EQ(designFileOf(work), nullptr);
   EXPECT_EQ(mdlWorkDgn_discardFile(m), ERROR);  // the drawing is not a work file
 
-  // Refusals: a folder that does not exist, a read-only file, a folder under the name.
-  EXPECT_EQ(mdlWorkDgn_createFile(&work, path("missing/r.drf"), m, false), ERROR);
-  std::ofstream(path("ro.drf")) << "keep";
-  ASSERT_EQ(::chmod(path("ro.drf").c_str(), 0444), 0);
-  EXPECT_EQ(mdlWorkDgn_createFile(&work, path("ro.drf"), m, false), ERROR);
-  EXPECT_EQ(readAll(path("ro.drf")), "keep");
+  // A folder under the name is refused (a missing folder and a read-only file: the design
+  // report's refusals).
   fs::create_directories(path("sub.drf"));
   EXPECT_EQ(mdlWorkDgn_createFile(&work, path("sub.drf"), m, false), ERROR);
   EXPECT_TRUE(fs::is_directory(path("sub.drf")));
@@ -362,9 +330,9 @@ TEST_F(FileCopies, StreamedCopyWritesTheFileACopyInMemoryWrites) {
   EXPECT_EQ(mdlWorkDgn_streamElements(streamed, m, change), ERROR);  // once per work file
   ASSERT_EQ(mdlWorkDgn_closeFile(inMemory), SUCCESS) << lastDesignError();
   ASSERT_EQ(mdlWorkDgn_closeFile(streamed), SUCCESS) << lastDesignError();
-  const std::string expected = readAll(path("memory.drf"));
+  const std::string expected = readText(path("memory.drf"));
   EXPECT_GT(expected.size(), size_t{1} << 20);
-  EXPECT_EQ(readAll(path("streamed.drf")), expected);
+  EXPECT_EQ(readText(path("streamed.drf")), expected);
   dgn::DesignImage image;
   std::string error;
   EXPECT_EQ(dgn::openImage(path("streamed.drf"), image, &error), SUCCESS) << error;

@@ -5,15 +5,12 @@
 
 #include "host/state.h"
 #include "host/types.h"
+#include "support/fresh_host.h"
 
 namespace kelvara {
 namespace {
 
-class Selection : public ::testing::Test {
- protected:
-  void SetUp() override { resetHostState(); }
-  void TearDown() override { resetHostState(); }
-};
+struct Selection : test::FreshHost {};
 
 constexpr ModelRef kModelA = 1;
 constexpr ModelRef kModelB = 2;

@@ -3,20 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <string>
 
-#include "host/state.h"
 #include "host/types.h"
+#include "support/fresh_host.h"
 
 namespace kelvara {
 namespace {
 
-class Timers : public ::testing::Test {
- protected:
-  void SetUp() override { resetHostState(); }
-  void TearDown() override { resetHostState(); }
-
+struct Timers : test::FreshHost {
   // Arms a timer that appends `tag` to `log` when it runs.
   int arm(long ticks, std::string tag) {
     int id = 0;
@@ -130,15 +125,6 @@ TEST_F(Timers, InterruptWithoutCallbackStopsTheLoop) {
   };
   ASSERT_EQ(mdlSystem_setTimerFunction(nullptr, 1, forever), SUCCESS);
   raiseInterrupt();
-  EXPECT_EQ(runEventLoop(), 0u);
-  EXPECT_FALSE(interruptPending());
-}
-
-TEST_F(Timers, SigintSetsTheFlagThroughTheHandler) {
-  installInterruptHandler();
-  ASSERT_EQ(std::raise(SIGINT), 0);
-  EXPECT_TRUE(interruptPending());
-  std::signal(SIGINT, SIG_DFL);
   EXPECT_EQ(runEventLoop(), 0u);
   EXPECT_FALSE(interruptPending());
 }

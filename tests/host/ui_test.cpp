@@ -5,17 +5,13 @@
 
 #include <cstdio>
 
-#include "host/state.h"
 #include "host/types.h"
+#include "support/fresh_host.h"
 
 namespace kelvara {
 namespace {
 
-class Ui : public ::testing::Test {
- protected:
-  void SetUp() override { resetHostState(); }
-  void TearDown() override { resetHostState(); }
-};
+struct Ui : test::FreshHost {};
 
 // Everything written to a FILE* during the test.
 std::string contents(std::FILE* f) {

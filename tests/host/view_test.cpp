@@ -8,15 +8,12 @@
 #include "host/state.h"
 #include "host/types.h"
 #include "host/view_display.h"
+#include "support/fresh_host.h"
 
 namespace kelvara {
 namespace {
 
-class View : public ::testing::Test {
- protected:
-  void SetUp() override { resetHostState(); }
-  void TearDown() override { resetHostState(); }
-};
+struct View : test::FreshHost {};
 
 TEST_F(View, AreaRoundTripsAndFitsARange) {
   ASSERT_EQ(mdlView_setArea(0, {10, 20, 0}, {100, 50, 0}), SUCCESS);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <tuple>
 
 #include "support/dgn_builder.h"
 
@@ -100,25 +101,20 @@ TEST_P(Dimension, TextAndTextNode) {
              .justification = 7,
              .fields = {{1, 4, -1}, {6, 2, 1}}};
   const auto rec = decodeAs<TextRecord>(text(t, {.level = 5}, is3d), is3d);
-  EXPECT_EQ(rec.chars, "Room 12");
-  EXPECT_EQ(rec.font, 3);
-  EXPECT_EQ(rec.justification, 7);
+  EXPECT_EQ(std::tie(rec.chars, rec.font, rec.justification), std::tuple("Room 12", 3, 7));
   EXPECT_DOUBLE_EQ(rec.width, 30);
   EXPECT_DOUBLE_EQ(rec.height, 60);
   EXPECT_NEAR(rec.rotation, kPi / 2, 1e-8);
   expectPoint(rec.origin, 100, 200, is3d ? 3.0 : 0.0);
   ASSERT_EQ(rec.fields.size(), 2u);
-  EXPECT_EQ(rec.fields[0].start, 1);
-  EXPECT_EQ(rec.fields[0].length, 4);
-  EXPECT_EQ(rec.fields[0].justification, -1);
+  EXPECT_EQ(std::tie(rec.fields[0].start, rec.fields[0].length, rec.fields[0].justification),
+            std::tuple(1, 4, -1));
   EXPECT_EQ(rec.fields[1].justification, 1);
   EXPECT_FALSE(rec.wideChars);
 
   const Element node = textNode(t, {"one", "two"}, 42, {}, is3d);
   const auto n = decodeAs<TextNodeRecord>(node, is3d);
-  EXPECT_EQ(n.numStrings, 2);
-  EXPECT_EQ(n.nodeNumber, 42);
-  EXPECT_EQ(n.font, 3);
+  EXPECT_EQ(std::tie(n.numStrings, n.nodeNumber, n.font), std::tuple(2, 42, 3));
   EXPECT_DOUBLE_EQ(n.height, 60);
   EXPECT_NEAR(n.rotation, kPi / 2, 1e-8);
   expectPoint(n.origin, 100, 200, is3d ? 3.0 : 0.0);
@@ -150,11 +146,8 @@ TEST_P(Dimension, ComplexHeadersAndBsplines) {
   const Element curveRun = bsplineCurve({{0, 0}, {5, 5}, {10, 0}, {15, 5}}, 3, false, {0.25, 0.5},
                                         {1, 0.5, 0.5, 1}, {}, is3d);
   const auto b = decodeAs<BsplineCurveRecord>(curveRun, is3d);
-  EXPECT_EQ(b.order, 3);
-  EXPECT_EQ(b.numPoles, 4);
-  EXPECT_EQ(b.numKnots, 2);
-  EXPECT_TRUE(b.rational);
-  EXPECT_FALSE(b.closed);
+  EXPECT_EQ(std::tie(b.order, b.numPoles, b.numKnots, b.rational, b.closed),
+            std::tuple(3, 4, 2, true, false));
   EXPECT_EQ(b.descriptionWords, int32_t((curveRun.size() - 40) / 2));
   // The knots follow the 48-byte header and come back scaled to 1.0.
   const Element knots(curveRun.begin() + 46, curveRun.begin() + 46 + 44);
@@ -173,16 +166,11 @@ TEST(Records3D, ConeSurfaceAndBspineSurface) {
 
   const Element solid = surface(19, 2, {shape({{0, 0}, {10, 0}, {10, 10}, {0, 0}}, {}, true)});
   const auto s = decodeAs<SurfaceRecord>(solid, true);
-  EXPECT_EQ(s.numElements, 1);
-  EXPECT_EQ(s.surfaceType, 2);
-  EXPECT_EQ(s.boundaryElements, 1);
+  EXPECT_EQ(std::tie(s.numElements, s.surfaceType, s.boundaryElements), std::tuple(1, 2, 1));
 
   const auto bs = decodeAs<BsplineSurfaceRecord>(bsplineSurfaceHeader(4, 5, 3, 4, 1), true);
-  EXPECT_EQ(bs.uPoles, 4);
-  EXPECT_EQ(bs.vPoles, 5);
-  EXPECT_EQ(bs.uOrder, 3);
-  EXPECT_EQ(bs.vOrder, 4);
-  EXPECT_EQ(bs.numBoundaries, 1);
+  EXPECT_EQ(std::tie(bs.uPoles, bs.vPoles, bs.uOrder, bs.vOrder, bs.numBoundaries),
+            std::tuple(4, 5, 3, 4, 1));
   const auto bd = decodeAs<BoundaryRecord>(boundary(1, {{0, 0}, {0.5, 1}}), true);
   ASSERT_EQ(bd.uv.size(), 2u);
   EXPECT_NEAR(bd.uv[1].x, 0.5, 1e-9);
@@ -193,20 +181,15 @@ TEST(Records3D, ConeSurfaceAndBspineSurface) {
 
 TEST(Records, TagsColourTableReferencesAndRaw) {
   const auto tv = decodeAs<TagValueRecord>(tagValue(77, 9, 2, "Oak"), false);
-  EXPECT_EQ(tv.target, 77u);
-  EXPECT_EQ(tv.tagSetId, 9u);
-  EXPECT_EQ(tv.tagIndex, 2);
-  EXPECT_EQ(tv.valueType, 1);
-  EXPECT_EQ(tv.text, "Oak");
+  EXPECT_EQ(std::tie(tv.target, tv.tagSetId, tv.tagIndex, tv.valueType, tv.text),
+            std::tuple(77u, 9u, 2, 1, "Oak"));
 
   const auto ts = decodeAs<TagSetRecord>(tagSet(9, "DOORS", {"WIDTH", "MATERIAL"}), false);
-  EXPECT_EQ(ts.setNumber, 9);
-  EXPECT_EQ(ts.name, "DOORS");
+  EXPECT_EQ(std::tie(ts.setNumber, ts.name), std::tuple(9, "DOORS"));
   ASSERT_EQ(ts.tags.size(), 2u);
-  EXPECT_EQ(ts.tags[1].name, "MATERIAL");
-  EXPECT_EQ(ts.tags[1].id, 2);
-  EXPECT_EQ(ts.tags[1].prompt, "MATERIAL?");
-  EXPECT_EQ(ts.tags[1].defaultText, "-");
+  const TagDefinition& t = ts.tags[1];
+  EXPECT_EQ(std::tie(t.name, t.id, t.prompt, t.defaultText),
+            std::tuple("MATERIAL", 2, "MATERIAL?", "-"));
 
   const auto ct = decodeAs<ColourTableRecord>(colourTable(10, 20, 30), false);
   EXPECT_EQ(ct.rgb[255][0], 10);  // background
@@ -217,8 +200,7 @@ TEST(Records, TagsColourTableReferencesAndRaw) {
   for (bool as66 : {false, true}) {
     const auto r =
         decodeAs<ReferenceRecord>(reference("C:\\dwg\\base.dgn", "BASE", true, as66), false);
-    EXPECT_EQ(r.fileSpec, "C:\\dwg\\base.dgn");
-    EXPECT_EQ(r.logicalName, "BASE");
+    EXPECT_EQ(std::tie(r.fileSpec, r.logicalName), std::tuple("C:\\dwg\\base.dgn", "BASE"));
     EXPECT_EQ(r.displayOptions & 2, 2);
   }
 

@@ -3,6 +3,7 @@
 
 #include <stdlib.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -38,6 +39,11 @@ inline std::string readText(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+inline std::vector<uint8_t> readBytes(const std::string& path) {
+  const std::string text = readText(path);
+  return std::vector<uint8_t>(text.begin(), text.end());
 }
 
 inline std::vector<std::string> readLines(const std::string& path) {
