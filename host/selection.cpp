@@ -109,6 +109,13 @@ int mdlNamedGroup_addMember(NamedGroup* group, uint64_t elementId) {
   return SUCCESS;
 }
 
+int mdlNamedGroup_removeAllMembers(NamedGroup* group) {
+  if (group == nullptr) return ERROR;
+  group->members.clear();
+  group->memberIndex.clear();
+  return SUCCESS;
+}
+
 int mdlNamedGroup_selectMembers(const NamedGroup* group) {
   if (group == nullptr) return ERROR;
   for (uint64_t id : group->members) {

@@ -86,6 +86,9 @@ uint64_t selectionRevision();
 // Adds an element ID (once). ERROR for a null group.
 [[nodiscard]] int mdlNamedGroup_addMember(NamedGroup* group, uint64_t elementId);
 
+// Removes every member. ERROR for a null group.
+[[nodiscard]] int mdlNamedGroup_removeAllMembers(NamedGroup* group);
+
 // Adds every member to the selection set (IDs without a file position are passed over).
 // ERROR for a null group.
 [[nodiscard]] int mdlNamedGroup_selectMembers(const NamedGroup* group);

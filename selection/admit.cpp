@@ -325,11 +325,12 @@ int selectAdmitted(std::string_view names, const SelectionSetList* list, ParseEr
     }
   }
   const ModelRef model = mdlModelRef_getActive();
-  std::string groupName;
-  NamedGroup* group = nullptr;
-  if (mdlNamedGroup_getUniqueName(&groupName, model, "Selection") != SUCCESS ||
-      mdlNamedGroup_create(&group, groupName, "Elements admitted by selection sets", model) !=
-          SUCCESS) {
+  // One group holds what the latest selection admitted: a later one replaces its members.
+  NamedGroup* group = findNamedGroup(model, ADMITTED_GROUP_NAME);
+  if (group != nullptr
+          ? mdlNamedGroup_removeAllMembers(group) != SUCCESS
+          : mdlNamedGroup_create(&group, ADMITTED_GROUP_NAME, "Elements admitted by selection sets",
+                                 model) != SUCCESS) {
     return SEL_SELECT_NAME_MISSING;
   }
   ScanCriteria sc;

@@ -78,10 +78,15 @@ enum SelectionSetError : int {
 // The text shown when a selection set name is not found.
 std::string missingSelectionSetMessage(std::string_view name);
 
+// The named group through which selectAdmitted selects.
+inline constexpr const char* ADMITTED_GROUP_NAME = "Selection";
+
 // Adds every element of the active model that the sets named in `names` (comma-separated,
-// trimmed) admit to the host's selection, through a named group. `list` null means the run
-// list. SUCCESS; SEL_SELECT_NAME_MISSING when a name is not found (SEL_ERR_SET_MISSING in
-// *error) or the group cannot be made; ERROR when the run list is asked for and none is loaded.
+// trimmed) admit to the host's selection, through the model's named group
+// ADMITTED_GROUP_NAME (made on first use, its members replaced on every later call). `list` null
+// means the run list. SUCCESS; SEL_SELECT_NAME_MISSING when a name is not found
+// (SEL_ERR_SET_MISSING in *error) or the group cannot be made; ERROR when the run list is asked for
+// and none is loaded.
 [[nodiscard]] int selectAdmitted(std::string_view names, const SelectionSetList* list,
                                  ParseError* error);
 

@@ -277,6 +277,8 @@ TEST_F(SelectionDialogTest, TypeListAndSelectInTheDrawing) {
     EXPECT_EQ(mdlSelect_count(), count) << rows;
     EXPECT_EQ(messageFieldText(FIELD_MESSAGE), std::to_string(count) + " elements selected");
   }
+  // Each Select replaces the one group it selects through.
+  EXPECT_EQ(namedGroupNames(mdlModelRef_getActive()), std::vector<std::string>{"Selection"});
   ASSERT_EQ(change(SEL_SETS, "0,1"), EventResult::Done);
   EXPECT_FALSE(mdlDialog_itemGetById(mdlDialog_find(SELECTION_DIALOG_ID), SEL_UPDATE)->enabled);
 }
