@@ -97,6 +97,11 @@ void showSummary(DuplicateRun& run) {
   in.designReports = writtenNames(run, run.designReportList.get());
   for (const std::string& drawing : run.backedUp)
     in.backups.push_back(reportFileKey(backupName(drawing)));
+  const std::string& list = runSession().duplicatesList;
+  if (!list.empty() && run.listClosed &&
+      std::find(run.lostFiles.begin(), run.lostFiles.end(), list) == run.lostFiles.end()) {
+    in.duplicatesList = reportFileKey(list);
+  }
   const std::string text = summaryText(in);
   const RunSession& session = runSession();
   if (session.showSummary) {

@@ -115,7 +115,10 @@ std::string summaryText(const SummaryInputs& in) {
     out += "\nClick the <View Text Report> button for details.\n";
     return out;
   }
-  if (in.textReports.empty() && in.designReports.empty() && in.backups.empty()) return out;
+  if (in.textReports.empty() && in.designReports.empty() && in.backups.empty() &&
+      in.duplicatesList.empty()) {
+    return out;
+  }
   out += '\n';
   if (in.textReports.size() == 1) {
     out += format("See \"%s\" text report file for details.\n", in.textReports[0].c_str());
@@ -125,6 +128,7 @@ std::string summaryText(const SummaryInputs& in) {
   if (!in.designReports.empty())
     out += pathList("Design report", "Design reports", in.designReports);
   if (!in.backups.empty()) out += pathList("Backup", "Backups", in.backups);
+  if (!in.duplicatesList.empty()) out += format("Duplicates list: %s\n", in.duplicatesList.c_str());
   return out;
 }
 

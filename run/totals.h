@@ -52,6 +52,7 @@ struct SummaryInputs {
   std::vector<std::string> textReports;
   std::vector<std::string> designReports;
   std::vector<std::string> backups;
+  std::string duplicatesList;  // the duplicates list written (--list), "" for none
 };
 
 // The end-of-run summary text.

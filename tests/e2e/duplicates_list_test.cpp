@@ -154,6 +154,7 @@ TEST(DuplicatesList, OneListForARunOverTwoFilesInEntryOrder) {
   ASSERT_TRUE(d.write(scratch.path("b.dgn")) && d.write(scratch.path("a.dgn")));
   const RunResult run = runKelvara(scratch, {"--list", "all.csv", "b.dgn", "a.dgn"});
   ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(contains(run.out, "\nDuplicates list: " + scratch.path("all.csv") + "\n")) << run.out;
   const std::vector<Feature> features = ogrFeatures(scratch.path("all.csv"));
   ASSERT_EQ(features.size(), 2u);
   EXPECT_EQ(features[0].fields.at("design_file"), "b.dgn");
@@ -177,6 +178,7 @@ TEST(DuplicatesList, AListThatCannotBeWrittenFailsTheRun) {
         runKelvara(scratch, {"--list", list, "--set", "REPORT_ONLY=1", "plan.dgn"});
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_TRUE(contains(run.err, list)) << run.err;
+    EXPECT_FALSE(contains(run.out, "Duplicates list")) << run.out;
   }
   EXPECT_EQ(readFile(scratch.path("locked.csv")), "old");
   EXPECT_TRUE(temporaryLeftovers(scratch.dir).empty());

@@ -55,18 +55,22 @@ TEST(Totals, Summary) {
                       .unattended = true,
                       .textReports = {"/r/a0.trf", "/r/b1.trf"},
                       .designReports = {"/r/a0.drf", "/r/b1.drf"},
-                      .backups = {"/r/a.bak"}};
+                      .backups = {"/r/a.bak"},
+                      .duplicatesList = "/r/dups.csv"};
   SummaryInputs one{.models = 1,
                     .processed = 1,
                     .unattended = true,
                     .textReports = {"/r/kelvara.trf"},
                     .designReports = {"/r/plan.drf"},
-                    .backups = {"/r/plan.bak"}};
+                    .backups = {"/r/plan.bak"},
+                    .duplicatesList = ""};
   SummaryInputs textOff = one;
   textOff.textReports.clear();
   SummaryInputs nothingWritten;
   nothingWritten.models = nothingWritten.processed = 2;
   nothingWritten.unattended = true;
+  SummaryInputs onlyAList = nothingWritten;
+  onlyAList.duplicatesList = "/r/dups.geojson";
   const std::vector<Case> cases = {
       {"one read-only model, reported", readOnly,
        "Processing complete.\n\n1 model processed.\n1 duplicate element was found.\n"
@@ -80,7 +84,8 @@ TEST(Totals, Summary) {
        "Processing complete.\n\n2 models processed.\n1 model could not be processed.\n"
        "0 duplicate elements were found.\n0 read-only files were encountered.\n\n"
        "See the text report files for details:\n  /r/a0.trf\n  /r/b1.trf\n"
-       "Design reports:\n  /r/a0.drf\n  /r/b1.drf\nBackup: /r/a.bak\n"},
+       "Design reports:\n  /r/a0.drf\n  /r/b1.drf\nBackup: /r/a.bak\n"
+       "Duplicates list: /r/dups.csv\n"},
       {"one model", one,
        "Processing complete.\n\n1 model processed.\n0 duplicate elements were found.\n\n"
        "See \"/r/kelvara.trf\" text report file for details.\nDesign report: /r/plan.drf\n"
@@ -91,6 +96,9 @@ TEST(Totals, Summary) {
       {"nothing written", nothingWritten,
        "Processing complete.\n\n2 models processed.\n0 duplicate elements were found.\n"
        "0 read-only files were encountered.\n"},
+      {"only a duplicates list", onlyAList,
+       "Processing complete.\n\n2 models processed.\n0 duplicate elements were found.\n"
+       "0 read-only files were encountered.\n\nDuplicates list: /r/dups.geojson\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(summaryText(c.in), c.expected) << c.name;
 }
