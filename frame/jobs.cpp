@@ -251,6 +251,12 @@ void takeIntoRun(Leader& leader, EntryResult& r) {
   run.readOnlySkipped += static_cast<int>(r.readOnlySkipped);
   run.runFailed = run.runFailed || r.runFailed;
   run.saveFailed = run.saveFailed || r.saveFailed;
+  // The names the entry took are taken in the run: an entry lost later does not take them.
+  for (const std::vector<std::string>* names : {&r.textNames, &r.designNames}) {
+    for (const std::string& name : *names) {
+      if (name != NOT_AVAILABLE && !name.empty()) run.reportFiles.insert(reportFileKey(name));
+    }
+  }
   for (const std::string& name : r.textNames) appendToList(run.textReportList.get(), name);
   for (const std::string& name : r.designNames) appendToList(run.designReportList.get(), name);
   run.lostFiles.insert(run.lostFiles.end(), r.lostFiles.begin(), r.lostFiles.end());
@@ -259,14 +265,34 @@ void takeIntoRun(Leader& leader, EntryResult& r) {
                          std::make_move_iterator(r.records.end()));
 }
 
-// An entry whose worker died: failed, named with how the worker ended.
-void takeLostEntry(int index, const std::string& how) {
+// An entry whose worker died: failed, named with how the worker ended on standard error and in
+// the text report, as a run in one process records an entry that failed. A failure that cannot
+// be recorded stops the run there.
+void takeLostEntry(Leader& leader, int index, const std::string& how) {
   DuplicateRun& run = duplicateRun();
-  const std::string file = fileOf(listMember(run.entryList.get(), index));
-  (void)mdlOutput_error(
-      entryFailureLine(file, runMessageText(MSG_NOT_PROCESSED, file.c_str()), how));
+  const std::string entry = listMember(run.entryList.get(), index);
+  std::string file, model;
+  splitEntry(entry, &file, &model);
+  const std::string line =
+      entryFailureLine(file, runMessageText(MSG_NOT_PROCESSED, file.c_str()), how);
+  (void)mdlOutput_error(line);
   ++run.failedEntries;
-  appendToList(run.textReportList.get(), NOT_AVAILABLE);
+  if (run.textReport.stream == nullptr) run.header.date = reportDateNow();
+  if (model.empty()) model = ACTIVE_MODEL_NAME;
+  const FailedEntryLines lines{file, model, NOT_AVAILABLE, line};
+  ReportFailure failure;
+  if (textReport_recordFailedEntry(run.textReport, run.textOptions, run.header, entry, lines, index,
+                                   static_cast<int>(leader.slots.size()), &failure) != SUCCESS) {
+    if (failure.message != 0) (void)runMessage(failure.message, failure.argument.c_str());
+    run.runFailed = true;
+    leader.stopping = true;
+    (void)mdlOutput_error(entryFailureLine(
+        file, "The run has been stopped: the failure could not be recorded in a text report.",
+        failure.detail));
+    return;
+  }
+  run.reportFiles.insert(reportFileKey(run.textReport.name));
+  appendToList(run.textReportList.get(), run.textReport.name);
   appendToList(run.designReportList.get(), NOT_AVAILABLE);
 }
 
@@ -276,7 +302,7 @@ void takeReadyResults(Leader& leader) {
     if (slot.result) {
       takeIntoRun(leader, *slot.result);
     } else if (!slot.lost.empty()) {
-      takeLostEntry(static_cast<int>(leader.taken), slot.lost);
+      takeLostEntry(leader, static_cast<int>(leader.taken), slot.lost);
     } else {
       return;
     }

@@ -366,10 +366,12 @@ std::string skipMessage(int outcome, std::string_view file) {
   }
 }
 
-int textReport_recordSkip(TextReport& report, const TextReportOptions& options,
-                          const RunHeader& header, std::string_view entryText,
-                          std::string_view file, int outcome, int entryIndex, int entryCount,
-                          ReportFailure* failure) {
+namespace {
+
+// Opens the report a skipped or failed entry is recorded in, unless one is open.
+int openForEntry(TextReport& report, const TextReportOptions& options, const RunHeader& header,
+                 std::string_view entryText, std::string_view file, int entryIndex, int entryCount,
+                 ReportFailure* failure) {
   ReportFailure ignored;
   if (!failure) failure = &ignored;
   *failure = ReportFailure{};
@@ -402,7 +404,34 @@ int textReport_recordSkip(TextReport& report, const TextReportOptions& options,
     textReport_write(report, headerText);
     report.headerBytes = headerText.size();
   }
+  return SUCCESS;
+}
+
+}  // namespace
+
+int textReport_recordSkip(TextReport& report, const TextReportOptions& options,
+                          const RunHeader& header, std::string_view entryText,
+                          std::string_view file, int outcome, int entryIndex, int entryCount,
+                          ReportFailure* failure) {
+  if (openForEntry(report, options, header, entryText, file, entryIndex, entryCount, failure) !=
+      SUCCESS) {
+    return ERROR;
+  }
   textReport_write(report, skipMessage(outcome, file));
+  if (options.perEntry) (void)textReport_close(report);
+  return SUCCESS;
+}
+
+int textReport_recordFailedEntry(TextReport& report, const TextReportOptions& options,
+                                 const RunHeader& header, std::string_view entryText,
+                                 const FailedEntryLines& lines, int entryIndex, int entryCount,
+                                 ReportFailure* failure) {
+  if (openForEntry(report, options, header, entryText, lines.file, entryIndex, entryCount,
+                   failure) != SUCCESS) {
+    return ERROR;
+  }
+  textReport_writeFileBlock(report, options, lines.file, lines.designReportName, lines.model);
+  textReport_write(report, std::string(lines.failure) + "\n\n");
   if (options.perEntry) (void)textReport_close(report);
   return SUCCESS;
 }

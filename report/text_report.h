@@ -213,4 +213,18 @@ std::string skipMessage(int outcome, std::string_view file);
                                         std::string_view file, int outcome, int entryIndex,
                                         int entryCount, ReportFailure* failure);
 
+// What names an entry that failed without a skip message of its own (its worker process died).
+struct FailedEntryLines {
+  std::string_view file;
+  std::string_view model;
+  std::string_view designReportName;  // "N/A": the entry has none
+  std::string_view failure;           // the line that names the failure on standard error
+};
+// Records such an entry as textReport_recordSkip records a skip (the same report, opened the
+// same way): its file block, then the failure line. Errors as textReport_recordSkip.
+[[nodiscard]] int textReport_recordFailedEntry(TextReport& report, const TextReportOptions& options,
+                                               const RunHeader& header, std::string_view entryText,
+                                               const FailedEntryLines& lines, int entryIndex,
+                                               int entryCount, ReportFailure* failure);
+
 }  // namespace kelvara

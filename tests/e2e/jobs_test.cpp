@@ -122,6 +122,15 @@ TEST(Jobs, DeadWorkerFailsOnlyItsEntries) {
   for (const char* cleaned : {"s1.dgn", "d3.dgn", "d4.dgn", "s.dgn"})
     EXPECT_EQ(deletedPositions(s, s.path(cleaned)).size(), 1u) << cleaned;
   EXPECT_TRUE(contains(r.out, "11 models processed.\n2 models could not be processed.\n")) << r.out;
+  // The text report names the lost entry with the line standard error gives it.
+  const size_t at = r.err.find("could not process \"a.dgn\"");
+  ASSERT_NE(at, std::string::npos) << r.err;
+  const size_t start = r.err.rfind("error: ", at) + 7;
+  const std::string line = r.err.substr(start, r.err.find('\n', at) - start);
+  EXPECT_TRUE(contains(
+      readFile(s.path("kelvara.trf")),
+      "a.dgn\nDesign Report:       N/A\nModel:               <ActiveModel>\n\n" + line + "\n\n"))
+      << line;
   EXPECT_EQ(temporaryLeftovers(s.dir), std::vector<std::string>{});
 }
 
