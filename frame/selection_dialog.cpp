@@ -466,6 +466,7 @@ void defineSelectionDialog() {
   cancel.isCancel = true;
   r.items.push_back(close);
   r.items.push_back(cancel);
+  r.items.push_back(item(SEL_PROCESS, ItemKind::PushButton, "Process"));
   defineDialogResource(r);
   defineUnsavedBox();
 }

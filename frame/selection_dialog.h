@@ -9,7 +9,9 @@
 // properties edit the working copy directly; each type's constraints are edited in its
 // constraint dialog. Closing with the close button keeps the changes (asking about unsaved
 // sets as the opener's mode says) and hands the file to the opener's accept callback; Cancel
-// drops them and runs the cancel callback.
+// drops them and runs the cancel callback. The processing command leaves the dialog as the
+// close button does, after asking whether to go on without saving unsaved sets, and then
+// starts the opener's processing.
 #pragma once
 
 #include <functional>
@@ -50,6 +52,7 @@ inline constexpr int SEL_CLOSE = 200436;  // close keeping the changes
 inline constexpr int SEL_CANCEL = 200437;
 inline constexpr int SEL_USER_DATA = 200438;
 inline constexpr int SEL_DATABASE = 200439;
+inline constexpr int SEL_PROCESS = 200440;  // close keeping the changes and start processing
 // Items of the box about unsaved sets.
 inline constexpr int UNSAVED_SAVE = 1;
 inline constexpr int UNSAVED_SAVE_AS = 2;
@@ -63,6 +66,9 @@ struct SelectionDialogOpener {
   // Called when the dialog closes keeping its changes: the current file and the set's name.
   std::function<void(const std::string& file, const std::string& name)> accept;
   std::function<void()> cancel;
+  // The processing the dialog's processing command starts once the dialog has closed keeping
+  // its changes (after the accept callback); the command is offered only when it is set.
+  std::function<void()> process;
   bool modeFlag = false;    // unsaved sets are asked about instead of going to a temporary file
   std::string initialFile;  // read when it passes the header check
   bool modal = false;

@@ -1,5 +1,6 @@
 // The Element Selection dialog's file commands, opening and closing.
 #include <filesystem>
+#include <functional>
 
 #include "frame/constraint_dialogs.h"
 #include "frame/selection_dialog_state.h"
@@ -16,6 +17,12 @@ namespace {
 
 constexpr int HOOK_UNSAVED_BOX = 432;
 constexpr const char* TEMP_FILE_NAME = "t$e$m$p$.sel";
+constexpr const char* UNSAVED_BEFORE_PROCESSING =
+    "One or more unsaved Selection Sets have been detected. \n\nThe list of Selection Sets must "
+    "be saved to a file to be used in design file processing. \n\nTo save the Selection Sets to a "
+    "file, select the \"Save\" or \n\"Save as...\" options from the \"File\" pulldown menu. "
+    "\n\nPress OK to continue without saving the Selection Sets. \nPress CANCEL to return to the "
+    "\"Element Selection\" dialog box.";
 
 std::string folderOf(const std::string& path) {
   const std::string folder = std::filesystem::path(path).parent_path().string();
@@ -183,6 +190,18 @@ void closeButton(DialogBox* db) {
     (void)mdlDialog_itemSetEnabledState(box, UNSAVED_SAVE, !st.currentFile.empty());
 }
 
+// Leaving through the processing command: with unsaved sets the user may return to the dialog;
+// otherwise it closes keeping its changes and the processing starts.
+void processButton(DialogBox* db) {
+  SelectionDialogState& st = selDialog();
+  if (!st.opener.process) return;
+  updateDescriptionWarning(db);
+  if (!st.saved && mdlDialog_openAlert(UNSAVED_BEFORE_PROCESSING) != ANSWER_OK) return;
+  const std::function<void()> process = st.opener.process;
+  closeKeeping(db);
+  process();
+}
+
 void unsavedBoxHook(DialogMessage& m) {
   if (m.type != DialogMessageType::Button) return;
   DialogBox* box = mdlDialog_find(m.dialogId);
@@ -290,6 +309,8 @@ void selectionFileCommand(DialogBox* db, int itemId) {
       return closeButton(db);
     case SEL_CANCEL:
       return cancel(db);
+    case SEL_PROCESS:
+      return processButton(db);
     default:
       return;
   }
@@ -338,7 +359,10 @@ bool openSelectionDialog(SelectionDialogOpener opener) {
     copy.modal = st.opener.modal;
     defineDialogResource(copy);
   }
-  return mdlDialog_open(SELECTION_DIALOG_ID) != nullptr;
+  DialogBox* db = mdlDialog_open(SELECTION_DIALOG_ID);
+  if (db == nullptr) return false;
+  if (!st.opener.process) (void)mdlDialog_itemHide(db, SEL_PROCESS);
+  return true;
 }
 
 }  // namespace kelvara

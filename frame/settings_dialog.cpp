@@ -329,6 +329,11 @@ void selectionButtonHook(DialogMessage& m) {
     if (DialogBox* db = mdlDialog_find(SETTINGS_DIALOG_ID)) applyEnablingRules(db);
     noteDialogChange();
   };
+  // Processing from the Element Selection dialog leaves the settings dialog through OK first.
+  opener.process = [] {
+    (void)dialogs_handleEvent({SETTINGS_DIALOG_ID, SITEM_OK, DialogEventKind::Button, ""});
+    if (mdlDialog_find(SETTINGS_DIALOG_ID) == nullptr) startRunFromDialogs();
+  };
   (void)openSelectionDialog(std::move(opener));
 }
 

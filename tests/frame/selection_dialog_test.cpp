@@ -40,7 +40,7 @@ struct Case {
   bool withFile;  // opened on a file holding DOORS (colours 3, levels 3)
   std::vector<Step> steps;
   std::deque<int> answers;  // to alerts and message boxes
-  const char* outcome;      // "open", "accepted", "cancelled"
+  const char* outcome;      // "open", "accepted", "cancelled", "processed"
   const char* sets;         // the dialog list, or the accepted file's sets: NAME:colours:levels
   const char* shown = "";   // a text the last box showed
   const char* file = "";    // the accepted file (in scratch), "" for none
@@ -81,6 +81,11 @@ const std::vector<Case> kCases = {
     {"the warning switched off: the saved file is kept as it is", false, true,
      {{Do::Bound, 0, "cfg"}, {Do::Change, SEL_COLORS, "5"}, {Do::Press, SEL_CLOSE}}, {},
      "accepted", "DOORS:3:3", "", "doors.sel"},
+    {"processing with unsaved sets asks: Cancel returns, OK goes on without saving", true, false,
+     {{Do::Press, SEL_ADD}, {Do::Press, SEL_PROCESS}, {Do::Press, SEL_PROCESS}},
+     {ANSWER_CANCEL, ANSWER_OK}, "processed", "",
+     "One or more unsaved Selection Sets have been detected. \n\nThe list of Selection Sets must "
+     "be saved to a file to be used in design file processing."},
     {"Cancel drops everything", true, true, {{Do::Press, SEL_CANCEL}}, {}, "cancelled", ""},
     {"closing the window is a cancel", true, true, {{Do::CloseWindow}}, {}, "cancelled", ""},
 };
@@ -119,6 +124,7 @@ struct SelectionDialogTest : ::testing::Test {
       acceptedFile = file;
     };
     opener.cancel = [this] { outcome = "cancelled"; };
+    opener.process = [this] { outcome = outcome == "accepted" ? "processed" : "out of order"; };
     return openSelectionDialog(std::move(opener));
   }
   static EventResult change(int item, const std::string& value) {
