@@ -19,7 +19,18 @@ constexpr int HOOK_CONSTRAINT = 440;
 constexpr int MAX_COLUMNS = 10;
 constexpr size_t INPUT_CAPACITY = 256;
 
-enum class Col { Numeric, Choice, Text, Colors, Weights, Justify, CellName, Format };
+enum class Col {
+  Numeric,
+  Choice,
+  Text,
+  Colors,
+  Weights,
+  Fonts,
+  TextStyles,
+  Justify,
+  CellName,
+  Format
+};
 enum class Labels { None, Fill, Display, CellKind, TagType, Format };
 
 struct Column {
@@ -40,6 +51,8 @@ struct Member {
 const Column FILL{Col::Choice, "Fill", Labels::Fill};
 const Column FILL_COLORS{Col::Colors, "Fill colors"};
 const Column FORMAT{Col::Format, "Format", Labels::Format};
+const Column FONTS{Col::Fonts, "Fonts"};
+const Column TEXT_STYLES{Col::TextStyles, "Text styles"};
 Column num(const char* caption) {
   return {Col::Numeric, caption};
 }
@@ -108,8 +121,8 @@ const std::vector<Member>& family() {
        "s__selectText",
        "t_select_text",
        "Text",
-       {text("Text styles"),
-        text("Fonts"),
+       {TEXT_STYLES,
+        FONTS,
         {Col::Justify, "Justifications"},
         num("Height"),
         num("Width"),
@@ -120,7 +133,7 @@ const std::vector<Member>& family() {
        "s__selectTag",
        "t_select_tag",
        "Tags",
-       {text("Fonts"),
+       {FONTS,
         {Col::Justify, "Justifications"},
         num("Height"),
         num("Width"),
@@ -134,8 +147,8 @@ const std::vector<Member>& family() {
        "s__selectTextnode",
        "t_select_textnode",
        "Text nodes",
-       {text("Text styles"),
-        text("Fonts"),
+       {TEXT_STYLES,
+        FONTS,
         {Col::Justify, "Justifications"},
         num("Height"),
         num("Width"),
@@ -175,7 +188,7 @@ const std::vector<Member>& family() {
        "Dimension text",
        {{Col::Colors, "Text colors"},
         {Col::Weights, "Text weights"},
-        text("Fonts"),
+        FONTS,
         num("Text width"),
         num("Text height")}},
   };
@@ -375,6 +388,27 @@ void ok(DialogBox* db) {
   if (callback) callback(changed);
 }
 
+// The picker of a column writes into its input; the add button follows.
+void openPicker(int column) {
+  const PickerTarget target{CONSTRAINT_DIALOG_ID, CITEM_INPUT + column, [] {
+                              if (DialogBox* d = mdlDialog_find(CONSTRAINT_DIALOG_ID)) refresh(d);
+                            }};
+  switch (cst().member->columns[static_cast<size_t>(column)].kind) {
+    case Col::Weights:
+      (void)openNumberPicker(NumberPickerKind::Weight, target, false);
+      return;
+    case Col::Fonts:
+      (void)openListPicker(ListKind::Fonts, target, INPUT_CAPACITY - 1);
+      return;
+    case Col::TextStyles:
+      (void)openListPicker(ListKind::TextStyles, target, INPUT_CAPACITY - 1);
+      return;
+    default:
+      (void)openNumberPicker(NumberPickerKind::Color, target, false);
+      return;
+  }
+}
+
 void constraintHook(DialogMessage& m) {
   DialogBox* db = mdlDialog_find(m.dialogId);
   if (db == nullptr || cst().member == nullptr) return;
@@ -384,22 +418,7 @@ void constraintHook(DialogMessage& m) {
     return;
   }
   if (m.type != DialogMessageType::Button) return;
-  if (m.itemId >= CITEM_PICKER) {
-    const int column = m.itemId - CITEM_PICKER;
-    const NumberPickerKind kind =
-        cst().member->columns[static_cast<size_t>(column)].kind == Col::Weights
-            ? NumberPickerKind::Weight
-            : NumberPickerKind::Color;
-    (void)openNumberPicker(kind,
-                           {CONSTRAINT_DIALOG_ID, CITEM_INPUT + column,
-                            [] {
-                              if (DialogBox* d = mdlDialog_find(CONSTRAINT_DIALOG_ID)) {
-                                refresh(d);
-                              }
-                            }},
-                           false);
-    return;
-  }
+  if (m.itemId >= CITEM_PICKER) return openPicker(m.itemId - CITEM_PICKER);
   switch (m.itemId) {
     case CITEM_ADD:
       return addRow(db);
@@ -448,9 +467,13 @@ void defineMemberDialog(const Member& member) {
     } else {
       r.items.push_back(
           makeItem(CITEM_INPUT + id, ItemKind::Text, col.caption, variable + "." + textName));
-      if (col.kind == Col::Colors || col.kind == Col::Weights) {
-        r.items.push_back(makeItem(CITEM_PICKER + id, ItemKind::PushButton,
-                                   col.kind == Col::Colors ? "Colors..." : "Weights..."));
+      const char* picker = col.kind == Col::Colors       ? "Colors..."
+                           : col.kind == Col::Weights    ? "Weights..."
+                           : col.kind == Col::Fonts      ? "Fonts..."
+                           : col.kind == Col::TextStyles ? "Text styles..."
+                                                         : nullptr;
+      if (picker != nullptr) {
+        r.items.push_back(makeItem(CITEM_PICKER + id, ItemKind::PushButton, picker));
       }
     }
   }
@@ -554,6 +577,8 @@ std::vector<std::string> constraintInputRow() {
         break;
       case Col::Text:
       case Col::Weights:
+      case Col::Fonts:
+      case Col::TextStyles:
         row.push_back(textValue);
         break;
     }

@@ -10,10 +10,13 @@
 #include "host/design.h"
 #include "host/dialogs.h"
 #include "host/file_picker.h"
+#include "host/fonts.h"
 #include "host/types.h"
 #include "host/ui.h"
+#include "selection/labels.h"
 #include "valuelist/level_picker.h"
 #include "valuelist/list_file.h"
+#include "valuelist/list_picker.h"
 
 namespace kelvara {
 
@@ -21,6 +24,7 @@ namespace {
 
 constexpr int HOOK_NUMBER_PICKER = 420;
 constexpr int HOOK_LEVEL_PICKER = 421;
+constexpr int HOOK_LIST_PICKER = 422;
 
 struct PickerState {
   PickerTarget target;
@@ -31,6 +35,10 @@ struct PickerState {
   int32_t addSelection = 0, displayRefLevels = 0, displayMasterLevels = 1;
   std::vector<LevelRow> rows;
   LevelLibraries libraries;
+  // Font and text style pickers.
+  ListKind listKind = ListKind::Fonts;
+  size_t capacity = 0;
+  std::vector<ListPickerRow> listRows;
 };
 
 PickerState& picker() {
@@ -146,6 +154,28 @@ std::vector<bool> chosenFlags(DialogBox* db) {
   return flags;
 }
 
+// A list longer than its field takes: asked whether it goes to a list file, which the field
+// then names; any other answer closes the picker and leaves the field as it was.
+void writeLongList(DialogBox* db, const std::string& text, const std::string& question,
+                   const ListFileDialog& dialog, size_t capacity) {
+  if (mdlDialog_openAlert(question) != ANSWER_OK) return (void)mdlDialog_closeCommandQueue(db);
+  FilePickerRequest request;
+  request.title = dialog.title;
+  request.filter = dialog.filter;
+  request.startDirectory = dialog.startFolder;
+  request.defaultName = dialog.proposed;
+  std::string file;
+  if (mdlDialog_fileCreate(&file, request) != SUCCESS) {
+    return (void)mdlDialog_closeCommandQueue(db);
+  }
+  std::string newField, message;
+  if (picker_saveListFile(&newField, &message, text, file, capacity) != SUCCESS) {
+    (void)mdlDialog_openInfoBox(message);
+    return (void)mdlDialog_closeCommandQueue(db);
+  }
+  writeBack(db, newField);
+}
+
 void levelPickerOk(DialogBox* db) {
   PickerState& st = picker();
   std::string field;
@@ -153,24 +183,26 @@ void levelPickerOk(DialogBox* db) {
   const LevelPickerOk ok =
       picker_levelPickerOk(field, st.rows, chosenFlags(db), st.addSelection != 0);
   if (ok.fits) return writeBack(db, ok.text);
-  if (mdlDialog_openAlert(ok.question) != ANSWER_OK) {
-    return (void)mdlDialog_closeCommandQueue(db);
-  }
-  FilePickerRequest request;
-  request.title = ok.dialog.title;
-  request.filter = ok.dialog.filter;
-  request.startDirectory = ok.dialog.startFolder;
-  request.defaultName = ok.dialog.proposed;
-  std::string file;
-  if (mdlDialog_fileCreate(&file, request) != SUCCESS) {
-    return (void)mdlDialog_closeCommandQueue(db);
-  }
-  std::string newField, message;
-  if (picker_saveListFile(&newField, &message, ok.text, file, LEVEL_LIST_LIMIT) != SUCCESS) {
-    (void)mdlDialog_openInfoBox(message);
-    return (void)mdlDialog_closeCommandQueue(db);
-  }
-  writeBack(db, newField);
+  writeLongList(db, ok.text, ok.question, ok.dialog, LEVEL_LIST_LIMIT);
+}
+
+void listPickerOk(DialogBox* db) {
+  const PickerState& st = picker();
+  std::string field;
+  if (!targetText(st.target, &field)) return (void)mdlDialog_closeCommandQueue(db);
+  std::vector<bool> chosen(st.listRows.size(), false);
+  for (int row : chosenRows(db, LPITEM_LIST)) chosen[static_cast<size_t>(row)] = true;
+  const std::string text = pc_listPickerText(st.listKind, st.listRows, chosen);
+  if (text.size() <= st.capacity) return writeBack(db, text);
+  writeLongList(db, text, pc_listTooLongQuestion(st.listKind, st.capacity),
+                listFileDialog(st.listKind, pc_namedListFile(field)), st.capacity);
+}
+
+void listPickerHook(DialogMessage& m) {
+  if (m.type != DialogMessageType::Button) return;
+  DialogBox* db = mdlDialog_find(m.dialogId);
+  if (m.itemId == PITEM_OK) listPickerOk(db);
+  if (m.itemId == PITEM_CANCEL) (void)mdlDialog_closeCommandQueue(db);
 }
 
 void attachLibrary(DialogBox* db) {
@@ -285,6 +317,47 @@ void defineLevelPicker() {
   defineDialogResource(r);
 }
 
+void defineListPicker(int id, const char* title, std::vector<std::string> columns) {
+  DialogResource r;
+  r.id = id;
+  r.title = title;
+  r.hookId = HOOK_LIST_PICKER;
+  r.modal = true;
+  DialogItem list = makeItem(LPITEM_LIST, ItemKind::ListBox, "");
+  list.multiSelect = true;
+  list.columns = std::move(columns);
+  list.activateItemId = PITEM_OK;
+  r.items.push_back(list);
+  r.items.push_back(button(PITEM_OK, "OK", true, false));
+  r.items.push_back(button(PITEM_CANCEL, "Cancel", false, true));
+  defineDialogResource(r);
+}
+
+// The rows of a font or text style picker: the active file's fonts by number, or "Style
+// (none)" followed by the active file's text styles.
+std::vector<ListPickerRow> listPickerRows(ListKind kind, std::vector<std::string>* texts) {
+  std::vector<ListPickerRow> rows;
+  const ModelRef active = mdlModelRef_getActive();
+  if (kind == ListKind::Fonts) {
+    std::vector<FontEntry> fonts;
+    (void)mdlFont_getFontList(&fonts, active);
+    for (const FontEntry& font : fonts) {
+      rows.push_back({font.number, font.name});
+      texts->push_back(std::to_string(font.number) + "\t" + font.name);
+    }
+    return rows;
+  }
+  rows.push_back({-1, std::string(NO_TEXT_STYLE)});
+  texts->push_back(std::string(NO_TEXT_STYLE) + "\tRepresents an undefined text style");
+  std::vector<std::string> styles;
+  (void)mdlTextStyle_getNames(&styles, active);
+  for (const std::string& style : styles) {
+    rows.push_back({-1, style});
+    texts->push_back(style + "\t");
+  }
+  return rows;
+}
+
 }  // namespace
 
 void definePickerDialogs() {
@@ -302,6 +375,9 @@ void definePickerDialogs() {
   defineNumberPicker(NumberPickerKind::Weight, "Line weights");
   defineNumberPicker(NumberPickerKind::Style, "Line styles");
   defineLevelPicker();
+  (void)mdlDialog_hookPublish(HOOK_LIST_PICKER, listPickerHook);
+  defineListPicker(FONT_PICKER_ID, "Fonts", {"Number", "Name"});
+  defineListPicker(TEXT_STYLE_PICKER_ID, "Text styles", {"Name", "Description"});
 }
 
 bool openNumberPicker(NumberPickerKind kind, const PickerTarget& target, bool offAllowed) {
@@ -357,6 +433,27 @@ bool openLevelPicker(const PickerTarget& target) {
   std::vector<int> chosen;
   for (size_t i = 0; i < pre.selected.size(); ++i) {
     if (pre.selected[i]) chosen.push_back(static_cast<int>(i));
+  }
+  (void)mdlDialog_itemSetValue(db, LPITEM_LIST, joinRows(chosen));
+  return true;
+}
+
+bool openListPicker(ListKind kind, const PickerTarget& target, size_t capacity) {
+  std::string text;
+  if (kind == ListKind::Levels || !targetText(target, &text)) return false;
+  PickerState& st = picker();
+  st.target = target;
+  st.listKind = kind;
+  st.capacity = capacity;
+  DialogBox* db = mdlDialog_open(kind == ListKind::Fonts ? FONT_PICKER_ID : TEXT_STYLE_PICKER_ID);
+  if (db == nullptr) return false;
+  std::vector<std::string> texts;
+  st.listRows = listPickerRows(kind, &texts);
+  (void)mdlDialog_itemSetChoices(db, LPITEM_LIST, std::move(texts));
+  const std::vector<bool> named = picker_readListText(st.listRows, text);
+  std::vector<int> chosen;
+  for (size_t i = 0; i < named.size(); ++i) {
+    if (named[i]) chosen.push_back(static_cast<int>(i));
   }
   (void)mdlDialog_itemSetValue(db, LPITEM_LIST, joinRows(chosen));
   return true;

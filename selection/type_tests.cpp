@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "host/fonts.h"
 #include "selection/labels.h"
 #include "selection/measure.h"
 #include "valuelist/valuelist.h"
@@ -67,10 +68,11 @@ bool textStyleHolds(const std::string& member) {
   return valueList_match(member, VL_LEVEL_FLAGS, false, -1.0, &none);
 }
 
-// Font names are not kept in these design files: the font number is tested.
+// These design files keep the font's number; its name is the host's name of that number.
 bool fontHolds(const std::string& member, int font) {
   if (font < 0) return false;
-  return valueList_match(member, VL_LEVEL_FLAGS, false, double(font), nullptr);
+  const std::string name = pc_fontName(font);
+  return valueList_match(member, VL_LEVEL_FLAGS, false, double(font), &name);
 }
 
 template <size_t N>

@@ -22,14 +22,17 @@
 namespace kelvara {
 namespace {
 
-// An input of the open constraint dialog set to a value, or a button ("add", "remove",
-// "ok", "cancel") pressed; `result` is what the manager answers.
+// An input of the open constraint dialog (or of the picker one of its buttons opened) set to a
+// value or pressed (PRESS), or a button ("add", "remove", "ok", "cancel") pressed; `result` is
+// what the manager answers.
 struct Input {
   int item;
   std::string value;
   EventResult result = EventResult::Done;
+  int dialog = CONSTRAINT_DIALOG_ID;
 };
 constexpr int ADD = -1, REMOVE = -2, OK = -3, CANCEL = -4;
+const char* const PRESS = "<press>";
 
 struct Case {
   const char* name;
@@ -72,6 +75,10 @@ const std::vector<Case> kCases = {
     {"dimension types chosen go to the type list; text rows to the text list", 33,
      {{CITEM_DIMENSION_TYPES, "0,11"}, {in(2), "Arial*"}, kAdd, kOk}, {},
      {"", "", "Arial*", "", ""}, 1},
+    {"the font picker writes the chosen fonts into a new text row", 17,
+     {{CITEM_PICKER + 1, PRESS}, {LPITEM_LIST, "1,3", EventResult::Done, FONT_PICKER_ID},
+      {PITEM_OK, PRESS, EventResult::Done, FONT_PICKER_ID}, kAdd, kOk}, {},
+     {"", "", "LT,CC", "", "", "DOOR.*", "Regex", "", "1,3", "", "", "", "", "Wildcard"}, 1},
     {"types without constraints say so", 27, {}, {}, {}, 0, false, "no constraints"},
 };
 // clang-format on
@@ -103,7 +110,8 @@ struct ConstraintDialogTest : ::testing::Test {
     if (input.item < 0) {
       return test::press(CONSTRAINT_DIALOG_ID, buttons[-input.item - 1]);
     }
-    return test::change(CONSTRAINT_DIALOG_ID, input.item, input.value);
+    if (input.value == PRESS) return test::press(input.dialog, input.item);
+    return test::change(input.dialog, input.item, input.value);
   }
 };
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "host/design.h"
@@ -158,6 +159,64 @@ TEST_F(PickerTest, LevelPickerPreselectsAndWritesNames) {
     EXPECT_EQ(press(LEVEL_PICKER_ID, PITEM_OK), EventResult::Done);
     EXPECT_EQ(mdlDialog_find(LEVEL_PICKER_ID), nullptr);
     EXPECT_EQ(field(), c.written);
+  }
+}
+
+struct ListCase {
+  const char* name;
+  ListKind kind;
+  size_t capacity;
+  const char* fieldText;
+  const char* preselected;  // rows
+  const char* choose;       // rows chosen before OK, nullptr: left as preselected
+  const char* written;      // the field after OK
+  const char* asked = "";   // the question asked (answered Cancel)
+};
+
+// Font rows: the standard fonts by number (0 STANDARD, 1 WORKING, 2 FANCY, 3 ENGINEERING, ...,
+// 108 as row 54), then the fonts the drawing's text (150) and text node (200) use.
+const ListCase kListCases[] = {
+    {"fonts are written by number", ListKind::Fonts, 255, "", "", "1,3", "1,3"},
+    {"a name pattern and a range preselect fonts", ListKind::Fonts, 255, "eng*, 0:1", "0,1,3",
+     nullptr, "0,1,3"},
+    {"the drawing's own fonts are listed", ListKind::Fonts, 255, "150, \"font 2*\"", "55,56",
+     nullptr, "150,200"},
+    {"text styles are written by quoted name", ListKind::TextStyles, 255, "\"style (none)\"", "0",
+     nullptr, "\"Style (none)\""},
+    {"a list longer than the field is asked about", ListKind::Fonts, 10, "9", "", "0,1,2,3,4,5",
+     "9", "Sorry, a fonts list is limited to a maximum of 10 characters."},
+};
+
+TEST_F(PickerTest, FontAndTextStylePickersPreselectAndWriteBack) {
+  test::DesignBuilder d;
+  d.add(test::text({.chars = "A", .font = 150}));
+  d.add(test::textNode({.chars = "", .font = 200}, {"B"}, 1));
+  d.add(test::text({.chars = "C", .font = 180}));
+  const std::string plan = dir.file("fonts.dgn");
+  ASSERT_TRUE(d.write(plan));
+  ASSERT_EQ(mdlSystem_newDesignFile(plan), SUCCESS);
+  ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(2), mdlModelRef_getActive()), SUCCESS);
+  for (const ListCase& c : kListCases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(mdlDialog_itemSetValue(mdlDialog_find(kCaller), kField, c.fieldText), SUCCESS);
+    ui.script.answers = {ANSWER_CANCEL};
+    ui.script.events.clear();
+    ASSERT_TRUE(openListPicker(c.kind, {kCaller, kField, {}}, c.capacity));
+    const int id = c.kind == ListKind::Fonts ? FONT_PICKER_ID : TEXT_STYLE_PICKER_ID;
+    const DialogItem* list = mdlDialog_itemGetById(mdlDialog_find(id), LPITEM_LIST);
+    EXPECT_EQ(list->choices.size(), c.kind == ListKind::Fonts ? 57u : 1u);
+    EXPECT_EQ(list->choices[0], c.kind == ListKind::Fonts
+                                    ? "0\tSTANDARD"
+                                    : "Style (none)\tRepresents an undefined text style");
+    EXPECT_EQ(value(id, LPITEM_LIST), c.preselected);
+    if (c.choose) {
+      EXPECT_EQ(change(id, LPITEM_LIST, c.choose), EventResult::Done);
+    }
+    EXPECT_EQ(press(id, PITEM_OK), EventResult::Done);
+    EXPECT_EQ(mdlDialog_find(id), nullptr);
+    EXPECT_EQ(field(), c.written);
+    const std::vector<std::string> alerts = ui.script.texts(UiEventKind::Alert);
+    EXPECT_EQ(alerts.empty() ? "" : alerts.back().substr(0, std::strlen(c.asked)), c.asked);
   }
 }
 

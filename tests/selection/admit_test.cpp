@@ -198,6 +198,7 @@ TEST_F(SelectionAdmit, PerTypeConstraints) {
        true},
       {"justification not listed", 17, TEXT_LIST, {"", "", "CC"}, text, false},
       {"text font number", 17, TEXT_LIST, {"", "3-5"}, font4, true},
+      {"text font by the host's name", 17, TEXT_LIST, {"", "newz*"}, font4, true},
       {"text style none", 17, TEXT_LIST, {"\"Style (none)\""}, style0, true},
       {"node, empty format", 7, TEXT_NODE_LIST, nodeRow("", "AB*", ""), node, false},
       {"node component", 7, TEXT_NODE_LIST, nodeRow("= 4", "AB*", "Wildcard"), node, true},
