@@ -78,7 +78,8 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
        {"good.dgn", "ro.dgn"},
        3,
        {"error: ro.dgn is a read-only file and has been skipped.\n"},
-       {"1 model processed.\n1 model could not be processed.\n"},
+       {"1 model processed.\n1 model could not be processed.\n",
+        "encountered.\n\nDesign report"},  // no text report named
        {"ro.bak", "ro1.drf"},
        {"Text report file name:kelvara.trf\nro.dgn is a read-only file and has been skipped.\n"}},
       {"design report folder missing",

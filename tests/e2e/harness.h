@@ -50,6 +50,16 @@ inline test::DesignBuilder drawingWith(int extra) {
   return d;
 }
 
+// `count` short lines apart from each other: a drawing whose run takes a while.
+inline test::DesignBuilder manyLines(int count) {
+  test::DesignBuilder d;
+  for (int i = 0; i < count; ++i) {
+    const double x = (i % 1000) * 20.0, y = (i / 1000) * 20.0;
+    d.add(test::line({x, y}, {x + 10, y + 10}));
+  }
+  return d;
+}
+
 // The arguments "--set S" for each of `settings`, then `files`.
 inline std::vector<std::string> withSettings(const std::vector<std::string>& settings,
                                              const std::vector<std::string>& files) {
@@ -77,6 +87,10 @@ RunResult waitForKelvara(const StartedRun& run);
 std::string shellOutput(const std::string& command, int* status);
 
 std::string readFile(const std::string& path);
+// The trace log (TRV_COMPARE_LOG) of the scratch folder's settings folder.
+inline std::string traceLog(const Scratch& scratch) {
+  return readFile(scratch.path("appdata/Tarvo/kelvara/diff_log.txt"));
+}
 std::vector<std::string> readLines(const std::string& path);
 std::vector<std::string> splitLines(const std::string& text);
 

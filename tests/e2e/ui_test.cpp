@@ -197,12 +197,7 @@ TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClos
 // a run by cancelling it (status 1), leaving the drawing whole and no temporary files behind.
 TEST(InteractiveApplication, CtrlCEndsCleanlyIdleAndDuringARun) {
   Scratch s("ui-signal");
-  DesignBuilder d;
-  for (int i = 0; i < 200000; ++i) {
-    const double x = (i % 1000) * 20.0, y = (i / 1000) * 20.0;
-    d.add(test::line({x, y}, {x + 10, y + 10}));
-  }
-  ASSERT_TRUE(d.write(s.path("big.dgn")));
+  ASSERT_TRUE(manyLines(200000).write(s.path("big.dgn")));
 
   for (const int signal : {SIGINT, SIGTERM}) {
     UiProcess ui(s, {"big.dgn"});
