@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,12 @@ inline std::string traceLog(const Scratch& scratch) {
 }
 std::vector<std::string> readLines(const std::string& path);
 std::vector<std::string> splitLines(const std::string& text);
+
+// A text report without what differs from run to run: its date line and the elapsed times.
+std::string maskedReport(const std::string& report);
+// The regular files of `dir` by name, text reports (.trf) masked; the harness's captures of
+// standard output and error (".std*") aside.
+std::map<std::string, std::string> folderFiles(const std::filesystem::path& dir);
 
 // The elements of a design file as `kelvara --dump` lists them (one line each, tab-separated).
 std::vector<std::vector<std::string>> dumpElements(const Scratch& scratch, const std::string& file);
