@@ -16,6 +16,7 @@
 #include "host/dgn/image.h"
 #include "host/element.h"
 #include "host/types.h"
+#include "support/scan.h"
 
 namespace kelvara {
 namespace {
@@ -111,21 +112,10 @@ class GdalInterop : public ::testing::Test {
 
   // Top-level file positions of the active model with their types, deleted ones included.
   static std::vector<std::pair<uint32_t, int>> topLevelElements(ModelRef model) {
-    ScanCriteria sc;
-    mdlScan_initialize(&sc, model);
-    sc.includeDeleted = true;
     std::vector<std::pair<uint32_t, int>> out;
-    uint32_t positions[64];
-    for (;;) {
-      int count = 0;
-      const int status = mdlScan_file(positions, &count, 64, &sc);
-      EXPECT_NE(status, ERROR);
-      for (int i = 0; i < count; ++i) {
-        ElmDscrPtr d;
-        EXPECT_EQ(mdlElmdscr_read(&d, positions[i], model), SUCCESS);
-        if (d) out.emplace_back(positions[i], mdlElement_getType(*d));
-      }
-      if (status != SUCCESS) break;
+    for (const auto& e : test::scanModel(model, true, false)) {
+      EXPECT_TRUE(e.descriptor) << e.position;
+      if (e.descriptor) out.emplace_back(e.position, mdlElement_getType(*e.descriptor));
     }
     return out;
   }

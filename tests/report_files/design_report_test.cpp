@@ -15,6 +15,7 @@
 #include "host/dgn/codec.h"
 #include "host/state.h"
 #include "tests/support/dgn_builder.h"
+#include "tests/support/scan.h"
 #include "tests/support/scratch.h"
 
 namespace kelvara {
@@ -38,25 +39,15 @@ std::vector<Seen> readBack(const std::string& path, ModelRef* model = nullptr) {
   ModelRef m = 0;
   EXPECT_EQ(mdlWorkDgn_openFile(&m, path, true), SUCCESS) << lastDesignError();
   std::vector<Seen> out;
-  ScanCriteria sc;
-  mdlScan_initialize(&sc, m);
-  sc.includeComponents = true;
-  uint32_t positions[256];
-  for (;;) {
-    int count = 0;
-    const int rc = mdlScan_file(positions, &count, 256, &sc);
-    for (int i = 0; i < count; ++i) {
-      ElmDscrPtr d;
-      if (mdlElmdscr_read(&d, positions[i], m) != SUCCESS) continue;
-      Seen s;
-      s.position = positions[i];
-      s.type = mdlElement_getType(*d);
-      s.level = dgn::levelOf(d->bytes.data());
-      (void)mdlElement_getSymbology(&s.colour, &s.weight, &s.style, *d);
-      s.component = d->isComponent;
-      out.push_back(s);
-    }
-    if (rc != SUCCESS) break;
+  for (const auto& e : test::scanModel(m, false, true)) {
+    if (!e.descriptor) continue;
+    Seen s;
+    s.position = e.position;
+    s.type = mdlElement_getType(*e.descriptor);
+    s.level = dgn::levelOf(e.descriptor->bytes.data());
+    (void)mdlElement_getSymbology(&s.colour, &s.weight, &s.style, *e.descriptor);
+    s.component = e.descriptor->isComponent;
+    out.push_back(s);
   }
   if (model) *model = m;
   return out;

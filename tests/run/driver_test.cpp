@@ -22,6 +22,7 @@
 #include "run/trace_hook.h"
 #include "settings/run_settings.h"
 #include "support/dgn_builder.h"
+#include "support/scan.h"
 #include "support/scratch.h"
 
 namespace kelvara {
@@ -103,24 +104,11 @@ class Driver : public ::testing::Test {
     return out;
   }
   std::vector<uint32_t> deletedIn(const std::string& file) {
-    std::vector<uint32_t> out;
     ModelRef model = 0;
     EXPECT_EQ(mdlWorkDgn_openFile(&model, file, true), SUCCESS);
-    ScanCriteria sc;
-    mdlScan_initialize(&sc, model);
-    sc.includeDeleted = true;
-    uint32_t positions[64];
-    int count = 0;
-    int rc;
-    do {
-      rc = mdlScan_file(positions, &count, 64, &sc);
-      for (int i = 0; i < count; ++i) {
-        ElmDscrPtr d;
-        if (mdlElmdscr_read(&d, positions[i], model) == SUCCESS && mdlElement_isDeleted(*d)) {
-          out.push_back(positions[i]);
-        }
-      }
-    } while (rc == SUCCESS);
+    std::vector<uint32_t> out;
+    for (const auto& e : test::scanModel(model, true, false))
+      if (e.descriptor && mdlElement_isDeleted(*e.descriptor)) out.push_back(e.position);
     (void)mdlWorkDgn_closeFile(model);
     return out;
   }
