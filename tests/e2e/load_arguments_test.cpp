@@ -18,6 +18,7 @@
 #include "settings/run_settings.h"
 #include "settings/settings_file.h"
 #include "support/dgn_builder.h"
+#include "support/scratch.h"
 
 namespace kelvara {
 namespace {
@@ -30,12 +31,8 @@ class LoadArguments : public ::testing::Test {
     resetHostState();
     resetDesignState();
     scripted.emplace();
-    dir = fs::temp_directory_path() /
-          ("kelvara_args_" +
-           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "tmp");
-    ASSERT_EQ(mdlSystem_defineCfgVar("TEMP", (dir / "tmp").string()), SUCCESS);
+    fs::create_directories(path("tmp"));
+    ASSERT_EQ(mdlSystem_defineCfgVar("TEMP", path("tmp")), SUCCESS);
     settings_resetToFactory(runSettings(), false);
     runSettings().TEXT_REPORT_FILE_NAME.assign(path("run.trf"));
     settingsFile() = SettingsFile{};
@@ -52,9 +49,8 @@ class LoadArguments : public ::testing::Test {
     (void)closeAllDesignFiles();
     scripted.reset();
     resetHostState();
-    fs::remove_all(dir);
   }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
+  std::string path(const std::string& name) const { return scratch.file(name); }
   StartResult start(std::vector<std::string> args, std::vector<SettingOverride> overrides = {},
                     bool batch = true) {
     std::vector<std::wstring> wide = {L"kelvara", batch ? L"MS_INITAPPS" : L"other", L"third"};
@@ -77,7 +73,7 @@ class LoadArguments : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(a), {}) !=
            std::string(std::istreambuf_iterator<char>(b), {});
   }
-  fs::path dir;
+  test::ScratchDir scratch;
   std::optional<ScopedScriptedUi> scripted;
   std::string summary;
 };

@@ -61,12 +61,8 @@ class Driver : public ::testing::Test {
     resetHostState();
     resetDesignState();
     scripted.emplace();
-    dir = fs::temp_directory_path() /
-          ("kelvara_driver_" +
-           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "tmp");
-    ASSERT_EQ(mdlSystem_defineCfgVar("TEMP", (dir / "tmp").string()), SUCCESS);
+    fs::create_directories(path("tmp"));
+    ASSERT_EQ(mdlSystem_defineCfgVar("TEMP", path("tmp")), SUCCESS);
     RunSettings& s = runSettings();
     settings_resetToFactory(s, false);
     s.INTERACTIVE = 0;
@@ -90,9 +86,8 @@ class Driver : public ::testing::Test {
     (void)closeAllDesignFiles();
     scripted.reset();
     resetHostState();
-    fs::remove_all(dir);
   }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
+  std::string path(const std::string& name) const { return scratch.file(name); }
   void runOver(const std::vector<std::string>& entries) {
     for (const std::string& e : entries) appendToList(duplicateRun().entryList.get(), e);
     process_startAllV8Files(nullptr);
@@ -120,7 +115,7 @@ class Driver : public ::testing::Test {
         out.push_back(event.text);
     return out;
   }
-  fs::path dir;
+  test::ScratchDir scratch;
   std::optional<ScopedScriptedUi> scripted;
   std::vector<std::string> summaries;
   std::string autosaveDuringRun = "unset";
