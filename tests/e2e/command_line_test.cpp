@@ -50,6 +50,9 @@ TEST(CommandLine, UsageErrorsSayWhatIsExpectedAndTouchNothing) {
       {{"--set", "TEXT_EXTENSION=abcdefgh", "plan.dgn"}, "takes a text of at most 7 bytes"},
       {{"--set", "DATE_CREATED=x", "plan.dgn"}, "DATE_CREATED is written by kelvara itself"},
       {{"--set", "NO_SUCH_KEY=1", "plan.dgn"}, "unknown settings key \"NO_SUCH_KEY\""},
+      // The settings file's key keeps its historical spelling.
+      {{"--set", "WORD_WRAP_POS_TEXT_REPORT=80", "plan.dgn"},
+       "unknown settings key \"WORD_WRAP_POS_TEXT_REPORT\""},
       {{"--set", "REPORT_ONLY", "plan.dgn"}, "--set needs KEY=VALUE, got \"REPORT_ONLY\""},
       {{"plan.dgn", "--set"}, "--set needs KEY=VALUE"},
       {{"--bogus", "plan.dgn"}, "unknown option \"--bogus\""},

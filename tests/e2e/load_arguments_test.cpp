@@ -144,30 +144,12 @@ TEST_F(LoadArguments, ComparisonListTheLastOneWins) {
   EXPECT_EQ(entries(), (std::vector<std::string>{path("other.dgn") + ",Default"}));
 }
 
-TEST_F(LoadArguments, NothingMatched) {
-  EXPECT_EQ(start({path("none.dgn")}), StartResult::NothingToDo);
-  EXPECT_EQ(infoBoxes(),
-            (std::vector<std::string>{"Argument \"" + path("none.dgn") + "\" not valid.",
-                                      "No matching design files found"}));
-  EXPECT_TRUE(duplicateRun().hostExitRequested);
-  scripted->script.events.clear();
-  duplicateRun() = DuplicateRun{};
-  runSession() = RunSession{};
-  EXPECT_EQ(start({}, {}, false), StartResult::NoArguments);  // start-up would go on
+// Nothing matched in a batch: EndToEnd.NothingMatchedEndsWithStatusOne. Without arguments
+// outside a batch, start-up goes on quietly.
+TEST_F(LoadArguments, NoArgumentsOutsideABatch) {
+  EXPECT_EQ(start({}, {}, false), StartResult::NoArguments);
   EXPECT_TRUE(infoBoxes().empty());
   EXPECT_FALSE(duplicateRun().hostExitRequested);
-}
-
-TEST_F(LoadArguments, SettingOverridesFollowTheFileRules) {
-  EXPECT_TRUE(isSettingsKey("WORP_WRAP_POS_TEXT_REPORT"));
-  EXPECT_FALSE(isSettingsKey("WORD_WRAP_POS_TEXT_REPORT"));
-  EXPECT_TRUE(applySettingOverride({"TOLERANCE", "0.25"}));
-  EXPECT_EQ(runSettings().TOLERANCE.str(), "0.25");
-  EXPECT_TRUE(applySettingOverride({"ONE_TEXT_REPORT", "0"}));
-  EXPECT_TRUE(applySettingOverride({"SAME_DIR_TEXT_REPORT", "1"}));
-  EXPECT_EQ(runSettings().TEXT_REPORT_MESSAGE.str(),
-            "Text reports will be generated in directories with corresponding design files.");
-  EXPECT_FALSE(applySettingOverride({"NOT_A_KEY", "1"}));
 }
 
 }  // namespace

@@ -177,6 +177,9 @@ TEST(EndToEnd, OneReportPerEntryWithEntryIndexesAndWordWrap) {
     ASSERT_GT(lines.size(), 12u) << reports[i];
     // Per-entry reports name themselves in the file block, not in the run header.
     EXPECT_EQ(lines[3], "Run in batch mode.");
+    EXPECT_EQ(lines[4],
+              "Report Mode:         Text reports will be generated in directories with "
+              "corresponding design files.");
     EXPECT_EQ(lines[9], std::string("File:                ") + "abc"[i] + ".dgn");
     EXPECT_EQ(lines[10], std::string("Text Report:         ") + reports[i]);
     // Duplicate lines and the technical note wrap at column 40: duplicate lines are indented

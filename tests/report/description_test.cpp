@@ -1,7 +1,6 @@
 #include "report/description.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <set>
