@@ -21,10 +21,7 @@ namespace fs = std::filesystem;
 
 // Two equal lines: a run removes one of them.
 void writePair(const std::string& path) {
-  test::DesignBuilder d;
-  d.add(test::line({0, 0}, {10000, 0}));
-  d.add(test::line({0, 0}, {10000, 0}));
-  ASSERT_TRUE(d.write(path));
+  ASSERT_TRUE(drawingWith(0).write(path));
 }
 
 std::string settingsFilePath(const Scratch& s) {
