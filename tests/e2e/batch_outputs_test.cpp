@@ -106,6 +106,7 @@ TEST(BatchOutputs, ReadOnlyDrawingsAreAuditedByReportOnlyRuns) {
                            "elements have been reported but not removed.\n"))
           << c.name << "\n"
           << r.out;
+      EXPECT_TRUE(contains(report, "Mode:                Report only - Non-interactive\n"));
       EXPECT_TRUE(contains(report, "type 3 (line) element is duplicate.")) << report;
       EXPECT_TRUE(
           contains(report, "File archive.dgn is read-only. No changes were made to this file."))

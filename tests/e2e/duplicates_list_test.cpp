@@ -149,8 +149,7 @@ TEST(DuplicatesList, GdalReadsEachFormatWithTheReasonPartnerAndGeometryOfEveryRe
 TEST(DuplicatesList, OneListForARunOverTwoFilesInEntryOrder) {
   if (!ogrinfoAvailable()) GTEST_SKIP() << "ogrinfo is not installed";
   Scratch scratch("dlist-two");
-  DesignBuilder d;
-  d.add(test::line({0, 0}, {10000, 0})).add(test::line({0, 0}, {10000, 0}));
+  const DesignBuilder d = drawingWith(0);
   ASSERT_TRUE(d.write(scratch.path("b.dgn")) && d.write(scratch.path("a.dgn")));
   const RunResult run = runKelvara(scratch, {"--list", "all.csv", "b.dgn", "a.dgn"});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -167,9 +166,7 @@ TEST(DuplicatesList, OneListForARunOverTwoFilesInEntryOrder) {
 // file of its name as it was.
 TEST(DuplicatesList, AListThatCannotBeWrittenFailsTheRun) {
   Scratch scratch("dlist-fail");
-  DesignBuilder d;
-  d.add(test::line({0, 0}, {10000, 0})).add(test::line({0, 0}, {10000, 0}));
-  ASSERT_TRUE(d.write(scratch.path("plan.dgn")));
+  ASSERT_TRUE(drawingWith(0).write(scratch.path("plan.dgn")));
   { std::ofstream(scratch.path("locked.csv")) << "old"; }
   ASSERT_EQ(::chmod(scratch.path("locked.csv").c_str(), 0444), 0);
   for (const std::string list : {"missing/list.csv", "locked.csv"}) {

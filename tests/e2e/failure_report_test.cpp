@@ -47,6 +47,9 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
     std::vector<std::string> summary;  // parts of the summary ("" alone: no summary at all)
     std::vector<std::string> absent;   // files the run must not leave behind
     std::vector<std::string> report;   // parts of kelvara.trf
+    // Reports of an earlier run under the names this run's would have had: the run records
+    // "N/A" for a failed entry, so they must not be left to pass for its reports.
+    std::vector<std::string> earlier = {};
   };
   const std::vector<Case> cases = {
       {"damaged drawing alone",
@@ -78,7 +81,8 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
        {"good.dgn", "ro.dgn"},
        3,
        {"error: ro.dgn is a read-only file and has been skipped.\n"},
-       {"1 model processed.\n1 model could not be processed.\n"},
+       {"1 model processed.\n1 model could not be processed.\n",
+        "encountered.\n\nDesign report"},  // no text report named
        {"ro.bak", "ro1.drf"},
        {"Text report file name:kelvara.trf\nro.dgn is a read-only file and has been skipped.\n"}},
       {"design report folder missing",
@@ -124,7 +128,17 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
        {"(nofolder/good.trf: No such file or directory)"},
        {""},
        {"good.bak", "good.drf"},
-       {}},
+       {},
+       {"good.drf"}},
+      {"selection file missing",
+       {"REMOVE_SEL_DUP=1", "CRITERIA_NAME_=missing.sel"},
+       {"good.dgn", "ro.dgn"},
+       1,
+       {"missing.sel"},
+       {"0 models processed.\n2 models could not be processed.\n"},
+       {"good.bak", "good0.drf"},
+       {},
+       {"good0.drf"}},
       {"text report under the backup extension",
        {"TEXT_REPORT_FILE_NAME=log.bak"},
        {"good.dgn"},
@@ -141,6 +155,7 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
     std::ofstream(s.path("bad.dgn"), std::ios::binary) << sample.substr(0, 3000);
     ASSERT_TRUE(drawing(3, 1).write(s.path("ro.dgn")));
     ASSERT_EQ(::chmod(s.path("ro.dgn").c_str(), 0444), 0);
+    for (const std::string& file : c.earlier) std::ofstream(s.path(file)) << "an earlier report";
     const std::string good = readFile(s.path("good.dgn"));
     const RunResult r = runKelvara(s, withSettings(c.settings, c.files));
     EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.err;
@@ -157,6 +172,7 @@ TEST(FailureReport, EverySkippedOrFailedEntryIsNamedAndCounted) {
     if (c.status == 1) {
       EXPECT_EQ(readFile(s.path("good.dgn")), good) << c.name;
     }
+    EXPECT_TRUE(temporaryLeftovers(s.dir).empty()) << c.name;
   }
 }
 

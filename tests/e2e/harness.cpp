@@ -131,6 +131,27 @@ std::vector<std::string> readLines(const std::string& path) {
   return splitLines(readFile(path));
 }
 
+std::string maskedReport(const std::string& report) {
+  std::string out;
+  int line = 0;
+  for (const std::string& text : splitLines(report)) {
+    const bool varies = line++ == 2 || contains(text, " processed in ");
+    out += (varies ? std::string("<masked>") : text) + "\n";
+  }
+  return out;
+}
+
+std::map<std::string, std::string> folderFiles(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& item : fs::directory_iterator(dir)) {
+    const std::string name = item.path().filename().string();
+    if (!item.is_regular_file() || name.rfind(".std", 0) == 0) continue;
+    const std::string bytes = readFile(item.path().string());
+    files[name] = item.path().extension() == ".trf" ? maskedReport(bytes) : bytes;
+  }
+  return files;
+}
+
 std::vector<std::vector<std::string>> dumpElements(const Scratch& scratch,
                                                    const std::string& file) {
   std::vector<std::vector<std::string>> rows;

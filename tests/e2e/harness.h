@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,16 @@ inline test::DesignBuilder drawingWith(int extra) {
   return d;
 }
 
+// `count` short lines apart from each other: a drawing whose run takes a while.
+inline test::DesignBuilder manyLines(int count) {
+  test::DesignBuilder d;
+  for (int i = 0; i < count; ++i) {
+    const double x = (i % 1000) * 20.0, y = (i / 1000) * 20.0;
+    d.add(test::line({x, y}, {x + 10, y + 10}));
+  }
+  return d;
+}
+
 // The arguments "--set S" for each of `settings`, then `files`.
 inline std::vector<std::string> withSettings(const std::vector<std::string>& settings,
                                              const std::vector<std::string>& files) {
@@ -77,8 +88,18 @@ RunResult waitForKelvara(const StartedRun& run);
 std::string shellOutput(const std::string& command, int* status);
 
 std::string readFile(const std::string& path);
+// The trace log (TRV_COMPARE_LOG) of the scratch folder's settings folder.
+inline std::string traceLog(const Scratch& scratch) {
+  return readFile(scratch.path("appdata/Tarvo/kelvara/diff_log.txt"));
+}
 std::vector<std::string> readLines(const std::string& path);
 std::vector<std::string> splitLines(const std::string& text);
+
+// A text report without what differs from run to run: its date line and the elapsed times.
+std::string maskedReport(const std::string& report);
+// The regular files of `dir` by name, text reports (.trf) masked; the harness's captures of
+// standard output and error (".std*") aside.
+std::map<std::string, std::string> folderFiles(const std::filesystem::path& dir);
 
 // The elements of a design file as `kelvara --dump` lists them (one line each, tab-separated).
 std::vector<std::vector<std::string>> dumpElements(const Scratch& scratch, const std::string& file);

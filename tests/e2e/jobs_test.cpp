@@ -9,6 +9,7 @@
 
 #include "e2e/harness.h"
 #include "support/dgn_builder.h"
+#include "support/scratch.h"
 
 namespace kelvara::e2e {
 namespace {
@@ -32,35 +33,6 @@ std::vector<std::string> makeArchive(const Scratch& s) {
   EXPECT_EQ(::chmod(s.path("ro.dgn").c_str(), 0444), 0);
   names.insert(names.end(), {"notes.dgn", "ro.dgn"});
   return names;
-}
-
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-  return text;
-}
-
-// A text report without what differs from run to run: the date line and elapsed times.
-std::string masked(const std::string& report) {
-  std::string out;
-  int line = 0;
-  for (const std::string& text : splitLines(report)) {
-    const bool varies = line++ == 2 || contains(text, " processed in ");
-    out += (varies ? std::string("<masked>") : text) + "\n";
-  }
-  return out;
-}
-
-// Every file of the folder (the harness's own folders aside): text reports masked.
-std::map<std::string, std::string> folderFiles(const Scratch& s) {
-  std::map<std::string, std::string> files;
-  for (const auto& item : fs::directory_iterator(s.dir)) {
-    if (!item.is_regular_file()) continue;
-    const std::string name = item.path().filename().string();
-    const std::string bytes = readFile(item.path().string());
-    files[name] = item.path().extension() == ".trf" ? masked(bytes) : bytes;
-  }
-  return files;
 }
 
 TEST(Jobs, WorkersGiveWhatOneProcessGives) {
@@ -92,10 +64,12 @@ TEST(Jobs, WorkersGiveWhatOneProcessGives) {
     const RunResult workers = runKelvara(many, args);
     ASSERT_EQ(serial.status, 3) << c.name << "\n" << serial.err;
     EXPECT_EQ(workers.status, serial.status) << c.name << "\n" << workers.err;
-    EXPECT_EQ(replaced(workers.out, many.dir.string(), one.dir.string()), serial.out) << c.name;
-    EXPECT_EQ(replaced(workers.err, many.dir.string(), one.dir.string()), serial.err) << c.name;
-    const auto expected = folderFiles(one);
-    const auto got = folderFiles(many);
+    EXPECT_EQ(test::replaceAll(workers.out, many.dir.string(), one.dir.string()), serial.out)
+        << c.name;
+    EXPECT_EQ(test::replaceAll(workers.err, many.dir.string(), one.dir.string()), serial.err)
+        << c.name;
+    const auto expected = folderFiles(one.dir);
+    const auto got = folderFiles(many.dir);
     EXPECT_GT(expected.size(), names.size() * 2) << c.name;  // backups and reports were written
     for (const auto& [name, bytes] : expected) {
       const auto it = got.find(name);
@@ -201,8 +175,8 @@ TEST(Jobs, GnuParallelShardsTogetherDoWhatOneRunDoes) {
   for (const std::string& name : names) command += " " + name;
   (void)shellOutput(command + " >/dev/null 2>&1", &status);
   EXPECT_EQ(status, serial.status);
-  const auto expected = folderFiles(one);
-  const auto got = folderFiles(shards);
+  const auto expected = folderFiles(one.dir);
+  const auto got = folderFiles(shards.dir);
   size_t compared = 0;
   for (const auto& [name, bytes] : expected) {
     const std::string extension = fs::path(name).extension();

@@ -18,6 +18,7 @@
 #include "settings/run_settings.h"
 #include "settings/settings_file.h"
 #include "support/dgn_builder.h"
+#include "support/scratch.h"
 
 namespace kelvara {
 namespace {
@@ -30,12 +31,8 @@ class LoadArguments : public ::testing::Test {
     resetHostState();
     resetDesignState();
     scripted.emplace();
-    dir = fs::temp_directory_path() /
-          ("kelvara_args_" +
-           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "tmp");
-    ASSERT_EQ(mdlSystem_defineCfgVar("TEMP", (dir / "tmp").string()), SUCCESS);
+    fs::create_directories(path("tmp"));
+    ASSERT_EQ(mdlSystem_defineCfgVar("TEMP", path("tmp")), SUCCESS);
     settings_resetToFactory(runSettings(), false);
     runSettings().TEXT_REPORT_FILE_NAME.assign(path("run.trf"));
     settingsFile() = SettingsFile{};
@@ -52,9 +49,8 @@ class LoadArguments : public ::testing::Test {
     (void)closeAllDesignFiles();
     scripted.reset();
     resetHostState();
-    fs::remove_all(dir);
   }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
+  std::string path(const std::string& name) const { return scratch.file(name); }
   StartResult start(std::vector<std::string> args, std::vector<SettingOverride> overrides = {},
                     bool batch = true) {
     std::vector<std::wstring> wide = {L"kelvara", batch ? L"MS_INITAPPS" : L"other", L"third"};
@@ -77,7 +73,7 @@ class LoadArguments : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(a), {}) !=
            std::string(std::istreambuf_iterator<char>(b), {});
   }
-  fs::path dir;
+  test::ScratchDir scratch;
   std::optional<ScopedScriptedUi> scripted;
   std::string summary;
 };
@@ -148,30 +144,12 @@ TEST_F(LoadArguments, ComparisonListTheLastOneWins) {
   EXPECT_EQ(entries(), (std::vector<std::string>{path("other.dgn") + ",Default"}));
 }
 
-TEST_F(LoadArguments, NothingMatched) {
-  EXPECT_EQ(start({path("none.dgn")}), StartResult::NothingToDo);
-  EXPECT_EQ(infoBoxes(),
-            (std::vector<std::string>{"Argument \"" + path("none.dgn") + "\" not valid.",
-                                      "No matching design files found"}));
-  EXPECT_TRUE(duplicateRun().hostExitRequested);
-  scripted->script.events.clear();
-  duplicateRun() = DuplicateRun{};
-  runSession() = RunSession{};
-  EXPECT_EQ(start({}, {}, false), StartResult::NoArguments);  // start-up would go on
+// Nothing matched in a batch: EndToEnd.NothingMatchedEndsWithStatusOne. Without arguments
+// outside a batch, start-up goes on quietly.
+TEST_F(LoadArguments, NoArgumentsOutsideABatch) {
+  EXPECT_EQ(start({}, {}, false), StartResult::NoArguments);
   EXPECT_TRUE(infoBoxes().empty());
   EXPECT_FALSE(duplicateRun().hostExitRequested);
-}
-
-TEST_F(LoadArguments, SettingOverridesFollowTheFileRules) {
-  EXPECT_TRUE(isSettingsKey("WORP_WRAP_POS_TEXT_REPORT"));
-  EXPECT_FALSE(isSettingsKey("WORD_WRAP_POS_TEXT_REPORT"));
-  EXPECT_TRUE(applySettingOverride({"TOLERANCE", "0.25"}));
-  EXPECT_EQ(runSettings().TOLERANCE.str(), "0.25");
-  EXPECT_TRUE(applySettingOverride({"ONE_TEXT_REPORT", "0"}));
-  EXPECT_TRUE(applySettingOverride({"SAME_DIR_TEXT_REPORT", "1"}));
-  EXPECT_EQ(runSettings().TEXT_REPORT_MESSAGE.str(),
-            "Text reports will be generated in directories with corresponding design files.");
-  EXPECT_FALSE(applySettingOverride({"NOT_A_KEY", "1"}));
 }
 
 }  // namespace

@@ -99,31 +99,6 @@ void freshFolder(const Scratch& s) {
   ASSERT_TRUE(big.write(s.path("big.dgn")));
 }
 
-// The files the runs left in the folder, text reports without their date and elapsed-time
-// lines.
-std::map<std::string, std::string> outputs(const Scratch& s) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::directory_iterator(s.dir)) {
-    const std::string name = entry.path().filename().string();
-    if (!entry.is_regular_file() || name[0] == '.') continue;
-    std::string content = readFile(entry.path().string());
-    if (entry.path().extension() == ".trf") {
-      const std::vector<std::string> lines = splitLines(content);
-      content.clear();
-      for (size_t i = 0; i < lines.size(); ++i) {
-        if (i == 2) continue;  // the date
-        if (lines[i].find(" processed in ") != std::string::npos) {
-          if (i + 1 < lines.size() && lines[i + 1].empty()) ++i;
-          continue;
-        }
-        content += lines[i] + "\n";
-      }
-    }
-    files[name] = content;
-  }
-  return files;
-}
-
 TEST(RunRecord, RunsInOneProcessWriteWhatFreshProcessesWrite) {
   const std::vector<std::vector<std::string>> runs = {
       // Delete run; the read-only drawing is skipped.
@@ -142,7 +117,7 @@ TEST(RunRecord, RunsInOneProcessWriteWhatFreshProcessesWrite) {
     freshFolder(s);
     std::vector<RunResult> fresh;
     for (const auto& args : runs) fresh.push_back(runKelvara(s, args));
-    const std::map<std::string, std::string> freshFiles = outputs(s);
+    const std::map<std::string, std::string> freshFiles = folderFiles(s.dir);
 
     freshFolder(s);
     if (afterCancel) {
@@ -158,7 +133,7 @@ TEST(RunRecord, RunsInOneProcessWriteWhatFreshProcessesWrite) {
       EXPECT_EQ(here.out, fresh[i].out) << when << ", run " << i;
       EXPECT_EQ(here.err, fresh[i].err) << when << ", run " << i;
     }
-    const std::map<std::string, std::string> hereFiles = outputs(s);
+    const std::map<std::string, std::string> hereFiles = folderFiles(s.dir);
     std::vector<std::string> freshNames, hereNames;
     for (const auto& [name, content] : freshFiles) freshNames.push_back(name);
     for (const auto& [name, content] : hereFiles) hereNames.push_back(name);

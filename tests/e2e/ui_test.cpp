@@ -1,6 +1,5 @@
 // `kelvara --ui`: the interactive application driven through its HTTP interface, as the page
 // drives it, from start-up to the exit that closing the main dialog brings.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <signal.h>
@@ -31,56 +30,43 @@ constexpr int kStart = 200006;
 constexpr int kReview = 200069;
 constexpr int kBox = 100;
 
-// A running `kelvara --ui --no-browser ARG...` in a scratch folder: its first stdout line,
-// its exit status once it ends; its standard error goes to ui-stderr.txt there.
+// A running `kelvara --ui --no-browser ARG...` in a scratch folder: its first stdout line and
+// its exit status once it ends; killed if it still runs at the end of the test.
 struct UiProcess {
-  pid_t pid = -1;
-  int out = -1;
+  StartedRun run;
   std::string firstLine;
-  std::string errPath;
 
-  // `browser`: no --no-browser, and PATH is `path` (where xdg-open is looked up).
-  UiProcess(const Scratch& scratch, const std::vector<std::string>& args, bool browser = false,
-            const std::string& path = "") {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return;
-    const char* bin = std::getenv("KELVARA_BIN");
-    errPath = scratch.path("ui-stderr.txt");
-    pid = ::fork();
-    if (pid == 0) {
-      if (::chdir(scratch.dir.c_str()) != 0) ::_exit(120);
-      ::dup2(pipeFds[1], 1);
-      const int errFd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (errFd >= 0) ::dup2(errFd, 2);
-      ::close(pipeFds[0]);
-      ::setenv("APPDATA", scratch.path("appdata").c_str(), 1);
-      ::setenv("HOME", scratch.dir.c_str(), 1);
-      if (browser) ::setenv("PATH", path.c_str(), 1);
-      std::vector<char*> argv{const_cast<char*>(bin), const_cast<char*>("--ui")};
-      if (!browser) argv.push_back(const_cast<char*>("--no-browser"));
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(bin, argv.data());
-      ::_exit(127);
+  // With `browserPath`: no --no-browser, and PATH is that folder (where xdg-open is looked up).
+  UiProcess(const Scratch& scratch, const std::vector<std::string>& args,
+            const std::string& browserPath = "") {
+    std::vector<std::string> all = {"--ui"};
+    if (browserPath.empty()) all.push_back("--no-browser");
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<std::string> environment;
+    if (!browserPath.empty()) environment.push_back("PATH=" + browserPath);
+    run = startKelvara(scratch, all, environment);
+    for (int i = 0; i < 1000 && run.pid > 0; ++i) {
+      const std::string out = readFile(run.outPath);
+      if (const size_t end = out.find('\n'); end != std::string::npos) {
+        firstLine = out.substr(0, end);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ::close(pipeFds[1]);
-    out = pipeFds[0];
-    char c = 0;
-    while (::read(out, &c, 1) == 1 && c != '\n') firstLine += c;
   }
   ~UiProcess() {
-    if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == 0) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
+    if (run.pid > 0 && ::waitpid(run.pid, nullptr, WNOHANG) == 0) {
+      ::kill(run.pid, SIGKILL);
+      ::waitpid(run.pid, nullptr, 0);
     }
-    if (out >= 0) ::close(out);
   }
+  std::string err() const { return readFile(run.errPath); }
   // The exit status, waiting at most `seconds`; -1 when it has not ended by then.
   int exitStatus(int seconds) {
     for (int i = 0; i < seconds * 100; ++i) {
       int status = 0;
-      if (::waitpid(pid, &status, WNOHANG) == pid) {
-        pid = -1;
+      if (::waitpid(run.pid, &status, WNOHANG) == run.pid) {
+        run.pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -197,12 +183,7 @@ TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClos
 // a run by cancelling it (status 1), leaving the drawing whole and no temporary files behind.
 TEST(InteractiveApplication, CtrlCEndsCleanlyIdleAndDuringARun) {
   Scratch s("ui-signal");
-  DesignBuilder d;
-  for (int i = 0; i < 200000; ++i) {
-    const double x = (i % 1000) * 20.0, y = (i / 1000) * 20.0;
-    d.add(test::line({x, y}, {x + 10, y + 10}));
-  }
-  ASSERT_TRUE(d.write(s.path("big.dgn")));
+  ASSERT_TRUE(manyLines(200000).write(s.path("big.dgn")));
 
   for (const int signal : {SIGINT, SIGTERM}) {
     UiProcess ui(s, {"big.dgn"});
@@ -211,10 +192,10 @@ TEST(InteractiveApplication, CtrlCEndsCleanlyIdleAndDuringARun) {
     UiApi api(m);
     ASSERT_TRUE(api.waitFor([](const json& now) { return findDialog(now, kMain) != nullptr; }));
     const auto sent = std::chrono::steady_clock::now();
-    ASSERT_EQ(::kill(ui.pid, signal), 0);
+    ASSERT_EQ(::kill(ui.run.pid, signal), 0);
     EXPECT_EQ(ui.exitStatus(10), 0) << signal;
     EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
-    EXPECT_EQ(readFile(ui.errPath), "kelvara: interrupted: ended with nothing running\n");
+    EXPECT_EQ(ui.err(), "kelvara: interrupted: ended with nothing running\n");
   }
   std::set<std::string> filesBefore;
   for (const auto& e : fs::directory_iterator(s.dir)) filesBefore.insert(e.path().filename());
@@ -230,15 +211,16 @@ TEST(InteractiveApplication, CtrlCEndsCleanlyIdleAndDuringARun) {
     const json* d = findDialog(now, kMain);
     return d != nullptr && !(*findItem(*d, kStart))["enabled"].get<bool>();
   }));
-  ASSERT_EQ(::kill(ui.pid, SIGINT), 0);
+  ASSERT_EQ(::kill(ui.run.pid, SIGINT), 0);
   EXPECT_EQ(ui.exitStatus(20), 1);
-  EXPECT_EQ(readFile(ui.errPath), "kelvara: interrupted: the running run was cancelled\n");
+  EXPECT_EQ(ui.err(), "kelvara: interrupted: the running run was cancelled\n");
   // The drawing is whole: every element still listed, in either its old or its new state.
   EXPECT_EQ(dumpElements(s, s.path("big.dgn")).size(), 200001u);
   std::set<std::string> left;
   for (const auto& e : fs::directory_iterator(s.dir)) {
     const std::string name = e.path().filename().string();
-    if (!filesBefore.count(name)) left.insert(name);
+    // (".stdout*" and ".stderr*" are the harness's captures of the processes' output)
+    if (!filesBefore.count(name) && name.rfind(".std", 0) != 0) left.insert(name);
   }
   // New beside the drawing: only the backup and the two reports, closed; no temporary file.
   EXPECT_EQ(left, (std::set<std::string>{"big.bak", "big.drf", "kelvara.trf"}));
@@ -255,7 +237,7 @@ TEST(InteractiveApplication, OpensThePageWithXdgOpenAndGoesOnWithoutIt) {
   }
   fs::permissions(s.path("bin/xdg-open"), fs::perms::owner_all);
   for (const std::string& path : {s.path("bin"), s.path("empty")}) {
-    UiProcess ui(s, {}, true, path);
+    UiProcess ui(s, {}, path);
     std::smatch m;
     ASSERT_TRUE(parseAddress(ui.firstLine, &m)) << path << ": " << ui.firstLine;
     EXPECT_EQ(UiApi(m).post(R"({"dialog":200002,"kind":"close"})"), 200) << path;

@@ -12,7 +12,9 @@ Usage:
       writes the drawings below with ogr2ogr and with GDAL's Python bindings, marks some
       elements deleted, and checks every file;
   gdal_interop.py --kelvara BIN --check FILE --uor-per-master N --origin X,Y,Z [--deleted N]
-      checks one file (for files that kelvara itself changed).
+      checks one file (for files that kelvara itself changed);
+  gdal_interop.py --kelvara BIN --write FILE --case NAME
+      only writes the drawing of one of the CASES below.
 Exit status 0 when every check passed, 1 otherwise; a line per file on standard output.
 """
 
@@ -290,7 +292,13 @@ def main():
     parser.add_argument("--uor-per-master", type=float, default=100)
     parser.add_argument("--origin", default="0,0,0", help="global origin in master units")
     parser.add_argument("--deleted", type=int, help="number of deleted elements expected")
+    parser.add_argument("--write")
+    parser.add_argument("--case", choices=[c[0] for c in CASES])
     args = parser.parse_args()
+    if args.write:
+        _, writer, dim3, dsco, _, _ = next(c for c in CASES if c[0] == args.case)
+        writer(args.write, dim3, dsco)
+        return 0
     if args.check:
         origin = tuple(float(v) for v in args.origin.split(","))
         try:

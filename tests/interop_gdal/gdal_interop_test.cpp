@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include "host/dgn/image.h"
 #include "host/element.h"
 #include "host/types.h"
+#include "support/scan.h"
 
 namespace kelvara {
 namespace {
@@ -55,6 +55,11 @@ std::string scriptPath() {
   return std::string(KELVARA_SOURCE_DIR) + "/tests/interop/gdal_interop.py";
 }
 
+// The script's drawings written by ogr2ogr with the origin at 0 (nothing is clamped).
+std::string ogrCase(bool is3d) {
+  return is3d ? "ogr2ogr_3d" : "ogr2ogr_2d";
+}
+
 std::vector<char> readAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -78,40 +83,19 @@ class GdalInterop : public ::testing::Test {
     if (!HasFailure() && !dir_.empty()) fs::remove_all(dir_);
   }
 
-  // Writes a drawing with ogr2ogr (origin at 0 so nothing is clamped) and returns its path.
-  fs::path writeWithOgr2ogr(const std::string& name, bool is3d) {
-    const fs::path csv = dir_ / (name + ".csv");
-    std::ofstream out(csv);
-    const std::string z = is3d ? " Z" : "";
-    const auto pt = [is3d](double x, double y) {
-      return std::to_string(x) + " " + std::to_string(y) + (is3d ? " 2.5" : "");
-    };
-    std::string chain, ring;
-    for (int i = 0; i < 45; ++i) chain += (i ? "," : "") + pt(i, (i % 3) * 1.5);
-    for (int i = 0; i < 40; ++i)
-      ring += pt(100 + 10 * std::cos(i * 0.157), 10 * std::sin(i * 0.157)) + ",";
-    ring += pt(100 + 10, 0);
-    out << "WKT,Level,ColorIndex,Weight,Style,Text\n"
-        << "\"LINESTRING" << z << " (" << pt(0, 0) << "," << pt(5, 5) << ")\",1,1,0,0,\n"
-        << "\"LINESTRING" << z << " (" << pt(0, 0) << "," << pt(5, 1) << "," << pt(9, 4)
-        << ")\",2,3,1,1,\n"
-        << "\"POLYGON" << z << " ((" << pt(0, 0) << "," << pt(4, 0) << "," << pt(4, 3) << ","
-        << pt(0, 0) << "))\",3,5,2,2,\n"
-        << "\"LINESTRING" << z << " (" << chain << ")\",4,7,3,3,\n"
-        << "\"POLYGON" << z << " ((" << ring << "))\",5,9,4,4,\n"
-        << "\"POLYGON" << z << " ((" << pt(20, 20) << "," << pt(30, 20) << "," << pt(30, 30) << ","
-        << pt(20, 20) << "),(" << pt(27, 22) << "," << pt(29, 22) << "," << pt(29, 24) << ","
-        << pt(27, 22) << "))\",6,11,5,5,\n"
-        << "\"POINT" << z << " (" << pt(8, 8) << ")\",7,13,6,6,label\n";
-    out.close();
+  // Writes the script's drawing of `gdalCase` (ogr2ogr, origin at 0, 100 UOR per master unit)
+  // and returns its path.
+  fs::path writeWithOgr2ogr(const std::string& name, const std::string& gdalCase) {
     const fs::path dgn = dir_ / (name + ".dgn");
-    const CommandResult r =
-        runCommand("ogr2ogr -f DGN " + quoted(dgn) + " " + quoted(csv) +
-                   " -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO -dsco ORIGIN=0,0,0" +
-                   (is3d ? " -dsco 3D=YES" : ""));
+    const CommandResult r = runScript("--write " + quoted(dgn) + " --case " + gdalCase);
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(fs::exists(dgn)) << r.output;
     return dgn;
+  }
+
+  static CommandResult runScript(const std::string& arguments) {
+    return runCommand(std::string(kPython) + " " + quoted(scriptPath()) + " --kelvara " +
+                      quoted(kelvaraBinary()) + " " + arguments);
   }
 
   // The number of features ogrinfo lists for the file, -1 when it fails or reports an error.
@@ -128,21 +112,10 @@ class GdalInterop : public ::testing::Test {
 
   // Top-level file positions of the active model with their types, deleted ones included.
   static std::vector<std::pair<uint32_t, int>> topLevelElements(ModelRef model) {
-    ScanCriteria sc;
-    mdlScan_initialize(&sc, model);
-    sc.includeDeleted = true;
     std::vector<std::pair<uint32_t, int>> out;
-    uint32_t positions[64];
-    for (;;) {
-      int count = 0;
-      const int status = mdlScan_file(positions, &count, 64, &sc);
-      EXPECT_NE(status, ERROR);
-      for (int i = 0; i < count; ++i) {
-        ElmDscrPtr d;
-        EXPECT_EQ(mdlElmdscr_read(&d, positions[i], model), SUCCESS);
-        if (d) out.emplace_back(positions[i], mdlElement_getType(*d));
-      }
-      if (status != SUCCESS) break;
+    for (const auto& e : test::scanModel(model, true, false)) {
+      EXPECT_TRUE(e.descriptor) << e.position;
+      if (e.descriptor) out.emplace_back(e.position, mdlElement_getType(*e.descriptor));
     }
     return out;
   }
@@ -151,9 +124,7 @@ class GdalInterop : public ::testing::Test {
 };
 
 TEST_F(GdalInterop, FilesWrittenByGdalDumpAsGdalReadsThem) {
-  const CommandResult r =
-      runCommand(std::string(kPython) + " " + quoted(scriptPath()) + " --kelvara " +
-                 quoted(kelvaraBinary()) + " --workdir " + quoted(dir_));
+  const CommandResult r = runScript("--workdir " + quoted(dir_));
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("gdal interop: 10 files checked, 0 failed"), std::string::npos)
       << r.output;
@@ -164,9 +135,11 @@ TEST_F(GdalInterop, FilesWrittenByGdalDumpAsGdalReadsThem) {
 TEST_F(GdalInterop, FileChangedByTheHostStaysReadableByGdal) {
   for (bool is3d : {false, true}) {
     SCOPED_TRACE(is3d ? "3D" : "2D");
-    const fs::path dgn = writeWithOgr2ogr(is3d ? "edit3d" : "edit2d", is3d);
+    const fs::path dgn = writeWithOgr2ogr(is3d ? "edit3d" : "edit2d", ogrCase(is3d));
+    // GDAL lists 12 features: 5 line strings, a shape, the chain, the complex shape, the 3
+    // shapes of the cell (not the cell), the text and the point.
     const long before = ogrFeatureCount(dgn);
-    ASSERT_EQ(before, 8);
+    ASSERT_EQ(before, 12);
 
     ASSERT_EQ(mdlSystem_newDesignFile(dgn.string()), SUCCESS) << lastDesignError();
     const ModelRef model = mdlModelRef_getActive();
@@ -185,8 +158,7 @@ TEST_F(GdalInterop, FileChangedByTheHostStaysReadableByGdal) {
     };
 
     // Deleted: one line string (1 feature) and a complex chain with its 2 components (1
-    // feature: GDAL reads a chain as one). GDAL lists 8 features before: 2 line strings, a
-    // shape, the chain, a complex shape, the 2 shapes of the cell (not the cell) and the text.
+    // feature: GDAL reads a chain as one).
     ElmDscrPtr lineString = readAt(firstOf(4));
     ElmDscrPtr chain = readAt(firstOf(12));
     ASSERT_TRUE(lineString && chain);
@@ -195,7 +167,7 @@ TEST_F(GdalInterop, FileChangedByTheHostStaysReadableByGdal) {
     ASSERT_EQ(mdlElmdscr_undoableDelete(*chain, model), SUCCESS);
     const int deleted = 1 + 1 + 2;
 
-    // Appended: a shape (1 feature), a cell with 2 rings (GDAL reads the 2 shapes, not the
+    // Appended: a shape (1 feature), a cell with 3 rings (GDAL reads the 3 shapes, not the
     // cell) and a complex shape (1 feature).
     for (int type : {6, 2, 14}) {
       ElmDscrPtr copy = readAt(firstOf(type));
@@ -205,11 +177,10 @@ TEST_F(GdalInterop, FileChangedByTheHostStaysReadableByGdal) {
     ASSERT_EQ(mdlSystem_saveDesignFile(), SUCCESS) << lastDesignError();
     ASSERT_EQ(closeAllDesignFiles(), SUCCESS);
 
-    EXPECT_EQ(ogrFeatureCount(dgn), before - 2 + 1 + 2 + 1);
+    EXPECT_EQ(ogrFeatureCount(dgn), before - 2 + 1 + 3 + 1);
     const CommandResult check =
-        runCommand(std::string(kPython) + " " + quoted(scriptPath()) + " --kelvara " +
-                   quoted(kelvaraBinary()) + " --check " + quoted(dgn) +
-                   " --uor-per-master 100 --origin 0,0,0 --deleted " + std::to_string(deleted));
+        runScript("--check " + quoted(dgn) + " --uor-per-master 100 --origin 0,0,0 --deleted " +
+                  std::to_string(deleted));
     EXPECT_EQ(check.status, 0) << check.output;
   }
 }
@@ -217,7 +188,7 @@ TEST_F(GdalInterop, FileChangedByTheHostStaysReadableByGdal) {
 TEST_F(GdalInterop, UntouchedRoundTripKeepsEveryByte) {
   for (bool is3d : {false, true}) {
     SCOPED_TRACE(is3d ? "3D" : "2D");
-    const fs::path dgn = writeWithOgr2ogr(is3d ? "trip3d" : "trip2d", is3d);
+    const fs::path dgn = writeWithOgr2ogr(is3d ? "trip3d" : "trip2d", ogrCase(is3d));
     const std::vector<char> original = readAll(dgn);
     ASSERT_FALSE(original.empty());
 

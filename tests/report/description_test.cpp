@@ -1,7 +1,6 @@
 #include "report/description.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -10,6 +9,7 @@
 #include "host/design.h"
 #include "host/state.h"
 #include "support/dgn_builder.h"
+#include "support/scratch.h"
 
 namespace kelvara {
 namespace {
@@ -109,17 +109,15 @@ TEST(FormatDescription, RendersByLevelNamesAndStatus) {
 
 class DescribeEntryTest : public ::testing::Test {
  protected:
-  fs::path dir;
+  test::ScratchDir scratch;
   test::DesignBuilder design;
   void SetUp() override {
     resetHostState();
     resetDesignState();
-    dir = fs::temp_directory_path() / ("kelvara_describe_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
     design.add(test::line({0, 0}, {1000, 0}, {.level = 2, .colour = 3, .weight = 2, .style = 1}));
     design.add(test::cell("DOOR", {0, 0}, {test::line({0, 0}, {10, 0}, {.level = 7})},
                           {.level = 7, .colour = 4}));
-    const std::string path = (dir / "plan.dgn").string();
+    const std::string path = scratch.file("plan.dgn");
     ASSERT_TRUE(design.write(path));
     ASSERT_EQ(mdlSystem_newDesignFile(path), SUCCESS);
     int level = 0;
@@ -128,10 +126,7 @@ class DescribeEntryTest : public ::testing::Test {
     ASSERT_EQ(mdlLevel_create(&level, mdlModelRef_getActive(), "Doors"), SUCCESS);
     ASSERT_EQ(level, 2);
   }
-  void TearDown() override {
-    resetDesignState();
-    fs::remove_all(dir);
-  }
+  void TearDown() override { resetDesignState(); }
 };
 
 TEST_F(DescribeEntryTest, ReadsTheElementThroughTheHost) {

@@ -12,6 +12,7 @@
 #include "host/strings.h"
 #include "host/ui.h"
 #include "support/parse_errors.h"
+#include "support/scratch.h"
 
 namespace kelvara {
 namespace {
@@ -23,11 +24,7 @@ class FileLists : public ::testing::Test {
   void SetUp() override {
     resetHostState();
     scripted.emplace();
-    dir = fs::temp_directory_path() /
-          ("kelvara_lists_" +
-           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "sub");
+    fs::create_directories(path("sub"));
     ASSERT_EQ(createDesignFile(path("a.dgn"), false), SUCCESS);
     ASSERT_EQ(createDesignFile(path("b.dgn"), false), SUCCESS);
     ASSERT_EQ(createDesignFile(path("c.DGN"), false), SUCCESS);
@@ -35,11 +32,10 @@ class FileLists : public ::testing::Test {
     list = StringListOwner(mdlStringList_create(0, 1));
   }
   void TearDown() override {
-    fs::remove_all(dir);
     scripted.reset();
     resetHostState();
   }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
+  std::string path(const std::string& name) const { return scratch.file(name); }
   std::vector<std::string> members() const {
     std::vector<std::string> out;
     for (long i = 0; i < mdlStringList_size(list.get()); ++i) {
@@ -49,7 +45,7 @@ class FileLists : public ::testing::Test {
     }
     return out;
   }
-  fs::path dir;
+  test::ScratchDir scratch;
   StringListOwner list;
   std::optional<ScopedScriptedUi> scripted;
   ScriptedUi& ui() { return scripted->script; }

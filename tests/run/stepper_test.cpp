@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/state.h"
 #include "host/timers.h"
@@ -132,64 +133,54 @@ TEST_F(StepperRun, FirstStepEndingNeverOpensTheProgress) {
   EXPECT_TRUE(ui().texts(UiEventKind::ProgressOpen).empty());
 }
 
-TEST_F(StepperRun, AbortKeysAskTheQuestion) {
-  for (int key : {int{'x'}, int{'X'}, 27}) {
+// An abort key or an interrupt asks the question once; the answer cancels the run (between
+// slices: the slice that saw the interrupt runs to its end) or lets every step run once.
+TEST_F(StepperRun, AbortKeysAndInterruptsAskTheQuestion) {
+  struct Case {
+    const char* name;
+    uint32_t length;
+    std::vector<int> keys;
+    uint32_t interruptAt;
+    int answer;
+    bool cancelled;
+    uint32_t steps;  // 0: fewer than the pass's length
+  };
+  const std::vector<Case> cases = {
+      {"x", 5000, {'x'}, 0, ANSWER_OK, true, 0},
+      {"X", 5000, {'X'}, 0, ANSWER_OK, true, 0},
+      {"Escape", 5000, {27}, 0, ANSWER_OK, true, 0},
+      {"other keys are ignored, declining goes on",
+       3000,
+       {'a', 'x'},
+       0,
+       ANSWER_CANCEL,
+       false,
+       3001},
+      {"interrupt cancels between slices", 100000, {}, 300, ANSWER_OK, true, 513},
+      {"interrupt declined resumes", 2000, {}, 10, ANSWER_CANCEL, false, 2001},
+  };
+  for (const Case& c : cases) {
     ui().events.clear();
     FakePass pass;
-    pass.length = 5000;
-    ui().answers.push_back(ANSWER_OK);
+    pass.length = c.length;
+    pass.interruptAt = c.interruptAt;
+    ui().answers.push_back(c.answer);
     startStepper(pass.client(), CANCEL_QUESTION);
-    pushKey(key);
+    for (const int key : c.keys) pushKey(key);
     (void)runEventLoop();
-    EXPECT_EQ(pass.cancels, 1) << key;
-    EXPECT_EQ(pass.completions, 0) << key;
-    EXPECT_LT(pass.steps, 5000u) << key;
-    EXPECT_FALSE(stepperTimerArmed());
-    const auto alerts = ui().texts(UiEventKind::Alert);
-    ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(alerts[0], "Are you sure you wish to stop processing?");
+    EXPECT_EQ(pass.cancels, c.cancelled ? 1 : 0) << c.name;
+    EXPECT_EQ(pass.completions, c.cancelled ? 0 : 1) << c.name;
+    if (c.steps == 0) {
+      EXPECT_LT(pass.steps, c.length) << c.name;
+    } else {
+      EXPECT_EQ(pass.steps, c.steps) << c.name;
+    }
+    EXPECT_EQ(ui().texts(UiEventKind::Alert),
+              std::vector<std::string>{"Are you sure you wish to stop processing?"})
+        << c.name;
+    EXPECT_FALSE(progressIsOpen()) << c.name;
+    EXPECT_EQ(armedTimerCount(), 0u) << c.name;
   }
-}
-
-TEST_F(StepperRun, OtherKeysAreIgnoredAndDecliningGoesOn) {
-  FakePass pass;
-  pass.length = 3000;
-  ui().answers.push_back(ANSWER_CANCEL);
-  startStepper(pass.client(), CANCEL_QUESTION);
-  pushKey('a');
-  pushKey('x');
-  (void)runEventLoop();
-  EXPECT_EQ(pass.cancels, 0);
-  EXPECT_EQ(pass.completions, 1);
-  EXPECT_EQ(pass.steps, 3001u);  // every step ran exactly once
-  EXPECT_EQ(ui().texts(UiEventKind::Alert).size(), 1u);
-  EXPECT_EQ(armedTimerCount(), 0u);
-}
-
-TEST_F(StepperRun, InterruptCancelsBetweenSlices) {
-  FakePass pass;
-  pass.length = 100000;
-  pass.interruptAt = 300;
-  ui().answers.push_back(ANSWER_OK);
-  startStepper(pass.client(), CANCEL_QUESTION);
-  (void)runEventLoop();
-  EXPECT_EQ(pass.cancels, 1);
-  EXPECT_EQ(pass.completions, 0);
-  EXPECT_EQ(pass.steps, 513u);  // the slice that saw the interrupt ran to its end
-  EXPECT_FALSE(progressIsOpen());
-  EXPECT_EQ(armedTimerCount(), 0u);
-}
-
-TEST_F(StepperRun, InterruptDeclinedResumes) {
-  FakePass pass;
-  pass.length = 2000;
-  pass.interruptAt = 10;
-  ui().answers.push_back(ANSWER_CANCEL);
-  startStepper(pass.client(), CANCEL_QUESTION);
-  (void)runEventLoop();
-  EXPECT_EQ(pass.cancels, 0);
-  EXPECT_EQ(pass.completions, 1);
-  EXPECT_EQ(pass.steps, 2001u);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "host/design.h"
 #include "host/state.h"
 #include "host/ui.h"
+#include "support/scratch.h"
 
 namespace kelvara {
 namespace {
@@ -25,22 +26,17 @@ class WorkingCopy : public ::testing::Test {
   void SetUp() override {
     resetHostState();
     resetDesignState();
-    dir = fs::temp_directory_path() /
-          ("kelvara_wc_" +
-           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "tmp");
+    fs::create_directories(path("tmp"));
     ASSERT_EQ(createDesignFile(path("a.dgn"), false), SUCCESS);
     ASSERT_EQ(mdlSystem_newDesignFile(path("a.dgn")), SUCCESS);
-    ASSERT_EQ(mdlSystem_defineCfgVar("TEMP", (dir / "tmp").string()), SUCCESS);
+    ASSERT_EQ(mdlSystem_defineCfgVar("TEMP", path("tmp")), SUCCESS);
   }
   void TearDown() override {
     (void)closeAllDesignFiles();
     resetHostState();
-    fs::remove_all(dir);
   }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
-  fs::path dir;
+  std::string path(const std::string& name) const { return scratch.file(name); }
+  test::ScratchDir scratch;
 };
 
 TEST_F(WorkingCopy, PlaceholderIsCreatedInTheTemporaryFolder) {
