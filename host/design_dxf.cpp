@@ -125,3 +125,11 @@ int saveDxf(DesignFile& f) {
 }
 
 }  // namespace kelvara::design_detail
+
+namespace kelvara {
+
+bool isDxfDrawingName(const std::string& path) {
+  return design_detail::isDxfPath(path);
+}
+
+}  // namespace kelvara

@@ -95,7 +95,9 @@ int addMatchingFiles(StringList* list, const std::string& spec, std::vector<Pars
     const std::string full = dir + name;
     bool is3d = false;
     if (mdlFile_checkDesignFile(full, &is3d) != SUCCESS) {
-      errors.push_back(listError(LIST_NOT_DESIGN_FILE, "\"" + full + "\" is not a design file."));
+      std::string text = "\"" + full + "\" is not a design file.";
+      if (isDxfDrawingName(full)) text += " " + lastDesignError();
+      errors.push_back(listError(LIST_NOT_DESIGN_FILE, text));
       continue;
     }
     const std::wstring wide = toWide(full);
