@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "host/design_internal.h"
+#include "host/dxf/write.h"
+#include "host/ui.h"
 
 namespace kelvara::design_detail {
 
@@ -121,7 +124,41 @@ uint64_t dxfHandleOf(const MSElementDescr& el) {
 }
 
 int saveDxf(DesignFile& f) {
-  return fail(f.path + ": changes to DXF drawings are not written yet");
+  // The deletions of every open model of the drawing, planned together against the bytes read.
+  const std::shared_ptr<const dxf::Drawing> drawing = f.dxf->drawing;
+  std::vector<std::pair<DesignFile*, size_t>> deleted;  // model, element
+  std::vector<uint32_t> records;
+  for (auto& open : designState().files) {
+    if (!open->dxf || open->dxf->drawing != drawing) continue;
+    const dxf::ModelSide& m = *open->dxf;
+    for (size_t i = 0; i < m.positions.size(); ++i) {
+      if (!dgn::isDeletedBit(open->image.bytes.data() + m.positions[i])) continue;
+      deleted.emplace_back(open.get(), i);
+      records.push_back(m.elements[i].record);
+    }
+  }
+  const dxf::DeletionPlan plan = dxf::planDeletion(*drawing, records);
+  for (const dxf::Refusal& r : plan.refused) {
+    // Not deleted after all: the element comes back, and the user learns why.
+    for (const auto& [open, i] : deleted) {
+      if (open->dxf->elements[i].record != r.record) continue;
+      std::vector<uint8_t>& bytes = open->image.bytes;
+      const uint32_t pos = open->dxf->positions[i];
+      const long slot = dgn::findSlot(open->image, pos);
+      const uint32_t end = slot >= 0 ? open->image.slots[size_t(slot)].extentEnd : pos;
+      for (uint32_t p = pos; p + 4 <= end; p += 4 + 2 * dgn::readU16(&bytes[p + 2]))
+        bytes[p + 1] &= 0x7F;
+    }
+    char handle[20];
+    std::snprintf(handle, sizeof handle, "%llX",
+                  static_cast<unsigned long long>(drawing->records[r.record].handle));
+    (void)mdlOutput_error(f.path + ": entity " + handle + " not deleted: " + r.why);
+  }
+  std::string error;
+  if (!dxf::writePatched(*drawing, plan.patch, f.path, error)) return fail(error);
+  for (auto& open : designState().files)
+    if (open->dxf && open->dxf->drawing == drawing) open->image.dirty = false;
+  return SUCCESS;
 }
 
 }  // namespace kelvara::design_detail

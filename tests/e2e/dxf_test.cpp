@@ -197,3 +197,61 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace kelvara::e2e
+
+namespace kelvara::e2e {
+namespace {
+
+// The ezdxf audit of a file: its last line ("No errors found." when clean).
+std::string ezdxfAudit(const std::string& file) {
+  int status = 0;
+  const std::vector<std::string> lines =
+      splitLines(shellOutput("/usr/bin/python3 -m ezdxf audit '" + file + "' 2>&1", &status));
+  return lines.empty() ? "" : lines.back();
+}
+
+// A delete run on a drawing whose duplicates include a grouped polyline and a block reference
+// with attributes (deleted, the group fixed up) and a line an XRECORD points at (kept, named on
+// standard error with the reason); a report-only run and a run without duplicates leave the
+// file byte for byte.
+TEST(DxfDeleteRun, DeletesWhatCanGoAndKeepsWhatIsReferenced) {
+  Scratch s("dxf_delete");
+  std::filesystem::copy_file(dxfCases().path("story.dxf"), s.path("story.dxf"));
+  const std::string original = readFile(s.path("story.dxf"));
+  const RunResult r = runKelvara(s, {"--set", "DESIGN_REPORT__=0", "story.dxf"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "4 duplicate elements were found.")) << r.out;
+  EXPECT_TRUE(contains(r.err, "story.dxf: entity 36 not deleted: referenced by XRECORD")) << r.err;
+  EXPECT_EQ(readFile(s.path("story.bak")), original);
+  EXPECT_EQ(ezdxfAudit(s.path("story.dxf")), "No errors found.");
+  if (ogrinfoAvailable()) {
+    // GDAL draws a block reference as its block's line and its attribute: the line, the
+    // polyline and the block reference deleted are four features.
+    EXPECT_EQ(ogrFeatureCount(s.path("story.dxf")), ogrFeatureCount(s.path("story.bak")) - 4);
+  }
+  // What is left: one of each pair, both lines of the kept pair, the circle.
+  dxf::Drawing d;
+  dxf::DxfError error;
+  ASSERT_TRUE(dxf::readDrawing(s.path("story.dxf"), d, error)) << error.text;
+  std::vector<std::string> types;
+  const dxf::Section* entities = dxf::findSection(d, "ENTITIES");
+  ASSERT_NE(entities, nullptr);
+  for (uint32_t i = 0; i < entities->recordCount; ++i)
+    types.emplace_back(dxf::typeName(d, d.records[entities->firstRecord + i]));
+  EXPECT_EQ(types,
+            (std::vector<std::string>{"LINE", "LINE", "LINE", "LWPOLYLINE", "INSERT", "CIRCLE"}));
+
+  // A read-only drawing is never written.
+  std::filesystem::copy_file(dxfCases().path("story.dxf"), s.path("locked.dxf"));
+  std::filesystem::permissions(s.path("locked.dxf"), std::filesystem::perms::owner_read);
+  (void)runKelvara(s, {"--set", "DESIGN_REPORT__=0", "locked.dxf"});
+  EXPECT_EQ(readFile(s.path("locked.dxf")), original);
+
+  // Nothing left to delete: the second run finds the kept pair only and writes the same bytes.
+  const std::string cleaned = readFile(s.path("story.dxf"));
+  const RunResult again = runKelvara(s, {"--set", "DESIGN_REPORT__=0", "story.dxf"});
+  EXPECT_TRUE(contains(again.out, "1 duplicate element was found.")) << again.out;
+  EXPECT_EQ(readFile(s.path("story.dxf")), cleaned);
+}
+
+}  // namespace
+}  // namespace kelvara::e2e

@@ -3,7 +3,7 @@ duplicates of each other (or, for the reversed line, the same line drawn the oth
 "Walls", and one entity that is not a duplicate of anything.
 
 usage: /usr/bin/python3 make_dxf_cases.py OUTDIR
-Makes OUTDIR/<case>.dxf for every case below.
+Makes OUTDIR/<case>.dxf for every case below, and OUTDIR/story.dxf (see story()).
 """
 import os
 import sys
@@ -62,6 +62,28 @@ def case_insert(msp):
 CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
 
 
+def story(doc):
+    """A drawing for a delete run: four pairs of duplicates, the first of each pair is the one
+    a run deletes. The first line of the second pair is named by an XRECORD (a reference the
+    writer cannot fix up), the first polyline is in a group, the first block reference has
+    attributes; the circle has no twin."""
+    msp = doc.modelspace()
+    msp.add_line((0, 0), (10, 0))
+    msp.add_line((0, 0), (10, 0))
+    named = msp.add_line((0, 5), (10, 5))
+    msp.add_line((0, 5), (10, 5))
+    square = [(20, 0), (30, 0), (30, 10), (20, 10)]
+    grouped = msp.add_lwpolyline(square, close=True)
+    msp.add_lwpolyline(square, close=True)
+    doc.groups.new("KEEP").extend([grouped])
+    for number in ("D-17", "D-17"):
+        msp.add_blockref("DOOR", (7, 8)).add_attrib("NUMBER", number, (7, 8))
+    msp.add_circle((5, 5), 2.5)
+    xrecord = doc.objects.add_xrecord(doc.rootdict.dxf.handle)
+    xrecord.reset([(1, "points at a line"), (340, named.dxf.handle)])
+    doc.rootdict["KELVARA_NOTE"] = xrecord
+
+
 def main(outdir):
     for name, build in CASES.items():
         doc = ezdxf.new("R2018")
@@ -75,6 +97,12 @@ def main(outdir):
         for e in msp:
             e.dxf.layer = "Walls"
         doc.saveas(os.path.join(outdir, name + ".dxf"))
+    doc = ezdxf.new("R2018")
+    door = doc.blocks.new("DOOR")
+    door.add_line((0, 0), (0, 3))
+    door.add_attdef("NUMBER", (0, 0), dxfattribs={"height": 0.5})
+    story(doc)
+    doc.saveas(os.path.join(outdir, "story.dxf"))
 
 
 if __name__ == "__main__":
