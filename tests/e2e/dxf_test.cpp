@@ -195,11 +195,6 @@ INSTANTIATE_TEST_SUITE_P(
              "35 (shared cell element)"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.label); });
 
-}  // namespace
-}  // namespace kelvara::e2e
-
-namespace kelvara::e2e {
-namespace {
 
 // The ezdxf audit of a file: its last line ("No errors found." when clean).
 std::string ezdxfAudit(const std::string& file) {
@@ -251,6 +246,44 @@ TEST(DxfDeleteRun, DeletesWhatCanGoAndKeepsWhatIsReferenced) {
   const RunResult again = runKelvara(s, {"--set", "DESIGN_REPORT__=0", "story.dxf"});
   EXPECT_TRUE(contains(again.out, "1 duplicate element was found.")) << again.out;
   EXPECT_EQ(readFile(s.path("story.dxf")), cleaned);
+}
+
+// A paper-space layout is a model of its own, named on the command line as FILE,LAYOUT: the run
+// over model space and the layout finds the duplicates of each and deletes them from both.
+TEST(DxfDeleteRun, LayoutsAreModelsOfTheirOwn) {
+  Scratch s("dxf_layouts");
+  std::filesystem::copy_file(dxfCases().path("story.dxf"), s.path("story.dxf"));
+  const RunResult sheet =
+      runKelvara(s, {"--set", "REPORT_ONLY=1", "--set", "DESIGN_REPORT__=0", "story.dxf,Sheet2"});
+  ASSERT_EQ(sheet.status, 0) << sheet.err;
+  EXPECT_TRUE(contains(sheet.out, "1 duplicate element was found.")) << sheet.out;
+  const std::vector<std::string> report = readLines(s.path("kelvara.trf"));
+  EXPECT_TRUE(std::any_of(report.begin(), report.end(),
+                          [](const std::string& l) { return l == "Model:               Sheet2"; }));
+
+  const RunResult both =
+      runKelvara(s, {"--set", "DESIGN_REPORT__=0", "story.dxf", "story.dxf,Sheet2"});
+  ASSERT_EQ(both.status, 0) << both.err;
+  EXPECT_TRUE(contains(both.out, "2 models processed.\n5 duplicate elements were found."))
+      << both.out;
+  EXPECT_EQ(ezdxfAudit(s.path("story.dxf")), "No errors found.");
+  dxf::Drawing d;
+  dxf::DxfError error;
+  ASSERT_TRUE(dxf::readDrawing(s.path("story.dxf"), d, error)) << error.text;
+  const int layout = [&] {
+    for (size_t i = 0; i < d.layouts.size(); ++i)
+      if (d.layouts[i].name == "Sheet2") return int(i);
+    return -1;
+  }();
+  ASSERT_GT(layout, 0);
+  std::vector<std::string> onSheet, inModel;
+  for (const dxf::Record& r : d.records) {
+    const int at = dxf::layoutOf(d, r);
+    if (at == layout) onSheet.emplace_back(dxf::typeName(d, r));
+    if (at == 0) inModel.emplace_back(dxf::typeName(d, r));
+  }
+  EXPECT_EQ(onSheet, (std::vector<std::string>{"CIRCLE", "LINE"}));
+  EXPECT_EQ(inModel.size(), 6u);
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ def story(doc):
     """A drawing for a delete run: four pairs of duplicates, the first of each pair is the one
     a run deletes. The first line of the second pair is named by an XRECORD (a reference the
     writer cannot fix up), the first polyline is in a group, the first block reference has
-    attributes; the circle has no twin."""
+    attributes; the circle has no twin. The layout "Sheet2" has a pair of circles and a line."""
     msp = doc.modelspace()
     msp.add_line((0, 0), (10, 0))
     msp.add_line((0, 0), (10, 0))
@@ -82,6 +82,10 @@ def story(doc):
     xrecord = doc.objects.add_xrecord(doc.rootdict.dxf.handle)
     xrecord.reset([(1, "points at a line"), (340, named.dxf.handle)])
     doc.rootdict["KELVARA_NOTE"] = xrecord
+    sheet = doc.layouts.new("Sheet2")
+    sheet.add_circle((1, 1), 0.5)
+    sheet.add_circle((1, 1), 0.5)
+    sheet.add_line((0, 0), (2, 2))
 
 
 def main(outdir):
