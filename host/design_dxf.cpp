@@ -23,6 +23,7 @@ struct DrawingCache {
   std::string path;
   int64_t size = -1, mtime = -1;
   std::shared_ptr<const dxf::Drawing> drawing;
+  dxf::Placement placement;
 };
 
 DrawingCache& drawingCache() {
@@ -38,22 +39,27 @@ bool stamp(const std::string& path, int64_t& size, int64_t& mtime) {
   return true;
 }
 
-std::shared_ptr<const dxf::Drawing> readDrawing(const std::string& path, std::string& error) {
+// The drawing at path (from the cache when its file is unchanged) and its placement.
+std::shared_ptr<const dxf::Drawing> readDrawing(const std::string& path, std::string& error,
+                                                dxf::Placement* placement = nullptr) {
   DrawingCache& cache = drawingCache();
   int64_t size = -1, mtime = -1;
   if (!stamp(path, size, mtime)) {
     error = path + ": cannot open";
     return nullptr;
   }
-  if (cache.drawing && cache.path == path && cache.size == size && cache.mtime == mtime)
+  if (cache.drawing && cache.path == path && cache.size == size && cache.mtime == mtime) {
+    if (placement) *placement = cache.placement;
     return cache.drawing;
+  }
   auto d = std::make_shared<dxf::Drawing>();
   dxf::DxfError e;
   if (!dxf::readDrawing(path, *d, e)) {
     error = e.text;
     return nullptr;
   }
-  cache = DrawingCache{path, size, mtime, d};
+  cache = DrawingCache{path, size, mtime, d, dxf::placementOf(*d)};
+  if (placement) *placement = cache.placement;
   return d;
 }
 
@@ -74,15 +80,17 @@ bool isDxfPath(const std::string& path) {
 
 int checkDxf(const std::string& path, bool* is3d) {
   std::string error;
-  const auto d = readDrawing(path, error);
+  dxf::Placement placement;
+  const auto d = readDrawing(path, error, &placement);
   if (!d) return fail(error);
-  if (is3d) *is3d = dxf::placementOf(*d).is3d;
+  if (is3d) *is3d = placement.is3d;
   return SUCCESS;
 }
 
 int openDxf(DesignFile& f, const std::string& path, const std::string& modelName) {
   std::string error;
-  const auto d = readDrawing(path, error);
+  dxf::Placement placement;
+  const auto d = readDrawing(path, error, &placement);
   if (!d) return fail(error);
   int layout = 0;
   if (!modelName.empty() && modelName != DEFAULT_MODEL_NAME) {
@@ -90,7 +98,7 @@ int openDxf(DesignFile& f, const std::string& path, const std::string& modelName
     if (layout < 0) return fail(path + ": no model named " + modelName);
   }
   auto side = std::make_shared<dxf::ModelSide>();
-  if (!dxf::buildModel(d, layout, f.image, *side, error)) return fail(error);
+  if (!dxf::buildModel(d, layout, placement, f.image, *side, error)) return fail(error);
   f.image.path = path;
   f.path = path;
   f.dxf = std::move(side);

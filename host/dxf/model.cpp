@@ -151,13 +151,13 @@ Placement placementOf(const Drawing& d) {
   return p;
 }
 
-bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, dgn::DesignImage& image,
-                ModelSide& side, std::string& error) {
+bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placement& placement,
+                dgn::DesignImage& image, ModelSide& side, std::string& error) {
   const Drawing& d = *drawing;
   side = ModelSide{};
   side.drawing = drawing;
   side.layout = layout;
-  side.placement = placementOf(d);
+  side.placement = placement;
   Builder b{d, side, {}, {}};
   b.layers.codes = levelCodes(d.layers);
   for (size_t i = 0; i < d.layers.size(); ++i) {
@@ -181,7 +181,7 @@ bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, dgn::DesignI
       error = bad.text;
       return false;
     }
-    ElementContext c{d, side.placement};
+    ElementContext c{d, side.placement, 0, {}, 0, 0, 0};
     ElementSide s = b.sideOf(e, i, c);
     const size_t at = bytes.size();
     if (!appendElementRun(c, e, bytes)) {

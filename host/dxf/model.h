@@ -60,10 +60,12 @@ const std::string* levelName(const ModelSide& m, uint32_t level);
 Placement placementOf(const Drawing& d);
 
 // Builds the element image of layout `layout` (index into Drawing::layouts) and its side
-// records. The image's path is the drawing's file. False with `error` set when an entity
-// cannot be decoded or the image would exceed the size of a design file.
+// records, placed by `placement` (placementOf the drawing). The image's path is the drawing's
+// file. False with `error` set when an entity cannot be decoded or the image would exceed the
+// size of a design file.
 [[nodiscard]] bool buildModel(std::shared_ptr<const Drawing> drawing, int layout,
-                              dgn::DesignImage& image, ModelSide& side, std::string& error);
+                              const Placement& placement, dgn::DesignImage& image, ModelSide& side,
+                              std::string& error);
 
 // Index of the layout named `name` (case-insensitive), -1 when there is none.
 int findLayout(const Drawing& d, const std::string& name);
