@@ -191,7 +191,7 @@ struct Spline {
 };
 
 // One edge of a hatch boundary loop; points and axes in world coordinates, angles in degrees in
-// the plane of the extrusion.
+// the plane of the extrusion as stored (a clockwise edge stores 360 minus each angle).
 struct HatchEdge {
   int type = 0;       // 1 line, 2 circular arc, 3 elliptic arc, 4 spline
   Point3 start, end;  // line: its ends; arcs: the centre in `start`, an ellipse's major axis

@@ -177,8 +177,8 @@ bool MoreDecoder::hatchCloseEdge() {
         !check(fitCount, "fit points", s.fit.size()))
       return false;
     if (!s.weights.empty() && s.weights.size() != s.control.size())
-      return countMismatch(d, edgeControls.tag, e.type, "weights", s.control.size(),
-                           s.weights.size(), error);
+      return countMismatch(d, edgeControls.tag, e.type, "weights (one per control point)",
+                           s.control.size(), s.weights.size(), error);
   }
   edgeKnots = edgeControls = fitCount = Count{};
   edgeFitSeen = false;

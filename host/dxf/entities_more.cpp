@@ -198,8 +198,8 @@ bool MoreDecoder::finish() {
           !check(fits, "fit points", e.spline.fit.size()))
         return false;
       if (!e.spline.weights.empty() && e.spline.weights.size() != e.spline.control.size())
-        return countMismatch(d, controls.tag, e.type, "weights", e.spline.control.size(),
-                             e.spline.weights.size(), error);
+        return countMismatch(d, controls.tag, e.type, "weights (one per control point)",
+                             e.spline.control.size(), e.spline.weights.size(), error);
       break;
     case Kind::Mtext: {
       e.vertices = {at(0)};

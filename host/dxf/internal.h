@@ -71,6 +71,12 @@ struct MoreDecoder {
   bool mlineTag(const Tag& t);
 };
 
+// A spline of the same fit points (and end tangents, when both are given) with the control
+// points and clamped knots of an interpolating curve of the spline's degree (at most the
+// number of points less one); false when the points do not make a curve or would need more
+// than `maxControl` control points.
+bool interpolateSpline(const Spline& in, size_t maxControl, Spline& out);
+
 // Calls f(tag) for every tag of the record after its code-0 tag.
 template <typename F>
 bool forEachTag(const Drawing& d, const Record& r, F&& f) {

@@ -5,8 +5,9 @@
 // holding the loops, inner ones as holes, when there are several), SOLID and TRACE (filled shape
 // 6) and 3DFACE (shape 6).
 //
-// What V7 cannot hold is left to the opaque element (appendMoreElementRun returns false):
-// splines with only fit points, periodic splines, more than 101 poles or an order above 15.
+// A spline given by fit points only gets the control points of an interpolating curve
+// (spline_fit.cpp). What V7 cannot hold is left to the opaque element (appendMoreElementRun
+// returns false): periodic splines, more than 101 poles or an order above 15.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -15,6 +16,7 @@
 
 #include "host/dgn/build.h"
 #include "host/dgn/records.h"
+#include "host/dxf/internal.h"
 #include "host/dxf/to_element.h"
 
 namespace kelvara::dxf {
@@ -135,10 +137,14 @@ std::vector<uint8_t> scalarsElement(const ElementContext& c, int type,
 // A B-spline curve run: header 27, interior knots 26 (normalised to 0..1; none when the curve
 // has no more poles than its order), poles 21 and, for a rational curve, weights 28 (divided by
 // the largest, which leaves the curve unchanged). False when V7 cannot hold the curve.
-bool appendSplineRun(const ElementContext& c, const Spline& s, std::vector<uint8_t>& out) {
+bool appendSplineRun(const ElementContext& c, const Spline& given, std::vector<uint8_t>& out) {
+  Spline fitted;
+  if (given.control.empty() && !interpolateSpline(given, kMaxPoles, fitted)) return false;
+  const Spline& s = given.control.empty() ? fitted : given;
+  if (s.degree < 1 || s.degree >= kMaxOrder) return false;
   const size_t n = s.control.size();
   const int k = s.degree + 1;
-  if (k < 2 || k > kMaxOrder || n < size_t(k) || n > kMaxPoles || (s.flags & 2)) return false;
+  if (n < size_t(k) || n > kMaxPoles || (s.flags & 2)) return false;
   std::vector<double> interior;
   if (!s.knots.empty()) {
     if (s.knots.size() != n + size_t(k)) return false;

@@ -9,6 +9,7 @@
 #include "host/dgn/codec.h"
 #include "host/dgn/records.h"
 #include "host/dxf/to_element.h"
+#include "host/geometry.h"
 
 namespace kelvara::dxf {
 namespace {
@@ -94,6 +95,34 @@ Spline rationalSpline() {
   return s;
 }
 
+// Checks that the B-spline run passes through every fit point of `s` (within two units of
+// resolution) and leaves its first point along its start tangent when it has one.
+void expectThroughFitPoints(const std::vector<Element>& run, const Spline& s) {
+  BsplineCurve curve;
+  curve.order = as<dgn::BsplineCurveRecord>(run[0]).order;
+  std::vector<double> interior;
+  if (run.size() > 2) interior = as<dgn::ScalarsRecord>(run[1]).values;
+  curve.poles = as<dgn::LinearRecord>(run.back()).points;
+  curve.knots.assign(size_t(curve.order), 0.0);
+  curve.knots.insert(curve.knots.end(), interior.begin(), interior.end());
+  curve.knots.insert(curve.knots.end(), size_t(curve.order), 1.0);
+  std::vector<DPoint3d> stroke;
+  ASSERT_GT(strokeBspline(curve, 20000, 100000, stroke), 0u);
+  for (const Point3& f : s.fit) {
+    double nearest = 1e300;
+    for (const DPoint3d& p : stroke)
+      nearest =
+          std::min(nearest, std::hypot(p.x - f.x * kScale, p.y - f.y * kScale, p.z - f.z * kScale));
+    EXPECT_LT(nearest, 2.0) << f.x << "," << f.y;
+  }
+  if (s.startTangent) {
+    const DPoint3d a = curve.poles[0], b = curve.poles[1];
+    const double cross = (b.x - a.x) * s.startTangent->y - (b.y - a.y) * s.startTangent->x;
+    EXPECT_NEAR(cross, 0, 1e-6 * std::hypot(b.x - a.x, b.y - a.y));
+    EXPECT_GT((b.x - a.x) * s.startTangent->x + (b.y - a.y) * s.startTangent->y, 0);
+  }
+}
+
 struct Case {
   const char* what;
   Entity e;
@@ -110,7 +139,13 @@ TEST(DxfElementRuns, EachTypeDecodesBackToItsGeometry) {
   Entity spline = entity("SPLINE");
   spline.spline = rationalSpline();
   Entity fitOnly = entity("SPLINE");
-  fitOnly.spline.degree = 3, fitOnly.spline.fit = {{0, 0, 0}, {1, 1, 0}};
+  fitOnly.spline.degree = 3,
+  fitOnly.spline.fit = {{0, 0, 0}, {1, 2, 0}, {3, 1, 0}, {5, 4, 0}, {6, 0, 1}};
+  Entity tangents = fitOnly;
+  tangents.spline.startTangent = Point3{0, 1, 0}, tangents.spline.endTangent = Point3{1, 0, 0};
+  Entity periodic = entity("SPLINE");
+  periodic.spline = rationalSpline();
+  periodic.spline.flags = 2;
   Entity mtext = entity("MTEXT");
   mtext.vertices = {{1, 1, 0, 0}};
   mtext.text = "ab\n\ncd", mtext.height = 2, mtext.attachment = 5;
@@ -186,7 +221,18 @@ TEST(DxfElementRuns, EachTypeDecodesBackToItsGeometry) {
          EXPECT_NEAR(weights[1], 0.5, 1e-9);
          EXPECT_NEAR(weights[4], 1, 1e-9);
        }},
-      {"spline of fit points only", fitOnly, {}, nullptr},
+      {"spline of fit points only",
+       fitOnly,
+       {27, 26, 21},
+       [&](const auto& run) { expectThroughFitPoints(run, fitOnly.spline); }},
+      {"fit points and end tangents",
+       tangents,
+       {27, 26, 21},
+       [&](const auto& run) {
+         EXPECT_EQ(as<dgn::BsplineCurveRecord>(run[0]).numPoles, 7);
+         expectThroughFitPoints(run, tangents.spline);
+       }},
+      {"periodic spline", periodic, {}, nullptr},
       {"multi-line text",
        mtext,
        {7, 17, 17},

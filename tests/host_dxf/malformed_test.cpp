@@ -72,7 +72,7 @@ TEST(DxfMalformed, EntityValuesThatDoNotDecode) {
        "SPLINE says 2000000000 knots but has 1"},
       {"fewer weights than control points",
        drawing("0\nSPLINE\n73\n2\n10\n0\n20\n0\n10\n1\n20\n1\n41\n1\n"), 8,
-       "SPLINE says 2 weights but has 1"},
+       "SPLINE says 2 weights (one per control point) but has 1"},
       {"huge loop count", drawing("0\nHATCH\n91\n2000000000\n92\n2\n93\n0\n97\n0\n"), 8,
        "HATCH says 2000000000 loops but has 1"},
       {"huge edge count",
