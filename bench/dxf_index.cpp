@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_dxf.h"
 #include "bench/bench_measure.h"
 #include "host/dxf/dxf.h"
 #include "host/dxf/write.h"
@@ -21,103 +22,10 @@ using namespace kelvara;
 using bench::cpuSeconds;
 using bench::peakRssKb;
 
-namespace {
-
-void tag(std::string& out, const char* code, const std::string& value) {
-  out += code;
-  out += '\n';
-  out += value;
-  out += '\n';
-}
-
-std::string number(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
-}
-
-std::string hex(uint64_t h) {
-  char buf[20];
-  std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(h));
-  return buf;
-}
-
-void appendEntity(std::string& out, size_t i) {
-  const double x = double(i % 1000) * 10.5, y = double(i / 1000) * 10.25;
-  const bool line = i % 2 == 0;
-  tag(out, "  0", line ? "LINE" : "LWPOLYLINE");
-  tag(out, "  5", hex(0x100 + i));
-  tag(out, "330", "1F");
-  tag(out, "100", "AcDbEntity");
-  tag(out, "  8", "Layer" + std::to_string(i % 16));
-  if (i % 3 == 0) tag(out, " 62", std::to_string(1 + i % 255));
-  if (line) {
-    tag(out, "100", "AcDbLine");
-    tag(out, " 10", number(x)), tag(out, " 20", number(y)), tag(out, " 30", "0.0");
-    tag(out, " 11", number(x + 7.5)), tag(out, " 21", number(y + 3.1)), tag(out, " 31", "0.0");
-    return;
-  }
-  tag(out, "100", "AcDbPolyline");
-  tag(out, " 90", "4"), tag(out, " 70", "0"), tag(out, " 43", "0.0");
-  for (int v = 0; v < 4; ++v) {
-    tag(out, " 10", number(x + 2.5 * v));
-    tag(out, " 20", number(y + (v % 2) * 1.75));
-  }
-}
-
-bool writeDrawing(const std::string& path, size_t count) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  std::string out;
-  auto section = [&](const char* name) { tag(out, "  0", "SECTION"), tag(out, "  2", name); };
-  auto endsec = [&] { tag(out, "  0", "ENDSEC"); };
-  section("HEADER");
-  tag(out, "  9", "$ACADVER"), tag(out, "  1", "AC1032");
-  tag(out, "  9", "$HANDSEED"), tag(out, "  5", hex(0x100 + count));
-  tag(out, "  9", "$INSUNITS"), tag(out, " 70", "4");
-  endsec();
-  section("TABLES");
-  tag(out, "  0", "TABLE"), tag(out, "  2", "LAYER"), tag(out, "  5", "2");
-  for (int l = 0; l < 16; ++l) {
-    tag(out, "  0", "LAYER"), tag(out, "  5", hex(0x20 + l)), tag(out, "330", "2");
-    tag(out, "  2", "Layer" + std::to_string(l)), tag(out, " 70", "0"), tag(out, " 62", "7");
-    tag(out, "  6", "Continuous");
-  }
-  tag(out, "  0", "ENDTAB");
-  tag(out, "  0", "TABLE"), tag(out, "  2", "BLOCK_RECORD"), tag(out, "  5", "1");
-  tag(out, "  0", "BLOCK_RECORD"), tag(out, "  5", "1F"), tag(out, "330", "1");
-  tag(out, "  2", "*Model_Space"), tag(out, "340", "1A");
-  tag(out, "  0", "ENDTAB");
-  endsec();
-  section("BLOCKS");
-  tag(out, "  0", "BLOCK"), tag(out, "  5", "1C"), tag(out, "330", "1F");
-  tag(out, "  2", "*Model_Space"), tag(out, " 70", "0");
-  tag(out, "  0", "ENDBLK"), tag(out, "  5", "1D"), tag(out, "330", "1F");
-  endsec();
-  section("ENTITIES");
-  for (size_t i = 0; i < count; ++i) {
-    appendEntity(out, i);
-    if (out.size() > (1 << 20)) {
-      std::fwrite(out.data(), 1, out.size(), f);
-      out.clear();
-    }
-  }
-  endsec();
-  section("OBJECTS");
-  tag(out, "  0", "LAYOUT"), tag(out, "  5", "1A"), tag(out, "330", "1B");
-  tag(out, "100", "AcDbLayout"), tag(out, "  1", "Model"), tag(out, " 71", "0");
-  tag(out, "330", "1F");
-  endsec();
-  tag(out, "  0", "EOF");
-  std::fwrite(out.data(), 1, out.size(), f);
-  return std::fclose(f) == 0;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  const auto [count, path, fileSize] =
-      bench::writeInputFile(argc, argv, "kelvara_bench_index.dxf", writeDrawing);
+  const auto [count, path, fileSize] = bench::writeInputFile(
+      argc, argv, "kelvara_bench_index.dxf",
+      [](const std::string& p, size_t n) { return bench::writeDxfDrawing(p, n); });
   const long baseKb = peakRssKb();
 
   using clock = std::chrono::steady_clock;

@@ -54,9 +54,13 @@ std::vector<std::string> takeArguments(const std::vector<std::wstring>& args) {
 }
 
 // A design file specification stays when a file matches it, or with ".dgn" appended when it
-// has no extension; otherwise it is named as not valid.
+// has no extension, or when it names a model ("FILE,MODEL") of a file that matches; otherwise
+// it is named as not valid.
 bool keepDesignArgument(std::string& arg) {
   if (anyFileMatches(arg)) return true;
+  const size_t comma = arg.find(',');
+  if (comma != std::string::npos && comma + 1 < arg.size() && anyFileMatches(arg.substr(0, comma)))
+    return true;
   if (!hasExtension(arg) && anyFileMatches(arg + ".dgn")) {
     arg += ".dgn";
     return true;

@@ -1,7 +1,8 @@
 // Fuzz target for the DXF reader: index the input, then read every record through each view
-// (layout, 102 groups, XDATA, entity decoding, symbology) and check the spans stay in order
-// inside the bytes. Every refusal names the file. Then delete all entities, and every other one,
-// as the planner allows and check the bytes written: a valid input stays valid and reads back.
+// (layout, 102 groups, XDATA, entity decoding with texts, symbology) and check the spans stay in
+// order inside the bytes. Every refusal names the file. Then delete all entities, and every
+// other one, as the planner allows and check the bytes written: a valid input stays valid and
+// reads back.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,7 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dxf::Entity e;
     if (dxf::decodeEntity(d, r, e, error)) {
       const dxf::Symbology s = dxf::symbology(e);
-      checksum += e.vertices.size() + e.attribs.size() + static_cast<size_t>(s.weight);
+      checksum += e.vertices.size() + e.attribs.size() + static_cast<size_t>(s.weight) +
+                  e.text.size() + e.formatting.size() + e.spline.knots.size() +
+                  e.hatch.loops.size() + e.mline.vertices.size();
     } else if (error.text.rfind("fuzz.dxf: line ", 0) != 0) {
       __builtin_trap();
     }

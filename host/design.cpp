@@ -2,6 +2,7 @@
 // and reference attachments. Changes to files are in design_edit.cpp.
 #include "host/design.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,10 +85,17 @@ bool samePath(const std::string& a, const std::string& b) {
   return a == b || canonicalPath(a) == canonicalPath(b);
 }
 
-// Open file of path that is not a reference attachment, or null.
-DesignFile* findOpen(const std::string& path) {
+// The name a model is looked for by: "" for the default model.
+std::string modelKey(const DesignFile& f) {
+  if (!f.dxf || f.dxf->layout == 0) return {};
+  return dxfModelName(f);
+}
+
+// Open file of path (its model modelName, "" for the default one) that is not a reference
+// attachment, or null.
+DesignFile* findOpen(const std::string& path, const std::string& modelName = {}) {
   for (auto& f : designState().files)
-    if (f->parent == 0 && samePath(f->path, path)) return f.get();
+    if (f->parent == 0 && samePath(f->path, path) && modelKey(*f) == modelName) return f.get();
   return nullptr;
 }
 
@@ -109,9 +117,15 @@ DesignFile* addOpenFile(std::unique_ptr<DesignFile> f, bool isWork, ModelRef par
   return designState().files.back().get();
 }
 
-DesignFile* openDesign(const std::string& path, bool isWork, bool readOnly, ModelRef parent) {
+DesignFile* openDesign(const std::string& path, bool isWork, bool readOnly, ModelRef parent,
+                       const std::string& modelName = {}) {
   auto f = std::make_unique<DesignFile>();
   std::string error;
+  if (isDxfPath(path)) {
+    if (openDxf(*f, path, modelName) != SUCCESS) return nullptr;
+    f->readOnly = readOnly || isReadOnlyPath(path);
+    return addOpenFile(std::move(f), isWork, parent);
+  }
   if (dgn::openImage(path, f->image, &error) != SUCCESS) {
     fail(error);
     return nullptr;
@@ -153,7 +167,11 @@ int saveFile(DesignFile& f) {
     f.pendingBackup.clear();
   }
   std::string error;
-  if (dgn::saveImage(f.image, &error, std::string(), f.durability) != SUCCESS) return fail(error);
+  if (f.dxf) {
+    if (saveDxf(f) != SUCCESS) return ERROR;
+  } else if (dgn::saveImage(f.image, &error, std::string(), f.durability) != SUCCESS) {
+    return fail(error);
+  }
   // A new file now stands under the name: a backup that shared the old one keeps it alone.
   f.sharedBackup.clear();
   return SUCCESS;
@@ -271,6 +289,7 @@ ModelRef mdlModelRef_getActive() {
 }
 
 int mdlFile_checkDesignFile(const std::string& path, bool* is3d) {
+  if (isDxfPath(path)) return checkDxf(path, is3d);
   std::ifstream in(path, std::ios::binary);
   if (!in) return fail(path + ": cannot open");
   std::vector<uint8_t> head(dgn::TCB_BYTES);
@@ -316,9 +335,15 @@ int mdlModelRef_createWorkingByName(ModelRef* out, const std::string& path,
                                     const std::string& modelName) {
   if (!out) return ERROR;
   *out = 0;
-  if (modelName != DEFAULT_MODEL_NAME) return fail(path + ": no model named " + modelName);
-  DesignFile* f = findOpen(path);
-  if (!f) f = openDesign(path, false, false, 0);
+  std::string key;  // "" for the default model
+  if (isDxfPath(path)) {
+    if (modelName != DEFAULT_MODEL_NAME && strcasecmp(modelName.c_str(), "Model") != 0)
+      key = modelName;
+  } else if (modelName != DEFAULT_MODEL_NAME) {
+    return fail(path + ": no model named " + modelName);
+  }
+  DesignFile* f = findOpen(path, key);
+  if (!f) f = openDesign(path, false, false, 0, key);
   if (!f) return ERROR;
   *out = f->model;
   return SUCCESS;
@@ -351,8 +376,9 @@ int mdlModelRef_getFileName(ModelRef model, std::string* path) {
 }
 
 int mdlModelRef_getModelName(ModelRef model, std::string* name) {
-  if (!designFileOf(model)) return fail("unknown model");
-  if (name) *name = DEFAULT_MODEL_NAME;
+  const DesignFile* f = designFileOf(model);
+  if (!f) return fail("unknown model");
+  if (name) *name = f->dxf ? dxfModelName(*f) : DEFAULT_MODEL_NAME;
   return SUCCESS;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/dgn/image.h"
+#include "host/dxf/model.h"
 #include "host/element.h"
 
 namespace kelvara {
@@ -30,8 +31,11 @@ struct DesignFile {
   dgn::DesignImage image;
   bool readOnly = false;    // opened from a file that may not be written
   bool isWorkFile = false;  // opened or created by mdlWorkDgn_*
-  ModelRef model = 0;       // handle of its "Default" model
-  ModelRef parent = 0;      // for reference attachments: the model they are attached to
+  ModelRef model = 0;       // handle of its "Default" model (of a DXF drawing: of one layout)
+  // A DXF drawing's model: the image holds its layout's entities as V7 elements, this the
+  // drawing and the side records. Null for DGN files.
+  std::shared_ptr<dxf::ModelSide> dxf;
+  ModelRef parent = 0;  // for reference attachments: the model they are attached to
   std::array<std::string, MAX_LEVEL + 1> levelNames;  // "" = no name
   dgn::ReferenceRecord attachment;             // for reference attachments: how they are attached
   Durability durability = Durability::Synced;  // how saves write it
@@ -70,6 +74,9 @@ ModelRef mdlModelRef_getActive();
 // 0 when path is a readable design file (*is3d set), else ERROR.
 [[nodiscard]] int mdlFile_checkDesignFile(const std::string& path, bool* is3d);
 bool mdlFile_validDesignFile(const std::string& path);
+// True when path names a DXF or DWG drawing (by its extension): such files are read as DXF, and
+// why one is refused (binary DXF, DWG, malformed) is lastDesignError() after the check.
+bool isDxfDrawingName(const std::string& path);
 // 0 on success with *attributes bit 0 = read-only; ERROR when the file does not exist.
 [[nodiscard]] int mdlFile_getFileAttributes(const std::string& path, uint32_t* attributes);
 // Makes path the active design file: saves the pending changes of the previous active file
@@ -78,7 +85,8 @@ bool mdlFile_validDesignFile(const std::string& path);
 // Saves the active design file's pending changes.
 [[nodiscard]] int mdlSystem_saveDesignFile();
 // The model named modelName of the file at path (opened when needed). V7 files have one
-// model, "Default"; any other name fails.
+// model, "Default"; a DXF drawing has "Model" (model space, also reached as "Default") and a
+// model per paper-space layout, by the layout's name. Any other name fails.
 [[nodiscard]] int mdlModelRef_createWorkingByName(ModelRef* out, const std::string& path,
                                                   const std::string& modelName);
 // Makes model's file the active design file (saving the previous one) and model active.

@@ -1,5 +1,7 @@
 // The host's changes to design files: deleting, adding and rewriting elements, copies of a
 // model into a work file (held in memory or streamed to disk), colour tables and level names.
+#include <strings.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -210,6 +212,12 @@ int mdlColor_attachDefaultColorTable(ModelRef model) {
 
 int mdlLevel_getName(std::string* name, ModelRef model, int level) {
   DesignFile* f = designFileOf(model);
+  if (f && f->dxf) {
+    const std::string* layer = level < 0 ? nullptr : dxf::levelName(*f->dxf, uint32_t(level));
+    if (!layer) return ERROR;
+    if (name) *name = *layer;
+    return SUCCESS;
+  }
   if (!f || level < 1 || level > MAX_LEVEL || f->levelNames[level].empty()) return ERROR;
   if (name) *name = f->levelNames[level];
   return SUCCESS;
@@ -218,6 +226,14 @@ int mdlLevel_getName(std::string* name, ModelRef model, int level) {
 int mdlLevel_getIdFromName(int* level, ModelRef model, const std::string& name) {
   DesignFile* f = designFileOf(model);
   if (!f || name.empty()) return ERROR;
+  if (f->dxf) {  // layer names are case-insensitive
+    for (const auto& [code, layer] : f->dxf->levels) {
+      if (strcasecmp(layer.c_str(), name.c_str()) != 0) continue;
+      if (level) *level = int(code);
+      return SUCCESS;
+    }
+    return ERROR;
+  }
   for (int l = 1; l <= MAX_LEVEL; ++l) {
     if (f->levelNames[l] == name) {
       if (level) *level = l;

@@ -27,4 +27,22 @@ bool isColourTable(const uint8_t* p);
 // file headers or the file's own level-name elements.
 bool belongsToDrawing(const uint8_t* p, size_t size);
 
+// ---- DXF drawings (design_dxf.cpp) ----------------------------------------------------------
+// True when path names a DXF (or DWG) drawing by its extension.
+bool isDxfPath(const std::string& path);
+// 0 when path is a readable ASCII DXF drawing (*is3d: whether its model is placed in 3D).
+int checkDxf(const std::string& path, bool* is3d);
+// Reads the DXF drawing at path into f (image, side records, path): the layout named
+// modelName ("" or "Default" for model space). ERROR with the reason recorded.
+int openDxf(DesignFile& f, const std::string& path, const std::string& modelName);
+// Writes a DXF file's deletions through the patch writer (the backup rules as for DGN are the
+// caller's). ERROR with the reason recorded.
+int saveDxf(DesignFile& f);
+// The name of f's model (its layout's name).
+std::string dxfModelName(const DesignFile& f);
+// Side facts of an element read from a DXF model; null / 0 when there is none.
+const dxf::ElementSide* dxfSideOf(const MSElementDescr& el);
+const std::string* dxfLineStyleOf(const MSElementDescr& el);
+uint64_t dxfHandleOf(const MSElementDescr& el);
+
 }  // namespace kelvara::design_detail

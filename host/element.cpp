@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "host/design.h"
+#include "host/design_internal.h"
 #include "host/dgn/build.h"
 #include "host/dgn/image.h"
 
@@ -38,6 +39,11 @@ size_t buildDescriptor(MSElementDescr& d, const uint8_t* data,
 void appendRun(const MSElementDescr& d, std::vector<uint8_t>& out) {
   out.insert(out.end(), d.bytes.begin(), d.bytes.end());
   for (const MSElementDescr& c : d.components) appendRun(c, out);
+}
+
+void markFromDxf(MSElementDescr& d) {
+  d.fromDxf = true;
+  for (MSElementDescr& c : d.components) markFromDxf(c);
 }
 
 uint16_t displayWord(const MSElementDescr& el, size_t offset) {
@@ -98,6 +104,7 @@ int mdlElmdscr_read(ElmDscrPtr* out, uint32_t filePos, ModelRef model) {
   auto d = std::make_unique<MSElementDescr>();
   buildDescriptor(*d, img.bytes.data(), img.slots, static_cast<size_t>(i), img.is3d, 0, model,
                   img.slots[i].parent != 0);
+  if (file->dxf) markFromDxf(*d);
   *out = std::move(d);
   return SUCCESS;
 }
@@ -132,6 +139,9 @@ int mdlElement_getProperties(ElementProperties* out, const MSElementDescr& el) {
   *out = ElementProperties{};
   if (el.bytes.size() < 2) return ERROR;
   out->level = dgn::levelOf(el.bytes.data());
+  if (el.fromDxf) {
+    if (const dxf::ElementSide* side = design_detail::dxfSideOf(el)) out->level = int(side->level);
+  }
   if (!hasDisplay(el)) return ERROR;
   const uint16_t p = displayWord(el, 32);
   out->graphicGroup = displayWord(el, 28);
@@ -150,6 +160,14 @@ int mdlElement_getProperties(ElementProperties* out, const MSElementDescr& el) {
 int mdlElement_getSymbology(uint32_t* colour, uint32_t* weight, int32_t* style,
                             const MSElementDescr& el) {
   if (!hasDisplay(el)) return ERROR;
+  if (el.fromDxf) {
+    if (const dxf::ElementSide* side = design_detail::dxfSideOf(el)) {
+      if (colour) *colour = side->colour;
+      if (weight) *weight = side->weight;
+      if (style) *style = side->style;
+      return SUCCESS;
+    }
+  }
   const uint16_t s = displayWord(el, 34);
   if (colour) *colour = static_cast<uint32_t>(dgn::colourOf(s));
   if (weight) *weight = static_cast<uint32_t>(dgn::weightOf(s));
@@ -157,9 +175,12 @@ int mdlElement_getSymbology(uint32_t* colour, uint32_t* weight, int32_t* style,
   return SUCCESS;
 }
 
-int mdlElement_getLineStyle(std::string* name, const MSElementDescr&) {
+int mdlElement_getLineStyle(std::string* name, const MSElementDescr& el) {
   if (name) name->clear();
-  return ERROR;
+  const std::string* style = el.fromDxf ? design_detail::dxfLineStyleOf(el) : nullptr;
+  if (!style) return ERROR;
+  if (name) *name = *style;
+  return SUCCESS;
 }
 
 bool mdlElement_isFilled(const MSElementDescr& el) {
@@ -191,6 +212,10 @@ DRange3d mdlElement_getRange(const MSElementDescr& el) {
 }
 
 uint64_t mdlElement_getID(const MSElementDescr& el) {
+  if (el.fromDxf) {
+    const uint64_t handle = design_detail::dxfHandleOf(el);
+    if (handle != 0) return handle;
+  }
   return el.filePosition;
 }
 

@@ -30,6 +30,9 @@ struct MSElementDescr {
   ModelRef modelRef = 0;
   bool is3d = false;
   bool isComponent = false;  // lies inside a complex element
+  // Read from a model of a DXF drawing: level, symbology, line style and id come from the
+  // model's side record of the element, not from the V7 header bytes.
+  bool fromDxf = false;
 };
 using ElmDscrPtr = std::unique_ptr<MSElementDescr>;
 
@@ -67,7 +70,8 @@ int mdlElement_getType(const MSElementDescr& el);
 // Colour (0-255), weight (0-31) and numbered line style (0-7). ERROR without display header.
 [[nodiscard]] int mdlElement_getSymbology(uint32_t* colour, uint32_t* weight, int32_t* style,
                                           const MSElementDescr& el);
-// Name of a named line style. Always ERROR here: V7 line styles are numbered.
+// Name of a named line style (the linetype of a DXF entity). ERROR for numbered styles (all of
+// V7's).
 [[nodiscard]] int mdlElement_getLineStyle(std::string* name, const MSElementDescr& el);
 // True when the element carries a shape-fill linkage.
 bool mdlElement_isFilled(const MSElementDescr& el);
@@ -77,7 +81,8 @@ bool mdlElement_isFilled(const MSElementDescr& el);
 bool mdlElement_isComplexComponent(const MSElementDescr& el);
 bool mdlElement_isDeleted(const MSElementDescr& el);
 DRange3d mdlElement_getRange(const MSElementDescr& el);
-// V7 elements have no persistent id: the file position serves as one.
+// V7 elements have no persistent id: the file position serves as one. A DXF entity's id is its
+// handle (the file position when the drawing has no handles).
 uint64_t mdlElement_getID(const MSElementDescr& el);
 // A drawn graphic element that is not deleted.
 bool mdlElement_isVisible(const MSElementDescr& el);

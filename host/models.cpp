@@ -23,6 +23,16 @@ int designModels(ModelRef file, std::vector<ModelItem>* out) {
   struct stat st {};
   if (::stat(f->path.c_str(), &st) == 0)
     item.modifiedTime = static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec * 1e-9;
+  if (f->dxf) {  // model space, then the paper-space layouts in tab order
+    for (size_t i = 0; i < f->dxf->drawing->layouts.size(); ++i) {
+      ModelItem layout = item;
+      layout.name = i == 0 ? "Model" : f->dxf->drawing->layouts[i].name;
+      layout.isDefault = i == 0;
+      layout.isSheet = i != 0;
+      out->push_back(std::move(layout));
+    }
+    return SUCCESS;
+  }
   out->push_back(std::move(item));
   return SUCCESS;
 }

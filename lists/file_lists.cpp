@@ -78,11 +78,19 @@ bool anyFileMatches(const std::string& spec) {
   return !findFiles(spec).empty();
 }
 
-int addMatchingFiles(StringList* list, const std::string& spec, std::vector<ParseError>& errors,
-                     FileIdentities* seen) {
-  const std::vector<std::string> names = findFiles(spec);
+int addMatchingFiles(StringList* list, const std::string& entrySpec,
+                     std::vector<ParseError>& errors, FileIdentities* seen) {
+  // "FILE,MODEL" names one model of the files FILE matches (when entrySpec itself names none).
+  std::string spec = entrySpec, model;
+  std::vector<std::string> names = findFiles(spec);
+  const size_t comma = entrySpec.find(',');
+  if (names.empty() && comma != std::string::npos && comma + 1 < entrySpec.size()) {
+    spec = entrySpec.substr(0, comma);
+    model = entrySpec.substr(comma + 1);
+    names = findFiles(spec);
+  }
   if (names.empty()) {
-    errors.push_back(listError(LIST_NO_MATCH, "No files found matching \"" + spec + "\"."));
+    errors.push_back(listError(LIST_NO_MATCH, "No files found matching \"" + entrySpec + "\"."));
     return ERROR;
   }
   FileIdentities own;
@@ -95,13 +103,15 @@ int addMatchingFiles(StringList* list, const std::string& spec, std::vector<Pars
     const std::string full = dir + name;
     bool is3d = false;
     if (mdlFile_checkDesignFile(full, &is3d) != SUCCESS) {
-      errors.push_back(listError(LIST_NOT_DESIGN_FILE, "\"" + full + "\" is not a design file."));
+      std::string text = "\"" + full + "\" is not a design file.";
+      if (isDxfDrawingName(full)) text += " " + lastDesignError();
+      errors.push_back(listError(LIST_NOT_DESIGN_FILE, text));
       continue;
     }
-    const std::wstring wide = toWide(full);
+    const std::wstring wide = toWide(model.empty() ? full : full + "," + model);
     if (mdlStringList_search(list, wide, 0, false) >= 0) continue;
     const auto id = fileIdentity(full);
-    if (id && !seen->insert(*id).second) continue;
+    if (model.empty() && id && !seen->insert(*id).second) continue;
     long index = -1;
     if (mdlStringList_insertMember(&index, list, -1, 1) != SUCCESS) return ERROR;
     if (mdlStringList_setMember(list, index, wide, nullptr) != SUCCESS) return ERROR;

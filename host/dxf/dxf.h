@@ -8,6 +8,7 @@
 // the original spans. Binary DXF and DWG files are recognised and refused.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -122,8 +123,9 @@ struct Drawing {
   std::vector<std::string> typeNames;  // record type names, by Record::type
   std::vector<Section> sections;
   std::vector<Record> records;
-  std::string version;                // $ACADVER, "AC1009" when absent
-  int insUnits = 0, measurement = 0;  // $INSUNITS, $MEASUREMENT
+  std::string version;                 // $ACADVER, "AC1009" when absent
+  int insUnits = 0, measurement = 0;   // $INSUNITS, $MEASUREMENT
+  std::string codePage = "ANSI_1252";  // $DWGCODEPAGE: the text encoding up to R2004
   uint64_t handSeed = 0;
   std::optional<Point3> extMin, extMax;
   std::vector<Layer> layers;
@@ -165,8 +167,77 @@ struct Vertex {
   double x = 0, y = 0, z = 0, bulge = 0;
 };
 
+// Text alignment and attribute details of TEXT, ATTRIB and ATTDEF.
+struct TextDetails {
+  int flags = 0;   // ATTRIB/ATTDEF 70: 1 invisible, 2 constant, 4 verify, 8 preset
+  int halign = 0;  // 72: 0 left, 1 centre, 2 right, 3 aligned, 4 middle, 5 fit
+  int valign = 0;  // TEXT 73, ATTRIB/ATTDEF 74: 0 baseline, 1 bottom, 2 middle, 3 top
+};
+
 struct Attrib {
-  std::string tag, value;
+  std::string tag, value;  // value decoded to UTF-8
+  TextDetails details;
+  Point3 position, alignment;  // 10, 11 in world coordinates
+  double height = 0, rotation = 0;
+  std::string style;
+};
+
+struct Spline {
+  int flags = 0;   // 1 closed, 2 periodic, 4 rational, 8 planar, 16 linear
+  int degree = 0;  // order = degree + 1
+  std::vector<double> knots, weights;
+  std::vector<Point3> control, fit;
+  std::optional<Point3> startTangent, endTangent;
+};
+
+// One edge of a hatch boundary loop; points and axes in world coordinates, angles in degrees in
+// the plane of the extrusion as stored (a clockwise edge stores 360 minus each angle).
+struct HatchEdge {
+  int type = 0;       // 1 line, 2 circular arc, 3 elliptic arc, 4 spline
+  Point3 start, end;  // line: its ends; arcs: the centre in `start`, an ellipse's major axis
+                      // (relative to the centre) in `end`
+  double radius = 0;  // arc radius; ellipse minor/major ratio
+  double startAngle = 0, endAngle = 0;
+  bool ccw = true;
+  Spline spline;
+};
+
+struct HatchLoop {
+  int flags = 0;  // 1 external, 2 polyline, 4 derived, 8 text box, 16 outermost
+  bool closed = false;
+  std::vector<Vertex> vertices;   // polyline loops, world coordinates with bulges
+  std::vector<HatchEdge> edges;   // edge loops
+  std::vector<uint64_t> sources;  // the boundary objects of an associative hatch
+};
+
+struct Hatch {
+  std::string pattern;
+  bool solid = false, associative = false;
+  std::vector<HatchLoop> loops;
+};
+
+struct MlineVertex {
+  Point3 position, direction, miter;
+  std::vector<std::vector<double>> parameters, fills;  // per line element
+};
+
+struct Mline {
+  std::string style;
+  double scale = 1;
+  int justification = 0;  // 0 top, 1 zero, 2 bottom
+  int flags = 0;          // 1 has vertices, 2 closed, 4 start caps off, 8 end caps off
+  std::vector<MlineVertex> vertices;
+};
+
+struct Dimension {
+  int kind = 0;                    // 70 & 7: 0 rotated, 1 aligned, 2 angular, 3 diameter, 4 radius,
+                                   // 5 angular 3 points, 6 ordinate
+  int flags = 0;                   // the whole 70
+  std::string subclass;            // AcDbRotatedDimension, AcDbRadialDimension, ...
+  std::string dimstyle;            // 3
+  std::array<Point3, 7> points{};  // 10 to 16, world coordinates
+  std::array<bool, 7> has{};       // which of them the record holds
+  std::optional<double> measurement;  // 42 (R2000 and later)
 };
 
 // The decoded entity: common properties plus the geometry its type uses. Types without a decoder
@@ -181,13 +252,51 @@ struct Entity {
   bool paperSpace = false, closed = false, decoded = false;
   double thickness = 0;
   Point3 extrusion{0, 0, 1};
-  std::vector<Vertex> vertices;  // LINE 2, POINT 1, polylines n, TEXT/INSERT/CIRCLE/ARC 1
+  // LINE 2, POINT 1, polylines n, TEXT/MTEXT/ATTDEF/INSERT/CIRCLE/ARC/ELLIPSE 1 (TEXT and ATTDEF
+  // a second with the alignment point), SPLINE its control points, MLINE its vertices, SOLID,
+  // TRACE and 3DFACE their 3 or 4 corners in drawing order.
+  std::vector<Vertex> vertices;
   double radius = 0, startAngle = 0, endAngle = 0;  // CIRCLE, ARC (degrees)
-  double height = 0, rotation = 0;                  // TEXT, INSERT (degrees)
-  Point3 scale{1, 1, 1};                            // INSERT
-  std::string text, style, block;                   // TEXT 1/7, INSERT 2
-  std::vector<Attrib> attribs;                      // INSERT followers
+  double height = 0, rotation = 0;  // TEXT, MTEXT, ATTDEF, INSERT, DIMENSION 50 (degrees)
+  Point3 scale{1, 1, 1};            // INSERT
+  // TEXT/ATTDEF 1, MTEXT and DIMENSION 1 as plain text (UTF-8); TEXT/ATTDEF 7, INSERT and
+  // DIMENSION 2.
+  std::string text, style, block;
+  std::string formatting;       // TEXT, MTEXT, DIMENSION: the formatting codes (see plainText)
+  std::vector<Attrib> attribs;  // INSERT followers
+  std::string tag, prompt;      // ATTDEF
+  TextDetails details;          // TEXT, ATTDEF
+  Point3 majorAxis;             // ELLIPSE, relative to the centre (world)
+  double ratio = 1, startParam = 0, endParam = 0;  // ELLIPSE (radians)
+  Point3 direction{1, 0, 0};  // MTEXT x axis (11, or from 50) in world coordinates
+  int attachment = 1;         // MTEXT 71: 1 top left ... 9 bottom right
+  double boxWidth = 0;        // MTEXT 41
+  int edgeFlags = 0;          // 3DFACE 70: 1, 2, 4, 8 edge 1 to 4 invisible
+  Spline spline;
+  Hatch hatch;
+  Mline mline;
+  Dimension dimension;
 };
+
+// Text of a TEXT, ATTRIB or ATTDEF (mtext false) or of an MTEXT or DIMENSION (mtext true) as
+// stored in a drawing of `codePage` (ignored from R2007, `utf8`), split into its plain text and
+// its formatting:
+// - the bytes are decoded to UTF-8 first (invalid bytes become U+FFFD);
+// - %%c %%d %%p give the diameter, degree and plus-minus signs, %%% a percent sign, %%nnn the
+//   character nnn of the code page; the underline and overline toggles %%u and %%o go to the
+//   formatting;
+// - \U+XXXX gives that Unicode character, \M+nXXXX the double-byte character XXXX of code page
+//   n (1 Japanese 932, 2 Traditional Chinese 950, 3 Korean 949, 4 Johab 1361, 5 Simplified
+//   Chinese 936);
+// - in MTEXT \P and \X give a line break, \~ a no-break space, \\ \{ \} the character; groups
+//   { } and the codes \L \l \O \o \K \k \N and \f \F \H \W \Q \T \A \C \c \p \S (up to their
+//   ";") go to the formatting; a stack \Sa^b; gives "a/b" in the plain text.
+// The formatting lists each code as "@<byte offset in the plain text>" followed by the code as
+// written, so two texts compare equal in plain text and formatting separately.
+struct PlainText {
+  std::string text, formatting;
+};
+PlainText plainText(std::string_view raw, std::string_view codePage, bool utf8, bool mtext);
 
 // Converts a point of the object coordinate system of `extrusion` to world coordinates.
 void toWorld(const Point3& extrusion, double& x, double& y, double& z);

@@ -1,6 +1,7 @@
 // Entity decoding on demand: the common properties of every entity and the geometry of LINE,
 // POINT, CIRCLE, ARC, LWPOLYLINE, POLYLINE (with its VERTEX followers), TEXT and INSERT (with
-// its ATTRIB followers). Other types keep the common properties only.
+// its ATTRIB followers). The types of MoreDecoder are handed on to it (entities_more.cpp,
+// entities_hatch.cpp); other types keep the common properties only.
 #include <array>
 #include <cmath>
 
@@ -9,7 +10,7 @@
 namespace kelvara::dxf {
 namespace {
 
-enum class Kind { Other, Line, Point, Circle, Arc, LwPolyline, Polyline, Text, Insert };
+enum class Kind { Other, Line, Point, Circle, Arc, LwPolyline, Polyline, Text, Insert, More };
 
 Kind kindOf(std::string_view t) {
   if (t == "LINE") return Kind::Line;
@@ -20,7 +21,7 @@ Kind kindOf(std::string_view t) {
   if (t == "POLYLINE") return Kind::Polyline;
   if (t == "TEXT") return Kind::Text;
   if (t == "INSERT") return Kind::Insert;
-  return Kind::Other;
+  return MoreDecoder::kindOf(t) == MoreDecoder::Kind::None ? Kind::Other : Kind::More;
 }
 
 Point3 cross(const Point3& a, const Point3& b) {
@@ -62,8 +63,14 @@ struct Decoder {
   int64_t lwCount = -1;
   double elevation = 0;
   bool inGroup = false, embedded = false;
+  MoreDecoder more;
+  Point3 attribExtrusion{0, 0, 1};
+  std::string_view subclass;  // the follower's last 100 marker
 
-  Decoder(const Drawing& dr, Entity& en, DxfError& er, Kind k) : d(dr), e(en), error(er), kind(k) {}
+  Decoder(const Drawing& dr, Entity& en, DxfError& er, Kind k)
+      : d(dr), e(en), error(er), kind(k), more(dr, en, er, MoreDecoder::kindOf(en.type)) {}
+  bool utf8() const { return d.version >= "AC1021"; }
+  void finishAttrib();
 
   bool bad(const Tag& t) { return notANumber(d, t, error); }
   bool real(const Tag& t, double& out) { return readReal(d, t, out, error); }
@@ -113,6 +120,7 @@ bool Decoder::head(const Tag& t) {
     default:
       break;
   }
+  if (kind == Kind::More) return more.tag(t);
   if (kind == Kind::LwPolyline) {
     switch (t.code) {
       case 90:
@@ -163,6 +171,10 @@ bool Decoder::head(const Tag& t) {
     case 2:
       e.block = std::string(t.value);
       return true;
+    case 72:
+      return kind == Kind::Text ? integer(t, e.details.halign) : true;
+    case 73:
+      return kind == Kind::Text ? integer(t, e.details.valign) : true;
     case 70:
       if (kind != Kind::Polyline) return true;
       if (!integer(t, polylineFlags)) return false;
@@ -191,17 +203,68 @@ bool Decoder::follower(const Tag& t) {
         return true;
     }
   }
-  if (part == "ATTRIB") {
-    if (t.code == 2) e.attribs.back().tag = std::string(t.value);
-    if (t.code == 1) e.attribs.back().value = std::string(t.value);
+  if (part != "ATTRIB") return true;
+  Attrib& a = e.attribs.back();
+  // The attribute's own subclass repeats 72 and 11 with other meanings; the text's are taken.
+  const bool own = !subclass.empty() && subclass != "AcDbText";
+  switch (t.code) {
+    case 100:
+      subclass = t.value;
+      return true;
+    case 2:
+      a.tag = std::string(t.value);
+      return true;
+    case 1:
+      a.value = std::string(t.value);
+      return true;
+    case 7:
+      a.style = std::string(t.value);
+      return true;
+    case 40:
+      return real(t, a.height);
+    case 50:
+      return real(t, a.rotation);
+    case 70:
+      return integer(t, a.details.flags);
+    case 72:
+      return own ? true : integer(t, a.details.halign);
+    case 74:
+      return integer(t, a.details.valign);
+    case 10:
+    case 20:
+    case 30:
+      return coordinate(t, a.position);
+    case 11:
+    case 21:
+    case 31:
+      return own ? true : coordinate(t, a.alignment);
+    case 210:
+      return real(t, attribExtrusion.x);
+    case 220:
+      return real(t, attribExtrusion.y);
+    case 230:
+      return real(t, attribExtrusion.z);
+    default:
+      return true;
   }
-  return true;
+}
+
+// Puts the last ATTRIB in world coordinates and decodes its value.
+void Decoder::finishAttrib() {
+  if (part != "ATTRIB") return;
+  Attrib& a = e.attribs.back();
+  toWorld(attribExtrusion, a.position.x, a.position.y, a.position.z);
+  toWorld(attribExtrusion, a.alignment.x, a.alignment.y, a.alignment.z);
+  a.value = plainText(a.value, d.codePage, utf8(), false).text;
 }
 
 bool Decoder::tag(const Tag& t) {
   if (t.code == 0) {
+    finishAttrib();
     part = t.value;
     inGroup = embedded = false;
+    subclass = {};
+    attribExtrusion = Point3{0, 0, 1};
     if (part == "VERTEX") {
       e.vertices.emplace_back();
       vertexFlags.push_back(0);
@@ -223,6 +286,7 @@ bool Decoder::tag(const Tag& t) {
 }
 
 bool Decoder::finish() {
+  finishAttrib();
   switch (kind) {
     case Kind::Line:
       e.vertices = {{points[0].x, points[0].y, points[0].z, 0},
@@ -234,10 +298,16 @@ bool Decoder::finish() {
     case Kind::Insert:
       e.vertices = {{points[0].x, points[0].y, points[0].z, 0}};
       break;
-    case Kind::Text:
+    case Kind::Text: {
       e.vertices = {{points[0].x, points[0].y, points[0].z, 0}};
       if (seen[1]) e.vertices.push_back({points[1].x, points[1].y, points[1].z, 0});
+      PlainText p = plainText(e.text, d.codePage, utf8(), false);
+      e.text = std::move(p.text);
+      e.formatting = std::move(p.formatting);
       break;
+    }
+    case Kind::More:
+      return more.finish();
     case Kind::LwPolyline:
       if (lwCount != static_cast<int64_t>(e.vertices.size())) return false;
       for (Vertex& v : e.vertices) v.z = elevation;
@@ -272,6 +342,7 @@ bool decodeEntity(const Drawing& d, const Record& r, Entity& e, DxfError& error)
   Decoder dec(d, e, error, kindOf(e.type));
   if (!forEachTag(d, r, [&](const Tag& t) { return dec.tag(t); })) return false;
   if (!dec.finish()) {
+    if (dec.kind == Kind::More) return false;
     error.line = r.line;
     error.text = d.file + ": line " + std::to_string(r.line) + ": LWPOLYLINE says " +
                  std::to_string(dec.lwCount) + " vertices but has " +

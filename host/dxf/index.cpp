@@ -78,6 +78,7 @@ bool Indexer::header(Section& s) {
     int64_t n = 0;
     double v = 0;
     if (var == "$ACADVER" && tag.code == 1) d.version = std::string(trimmed(tag.value));
+    if (var == "$DWGCODEPAGE" && tag.code == 3) d.codePage = std::string(trimmed(tag.value));
     if ((var == "$INSUNITS" || var == "$MEASUREMENT") && tag.code == 70) {
       if (!parseInt(tag.value, n))
         return fail(tag.line + 1, "not a whole number: " + std::string(tag.value));

@@ -2,9 +2,12 @@
 // the index, the tables and layouts, and every decoded entity against what ezdxf reads back.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "host/dxf/dxf.h"
 #include "support/scratch.h"
@@ -50,6 +53,149 @@ std::string variantBytes(const Variant& v) {
     out += c;
   }
   return out;
+}
+
+json xyz(const Point3& p) {
+  return {p.x, p.y, p.z};
+}
+json points(const std::vector<Point3>& ps) {
+  json out = json::array();
+  for (const Point3& p : ps) out.push_back(xyz(p));
+  return out;
+}
+json spline(const Spline& s) {
+  return {{"flags", s.flags},
+          {"degree", s.degree},
+          {"knots", s.knots},
+          {"weights", s.weights},
+          {"control", points(s.control)},
+          {"fit", points(s.fit)},
+          {"start_tangent", s.startTangent ? xyz(*s.startTangent) : json()},
+          {"end_tangent", s.endTangent ? xyz(*s.endTangent) : json()}};
+}
+json loop(const HatchLoop& l) {
+  json out = {{"flags", l.flags},
+              {"closed", l.closed},
+              {"vertices", json::array()},
+              {"edges", json::array()},
+              {"sources", json::array()}};
+  char hex[20];
+  for (uint64_t h : l.sources) {
+    std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(h));
+    out["sources"].push_back(hex);
+  }
+  for (const Vertex& v : l.vertices) out["vertices"].push_back({v.x, v.y, v.z, v.bulge});
+  for (const HatchEdge& e : l.edges) {
+    json edge = e.type == 4 ? spline(e.spline) : json{{"start", xyz(e.start)}, {"end", xyz(e.end)}};
+    if (e.type == 2 || e.type == 3)
+      edge = {{"centre", xyz(e.start)}, {"angles", {e.startAngle, e.endAngle}}, {"ccw", e.ccw}};
+    if (e.type == 2) edge["radius"] = e.radius;
+    if (e.type == 3) edge["major"] = xyz(e.end), edge["ratio"] = e.radius;
+    edge["type"] = e.type;
+    out["edges"].push_back(edge);
+  }
+  return out;
+}
+
+// Per type, the decoded fields beyond the common ones, as make_drawings.py's "extra" spells them.
+const std::map<std::string, std::function<json(const Entity&)>> kExtra = {
+    {"TEXT",
+     [](const Entity& e) -> json {
+       return {{"formatting", e.formatting},
+               {"halign", e.details.halign},
+               {"valign", e.details.valign}};
+     }},
+    {"INSERT",
+     [](const Entity& e) {
+       json out = {{"attribs", json::array()}};
+       for (const Attrib& a : e.attribs)
+         out["attribs"].push_back({a.details.flags, a.details.halign, a.details.valign,
+                                   xyz(a.position), xyz(a.alignment), a.height, a.rotation});
+       return out;
+     }},
+    {"ATTDEF",
+     [](const Entity& e) -> json {
+       return {{"tag", e.tag},
+               {"prompt", e.prompt},
+               {"flags", e.details.flags},
+               {"halign", e.details.halign},
+               {"valign", e.details.valign}};
+     }},
+    {"SOLID", [](const Entity&) { return json::object(); }},
+    {"TRACE", [](const Entity&) { return json::object(); }},
+    {"3DFACE",
+     [](const Entity& e) -> json {
+       return {{"edges", e.edgeFlags}};
+     }},
+    {"DIMENSION",
+     [](const Entity& e) -> json {
+       const Dimension& d = e.dimension;
+       json out = {{"kind", d.kind},
+                   {"subclass", d.subclass},
+                   {"dimstyle", d.dimstyle},
+                   {"points", json::object()},
+                   {"measurement", d.measurement ? json(*d.measurement) : json()}};
+       for (int i = 0; i < 7; ++i)
+         if (d.has[i]) out["points"][std::to_string(10 + i)] = xyz(d.points[i]);
+       return out;
+     }},
+    {"ELLIPSE",
+     [](const Entity& e) -> json {
+       return {{"major", xyz(e.majorAxis)},
+               {"ratio", e.ratio},
+               {"start", e.startParam},
+               {"end", e.endParam}};
+     }},
+    {"SPLINE", [](const Entity& e) { return spline(e.spline); }},
+    {"MTEXT",
+     [](const Entity& e) -> json {
+       return {
+           {"formatting", e.formatting}, {"attachment", e.attachment}, {"box_width", e.boxWidth}};
+     }},
+    {"MLINE",
+     [](const Entity& e) {
+       const Mline& m = e.mline;
+       json out = {{"style", m.style},
+                   {"scale", m.scale},
+                   {"justification", m.justification},
+                   {"flags", m.flags},
+                   {"directions", json::array()},
+                   {"miters", json::array()},
+                   {"parameters", json::array()}};
+       for (const MlineVertex& v : m.vertices) {
+         out["directions"].push_back(xyz(v.direction));
+         out["miters"].push_back(xyz(v.miter));
+         out["parameters"].push_back(v.parameters);
+       }
+       return out;
+     }},
+    {"HATCH",
+     [](const Entity& e) {
+       json out = {{"pattern", e.hatch.pattern},
+                   {"solid", e.hatch.solid},
+                   {"associative", e.hatch.associative},
+                   {"loops", json::array()}};
+       for (const HatchLoop& l : e.hatch.loops) out["loops"].push_back(loop(l));
+       return out;
+     }},
+};
+
+// Equal JSON, numbers within 1e-9.
+bool near(const json& a, const json& b) {
+  if (a.is_number() && b.is_number()) return std::abs(a.get<double>() - b.get<double>()) <= 1e-9;
+  if (a.is_array() && b.is_array()) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (!near(a[i], b[i])) return false;
+    return true;
+  }
+  if (a.is_object() && b.is_object()) {
+    if (a.size() != b.size()) return false;
+    for (auto it = a.begin(); it != a.end(); ++it)
+      if (!b.contains(it.key()) || !near(it.value(), b[it.key()])) return false;
+    return true;
+  }
+  return a == b;
 }
 
 class DrawingTest : public ::testing::TestWithParam<Variant> {
@@ -134,6 +280,7 @@ TEST_P(DrawingTest, IndexHeaderTablesAndLayoutsMatchTheWriter) {
 }
 
 TEST_P(DrawingTest, EveryEntityDecodesAsWritten) {
+  std::set<std::string> extraTypes;
   std::map<uint64_t, const Record*> byHandle;
   for (const Record& r : d.records)
     if (r.flags & HasHandle) byHandle[r.handle] = &r;
@@ -180,12 +327,24 @@ TEST_P(DrawingTest, EveryEntityDecodesAsWritten) {
     EXPECT_EQ(e.height, x["height"]);
     EXPECT_EQ(e.rotation, x["rotation"]);
     EXPECT_EQ(e.text, x["text"]);
+    if (x.contains("extra")) {
+      ASSERT_TRUE(kExtra.count(e.type));
+      const json got = kExtra.at(e.type)(e);
+      EXPECT_TRUE(near(got, x["extra"])) << got.dump() << "\nexpected\n" << x["extra"].dump();
+      extraTypes.insert(e.type);
+    }
     EXPECT_EQ(e.block, x["block"]);
     EXPECT_EQ(std::vector<double>({e.scale.x, e.scale.y, e.scale.z}), x["scale"]);
     std::vector<std::vector<std::string>> attribs;
     for (const Attrib& a : e.attribs) attribs.push_back({a.tag, a.value});
     EXPECT_EQ(attribs, x["attribs"]);
   }
+  // Every type of the table is in the drawing (R12 lacks the types that came with R13).
+  for (const auto& [type, fields] : kExtra)
+    if (!d.r12() ||
+        !std::set<std::string>{"ELLIPSE", "SPLINE", "MTEXT", "MLINE", "HATCH"}.count(type)) {
+      EXPECT_TRUE(extraTypes.count(type)) << type;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drawings, DrawingTest,

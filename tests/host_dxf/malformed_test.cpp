@@ -68,6 +68,25 @@ TEST(DxfMalformed, EntityValuesThatDoNotDecode) {
       {"huge vertex count", drawing("0\nLWPOLYLINE\n90\n2000000000\n10\n0\n20\n0\n"), 5,
        "LWPOLYLINE says 2000000000 vertices but has 1"},
       {"bulge before a vertex", drawing("0\nLWPOLYLINE\n90\n0\n42\n1\n"), 10, "for group code 42"},
+      {"huge knot count", drawing("0\nSPLINE\n72\n2000000000\n40\n0\n"), 8,
+       "SPLINE says 2000000000 knots but has 1"},
+      {"fewer weights than control points",
+       drawing("0\nSPLINE\n73\n2\n10\n0\n20\n0\n10\n1\n20\n1\n41\n1\n"), 8,
+       "SPLINE says 2 weights (one per control point) but has 1"},
+      {"huge loop count", drawing("0\nHATCH\n91\n2000000000\n92\n2\n93\n0\n97\n0\n"), 8,
+       "HATCH says 2000000000 loops but has 1"},
+      {"huge edge count",
+       drawing("0\nHATCH\n91\n1\n92\n1\n93\n1000000000\n72\n1\n10\n0\n20\n0\n97\n0\n"), 12,
+       "HATCH says 1000000000 edges but has 1"},
+      {"huge source count", drawing("0\nHATCH\n91\n1\n92\n2\n93\n0\n97\n70000\n330\n1F\n"), 14,
+       "HATCH says 70000 source objects but has 1"},
+      {"loop vertex before a loop", drawing("0\nHATCH\n91\n1\n10\n0\n"), 9,
+       "group code 10 is out of place in HATCH"},
+      {"huge vertex count", drawing("0\nMLINE\n72\n2000000000\n73\n0\n11\n0\n21\n0\n"), 8,
+       "MLINE says 2000000000 vertices but has 1"},
+      {"huge parameter count", drawing("0\nMLINE\n72\n1\n73\n1\n11\n0\n74\n99999\n41\n0.5\n"), 14,
+       "MLINE says 99999 parameters but has 1"},
+      {"ratio", drawing("0\nELLIPSE\n40\nhalf\n"), 8, "\"half\" is not a number for group code 40"},
   };
   for (const Fault& c : cases) {
     SCOPED_TRACE(c.what);
@@ -75,7 +94,7 @@ TEST(DxfMalformed, EntityValuesThatDoNotDecode) {
     DxfError error;
     ASSERT_TRUE(openDrawing(c.bytes, "bad.dxf", d, error)) << error.text;
     Entity e;
-    ASSERT_FALSE(decodeEntity(d, d.records.at(0), e, error));
+    EXPECT_FALSE(decodeEntity(d, d.records.at(0), e, error));
     expectFault(c, error);
   }
 }
@@ -124,6 +143,35 @@ TEST(DxfTags, ValueTypesAndNumbers) {
   EXPECT_TRUE(parseHandle("FFFFFFFFFFFFFFFF", h) && h == ~uint64_t{0});
   EXPECT_FALSE(parseHandle("10000000000000000", h));
   EXPECT_FALSE(parseHandle("", h));
+}
+
+TEST(DxfText, CodePagesEscapesAndFormatting) {
+  struct Case {
+    const char* raw;
+    const char* codePage;  // nullptr: a drawing of R2007 or later (UTF-8)
+    bool mtext;
+    const char* plain;
+    const char* formatting;
+  } cases[] = {
+      {"Caf\xE9 \x80", "ANSI_1252", false, "Caf\u00e9 \u20ac", ""},
+      {"\x8A", "ansi_1250", false, "\u0160", ""},
+      {"\x82", "DOS437", false, "\u00e9", ""},
+      {"\x8A\xBF", "ANSI_932", false, "\u6f22", ""},
+      {"Caf\xE9", "NOT_A_PAGE", false, "Caf\u00e9", ""},
+      {"a\xFF"
+       "b",
+       nullptr, false, "a\uFFFDb", ""},
+      {"%%176 %%065 %%C %%% 5% %%", "ANSI_1252", false, "\u00b0 A \u2300 % 5% %%", ""},
+      {"\\U+00e9\\M+5B0A1\\M+2A140 \\U+41", nullptr, false, "\u00e9\u554a\u3000 \\U+41", ""},
+      {"%%uA%%U\\P{x}", nullptr, false, "A\\P{x}", "@0%%u@1%%U"},
+      {"{\\A1;\\LU\\l}\\Z\\S1#2;", nullptr, true, "U\\Z1/2", "@0{@0\\A1;@0\\L@1\\l@1}@3\\S1#2;"},
+      {"\\pxqc;T\\P\\X\\~", nullptr, true, "T\n\n\u00a0", "@0\\pxqc;"},
+  };
+  for (const Case& c : cases) {
+    const PlainText p = plainText(c.raw, c.codePage ? c.codePage : "", !c.codePage, c.mtext);
+    EXPECT_EQ(p.text, c.plain) << c.raw;
+    EXPECT_EQ(p.formatting, c.formatting) << c.raw;
+  }
 }
 
 TEST(DxfSymbology, LevelsWeightsColoursAndStyles) {

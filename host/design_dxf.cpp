@@ -1,0 +1,180 @@
+// DXF drawings as design files: opening a layout as a model (its entities as V7 elements in the
+// file's image, with a side record per element), the side facts the element accessors answer
+// with, and saving deletions through the DXF patch writer.
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "host/design_internal.h"
+#include "host/dxf/write.h"
+#include "host/ui.h"
+
+namespace kelvara::design_detail {
+
+namespace {
+
+constexpr const char* kModelSpace = "Model";
+
+// The drawing read last, kept while its file stays the same: checking a file and opening it
+// then read it once, and the layouts of one drawing share it.
+struct DrawingCache {
+  std::string path;
+  int64_t size = -1, mtime = -1;
+  std::shared_ptr<const dxf::Drawing> drawing;
+  dxf::Placement placement;
+};
+
+DrawingCache& drawingCache() {
+  static DrawingCache cache;
+  return cache;
+}
+
+bool stamp(const std::string& path, int64_t& size, int64_t& mtime) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  size = st.st_size;
+  mtime = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
+// The drawing at path (from the cache when its file is unchanged) and its placement.
+std::shared_ptr<const dxf::Drawing> readDrawing(const std::string& path, std::string& error,
+                                                dxf::Placement* placement = nullptr) {
+  DrawingCache& cache = drawingCache();
+  int64_t size = -1, mtime = -1;
+  if (!stamp(path, size, mtime)) {
+    error = path + ": cannot open";
+    return nullptr;
+  }
+  if (cache.drawing && cache.path == path && cache.size == size && cache.mtime == mtime) {
+    if (placement) *placement = cache.placement;
+    return cache.drawing;
+  }
+  auto d = std::make_shared<dxf::Drawing>();
+  dxf::DxfError e;
+  if (!dxf::readDrawing(path, *d, e)) {
+    error = e.text;
+    return nullptr;
+  }
+  cache = DrawingCache{path, size, mtime, d, dxf::placementOf(*d)};
+  if (placement) *placement = cache.placement;
+  return d;
+}
+
+const dxf::ModelSide* modelOf(const MSElementDescr& el) {
+  const DesignFile* f = designFileOf(el.modelRef);
+  return f ? f->dxf.get() : nullptr;
+}
+
+}  // namespace
+
+bool isDxfPath(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  const size_t slash = path.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  const std::string ext = path.substr(dot + 1);
+  return strcasecmp(ext.c_str(), "dxf") == 0 || strcasecmp(ext.c_str(), "dwg") == 0;
+}
+
+int checkDxf(const std::string& path, bool* is3d) {
+  std::string error;
+  dxf::Placement placement;
+  const auto d = readDrawing(path, error, &placement);
+  if (!d) return fail(error);
+  if (is3d) *is3d = placement.is3d;
+  return SUCCESS;
+}
+
+int openDxf(DesignFile& f, const std::string& path, const std::string& modelName) {
+  std::string error;
+  dxf::Placement placement;
+  const auto d = readDrawing(path, error, &placement);
+  if (!d) return fail(error);
+  int layout = 0;
+  if (!modelName.empty() && modelName != DEFAULT_MODEL_NAME) {
+    layout = dxf::findLayout(*d, modelName);
+    if (layout < 0) return fail(path + ": no model named " + modelName);
+  }
+  auto side = std::make_shared<dxf::ModelSide>();
+  if (!dxf::buildModel(d, layout, placement, f.image, *side, error)) return fail(error);
+  f.image.path = path;
+  f.path = path;
+  f.dxf = std::move(side);
+  return SUCCESS;
+}
+
+std::string dxfModelName(const DesignFile& f) {
+  const dxf::Drawing& d = *f.dxf->drawing;
+  const int layout = f.dxf->layout;
+  if (layout == 0) return kModelSpace;
+  return layout < int(d.layouts.size()) ? d.layouts[size_t(layout)].name : std::string();
+}
+
+const dxf::ElementSide* dxfSideOf(const MSElementDescr& el) {
+  const dxf::ModelSide* m = modelOf(el);
+  return m ? dxf::sideOf(*m, el.filePosition) : nullptr;
+}
+
+const std::string* dxfLineStyleOf(const MSElementDescr& el) {
+  const dxf::ModelSide* m = modelOf(el);
+  const dxf::ElementSide* s = m ? dxf::sideOf(*m, el.filePosition) : nullptr;
+  if (!s || s->style < dxf::STYLE_NAMED_FIRST || s->style >= dxf::STYLE_BYCELL) return nullptr;
+  const size_t i = size_t(s->style - dxf::STYLE_NAMED_FIRST);
+  return i < m->styles.size() ? &m->styles[i] : nullptr;
+}
+
+uint64_t dxfHandleOf(const MSElementDescr& el) {
+  const dxf::ModelSide* m = modelOf(el);
+  const dxf::ElementSide* s = m ? dxf::sideOf(*m, el.filePosition) : nullptr;
+  return s ? m->drawing->records[s->record].handle : 0;
+}
+
+int saveDxf(DesignFile& f) {
+  // The deletions of every open model of the drawing, planned together against the bytes read.
+  const std::shared_ptr<const dxf::Drawing> drawing = f.dxf->drawing;
+  std::vector<std::pair<DesignFile*, size_t>> deleted;  // model, element
+  std::vector<uint32_t> records;
+  for (auto& open : designState().files) {
+    if (!open->dxf || open->dxf->drawing != drawing) continue;
+    const dxf::ModelSide& m = *open->dxf;
+    for (size_t i = 0; i < m.positions.size(); ++i) {
+      if (!dgn::isDeletedBit(open->image.bytes.data() + m.positions[i])) continue;
+      deleted.emplace_back(open.get(), i);
+      records.push_back(m.elements[i].record);
+    }
+  }
+  const dxf::DeletionPlan plan = dxf::planDeletion(*drawing, records);
+  for (const dxf::Refusal& r : plan.refused) {
+    // Not deleted after all: the element comes back, and the user learns why.
+    for (const auto& [open, i] : deleted) {
+      if (open->dxf->elements[i].record != r.record) continue;
+      std::vector<uint8_t>& bytes = open->image.bytes;
+      const uint32_t pos = open->dxf->positions[i];
+      const long slot = dgn::findSlot(open->image, pos);
+      const uint32_t end = slot >= 0 ? open->image.slots[size_t(slot)].extentEnd : pos;
+      for (uint32_t p = pos; p + 4 <= end; p += 4 + 2 * dgn::readU16(&bytes[p + 2]))
+        bytes[p + 1] &= 0x7F;
+    }
+    char handle[20];
+    std::snprintf(handle, sizeof handle, "%llX",
+                  static_cast<unsigned long long>(drawing->records[r.record].handle));
+    (void)mdlOutput_error(f.path + ": entity " + handle + " not deleted: " + r.why);
+  }
+  std::string error;
+  if (!dxf::writePatched(*drawing, plan.patch, f.path, error)) return fail(error);
+  for (auto& open : designState().files)
+    if (open->dxf && open->dxf->drawing == drawing) open->image.dirty = false;
+  return SUCCESS;
+}
+
+}  // namespace kelvara::design_detail
+
+namespace kelvara {
+
+bool isDxfDrawingName(const std::string& path) {
+  return design_detail::isDxfPath(path);
+}
+
+}  // namespace kelvara

@@ -1,0 +1,206 @@
+// The element image and side records of one layout of a DXF drawing.
+#include "host/dxf/model.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+#include "host/dgn/build.h"
+#include "host/dxf/internal.h"
+
+namespace kelvara::dxf {
+
+namespace {
+
+constexpr double kLargestUor = 2147483647.0;
+constexpr int kFinestScale = 9;  // 10^9 units of resolution per drawing unit at most
+
+std::string upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// Two-letter unit names of $INSUNITS.
+std::string unitName(int insUnits) {
+  static const char* const kNames[] = {"",   "in", "ft", "mi", "mm", "cm", "m",
+                                       "km", "ui", "ml", "yd", "A",  "nm", "um",
+                                       "dm", "da", "hm", "Gm", "AU", "ly", "pc"};
+  return insUnits >= 0 && insUnits < int(std::size(kNames)) ? kNames[insUnits] : "";
+}
+
+bool isEntityRecord(const Drawing& d, const Record& r) {
+  const std::string& section = d.sections[r.section].name;
+  if (section != "ENTITIES" && section != "BLOCKS") return false;
+  const std::string_view type = typeName(d, r);
+  return type != "BLOCK" && type != "ENDBLK" && type != "SECTION" && type != "ENDSEC";
+}
+
+// Layers by folded name, with their level codes.
+struct LayerTable {
+  std::unordered_map<std::string, size_t> byName;
+  std::vector<uint32_t> codes;
+  const Layer* find(const Drawing& d, const std::string& name, uint32_t& code) const {
+    const auto it = byName.find(upper(name));
+    if (it == byName.end()) {
+      code = levelCode(name);
+      return nullptr;
+    }
+    code = codes[it->second];
+    return &d.layers[it->second];
+  }
+};
+
+struct Builder {
+  const Drawing& d;
+  ModelSide& side;
+  LayerTable layers;
+  std::unordered_map<std::string, int32_t> styleNumbers;  // folded linetype name -> number
+
+  void addLevel(uint32_t code, const std::string& name) {
+    for (const auto& [c, n] : side.levels)
+      if (c == code) return;
+    side.levels.emplace_back(code, name);
+  }
+
+  int32_t namedStyle(const std::string& name) {
+    const std::string key = upper(name);
+    const auto it = styleNumbers.find(key);
+    if (it != styleNumbers.end()) return it->second;
+    const int32_t n = STYLE_NAMED_FIRST + int32_t(side.styles.size());
+    side.styles.push_back(name);
+    styleNumbers.emplace(key, n);
+    return n;
+  }
+
+  ElementSide sideOf(const Entity& e, uint32_t record, ElementContext& c) {
+    ElementSide s;
+    s.record = record;
+    const Layer* layer = layers.find(d, e.layer, s.level);
+    addLevel(s.level, layer ? layer->name : e.layer);
+    c.levelCode = s.level;
+    c.level = v7Level(s.level);
+    c.symbology = symbology(e);
+    const Symbology& y = c.symbology;
+    const int layerColour = layer ? std::abs(layer->colour) : 7;
+    s.colour = y.colourBy == By::Value  ? uint32_t(y.colour)
+               : y.colourBy == By::Cell ? COLOUR_BYCELL
+                                        : COLOUR_BYLEVEL;
+    c.colour = y.colourBy == By::Value ? y.colour : y.colourBy == By::Level ? layerColour : 0;
+    s.weight = y.weightBy == By::Value  ? uint32_t(y.weight)
+               : y.weightBy == By::Cell ? COLOUR_BYCELL
+                                        : COLOUR_BYLEVEL;
+    c.weight = y.weightBy == By::Value ? y.weight
+               : y.weightBy == By::Level && layer && layer->lineweight >= 0
+                   ? weightOf(layer->lineweight)
+                   : 0;
+    s.style = y.styleBy == By::Level  ? STYLE_BYLEVEL
+              : y.styleBy == By::Cell ? STYLE_BYCELL
+              : y.style.empty()       ? 0
+                                      : namedStyle(y.style);
+    s.hasTrueColour = y.trueColour.has_value();
+    s.trueColour = y.trueColour.value_or(0);
+    return s;
+  }
+};
+
+}  // namespace
+
+const ElementSide* sideOf(const ModelSide& m, uint32_t filePos) {
+  const auto it = std::upper_bound(m.positions.begin(), m.positions.end(), filePos);
+  if (it == m.positions.begin()) return nullptr;
+  return &m.elements[size_t(it - m.positions.begin()) - 1];
+}
+
+const std::string* levelName(const ModelSide& m, uint32_t level) {
+  for (const auto& [code, name] : m.levels)
+    if (code == level) return &name;
+  return nullptr;
+}
+
+int findLayout(const Drawing& d, const std::string& name) {
+  for (size_t i = 0; i < d.layouts.size(); ++i)
+    if (strcasecmp(d.layouts[i].name.c_str(), name.c_str()) == 0) return int(i);
+  return -1;
+}
+
+Placement placementOf(const Drawing& d) {
+  // The largest coordinate, radius or height of any entity, doubled for what extends from
+  // it (ranges of arcs and texts, points of tilted planes).
+  double largest = 0;
+  bool is3d = false;
+  for (const Record& r : d.records) {
+    if (!isEntityRecord(d, r)) continue;
+    (void)forEachTag(d, r, [&](const Tag& t) {
+      const bool coordinate = t.code >= 10 && t.code <= 38;
+      if (!coordinate && t.code != 40 && t.code != 210 && t.code != 220) return true;
+      double v = 0;
+      if (!parseDouble(t.value, v) || !std::isfinite(v)) return true;
+      if (coordinate || t.code == 40) largest = std::max(largest, std::fabs(v));
+      if (v != 0 && ((t.code >= 30 && t.code <= 38) || t.code == 210 || t.code == 220)) is3d = true;
+      return true;
+    });
+  }
+  Placement p;
+  p.is3d = is3d;
+  int k = kFinestScale;
+  while (k > 0 && 2 * largest * std::pow(10.0, k) > kLargestUor) --k;
+  p.scale = std::pow(10.0, k);
+  return p;
+}
+
+bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placement& placement,
+                dgn::DesignImage& image, ModelSide& side, std::string& error) {
+  const Drawing& d = *drawing;
+  side = ModelSide{};
+  side.drawing = drawing;
+  side.layout = layout;
+  side.placement = placement;
+  Builder b{d, side, {}, {}};
+  b.layers.codes = levelCodes(d.layers);
+  for (size_t i = 0; i < d.layers.size(); ++i) {
+    b.layers.byName.emplace(upper(d.layers[i].name), i);
+    b.addLevel(b.layers.codes[i], d.layers[i].name);
+  }
+  dgn::TcbRecord tcb;
+  tcb.subPerMaster = 1;
+  tcb.uorPerSub = static_cast<int32_t>(side.placement.scale);
+  tcb.masterName = tcb.subName = unitName(d.insUnits);
+  tcb.is3d = side.placement.is3d;
+  std::vector<uint8_t> bytes = dgn::makeEmptyDesign(tcb.is3d, tcb);
+  bytes.resize(bytes.size() - 2);  // the end-of-design word goes after the elements
+  for (uint32_t i = 0; i < d.records.size(); ++i) {
+    const Record& r = d.records[i];
+    if (!isEntityRecord(d, r) || layoutOf(d, r) != layout) continue;
+    if (typeName(d, r) == "VIEWPORT") continue;  // views of a layout, not its content
+    Entity e;
+    DxfError bad;
+    if (!decodeEntity(d, r, e, bad)) {
+      error = bad.text;
+      return false;
+    }
+    ElementContext c{d, side.placement, 0, {}, 0, 0, 0};
+    ElementSide s = b.sideOf(e, i, c);
+    const size_t at = bytes.size();
+    if (!appendElementRun(c, e, bytes)) {
+      bytes.resize(at);
+      appendOpaqueElement(c, r, bytes);
+      s.opaque = true;
+    }
+    if (bytes.size() + 2 > dgn::MAX_FILE_BYTES) {
+      error = d.file + ": too many entities for one model";
+      return false;
+    }
+    side.positions.push_back(static_cast<uint32_t>(at));
+    side.elements.push_back(s);
+  }
+  bytes.push_back(0xFF);
+  bytes.push_back(0xFF);
+  if (dgn::parseImage(std::move(bytes), d.file, image, &error) != SUCCESS) return false;
+  image.path = d.file;
+  return true;
+}
+
+}  // namespace kelvara::dxf

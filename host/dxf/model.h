@@ -1,0 +1,73 @@
+// A model of a DXF drawing as the host holds it: the V7 element image of one layout's entities
+// (model space or a paper-space layout) and, per element, the side record of what V7 cannot
+// hold: the DXF record it came from (for writing), the handle, the level code of its layer,
+// by-level and by-cell symbology, the linetype name and the true colour.
+//
+// The image has one top-level element per entity, in file order. Coordinates are placed with
+// one scale per file: the finest power of ten (1 to 10^9 units of resolution per drawing unit)
+// at which every coordinate of the file's entities fits in 32 bits; the origin stays at the
+// drawing's origin, so the file's master unit is the drawing unit.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/dgn/image.h"
+#include "host/dxf/dxf.h"
+#include "host/dxf/to_element.h"
+
+namespace kelvara::dxf {
+
+// The host's symbology values for "by level" and "by cell" (the settings and pickers read
+// 0xFFFFFFFF as by level).
+inline constexpr uint32_t COLOUR_BYLEVEL = 0xFFFFFFFFu;
+inline constexpr uint32_t COLOUR_BYCELL = 0xFFFFFFFEu;
+inline constexpr int32_t STYLE_BYLEVEL = 0x7FFFFFFF;
+inline constexpr int32_t STYLE_BYCELL = 0x7FFFFFFE;
+// A named linetype's style number: this plus its index in ModelSide::styles.
+inline constexpr int32_t STYLE_NAMED_FIRST = 8;
+
+struct ElementSide {
+  uint32_t record = 0;  // index into Drawing::records
+  uint32_t level = 0;   // level code of the layer
+  uint32_t colour = COLOUR_BYLEVEL;
+  uint32_t weight = COLOUR_BYLEVEL;
+  int32_t style = STYLE_BYLEVEL;
+  uint32_t trueColour = 0;  // 0x00RRGGBB when hasTrueColour
+  bool hasTrueColour = false;
+  bool opaque = false;  // no mapping: compared by content
+};
+
+struct ModelSide {
+  std::shared_ptr<const Drawing> drawing;
+  int layout = 0;  // index into Drawing::layouts
+  Placement placement;
+  std::vector<uint32_t> positions;    // file positions of the elements, ascending
+  std::vector<ElementSide> elements;  // by element, as positions
+  std::vector<std::pair<uint32_t, std::string>> levels;  // level code -> layer name
+  std::vector<std::string> styles;                       // named linetypes, by style number - 8
+};
+
+// The side record of the element at filePos (or of the element a component at filePos belongs
+// to); null when there is none.
+const ElementSide* sideOf(const ModelSide& m, uint32_t filePos);
+// The layer name of a level code; null when no layer has it.
+const std::string* levelName(const ModelSide& m, uint32_t level);
+
+// The placement of a drawing's coordinates (see above).
+Placement placementOf(const Drawing& d);
+
+// Builds the element image of layout `layout` (index into Drawing::layouts) and its side
+// records, placed by `placement` (placementOf the drawing). The image's path is the drawing's
+// file. False with `error` set when an entity cannot be decoded or the image would exceed the
+// size of a design file.
+[[nodiscard]] bool buildModel(std::shared_ptr<const Drawing> drawing, int layout,
+                              const Placement& placement, dgn::DesignImage& image, ModelSide& side,
+                              std::string& error);
+
+// Index of the layout named `name` (case-insensitive), -1 when there is none.
+int findLayout(const Drawing& d, const std::string& name);
+
+}  // namespace kelvara::dxf

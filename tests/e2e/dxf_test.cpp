@@ -1,0 +1,290 @@
+// DXF drawings made by ezdxf (make_dxf_cases.py) through the kelvara executable: each duplicate
+// case gives the findings its DGN twin gives, the report names the layer as the level and the
+// entity's handle as the element ID.
+#include "host/dxf/dxf.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "e2e/harness.h"
+#include "support/dgn_builder.h"
+
+namespace kelvara::e2e {
+namespace {
+
+using test::DesignBuilder;
+
+constexpr double kUnit = 1000;  // UOR per master unit of the DGN twins
+
+// The case drawings, made once per test program.
+const Scratch& dxfCases() {
+  static Scratch dir("dxfcases");
+  static const bool made = [] {
+    int status = 0;
+    const std::string out =
+        shellOutput("/usr/bin/python3 " KELVARA_SOURCE_DIR "/tests/e2e/make_dxf_cases.py '" +
+                        dir.dir.string() + "' 2>&1",
+                    &status);
+    if (status != 0) ADD_FAILURE() << "make_dxf_cases.py failed (python3-ezdxf?):\n" << out;
+    return status == 0;
+  }();
+  (void)made;
+  return dir;
+}
+
+test::Element dgnLine(double x1, double y1, double x2, double y2) {
+  return test::line({x1 * kUnit, y1 * kUnit}, {x2 * kUnit, y2 * kUnit});
+}
+
+test::Element dgnShape(std::vector<DPoint3d> pts) {
+  for (DPoint3d& p : pts) p = {p.x * kUnit, p.y * kUnit, 0};
+  pts.push_back(pts.front());
+  return test::shape(pts);
+}
+
+test::Element dgnText(const std::string& chars) {
+  const int mult = int(2.5 * kUnit / 0.006);
+  return test::text({.chars = chars,
+                     .origin = {2 * kUnit, 3 * kUnit},
+                     .lengthMult = mult,
+                     .heightMult = mult,
+                     .font = 0,
+                     .justification = 0});
+}
+
+test::Element dgnDoor(double x) {
+  return test::cell("DOOR", {x * kUnit, 8 * kUnit}, {dgnLine(x, 8, x, 11)});
+}
+
+struct Case {
+  const char* label;
+  const char* name;                    // make_dxf_cases.py's case
+  std::vector<std::string> settings;   // KEY=VALUE for --set
+  std::vector<test::Element> dgnTwin;  // the same drawing as DGN elements
+  int duplicates;                      // what both give with those settings
+  const char* type;                    // the reported element type
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.label;
+}
+
+// The handle of the first entity of a DXF drawing, as the report prints element IDs.
+std::string firstHandle(const std::string& path) {
+  dxf::Drawing d;
+  dxf::DxfError error;
+  if (!dxf::readDrawing(path, d, error)) return "unreadable: " + error.text;
+  const dxf::Section* s = dxf::findSection(d, "ENTITIES");
+  if (!s || s->recordCount == 0) return "no entities";
+  return std::to_string(d.records[s->firstRecord].handle);
+}
+
+// The summary's count of duplicates, -1 when it has none.
+int foundCount(const RunResult& r) {
+  int n = -1;
+  const size_t at = r.out.find("\n1 model processed.\n");
+  if (at != std::string::npos) std::sscanf(r.out.c_str() + at + 20, "%d", &n);
+  return n;
+}
+
+RunResult reportOnly(const Scratch& s, const std::string& file, std::vector<std::string> settings) {
+  settings.insert(settings.end(),
+                  {"REPORT_ONLY=1", "BACKUP=0", "DESIGN_REPORT__=0", "FILEPOS_IN_REPORT=1"});
+  return runKelvara(s, withSettings(settings, {file}));
+}
+
+class DxfCases : public ::testing::TestWithParam<Case> {};
+
+TEST_P(DxfCases, FindTheDuplicatesOfTheirDgnTwin) {
+  const Case& c = GetParam();
+  const std::string dxf = dxfCases().path(std::string(c.name) + ".dxf");
+  Scratch s(std::string("dxf_") + c.label);
+  std::filesystem::copy_file(dxf, s.path("plan.dxf"));
+  const std::string original = readFile(s.path("plan.dxf"));
+  const RunResult fromDxf = reportOnly(s, "plan.dxf", c.settings);
+  ASSERT_EQ(fromDxf.status, 0) << fromDxf.err;
+  EXPECT_EQ(foundCount(fromDxf), c.duplicates) << fromDxf.out;
+  EXPECT_EQ(readFile(s.path("plan.dxf")), original);  // a report-only run writes nothing
+  const std::vector<std::string> report = readLines(s.path("kelvara.trf"));
+  const std::string line = ", ID=" + firstHandle(s.path("plan.dxf")) +
+                           " -- Lv Walls, Co ByLevel, Wt ByLevel, St ByLevel, type " + c.type +
+                           " element is duplicate.";
+  if (c.duplicates > 0) {
+    EXPECT_TRUE(std::any_of(report.begin(), report.end(),
+                            [&](const std::string& l) { return contains(l, line); }))
+        << "no line ending in: " << line;
+  }
+  EXPECT_TRUE(std::any_of(report.begin(), report.end(),
+                          [](const std::string& l) { return l == "Model:               Model"; }));
+  if (!c.dgnTwin.empty()) {
+    DesignBuilder d;
+    for (const test::Element& e : c.dgnTwin) d.add(e);
+    ASSERT_TRUE(d.write(s.path("twin.dgn")));
+    const RunResult fromDgn = reportOnly(s, "twin.dgn", c.settings);
+    EXPECT_EQ(foundCount(fromDgn), c.duplicates) << fromDgn.out;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dxf, DxfCases,
+    ::testing::Values(
+        Case{"line",
+             "line",
+             {},
+             {dgnLine(0, 0, 10, 0), dgnLine(0, 0, 10, 0), dgnLine(0, 5, 10, 5)},
+             1,
+             "3 (line)"},
+        Case{"reversed_line",
+             "reversed_line",
+             {},
+             {dgnLine(0, 0, 10, 0), dgnLine(10, 0, 0, 0), dgnLine(0, 5, 10, 5)},
+             0,
+             "3 (line)"},
+        Case{"reversed_line_allowed",
+             "reversed_line",
+             {"ALLOW_REVERSED=1"},
+             {dgnLine(0, 0, 10, 0), dgnLine(10, 0, 0, 0), dgnLine(0, 5, 10, 5)},
+             1,
+             "3 (line)"},
+        Case{"closed_polyline",
+             "closed_polyline",
+             {},
+             {dgnShape({{0, 0}, {10, 0}, {10, 10}, {0, 10}}),
+              dgnShape({{10, 10}, {0, 10}, {0, 0}, {10, 0}}),
+              dgnShape({{20, 0}, {30, 0}, {30, 10}})},
+             0,
+             "6 (shape)"},
+        Case{"closed_polyline_allowed",
+             "closed_polyline",
+             {"ALLOW_REVERSED=1"},
+             {dgnShape({{0, 0}, {10, 0}, {10, 10}, {0, 10}}),
+              dgnShape({{10, 10}, {0, 10}, {0, 0}, {10, 0}}),
+              dgnShape({{20, 0}, {30, 0}, {30, 10}})},
+             1,
+             "6 (shape)"},
+        Case{"bulged_polyline", "bulged_polyline", {}, {}, 1, "12 (connected string (complex))"},
+        Case{"arc",
+             "arc",
+             {},
+             {test::arc({5 * kUnit, 5 * kUnit}, 3 * kUnit, 3 * kUnit, 0, 30, 90),
+              test::arc({5 * kUnit, 5 * kUnit}, 3 * kUnit, 3 * kUnit, 0, 30, 90),
+              test::arc({5 * kUnit, 5 * kUnit}, 3 * kUnit, 3 * kUnit, 0, 30, 120)},
+             1,
+             "16 (arc)"},
+        Case{"circle",
+             "circle",
+             {},
+             {test::ellipse({5 * kUnit, 5 * kUnit}, 2.5 * kUnit, 2.5 * kUnit, 0),
+              test::ellipse({5 * kUnit, 5 * kUnit}, 2.5 * kUnit, 2.5 * kUnit, 0),
+              test::ellipse({15 * kUnit, 5 * kUnit}, 2.5 * kUnit, 2.5 * kUnit, 0)},
+             1,
+             "15 (ellipse)"},
+        Case{"text",
+             "text",
+             {},
+             {dgnText("Door 1"), dgnText("Door 1"), dgnText("Door 2")},
+             1,
+             "17 (text)"},
+        Case{"insert",
+             "insert",
+             {},
+             {dgnDoor(7), dgnDoor(7), dgnDoor(20)},
+             1,
+             "35 (shared cell element)"}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.label); });
+
+
+// The ezdxf audit of a file: its last line ("No errors found." when clean).
+std::string ezdxfAudit(const std::string& file) {
+  int status = 0;
+  const std::vector<std::string> lines =
+      splitLines(shellOutput("/usr/bin/python3 -m ezdxf audit '" + file + "' 2>&1", &status));
+  return lines.empty() ? "" : lines.back();
+}
+
+// A delete run on a drawing whose duplicates include a grouped polyline and a block reference
+// with attributes (deleted, the group fixed up) and a line an XRECORD points at (kept, named on
+// standard error with the reason); a report-only run and a run without duplicates leave the
+// file byte for byte.
+TEST(DxfDeleteRun, DeletesWhatCanGoAndKeepsWhatIsReferenced) {
+  Scratch s("dxf_delete");
+  std::filesystem::copy_file(dxfCases().path("story.dxf"), s.path("story.dxf"));
+  const std::string original = readFile(s.path("story.dxf"));
+  const RunResult r = runKelvara(s, {"--set", "DESIGN_REPORT__=0", "story.dxf"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "4 duplicate elements were found.")) << r.out;
+  EXPECT_TRUE(contains(r.err, "story.dxf: entity 36 not deleted: referenced by XRECORD")) << r.err;
+  EXPECT_EQ(readFile(s.path("story.bak")), original);
+  EXPECT_EQ(ezdxfAudit(s.path("story.dxf")), "No errors found.");
+  if (ogrinfoAvailable()) {
+    // GDAL draws a block reference as its block's line and its attribute: the line, the
+    // polyline and the block reference deleted are four features.
+    EXPECT_EQ(ogrFeatureCount(s.path("story.dxf")), ogrFeatureCount(s.path("story.bak")) - 4);
+  }
+  // What is left: one of each pair, both lines of the kept pair, the circle.
+  dxf::Drawing d;
+  dxf::DxfError error;
+  ASSERT_TRUE(dxf::readDrawing(s.path("story.dxf"), d, error)) << error.text;
+  std::vector<std::string> types;
+  const dxf::Section* entities = dxf::findSection(d, "ENTITIES");
+  ASSERT_NE(entities, nullptr);
+  for (uint32_t i = 0; i < entities->recordCount; ++i)
+    types.emplace_back(dxf::typeName(d, d.records[entities->firstRecord + i]));
+  EXPECT_EQ(types,
+            (std::vector<std::string>{"LINE", "LINE", "LINE", "LWPOLYLINE", "INSERT", "CIRCLE"}));
+
+  // A read-only drawing is never written.
+  std::filesystem::copy_file(dxfCases().path("story.dxf"), s.path("locked.dxf"));
+  std::filesystem::permissions(s.path("locked.dxf"), std::filesystem::perms::owner_read);
+  (void)runKelvara(s, {"--set", "DESIGN_REPORT__=0", "locked.dxf"});
+  EXPECT_EQ(readFile(s.path("locked.dxf")), original);
+
+  // Nothing left to delete: the second run finds the kept pair only and writes the same bytes.
+  const std::string cleaned = readFile(s.path("story.dxf"));
+  const RunResult again = runKelvara(s, {"--set", "DESIGN_REPORT__=0", "story.dxf"});
+  EXPECT_TRUE(contains(again.out, "1 duplicate element was found.")) << again.out;
+  EXPECT_EQ(readFile(s.path("story.dxf")), cleaned);
+}
+
+// A paper-space layout is a model of its own, named on the command line as FILE,LAYOUT: the run
+// over model space and the layout finds the duplicates of each and deletes them from both.
+TEST(DxfDeleteRun, LayoutsAreModelsOfTheirOwn) {
+  Scratch s("dxf_layouts");
+  std::filesystem::copy_file(dxfCases().path("story.dxf"), s.path("story.dxf"));
+  const RunResult sheet =
+      runKelvara(s, {"--set", "REPORT_ONLY=1", "--set", "DESIGN_REPORT__=0", "story.dxf,Sheet2"});
+  ASSERT_EQ(sheet.status, 0) << sheet.err;
+  EXPECT_TRUE(contains(sheet.out, "1 duplicate element was found.")) << sheet.out;
+  const std::vector<std::string> report = readLines(s.path("kelvara.trf"));
+  EXPECT_TRUE(std::any_of(report.begin(), report.end(),
+                          [](const std::string& l) { return l == "Model:               Sheet2"; }));
+
+  const RunResult both =
+      runKelvara(s, {"--set", "DESIGN_REPORT__=0", "story.dxf", "story.dxf,Sheet2"});
+  ASSERT_EQ(both.status, 0) << both.err;
+  EXPECT_TRUE(contains(both.out, "2 models processed.\n5 duplicate elements were found."))
+      << both.out;
+  EXPECT_EQ(ezdxfAudit(s.path("story.dxf")), "No errors found.");
+  dxf::Drawing d;
+  dxf::DxfError error;
+  ASSERT_TRUE(dxf::readDrawing(s.path("story.dxf"), d, error)) << error.text;
+  const int layout = [&] {
+    for (size_t i = 0; i < d.layouts.size(); ++i)
+      if (d.layouts[i].name == "Sheet2") return int(i);
+    return -1;
+  }();
+  ASSERT_GT(layout, 0);
+  std::vector<std::string> onSheet, inModel;
+  for (const dxf::Record& r : d.records) {
+    const int at = dxf::layoutOf(d, r);
+    if (at == layout) onSheet.emplace_back(dxf::typeName(d, r));
+    if (at == 0) inModel.emplace_back(dxf::typeName(d, r));
+  }
+  EXPECT_EQ(onSheet, (std::vector<std::string>{"CIRCLE", "LINE"}));
+  EXPECT_EQ(inModel.size(), 6u);
+}
+
+}  // namespace
+}  // namespace kelvara::e2e

@@ -1,0 +1,113 @@
+"""Writes one R2018 DXF drawing per duplicate case with ezdxf: a pair of entities that are
+duplicates of each other (or, for the reversed line, the same line drawn the other way) on layer
+"Walls", and one entity that is not a duplicate of anything.
+
+usage: /usr/bin/python3 make_dxf_cases.py OUTDIR
+Makes OUTDIR/<case>.dxf for every case below, and OUTDIR/story.dxf (see story()).
+"""
+import os
+import sys
+
+import ezdxf
+
+
+def case_line(msp):
+    msp.add_line((0, 0), (10, 0))
+    msp.add_line((0, 0), (10, 0))
+    msp.add_line((0, 5), (10, 5))
+
+
+def case_reversed_line(msp):
+    msp.add_line((0, 0), (10, 0))
+    msp.add_line((10, 0), (0, 0))
+    msp.add_line((0, 5), (10, 5))
+
+
+def case_closed_polyline(msp):
+    msp.add_lwpolyline([(0, 0), (10, 0), (10, 10), (0, 10)], close=True)
+    msp.add_lwpolyline([(10, 10), (0, 10), (0, 0), (10, 0)], close=True)
+    msp.add_lwpolyline([(20, 0), (30, 0), (30, 10)], close=True)
+
+
+def case_bulged_polyline(msp):
+    points = [(0, 0, 0, 0, 0.5), (10, 0, 0, 0, 0), (10, 10, 0, 0, -0.25), (0, 10)]
+    msp.add_lwpolyline(points, format="xyseb")
+    msp.add_lwpolyline(points, format="xyseb")
+    msp.add_lwpolyline([(20, 0, 0, 0, 0.5), (30, 0)], format="xyseb")
+
+
+def case_arc(msp):
+    msp.add_arc((5, 5), 3, 30, 120)
+    msp.add_arc((5, 5), 3, 30, 120)
+    msp.add_arc((5, 5), 3, 30, 150)
+
+
+def case_circle(msp):
+    msp.add_circle((5, 5), 2.5)
+    msp.add_circle((5, 5), 2.5)
+    msp.add_circle((15, 5), 2.5)
+
+
+def case_text(msp):
+    for text in ("Door 1", "Door 1", "Door 2"):
+        msp.add_text(text, dxfattribs={"height": 2.5, "insert": (2, 3)})
+
+
+def case_insert(msp):
+    for x, number in ((7, "D-17"), (7, "D-17"), (20, "D-18")):
+        ref = msp.add_blockref("DOOR", (x, 8))
+        ref.add_attrib("NUMBER", number, (x, 8))
+
+
+CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
+
+
+def story(doc):
+    """A drawing for a delete run: four pairs of duplicates, the first of each pair is the one
+    a run deletes. The first line of the second pair is named by an XRECORD (a reference the
+    writer cannot fix up), the first polyline is in a group, the first block reference has
+    attributes; the circle has no twin. The layout "Sheet2" has a pair of circles and a line."""
+    msp = doc.modelspace()
+    msp.add_line((0, 0), (10, 0))
+    msp.add_line((0, 0), (10, 0))
+    named = msp.add_line((0, 5), (10, 5))
+    msp.add_line((0, 5), (10, 5))
+    square = [(20, 0), (30, 0), (30, 10), (20, 10)]
+    grouped = msp.add_lwpolyline(square, close=True)
+    msp.add_lwpolyline(square, close=True)
+    doc.groups.new("KEEP").extend([grouped])
+    for number in ("D-17", "D-17"):
+        msp.add_blockref("DOOR", (7, 8)).add_attrib("NUMBER", number, (7, 8))
+    msp.add_circle((5, 5), 2.5)
+    xrecord = doc.objects.add_xrecord(doc.rootdict.dxf.handle)
+    xrecord.reset([(1, "points at a line"), (340, named.dxf.handle)])
+    doc.rootdict["KELVARA_NOTE"] = xrecord
+    sheet = doc.layouts.new("Sheet2")
+    sheet.add_circle((1, 1), 0.5)
+    sheet.add_circle((1, 1), 0.5)
+    sheet.add_line((0, 0), (2, 2))
+
+
+def main(outdir):
+    for name, build in CASES.items():
+        doc = ezdxf.new("R2018")
+        doc.header["$INSUNITS"] = 6
+        doc.layers.add("Walls", color=1)
+        door = doc.blocks.new("DOOR")
+        door.add_line((0, 0), (0, 3))
+        door.add_attdef("NUMBER", (0, 0), dxfattribs={"height": 0.5})
+        msp = doc.modelspace()
+        build(msp)
+        for e in msp:
+            e.dxf.layer = "Walls"
+        doc.saveas(os.path.join(outdir, name + ".dxf"))
+    doc = ezdxf.new("R2018")
+    door = doc.blocks.new("DOOR")
+    door.add_line((0, 0), (0, 3))
+    door.add_attdef("NUMBER", (0, 0), dxfattribs={"height": 0.5})
+    story(doc)
+    doc.saveas(os.path.join(outdir, "story.dxf"))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
