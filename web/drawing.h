@@ -3,7 +3,7 @@
 //
 // The drawing (GET TOKEN/api/drawing) is little-endian binary:
 //   "KVD1", u32 length of the head, the head (JSON, UTF-8), then one byte stream per group.
-// The head: {"revision", "model", "origin":[x,y] (UOR; every coordinate below but the global
+// The head: {"revision", "edits", "model", "origin":[x,y] (UOR; every coordinate below but the global
 //   origin is relative to it), "globalOrigin":[x,y], "uorPerMaster", "masterUnit",
 //   "range":[xLow,yLow,xHigh,yHigh], "vertices",
 //   "groups":[{"colour":"#rrggbb","weight","elements","runs","vertices","bytes",
@@ -18,8 +18,8 @@
 // is, when only elements were deleted since, what went instead of the whole drawing:
 //   "KVC1", u32 length of the head, the head (JSON: {"revision", "edits", "since"}), then the
 //   deleted elements' file positions as u32s.
-// Otherwise it is the whole drawing, as without the question. Both heads carry "edits", the
-// file's count of changes the drawing was made at.
+// Otherwise it is the whole drawing, as without the question. "edits" is the file's count of
+// changes the drawing was made at.
 #pragma once
 
 #include <cstdint>

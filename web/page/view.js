@@ -30,7 +30,7 @@ let flashClass = '';
 let frameRequested = false;
 export const stats = {
   revision: null, // of the drawing the view holds
-  elements: 0, // elements the view holds
+  elements: 0, // elements the view holds (one drawn in several symbologies counts in each)
   drawings: 0, // whole drawings fetched
   changes: 0, // change lists applied instead
   bytes: 0,
