@@ -333,6 +333,13 @@ const sameArea = (a, b) =>
 
 export function showView(state, running = false) {
   if (!state || !canvas) return;
+  // A run's progress has closed: what it changed is fetched at once, not after the pause the
+  // last fetch asks for.
+  if (busy && !running) {
+    nextLoadAt = 0;
+    clearTimeout(loadTimer);
+    loadTimer = 0;
+  }
   busy = running;
   wanted = state.revision;
   loadWhenDue();

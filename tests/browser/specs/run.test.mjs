@@ -93,9 +93,10 @@ for (const { file, repeat, found, progress } of drawings) {
       const { page } = app;
       const untouched = await deletedFlags(app, file);
       assert.doesNotMatch(untouched, /1/);
-      await item(page, MAIN, 'Review each duplicate before it is removed').setChecked(false);
-      await waitUntil(async () => (await viewStats(page)).drawings === 1);
+      // The page has drawn the drawing (on a large one that takes it a while).
+      await waitUntil(async () => (await viewStats(page)).drawings === 1, 20000);
       const viewBefore = await viewStats(page);
+      await item(page, MAIN, 'Review each duplicate before it is removed').setChecked(false);
       await recordDialogs(page);
       await button(page, MAIN, 'Start').click();
 
