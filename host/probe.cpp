@@ -17,6 +17,7 @@ ProbeMark markBeforeAppend(ModelRef model) {
   mark.endOfDesign = img.endOfDesign;
   mark.hasEndMarker = img.hasEndMarker;
   mark.dirty = img.dirty;
+  mark.edits = img.edits;
   mark.byteCount = img.bytes.size();
   mark.slotCount = img.slots.size();
   mark.topLevelCount = img.topLevel.size();
@@ -48,6 +49,7 @@ int undoAppend(const ProbeMark& mark, uint32_t filePos) {
   img.endOfDesign = mark.endOfDesign;
   img.hasEndMarker = mark.hasEndMarker;
   img.dirty = mark.dirty;
+  img.edits = mark.edits;
   img.lookupHint = 0;
   return SUCCESS;
 }

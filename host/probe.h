@@ -4,8 +4,9 @@
 // appended and then marked deleted still stays in the file, so a probe done that way before
 // every deletion grows the file by one dead element each time. Here the probe is appended and
 // then taken back out of the image: the bytes, the element index, the end-of-design marker and
-// the changed flag are put back exactly as they were, so the file saved later is byte for byte
-// what it would have been without the probe.
+// the changed flag and the count of edits are put back exactly as they were, so the file saved
+// later is byte for byte what it would have been without the probe, and whoever follows the
+// file's edits (the drawing view) sees none.
 #pragma once
 
 #include <cstddef>
@@ -22,8 +23,8 @@ namespace kelvara {
 [[nodiscard]] bool probeAppend(ModelRef model);
 
 // Takes back the last element appended to model's image at filePos (by mdlElement_add or
-// mdlElmdscr_add), restoring the bytes it overwrote, the end marker, the index and the changed
-// flag as captured by a ProbeMark taken just before the append. ERROR when filePos is not the
+// mdlElmdscr_add), restoring the bytes it overwrote, the end marker, the index, the changed
+// flag and the count of edits as captured by a ProbeMark taken just before the append. ERROR when filePos is not the
 // last element appended after the mark.
 inline constexpr std::size_t kProbeTailBytes = 256;  // more than a probe line with its marker
 struct ProbeMark {
@@ -31,6 +32,7 @@ struct ProbeMark {
   uint32_t endOfDesign = 0;
   bool hasEndMarker = false;
   bool dirty = false;
+  uint64_t edits = 0;
   size_t byteCount = 0;
   size_t slotCount = 0;
   size_t topLevelCount = 0;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "host/design.h"
+#include "host/dgn/codec.h"
 #include "host/state.h"
 #include "host/timers.h"
 #include "host/ui.h"
@@ -89,19 +90,51 @@ int identifyElement(uint32_t filePos) {
   return mdlOutput_printf(FIELD_MESSAGE, "%s", line.c_str());
 }
 
-uint64_t drawingRevision() {
-  const ModelRef model = mdlModelRef_getActive();
-  const DesignFile* file = designFileOf(model);
+namespace {
+
+// The revision of the active model's drawing when its file had made `edits` changes.
+uint64_t revisionAt(uint64_t edits) {
   uint64_t h = 1469598103934665603ull;  // FNV-1a over what the drawing depends on
   auto mix = [&h](uint64_t v) {
     h ^= v;
     h *= 1099511628211ull;
   };
-  mix(model);
-  mix(file ? file->image.edits : 0);
+  mix(mdlModelRef_getActive());
+  mix(edits);
   for (uint32_t level : hostState().views.views[0].hiddenLevels) mix(level + 1000);
   for (uint32_t level : hostState().views.modelHiddenLevels) mix(level + 2000);
   return h & ((1ull << 53) - 1);  // exact in a JavaScript number
+}
+
+}  // namespace
+
+uint64_t drawingEdits() {
+  const DesignFile* file = designFileOf(mdlModelRef_getActive());
+  return file ? file->image.edits : 0;
+}
+
+uint64_t drawingRevision() {
+  return revisionAt(drawingEdits());
+}
+
+bool drawingDeletionsSince(uint64_t revision, uint64_t edits, std::vector<uint32_t>* positions) {
+  positions->clear();
+  const DesignFile* file = designFileOf(mdlModelRef_getActive());
+  if (!file || edits > file->image.edits || revisionAt(edits) != revision) return false;
+  const dgn::DesignImage& img = file->image;
+  auto it = std::upper_bound(img.deletions.begin(), img.deletions.end(), edits,
+                             [](uint64_t e, const auto& d) { return e < d.first; });
+  // Every edit since is one of these deletions, or something else changed too.
+  if (static_cast<uint64_t>(img.deletions.end() - it) != img.edits - edits) return false;
+  for (; it != img.deletions.end(); ++it) {
+    const long slot = dgn::findSlot(img, it->second);
+    if (slot < 0 || img.slots[slot].parent != 0 ||
+        !dgn::isGraphicType(dgn::typeOf(img.bytes.data() + it->second))) {
+      return false;
+    }
+    positions->push_back(it->second);
+  }
+  return true;
 }
 
 }  // namespace kelvara

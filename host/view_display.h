@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "host/element.h"
 #include "host/view.h"
@@ -48,5 +49,13 @@ void setElementDescriber(ElementDescriber describer);
 // Changes whenever what view 1 draws of the active model may have changed: another active
 // file, an edit of it, a level switched on or off.
 uint64_t drawingRevision();
+// The active file's count of edits, which a drawing made of it records with its revision.
+uint64_t drawingEdits();
+// The elements deleted from the active model since its drawing of `revision` was made at
+// `edits` (both as recorded then): their file positions, when that is all that changed since
+// (the same model, levels shown, and no element added, replaced or otherwise changed, no
+// element deleted that is not drawn). False when the drawing must be made again whole.
+[[nodiscard]] bool drawingDeletionsSince(uint64_t revision, uint64_t edits,
+                                         std::vector<uint32_t>* positions);
 
 }  // namespace kelvara

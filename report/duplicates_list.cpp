@@ -1,8 +1,16 @@
 // Writing the duplicates list: CSV with WKT geometry, or a GeoJSON FeatureCollection.
+//
+// Records are written straight into one reused buffer through a cursor: each record first
+// makes room for the most text it can take (its strings escaped at worst, every number at its
+// longest), so that the writers below never check for space byte by byte. The buffer goes to
+// the file in pieces of about kPieceBytes.
 #include "report/duplicates_list.h"
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <memory>
+#include <string_view>
 
 #include "host/files.h"
 #include "report/description.h"
@@ -11,18 +19,24 @@ namespace kelvara {
 
 namespace {
 
+constexpr size_t kNumberBytes = 32;    // the longest shortest form of a double, with room
+constexpr size_t kRecordBytes = 1024;  // a record's fixed text and integers, with room
+constexpr size_t kVertexBytes = 2 * kNumberBytes + 8;
+constexpr size_t kRunBytes = 64;
+
+void put(char*& at, std::string_view text) {
+  std::memcpy(at, text.data(), text.size());
+  at += text.size();
+}
+
 // Shortest text that reads back as the same double, locale-free.
-void appendNumber(std::string& out, double value) {
-  char digits[32];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  out.append(digits, end);
+void putNumber(char*& at, double value) {
+  at = std::to_chars(at, at + kNumberBytes, value).ptr;
 }
 
 template <class Integer>
-void appendInteger(std::string& out, Integer value) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  out.append(digits, end);
+void putInteger(char*& at, Integer value) {
+  at = std::to_chars(at, at + kNumberBytes, value).ptr;
 }
 
 // The lower-case name of an element type, made once per type.
@@ -66,203 +80,280 @@ Shape shapeOf(const ListGeometry& g) {
   return allPoints ? Shape::MultiPoint : noPoints ? Shape::MultiLineString : Shape::Collection;
 }
 
+// The most bytes the geometry takes in either format.
+size_t geometryBound(const ListGeometry& g) {
+  return kRunBytes * (runCount(g) + 1) + kVertexBytes * (g.xy.size() / 2);
+}
+
+// Calls body(run's first xy, its vertex count) for each run, with `between` before all but the
+// first.
+template <class Body>
+void eachRun(char*& at, const ListGeometry& g, std::string_view between, Body&& body) {
+  size_t first = 0;
+  for (size_t r = 0; r < runCount(g); ++r) {
+    if (r > 0) put(at, between);
+    body(g.xy.data() + 2 * first, runSize(g, r));
+    first += runSize(g, r);
+  }
+}
+
 // ---- WKT ----
 
-void appendWktRun(std::string& out, const double* xy, uint32_t size) {
-  out += '(';
+void putWktRun(char*& at, const double* xy, uint32_t size) {
+  *at++ = '(';
   for (uint32_t i = 0; i < size; ++i) {
-    if (i > 0) out += ", ";
-    appendNumber(out, xy[2 * i]);
-    out += ' ';
-    appendNumber(out, xy[2 * i + 1]);
+    if (i > 0) put(at, ", ");
+    putNumber(at, xy[2 * i]);
+    *at++ = ' ';
+    putNumber(at, xy[2 * i + 1]);
   }
-  out += ')';
+  *at++ = ')';
+}
+
+void putWkt(char*& at, const ListGeometry& g) {
+  const double* xy = g.xy.data();
+  const auto runs = [&at](const double* run, uint32_t n) { putWktRun(at, run, n); };
+  switch (shapeOf(g)) {
+    case Shape::Empty:
+      return put(at, "GEOMETRYCOLLECTION EMPTY");
+    case Shape::Point:
+      put(at, "POINT ");
+      return putWktRun(at, xy, 1);
+    case Shape::LineString:
+      put(at, "LINESTRING ");
+      return putWktRun(at, xy, runSize(g, 0));
+    case Shape::Polygon:
+      put(at, "POLYGON (");
+      putWktRun(at, xy, runSize(g, 0));
+      break;
+    case Shape::MultiPoint:
+      put(at, "MULTIPOINT (");
+      eachRun(at, g, ", ", runs);
+      break;
+    case Shape::MultiLineString:
+      put(at, "MULTILINESTRING (");
+      eachRun(at, g, ", ", runs);
+      break;
+    case Shape::Collection:
+      put(at, "GEOMETRYCOLLECTION (");
+      eachRun(at, g, ", ", [&at](const double* run, uint32_t n) {
+        put(at, n == 1 ? "POINT " : "LINESTRING ");
+        putWktRun(at, run, n);
+      });
+      break;
+  }
+  *at++ = ')';
 }
 
 // ---- GeoJSON ----
 
-void appendJsonString(std::string& out, const std::string& text) {
-  out += '"';
-  for (const char c : text) {
+// The length of the well-formed UTF-8 sequence at text[i], 0 when the byte there does not
+// begin one.
+size_t utf8Length(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  }
+  if (length == 0 || i + length > text.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (size_t k = 2; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// A JSON string of the text: quotes, backslashes and control characters escaped, and each
+// byte that is not part of well-formed UTF-8 written as U+FFFD. At most 6 bytes per byte + 2.
+void putJsonString(char*& at, std::string_view text) {
+  static const char* hex = "0123456789abcdef";
+  *at++ = '"';
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
+    if (u >= 0x80) {
+      const size_t length = utf8Length(text, i);
+      if (length == 0) {
+        put(at, "\xEF\xBF\xBD");
+        continue;
+      }
+      put(at, text.substr(i, length));
+      i += length - 1;
+    } else if (c == '"' || c == '\\') {
+      *at++ = '\\';
+      *at++ = c;
     } else if (u < 0x20) {
-      static const char* hex = "0123456789abcdef";
-      out += "\\u00";
-      out += hex[u >> 4];
-      out += hex[u & 15];
+      put(at, "\\u00");
+      *at++ = hex[u >> 4];
+      *at++ = hex[u & 15];
     } else {
-      out += c;
+      *at++ = c;
     }
   }
-  out += '"';
+  *at++ = '"';
 }
 
-void appendJsonRun(std::string& out, const double* xy, uint32_t size, bool asPoint) {
-  if (!asPoint) out += '[';
+void putJsonRun(char*& at, const double* xy, uint32_t size, bool asPoint) {
+  if (!asPoint) *at++ = '[';
   for (uint32_t i = 0; i < size; ++i) {
-    if (i > 0) out += ',';
-    out += '[';
-    appendNumber(out, xy[2 * i]);
-    out += ',';
-    appendNumber(out, xy[2 * i + 1]);
-    out += ']';
+    if (i > 0) *at++ = ',';
+    *at++ = '[';
+    putNumber(at, xy[2 * i]);
+    *at++ = ',';
+    putNumber(at, xy[2 * i + 1]);
+    *at++ = ']';
   }
-  if (!asPoint) out += ']';
+  if (!asPoint) *at++ = ']';
 }
 
-void appendJsonGeometry(std::string& out, const ListGeometry& g) {
-  const Shape shape = shapeOf(g);
-  if (shape == Shape::Empty) {
-    out += "null";
-    return;
-  }
+void putJsonGeometry(char*& at, const ListGeometry& g) {
   const double* xy = g.xy.data();
-  auto eachRun = [&](auto&& body) {
-    size_t at = 0;
-    for (size_t r = 0; r < runCount(g); ++r) {
-      if (r > 0) out += ',';
-      body(xy + 2 * at, runSize(g, r));
-      at += runSize(g, r);
-    }
-  };
-  switch (shape) {
+  const auto lines = [&at](const double* run, uint32_t n) { putJsonRun(at, run, n, false); };
+  const auto points = [&at](const double* run, uint32_t) { putJsonRun(at, run, 1, true); };
+  switch (shapeOf(g)) {
+    case Shape::Empty:
+      return put(at, "null");
     case Shape::Point:
-      out += R"({"type":"Point","coordinates":)";
-      appendJsonRun(out, xy, 1, true);
+      put(at, R"({"type":"Point","coordinates":)");
+      putJsonRun(at, xy, 1, true);
       break;
     case Shape::LineString:
-      out += R"({"type":"LineString","coordinates":)";
-      appendJsonRun(out, xy, runSize(g, 0), false);
+      put(at, R"({"type":"LineString","coordinates":)");
+      putJsonRun(at, xy, runSize(g, 0), false);
       break;
     case Shape::Polygon:
-      out += R"({"type":"Polygon","coordinates":[)";
-      appendJsonRun(out, xy, runSize(g, 0), false);
-      out += ']';
+      put(at, R"({"type":"Polygon","coordinates":[)");
+      putJsonRun(at, xy, runSize(g, 0), false);
+      *at++ = ']';
       break;
     case Shape::MultiPoint:
-      out += R"({"type":"MultiPoint","coordinates":[)";
-      eachRun([&](const double* run, uint32_t) { appendJsonRun(out, run, 1, true); });
-      out += ']';
+      put(at, R"({"type":"MultiPoint","coordinates":[)");
+      eachRun(at, g, ",", points);
+      *at++ = ']';
       break;
     case Shape::MultiLineString:
-      out += R"({"type":"MultiLineString","coordinates":[)";
-      eachRun([&](const double* run, uint32_t n) { appendJsonRun(out, run, n, false); });
-      out += ']';
+      put(at, R"({"type":"MultiLineString","coordinates":[)");
+      eachRun(at, g, ",", lines);
+      *at++ = ']';
       break;
     case Shape::Collection:
-      out += R"({"type":"GeometryCollection","geometries":[)";
-      eachRun([&](const double* run, uint32_t n) {
-        out +=
-            n == 1 ? R"({"type":"Point","coordinates":)" : R"({"type":"LineString","coordinates":)";
-        appendJsonRun(out, run, n, n == 1);
-        out += '}';
+      put(at, R"({"type":"GeometryCollection","geometries":[)");
+      eachRun(at, g, ",", [&at](const double* run, uint32_t n) {
+        put(at, n == 1 ? R"({"type":"Point","coordinates":)"
+                       : R"({"type":"LineString","coordinates":)");
+        putJsonRun(at, run, n, n == 1);
+        *at++ = '}';
       });
-      out += ']';
-      break;
-    case Shape::Empty:
+      *at++ = ']';
       break;
   }
-  out += '}';
+  *at++ = '}';
+}
+
+void putJsonFeature(char*& at, const DuplicateRecord& r) {
+  put(at, R"({"type":"Feature","properties":{"design_file":)");
+  putJsonString(at, r.designFile);
+  put(at, R"(,"model":)");
+  putJsonString(at, r.model);
+  put(at, R"(,"file_position":)");
+  putInteger(at, r.filePosition);
+  put(at, R"(,"element_id":)");
+  putInteger(at, r.elementId);
+  put(at, R"(,"type":)");
+  putInteger(at, r.type);
+  put(at, R"(,"type_name":)");
+  putJsonString(at, typeNameOf(r.type));
+  put(at, R"(,"level":)");
+  putInteger(at, r.level);
+  put(at, R"(,"level_name":)");
+  putJsonString(at, r.levelName);
+  put(at, R"(,"colour":)");
+  putInteger(at, r.colour);
+  put(at, R"(,"weight":)");
+  putInteger(at, r.weight);
+  put(at, R"(,"style":)");
+  putJsonString(at, r.style);
+  put(at, R"(,"outcome":)");
+  putJsonString(at, listOutcomeName(r.outcome));
+  put(at, R"(,"reason":)");
+  putJsonString(at, matchReasonName(r.reason));
+  put(at, R"(,"partner_position":)");
+  r.hasPartner ? putInteger(at, r.partnerPosition) : put(at, "null");
+  put(at, R"(,"partner_type":)");
+  r.hasPartner ? putInteger(at, r.partnerType) : put(at, "null");
+  put(at, R"(},"geometry":)");
+  putJsonGeometry(at, r.geometry);
+  *at++ = '}';
 }
 
 // ---- CSV ----
 
-constexpr const char* kCsvHeader =
+constexpr std::string_view kCsvHeader =
     "design_file,model,file_position,element_id,type,type_name,level,level_name,colour,weight,"
     "style,outcome,reason,partner_position,partner_type,WKT\r\n";
 
-// A field quoted when it holds a comma, a quote or a line break (quotes doubled).
-void appendCsvField(std::string& out, const std::string& text) {
-  const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
-    return c == ',' || c == '"' || c == '\r' || c == '\n';
-  });
-  if (plain) {
-    out += text;
-    return;
+// A field quoted when it holds a comma, a quote or a line break (quotes doubled). At most 2
+// bytes per byte + 2.
+void putCsvField(char*& at, std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return put(at, text);
+  *at++ = '"';
+  for (const char c : text) {
+    if (c == '"') *at++ = '"';
+    *at++ = c;
   }
-  out += '"';
-  size_t from = 0;
-  for (size_t quote = text.find('"'); quote != std::string::npos; quote = text.find('"', from)) {
-    out.append(text, from, quote + 1 - from);
-    out += '"';
-    from = quote + 1;
-  }
-  out.append(text, from, std::string::npos);
-  out += '"';
+  *at++ = '"';
 }
 
-void appendCsvRecord(std::string& out, const DuplicateRecord& r) {
-  appendCsvField(out, r.designFile);
-  out += ',';
-  appendCsvField(out, r.model);
-  out += ',';
-  appendInteger(out, r.filePosition);
-  out += ',';
-  appendInteger(out, r.elementId);
-  out += ',';
-  appendInteger(out, r.type);
-  out += ',';
-  appendCsvField(out, typeNameOf(r.type));
-  out += ',';
-  appendInteger(out, r.level);
-  out += ',';
-  appendCsvField(out, r.levelName);
-  out += ',';
-  appendInteger(out, r.colour);
-  out += ',';
-  appendInteger(out, r.weight);
-  out += ',';
-  appendCsvField(out, r.style);
-  out += ',';
-  out += listOutcomeName(r.outcome);
-  out += ',';
-  out += matchReasonName(r.reason);
-  out += ',';
-  if (r.hasPartner) appendInteger(out, r.partnerPosition);
-  out += ',';
-  if (r.hasPartner) appendInteger(out, r.partnerType);
-  out += ",\"";  // WKT holds commas but never a quote or a line break
-  appendGeometryWkt(out, r.geometry);
-  out += "\"\r\n";
+void putCsvRecord(char*& at, const DuplicateRecord& r) {
+  putCsvField(at, r.designFile);
+  *at++ = ',';
+  putCsvField(at, r.model);
+  *at++ = ',';
+  putInteger(at, r.filePosition);
+  *at++ = ',';
+  putInteger(at, r.elementId);
+  *at++ = ',';
+  putInteger(at, r.type);
+  *at++ = ',';
+  putCsvField(at, typeNameOf(r.type));
+  *at++ = ',';
+  putInteger(at, r.level);
+  *at++ = ',';
+  putCsvField(at, r.levelName);
+  *at++ = ',';
+  putInteger(at, r.colour);
+  *at++ = ',';
+  putInteger(at, r.weight);
+  *at++ = ',';
+  putCsvField(at, r.style);
+  *at++ = ',';
+  put(at, listOutcomeName(r.outcome));
+  *at++ = ',';
+  put(at, matchReasonName(r.reason));
+  *at++ = ',';
+  if (r.hasPartner) putInteger(at, r.partnerPosition);
+  *at++ = ',';
+  if (r.hasPartner) putInteger(at, r.partnerType);
+  put(at, ",\"");  // WKT holds commas but never a quote or a line break
+  putWkt(at, r.geometry);
+  put(at, "\"\r\n");
 }
 
-void appendJsonFeature(std::string& out, const DuplicateRecord& r) {
-  out += R"({"type":"Feature","properties":{"design_file":)";
-  appendJsonString(out, r.designFile);
-  out += R"(,"model":)";
-  appendJsonString(out, r.model);
-  out += R"(,"file_position":)";
-  appendInteger(out, r.filePosition);
-  out += R"(,"element_id":)";
-  appendInteger(out, r.elementId);
-  out += R"(,"type":)";
-  appendInteger(out, r.type);
-  out += R"(,"type_name":)";
-  appendJsonString(out, typeNameOf(r.type));
-  out += R"(,"level":)";
-  appendInteger(out, r.level);
-  out += R"(,"level_name":)";
-  appendJsonString(out, r.levelName);
-  out += R"(,"colour":)";
-  appendInteger(out, r.colour);
-  out += R"(,"weight":)";
-  appendInteger(out, r.weight);
-  out += R"(,"style":)";
-  appendJsonString(out, r.style);
-  out += R"(,"outcome":)";
-  appendJsonString(out, listOutcomeName(r.outcome));
-  out += R"(,"reason":)";
-  appendJsonString(out, matchReasonName(r.reason));
-  out += R"(,"partner_position":)";
-  r.hasPartner ? appendInteger(out, r.partnerPosition) : void(out += "null");
-  out += R"(,"partner_type":)";
-  r.hasPartner ? appendInteger(out, r.partnerType) : void(out += "null");
-  out += R"(},"geometry":)";
-  appendJsonGeometry(out, r.geometry);
-  out += '}';
+// The most bytes the record takes in either format.
+size_t recordBound(const DuplicateRecord& r) {
+  const size_t strings = r.designFile.size() + r.model.size() + r.levelName.size() +
+                         r.style.size() + typeNameOf(r.type).size();
+  return kRecordBytes + 6 * strings + geometryBound(r.geometry);
 }
 
 }  // namespace
@@ -293,51 +384,12 @@ bool listFormatOf(const std::string& path, ListFormat* format) {
   return false;
 }
 
-void appendGeometryWkt(std::string& out, const ListGeometry& g) {
-  const Shape shape = shapeOf(g);
-  const double* xy = g.xy.data();
-  auto eachRun = [&](auto&& body) {
-    size_t at = 0;
-    for (size_t r = 0; r < runCount(g); ++r) {
-      if (r > 0) out += ", ";
-      body(xy + 2 * at, runSize(g, r));
-      at += runSize(g, r);
-    }
-  };
-  switch (shape) {
-    case Shape::Empty:
-      out += "GEOMETRYCOLLECTION EMPTY";
-      return;
-    case Shape::Point:
-      out += "POINT ";
-      appendWktRun(out, xy, 1);
-      return;
-    case Shape::LineString:
-      out += "LINESTRING ";
-      appendWktRun(out, xy, runSize(g, 0));
-      return;
-    case Shape::Polygon:
-      out += "POLYGON (";
-      appendWktRun(out, xy, runSize(g, 0));
-      out += ')';
-      return;
-    case Shape::MultiPoint:
-      out += "MULTIPOINT (";
-      break;
-    case Shape::MultiLineString:
-      out += "MULTILINESTRING (";
-      break;
-    case Shape::Collection:
-      out += "GEOMETRYCOLLECTION (";
-      eachRun([&](const double* run, uint32_t n) {
-        out += n == 1 ? "POINT " : "LINESTRING ";
-        appendWktRun(out, run, n);
-      });
-      out += ')';
-      return;
-  }
-  eachRun([&](const double* run, uint32_t n) { appendWktRun(out, run, n); });
-  out += ')';
+void appendGeometryWkt(std::string& out, const ListGeometry& geometry) {
+  const size_t size = out.size();
+  out.resize(size + geometryBound(geometry));
+  char* at = out.data() + size;
+  putWkt(at, geometry);
+  out.resize(static_cast<size_t>(at - out.data()));
 }
 
 namespace {
@@ -363,26 +415,42 @@ std::vector<const DuplicateRecord*> listOrder(const DuplicateRecords& records) {
 constexpr size_t kPieceBytes = 1 << 20;
 
 template <class Put>
-bool produceList(const DuplicateRecords& records, ListFormat format, Put&& put) {
+bool produceList(const DuplicateRecords& records, ListFormat format, Put&& hand) {
   const std::vector<const DuplicateRecord*> order = listOrder(records);
-  std::string piece;
-  piece.reserve(kPieceBytes + 4096);
-  const bool csv = format == ListFormat::Csv;
-  piece = csv ? kCsvHeader : "{\"type\":\"FeatureCollection\",\"features\":[";
-  for (size_t i = 0; i < order.size(); ++i) {
-    if (csv) {
-      appendCsvRecord(piece, *order[i]);
-    } else {
-      piece += i == 0 ? "\n" : ",\n";
-      appendJsonFeature(piece, *order[i]);
+  size_t capacity = kPieceBytes + 64 * 1024;
+  auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+  char* at = buffer.get();
+  // Room for `bound` more bytes at `at`: what is written goes out first when they do not fit.
+  const auto room = [&](size_t bound) {
+    const auto used = static_cast<size_t>(at - buffer.get());
+    if (used + bound <= capacity) return true;
+    if (used > 0 && !hand(std::string_view(buffer.get(), used))) return false;
+    if (bound > capacity) {
+      capacity = bound;
+      buffer = std::make_unique_for_overwrite<char[]>(capacity);
     }
-    if (piece.size() >= kPieceBytes) {
-      if (!put(piece)) return false;
-      piece.clear();
+    at = buffer.get();
+    return true;
+  };
+  const bool csv = format == ListFormat::Csv;
+  put(at, csv ? kCsvHeader : R"({"type":"FeatureCollection","features":[)");
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (!room(recordBound(*order[i]))) return false;
+    if (csv) {
+      putCsvRecord(at, *order[i]);
+    } else {
+      put(at, i == 0 ? "\n" : ",\n");
+      putJsonFeature(at, *order[i]);
+    }
+    if (static_cast<size_t>(at - buffer.get()) >= kPieceBytes) {
+      if (!hand(std::string_view(buffer.get(), static_cast<size_t>(at - buffer.get())))) {
+        return false;
+      }
+      at = buffer.get();
     }
   }
-  if (!csv) piece += "\n]}\n";
-  return put(piece);
+  if (!csv) put(at, "\n]}\n");
+  return hand(std::string_view(buffer.get(), static_cast<size_t>(at - buffer.get())));
 }
 
 }  // namespace
@@ -396,7 +464,7 @@ int writeDuplicatesList(const std::string& path, const DuplicateRecords& records
   }
   StreamedFile file;
   if (beginStreamedFile(file, path, error) != SUCCESS) return ERROR;
-  const bool written = produceList(records, format, [&](const std::string& piece) {
+  const bool written = produceList(records, format, [&](std::string_view piece) {
     return appendToStreamedFile(file, bytesOf(piece), error) == SUCCESS;
   });
   if (!written) return ERROR;  // the file was abandoned

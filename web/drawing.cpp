@@ -1,5 +1,6 @@
 #include "web/drawing.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -24,6 +25,25 @@ void putVarint(std::string& out, uint64_t v) {
 
 void putSigned(std::string& out, int64_t v) {
   putVarint(out, (static_cast<uint64_t>(v) << 1) ^ static_cast<uint64_t>(v >> 63));
+}
+
+void putU32(std::string& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
+}
+
+// The magic, the head's length and the head.
+std::string withHead(const char* magic, const json& head) {
+  const std::string text = head.dump(-1, ' ', false, json::error_handler_t::replace);
+  std::string out = magic;
+  putU32(out, static_cast<uint32_t>(text.size()));
+  return out + text;
+}
+
+// A whole decimal number, all of the text.
+bool number(const std::string& text, uint64_t* value) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, *value);
+  return !text.empty() && ec == std::errc() && ptr == end;
 }
 
 std::string hexColour(const RgbColor& c) {
@@ -94,7 +114,7 @@ json elementRuns(uint32_t filePos, uint64_t model) {
 
 }  // namespace
 
-std::string encodeDrawing(const Drawing& drawing, uint64_t revision) {
+std::string encodeDrawing(const Drawing& drawing, uint64_t revision, uint64_t edits) {
   const double ox = drawing.empty ? 0 : std::round((drawing.xLow + drawing.xHigh) / 2);
   const double oy = drawing.empty ? 0 : std::round((drawing.yLow + drawing.yHigh) / 2);
   json groups = json::array();
@@ -116,6 +136,7 @@ std::string encodeDrawing(const Drawing& drawing, uint64_t revision) {
     range = {drawing.xLow - ox, drawing.yLow - oy, drawing.xHigh - ox, drawing.yHigh - oy};
   }
   const json head = {{"revision", revision},
+                     {"edits", edits},
                      {"model", drawing.model},
                      {"origin", {ox, oy}},
                      {"globalOrigin", {drawing.globalOrigin.x, drawing.globalOrigin.y}},
@@ -124,19 +145,29 @@ std::string encodeDrawing(const Drawing& drawing, uint64_t revision) {
                      {"range", std::move(range)},
                      {"vertices", drawing.vertexCount},
                      {"groups", std::move(groups)}};
-  const std::string headText = head.dump(-1, ' ', false, json::error_handler_t::replace);
-  std::string out = "KVD1";
-  const auto n = static_cast<uint32_t>(headText.size());
-  for (int i = 0; i < 4; ++i) out += static_cast<char>(n >> (8 * i) & 0xFF);
-  return out + headText + streams;
+  return withHead("KVD1", head) + streams;
+}
+
+std::string drawingAnswer(const std::string& since, const std::string& edits) {
+  uint64_t revision = 0, at = 0;
+  std::vector<uint32_t> deleted;
+  if (number(since, &revision) && number(edits, &at) &&
+      drawingDeletionsSince(revision, at, &deleted)) {
+    std::string out = withHead(
+        "KVC1", {{"revision", drawingRevision()}, {"edits", drawingEdits()}, {"since", revision}});
+    for (const uint32_t position : deleted) putU32(out, position);
+    return out;
+  }
+  Drawing drawing;
+  (void)drawModel(&drawing, mdlModelRef_getActive(), 0);
+  return encodeDrawing(drawing, drawingRevision(), drawingEdits());
 }
 
 std::string encodeSelection() {
   const ModelRef active = mdlModelRef_getActive();
   std::string out;
   for (const SelectedElement& e : mdlSelect_members()) {
-    if (e.model != active) continue;
-    for (int i = 0; i < 4; ++i) out += static_cast<char>(e.filePos >> (8 * i) & 0xFF);
+    if (e.model == active) putU32(out, e.filePos);
   }
   return out;
 }

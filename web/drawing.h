@@ -3,7 +3,7 @@
 //
 // The drawing (GET TOKEN/api/drawing) is little-endian binary:
 //   "KVD1", u32 length of the head, the head (JSON, UTF-8), then one byte stream per group.
-// The head: {"revision", "model", "origin":[x,y] (UOR; every coordinate below but the global
+// The head: {"revision", "edits", "model", "origin":[x,y] (UOR; every coordinate below but the global
 //   origin is relative to it), "globalOrigin":[x,y], "uorPerMaster", "masterUnit",
 //   "range":[xLow,yLow,xHigh,yHigh], "vertices",
 //   "groups":[{"colour":"#rrggbb","weight","elements","runs","vertices","bytes",
@@ -13,6 +13,13 @@
 // the texts are the next ones of the group's list), then per run its vertex count (varint)
 // and each vertex as zigzag varint differences in whole UOR from the group's previous vertex
 // (the origin for the first).
+//
+// Asked with ?since=REVISION&edits=EDITS (the head's of the drawing the page holds), the answer
+// is, when only elements were deleted since, what went instead of the whole drawing:
+//   "KVC1", u32 length of the head, the head (JSON: {"revision", "edits", "since"}), then the
+//   deleted elements' file positions as u32s.
+// Otherwise it is the whole drawing, as without the question. "edits" is the file's count of
+// changes the drawing was made at.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +32,12 @@
 namespace kelvara {
 
 // The drawing in the wire format above.
-std::string encodeDrawing(const Drawing& drawing, uint64_t revision);
+std::string encodeDrawing(const Drawing& drawing, uint64_t revision, uint64_t edits);
+
+// The answer to GET TOKEN/api/drawing with the query's since and edits ("" when not given):
+// the deletions since that drawing when they are all that changed, else the whole drawing of
+// the active model. Host thread.
+std::string drawingAnswer(const std::string& since, const std::string& edits);
 
 // The file positions of the selected elements of the active model (GET TOKEN/api/selection):
 // little-endian u32s in the order they were selected. Host thread.

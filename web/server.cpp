@@ -343,12 +343,11 @@ void setUpRoutes(WebServer& server) {
   http.Post(api + "event", [s](const httplib::Request& req, httplib::Response& res) {
     handleEvent(*s, req, res);
   });
-  http.Get(api + "drawing", [s](const httplib::Request&, httplib::Response& res) {
-    handleHostBinary(*s, res, [] {
-      Drawing drawing;
-      (void)drawModel(&drawing, mdlModelRef_getActive(), 0);
-      return encodeDrawing(drawing, drawingRevision());
-    });
+  http.Get(api + "drawing", [s](const httplib::Request& req, httplib::Response& res) {
+    handleHostBinary(*s, res,
+                     [since = req.get_param_value("since"), edits = req.get_param_value("edits")] {
+                       return drawingAnswer(since, edits);
+                     });
   });
   http.Get(api + "selection", [s](const httplib::Request&, httplib::Response& res) {
     handleHostBinary(*s, res, encodeSelection);

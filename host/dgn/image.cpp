@@ -254,7 +254,7 @@ int deleteElement(DesignImage& img, uint32_t filePos) {
   for (size_t k = static_cast<size_t>(i); k < img.slots.size() && img.slots[k].offset < end; ++k)
     img.bytes[img.slots[k].offset + 1] |= 0x80;
   img.dirty = true;
-  ++img.edits;
+  img.deletions.emplace_back(++img.edits, filePos);
   return SUCCESS;
 }
 

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/dgn/codec.h"
@@ -39,8 +40,11 @@ struct DesignImage {
   bool hasEndMarker = false;
   bool is3d = false;
   TcbRecord tcb;
-  bool dirty = false;             // changed since read or last save
-  uint64_t edits = 0;             // changes made since read (never reset)
+  bool dirty = false;  // changed since read or last save
+  uint64_t edits = 0;  // changes made since read (never reset)
+  // Each deleteElement: the value of `edits` it made and the file position it deleted, in
+  // order, so that whoever drew the file can learn what went since.
+  std::vector<std::pair<uint64_t, uint32_t>> deletions;
   mutable size_t lookupHint = 0;  // last slot found (scans read in order)
 };
 

@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "e2e/harness.h"
+#include "host/dgn/build.h"
 #include "support/dgn_builder.h"
 
 namespace kelvara::e2e {
@@ -54,7 +55,17 @@ struct ListCase {
   std::vector<Element> elements;
   std::vector<std::string> settings;
   std::vector<Expected> records;  // in file order
+  // The reported elements' level name, and the name as the GeoJSON list holds it (the CSV list
+  // keeps its bytes as they are).
+  std::string levelName = "", levelNameInJson = "";
 };
+
+// The drawing's level-name element naming level 1.
+Element levelOneNamed(const std::string& name) {
+  std::array<std::string, 64> names;
+  names[1] = name;
+  return dgn::makeLevelNameElements(names).at(0);
+}
 
 std::vector<DPoint3d> square(double x, double size) {
   return {{x, 0}, {x + size, 0}, {x + size, size}, {x, size}, {x, 0}};
@@ -108,6 +119,13 @@ std::vector<ListCase> listCases() {
        {test::pointString({{0, 0}, {1000, 1000}}), test::pointString({{0, 0}, {1000, 1000}})},
        {"REPORT_ONLY=1"},
        {{0, 1, "exact", "reported only", "MULTIPOINT"}}},
+      // GeoJSON is UTF-8: each byte of a V7 name that does not belong to UTF-8 becomes U+FFFD.
+      {"level name not UTF-8",
+       {levelOneNamed("W\xE4ll \xE2\x82\xAC\xE2\x82"), line, line},
+       {},
+       {{1, 2, "exact", "removed", "LINESTRING"}},
+       "W\xE4ll \xE2\x82\xAC\xE2\x82",
+       "W\uFFFDll \u20AC\uFFFD\uFFFD"},
   };
 }
 
@@ -138,6 +156,7 @@ TEST(DuplicatesList, GdalReadsEachFormatWithTheReasonPartnerAndGeometryOfEveryRe
         EXPECT_EQ(f.fields.at("file_position"), std::to_string(d.positionOf(want.element)));
         EXPECT_EQ(f.fields.at("partner_position"), std::to_string(d.positionOf(want.partner)));
         EXPECT_EQ(f.fields.at("design_file"), "plan.dgn");
+        EXPECT_EQ(f.fields.at("level_name"), list == "found.csv" ? c.levelName : c.levelNameInJson);
         EXPECT_EQ(f.fields.at("reason"), want.reason);
         EXPECT_EQ(f.fields.at("outcome"), want.outcome);
         EXPECT_EQ(f.geometry, want.geometry);

@@ -182,6 +182,7 @@ TEST(Probe, LeavesNoTrace) {
     EXPECT_EQ(after.topLevel, before.topLevel);
     EXPECT_EQ(after.endOfDesign, before.endOfDesign);
     EXPECT_EQ(after.dirty, before.dirty);
+    EXPECT_EQ(after.edits, before.edits);
     const DPoint3d pts[2] = {{5, 5}, {6, 6}};
     EXPECT_EQ(mdlElement_add(mdlLine_create(pts, false), model), before.endOfDesign);
     resetDesignState();

@@ -1,8 +1,11 @@
 // View 1 as the page's state shows it: the flashed, highlighted and partner elements' geometry
 // (a flash shows an element on a level that is off), and the drawing's revision, which moves
-// with every change of what the view draws.
+// with every change of what the view draws; a fetch naming the drawing the page holds gets only
+// the deleted elements when deletions are all that changed.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "host/design.h"
@@ -53,6 +56,75 @@ TEST(ViewState, FlashAndHighlightsCarryTheirElementsAndTheRevisionFollowsChanges
   ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(1), model), SUCCESS);
   revisions.push_back(drawingRevision());
   for (size_t i = 1; i < revisions.size(); ++i) EXPECT_NE(revisions[i], revisions[i - 1]) << i;
+  resetDesignState();
+}
+
+// An answer of api/drawing: its magic, its head and, for a change list, the positions in it.
+struct DrawingAnswer {
+  std::string magic;
+  json head;
+  std::vector<uint32_t> positions;
+};
+
+DrawingAnswer readAnswer(const std::string& bytes) {
+  uint32_t length = 0;
+  std::memcpy(&length, bytes.data() + 4, 4);
+  DrawingAnswer a{bytes.substr(0, 4), json::parse(bytes.substr(8, length)), {}};
+  for (size_t at = 8 + length; a.magic == "KVC1" && at + 4 <= bytes.size(); at += 4) {
+    a.positions.push_back(0);
+    std::memcpy(&a.positions.back(), bytes.data() + at, 4);
+  }
+  return a;
+}
+
+TEST(ViewState, AFetchNamingTheDrawingHeldGetsOnlyTheDeletionsWhenThatIsAllThatChanged) {
+  struct Case {
+    const char* name;
+    std::function<void(const DesignBuilder&, ModelRef)> change;
+    std::vector<size_t> deleted;  // the elements whose positions come; none: the whole drawing
+    uint64_t otherRevision = 0;   // added to the revision the fetch names
+  };
+  const auto remove = [](std::vector<size_t> elements) {
+    return [elements](const DesignBuilder& d, ModelRef model) {
+      for (size_t e : elements) ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(e), model), 0);
+    };
+  };
+  const Case cases[] = {
+      {"drawn elements deleted", remove({1, 3}), {1, 3}},
+      {"the drawing named is another", remove({1}), {}, 1},
+      {"the colour table deleted", remove({0}), {}},
+      {"a level switched off",
+       [](const DesignBuilder&, ModelRef) { setModelLevelDisplay(5, false); },
+       {}},
+      {"an element deleted and one added",
+       [&](const DesignBuilder& d, ModelRef model) {
+         remove({1})(d, model);
+         EXPECT_NE(mdlElement_add(line({0, 0, 0}, {9, 9, 0}), model), 0u);
+       },
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetHostState();
+    resetDesignState();
+    ScratchDir scratch;
+    DesignBuilder d;
+    d.add(colourTable(0, 0, 0)).add(line({0, 0, 0}, {1000, 0, 0})).add(line({0, 9, 0}, {9, 0, 0}));
+    d.add(line({5, 5, 0}, {50, 50, 0}, {.level = 5}));
+    ASSERT_TRUE(d.write(scratch.file("c.dgn")));
+    ASSERT_EQ(mdlSystem_newDesignFile(scratch.file("c.dgn")), SUCCESS);
+    const DrawingAnswer held = readAnswer(drawingAnswer("", ""));
+    ASSERT_EQ(held.magic, "KVD1");
+    c.change(d, mdlModelRef_getActive());
+    const uint64_t revision = held.head["revision"].get<uint64_t>() + c.otherRevision;
+    const DrawingAnswer next =
+        readAnswer(drawingAnswer(std::to_string(revision), held.head["edits"].dump()));
+    EXPECT_EQ(next.head["revision"], drawingRevision());
+    std::vector<uint32_t> positions;
+    for (size_t e : c.deleted) positions.push_back(d.positionOf(e));
+    EXPECT_EQ(next.magic, c.deleted.empty() ? "KVD1" : "KVC1");
+    EXPECT_EQ(next.positions, positions);
+  }
   resetDesignState();
 }
 

@@ -1,9 +1,11 @@
 // The drawing view: view 1 of the host drawn on a canvas. The active model's drawing is fetched
 // once per revision (web/drawing.h gives its format), decoded into one cached Path2D per
-// symbology and tile, and drawn with the tiles outside the window left out. View 1's area is
+// symbology and tile, and drawn with the tiles outside the window left out. A new revision of
+// the same drawing asks for what changed: when only elements were deleted (a run's removals),
+// just their positions come, and they are taken out of the tiles they were in. View 1's area is
 // the host's: a new area in the state moves the view, and the user's pan, zoom and fit go
 // back to the host. Highlights and flashes are drawn in an SVG overlay.
-import { decode, elementDistance } from './view_data.js';
+import { decode, decodeChanges, dropElements, elementDistance } from './view_data.js';
 
 const MIN_TEXT_PX = 2; // smaller text is not drawn
 const SVG = 'http://www.w3.org/2000/svg';
@@ -27,6 +29,10 @@ let flashRuns = null;
 let flashClass = '';
 let frameRequested = false;
 export const stats = {
+  revision: null, // of the drawing the view holds
+  elements: 0, // elements the view holds (one drawn in several symbologies counts in each)
+  drawings: 0, // whole drawings fetched
+  changes: 0, // change lists applied instead
   bytes: 0,
   vertices: 0,
   fetchMs: 0,
@@ -265,22 +271,35 @@ function playFlash(flash) {
 async function load(revision) {
   loading = revision;
   const asked = performance.now();
+  const since = drawing ? `?since=${drawing.head.revision}&edits=${drawing.head.edits}` : '';
   let buffer;
   try {
-    buffer = await (await fetch('api/drawing')).arrayBuffer();
+    buffer = await (await fetch('api/drawing' + since)).arrayBuffer();
   } catch {
     loading = null;
     return;
   }
   const arrived = performance.now();
   stats.fetchMs = arrived - asked;
-  const previousModel = drawing && drawing.head.model;
-  drawing = decode(buffer);
   stats.bytes = buffer.byteLength;
+  const changes = drawing && decodeChanges(buffer);
+  if (changes) {
+    dropElements(drawing, changes.deleted);
+    drawing.head.revision = changes.head.revision;
+    drawing.head.edits = changes.head.edits;
+    selectionPath = null;
+    ++stats.changes;
+  } else {
+    const previousModel = drawing && drawing.head.model;
+    drawing = decode(buffer);
+    ++stats.drawings;
+    if (drawing.head.model !== previousModel && drawing.head.range.length) fit();
+    else if (hostArea) showArea(hostArea);
+  }
+  stats.elements = drawing.elements;
+  stats.revision = drawing.head.revision;
   stats.vertices = drawing.head.vertices;
   stats.decodeMs = performance.now() - arrived;
-  if (drawing.head.model !== previousModel && drawing.head.range.length) fit();
-  else if (hostArea) showArea(hostArea);
   draw();
   ctx.getImageData(0, 0, 1, 1); // the frame is rendered, not only recorded
   stats.firstFrameMs = performance.now() - arrived;
@@ -314,6 +333,13 @@ const sameArea = (a, b) =>
 
 export function showView(state, running = false) {
   if (!state || !canvas) return;
+  // A run's progress has closed: what it changed is fetched at once, not after the pause the
+  // last fetch asks for.
+  if (busy && !running) {
+    nextLoadAt = 0;
+    clearTimeout(loadTimer);
+    loadTimer = 0;
+  }
   busy = running;
   wanted = state.revision;
   loadWhenDue();

@@ -46,6 +46,7 @@ export function decode(buffer) {
       positions: new Float64Array(n),
       firstRun: new Uint32Array(n + 1),
       box: new Float32Array(4 * n),
+      tileOf: new Uint16Array(n),
       runStart: new Uint32Array(g.runs + 1),
       xy: new Float32Array(2 * g.vertices),
       texts: g.texts,
@@ -97,6 +98,7 @@ export function decode(buffer) {
       const col = Math.min(TILES - 1, Math.max(0, Math.floor(((xl + xh) / 2 - range[0]) / tileW)));
       const row = Math.min(TILES - 1, Math.max(0, Math.floor(((yl + yh) / 2 - range[1]) / tileH)));
       const key = row * TILES + col;
+      group.tileOf[e] = key;
       let tile = group.tiles.get(key);
       if (!tile) {
         tile = { elements: [], box: [Infinity, Infinity, -Infinity, -Infinity] };
@@ -117,7 +119,42 @@ export function decode(buffer) {
     return group;
   });
   wire = null;
-  return { head, groups, range };
+  const elements = groups.reduce((sum, g) => sum + g.positions.length, 0);
+  return { head, groups, range, elements };
+}
+
+// The changes since the drawing the page holds (web/drawing.h): the new head's fields and the
+// file positions of the elements deleted since; null when the buffer holds a whole drawing.
+export function decodeChanges(buffer) {
+  const bytes = new Uint8Array(buffer);
+  if (String.fromCharCode(...bytes.subarray(0, 4)) !== 'KVC1') return null;
+  const headLength = new DataView(buffer).getUint32(4, true);
+  const head = JSON.parse(new TextDecoder().decode(bytes.subarray(8, 8 + headLength)));
+  const start = 8 + headLength;
+  const deleted = new Uint32Array(buffer.slice(start, start + ((buffer.byteLength - start) & ~3)));
+  return { head, deleted };
+}
+
+// Takes deleted elements (file positions) out of the drawing: each loses its position and
+// box (nothing picks it), its texts, and its place in its tile, whose paths are made again.
+export function dropElements(drawing, deleted) {
+  const gone = new Set(deleted);
+  for (const group of drawing.groups) {
+    const tiles = new Set();
+    for (let e = 0; e < group.positions.length; ++e) {
+      if (!gone.has(group.positions[e])) continue;
+      group.positions[e] = -1;
+      group.box.set([Infinity, Infinity, -Infinity, -Infinity], 4 * e);
+      tiles.add(group.tiles.get(group.tileOf[e]));
+      --drawing.elements;
+    }
+    if (tiles.size === 0) continue;
+    group.texts = group.texts.filter((t) => group.positions[t[6]] !== -1);
+    for (const tile of tiles) {
+      tile.elements = tile.elements.filter((e) => group.positions[e] !== -1);
+      tilePaths(group, tile);
+    }
+  }
 }
 
 // The tile's lines as one path; its points (runs of one vertex) as their vertex numbers, to be

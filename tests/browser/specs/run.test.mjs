@@ -16,6 +16,7 @@ import {
   kelvara,
   openApp,
   serverState,
+  waitUntil,
   writeRepeatedSample,
 } from '../support/app.mjs';
 
@@ -54,6 +55,15 @@ function recordDialogs(page) {
 
 const drawnDialogs = (page) => page.evaluate(() => window.drawn);
 
+const viewStats = (page) => page.evaluate(() => ({ ...window.kelvaraView.stats }));
+
+// The number of elements of the drawing as a whole fetch of it decodes now.
+const wholeDrawingElements = (page) =>
+  page.evaluate(async () => {
+    const { decode } = await import('./view_data.js');
+    return decode(await (await fetch('api/drawing')).arrayBuffer()).elements;
+  });
+
 // The deleted flag of each element of a drawing, as `kelvara --dump` lists them.
 async function deletedFlags(app, file) {
   return (await dump(app, file)).map((row) => row.deleted).join('');
@@ -83,6 +93,9 @@ for (const { file, repeat, found, progress } of drawings) {
       const { page } = app;
       const untouched = await deletedFlags(app, file);
       assert.doesNotMatch(untouched, /1/);
+      // The page has drawn the drawing (on a large one that takes it a while).
+      await waitUntil(async () => (await viewStats(page)).drawings === 1, 20000);
+      const viewBefore = await viewStats(page);
       await item(page, MAIN, 'Review each duplicate before it is removed').setChecked(false);
       await recordDialogs(page);
       await button(page, MAIN, 'Start').click();
@@ -101,6 +114,13 @@ for (const { file, repeat, found, progress } of drawings) {
       }
       await button(page, BOX, 'OK').click();
       await assert.doesNotReject(summary.waitFor({ state: 'detached' }));
+      // The view takes the run's deletions out of the drawing it holds, without fetching it
+      // whole again: it then holds as many elements as a whole drawing fetched now.
+      await waitUntil(async () => (await viewStats(page)).revision !== viewBefore.revision, 10000);
+      const viewAfter = await viewStats(page);
+      assert.deepEqual([viewAfter.drawings, viewAfter.changes], [1, 1], JSON.stringify(viewAfter));
+      assert.ok(viewAfter.elements < viewBefore.elements, JSON.stringify([viewBefore, viewAfter]));
+      assert.equal(viewAfter.elements, await wholeDrawingElements(page));
       const start = button(page, MAIN, 'Start');
       await assert.doesNotReject(start.and(page.locator(':enabled')).waitFor());
       assert.equal(await dialog(page, PROGRESS).count(), 0);
