@@ -44,6 +44,16 @@ size_t decodeUtf8(std::string_view text, size_t i, char32_t* cp) {
   return len;
 }
 
+bool validIndex(const StringList* list, long index) {
+  return list != nullptr && index >= 0 && static_cast<size_t>(index) < list->members.size();
+}
+
+wchar_t foldAscii(wchar_t c) {
+  return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
+}
+
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -61,16 +71,6 @@ void appendUtf8(std::string& out, char32_t cp) {
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
-
-bool validIndex(const StringList* list, long index) {
-  return list != nullptr && index >= 0 && static_cast<size_t>(index) < list->members.size();
-}
-
-wchar_t foldAscii(wchar_t c) {
-  return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
-}
-
-}  // namespace
 
 std::wstring toWide(std::string_view text) {
   std::wstring out;

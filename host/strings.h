@@ -22,6 +22,9 @@ namespace kelvara {
 // the same value (Latin-1), so no input is ever refused.
 std::wstring toWide(std::string_view text);
 
+// Appends the UTF-8 bytes of code point cp (a Unicode scalar value) to out.
+void appendUtf8(std::string& out, char32_t cp);
+
 // Wide to UTF-8. Values that are not Unicode scalar values become '?'.
 std::string toNarrow(std::wstring_view text);
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/dxf/dxf.h"
+#include "host/strings.h"
 
 namespace kelvara::dxf {
 namespace {
@@ -17,20 +18,8 @@ const char* const kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 void appendUtf8(std::string& out, uint32_t cp) {
   if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
     out += kReplacement;
-  } else if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    kelvara::appendUtf8(out, static_cast<char32_t>(cp));
   }
 }
 
