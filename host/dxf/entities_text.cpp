@@ -93,9 +93,19 @@ std::string iconvName(std::string_view page) {
   return "";  // unknown names read as the default page
 }
 
+// The converters a thread has opened, closed when the thread ends.
+struct Converters {
+  std::map<std::string, iconv_t> open;
+  ~Converters() {
+    for (const auto& [name, cd] : open)
+      if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+  }
+};
+
 // A converter to UTF-8 per code page, opened once per thread; (iconv_t)-1 when iconv lacks it.
 iconv_t converter(const std::string& name) {
-  thread_local std::map<std::string, iconv_t> open;
+  thread_local Converters converters;
+  auto& open = converters.open;
   auto it = open.find(name);
   if (it == open.end()) it = open.emplace(name, iconv_open("UTF-8", name.c_str())).first;
   return it->second;
