@@ -21,7 +21,6 @@ namespace kelvara {
 namespace {
 
 constexpr int HOOK_SELECTION = 430;
-constexpr int HOOK_SELECTION_FIELD = 431;
 
 const char* const CLASS_LABELS[7] = {"Primary",          "Pattern component", "Construction",
                                      "Dimension",        "Primary rule",      "Linear patterned",

@@ -122,7 +122,9 @@ void dropEmptyGroups(const Drawing& d, Patch& patch) {
   }
   std::unordered_map<uint64_t, uint32_t> empty, recordOf;  // handle -> slot, handle -> record
   std::vector<uint32_t> slots;
-  for (const auto& [record, gone] : removed) {
+  for (const auto& entry : removed) {
+    const uint32_t record = entry.first;
+    const auto& gone = entry.second;  // a plain reference: lambdas may capture it
     bool left = false, inGroup = false;
     forEachTag(d, d.records[record], [&](const Tag& t) {
       if (t.code == 102) inGroup = t.value.find('{') != std::string_view::npos;
