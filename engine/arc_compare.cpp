@@ -25,12 +25,7 @@ bool centresAgree(const DPoint3d& a, const DPoint3d& b, const CompareOptions& op
 bool arcGeometryOf(const MSElementDescr& element, ArcGeometry& out) {
   const auto* arc = std::get_if<dgn::ArcRecord>(&element.record);
   if (!arc) return false;
-  out.centre = arc->centre;
-  out.primary = arc->primary;
-  out.secondary = arc->secondary;
-  out.rotation = arc->rotMatrix;
-  out.start = arc->isEllipse ? 0.0 : arc->start;
-  out.sweep = arc->isEllipse ? kTwoPi : arc->sweep;
+  out = arcGeometryOf(*arc);  // only its start, end, centre, radii and rotation are compared
   return true;
 }
 

@@ -15,14 +15,7 @@ PathPiece polylinePiece(const std::vector<DPoint3d>& points) {
 PathPiece arcPiece(const dgn::ArcRecord& r) {
   PathPiece piece;
   piece.kind = PathPiece::Kind::Arc;
-  ArcGeometry& arc = piece.arc;
-  arc.centre = r.centre;
-  arc.primary = r.primary;
-  arc.secondary = r.secondary;
-  arc.rotation = r.rotMatrix;
-  arc.start = r.isEllipse ? 0.0 : r.start;
-  // A stored sweep of 0 is a whole turn.
-  arc.sweep = r.isEllipse || r.sweep == 0.0 ? kTwoPi : r.sweep;
+  piece.arc = arcGeometryOf(r);
   return piece;
 }
 

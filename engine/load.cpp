@@ -152,8 +152,6 @@ void storeKey(Engine& e, NodeId node, const EntryKey& key) {
 
 }  // namespace
 
-namespace {
-
 RuleGroup ruleGroupFrom(const SymbologyRule& r) {
   RuleGroup g;
   g.useLevel = r.useLevel != 0;
@@ -166,8 +164,6 @@ RuleGroup ruleGroupFrom(const SymbologyRule& r) {
   g.style = r.style.str();
   return g;
 }
-
-}  // namespace
 
 EngineSettings engineSettingsFrom(const RunSettings& s) {
   EngineSettings e;

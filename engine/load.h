@@ -51,6 +51,9 @@ struct SetupHooks {
 // The process-wide hooks.
 SetupHooks& setupHooks();
 
+// A rule group of the settings as the engine and the report header read it.
+RuleGroup ruleGroupFrom(const SymbologyRule& rule);
+
 // The engine's copy of the run settings it reads.
 EngineSettings engineSettingsFrom(const RunSettings& settings);
 

@@ -120,13 +120,7 @@ void addText(Painter& p, const dgn::TextRecord& t) {
 }
 
 void addArc(Painter& p, const dgn::ArcRecord& r) {
-  ArcGeometry arc;
-  arc.centre = r.centre;
-  arc.primary = r.primary;
-  arc.secondary = r.secondary;
-  arc.rotation = r.rotMatrix;
-  arc.start = r.isEllipse ? 0.0 : r.start;
-  arc.sweep = r.isEllipse || r.sweep == 0.0 ? kTwoPi : r.sweep;
+  const ArcGeometry arc = arcGeometryOf(r);
   const double radius = std::max(std::abs(r.primary), std::abs(r.secondary));
   std::vector<DPoint3d> points;
   (void)strokeArc(arc, std::max(1.0, radius * kScreenChordFraction), kMaxScreenPoints, points);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/dgn/records.h"
+
 namespace kelvara {
 
 namespace {
@@ -147,6 +149,17 @@ bool pointEqualUor(const DPoint3d& a, const DPoint3d& b) {
   constexpr double kHalfUor = 0.5;
   return std::abs(a.x - b.x) <= kHalfUor && std::abs(a.y - b.y) <= kHalfUor &&
          std::abs(a.z - b.z) <= kHalfUor;
+}
+
+ArcGeometry arcGeometryOf(const dgn::ArcRecord& r) {
+  ArcGeometry arc;
+  arc.centre = r.centre;
+  arc.primary = r.primary;
+  arc.secondary = r.secondary;
+  arc.rotation = r.rotMatrix;
+  arc.start = r.isEllipse ? 0.0 : r.start;
+  arc.sweep = r.isEllipse || r.sweep == 0.0 ? kTwoPi : r.sweep;
+  return arc;
 }
 
 RotMatrix rotationFromAngle(double angle) {

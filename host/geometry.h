@@ -12,6 +12,10 @@
 
 namespace kelvara {
 
+namespace dgn {
+struct ArcRecord;
+}
+
 inline constexpr double kPi = 3.14159265358979323846;
 inline constexpr double kTwoPi = 2.0 * kPi;
 
@@ -32,6 +36,10 @@ struct ArcGeometry {
   double start = 0.0;
   double sweep = kTwoPi;
 };
+
+// The geometry of a stored arc or ellipse: an ellipse is a whole turn from angle 0, and so is an
+// arc whose stored sweep is 0.
+[[nodiscard]] ArcGeometry arcGeometryOf(const dgn::ArcRecord& r);
 
 // One piece of a path: a run of vertices joined by straight segments, or an arc.
 struct PathPiece {

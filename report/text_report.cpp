@@ -141,7 +141,7 @@ int reportName(std::string* out, std::string_view designFile, const ReportNaming
 
 // ---- Header ----------------------------------------------------------------------------------
 
-std::string restrictionText(const RestrictionGroup& g) {
+std::string restrictionText(const RuleGroup& g) {
   std::string words;
   if (g.useLevel && !g.level.empty()) words += ", Level";
   if (g.useColor && !g.color.empty()) words += ", Color";

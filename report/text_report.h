@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/pass.h"
 #include "host/files.h"
 #include "kelvara_version.h"
 
@@ -103,14 +104,9 @@ struct TextReportOptions {
   int wrapColumn = 80;
 };
 
-// One rule group's restriction flags and value lists, for the header's restrictions block.
-struct RestrictionGroup {
-  bool useLevel = false, useColor = false, useWeight = false, useStyle = false;
-  std::string level, color, weight, style;
-};
-// "Level, Color, Weight, Style" for the lists in use (flag on and list not empty), in this
-// order; "" when none is.
-std::string restrictionText(const RestrictionGroup& group);
+// "Level, Color, Weight, Style" for the lists of a rule group in use (flag on and list not
+// empty), in this order; "" when none is. The header's restrictions block.
+std::string restrictionText(const RuleGroup& group);
 
 struct RunHeader {
   std::string secondTitle;  // message 3: the header's second title line
@@ -123,7 +119,7 @@ struct RunHeader {
   bool removeSelectedDuplicates = false;
   bool fence = false;
   std::string criteriaName, criteriaDescription;  // the selection file and its sets
-  RestrictionGroup removed, compared;             // the REMOVE and COMPARED rule groups
+  RuleGroup removed, compared;                    // the REMOVE and COMPARED rule groups
 };
 
 // The run header's text (title lines, settings, empty line). reportName is printed when the

@@ -20,19 +20,6 @@ namespace kelvara {
 
 namespace {
 
-RestrictionGroup restrictionFrom(const SymbologyRule& r) {
-  RestrictionGroup g;
-  g.useLevel = r.useLevel != 0;
-  g.useColor = r.useColor != 0;
-  g.useWeight = r.useWeight != 0;
-  g.useStyle = r.useStyle != 0;
-  g.level = r.level.str();
-  g.color = r.color.str();
-  g.weight = r.weight.str();
-  g.style = r.style.str();
-  return g;
-}
-
 int entryCountOf(const DuplicateRun& run) {
   return static_cast<int>(mdlStringList_size(run.entryList.get()));
 }
@@ -202,8 +189,8 @@ void takeRunOptions(DuplicateRun& run, const RunSettings& s) {
   h.fence = s.FENCE != 0;
   h.criteriaName = s.CRITERIA_NAME_.str();
   h.criteriaDescription = s.CRITERIA_DESCRPT_.str();
-  h.removed = restrictionFrom(s.rules[RULE_REMOVE]);
-  h.compared = restrictionFrom(s.rules[RULE_COMPARED]);
+  h.removed = ruleGroupFrom(s.rules[RULE_REMOVE]);
+  h.compared = ruleGroupFrom(s.rules[RULE_COMPARED]);
 }
 
 std::string reportDateNow() {

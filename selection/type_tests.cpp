@@ -197,6 +197,26 @@ bool coneTest(const MSElementDescr& el, const SelectionSet& set, const WorkingUn
   });
 }
 
+// The text style, font, justification, height and width columns that text and text node rows
+// share, in this order.
+constexpr size_t kTextCommonColumns = 5;
+
+bool textColumnHolds(size_t c, const std::string& m, const TextFacts& facts, std::string_view just,
+                     const WorkingUnits& u) {
+  switch (c) {
+    case 0:
+      return textStyleHolds(m);
+    case 1:
+      return fontHolds(m, facts.font);
+    case 2:
+      return !just.empty() && justificationListed(m, just);
+    case 3:
+      return constraintHolds(facts.height, m, true, u);
+    default:
+      return constraintHolds(facts.width, m, true, u);
+  }
+}
+
 bool textTest(const MSElementDescr& el, const SelectionSet& set, const WorkingUnits& u) {
   const ConstraintList& list = set.lists[TEXT_LIST];
   if (!list || list->empty()) return true;
@@ -204,17 +224,8 @@ bool textTest(const MSElementDescr& el, const SelectionSet& set, const WorkingUn
   if (!facts) return false;
   const std::string_view just = justificationName(textJustifications(), facts->justification);
   return anyRowPasses(list, 7, [&](Row row, size_t c, const std::string& m) {
+    if (c < kTextCommonColumns) return textColumnHolds(c, m, *facts, just, u);
     switch (c) {
-      case 0:
-        return textStyleHolds(m);
-      case 1:
-        return fontHolds(m, facts->font);
-      case 2:
-        return !just.empty() && justificationListed(m, just);
-      case 3:
-        return constraintHolds(facts->height, m, true, u);
-      case 4:
-        return constraintHolds(facts->width, m, true, u);
       case 5: {
         const std::string_view format =
             c + 1 < row.size() ? std::string_view(row[c + 1]) : std::string_view();
@@ -233,17 +244,8 @@ bool textNodeTest(const MSElementDescr& el, const SelectionSet& set, const Worki
   if (!facts) return false;
   const std::string_view just = justificationName(textNodeJustifications(), facts->justification);
   return anyRowPasses(list, 10, [&](Row row, size_t c, const std::string& m) {
+    if (c < kTextCommonColumns) return textColumnHolds(c, m, *facts, just, u);
     switch (c) {
-      case 0:
-        return textStyleHolds(m);
-      case 1:
-        return fontHolds(m, facts->font);
-      case 2:
-        return !just.empty() && justificationListed(m, just);
-      case 3:
-        return constraintHolds(facts->height, m, true, u);
-      case 4:
-        return constraintHolds(facts->width, m, true, u);
       case 5:
         return constraintHolds(facts->lineSpacing, m, true, u);
       case 6:
