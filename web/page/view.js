@@ -24,6 +24,7 @@ let hostArea = null; // the host's area last applied or sent
 let sending = 0; // area requests under way: host areas arriving meanwhile are older
 let sendTimer = 0;
 let overlayState = { highlight: [], partner: [] };
+let shownOverlay = '';
 let flashSeen = null;
 let flashRuns = null;
 let flashClass = '';
@@ -354,7 +355,14 @@ export function showView(state, running = false) {
   }
   if (flashSeen !== null && state.flash.count > flashSeen) playFlash(state.flash);
   flashSeen = state.flash.count;
-  requestFrame();
+  // The canvas is drawn again only when what it shows changes: the area, the drawing and the
+  // selection each ask for a frame themselves. A state that changes only the dialogs, as a
+  // run's progress does many times a second, redraws at most the overlay's few lines (a frame
+  // of a large drawing would take a core from the run).
+  const overlayText = JSON.stringify([state.partner, state.highlight]);
+  if (stats.frames === 0) requestFrame();
+  else if (overlayText !== shownOverlay) drawOverlay();
+  shownOverlay = overlayText;
 }
 
 function hitTest(px, py) {
