@@ -332,20 +332,8 @@ TEST_F(SettingsFileTest, CompareCutsFileValuesAsLoadingWould) {
 }
 
 // ---- Load fallbacks and save ---------------------------------------------------------------
-
-TEST_F(SettingsFileTest, FirstStartCreatesTheDefaultFileWithFactoryValues) {
-  ASSERT_FALSE(fs::exists(file.defaultFileName));
-  s.FENCE = 1;
-  EXPECT_EQ(settings_startupLoad(s, file), ERROR);
-  EXPECT_EQ(file.fileName, file.defaultFileName);
-  EXPECT_EQ(s.FENCE, 0);
-  const std::vector<std::string> lines = splitLines(readText(file.defaultFileName));
-  ASSERT_EQ(lines.size(), 89u);
-  EXPECT_EQ(lines[87], "MODEL_TYPES=0");
-  // The second start reads it.
-  EXPECT_EQ(settings_startupLoad(s, file), SUCCESS);
-  EXPECT_FALSE(settings_changed(s, file));
-}
+// The first start creating the default file and the second reading it: the end-to-end command
+// line tests; Save As and the menu's label: the browser's settings menu story.
 
 // Another run that makes the default file between this run's look and its write: the file it
 // made is kept. The other run is played by the host's temporary-file call, which writes the
@@ -437,22 +425,6 @@ TEST_F(SettingsFileTest, ReadOnlyFileIsNeverReplacedAndTheUserIsAskedForAnother)
   // Without a chooser (unattended) it simply fails.
   file.chooseSaveAs = nullptr;
   EXPECT_EQ(settings_save(s, file), ERROR);
-}
-
-TEST_F(SettingsFileTest, SaveAsTakesTheChosenNameAndTheMenuShowsIt) {
-  EXPECT_EQ(settingsMenuLabel(file), "Settings File: None");
-  const std::string chosen = (dir / "a-rather-long-folder-name" / "chosen.ini").string();
-  fs::create_directories(fs::path(chosen).parent_path());
-  s.OVERLAP = 1;
-  ASSERT_EQ(settings_saveAs(s, file, chosen), SUCCESS);
-  EXPECT_EQ(file.fileName, chosen);
-  EXPECT_NE(readText(chosen).find("\nOVERLAP=1\n"), std::string::npos);
-  const std::string label = settingsMenuLabel(file);
-  EXPECT_EQ(label.rfind("Settings File: ", 0), 0u);
-  EXPECT_LE(label.size(), std::string("Settings File: ").size() + 36);
-  EXPECT_NE(label.find("chosen.ini"), std::string::npos);
-  EXPECT_EQ(settings_saveAs(s, file, ""), ERROR);
-  EXPECT_EQ(file.fileName, chosen);
 }
 
 TEST_F(SettingsFileTest, FactoryDefaultsKeepTheFileMode) {
