@@ -1,5 +1,6 @@
-// The models list file: the lines saved from the dialog's rows, writing them, reading them
-// back, and the dialog's titles and shown names.
+// The models list file: the lines saved from the dialog's rows, the lines it skips or refuses
+// when loaded, and writes that fail. A list saved from the dialog and loaded back, and the
+// dialog's titles and shown names: the browser's models story and ModelsDialog's story.
 #include "lists/models_list_file.h"
 
 #include <gtest/gtest.h>
@@ -98,19 +99,6 @@ TEST(ModelsListParse, OnlyLinesWithFourPartsCount) {
   EXPECT_EQ(parseModelsList(content), expected);
 }
 
-TEST(ModelListDialog, TitlesAndShownNames) {
-  // The four modes' titles as the dialog shows them: ModelsDialog.AUserListsTagsSavesLoads...
-  EXPECT_EQ(modelListDialogTitle(4), "Kelvara - ");
-
-  const ModelRecord active = record("/d/a.dgn", "Default");
-  const ModelRecord other = record("/d/a.dgn", "Sheet");
-  EXPECT_EQ(displayedFileName("/d/a.dgn", "/d/a.dgn"), "<Active File>");
-  EXPECT_EQ(displayedFileName("/d/b.dgn", "/d/a.dgn"), "/d/b.dgn");
-  EXPECT_EQ(displayedModelName(active, "/d/a.dgn", "Default"), "<Active Model>");
-  EXPECT_EQ(displayedModelName(other, "/d/a.dgn", "Default"), "Sheet");
-  EXPECT_EQ(displayedModelName(active, "/d/b.dgn", "Default"), "Default");
-}
-
 class ModelsListFile : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -147,31 +135,6 @@ class ModelsListFile : public ::testing::Test {
   std::string a, b, multi;
 };
 
-TEST_F(ModelsListFile, SavedRowsLoadBackAsTheSamePairs) {
-  ModelPairList saved;
-  ASSERT_EQ(listFileModels(a, "", MODEL_TYPES_ALL, saved.left), 0);
-  ASSERT_EQ(listFileModels(multi, "", MODEL_TYPES_ALL, saved.right), 2);
-  saved.rows = {{0, 1, true}, {0, 2, true}, {0, 0, false}};
-  std::vector<std::string> lines;
-  ParseError error;
-  ASSERT_EQ(modelsListLines(saved, true, true, &lines, &error), SUCCESS);
-  std::string notice;
-  const std::string path = dir.file("saved.txt");
-  ASSERT_EQ(writeModelsList(path, lines, &notice, &error), SUCCESS) << error.text;
-  EXPECT_EQ(notice, "File \"" + path + "\" was successfully created.");
-  EXPECT_EQ(test::readText(path),
-            a + ",Default;" + multi + ",Sheet 1\n" + a + ",Default;" + multi + ",Sheet 2\n");
-
-  ModelPairList loaded;
-  loaded.rows = {{5, 5, true}};  // emptied by the load
-  ASSERT_EQ(loadModelsList(path, MODEL_TYPES_ALL, loaded, &notice, &error), SUCCESS) << error.text;
-  EXPECT_EQ(notice, "Models list was successfully loaded from file \"" + path + "\".");
-  EXPECT_EQ(pairs(loaded), lines);
-  // The left side named twice is one record that both rows pair.
-  EXPECT_EQ(loaded.left.size(), 1u);
-  EXPECT_EQ(loaded.rows, (std::vector<ModelPairRow>{{0, 0, false}, {0, 1, false}}));
-}
-
 TEST_F(ModelsListFile, LinesThatNameNoModelOrNoDesignFileAreSkipped) {
   const std::string path =
       listFile(",;" + b + ",Default\n" +  // a side saved without a model
@@ -179,13 +142,16 @@ TEST_F(ModelsListFile, LinesThatNameNoModelOrNoDesignFileAreSkipped) {
                a + ",Default;" + dir.file("gone.dgn") + ",Default\n" +   // no such file
                a + ",Sheet;" + b + ",Default\n" +                        // no such model
                a + ",default;" + multi + ",SHEET*\r\n" +  // names without case, a wildcard
+               a + ",Default;" + b + ",Default\n" +       // a side listed before: the same record
                b + ",Default;" + a + ",Default");
   ModelPairList list;
   std::string notice;
   ParseError error;
   ASSERT_EQ(loadModelsList(path, MODEL_TYPES_ALL, list, &notice, &error), SUCCESS);
   EXPECT_EQ(pairs(list), (std::vector<std::string>{a + ",Default;" + multi + ",Sheet 2",
+                                                   a + ",Default;" + b + ",Default",
                                                    b + ",Default;" + a + ",Default"}));
+  EXPECT_EQ(list.left.size(), 2u);
 }
 
 TEST_F(ModelsListFile, LoadFailuresSayWhichFile) {
