@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -87,20 +86,8 @@ TEST_F(TraceTest, UndefinedMeansOffAndIsNotReadAgain) {
   EXPECT_TRUE(fs::exists(log));
 }
 
-TEST_F(TraceTest, LevelTwoAppendsPrefixedLinesToTheFile) {
-  ASSERT_EQ(mdlSystem_defineCfgVar(TRACE_VARIABLE, "2"), SUCCESS);
-  trace("process_nextFil: %d of %d\n", 0, 3);
-  trace("%s", "100% done\n");
-  const std::regex line(R"(\d{1,2}\.\d{1,2}\.\d{4} \d{1,2}:\d{2}: )");
-  const std::vector<std::string> lines = test::readLines(log);
-  ASSERT_EQ(lines.size(), 2u);
-  std::smatch m;
-  ASSERT_TRUE(std::regex_search(lines[0], m, line, std::regex_constants::match_continuous));
-  EXPECT_EQ(lines[0].substr(m.length()), "process_nextFil: 0 of 3");
-  EXPECT_EQ(lines[1].substr(lines[1].find(": ") + 2), "100% done");
-  EXPECT_TRUE(console.empty());
-}
-
+// Level 2's lines in the file, each after its time stamp:
+// EndToEnd.TraceLogAndAModelWithoutElements.
 TEST_F(TraceTest, LevelOneGoesToTheConsoleOtherLevelsNowhere) {
   struct Case {
     const char* value;
@@ -151,29 +138,6 @@ class MessagesTest : public ::testing::Test {
     resetHostState();
   }
 };
-
-TEST_F(MessagesTest, EveryMessageThatTheApplicationShowsExists) {
-  const int used[] = {1,  3,  4,  23, 24, 25, 26, 27, 28, 41, 42, 44, 45, 46, 47,
-                      48, 49, 50, 51, 52, 57, 58, 62, 63, 64, 65, 73, 74, 76, 82};
-  for (int n : used) {
-    const char* text = messageFormat(MESSAGE_LIST, n);
-    ASSERT_NE(text, nullptr) << n;
-    EXPECT_GT(std::string(text).size(), 10u) << n;
-    const std::string t(text);
-    EXPECT_LE(std::count(t.begin(), t.end(), '%'), 2) << n;
-    if (t.find('%') != std::string::npos) {
-      EXPECT_NE(t.find("%s"), std::string::npos) << n;
-    }
-  }
-  // Messages that name a file carry the argument.
-  for (int n : {24, 25, 26, 28, 41, 63, 74, 82}) {
-    EXPECT_NE(messageText(n, "/d/plan.dgn").find("/d/plan.dgn"), std::string::npos) << n;
-  }
-  for (int n : {2, 4, 6, 8}) EXPECT_FALSE(buttonLabel(n).empty()) << n;
-  EXPECT_EQ(messageFormat(MESSAGE_LIST, 999), nullptr);
-  EXPECT_EQ(messageFormat(3, 1), nullptr);
-  EXPECT_EQ(messageText(999), "");
-}
 
 TEST_F(MessagesTest, ShownThroughThePortOrNotAtAllWhenUnattended) {
   ScopedScriptedUi ui;
