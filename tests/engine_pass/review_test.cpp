@@ -1,4 +1,6 @@
-// The pass paused for the review: deleting or restoring the current entry, and resuming.
+// The pass paused for the review: restoring the current entry, and refusing deletion in a
+// report-only run. Deleting, keeping and reporting the rest are walked through in the browser
+// (review.test.mjs).
 #include "host/design.h"
 #include "host/fence.h"
 #include "host/state.h"
@@ -45,46 +47,6 @@ class Review : public ::testing::Test {
   DesignBuilder drawing;
   Reviewed seen;
 };
-
-TEST_F(Review, PausesAtEachDuplicateAndDeletesOnRequest) {
-  Engine& e = engine();
-  EXPECT_EQ(runPassToEnd(e), PASS_REVIEW);
-  EXPECT_EQ(currentPosition(), drawing.positionOf(0));
-  EXPECT_TRUE(entryOf(e.table, e.step.current).descriptor != nullptr);  // for the review
-  EXPECT_EQ(deleteCurrent(e), SUCCESS);
-  EXPECT_EQ(startPass(e, nullptr, false), PASS_CONTINUE);
-  ASSERT_EQ(seen.reports.size(), 1u);
-  EXPECT_TRUE(seen.reports[0].deleted);
-  EXPECT_TRUE(deletedInImage(drawing.positionOf(0)));
-  // The partner of the deleted entry finds nothing: the deleted element is gone.
-  // The next pair: kept this time, so it stays a candidate and its partner pauses too.
-  EXPECT_EQ(runPassToEnd(e), PASS_REVIEW);
-  EXPECT_EQ(currentPosition(), drawing.positionOf(2));
-  EXPECT_EQ(startPass(e, nullptr, false), PASS_CONTINUE);
-  EXPECT_FALSE(seen.reports.back().deleted);
-  EXPECT_FALSE(deletedInImage(drawing.positionOf(2)));
-  EXPECT_EQ(runPassToEnd(e), PASS_REVIEW);
-  EXPECT_EQ(currentPosition(), drawing.positionOf(3));
-  EXPECT_EQ(deleteCurrent(e), SUCCESS);
-  EXPECT_EQ(startPass(e, nullptr, false), PASS_ENDED);  // it was the last entry
-  EXPECT_EQ(seen.reports.size(), 3u);
-  EXPECT_FALSE(deletedInImage(drawing.positionOf(1)));
-  EXPECT_TRUE(deletedInImage(drawing.positionOf(3)));
-  EXPECT_EQ(e.step.processed, 4u);
-}
-
-TEST_F(Review, ReportOnlyFromHereDeletesNothingMore) {
-  Engine& e = engine();
-  EXPECT_EQ(runPassToEnd(e), PASS_REVIEW);
-  EXPECT_EQ(startPass(e, nullptr, true), PASS_CONTINUE);
-  // Every later duplicate is reported without a pause: in an interactive run duplicates stay
-  // candidates, so each partner finds its kept twin. Nothing is deleted.
-  EXPECT_EQ(runPassToEnd(e), PASS_ENDED);
-  ASSERT_EQ(seen.reports.size(), 4u);
-  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(seen.reports[i].filePosition, drawing.positionOf(i));
-  for (size_t i = 0; i < 4; ++i) EXPECT_FALSE(deletedInImage(drawing.positionOf(i))) << i;
-  EXPECT_EQ(deleteCurrent(e), ERROR);  // nothing is current any more
-}
 
 TEST_F(Review, RestoreAddsTheElementBackLive) {
   Engine& e = engine();
