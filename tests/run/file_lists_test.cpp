@@ -1,4 +1,5 @@
-// Design file lists: wildcard expansion, adding matching design files, comparison lists.
+// Comparison lists: their line forms, members and errors. Patterns and lists given as
+// arguments are run through the executable (EndToEnd, LoadArguments, CommandLine).
 #include "lists/file_lists.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ class FileLists : public ::testing::Test {
   void SetUp() override {
     resetHostState();
     scripted.emplace();
-    fs::create_directories(path("sub"));
+    fs::create_directories(path("sub.dgn"));  // a folder: never a member
     ASSERT_EQ(createDesignFile(path("a.dgn"), false), SUCCESS);
     ASSERT_EQ(createDesignFile(path("b.dgn"), false), SUCCESS);
     ASSERT_EQ(createDesignFile(path("c.DGN"), false), SUCCESS);
@@ -50,42 +51,6 @@ class FileLists : public ::testing::Test {
   std::optional<ScopedScriptedUi> scripted;
   ScriptedUi& ui() { return scripted->script; }
 };
-
-TEST_F(FileLists, FindFilesMatchesTheFilePartOnly) {
-  EXPECT_EQ(findFiles(path("*.dgn")), (std::vector<std::string>{"a.dgn", "b.dgn", "notes.dgn"}));
-  EXPECT_EQ(findFiles(path("?.DGN")), (std::vector<std::string>{"c.DGN"}));
-  EXPECT_EQ(findFiles(path("a.dgn")), (std::vector<std::string>{"a.dgn"}));
-  EXPECT_TRUE(findFiles(path("sub")).empty());  // directories are not files
-  EXPECT_TRUE(findFiles(path("zz*.dgn")).empty());
-  EXPECT_TRUE(findFiles(path("nodir/*.dgn")).empty());
-  EXPECT_EQ(directoryPart("/x/y/z.dgn"), "/x/y/");
-  EXPECT_EQ(directoryPart("z.dgn"), "");
-}
-
-// Problems come back as errors without a file or line (the caller knows where the name came
-// from); nothing is shown.
-TEST_F(FileLists, AddMatchingFilesNamesNonDesignFilesAndSkipsRepeats) {
-  std::vector<ParseError> errors;
-  EXPECT_EQ(addMatchingFiles(list.get(), path("*.dgn"), errors), SUCCESS);
-  EXPECT_EQ(addMatchingFiles(list.get(), path("a.dgn"), errors), SUCCESS);  // already there
-  EXPECT_EQ(members(), (std::vector<std::string>{path("a.dgn"), path("b.dgn")}));
-  EXPECT_EQ(addMatchingFiles(list.get(), path("q*.dgn"), errors), ERROR);
-  const std::vector<ParseError> expected = {
-      {LIST_NOT_DESIGN_FILE, "\"" + path("notes.dgn") + "\" is not a design file.", "", 0},
-      {LIST_NO_MATCH, "No files found matching \"" + path("q*.dgn") + "\".", "", 0},
-  };
-  EXPECT_EQ(errors, expected);
-  EXPECT_TRUE(ui().events.empty());
-}
-
-TEST_F(FileLists, PairLinesGiveBothNames) {
-  EXPECT_EQ(comparisonListLineNames("a.dgn\r\n"), (std::vector<std::string>{"a.dgn"}));
-  EXPECT_EQ(comparisonListLineNames("new.dgn|old.dgn"),
-            (std::vector<std::string>{"new.dgn", "old.dgn"}));
-  EXPECT_EQ(comparisonListLineNames("new.dgn|"), (std::vector<std::string>{"new.dgn"}));
-  EXPECT_TRUE(comparisonListLineNames("|").empty());
-  EXPECT_EQ(comparisonListLineNames(""), (std::vector<std::string>{""}));
-}
 
 // Each list gives its members and its errors in order, each error with the list's path and
 // the line of the name; nothing is shown.
@@ -143,6 +108,7 @@ TEST_F(FileLists, ComparisonListMembersAndErrors) {
     EXPECT_EQ(errors, c.errors);
   }
   EXPECT_TRUE(ui().events.empty());
+  EXPECT_EQ(findFiles(path("?.DGN")), (std::vector<std::string>{"c.DGN"}));  // case counts
   EXPECT_TRUE(hasListExtension("x.LST"));
   EXPECT_FALSE(hasListExtension("x.lst.txt"));
 }
