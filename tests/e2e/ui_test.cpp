@@ -1,5 +1,6 @@
-// `kelvara --ui`: the interactive application driven through its HTTP interface, as the page
-// drives it, from start-up to the exit that closing the main dialog brings.
+// `kelvara --ui` driven through its HTTP interface: the ends a signal brings, the browser it
+// opens, and a port in use. The main dialog, a run and closing are walked through in the browser
+// (main_dialog.test.mjs, run.test.mjs, settings_menu.test.mjs).
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <signal.h>
@@ -27,8 +28,6 @@ using test::DesignBuilder;
 
 constexpr int kMain = 200002;
 constexpr int kStart = 200006;
-constexpr int kReview = 200069;
-constexpr int kBox = 100;
 
 // A running `kelvara --ui --no-browser ARG...` in a scratch folder: its first stdout line and
 // its exit status once it ends; killed if it still runs at the end of the test.
@@ -116,67 +115,6 @@ struct UiApi {
 
 bool parseAddress(const std::string& line, std::smatch* m) {
   return std::regex_match(line, *m, std::regex(R"(http://127\.0\.0\.1:(\d+)(/[0-9a-f]{32}/))"));
-}
-
-TEST(InteractiveApplication, ServesTheMainDialogRunsTheActiveFileAndEndsWhenClosed) {
-  Scratch s("ui");
-  fs::copy_file(std::string(KELVARA_SOURCE_DIR) + "/examples/sample.dgn", s.path("sample.dgn"));
-  UiProcess ui(s, {"sample.dgn"});
-  std::smatch m;
-  ASSERT_TRUE(parseAddress(ui.firstLine, &m)) << ui.firstLine;
-  UiApi api(m);
-
-  auto page = api.http.Get(api.prefix);
-  ASSERT_TRUE(page);
-  EXPECT_EQ(page->status, 200);
-  EXPECT_TRUE(contains(page->body, "app.js"));
-
-  const json first = api.state();
-  const json* main = findDialog(first, kMain);
-  ASSERT_NE(main, nullptr) << first.dump();
-  EXPECT_EQ((*main)["title"], "Kelvara");
-  EXPECT_EQ((*findItem(*main, 200017))["caption"], "Design file: sample.dgn");
-  EXPECT_EQ(first["fields"]["status"], "Kelvara 10.0b");
-
-  // A run without review over the active file: progress, the summary box, then Start again.
-  EXPECT_EQ(api.post(R"({"dialog":200002,"item":200069,"kind":"change","value":false})"), 200);
-  EXPECT_EQ((*findItem(*findDialog(api.state(), kMain), kReview))["value"], "0");
-  EXPECT_EQ(api.post(R"({"dialog":200002,"item":200006,"kind":"button"})"), 200);
-  std::string summary;
-  ASSERT_TRUE(api.waitFor([&](const json& now) {
-    const json* box = findDialog(now, kBox);
-    if (box == nullptr) return false;
-    summary = (*box)["items"][0]["caption"];
-    return true;
-  }));
-  EXPECT_TRUE(contains(summary, "5 duplicate elements were found.")) << summary;
-  EXPECT_EQ(api.post(R"({"dialog":100,"item":3,"kind":"button"})"), 200);
-  EXPECT_TRUE(api.waitFor([&](const json& now) {
-    const json* d = findDialog(now, kMain);
-    return findDialog(now, kBox) == nullptr && d != nullptr && (*findItem(*d, kStart))["enabled"];
-  }));
-  EXPECT_TRUE(fs::exists(s.path("sample.bak")));
-  EXPECT_TRUE(fs::exists(s.path("kelvara.trf")));
-
-  // An open event stream does not hold the program up: it ends with the program.
-  std::thread listener([&] {
-    httplib::Client stream("127.0.0.1", std::stoi(m[1]));
-    stream.set_read_timeout(20);
-    stream.Get(api.prefix + "api/events", [](const char*, size_t) { return true; });
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  const auto closing = std::chrono::steady_clock::now();
-  // The review was switched off: closing offers to save the changed settings first.
-  EXPECT_EQ(api.post(R"({"dialog":200002,"kind":"close"})"), 200);
-  EXPECT_TRUE(api.waitFor([](const json& now) {
-    const json* box = findDialog(now, kBox);
-    return box != nullptr &&
-           contains((*box)["items"][0]["caption"].get<std::string>(), "settings have changed");
-  }));
-  EXPECT_EQ(api.post(R"({"dialog":100,"item":7,"kind":"button"})"), 200);  // Don't Save
-  EXPECT_EQ(ui.exitStatus(10), 0);
-  listener.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(3));
 }
 
 // Ctrl-C or SIGTERM end the program as closing the main dialog does: idle with status 0, during
