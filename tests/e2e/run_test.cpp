@@ -1,9 +1,8 @@
 // End-to-end runs of the kelvara executable on generated drawings: reports line by line (dates
-// excepted), the summary, the cleaned file read back with our reader and with ogrinfo,
-// report-only runs, backups, skipped files, report naming, word wrap, comparison lists,
-// patterns, empty arguments and a cancelled run.
+// excepted), the summary, the cleaned file read back with our reader and with ogrinfo, report
+// naming, word wrap, comparison lists, patterns, empty arguments, a cancelled run and the trace
+// log. Backups: backup_test.cpp; skipped and failed entries: failure_report_test.cpp.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -112,46 +111,6 @@ TEST(EndToEnd, DeleteRunWithDefaultSettings) {
   };
   expected.insert(expected.end(), kTechnicalNote.begin(), kTechnicalNote.end());
   EXPECT_EQ(reportWithoutDate(s.path("kelvara.trf")), expected);
-}
-
-// Skipped entries are named with their reason and left alone, the others are backed up and
-// reported; the run's report starts with a skip and keeps every entry's lines.
-TEST(EndToEnd, BackupOncePerFileAndSkippedFiles) {
-  Scratch s("skips");
-  const DesignBuilder d = plantedDrawing();
-  for (const char* name : {"old.bak", "a.dgn", "ro.dgn", "seen.drf", "z.dgn"})
-    ASSERT_TRUE(d.write(s.path(name)));
-  ASSERT_EQ(::chmod(s.path("ro.dgn").c_str(), 0444), 0);
-  const std::string original = readFile(s.path("a.dgn"));
-  const RunResult r = runKelvara(s, {"old.bak", "a.dgn", "ro.dgn", "seen.drf", "z.dgn"});
-  EXPECT_EQ(r.status, 3) << r.err;  // some entries were skipped
-  EXPECT_EQ(r.out,
-            "Processing complete.\n\n2 models processed.\n3 models could not be processed.\n"
-            "4 duplicate elements were found.\n1 read-only file was encountered.\n\nSee \"" +
-                s.path("kelvara.trf") + "\" text report file for details.\nDesign reports:\n  " +
-                s.path("a1.drf") + "\n  " + s.path("z4.drf") + "\nBackups:\n  " + s.path("a.bak") +
-                "\n  " + s.path("z.bak") + "\n");
-  EXPECT_EQ(r.err,
-            "error: old.bak is a backup file and has been skipped.\n"
-            "error: ro.dgn is a read-only file and has been skipped.\n"
-            "error: seen.drf is a design report file and has been skipped.\n");
-  EXPECT_EQ(readFile(s.path("a.bak")), original);
-  EXPECT_EQ(readFile(s.path("z.bak")), original);
-  EXPECT_EQ(readFile(s.path("old.bak")), original);
-  EXPECT_EQ(readFile(s.path("seen.drf")), original);
-  const std::string report = readFile(s.path("kelvara.trf"));
-  EXPECT_NE(report.find("Selection Criteria:  ALL ELEMENTS\n\n"
-                        "old.bak is a backup file and has been skipped.\n\n"
-                        "File:                a.dgn\nDesign Report:       a1.drf\n"),
-            std::string::npos)
-      << report;
-  EXPECT_NE(report.find("ro.dgn is a read-only file and has been skipped.\n\n"
-                        "seen.drf is a design report file and has been skipped.\n\n"
-                        "File:                z.dgn\nDesign Report:       z4.drf\n"),
-            std::string::npos)
-      << report;
-  EXPECT_NE(report.find("Kelvara found a total of 4 duplicate elements in 5 models.\n"),
-            std::string::npos);
 }
 
 TEST(EndToEnd, OneReportPerEntryWithEntryIndexesAndWordWrap) {

@@ -50,10 +50,11 @@ TEST(Totals, Summary) {
   SummaryInputs batch{.models = 3,
                       .processed = 2,
                       .failed = 1,
+                      .readOnlyFiles = 1,
                       .unattended = true,
                       .textReports = {"/r/a0.trf", "/r/b1.trf"},
                       .designReports = {"/r/a0.drf", "/r/b1.drf"},
-                      .backups = {"/r/a.bak"},
+                      .backups = {"/r/a.bak", "/r/b.bak"},
                       .duplicatesList = "/r/dups.csv"};
   SummaryInputs nothingWritten;
   nothingWritten.models = nothingWritten.processed = 2;
@@ -67,9 +68,9 @@ TEST(Totals, Summary) {
        "\nClick the <View Text Report> button for details.\n"},
       {"a batch with a failed entry", batch,
        "Processing complete.\n\n2 models processed.\n1 model could not be processed.\n"
-       "0 duplicate elements were found.\n0 read-only files were encountered.\n\n"
+       "0 duplicate elements were found.\n1 read-only file was encountered.\n\n"
        "See the text report files for details:\n  /r/a0.trf\n  /r/b1.trf\n"
-       "Design reports:\n  /r/a0.drf\n  /r/b1.drf\nBackup: /r/a.bak\n"
+       "Design reports:\n  /r/a0.drf\n  /r/b1.drf\nBackups:\n  /r/a.bak\n  /r/b.bak\n"
        "Duplicates list: /r/dups.csv\n"},
       {"nothing written", nothingWritten,
        "Processing complete.\n\n2 models processed.\n0 duplicate elements were found.\n"
