@@ -1,4 +1,5 @@
-// The wrapped writer: indents, wrap column, leading and inner line breaks, long words.
+// The wrapped layout: indents, wrap column, leading and inner line breaks, long words. The
+// writer is read back through the executable's reports (EndToEnd).
 #include "report/wrap.h"
 
 #include <gtest/gtest.h>
@@ -48,30 +49,6 @@ TEST(WrapText, LaysOutWordsByTheRules) {
   };
   for (const WrapCase& c : cases)
     EXPECT_EQ(wrapText(c.text, c.first, c.next, c.column), c.expected) << c.name;
-}
-
-TEST(WrapText, TheWriterWritesWhatTheLayoutGives) {
-  const std::vector<std::string> texts = {
-      "",
-      "   ",
-      "one two",
-      "  padded  ",
-      "aaaa bbbb cccc dddd",
-      "\nTitle",
-      "first\nsecond",
-      "Lv 1, Co 3, Wt 0, St 0, type 3 (line) element was duplicate. Deleted."};
-  for (const std::string& text : texts) {
-    for (int column : {8, 20, 40, WRAP_OFF_COLUMN}) {
-      std::FILE* f = std::tmpfile();
-      ASSERT_NE(f, nullptr);
-      writeWrapped(f, text, 2, 4, column);
-      std::rewind(f);
-      std::string written;
-      for (int c; (c = std::fgetc(f)) != EOF;) written += static_cast<char>(c);
-      std::fclose(f);
-      EXPECT_EQ(written, wrapText(text, 2, 4, column)) << '"' << text << "\" at " << column;
-    }
-  }
 }
 
 }  // namespace
