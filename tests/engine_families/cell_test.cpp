@@ -56,7 +56,6 @@ TEST(CellCompareTest, Table) {
       .level = 9, .colour = 3, .weight = 2, .style = 1, .properties = dgn::PROP_LOCKED};
   // clang-format off
   runCases(cellCompare, {
-      {"same cell", base, doorCell(), exact(), 1, 1},
       {"changed text inside", base, doorCell("D2"), exact(), 3, 3},
       {"other name", base, ranged("WINDOW", door()), exact(), 3, 3},
       {"origin one unit away", base, doorCell("D1", 0, 1, {1001, 1000, 0}), exact(), 3, 3},

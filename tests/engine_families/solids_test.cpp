@@ -78,14 +78,5 @@ TEST(SolidsMatchTest, RasterFramesCompareTheirBodies) {
                         });
 }
 
-TEST(SolidsMatchTest, IdentityAlone) {
-  const ElmDscrPtr a = descriptorOf(surface(19, 1, profile()), k3d);
-  const ElmDscrPtr b = descriptorOf(surface(19, 1, profile(3)), k3d);
-  EXPECT_TRUE(identicalToTolerance(*a, *b, 3.0, 0));
-  EXPECT_FALSE(identicalToTolerance(*a, *b, 2.9, 0));
-  const ElmDscrPtr l = descriptorOf(line({0, 0, 0}, {1000, 0, 0}, {}, k3d), k3d);
-  EXPECT_FALSE(identicalToTolerance(*a, *l, 1e9, 1));
-}
-
 }  // namespace
 }  // namespace kelvara

@@ -32,7 +32,6 @@ TEST(TextCompareTest, Table) {
   const Element centred = labelWith([](TextSpec& t) { t.justification = 7; });
   // clang-format off
   runCases(textCompare, {
-      {"same text", base, text(label()), exact(), 1, 1},
       {"case differs", base, text(label("ROOM 12")), exact(), 3, 3},
       {"one character more", base, text(label("Room 12a")), exact(), 3, 3},
       {"height one step (0.006) apart", base,
