@@ -188,7 +188,8 @@ TEST(CommandLine, ManualPageIsMadeFromTheHelp) {
   EXPECT_TRUE(contains(page, "\n.SH EXIT STATUS\n"));
 }
 
-// Names that look like options are files after `--`, and a leading "-i" is part of the name.
+// Names that look like options are files after `--`, a leading "-i" is part of the name, and
+// a name without an extension names the drawing with ".dgn".
 TEST(CommandLine, ArgumentsAreTakenLiterally) {
   struct Case {
     std::vector<std::string> args;
@@ -200,6 +201,7 @@ TEST(CommandLine, ArgumentsAreTakenLiterally) {
       {{"--", "--help.dgn"}, "--help.dgn", "help.dgn"},
       {{"--", "-h"}, "-h", "h"},
       {{"--set", "REPORT_ONLY=0", "--", "-iplan.dgn"}, "-iplan.dgn", "plan.dgn"},
+      {{"inlet"}, "inlet.dgn", "inlet.DGN"},  // without an extension: with ".dgn"
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.cleaned);

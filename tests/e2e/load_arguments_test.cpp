@@ -1,5 +1,6 @@
-// The load arguments in-process: settings files, comparison lists, design file names and
-// patterns, --set overrides, batch and non-batch starts.
+// The load arguments in-process: settings files, comparison lists, --set overrides and a start
+// outside a batch. Design file names, patterns and invalid arguments are run through the
+// executable (CommandLine.ArgumentsAreTakenLiterally, EndToEnd.NothingMatchedEndsWithStatusOne).
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -77,23 +78,6 @@ class LoadArguments : public ::testing::Test {
   std::optional<ScopedScriptedUi> scripted;
   std::string summary;
 };
-
-TEST_F(LoadArguments, DesignFileNamesPatternsAndInvalidArguments) {
-  // Arguments are taken literally: "-i" and "-wa" are part of the name.
-  EXPECT_EQ(start({path("plan"), path("other.dgn"), path("nothing*.dgn"), "-i" + path("plan.dgn"),
-                   "-wanything"}),
-            StartResult::RunStarted);
-  EXPECT_EQ(entries(), (std::vector<std::string>{path("plan.dgn") + ",Default",
-                                                 path("other.dgn") + ",Default"}));
-  EXPECT_EQ(infoBoxes(),
-            (std::vector<std::string>{"Argument \"" + path("nothing*.dgn") + "\" not valid.",
-                                      "Argument \"-i" + path("plan.dgn") + "\" not valid.",
-                                      "Argument \"-wanything\" not valid."}));
-  EXPECT_TRUE(runSession().unattended);
-  EXPECT_TRUE(runSession().batchMode);
-  EXPECT_EQ(runSettings().INTERACTIVE, 0);
-  EXPECT_NE(summary.find("2 models processed."), std::string::npos);
-}
 
 TEST_F(LoadArguments, SettingsFileFirstThenOverrides) {
   // Loading a settings file resets the report name to its default for the active file; name
