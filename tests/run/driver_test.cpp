@@ -160,37 +160,6 @@ TEST_F(Driver, SkippedEntriesRecordNotAvailable) {
                                       path("b.bak") + " is a backup file and has been skipped."}));
 }
 
-// A text report that cannot be created ends the entry's set-up at once: nothing is loaded, so
-// the messages that loading shows (no elements, no selection file) never appear for it.
-TEST_F(Driver, RefusedTextReportEndsTheSetUpBeforeLoading) {
-  struct Case {
-    const char* name;
-    bool emptyDrawing;
-    bool selectionRun;  // limited to the sets of a selection file that does not exist
-  };
-  static std::vector<int> shown;
-  setRunMessageSink([](int number, const char*) {
-    shown.push_back(number);
-    return 3;
-  });
-  for (const Case& c : {Case{"drawing without elements", true, false},
-                        Case{"selection file missing", false, true}}) {
-    shown.clear();
-    RunSettings& s = runSettings();
-    s.TEXT_REPORT_FILE_NAME.assign(path("no/such/folder/run.trf"));
-    s.REMOVE_SEL_DUP = c.selectionRun ? 1 : 0;
-    s.CRITERIA_NAME_.assign(path("missing.sel"));
-    ASSERT_TRUE((c.emptyDrawing ? test::DesignBuilder() : twoPairs()).write(path("a.dgn")));
-    createRunLists();
-    runOver({path("a.dgn")});
-    // The report's message (also for the skip record, which cannot be made either), nothing
-    // of loading.
-    EXPECT_EQ(shown, (std::vector<int>{26, 26})) << c.name;
-    EXPECT_EQ(engine().table.elementCount, 0u) << c.name;
-  }
-  setRunMessageSink(nullptr);
-}
-
 // One report per entry: each carries the date it was created, not the run's start (the clock
 // moves on an hour at every reading here), skipped entries' short reports included.
 TEST_F(Driver, PerEntryReportsCarryTheirOwnDate) {

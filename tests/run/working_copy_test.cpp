@@ -1,5 +1,5 @@
 // Working-copy slots without document management, placeholder files and opening a file and
-// model.
+// model. The placeholder a run creates in the temporary folder: TwoRunsAtOnce (end to end).
 #include "lists/working_copy.h"
 
 #include <gtest/gtest.h>
@@ -38,16 +38,6 @@ class WorkingCopy : public ::testing::Test {
   std::string path(const std::string& name) const { return scratch.file(name); }
   test::ScratchDir scratch;
 };
-
-TEST_F(WorkingCopy, PlaceholderIsCreatedInTheTemporaryFolder) {
-  WorkingCopySlot slot;
-  prepareSlot(slot);
-  EXPECT_EQ(slot.placeholderPath, path("tmp/cmptmp0.dgn"));
-  EXPECT_TRUE(mdlFile_validDesignFile(slot.placeholderPath));
-  WorkingCopySlot again;  // an existing valid placeholder is taken as it is
-  prepareSlot(again);
-  EXPECT_EQ(again.placeholderPath, path("tmp/cmptmp0.dgn"));
-}
 
 TEST_F(WorkingCopy, ReadOnlyOrBrokenPlaceholdersAreSkipped) {
   ASSERT_EQ(createDesignFile(path("tmp/cmptmp0.dgn"), false), SUCCESS);
