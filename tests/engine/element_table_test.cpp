@@ -268,15 +268,14 @@ TEST(ElementTableTest, SortedOrderMatchesTheListQuicksort) {
 TEST(ElementTableTest, OrderingCases) {
   ElementTable t;
   const NodeId s = appendSentinel(t);
-  // Keys below the sentinel's zero, equal keys, a descending run.
-  const NodeId a = appendElement(t, 1, {1, 1}, 10, summary(3, 50, 60));   // extent 10
-  const NodeId b = appendElement(t, 1, {1, 1}, 20, summary(3, -5, 500));  // extent 505
-  const NodeId c = appendElement(t, 1, {1, 1}, 30, summary(3, 50, 55));   // extent 5
+  // Keys below the sentinel's zero, equal keys, a descending run (their orders: the list
+  // quicksort test above).
+  appendElement(t, 1, {1, 1}, 10, summary(3, 50, 60));                    // extent 10
+  appendElement(t, 1, {1, 1}, 20, summary(3, -5, 500));                   // extent 505
+  appendElement(t, 1, {1, 1}, 30, summary(3, 50, 55));                    // extent 5
   const NodeId d = appendElement(t, 1, {1, 1}, 40, summary(3, 40, 545));  // extent 505
-  const NodeId e = appendElement(t, 1, {1, 1}, 50, summary(3, 50, 51));   // extent 1
+  appendElement(t, 1, {1, 1}, 50, summary(3, 50, 51));                    // extent 1
   buildOrderings(t, false);
-  EXPECT_EQ(walk(t, ByXLow), (std::vector<NodeId>{s, b, d, a, c, e}));
-  EXPECT_EQ(walk(t, LoadOrder), (std::vector<NodeId>{s, a, b, c, d, e}));
   // Without underlap only ByXLow is built and the largest extent is the sentinel.
   for (NodeId n : walk(t, LoadOrder)) {
     EXPECT_EQ(nextNode(t, n, ByXHigh), kNoNode);
@@ -285,8 +284,6 @@ TEST(ElementTableTest, OrderingCases) {
   EXPECT_EQ(t.largestExtent, s);
 
   buildOrderings(t, true);
-  EXPECT_EQ(walk(t, ByXHigh), (std::vector<NodeId>{s, e, c, a, b, d}));
-  EXPECT_EQ(walk(t, ByXExtent), (std::vector<NodeId>{s, e, c, a, b, d}));
   EXPECT_EQ(t.largestExtent, d);  // of two equal extents, the one loaded last
 
   // A table with the sentinel alone, or one element, still has its links.
