@@ -211,23 +211,5 @@ TEST(SamplePointsTest, StepsAlongTheElement) {
   EXPECT_EQ(samplePoints(polyline(3, {}), 0, 0.5, s), ERROR);
 }
 
-std::vector<std::string> traced;
-void recordTrace(const char* line) {
-  traced.emplace_back(line);
-}
-
-TEST(SampleOverlapTest, TracesItsSteps) {
-  traced.clear();
-  const LinearShape line = polyline(3, {{0, 0, 0}, {100, 0, 0}});
-  EXPECT_TRUE(sampleOverlap(line, line, 0.5, false, false, &recordTrace));
-  EXPECT_EQ(traced, (std::vector<std::string>{"b_commonOverlappedElements started\n",
-                                              "b_commonOverlappedElements before free\n",
-                                              "b_commonOverlappedElements end\n"}));
-  traced.clear();
-  EXPECT_FALSE(
-      sampleOverlap(line, polyline(3, {{0, 9, 0}, {100, 9, 0}}), 0.5, false, false, &recordTrace));
-  EXPECT_EQ(traced, (std::vector<std::string>{"b_commonOverlappedElements started\n"}));
-}
-
 }  // namespace
 }  // namespace kelvara

@@ -1,9 +1,8 @@
-// Counters and the lines written about them: per-file lines, elapsed time, run total, summary.
+// The lines written about the counters: per-file lines, elapsed time, run total, summary. The
+// counts themselves are those of every run through the executable (EndToEnd).
 #include "run/totals.h"
 
 #include <gtest/gtest.h>
-
-#include "engine/element_table.h"
 
 namespace kelvara {
 namespace {
@@ -87,28 +86,6 @@ TEST(Totals, EntryFailureLine) {
             "a.dgn is a read-only file and has been skipped.");
   EXPECT_EQ(entryFailureLine("a.dgn", "The model has no elements.", "a.dgn: no such file"),
             "a.dgn: The model has no elements. (a.dgn: no such file)");
-}
-
-TEST(Totals, CountsByStatus) {
-  EXPECT_EQ(j_getTotals(nullptr, STATUS_DUPLICATE), 0);
-  ElementTable table;
-  EXPECT_EQ(j_getTotals(&table, TOTALS_ALL_ENTRIES), 0);
-  (void)appendSentinel(table);
-  const uint32_t statuses[] = {STATUS_DUPLICATE, STATUS_UNIQUE, STATUS_DUPLICATE,
-                               STATUS_REMOVED_ALL, STATUS_LOADED};
-  uint32_t position = 100;
-  for (uint32_t status : statuses) {
-    ElementSummary element;
-    element.elementType = 3;
-    ASSERT_NE(appendElement(table, 1, StatusPair{status, 1}, position++, element), kNoNode);
-  }
-  EXPECT_EQ(j_getTotals(&table, TOTALS_ALL_ENTRIES), 6);  // the sentinel counts
-  EXPECT_EQ(j_getTotals(&table, STATUS_DUPLICATE), 2);
-  EXPECT_EQ(j_getTotals(&table, STATUS_REMOVED_ALL), 1);
-  EXPECT_EQ(j_getTotals(&table, STATUS_REJECTED), 0);
-  EXPECT_EQ(j_getTotals(&table, STATUS_SENTINEL), 1);
-  clearTable(table);
-  EXPECT_EQ(j_getTotals(&table, TOTALS_ALL_ENTRIES), 0);
 }
 
 }  // namespace
