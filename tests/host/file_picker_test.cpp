@@ -1,5 +1,6 @@
-// The file dialog driven through the dialog manager: what it lists, navigation, filters,
-// choosing, replacing and cancelling.
+// The file dialog's refusals and questions, driven through the dialog manager: a missing file,
+// several files where one is asked for, another filter, replacing an existing file, a second
+// dialog. (Listing, folders, choosing and creating: the browser test of the file lists.)
 #include "host/file_picker.h"
 
 #include <gtest/gtest.h>
@@ -39,12 +40,6 @@ const std::string kReplace = "\"@/old.lst\" already exists. Do you want to repla
 
 // clang-format off
 const std::vector<Case> kCases = {
-    {"open several files: hidden, other types and folders are not files to choose", false,
-     {"Select Design Files", kDesignFilter, "", "", true}, "select a.dgn,b.DGN;ok", {},
-     "../ sub/ a.dgn b.DGN", SUCCESS, "a.dgn b.DGN", {}},
-    {"a folder row opens the folder; .. goes back up", false, {"Pick", kDesignFilter, "", "", false},
-     "select sub/;ok;select ../;ok;select sub/;ok;select d.dgn;ok", {}, "../ d.dgn", SUCCESS,
-     "sub/d.dgn", {}},
     {"another filter lists its files; a typed relative path is taken", false,
      {"Pick", kDesignFilter, "sub", "", false}, "filter 1;type ../c.dwg;ok", {}, "../", SUCCESS,
      "c.dwg", {}},
@@ -54,9 +49,6 @@ const std::vector<Case> kCases = {
     {"one file only without multiple selection", false, {"Pick", "*.dgn", "", "", false},
      "type \"a.dgn\" \"b.DGN\";ok;close", {}, "../ sub/ a.dgn b.DGN", ACTION_CANCEL, "",
      {"Choose one file."}},
-    {"create: the proposed name takes the filter's extension", true,
-     {"Create A Batch File", "*.lst", "", "new", false}, "ok", {}, "../ sub/ old.lst", SUCCESS,
-     "new.lst", {}},
     {"create: an existing file is replaced only when the user says yes", true,
      {"Create A Batch File", "*.lst", "", "", false}, "select old.lst;ok;ok",
      {ANSWER_NO, ANSWER_YES}, "../ sub/ old.lst", SUCCESS, "old.lst", {kReplace, kReplace}},
@@ -100,7 +92,7 @@ EventResult apply(const std::string& step) {
   return dialogs_handleEvent({id, 0, DialogEventKind::Close, ""});
 }
 
-TEST(FilePicker, ListsNavigatesFiltersChoosesAndCancels) {
+TEST(FilePicker, RefusesWhatCannotBeChosenAndAsksBeforeReplacing) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     test::ScratchDir dir;

@@ -1,7 +1,7 @@
 // The files a run covers, chosen as a user does: design files picked with the file dialog, and
 // a comparison list made with the editor, chosen with the file dialog, then run.
 import assert from 'node:assert/strict';
-import { copyFile, mkdir, readFile } from 'node:fs/promises';
+import { copyFile, mkdir, readFile, writeFile } from 'node:fs/promises';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import {
@@ -26,6 +26,9 @@ const drawings = ['drawings/one.dgn', 'drawings/two.dgn', 'new/a.dgn', 'old/a.dg
 async function prepare(dir) {
   for (const sub of ['drawings', 'new', 'old']) await mkdir(join(dir, sub));
   for (const file of drawings) await copyFile(join(dir, 'sample.dgn'), join(dir, file));
+  // Hidden names are not listed.
+  await mkdir(join(dir, '.hidden'));
+  await writeFile(join(dir, '.hidden.dgn'), 'x');
 }
 
 // Starts a run without review and closes its summary.
@@ -47,7 +50,7 @@ test('picked design files run; a comparison list made with the editor is chosen 
     const list = item(page, PICKER, 'Folders and files');
     const rows = await list.locator('option').allTextContents();
     assert.equal(rows[0], '../');
-    assert.ok(rows.includes('drawings/'), rows.join());
+    assert.ok(rows.includes('drawings/') && !rows.includes('.hidden/'), rows.join());
     assert.deepEqual(rows.filter((r) => !r.endsWith('/')), ['sample.dgn']);
     await row(page, PICKER, 'Folders and files', 'drawings/').dblclick();
     await row(page, PICKER, 'Folders and files', 'one.dgn').waitFor();

@@ -82,7 +82,7 @@ test('a setting changed in the main dialog is held in the settings record', asyn
   }
 });
 
-test('a refused value changes nothing and the error field names the setting', async () => {
+test('a refused value changes nothing, the error field names the setting until a value is taken', async () => {
   for (const typed of ['0,5', '-1', 'abc']) {
     const app = await openApp();
     try {
@@ -97,6 +97,11 @@ test('a refused value changes nothing and the error field names the setting', as
       assert.equal(await heldValue(app, 'Tolerance (master units)'), '1.0', typed);
       // The field shows the value held again once the refusal has come back.
       await waitUntil(async () => (await tolerance.inputValue()) === '1.0');
+      // A value then taken clears the error its refusal left.
+      await tolerance.fill('2.5');
+      await tolerance.press('Tab');
+      await waitUntil(async () => (await heldValue(app, 'Tolerance (master units)')) === '2.5');
+      await waitUntil(async () => (await field(page, 'error').textContent()) === '');
     } finally {
       await app.close();
     }
