@@ -1,4 +1,5 @@
-// Timers and the event loop: order, cancel, full-speed chains, stop and interrupt.
+// Timers and the event loop: order, cancel, re-arming, stop, pause and abort keys. (Long chains
+// and interrupts: every end-to-end run, and EndToEnd.InterruptedRunClosesTheModelWithoutSummary.)
 #include "host/timers.h"
 
 #include <gtest/gtest.h>
@@ -74,20 +75,6 @@ TEST_F(Timers, RefusesAnEmptyCallback) {
   EXPECT_EQ(armedTimerCount(), 0u);
 }
 
-TEST_F(Timers, LongOneTickChainRunsToTheEnd) {
-  constexpr long kTicks = 100000;
-  long count = 0;
-  std::function<void()> tick = [&] {
-    if (++count < kTicks) {
-      ASSERT_EQ(mdlSystem_setTimerFunction(nullptr, 1, tick), SUCCESS);
-    }
-  };
-  ASSERT_EQ(mdlSystem_setTimerFunction(nullptr, 1, tick), SUCCESS);
-  EXPECT_EQ(runEventLoop(), static_cast<size_t>(kTicks));
-  EXPECT_EQ(count, kTicks);
-  EXPECT_EQ(mdlSystem_getTicks(), static_cast<uint64_t>(kTicks));
-}
-
 TEST_F(Timers, StopRequestEndsTheLoopAndIsCleared) {
   std::function<void()> forever = [&] {
     log += "f";
@@ -102,31 +89,6 @@ TEST_F(Timers, StopRequestEndsTheLoopAndIsCleared) {
   EXPECT_EQ(runEventLoop(), 0u);
   log.clear();
   EXPECT_EQ(runEventLoop(), 3u);
-}
-
-TEST_F(Timers, InterruptBecomesTheCancelCallbackOnce) {
-  int cancels = 0;
-  long steps = 0;
-  std::function<void()> step = [&] {
-    if (++steps == 10) raiseInterrupt();
-    if (cancels == 0) (void)mdlSystem_setTimerFunction(nullptr, 1, step);
-  };
-  setInterruptCallback([&] { ++cancels; });
-  ASSERT_EQ(mdlSystem_setTimerFunction(nullptr, 1, step), SUCCESS);
-  EXPECT_EQ(runEventLoop(), 11u);  // the step already armed runs, then nothing re-arms
-  EXPECT_EQ(cancels, 1);
-  EXPECT_FALSE(interruptPending());
-}
-
-TEST_F(Timers, InterruptWithoutCallbackStopsTheLoop) {
-  std::function<void()> forever = [&] {
-    log += "f";
-    (void)mdlSystem_setTimerFunction(nullptr, 1, forever);
-  };
-  ASSERT_EQ(mdlSystem_setTimerFunction(nullptr, 1, forever), SUCCESS);
-  raiseInterrupt();
-  EXPECT_EQ(runEventLoop(), 0u);
-  EXPECT_FALSE(interruptPending());
 }
 
 TEST_F(Timers, PauseAdvancesTheClockWithoutRunningTimers) {
