@@ -1,16 +1,12 @@
-// The host's design-file state: active file switching, saving, read-only files, scanning,
-// descriptors and their accessors, work files, level names and reference attachments.
+// The host's design files: scanning, descriptors and their accessors, adding and rewriting,
+// read-only drawings, work files, level names and reference attachments. (Switching and saving
+// files, and backups: the end-to-end runs and the writer fault tests.)
 #include "host/design.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 
 #include "support/dgn_builder.h"
-#include "support/file_faults.h"
 #include "support/fresh_host.h"
 #include "support/scratch.h"
 
@@ -62,36 +58,6 @@ std::vector<uint32_t> scanAll(ModelRef model, bool drawnOnly, int batch = 4,
   EXPECT_EQ(status, END_OF_DGN);
   if (batches) *batches = n;
   return all;
-}
-
-TEST_F(DesignState_, CheckAttributesAndOpen) {
-  const DesignBuilder d = drawing(true);
-  const std::string p = write("a.dgn", d);
-  bool is3d = false;
-  EXPECT_EQ(mdlFile_checkDesignFile(p, &is3d), SUCCESS);
-  EXPECT_TRUE(is3d);
-  std::ofstream(path("junk.dgn")) << "not a design file at all";
-  EXPECT_EQ(mdlFile_checkDesignFile(path("junk.dgn"), &is3d), ERROR);
-  EXPECT_EQ(mdlFile_checkDesignFile(path("none.dgn"), &is3d), ERROR);
-  uint32_t attrs = 99;
-  EXPECT_EQ(mdlFile_getFileAttributes(p, &attrs), SUCCESS);
-  EXPECT_EQ(attrs & FILE_ATTR_READONLY, 0u);
-  ::chmod(p.c_str(), 0444);
-  EXPECT_EQ(mdlFile_getFileAttributes(p, &attrs), SUCCESS);
-  EXPECT_EQ(attrs & FILE_ATTR_READONLY, FILE_ATTR_READONLY);
-  EXPECT_EQ(mdlFile_getFileAttributes(path("none.dgn"), &attrs), ERROR);
-
-  ASSERT_EQ(mdlSystem_newDesignFile(p), SUCCESS);
-  const ModelRef m = mdlModelRef_getActive();
-  EXPECT_NE(m, 0u);
-  EXPECT_TRUE(mdlModelRef_is3D(m));
-  std::string name;
-  EXPECT_EQ(mdlModelRef_getModelName(m, &name), SUCCESS);
-  EXPECT_EQ(name, "Default");
-  ModelRef other = 0;
-  EXPECT_EQ(mdlModelRef_createWorkingByName(&other, p, "Sheet 1"), ERROR);
-  EXPECT_EQ(mdlModelRef_createWorkingByName(&other, p, "Default"), SUCCESS);
-  EXPECT_EQ(other, m);  // the same open file
 }
 
 TEST_F(DesignState_, ScanReturnsPositionsInBatchesThenEnd) {
@@ -191,55 +157,6 @@ TEST_F(DesignState_, DescriptorTreeAndAccessors) {
   }
 }
 
-TEST_F(DesignState_, SwitchingFilesSavesPendingChanges) {
-  const DesignBuilder d = drawing();
-  const std::string a = write("a.dgn", d), b = write("b.dgn", d);
-  ASSERT_EQ(mdlSystem_newDesignFile(a), SUCCESS);
-  const ModelRef ma = mdlModelRef_getActive();
-  ElmDscrPtr chain;
-  ASSERT_EQ(mdlElmdscr_read(&chain, d.positionOf(2), ma), SUCCESS);
-  ASSERT_EQ(mdlElmdscr_undoableDelete(*chain, ma), SUCCESS);
-  const DPoint3d pts[2] = {{0, 0, 0}, {0, 0, 0}};
-  const uint32_t added = mdlElement_add(mdlLine_create(pts, false), ma);
-  EXPECT_EQ(added, d.positionOf(7));
-  EXPECT_EQ(readBytes(a), d.bytes());  // nothing written yet
-
-  ASSERT_EQ(mdlSystem_newDesignFile(b), SUCCESS);
-  EXPECT_NE(mdlModelRef_getActive(), ma);
-  EXPECT_EQ(designFileOf(ma), nullptr);  // the previous file was closed
-  const std::vector<uint8_t> saved = readBytes(a);
-  ASSERT_EQ(saved.size(), d.bytes().size() + 52);
-  EXPECT_TRUE(dgn::isDeletedBit(saved.data() + d.positionOf(2)));
-  EXPECT_TRUE(dgn::isDeletedBit(saved.data() + d.positionOf(2) + 48));
-  EXPECT_EQ(dgn::typeOf(saved.data() + added), 3);
-  EXPECT_EQ(readBytes(b), d.bytes());  // untouched
-  // The same through model switching.
-  ModelRef mb2 = 0;
-  ASSERT_EQ(mdlModelRef_createWorkingByName(&mb2, a, "Default"), SUCCESS);
-  ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(0), mb2), SUCCESS);
-  ASSERT_EQ(mdlModelRef_activateAndDisplay(mb2), SUCCESS);
-  ASSERT_EQ(closeAllDesignFiles(), SUCCESS);
-  EXPECT_TRUE(dgn::isDeletedBit(readBytes(a).data() + d.positionOf(0)));
-}
-
-TEST_F(DesignState_, FailedSaveKeepsFileActiveAndOriginalIntact) {
-  const DesignBuilder d = drawing();
-  const std::string a = write("a.dgn", d), b = write("b.dgn", d);
-  ASSERT_EQ(mdlSystem_newDesignFile(a), SUCCESS);
-  const ModelRef ma = mdlModelRef_getActive();
-  ASSERT_EQ(mdlElement_undoableDelete(d.positionOf(0), ma), SUCCESS);
-  {
-    test::FileFault fault(test::FileCall::Rename);
-    EXPECT_EQ(mdlSystem_newDesignFile(b), ERROR);
-  }
-  EXPECT_EQ(mdlModelRef_getActive(), ma);
-  EXPECT_NE(lastDesignError().find("a.dgn"), std::string::npos) << lastDesignError();
-  EXPECT_EQ(readBytes(a), d.bytes());
-  // The change is still pending and is written by the next successful switch.
-  ASSERT_EQ(mdlSystem_newDesignFile(b), SUCCESS);
-  EXPECT_TRUE(dgn::isDeletedBit(readBytes(a).data() + d.positionOf(0)));
-}
-
 TEST_F(DesignState_, ReadOnlyFileIsNeverWritten) {
   const DesignBuilder d = drawing();
   const std::string a = write("ro.dgn", d), b = write("b.dgn", d);
@@ -315,19 +232,6 @@ TEST_F(DesignState_, AddRewriteAndCopyDescriptors) {
   const Element ls = lineString({{0, 0}, {1, 1}, {2, 0}});
   ASSERT_EQ(mdlElmdscr_new(&grown, dgn::Bytes(ls.data(), ls.size()), false), SUCCESS);
   EXPECT_GT(mdlElmdscr_rewrite(grown.get(), d.positionOf(0), m), d.positionOf(7));
-}
-
-TEST_F(DesignState_, CopyFile) {
-  const DesignBuilder d = drawing();
-  const std::string a = write("a.dgn", d);
-  const std::string bak = path("a.bak");
-  ASSERT_EQ(mdlFile_copy(bak, a), SUCCESS);
-  EXPECT_EQ(readBytes(bak), d.bytes());
-  ::chmod(bak.c_str(), 0444);
-  std::ofstream(path("other")) << "x";
-  EXPECT_EQ(mdlFile_copy(bak, path("other")), ERROR);
-  EXPECT_EQ(readBytes(bak), d.bytes());
-  EXPECT_EQ(mdlFile_copy(path("c"), path("missing")), ERROR);
 }
 
 TEST_F(DesignState_, LevelNamesSurviveSavingAndReopening) {
