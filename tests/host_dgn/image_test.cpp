@@ -1,16 +1,12 @@
-// The design image: index, malformed input, edits and the atomic save.
+// The design image: index, malformed input, edits and an unchanged save. (Refused and failed
+// saves: the atomic writer's tests and WriterFaults in file_writes.)
 #include "host/dgn/image.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
-#include <optional>
 
 #include "support/dgn_builder.h"
-#include "support/file_faults.h"
 #include "support/scratch.h"
 
 namespace kelvara::dgn {
@@ -273,39 +269,6 @@ TEST(Image, UnchangedSaveIsByteIdenticalAndEditsPersist) {
   EXPECT_TRUE(isDeletedBit(elementAt(back, d.positionOf(0)).data()));
   for (const auto& e : fs::directory_iterator(dir.path()))  // no temporary file left behind
     EXPECT_EQ(e.path().filename(), "a.dgn");
-}
-
-// A save that must not or cannot replace the file leaves it as it was, no temporary file
-// beside it, and the changes pending.
-TEST(Image, RefusedOrFailedSaveLeavesOriginalIntact) {
-  for (const bool readOnly : {true, false}) {
-    ScratchDir dir;
-    const std::string path = dir.file("keep.dgn");
-    const DesignBuilder d = sampleDrawing();
-    ASSERT_TRUE(d.write(path));
-    if (readOnly) ::chmod(path.c_str(), 0444);
-    DesignImage img;
-    std::string err;
-    ASSERT_EQ(openImage(path, img, &err), SUCCESS);
-    ASSERT_EQ(deleteElement(img, d.positionOf(0)), SUCCESS);
-    EXPECT_EQ(isReadOnlyPath(path), readOnly);
-    {
-      std::optional<test::FileFault> fault;
-      if (!readOnly) fault.emplace(test::FileCall::Rename, 0, EXDEV);
-      EXPECT_EQ(saveImage(img, &err), ERROR) << readOnly;
-    }
-    EXPECT_NE(err.find(readOnly ? "read-only" : "cannot replace"), std::string::npos) << err;
-    EXPECT_TRUE(img.dirty);
-    EXPECT_EQ(readBytes(path), d.bytes());
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
-    // A folder that cannot take the temporary file (when permissions apply to this user).
-    if (!readOnly && ::geteuid() != 0) {
-      fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-      EXPECT_EQ(saveImage(img, &err), ERROR);
-      fs::permissions(dir.path(), fs::perms::owner_all);
-      EXPECT_EQ(readBytes(path), d.bytes());
-    }
-  }
 }
 
 }  // namespace
