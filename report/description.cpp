@@ -180,13 +180,4 @@ int describeEntry(std::string* line, const ElementEntry& entry, bool deleted, bo
   return SUCCESS;
 }
 
-int describeEntryToReport(TextReport& report, const TextReportOptions& options,
-                          const ElementEntry& entry, bool deleted, bool component,
-                          bool withFilePosition) {
-  std::string line;
-  if (describeEntry(&line, entry, deleted, component, withFilePosition) != SUCCESS) return ERROR;
-  textReport_writeDuplicate(report, options, line);
-  return SUCCESS;
-}
-
 }  // namespace kelvara

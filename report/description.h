@@ -11,7 +11,6 @@
 
 #include "engine/element_table.h"
 #include "host/element.h"
-#include "report/text_report.h"
 
 namespace kelvara {
 
@@ -54,10 +53,5 @@ const MSElementDescr* entryElement(const ElementEntry& entry, ElmDscrPtr* holder
 // holds none). ERROR, with *line empty, when the element cannot be read.
 [[nodiscard]] int describeEntry(std::string* line, const ElementEntry& entry, bool deleted,
                                 bool component, bool withFilePosition);
-
-// Writes the entry's line to the text report, wrapped with indents 2 and 4.
-[[nodiscard]] int describeEntryToReport(TextReport& report, const TextReportOptions& options,
-                                        const ElementEntry& entry, bool deleted, bool component,
-                                        bool withFilePosition);
 
 }  // namespace kelvara

@@ -66,16 +66,12 @@ void addRangeBox(ListGeometry& g, const MasterUnits& u, const ElementEntry& e) {
 
 }  // namespace
 
-int duplicateRecordOf(DuplicateRecord* out, const ElementEntry& entry, const ElementEntry* partner,
-                      MatchReason reason, ListOutcome outcome) {
-  ElmDscrPtr read;
-  const MSElementDescr* el = entryElement(entry, &read);
-  if (el == nullptr) return ERROR;
+void duplicateRecordOf(DuplicateRecord* out, const ElementEntry& entry, const MSElementDescr& el,
+                       const DescriptionFields& f, const ElementEntry* partner, MatchReason reason,
+                       ListOutcome outcome) {
   DuplicateRecord& r = *out;
   (void)mdlModelRef_getFileName(entry.modelRef, &r.designFile);
   (void)mdlModelRef_getModelName(entry.modelRef, &r.model);
-  const DescriptionFields f =
-      descriptionFields(*el, entry.modelRef, entry.filePosition, entry.status);
   r.filePosition = entry.filePosition;
   r.elementId = f.id;
   r.type = f.type;
@@ -92,9 +88,8 @@ int duplicateRecordOf(DuplicateRecord* out, const ElementEntry& entry, const Ele
     r.partnerType = static_cast<int>(partner->elementType);
   }
   const MasterUnits units = masterUnitsOf(entry.modelRef);
-  addDrawnRuns(r.geometry, units, *el, entry.filePosition);
+  addDrawnRuns(r.geometry, units, el, entry.filePosition);
   if (r.geometry.xy.empty()) addRangeBox(r.geometry, units, entry);
-  return SUCCESS;
 }
 
 }  // namespace kelvara

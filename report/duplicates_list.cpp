@@ -7,6 +7,7 @@
 #include "report/duplicates_list.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <memory>
@@ -14,6 +15,7 @@
 
 #include "host/files.h"
 #include "report/description.h"
+#include "report/shortest_number.h"
 
 namespace kelvara {
 
@@ -31,7 +33,7 @@ void put(char*& at, std::string_view text) {
 
 // Shortest text that reads back as the same double, locale-free.
 void putNumber(char*& at, double value) {
-  at = std::to_chars(at, at + kNumberBytes, value).ptr;
+  at = putShortestNumber(at, value);
 }
 
 template <class Integer>
@@ -144,6 +146,56 @@ void putWkt(char*& at, const ListGeometry& g) {
   }
   *at++ = ')';
 }
+
+// ---- The fields ----
+
+// A field's value in a record: text, an integer, or none (an empty CSV field, JSON null).
+struct FieldValue {
+  enum Kind : uint8_t { Text, Signed, Unsigned, Null } kind = Null;
+  std::string_view text;
+  int64_t number = 0;
+  uint64_t unsignedNumber = 0;
+};
+
+FieldValue text(std::string_view value) {
+  return {FieldValue::Text, value};
+}
+FieldValue integer(int64_t value) {
+  return {FieldValue::Signed, {}, value};
+}
+
+// The fields of a record in the order both formats write them (the CSV's columns, the GeoJSON
+// feature's properties), the geometry apart.
+struct ListField {
+  std::string_view name;
+  FieldValue (*value)(const DuplicateRecord& r);
+};
+
+constexpr ListField kFields[] = {
+    {"design_file", [](const DuplicateRecord& r) { return text(r.designFile); }},
+    {"model", [](const DuplicateRecord& r) { return text(r.model); }},
+    {"file_position", [](const DuplicateRecord& r) { return integer(r.filePosition); }},
+    {"element_id",
+     [](const DuplicateRecord& r) {
+       return FieldValue{FieldValue::Unsigned, {}, 0, r.elementId};
+     }},
+    {"type", [](const DuplicateRecord& r) { return integer(r.type); }},
+    {"type_name", [](const DuplicateRecord& r) { return text(typeNameOf(r.type)); }},
+    {"level", [](const DuplicateRecord& r) { return integer(r.level); }},
+    {"level_name", [](const DuplicateRecord& r) { return text(r.levelName); }},
+    {"colour", [](const DuplicateRecord& r) { return integer(r.colour); }},
+    {"weight", [](const DuplicateRecord& r) { return integer(r.weight); }},
+    {"style", [](const DuplicateRecord& r) { return text(r.style); }},
+    {"outcome", [](const DuplicateRecord& r) { return text(listOutcomeName(r.outcome)); }},
+    {"reason", [](const DuplicateRecord& r) { return text(matchReasonName(r.reason)); }},
+    {"partner_position",
+     [](const DuplicateRecord& r) {
+       return r.hasPartner ? integer(r.partnerPosition) : FieldValue{};
+     }},
+    {"partner_type",
+     [](const DuplicateRecord& r) { return r.hasPartner ? integer(r.partnerType) : FieldValue{}; }},
+};
+constexpr size_t kFieldCount = std::size(kFields);
 
 // ---- GeoJSON ----
 
@@ -260,37 +312,29 @@ void putJsonGeometry(char*& at, const ListGeometry& g) {
   *at++ = '}';
 }
 
-void putJsonFeature(char*& at, const DuplicateRecord& r) {
-  put(at, R"({"type":"Feature","properties":{"design_file":)");
-  putJsonString(at, r.designFile);
-  put(at, R"(,"model":)");
-  putJsonString(at, r.model);
-  put(at, R"(,"file_position":)");
-  putInteger(at, r.filePosition);
-  put(at, R"(,"element_id":)");
-  putInteger(at, r.elementId);
-  put(at, R"(,"type":)");
-  putInteger(at, r.type);
-  put(at, R"(,"type_name":)");
-  putJsonString(at, typeNameOf(r.type));
-  put(at, R"(,"level":)");
-  putInteger(at, r.level);
-  put(at, R"(,"level_name":)");
-  putJsonString(at, r.levelName);
-  put(at, R"(,"colour":)");
-  putInteger(at, r.colour);
-  put(at, R"(,"weight":)");
-  putInteger(at, r.weight);
-  put(at, R"(,"style":)");
-  putJsonString(at, r.style);
-  put(at, R"(,"outcome":)");
-  putJsonString(at, listOutcomeName(r.outcome));
-  put(at, R"(,"reason":)");
-  putJsonString(at, matchReasonName(r.reason));
-  put(at, R"(,"partner_position":)");
-  r.hasPartner ? putInteger(at, r.partnerPosition) : put(at, "null");
-  put(at, R"(,"partner_type":)");
-  r.hasPartner ? putInteger(at, r.partnerType) : put(at, "null");
+void putJsonFeature(char*& at, const DuplicateRecord& r, const FieldValue* values) {
+  put(at, R"({"type":"Feature","properties":{)");
+  for (size_t i = 0; i < kFieldCount; ++i) {
+    if (i > 0) *at++ = ',';
+    *at++ = '"';
+    put(at, kFields[i].name);
+    put(at, "\":");
+    const FieldValue& v = values[i];
+    switch (v.kind) {
+      case FieldValue::Text:
+        putJsonString(at, v.text);
+        break;
+      case FieldValue::Signed:
+        putInteger(at, v.number);
+        break;
+      case FieldValue::Unsigned:
+        putInteger(at, v.unsignedNumber);
+        break;
+      case FieldValue::Null:
+        put(at, "null");
+        break;
+    }
+  }
   put(at, R"(},"geometry":)");
   putJsonGeometry(at, r.geometry);
   *at++ = '}';
@@ -298,14 +342,27 @@ void putJsonFeature(char*& at, const DuplicateRecord& r) {
 
 // ---- CSV ----
 
-constexpr std::string_view kCsvHeader =
-    "design_file,model,file_position,element_id,type,type_name,level,level_name,colour,weight,"
-    "style,outcome,reason,partner_position,partner_type,WKT\r\n";
+// The header row: the names of the fields, then WKT.
+const std::string& csvHeader() {
+  static const std::string header = [] {
+    std::string text;
+    for (const ListField& field : kFields) (text += field.name) += ',';
+    return text + "WKT\r\n";
+  }();
+  return header;
+}
 
 // A field quoted when it holds a comma, a quote or a line break (quotes doubled). At most 2
 // bytes per byte + 2.
 void putCsvField(char*& at, std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return put(at, text);
+  static constexpr auto kQuoted = [] {
+    std::array<uint8_t, 256> quoted{};
+    for (const unsigned char c : {',', '"', '\r', '\n'}) quoted[c] = 1;
+    return quoted;
+  }();
+  unsigned quote = 0;
+  for (const char c : text) quote |= kQuoted[static_cast<unsigned char>(c)];
+  if (quote == 0) return put(at, text);
   *at++ = '"';
   for (const char c : text) {
     if (c == '"') *at++ = '"';
@@ -314,45 +371,37 @@ void putCsvField(char*& at, std::string_view text) {
   *at++ = '"';
 }
 
-void putCsvRecord(char*& at, const DuplicateRecord& r) {
-  putCsvField(at, r.designFile);
-  *at++ = ',';
-  putCsvField(at, r.model);
-  *at++ = ',';
-  putInteger(at, r.filePosition);
-  *at++ = ',';
-  putInteger(at, r.elementId);
-  *at++ = ',';
-  putInteger(at, r.type);
-  *at++ = ',';
-  putCsvField(at, typeNameOf(r.type));
-  *at++ = ',';
-  putInteger(at, r.level);
-  *at++ = ',';
-  putCsvField(at, r.levelName);
-  *at++ = ',';
-  putInteger(at, r.colour);
-  *at++ = ',';
-  putInteger(at, r.weight);
-  *at++ = ',';
-  putCsvField(at, r.style);
-  *at++ = ',';
-  put(at, listOutcomeName(r.outcome));
-  *at++ = ',';
-  put(at, matchReasonName(r.reason));
-  *at++ = ',';
-  if (r.hasPartner) putInteger(at, r.partnerPosition);
-  *at++ = ',';
-  if (r.hasPartner) putInteger(at, r.partnerType);
+void putCsvRecord(char*& at, const DuplicateRecord& r, const FieldValue* values) {
+  for (size_t i = 0; i < kFieldCount; ++i) {
+    if (i > 0) *at++ = ',';
+    const FieldValue& v = values[i];
+    switch (v.kind) {
+      case FieldValue::Text:
+        putCsvField(at, v.text);
+        break;
+      case FieldValue::Signed:
+        putInteger(at, v.number);
+        break;
+      case FieldValue::Unsigned:
+        putInteger(at, v.unsignedNumber);
+        break;
+      case FieldValue::Null:
+        break;
+    }
+  }
   put(at, ",\"");  // WKT holds commas but never a quote or a line break
   putWkt(at, r.geometry);
   put(at, "\"\r\n");
 }
 
-// The most bytes the record takes in either format.
-size_t recordBound(const DuplicateRecord& r) {
-  const size_t strings = r.designFile.size() + r.model.size() + r.levelName.size() +
-                         r.style.size() + typeNameOf(r.type).size();
+// The record's field values into values[kFieldCount]; returns the most bytes the record takes
+// in either format.
+size_t fieldValuesOf(const DuplicateRecord& r, FieldValue* values) {
+  size_t strings = 0;
+  for (size_t i = 0; i < kFieldCount; ++i) {
+    values[i] = kFields[i].value(r);
+    strings += values[i].text.size();
+  }
   return kRecordBytes + 6 * strings + geometryBound(r.geometry);
 }
 
@@ -433,14 +482,15 @@ bool produceList(const DuplicateRecords& records, ListFormat format, Put&& hand)
     return true;
   };
   const bool csv = format == ListFormat::Csv;
-  put(at, csv ? kCsvHeader : R"({"type":"FeatureCollection","features":[)");
+  put(at, csv ? std::string_view(csvHeader()) : R"({"type":"FeatureCollection","features":[)");
+  FieldValue values[kFieldCount];
   for (size_t i = 0; i < order.size(); ++i) {
-    if (!room(recordBound(*order[i]))) return false;
+    if (!room(fieldValuesOf(*order[i], values))) return false;
     if (csv) {
-      putCsvRecord(at, *order[i]);
+      putCsvRecord(at, *order[i], values);
     } else {
       put(at, i == 0 ? "\n" : ",\n");
-      putJsonFeature(at, *order[i]);
+      putJsonFeature(at, *order[i], values);
     }
     if (static_cast<size_t>(at - buffer.get()) >= kPieceBytes) {
       if (!hand(std::string_view(buffer.get(), static_cast<size_t>(at - buffer.get())))) {

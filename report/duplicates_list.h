@@ -17,6 +17,7 @@
 
 #include "engine/compare_pair.h"
 #include "engine/element_table.h"
+#include "report/description.h"
 
 namespace kelvara {
 
@@ -73,12 +74,12 @@ using DuplicateRecords = std::deque<DuplicateRecord>;
 // other.
 [[nodiscard]] bool listFormatOf(const std::string& path, ListFormat* format);
 
-// Fills a fresh record for a reported entry of the current run (its descriptor is read when the
-// entry holds none). `partner` is the entry it matched, or null. ERROR when the element cannot be
-// read.
-[[nodiscard]] int duplicateRecordOf(DuplicateRecord* out, const ElementEntry& entry,
-                                    const ElementEntry* partner, MatchReason reason,
-                                    ListOutcome outcome);
+// Fills a fresh record for a reported entry of the current run from its element and the
+// element's description fields (report/description.h), which the run's text report also
+// writes. `partner` is the entry it matched, or null.
+void duplicateRecordOf(DuplicateRecord* out, const ElementEntry& entry, const MSElementDescr& el,
+                       const DescriptionFields& fields, const ElementEntry* partner,
+                       MatchReason reason, ListOutcome outcome);
 
 // Appends the geometry as WKT: POINT, LINESTRING, POLYGON (one closed run of four or more
 // vertices), MULTIPOINT, MULTILINESTRING or GEOMETRYCOLLECTION.

@@ -100,40 +100,60 @@ ListOutcome reportedOutcome(const Engine& e, const ElementEntry& entry, bool del
   return reviewed ? ListOutcome::KeptInReview : ListOutcome::ReportedOnly;
 }
 
-void addListRecord(DuplicateRun& run, const ElementEntry& entry, NodeId partner, MatchReason reason,
+void addListRecord(DuplicateRun& run, const ElementEntry& entry, const MSElementDescr& el,
+                   const DescriptionFields& fields, NodeId partner, MatchReason reason,
                    ListOutcome outcome) {
   const Engine& e = engine();
   const ElementEntry* partnerEntry = partner == kNoNode ? nullptr : &entryOf(e.table, partner);
   DuplicateRecord& record = run.listRecords.emplace_back();
-  if (duplicateRecordOf(&record, entry, partnerEntry, reason, outcome) != SUCCESS) {
-    run.listRecords.pop_back();
-    return;
-  }
+  duplicateRecordOf(&record, entry, el, fields, partnerEntry, reason, outcome);
   record.entryIndex = run.entryIndex;
 }
 
+// The duplicates list and the text report describe a reported element alike: its element and
+// description fields are taken once for both.
 void reportEntryHook(const ElementEntry& entry, bool deleted, bool component, void*) {
   DuplicateRun& run = duplicateRun();
   const RunSettings& s = runSettings();
-  if (!runSession().duplicatesList.empty()) {
-    const Engine& e = engine();
-    addListRecord(run, entry, e.matchedCandidate, e.matchedReason,
-                  reportedOutcome(e, entry, deleted));
+  const bool list = !runSession().duplicatesList.empty();
+  const bool text = s.TEXT_REPORT__ && run.textReport.stream != nullptr;
+  ElmDscrPtr read;
+  const MSElementDescr* el = list || text ? entryElement(entry, &read) : nullptr;
+  if (el != nullptr) {
+    const DescriptionFields fields =
+        descriptionFields(*el, entry.modelRef, entry.filePosition, entry.status);
+    if (list) {
+      const Engine& e = engine();
+      addListRecord(run, entry, *el, fields, e.matchedCandidate, e.matchedReason,
+                    reportedOutcome(e, entry, deleted));
+    }
+    if (text) {
+      textReport_writeDuplicate(
+          run.textReport, run.textOptions,
+          formatDescription(fields, deleted, component, s.FILEPOS_IN_REPORT != 0));
+    }
   }
   if (s.DESIGN_REPORT__ && run.designReport.file != 0) {
     (void)designReport_writeEntry(run.designReport, run.designOptions, entry, entry.status);
   }
-  if (s.TEXT_REPORT__ && run.textReport.stream != nullptr) {
-    (void)describeEntryToReport(run.textReport, run.textOptions, entry, deleted, component,
-                                s.FILEPOS_IN_REPORT != 0);
-  }
+}
+
+// The list's record of an element a keep rule or the "Elements Compared" group kept.
+// Out of line: the hook runs for every single element, most of which are not kept.
+[[gnu::noinline]] void addKeptRecord(DuplicateRun& run, const ElementEntry& entry) {
+  const Engine& e = engine();
+  ElmDscrPtr read;
+  const MSElementDescr* el = entryElement(entry, &read);
+  if (el == nullptr) return;
+  addListRecord(run, entry, *el,
+                descriptionFields(*el, entry.modelRef, entry.filePosition, entry.status),
+                e.refusedCandidate, e.refusedReason, ListOutcome::KeptByRule);
 }
 
 void designSingleHook(const ElementEntry& entry, int reportClass, void*) {
   DuplicateRun& run = duplicateRun();
   if (entry.status == STATUS_REJECTED && !runSession().duplicatesList.empty()) {
-    const Engine& e = engine();
-    addListRecord(run, entry, e.refusedCandidate, e.refusedReason, ListOutcome::KeptByRule);
+    addKeptRecord(run, entry);
   }
   if (run.designReport.file == 0) return;
   (void)designReport_writeEntry(run.designReport, run.designOptions, entry,
