@@ -229,8 +229,19 @@ size_t utf8Length(std::string_view text, size_t i) {
 // byte that is not part of well-formed UTF-8 written as U+FFFD. At most 6 bytes per byte + 2.
 void putJsonString(char*& at, std::string_view text) {
   static const char* hex = "0123456789abcdef";
+  // The bytes written as they are: printable ASCII but the quote and the backslash.
+  static constexpr auto kPlain = [] {
+    std::array<uint8_t, 256> plain{};
+    for (int c = 0x20; c < 0x80; ++c) plain[c] = c != '"' && c != '\\';
+    return plain;
+  }();
   *at++ = '"';
   for (size_t i = 0; i < text.size(); ++i) {
+    size_t end = i;
+    while (end < text.size() && kPlain[static_cast<unsigned char>(text[end])]) ++end;
+    put(at, text.substr(i, end - i));
+    if (end == text.size()) break;
+    i = end;
     const char c = text[i];
     const auto u = static_cast<unsigned char>(c);
     if (u >= 0x80) {
@@ -244,12 +255,10 @@ void putJsonString(char*& at, std::string_view text) {
     } else if (c == '"' || c == '\\') {
       *at++ = '\\';
       *at++ = c;
-    } else if (u < 0x20) {
+    } else {
       put(at, "\\u00");
       *at++ = hex[u >> 4];
       *at++ = hex[u & 15];
-    } else {
-      *at++ = c;
     }
   }
   *at++ = '"';
