@@ -54,6 +54,10 @@ inline char* putShortestNumber(char* at, double value) {
       const double scaled = magnitude * kPowers[k];
       if (scaled >= kLimit) break;
       const double rounded = (scaled + kLimit) - kLimit;  // the nearest integer (ties to even)
+      // A k-decimal text of the value lies within |value| * 10^k * 2^-53 of the exact scaled
+      // value, which the product misses by as much again: a product farther from an integer
+      // has none, and the slow division is spared.
+      if (std::fabs(scaled - rounded) > scaled * 0x1p-50) continue;
       if (rounded / kPowers[k] != magnitude) continue;
       // Written backwards from `end`: the k decimals and the point, then the integer part. The
       // text (at most 17 bytes) then goes out as one block of 24: the buffer has room beyond.
