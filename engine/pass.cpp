@@ -140,6 +140,7 @@ void report(Engine& e, NodeId node) {
     h.reportEntry(entry, e.step.deletedFlag != 0, entry.isComplexComponent != 0, h.context);
   }
   e.step.deletedFlag = 0;
+  e.step.deleteFailed = 0;
 }
 
 void setStatus(Engine& e, NodeId node, StatusPair pair) {
@@ -153,7 +154,11 @@ bool deleteEntryElement(Engine& e, NodeId node) {
     const long slot = slotOf(e, node, f->image);
     if (slot >= 0) f->image.lookupHint = static_cast<size_t>(slot);
   }
-  if (mdlElement_undoableDelete(entry.filePosition, entry.modelRef) != SUCCESS) return false;
+  if (mdlElement_undoableDelete(entry.filePosition, entry.modelRef) != SUCCESS) {
+    e.step.deleteFailed = 1;
+    return false;
+  }
+  e.step.deleteFailed = 0;
   e.step.deletedFlag = 1;
   return true;
 }

@@ -105,6 +105,7 @@ struct StepContext {
   NodeId current = kNoNode;
   uint32_t reportOnlyFromHere = 0;
   uint8_t deletedFlag = 0;
+  uint8_t deleteFailed = 0;  // the host refused the current entry's deletion
   uint32_t reviewLimit = 0;
   DPoint3d savedOrigin, savedDelta;  // view 1's area at the start of the pass (3D designs)
   RotMatrix savedRotation;

@@ -52,8 +52,7 @@ void writeRecord(JobWire& w, const DuplicateRecord& r) {
                     r.weight, static_cast<int64_t>(r.outcome), static_cast<int64_t>(r.reason),
                     int64_t{r.hasPartner}, int64_t{r.partnerPosition}, int64_t{r.partnerType}})
     w.number(n);
-  for (const std::string* s : {&r.designFile, &r.model, &r.levelName, &r.style})
-    w.text(*s);
+  for (const std::string* s : {&r.designFile, &r.model, &r.levelName, &r.style}) w.text(*s);
   putArray(w, r.geometry.runSizes);
   putArray(w, r.geometry.xy);
 }
@@ -72,8 +71,7 @@ DuplicateRecord readRecord(JobWire& w) {
   r.hasPartner = w.number() != 0;
   r.partnerPosition = static_cast<uint32_t>(w.number());
   r.partnerType = static_cast<int>(w.number());
-  for (std::string* s : {&r.designFile, &r.model, &r.levelName, &r.style})
-    *s = w.text();
+  for (std::string* s : {&r.designFile, &r.model, &r.levelName, &r.style}) *s = w.text();
   r.geometry.runSizes = getArray<uint32_t>(w);
   r.geometry.xy = getArray<double>(w);
   return r;
@@ -136,7 +134,7 @@ void writeEntryResult(JobWire& w, const EntryResult& r) {
   w.number(r.index);
   w.text(r.entry);
   for (int64_t n : {r.duplicates, r.readOnlyFiles, r.processed, r.failed, r.readOnlySkipped,
-                    int64_t{r.runFailed}, int64_t{r.saveFailed}})
+                    r.notDeleted, int64_t{r.runFailed}, int64_t{r.saveFailed}})
     w.number(n);
   for (const auto* list : {&r.textNames, &r.designNames, &r.lostFiles, &r.backups}) w.texts(*list);
   for (const auto* text : {&r.reportName, &r.header, &r.text, &r.out, &r.err}) w.text(*text);
@@ -147,8 +145,8 @@ void writeEntryResult(JobWire& w, const EntryResult& r) {
 bool readEntryResult(JobWire& w, EntryResult* r) {
   r->index = w.number();
   r->entry = w.text();
-  for (int64_t* n :
-       {&r->duplicates, &r->readOnlyFiles, &r->processed, &r->failed, &r->readOnlySkipped})
+  for (int64_t* n : {&r->duplicates, &r->readOnlyFiles, &r->processed, &r->failed,
+                     &r->readOnlySkipped, &r->notDeleted})
     *n = w.number();
   r->runFailed = w.number() != 0;
   r->saveFailed = w.number() != 0;

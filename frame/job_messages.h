@@ -23,7 +23,8 @@ enum class JobMessage : int64_t { Ready = 1, Entry = 2, Tail = 3, Work = 4 };
 struct EntryResult {
   int64_t index = 0;
   std::string entry;  // the entry text after the run ("file,model")
-  int64_t duplicates = 0, readOnlyFiles = 0, processed = 0, failed = 0, readOnlySkipped = 0;
+  int64_t duplicates = 0, readOnlyFiles = 0, processed = 0, failed = 0, readOnlySkipped = 0,
+          notDeleted = 0;
   bool runFailed = false, saveFailed = false;
   std::vector<std::string> textNames, designNames, lostFiles, backups;
   std::string reportName;                // the run's text report, when it is open after the entry

@@ -25,7 +25,8 @@ constexpr const char* kAbortVariable = "KELVARA_TEST_WORKER_ABORT";
 
 // What the run record and the captured output held when the current entry began.
 struct Mark {
-  int duplicates = 0, readOnlyFiles = 0, processed = 0, failed = 0, readOnlySkipped = 0;
+  int duplicates = 0, readOnlyFiles = 0, processed = 0, failed = 0, readOnlySkipped = 0,
+      notDeleted = 0;
   long textNames = 0, designNames = 0;
   size_t lostFiles = 0;
   size_t records = 0;
@@ -78,6 +79,7 @@ Mark takeMark(DuplicateRun& run) {
   Worker& w = worker();
   Mark m;
   m.duplicates = run.totalDuplicates;
+  m.notDeleted = run.totalNotDeleted;
   m.readOnlyFiles = run.readOnlyFiles;
   m.processed = run.processedEntries;
   m.failed = run.failedEntries;
@@ -111,6 +113,7 @@ EntryResult resultOf(DuplicateRun& run, int index) {
   r.index = index;
   r.entry = listMember(run.entryList.get(), index);
   r.duplicates = now.duplicates - m.duplicates;
+  r.notDeleted = now.notDeleted - m.notDeleted;
   r.readOnlyFiles = now.readOnlyFiles - m.readOnlyFiles;
   r.processed = now.processed - m.processed;
   r.failed = now.failed - m.failed;

@@ -245,6 +245,7 @@ void takeIntoRun(Leader& leader, EntryResult& r) {
   }
   textReport_write(run.textReport, r.text);
   run.totalDuplicates += static_cast<int>(r.duplicates);
+  run.totalNotDeleted += static_cast<int>(r.notDeleted);
   run.readOnlyFiles += static_cast<int>(r.readOnlyFiles);
   run.processedEntries += static_cast<int>(r.processed);
   run.failedEntries += static_cast<int>(r.failed);

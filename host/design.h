@@ -165,6 +165,10 @@ void mdlScan_setDrawnElements(ScanCriteria* sc, bool drawnOnly);
 // Marks the element at dscr.filePosition of model (and its components) deleted.
 [[nodiscard]] int mdlElmdscr_undoableDelete(const MSElementDescr& dscr, ModelRef model);
 [[nodiscard]] int mdlElement_undoableDelete(uint32_t filePos, ModelRef model);
+// True when the last deletion asked for the element at filePos of model was refused because
+// the drawing cannot lose it (a DXF entity something points at that no fix-up covers); *why
+// gets the reason.
+bool elementDeletionRefusal(std::string* why, uint32_t filePos, ModelRef model);
 // Appends dscr (header and components) to model; returns the new file position (also stored
 // in dscr->filePosition), 0 when it cannot be added (read-only file, unknown model, dimension
 // mismatch, malformed element).

@@ -99,6 +99,9 @@ int openDxf(DesignFile& f, const std::string& path, const std::string& modelName
   }
   auto side = std::make_shared<dxf::ModelSide>();
   if (!dxf::buildModel(d, layout, placement, f.image, *side, error)) return fail(error);
+  for (const auto& open : designState().files)
+    if (open->dxf && open->dxf->drawing == d) side->gate = open->dxf->gate;
+  if (!side->gate) side->gate = std::make_shared<dxf::DeletionGate>();
   f.image.path = path;
   f.path = path;
   f.dxf = std::move(side);
@@ -131,11 +134,12 @@ uint64_t dxfHandleOf(const MSElementDescr& el) {
   return s ? m->drawing->records[s->record].handle : 0;
 }
 
-int saveDxf(DesignFile& f) {
-  // The deletions of every open model of the drawing, planned together against the bytes read.
-  const std::shared_ptr<const dxf::Drawing> drawing = f.dxf->drawing;
-  std::vector<std::pair<DesignFile*, size_t>> deleted;  // model, element
-  std::vector<uint32_t> records;
+namespace {
+
+// The elements deleted in every open model of a drawing (model, element) and their records.
+void deletedOf(const std::shared_ptr<const dxf::Drawing>& drawing,
+               std::vector<std::pair<DesignFile*, size_t>>& deleted,
+               std::vector<uint32_t>& records) {
   for (auto& open : designState().files) {
     if (!open->dxf || open->dxf->drawing != drawing) continue;
     const dxf::ModelSide& m = *open->dxf;
@@ -145,6 +149,56 @@ int saveDxf(DesignFile& f) {
       records.push_back(m.elements[i].record);
     }
   }
+}
+
+std::string hexHandle(uint64_t handle) {
+  char text[20];
+  std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(handle));
+  return text;
+}
+
+// The record of the top-level element at filePos of a DXF model; false when there is none.
+bool recordAt(const DesignFile& f, uint32_t filePos, uint32_t& record) {
+  const dxf::ModelSide& m = *f.dxf;
+  const auto it = std::lower_bound(m.positions.begin(), m.positions.end(), filePos);
+  if (it == m.positions.end() || *it != filePos) return false;
+  record = m.elements[size_t(it - m.positions.begin())].record;
+  return true;
+}
+
+}  // namespace
+
+int dxfCheckDeletion(DesignFile& f, uint32_t filePos) {
+  uint32_t record = 0;
+  if (!recordAt(f, filePos, record)) return SUCCESS;  // not an entity: the image decides
+  dxf::DeletionGate& gate = *f.dxf->gate;
+  const std::string why = dxf::deletionRefusal(*f.dxf->drawing, gate, record, [&] {
+    std::vector<std::pair<DesignFile*, size_t>> deleted;
+    std::vector<uint32_t> records;
+    deletedOf(f.dxf->drawing, deleted, records);
+    return records;
+  });
+  if (why.empty()) {
+    gate.refused.erase(record);
+    return SUCCESS;
+  }
+  return fail(f.path + ": entity " + hexHandle(f.dxf->drawing->records[record].handle) +
+              " not deleted: " + why);
+}
+
+const std::string* dxfDeletionRefusal(const DesignFile& f, uint32_t filePos) {
+  uint32_t record = 0;
+  if (!f.dxf || !f.dxf->gate || !recordAt(f, filePos, record)) return nullptr;
+  const auto it = f.dxf->gate->refused.find(record);
+  return it == f.dxf->gate->refused.end() ? nullptr : &it->second;
+}
+
+int saveDxf(DesignFile& f) {
+  // The deletions of every open model of the drawing, planned together against the bytes read.
+  const std::shared_ptr<const dxf::Drawing> drawing = f.dxf->drawing;
+  std::vector<std::pair<DesignFile*, size_t>> deleted;  // model, element
+  std::vector<uint32_t> records;
+  deletedOf(drawing, deleted, records);
   const dxf::DeletionPlan plan = dxf::planDeletion(*drawing, records);
   for (const dxf::Refusal& r : plan.refused) {
     // Not deleted after all: the element comes back, and the user learns why.
@@ -157,10 +211,8 @@ int saveDxf(DesignFile& f) {
       for (uint32_t p = pos; p + 4 <= end; p += 4 + 2 * dgn::readU16(&bytes[p + 2]))
         bytes[p + 1] &= 0x7F;
     }
-    char handle[20];
-    std::snprintf(handle, sizeof handle, "%llX",
-                  static_cast<unsigned long long>(drawing->records[r.record].handle));
-    (void)mdlOutput_error(f.path + ": entity " + handle + " not deleted: " + r.why);
+    (void)mdlOutput_error(f.path + ": entity " + hexHandle(drawing->records[r.record].handle) +
+                          " not deleted: " + r.why);
   }
   std::string error;
   if (!dxf::writePatched(*drawing, plan.patch, f.path, error)) return fail(error);

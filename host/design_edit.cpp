@@ -21,9 +21,17 @@ int mdlElmdscr_undoableDelete(const MSElementDescr& dscr, ModelRef model) {
 int mdlElement_undoableDelete(uint32_t filePos, ModelRef model) {
   DesignFile* f = writableFile(model);
   if (!f) return ERROR;
+  if (f->dxf && dxfCheckDeletion(*f, filePos) != SUCCESS) return ERROR;
   if (dgn::deleteElement(f->image, filePos) != SUCCESS)
     return fail(f->path + ": no element at byte " + std::to_string(filePos));
   return SUCCESS;
+}
+
+bool elementDeletionRefusal(std::string* why, uint32_t filePos, ModelRef model) {
+  const DesignFile* f = designFileOf(model);
+  const std::string* refusal = f ? dxfDeletionRefusal(*f, filePos) : nullptr;
+  if (refusal && why) *why = *refusal;
+  return refusal != nullptr;
 }
 
 uint32_t mdlElmdscr_add(MSElementDescr* dscr, ModelRef model) {

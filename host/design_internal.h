@@ -38,6 +38,12 @@ int openDxf(DesignFile& f, const std::string& path, const std::string& modelName
 // Writes a DXF file's deletions through the patch writer (the backup rules as for DGN are the
 // caller's). ERROR with the reason recorded.
 int saveDxf(DesignFile& f);
+// SUCCESS when the entity at filePos of a DXF model can be deleted (the deletions of the
+// drawing's open models so far included); else ERROR with the reason recorded and kept for
+// dxfDeletionRefusal. SUCCESS for a position that is no entity's.
+int dxfCheckDeletion(DesignFile& f, uint32_t filePos);
+// Why the deletion of the entity at filePos was refused; null when it was not.
+const std::string* dxfDeletionRefusal(const DesignFile& f, uint32_t filePos);
 // The name of f's model (its layout's name).
 std::string dxfModelName(const DesignFile& f);
 // Side facts of an element read from a DXF model; null / 0 when there is none.

@@ -426,6 +426,8 @@ const char* listOutcomeName(ListOutcome outcome) {
       return "kept by rule";
     case ListOutcome::KeptInReview:
       return "kept in review";
+    case ListOutcome::NotDeleted:
+      return "not deleted";
   }
   return "";
 }

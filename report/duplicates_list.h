@@ -29,9 +29,10 @@ enum class ListOutcome : uint8_t {
   ReportedOnly,  // reported and left (report-only run, read-only file, reference, component)
   KeptByRule,    // matched, but the "Elements Compared" group or a keep rule kept it
   KeptInReview,  // the user kept it in the review
+  NotDeleted,    // the drawing refused its deletion (the text report says why)
 };
 
-// "removed", "reported only", "kept by rule", "kept in review".
+// "removed", "reported only", "kept by rule", "kept in review", "not deleted".
 const char* listOutcomeName(ListOutcome outcome);
 
 // An element's outline: runs of xy vertices in master units (a run of one vertex is a point).

@@ -112,7 +112,8 @@ void writePerFileLines(DuplicateRun& run) {
       textReport_write(run.textReport, readOnlySentence(activeFile) + "\n");
     }
   }
-  if (open) textReport_write(run.textReport, perFileResultText(run.modelDuplicates));
+  if (open)
+    textReport_write(run.textReport, perFileResultText(run.modelDuplicates, run.modelNotDeleted));
   if (!open) return;
   textReport_write(run.textReport,
                    elapsedLineText(run.modelElements, stepperNow() - run.entryStartTime));
@@ -306,6 +307,7 @@ bool perModelClose() {
   bool written = true;
   finishSlot(run.slots[0], nullptr);
   run.totalDuplicates += run.modelDuplicates;
+  run.totalNotDeleted += run.modelNotDeleted;
   if (s.TEXT_REPORT__) writePerFileLines(run);
   if (run.textReport.stream != nullptr && s.ONE_TEXT_EACH_REPORT &&
       textReport_endEntry(run.textReport, run.textOptions) != SUCCESS) {

@@ -58,6 +58,8 @@ struct DuplicateRun {
   // Counters.
   int totalDuplicates = 0;
   int modelDuplicates = 0;
+  int totalNotDeleted = 0;  // duplicates whose deletion the drawing refused
+  int modelNotDeleted = 0;
   int modelElements = 0;
   int readOnlyFiles = 0;
   int processedEntries = 0;  // entries processed to their end, reports written

@@ -40,6 +40,7 @@ void showFailure(const ReportFailure& failure) {
 void resetCounters(void*) {
   DuplicateRun& run = duplicateRun();
   run.modelDuplicates = 0;
+  run.modelNotDeleted = 0;
   run.modelElements = 0;
 }
 
@@ -115,6 +116,11 @@ void addListRecord(DuplicateRun& run, const ElementEntry& entry, const MSElement
 void reportEntryHook(const ElementEntry& entry, bool deleted, bool component, void*) {
   DuplicateRun& run = duplicateRun();
   const RunSettings& s = runSettings();
+  // A deletion the drawing refused (an entity something points at) is reported with the reason.
+  std::string why;
+  const bool refused = !deleted && engine().step.deleteFailed != 0 &&
+                       elementDeletionRefusal(&why, entry.filePosition, entry.modelRef);
+  if (refused) ++run.modelNotDeleted;
   const bool list = !runSession().duplicatesList.empty();
   const bool text = s.TEXT_REPORT__ && run.textReport.stream != nullptr;
   ElmDscrPtr read;
@@ -125,12 +131,13 @@ void reportEntryHook(const ElementEntry& entry, bool deleted, bool component, vo
     if (list) {
       const Engine& e = engine();
       addListRecord(run, entry, *el, fields, e.matchedCandidate, e.matchedReason,
-                    reportedOutcome(e, entry, deleted));
+                    refused ? ListOutcome::NotDeleted : reportedOutcome(e, entry, deleted));
     }
     if (text) {
       textReport_writeDuplicate(
           run.textReport, run.textOptions,
-          formatDescription(fields, deleted, component, s.FILEPOS_IN_REPORT != 0));
+          formatDescription(fields, deleted, component, s.FILEPOS_IN_REPORT != 0) +
+              (refused ? " Not deleted: " + why + "." : std::string()));
     }
   }
   if (s.DESIGN_REPORT__ && run.designReport.file != 0) {

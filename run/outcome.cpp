@@ -90,6 +90,7 @@ void showSummary(DuplicateRun& run) {
   in.processed = run.processedEntries;
   in.failed = run.failedEntries;
   in.totalDuplicates = run.totalDuplicates;
+  in.notDeleted = run.totalNotDeleted;
   in.readOnlyFiles = run.readOnlyFiles;
   in.readOnlySkipped = run.readOnlySkipped;
   in.unattended = runSession().unattended;

@@ -53,10 +53,11 @@ std::string elapsedText(int64_t seconds) {
   return format("%.1f hours", hours);
 }
 
-std::string perFileResultText(int modelDuplicates) {
+std::string perFileResultText(int modelDuplicates, int notDeleted) {
   std::string out = modelDuplicates > 0 ? "\n" : "";
   out += format("%s found %d duplicate %s in this file.\n", PRODUCT_NAME, modelDuplicates,
                 modelDuplicates == 1 ? "element" : "elements");
+  if (notDeleted > 0) out += format("%d of them could not be deleted.\n", notDeleted);
   return out;
 }
 
@@ -103,6 +104,10 @@ std::string summaryText(const SummaryInputs& in) {
   }
   out += format("%d duplicate %s found.\n", in.totalDuplicates,
                 in.totalDuplicates == 1 ? "element was" : "elements were");
+  if (in.notDeleted > 0) {
+    out += format("%d duplicate %s not be deleted (see the text report).\n", in.notDeleted,
+                  in.notDeleted == 1 ? "element could" : "elements could");
+  }
   if (in.readOnlyFiles == 1 && in.models == 1) {
     out += in.readOnlySkipped > 0
                ? "File was read-only and has been skipped. Nothing was reported or removed.\n"

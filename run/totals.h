@@ -26,8 +26,9 @@ int j_getTotals(const ElementTable* table, uint32_t status);
 std::string elapsedText(int64_t seconds);
 
 // The per-file result lines after the read-only sentence (which the caller writes): an empty
-// line when there were duplicates, then "Kelvara found N duplicate element(s) in this file.".
-std::string perFileResultText(int modelDuplicates);
+// line when there were duplicates, then "Kelvara found N duplicate element(s) in this file.",
+// then, when the drawing refused some deletions, "N of them could not be deleted.".
+std::string perFileResultText(int modelDuplicates, int notDeleted = 0);
 
 // "N element(s) processed in T.\n\n"; "" when there were no elements or the time is too long.
 std::string elapsedLineText(int modelElements, int64_t seconds);
@@ -44,6 +45,7 @@ struct SummaryInputs {
   int processed = 0;  // entries processed to their end
   int failed = 0;     // entries skipped or failed
   int totalDuplicates = 0;
+  int notDeleted = 0;  // duplicates whose deletion the drawing refused
   int readOnlyFiles = 0;
   int readOnlySkipped = 0;  // read-only entries skipped, so nothing was reported for them
   bool unattended = false;

@@ -16,6 +16,7 @@
 
 #include "host/dgn/image.h"
 #include "host/dxf/dxf.h"
+#include "host/dxf/gate.h"
 #include "host/dxf/to_element.h"
 
 namespace kelvara::dxf {
@@ -48,6 +49,7 @@ struct ModelSide {
   std::vector<ElementSide> elements;  // by element, as positions
   std::vector<std::pair<uint32_t, std::string>> levels;  // level code -> layer name
   std::vector<std::string> styles;                       // named linetypes, by style number - 8
+  std::shared_ptr<DeletionGate> gate;                    // shared by the open models of the drawing
 };
 
 // The side record of the element at filePos (or of the element a component at filePos belongs

@@ -195,7 +195,6 @@ INSTANTIATE_TEST_SUITE_P(
              "35 (shared cell element)"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.label); });
 
-
 // The ezdxf audit of a file: its last line ("No errors found." when clean).
 std::string ezdxfAudit(const std::string& file) {
   int status = 0;
@@ -215,7 +214,10 @@ TEST(DxfDeleteRun, DeletesWhatCanGoAndKeepsWhatIsReferenced) {
   const RunResult r = runKelvara(s, {"--set", "DESIGN_REPORT__=0", "story.dxf"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "4 duplicate elements were found.")) << r.out;
-  EXPECT_TRUE(contains(r.err, "story.dxf: entity 36 not deleted: referenced by XRECORD")) << r.err;
+  const std::vector<std::string> lines = readLines(s.path("kelvara.trf"));
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+    return contains(l, "Not deleted: referenced by XRECORD");
+  }));
   EXPECT_EQ(readFile(s.path("story.bak")), original);
   EXPECT_EQ(ezdxfAudit(s.path("story.dxf")), "No errors found.");
   if (ogrinfoAvailable()) {
@@ -246,6 +248,55 @@ TEST(DxfDeleteRun, DeletesWhatCanGoAndKeepsWhatIsReferenced) {
   const RunResult again = runKelvara(s, {"--set", "DESIGN_REPORT__=0", "story.dxf"});
   EXPECT_TRUE(contains(again.out, "1 duplicate element was found.")) << again.out;
   EXPECT_EQ(readFile(s.path("story.dxf")), cleaned);
+}
+
+// Duplicates the drawing cannot lose (pointed at in a way the writer does not fix up) are kept:
+// the run knows it when it decides, so the report line says why, the totals and the duplicates
+// list count them as not deleted, and the written drawing still holds them.
+TEST(DxfDeleteRun, ReportsTheDuplicatesTheDrawingKeeps) {
+  struct Kept {
+    const char* label;  // in refused.handles
+    const char* why;
+  };
+  const Kept kept[] = {{"xrecord", " element is duplicate. Not deleted: referenced by XRECORD #"},
+                       {"leader", " element is duplicate. Not deleted: referenced by LEADER #"}};
+  Scratch s("dxf_refused");
+  std::filesystem::copy_file(dxfCases().path("refused.dxf"), s.path("refused.dxf"));
+  const RunResult r = runKelvara(s, {"--set", "DESIGN_REPORT__=0", "--set", "FILEPOS_IN_REPORT=1",
+                                     "--list", "kept.csv", "refused.dxf"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out,
+                       "2 duplicate elements were found.\n2 duplicate elements could not "
+                       "be deleted (see the text report).\n"))
+      << r.out;
+  EXPECT_FALSE(contains(r.err, "not deleted")) << r.err;  // nothing left for the save to refuse
+  const std::vector<std::string> report = readLines(s.path("kelvara.trf"));
+  const std::vector<std::string> list = readLines(s.path("kept.csv"));
+  EXPECT_TRUE(std::find(report.begin(), report.end(), "2 of them could not be deleted.") !=
+              report.end());
+  dxf::Drawing written;
+  dxf::DxfError error;
+  ASSERT_TRUE(dxf::readDrawing(s.path("refused.dxf"), written, error)) << error.text;
+  for (const std::string& entry : readLines(dxfCases().path("refused.handles"))) {
+    char label[16] = {};
+    unsigned long long handle = 0;
+    ASSERT_EQ(std::sscanf(entry.c_str(), "%15s %llx", label, &handle), 2) << entry;
+    const Kept* k = std::find_if(std::begin(kept), std::end(kept),
+                                 [&](const Kept& c) { return std::string(c.label) == label; });
+    ASSERT_NE(k, std::end(kept)) << entry;
+    SCOPED_TRACE(label);
+    const std::string id = ", ID=" + std::to_string(handle) + " -- ";
+    EXPECT_TRUE(std::any_of(report.begin(), report.end(), [&](const std::string& l) {
+      return contains(l, id) && contains(l, k->why);
+    }));
+    const std::string listed = "," + std::to_string(handle) + ",";
+    EXPECT_TRUE(std::any_of(list.begin(), list.end(), [&](const std::string& l) {
+      return contains(l, listed) && contains(l, ",not deleted,");
+    }));
+    EXPECT_TRUE(std::any_of(written.records.begin(), written.records.end(),
+                            [&](const dxf::Record& rec) { return rec.handle == handle; }));
+  }
+  EXPECT_EQ(ezdxfAudit(s.path("refused.dxf")), "No errors found.");
 }
 
 // A paper-space layout is a model of its own, named on the command line as FILE,LAYOUT: the run

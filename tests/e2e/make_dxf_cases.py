@@ -3,7 +3,8 @@ duplicates of each other (or, for the reversed line, the same line drawn the oth
 "Walls", and one entity that is not a duplicate of anything.
 
 usage: /usr/bin/python3 make_dxf_cases.py OUTDIR
-Makes OUTDIR/<case>.dxf for every case below, and OUTDIR/story.dxf (see story()).
+Makes OUTDIR/<case>.dxf for every case below, OUTDIR/story.dxf (see story()) and
+OUTDIR/refused.dxf (see refused()).
 """
 import os
 import sys
@@ -88,6 +89,24 @@ def story(doc):
     sheet.add_line((0, 0), (2, 2))
 
 
+def refused(doc, outdir):
+    """A drawing whose first duplicates are pointed at in ways the writer does not fix up: a
+    line named by an XRECORD and a multi-line text that is a leader's annotation. Their handles
+    go to refused.handles, one "label handle" a line."""
+    msp = doc.modelspace()
+    named = msp.add_line((0, 5), (10, 5))
+    msp.add_line((0, 5), (10, 5))
+    xrecord = doc.objects.add_xrecord(doc.rootdict.dxf.handle)
+    xrecord.reset([(1, "points at a line"), (340, named.dxf.handle)])
+    doc.rootdict["KELVARA_NOTE"] = xrecord
+    note = msp.add_mtext("Note", dxfattribs={"insert": (0, 0), "char_height": 1})
+    msp.add_mtext("Note", dxfattribs={"insert": (0, 0), "char_height": 1})
+    leader = msp.add_leader([(5, 5), (0, 0)])
+    leader.dxf.annotation_handle = note.dxf.handle
+    with open(os.path.join(outdir, "refused.handles"), "w") as f:
+        f.write(f"xrecord {named.dxf.handle}\nleader {note.dxf.handle}\n")
+
+
 def main(outdir):
     for name, build in CASES.items():
         doc = ezdxf.new("R2018")
@@ -107,6 +126,9 @@ def main(outdir):
     door.add_attdef("NUMBER", (0, 0), dxfattribs={"height": 0.5})
     story(doc)
     doc.saveas(os.path.join(outdir, "story.dxf"))
+    doc = ezdxf.new("R2018")
+    refused(doc, outdir)
+    doc.saveas(os.path.join(outdir, "refused.dxf"))
 
 
 if __name__ == "__main__":
