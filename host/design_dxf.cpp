@@ -102,6 +102,11 @@ int openDxf(DesignFile& f, const std::string& path, const std::string& modelName
   for (const auto& open : designState().files)
     if (open->dxf && open->dxf->drawing == d) side->gate = open->dxf->gate;
   if (!side->gate) side->gate = std::make_shared<dxf::DeletionGate>();
+  if (side->undecoded > 0)
+    (void)mdlOutput_error(path + ": " + std::to_string(side->undecoded) +
+                          (side->undecoded == 1 ? " entity" : " entities") +
+                          " compared by content only, as not decoded (first: " + side->firstFault +
+                          ")");
   f.image.path = path;
   f.path = path;
   f.dxf = std::move(side);
@@ -158,21 +163,36 @@ std::string hexHandle(uint64_t handle) {
 }
 
 // The record of the top-level element at filePos of a DXF model; false when there is none.
-bool recordAt(const DesignFile& f, uint32_t filePos, uint32_t& record) {
+bool recordAt(const DesignFile& f, uint32_t filePos, uint32_t& record,
+              uint32_t* element = nullptr) {
   const dxf::ModelSide& m = *f.dxf;
   const auto it = std::lower_bound(m.positions.begin(), m.positions.end(), filePos);
   if (it == m.positions.end() || *it != filePos) return false;
-  record = m.elements[size_t(it - m.positions.begin())].record;
+  const size_t i = size_t(it - m.positions.begin());
+  record = m.elements[i].record;
+  if (element) *element = uint32_t(i);
   return true;
 }
 
 }  // namespace
 
 int dxfCheckDeletion(DesignFile& f, uint32_t filePos) {
-  uint32_t record = 0;
-  if (!recordAt(f, filePos, record)) return SUCCESS;  // not an entity: the image decides
+  uint32_t record = 0, element = 0;
+  if (!recordAt(f, filePos, record, &element)) return SUCCESS;  // not an entity: the image decides
   dxf::DeletionGate& gate = *f.dxf->gate;
-  const std::string why = dxf::deletionRefusal(*f.dxf->drawing, gate, record, [&] {
+  const dxf::Drawing& d = *f.dxf->drawing;
+  if (f.dxf->elements[element].opaque) {
+    // What the host cannot see into is not deleted while anything points at it.
+    const std::string by = dxf::pointedAtBy(d, gate, record);
+    if (!by.empty()) {
+      gate.refused[record] = "referenced by " + by + ", and a " +
+                             std::string(dxf::typeName(d, d.records[record])) +
+                             " is compared by its content only";
+      return fail(f.path + ": entity " + hexHandle(d.records[record].handle) +
+                  " not deleted: " + gate.refused[record]);
+    }
+  }
+  const std::string why = dxf::deletionRefusal(d, gate, record, [&] {
     std::vector<std::pair<DesignFile*, size_t>> deleted;
     std::vector<uint32_t> records;
     deletedOf(f.dxf->drawing, deleted, records);

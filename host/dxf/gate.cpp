@@ -2,6 +2,7 @@
 #include "host/dxf/gate.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "host/dxf/internal.h"
 #include "host/dxf/write.h"
@@ -120,6 +121,19 @@ void planBatch(const Drawing& d, DeletionGate& g) {
 }
 
 }  // namespace
+
+std::string pointedAtBy(const Drawing& d, DeletionGate& g, uint32_t record) {
+  if (record >= d.records.size()) return "";
+  if (!g.scanned) scan(d, g);
+  for (uint32_t from : externalPointers(d, g, record)) {
+    const Record& r = d.records[from];
+    if (typeName(d, r) == "ACDSRECORD") continue;
+    char handle[20];
+    std::snprintf(handle, sizeof handle, "%llX", static_cast<unsigned long long>(r.handle));
+    return std::string(typeName(d, r)) + " #" + handle;
+  }
+  return "";
+}
 
 std::string deletionRefusal(const Drawing& d, DeletionGate& g, uint32_t record,
                             const std::function<std::vector<uint32_t>()>& deleted) {

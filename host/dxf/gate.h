@@ -33,6 +33,10 @@ struct DeletionGate {
   std::unordered_map<uint32_t, std::string> refused;  // what the gate refused: record -> why
 };
 
+// "" when nothing outside the entity and the objects it owns points at them (an entity's ACIS
+// data record aside); else names the first record that does ("GROUP #A1").
+std::string pointedAtBy(const Drawing& d, DeletionGate& gate, uint32_t record);
+
 // "" when the planner deletes entity record `record` together with the records deleted so far
 // (`deleted` gives them, called only when the answer depends on them); else the planner's
 // reason, also kept in gate.refused.

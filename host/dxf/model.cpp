@@ -177,14 +177,14 @@ bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placem
     if (typeName(d, r) == "VIEWPORT") continue;  // views of a layout, not its content
     Entity e;
     DxfError bad;
-    if (!decodeEntity(d, r, e, bad)) {
-      error = bad.text;
-      return false;
-    }
+    // An entity that does not decode compares by its content (with the common properties it
+    // gave before the fault) and the model goes on.
+    const bool decoded = decodeEntity(d, r, e, bad);
+    if (!decoded && side.undecoded++ == 0) side.firstFault = bad.text;
     ElementContext c{d, side.placement, 0, {}, 0, 0, 0};
     ElementSide s = b.sideOf(e, i, c);
     const size_t at = bytes.size();
-    if (!appendElementRun(c, e, bytes)) {
+    if (!decoded || !appendElementRun(c, e, bytes)) {
       bytes.resize(at);
       appendOpaqueElement(c, r, bytes);
       s.opaque = true;

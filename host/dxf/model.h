@@ -38,7 +38,8 @@ struct ElementSide {
   int32_t style = STYLE_BYLEVEL;
   uint32_t trueColour = 0;  // 0x00RRGGBB when hasTrueColour
   bool hasTrueColour = false;
-  bool opaque = false;  // no mapping: compared by content
+  bool opaque = false;  // no mapping (or not decoded): compared by content, and never deleted
+                        // while something outside it points at it
 };
 
 struct ModelSide {
@@ -50,6 +51,8 @@ struct ModelSide {
   std::vector<std::pair<uint32_t, std::string>> levels;  // level code -> layer name
   std::vector<std::string> styles;                       // named linetypes, by style number - 8
   std::shared_ptr<DeletionGate> gate;                    // shared by the open models of the drawing
+  size_t undecoded = 0;                                  // entities that did not decode (opaque)
+  std::string firstFault;                                // why the first of them did not
 };
 
 // The side record of the element at filePos (or of the element a component at filePos belongs
@@ -63,8 +66,9 @@ Placement placementOf(const Drawing& d);
 
 // Builds the element image of layout `layout` (index into Drawing::layouts) and its side
 // records, placed by `placement` (placementOf the drawing). The image's path is the drawing's
-// file. False with `error` set when an entity cannot be decoded or the image would exceed the
-// size of a design file.
+// file. An entity that cannot be decoded becomes an opaque element (counted in
+// ModelSide::undecoded). False with `error` set when the image would exceed the size of a
+// design file.
 [[nodiscard]] bool buildModel(std::shared_ptr<const Drawing> drawing, int layout,
                               const Placement& placement, dgn::DesignImage& image, ModelSide& side,
                               std::string& error);

@@ -187,6 +187,14 @@ INSTANTIATE_TEST_SUITE_P(
              {dgnText("Door 1"), dgnText("Door 1"), dgnText("Door 2")},
              1,
              "17 (text)"},
+        Case{"broken",
+             "broken",
+             {},
+             {dgnLine(0, 0, 10, 0), dgnLine(0, 0, 10, 0), dgnLine(0, 5, 10, 5),
+              test::ellipse({50 * kUnit, 50 * kUnit}, kUnit, kUnit, 0),
+              test::ellipse({50 * kUnit, 50 * kUnit}, kUnit, kUnit, 0)},
+             2,
+             "3 (line)"},
         Case{"insert",
              "insert",
              {},
@@ -259,20 +267,21 @@ TEST(DxfDeleteRun, ReportsTheDuplicatesTheDrawingKeeps) {
     const char* why;
   };
   const Kept kept[] = {{"xrecord", " element is duplicate. Not deleted: referenced by XRECORD #"},
-                       {"leader", " element is duplicate. Not deleted: referenced by LEADER #"}};
+                       {"leader", " element is duplicate. Not deleted: referenced by LEADER #"},
+                       {"opaque", ", and a MESH is compared by its content only."}};
   Scratch s("dxf_refused");
   std::filesystem::copy_file(dxfCases().path("refused.dxf"), s.path("refused.dxf"));
   const RunResult r = runKelvara(s, {"--set", "DESIGN_REPORT__=0", "--set", "FILEPOS_IN_REPORT=1",
                                      "--list", "kept.csv", "refused.dxf"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out,
-                       "2 duplicate elements were found.\n2 duplicate elements could not "
+                       "3 duplicate elements were found.\n3 duplicate elements could not "
                        "be deleted (see the text report).\n"))
       << r.out;
   EXPECT_FALSE(contains(r.err, "not deleted")) << r.err;  // nothing left for the save to refuse
   const std::vector<std::string> report = readLines(s.path("kelvara.trf"));
   const std::vector<std::string> list = readLines(s.path("kept.csv"));
-  EXPECT_TRUE(std::find(report.begin(), report.end(), "2 of them could not be deleted.") !=
+  EXPECT_TRUE(std::find(report.begin(), report.end(), "3 of them could not be deleted.") !=
               report.end());
   dxf::Drawing written;
   dxf::DxfError error;
