@@ -258,6 +258,8 @@ struct Entity {
   std::vector<Vertex> vertices;
   double radius = 0, startAngle = 0, endAngle = 0;  // CIRCLE, ARC (degrees)
   double height = 0, rotation = 0;  // TEXT, MTEXT, ATTDEF, INSERT, DIMENSION 50 (degrees)
+  double widthFactor = 1;           // TEXT 41
+  int polylineFlags = 0;            // POLYLINE 70: 8 3D, 16 polygon mesh, 64 polyface mesh
   Point3 scale{1, 1, 1};            // INSERT
   // TEXT/ATTDEF 1, MTEXT and DIMENSION 1 as plain text (UTF-8); TEXT/ATTDEF 7, INSERT and
   // DIMENSION 2.

@@ -157,7 +157,9 @@ bool Decoder::head(const Tag& t) {
     case 51:
       return kind == Kind::Arc ? real(t, e.endAngle) : true;
     case 41:
-      return kind == Kind::Insert ? real(t, e.scale.x) : true;
+      return kind == Kind::Insert ? real(t, e.scale.x)
+             : kind == Kind::Text ? real(t, e.widthFactor)
+                                  : true;
     case 42:
       return kind == Kind::Insert ? real(t, e.scale.y) : true;
     case 43:
@@ -179,6 +181,7 @@ bool Decoder::head(const Tag& t) {
       if (kind != Kind::Polyline) return true;
       if (!integer(t, polylineFlags)) return false;
       e.closed = polylineFlags & 1;
+      e.polylineFlags = polylineFlags;
       return true;
     default:
       return true;

@@ -10,6 +10,7 @@
 #include "host/dgn/build.h"
 #include "host/dgn/records.h"
 #include "host/dxf/internal.h"
+#include "host/geometry.h"
 
 namespace kelvara::dxf {
 
@@ -151,6 +152,35 @@ bool appendPolyline(const ElementContext& c, const Entity& e, std::vector<uint8_
   return true;
 }
 
+// The V7 justification of a TEXT's alignment (72, 73): left, centre and right by the
+// horizontal alignment, top, middle and bottom (baseline too) by the vertical one. A text
+// aligned or fitted between its two points takes the left and right margin columns, so that
+// its justification point is the first or the second of them.
+int textJustification(const TextDetails& t) {
+  static const int kColumn[] = {0, 2, 4, 1, 2, 3};  // left centre right aligned middle fit
+  static const int kRow[] = {2, 2, 1, 0};           // baseline bottom middle top
+  const int column = t.halign >= 0 && t.halign <= 5 ? kColumn[t.halign] : 0;
+  int row = t.valign >= 0 && t.valign <= 3 ? kRow[t.valign] : 2;
+  if (t.halign == 4) row = 1;
+  return column * 3 + row;
+}
+
+// The V7 font standing for a TEXT's style, width factor and those parts of its alignment the
+// justification does not tell apart (baseline from bottom, middle from centre): 0 for the
+// plain text of the standard style, else 1 to 255 by a digest of them.
+int textFont(const Entity& e) {
+  std::string style = e.style;
+  std::transform(style.begin(), style.end(), style.begin(),
+                 [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
+  if ((style.empty() || style == "STANDARD") && e.widthFactor == 1 && e.details.halign == 0 &&
+      e.details.valign == 0)
+    return 0;
+  const std::string key = style + '\n' + std::to_string(std::llround(e.widthFactor * 1e6)) + '\n' +
+                          std::to_string(e.details.halign) + '\n' +
+                          std::to_string(e.details.valign);
+  return 1 + int(fnv64(key) % 255);
+}
+
 bool appendText(const ElementContext& c, const Entity& e, std::vector<uint8_t>& out) {
   if (e.vertices.empty()) return false;
   const bool is3d = c.placement.is3d;
@@ -159,10 +189,35 @@ bool appendText(const ElementContext& c, const Entity& e, std::vector<uint8_t>& 
   std::vector<uint8_t> el = startElement(c, 17, o + 2 + chars.size() - 36);
   const double height = e.height * c.placement.scale;
   const double mult = height / dgn::TEXT_SIZE_FACTOR;
-  putI32At(el, 38, mult);
+  const double width = height * (e.widthFactor > 0 ? e.widthFactor : 1);
+  putI32At(el, 38, width / dgn::TEXT_SIZE_FACTOR);
   putI32At(el, 42, mult);
+  const int justification = textJustification(e.details);
+  el[36] = static_cast<uint8_t>(textFont(e));
+  el[37] = static_cast<uint8_t>(justification);
   const RotMatrix axes = ocsAxes(e.extrusion);
-  const DPoint3d origin = uorOf(c, e.vertices[0]);
+  // The origin is the text's lower left corner; a text aligned to its second point (11) is
+  // placed so that its justification point lies there.
+  const bool second = (e.details.halign != 0 || e.details.valign != 0) && e.vertices.size() > 1 &&
+                      e.details.halign != 3 && e.details.halign != 5;
+  DPoint3d origin = uorOf(c, e.vertices[0]);
+  if (second) {
+    const DPoint3d anchor = uorOf(c, e.vertices[1]);
+    const int column = justification / 3, row = justification % 3;
+    const double length = width * double(chars.size());
+    const double along = column <= 1 ? 0.0 : column == 2 ? length / 2 : length;
+    const double up = row == 0 ? height : row == 1 ? height / 2 : 0.0;
+    const double r = e.rotation * kDegree;
+    const DPoint3d offset = rotate(
+        axes, {along * std::cos(r) - up * std::sin(r), along * std::sin(r) + up * std::cos(r), 0});
+    origin = {anchor.x - offset.x, anchor.y - offset.y, anchor.z - offset.z};
+  } else if (e.vertices.size() > 1 && (e.details.halign == 3 || e.details.halign == 5)) {
+    // Aligned or fitted: the second point ends the text, so the length runs to it.
+    const DPoint3d end = uorOf(c, e.vertices[1]);
+    const double span = std::hypot(end.x - origin.x, end.y - origin.y, end.z - origin.z);
+    if (!chars.empty() && span > 0)
+      putI32At(el, 38, span / double(chars.size()) / dgn::TEXT_SIZE_FACTOR);
+  }
   if (is3d) {
     putQuaternion(el, 46, times(axes, dgn::rotationAboutZ(e.rotation * kDegree)));
     dgn::putPoint(el.data() + 62, origin, true);
@@ -344,6 +399,9 @@ bool appendElementRun(const ElementContext& c, const Entity& e, std::vector<uint
     out.insert(out.end(), el.begin(), el.end());
     return true;
   }
+  // Polygon and polyface meshes are surfaces the vertex chain does not describe (their faces
+  // index the vertices): they compare by their content.
+  if (e.type == "POLYLINE" && (e.polylineFlags & (16 | 64))) return false;
   if (e.type == "LWPOLYLINE" || e.type == "POLYLINE") return appendPolyline(c, e, out);
   if (e.type == "ARC" || e.type == "CIRCLE") {
     if (v.empty() || !(e.radius > 0)) return false;

@@ -7,7 +7,9 @@
 // are only what V7 can hold; the host keeps the full values (level codes from 64 up, by-level
 // and by-cell symbology, linetype names, true colour) in its side record of each element.
 //
-// appendElementRun maps LINE, POINT, LWPOLYLINE, POLYLINE, ARC, CIRCLE, TEXT and INSERT (with
+// appendElementRun maps LINE, POINT, LWPOLYLINE, POLYLINE (not its polygon and polyface meshes,
+// which stay opaque), ARC, CIRCLE, TEXT (its alignment as the justification, its style and
+// width factor in the font) and INSERT (with
 // its ATTRIBs); for every other type it hands over to appendMoreElementRun (to_element_more.cpp),
 // where the remaining types of the format get their mappings. A type that neither maps is
 // opaque: appendOpaqueElement gives it an element that compares by the record's content.

@@ -146,6 +146,21 @@ TEST(DxfElementRuns, EachTypeDecodesBackToItsGeometry) {
   Entity periodic = entity("SPLINE");
   periodic.spline = rationalSpline();
   periodic.spline.flags = 2;
+  Entity text = entity("TEXT");
+  text.vertices = {{1, 1, 0, 0}, {5, 2, 0, 0}};
+  text.text = "abcd", text.height = 2;
+  Entity centred = text;
+  centred.details.halign = 1, centred.details.valign = 2;
+  centred.vertices[0] = {0, 0, 0, 0};  // placed by its second point
+  Entity narrow = text;
+  narrow.widthFactor = 0.5;
+  Entity polyface = entity("POLYLINE");  // its vertices without the faces that index them
+  polyface.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {1, 1, 1, 0}};
+  polyface.polylineFlags = 64;
+  Entity polygonMesh = polyface;
+  polygonMesh.polylineFlags = 16;
+  Entity polyline3d = polyface;
+  polyline3d.polylineFlags = 8;
   Entity mtext = entity("MTEXT");
   mtext.vertices = {{1, 1, 0, 0}};
   mtext.text = "ab\n\ncd", mtext.height = 2, mtext.attachment = 5;
@@ -308,6 +323,41 @@ TEST(DxfElementRuns, EachTypeDecodesBackToItsGeometry) {
          EXPECT_EQ(fillOf(run[0]), 3);
        }},
       {"3D face", face, {6}, [&](const auto& run) { EXPECT_EQ(fillOf(run[0]), -1); }},
+      // Meshes are opaque; a 3D polyline through the same vertices is a line string.
+      {"polyface mesh", polyface, {}, {}},
+      {"polygon mesh", polygonMesh, {}, {}},
+      {"3D polyline",
+       polyline3d,
+       {4},
+       [&](const auto& run) { expectPoint(as<dgn::LinearRecord>(run[0]).points[2], 1, 1, 1); }},
+      // Texts that differ only in their alignment or width factor differ in their elements.
+      {"text at its first point",
+       text,
+       {17},
+       [&](const auto& run) {
+         const auto& t = as<dgn::TextRecord>(run[0]);
+         expectPoint(t.origin, 1, 1, 0);
+         EXPECT_EQ(t.font, 0);
+         EXPECT_EQ(t.justification, 2);  // left bottom
+         EXPECT_EQ(t.lengthMult, t.heightMult);
+       }},
+      {"text centred on its second point",
+       centred,
+       {17},
+       [&](const auto& run) {
+         const auto& t = as<dgn::TextRecord>(run[0]);
+         EXPECT_EQ(t.justification, 7);   // centre middle
+         expectPoint(t.origin, 1, 1, 0);  // 4 long, 2 high, centred on (5, 2)
+         EXPECT_NE(t.font, 0);
+       }},
+      {"narrow text",
+       narrow,
+       {17},
+       [&](const auto& run) {
+         const auto& t = as<dgn::TextRecord>(run[0]);
+         EXPECT_NEAR(t.lengthMult, t.heightMult / 2, 1);
+         EXPECT_NE(t.font, 0);
+       }},
   };
   Drawing d;
   const ElementContext c{d, Placement{kScale, {}, true}, 0, {}, 5, 3, 0};
