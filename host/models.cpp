@@ -8,6 +8,7 @@
 
 #include "host/design.h"
 #include "host/dgn/codec.h"
+#include "host/dxf/model.h"
 
 namespace kelvara {
 
@@ -40,8 +41,24 @@ int designModels(ModelRef file, std::vector<ModelItem>* out) {
 int designElements(ModelRef file, const std::string& name, std::vector<ModelElementStamp>* out) {
   out->clear();
   const DesignFile* f = designFileOf(file);
-  if (!f || name != DEFAULT_MODEL_NAME) return ERROR;
-  const dgn::DesignImage& img = f->image;
+  if (!f) return ERROR;
+  // A DXF drawing's models are its model space and layouts: another one than the file holds
+  // open is built from the same drawing.
+  dgn::DesignImage built;
+  const dgn::DesignImage* image = &f->image;
+  if (f->dxf) {
+    const int layout = name == DEFAULT_MODEL_NAME ? 0 : dxf::findLayout(*f->dxf->drawing, name);
+    if (layout < 0) return ERROR;
+    dxf::ModelSide side;
+    std::string error;
+    if (layout != f->dxf->layout &&
+        !dxf::buildModel(f->dxf->drawing, layout, f->dxf->placement, built, side, error))
+      return ERROR;
+    if (layout != f->dxf->layout) image = &built;
+  } else if (name != DEFAULT_MODEL_NAME) {
+    return ERROR;
+  }
+  const dgn::DesignImage& img = *image;
   for (uint32_t slot : img.topLevel) {
     const dgn::ElementSlot& s = img.slots[slot];
     if (dgn::isDeletedBit(img.bytes.data() + s.offset)) continue;

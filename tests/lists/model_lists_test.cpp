@@ -165,6 +165,20 @@ TEST_F(ModelLists, AV7FileHoldsItsDefaultModelOnly) {
   EXPECT_TRUE(designState().files.empty());
 }
 
+TEST_F(ModelLists, ADxfDrawingListsModelSpaceAndItsPaperSpace) {
+  // An R12 drawing: one line in model space, two in paper space.
+  const std::string line = "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n1\n21\n0\n";
+  const std::string paper = "0\nLINE\n8\n0\n67\n1\n10\n0\n20\n0\n11\n1\n21\n0\n";
+  const std::string path = dir.file("plan.dxf");
+  std::ofstream(path) << "0\nSECTION\n2\nENTITIES\n" + line + paper + paper + "0\nENDSEC\n0\nEOF\n";
+  ModelTable table;
+  ASSERT_EQ(listFileModels(path, "", MODEL_TYPES_ALL, table), 1);
+  EXPECT_EQ(names(table), (std::vector<std::string>{"Model", "Layout1"}));
+  EXPECT_GT(table[0].elementBytes, 0);
+  EXPECT_GT(table[1].elementBytes, table[0].elementBytes);  // two lines against one
+  EXPECT_TRUE(designState().files.empty());
+}
+
 TEST_F(ModelLists, FilesThatCannotBeListedAddNothing) {
   const std::string plan = planWithSheets();
   std::ofstream(dir.file("notes.dgn")) << "not a drawing\n";
