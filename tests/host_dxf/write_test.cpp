@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -219,6 +220,36 @@ TEST(DxfDeletion, PointersThatCannotBeFixedUpRefuseTheEntityAndLeaveTheRestToGo)
   const DeletionPlan plan = planDeletion(f.d, {tables->firstRecord, 999999999u});
   EXPECT_EQ(plan.refused.size(), 2u);
   EXPECT_TRUE(plan.patch.deleteRecords.empty());
+}
+
+// Drawings the fuzz target found (fuzz/findings): deleting every entity, and every other one,
+// writes a file the validator accepts and our reader reads back without the deleted records.
+TEST(DxfDeletion, FoundDrawingsDeleteToValidFiles) {
+  test::ScratchDir out;
+  int rows = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(KELVARA_SOURCE_DIR "/fuzz/findings"))
+    for (const uint32_t stride : {1u, 2u}) {
+      const std::string name = entry.path().filename().string();
+      SCOPED_TRACE(name + " every " + std::to_string(stride));
+      Drawing d;
+      DxfError readError;
+      ASSERT_TRUE(openDrawing(test::readText(entry.path()), name, d, readError)) << readError.text;
+      ASSERT_EQ(validate(d.bytes), "");
+      std::vector<uint32_t> asked;
+      for (uint32_t r = 0; r < d.records.size(); r += stride) asked.push_back(r);
+      const DeletionPlan plan = planDeletion(d, asked);
+      EXPECT_FALSE(plan.patch.deleteRecords.empty());
+      const std::string path = out.file(std::to_string(rows++) + ".dxf");
+      std::string error;
+      ASSERT_TRUE(writePatched(d, plan.patch, path, error)) << error;
+      const std::string written = test::readText(path);
+      EXPECT_EQ(written, applyPatch(d, plan.patch));
+      EXPECT_EQ(validate(written), "");
+      Drawing back;
+      ASSERT_TRUE(openDrawing(written, path, back, readError)) << readError.text;
+      EXPECT_EQ(back.records.size() + plan.patch.deleteRecords.size(), d.records.size());
+    }
+  EXPECT_GT(rows, 0);
 }
 
 TEST(DxfWrite, AnUntouchedDrawingIsWrittenByteForByteAndAReadOnlyTargetIsNeverTouched) {
