@@ -132,6 +132,11 @@ struct Drawing {
   std::vector<NamedRecord> linetypes, styles, blockRecords;
   std::vector<Layout> layouts;  // model first, then paper space by tab order
   std::vector<Block> blocks;
+  // Measured over the entities (of ENTITIES and BLOCKS, followers included) while indexing:
+  // the largest magnitude of a coordinate (10 to 38) or of a radius or height (40), and
+  // whether any has a non-zero z (30 to 38) or an extrusion off the z axis (210, 220).
+  double largestCoordinate = 0;
+  bool anyZ = false;
   bool r12() const { return version <= "AC1009"; }
 };
 

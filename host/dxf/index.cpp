@@ -1,6 +1,7 @@
 // The record index: sections, records with their spans, handles and owners, followers, and
 // the header variables. Tables and layouts are read from the indexed records (tables.cpp).
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -54,7 +55,8 @@ struct Indexer {
   }
 
   bool header(Section& s);
-  bool record(Record& r, std::string_view type);
+  void measure(const Tag& t);
+  bool record(Record& r, std::string_view type, bool entity);
   bool section();
   bool run();
 };
@@ -98,13 +100,53 @@ bool Indexer::header(Section& s) {
   return !readError();
 }
 
-// Reads the tags of one record after its code-0 tag; stops at the next code-0 tag.
-bool Indexer::record(Record& r, std::string_view type) {
+// The integer part of a plain decimal ([sign]digits[.digits], at most 18 integer digits) in
+// `whole` and whether a digit other than 0 occurs in `nonZero`; false for any other form.
+bool plainDecimal(std::string_view s, uint64_t& whole, bool& nonZero) {
+  s = trimmed(s);
+  if (!s.empty() && (s.front() == '-' || s.front() == '+')) s.remove_prefix(1);
+  whole = 0;
+  nonZero = false;
+  size_t i = 0, digits = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++digits) {
+    whole = whole * 10 + uint64_t(s[i] - '0');
+    nonZero |= s[i] != '0';
+  }
+  if (digits > 18) return false;
+  if (i < s.size() && s[i] == '.') ++i;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) nonZero |= s[i] != '0';
+  return i == s.size();
+}
+
+// Folds an entity's tag into Drawing::largestCoordinate and Drawing::anyZ. A plain decimal
+// whose integer part stays below the largest so far, or that is zero, is not parsed.
+void Indexer::measure(const Tag& t) {
+  const int c = t.code;
+  const bool coordinate = c >= 10 && c <= 38;
+  if (!coordinate && c != 40 && c != 210 && c != 220) return;
+  const bool zLike = (c >= 30 && c <= 38) || c == 210 || c == 220;
+  uint64_t whole = 0;
+  bool nonZero = false;
+  if (plainDecimal(t.value, whole, nonZero)) {
+    const bool mayGrow =
+        (coordinate || c == 40) && double(whole) >= std::floor(d.largestCoordinate);
+    if (!mayGrow && !(zLike && !d.anyZ && nonZero)) return;
+  }
+  double v = 0;
+  if (!parseDouble(t.value, v) || !std::isfinite(v)) return;
+  if (coordinate || c == 40) d.largestCoordinate = std::max(d.largestCoordinate, std::fabs(v));
+  if (v != 0 && zLike) d.anyZ = true;
+}
+
+// Reads the tags of one record after its code-0 tag; stops at the next code-0 tag. The tags of
+// an entity are measured.
+bool Indexer::record(Record& r, std::string_view type, bool entity) {
   bool inGroup = false, inXData = false, ownerSeen = false;
   const bool dimstyle = type == "DIMSTYLE";
   while (advance()) {
     const int c = tag.code;
     if (c == 0) break;
+    if (entity) measure(tag);
     if (c >= 1000) {
       if (c == 1001) {
         inXData = true;
@@ -168,6 +210,7 @@ bool Indexer::section() {
     if (!have)
       return readError() ? false : fail(startLine, "section " + s.name + " is not closed (ENDSEC)");
   }
+  const bool entities = s.name == "ENTITIES" || s.name == "BLOCKS";
   int64_t complexHead = -1;  // POLYLINE or INSERT with followers still open
   std::string_view complexType;
   while (have) {
@@ -193,7 +236,7 @@ bool Indexer::section() {
     r.line = tag.line;
     r.section = sectionIndex;
     r.type = typeId(type);
-    if (!record(r, type)) return false;
+    if (!record(r, type, entities && type != "BLOCK" && type != "ENDBLK")) return false;
     r.end = have ? tag.offset : reader.pos;
     if (complexHead >= 0) {
       const bool follower =

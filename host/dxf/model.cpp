@@ -127,24 +127,11 @@ int findLayout(const Drawing& d, const std::string& name) {
 }
 
 Placement placementOf(const Drawing& d) {
-  // The largest coordinate, radius or height of any entity, doubled for what extends from
-  // it (ranges of arcs and texts, points of tilted planes).
-  double largest = 0;
-  bool is3d = false;
-  for (const Record& r : d.records) {
-    if (!isEntityRecord(d, r)) continue;
-    (void)forEachTag(d, r, [&](const Tag& t) {
-      const bool coordinate = t.code >= 10 && t.code <= 38;
-      if (!coordinate && t.code != 40 && t.code != 210 && t.code != 220) return true;
-      double v = 0;
-      if (!parseDouble(t.value, v) || !std::isfinite(v)) return true;
-      if (coordinate || t.code == 40) largest = std::max(largest, std::fabs(v));
-      if (v != 0 && ((t.code >= 30 && t.code <= 38) || t.code == 210 || t.code == 220)) is3d = true;
-      return true;
-    });
-  }
+  // The largest coordinate, radius or height of any entity (measured by the index), doubled
+  // for what extends from it (ranges of arcs and texts, points of tilted planes).
+  const double largest = d.largestCoordinate;
   Placement p;
-  p.is3d = is3d;
+  p.is3d = d.anyZ;
   int k = kFinestScale;
   while (k > 0 && 2 * largest * std::pow(10.0, k) > kLargestUor) --k;
   p.scale = std::pow(10.0, k);
