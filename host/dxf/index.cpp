@@ -1,5 +1,10 @@
 // The record index: sections, records with their spans, handles and owners, followers, and
 // the header variables. Tables and layouts are read from the indexed records (tables.cpp).
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -282,7 +287,7 @@ bool Indexer::run() {
 }  // namespace
 
 std::string_view recordText(const Drawing& d, const Record& r) {
-  return std::string_view(d.bytes).substr(r.begin, r.end - r.begin);
+  return d.bytes.substr(r.begin, r.end - r.begin);
 }
 
 std::string_view typeName(const Drawing& d, const Record& r) {
@@ -295,7 +300,29 @@ const Section* findSection(const Drawing& d, std::string_view name) {
   return nullptr;
 }
 
-bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfError& error) {
+namespace {
+
+// The file mapped read-only, with the size and modification time it had.
+struct Mapping {
+  void* at = nullptr;
+  size_t size = 0;
+  std::string path;
+  int64_t mtime = 0;
+  Mapping() = default;
+  Mapping(const Mapping&) = delete;
+  Mapping& operator=(const Mapping&) = delete;
+  ~Mapping() {
+    if (at) ::munmap(at, size);
+  }
+};
+
+int64_t mtimeOf(const struct stat& st) {
+  return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// Indexes the bytes `storage` holds.
+bool openHeld(std::string_view bytes, std::shared_ptr<const void> storage, bool mapped,
+              const std::string& file, Drawing& d, DxfError& error) {
   d = Drawing{};
   d.file = file;
   error = DxfError{};
@@ -303,7 +330,9 @@ bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfErro
     error.text = why;
     return false;
   }
-  d.bytes = std::move(bytes);
+  d.bytes = bytes;
+  d.storage = std::move(storage);
+  d.mapped = mapped;
   Indexer ix(d, error);
   if (!ix.run()) return false;
   if (d.version.empty()) d.version = "AC1009";
@@ -332,7 +361,52 @@ bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfErro
   return readTables(d, error);
 }
 
+}  // namespace
+
+bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfError& error) {
+  auto held = std::make_shared<const std::string>(std::move(bytes));
+  const std::string_view view = *held;
+  return openHeld(view, std::move(held), false, file, d, error);
+}
+
+void releaseBytes(const Drawing& d, uint64_t begin, uint64_t end) {
+  if (!d.mapped) return;
+  const uint64_t page = uint64_t(::sysconf(_SC_PAGESIZE));
+  begin = (begin + page - 1) / page * page;  // whole pages inside the range
+  end = std::min<uint64_t>(end, d.bytes.size()) / page * page;
+  if (begin < end) ::madvise(const_cast<char*>(d.bytes.data()) + begin, end - begin, MADV_DONTNEED);
+}
+
+bool bytesUnchanged(const Drawing& d) {
+  if (!d.mapped) return true;
+  const auto* m = static_cast<const Mapping*>(d.storage.get());
+  struct stat st {};
+  return ::stat(m->path.c_str(), &st) == 0 && uint64_t(st.st_size) == m->size &&
+         mtimeOf(st) == m->mtime;
+}
+
 bool readDrawing(const std::string& path, Drawing& d, DxfError& error) {
+  // Mapped, so that the pages indexed once leave memory until they are used again.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    auto m = std::make_shared<Mapping>();
+    m->size = size_t(st.st_size);
+    m->at = ::mmap(nullptr, m->size, PROT_READ, MAP_PRIVATE, fd, 0);
+    m->path = path;
+    m->mtime = mtimeOf(st);
+    ::close(fd);
+    if (m->at == MAP_FAILED) {
+      m->at = nullptr;
+    } else {
+      const std::string_view view(static_cast<const char*>(m->at), m->size);
+      const bool ok = openHeld(view, std::move(m), true, path, d, error);
+      releaseBytes(d, 0, d.bytes.size());
+      return ok;
+    }
+  } else if (fd >= 0) {
+    ::close(fd);
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = DxfError{path + ": cannot be opened", 0};

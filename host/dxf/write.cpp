@@ -182,7 +182,10 @@ struct RecordEditor {
   }
 };
 
-// Calls put(piece) with the patched drawing's bytes, front to back.
+// A mapped drawing's bytes are released behind a pass over them in steps of this size.
+constexpr uint64_t kReleaseStep = 16 << 20;
+
+// Calls put(piece) with the patched drawing's bytes, front to back, releasing the bytes passed.
 template <typename Put>
 void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
   const size_t n = d.records.size();
@@ -199,7 +202,7 @@ void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
   std::stable_sort(edits.begin(), edits.end(),
                    [](const ValueEdit* a, const ValueEdit* b) { return a->record < b->record; });
   const std::string_view bytes = d.bytes;
-  uint64_t pos = 0;
+  uint64_t pos = 0, released = 0;
   size_t di = 0, ei = 0;
   while (di < deleted.size() || ei < edits.size()) {
     const uint32_t r =
@@ -209,6 +212,10 @@ void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
     const Record& rec = d.records[r];
     put(bytes.substr(pos, rec.begin - pos));
     pos = rec.end;
+    if (pos - released >= kReleaseStep) {
+      releaseBytes(d, released, rec.begin);
+      released = rec.begin;
+    }
     if (di < deleted.size() && deleted[di] == r) {
       ++di;
       continue;
@@ -219,6 +226,7 @@ void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
     put(editor.out);
   }
   put(bytes.substr(pos));
+  releaseBytes(d, released, bytes.size());
 }
 
 }  // namespace
@@ -242,6 +250,10 @@ bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
       error = path + ": the patch names record " + std::to_string(e.record) +
               ", which the drawing has not";
   if (!error.empty()) return false;
+  if (!bytesUnchanged(d)) {
+    error = d.file + ": the drawing changed on disk since it was read; it is not written";
+    return false;
+  }
   // The pieces go to the file through a buffer (small pieces) or straight from the drawing's
   // bytes (large ones), so that no second copy of the drawing is made.
   StreamedFile file;

@@ -252,7 +252,7 @@ TEST(DxfDeletion, FoundDrawingsDeleteToValidFiles) {
   EXPECT_GT(rows, 0);
 }
 
-TEST(DxfWrite, AnUntouchedDrawingIsWrittenByteForByteAndAReadOnlyTargetIsNeverTouched) {
+TEST(DxfWrite, AnUntouchedDrawingIsWrittenByteForByteAndATargetIsNeverTouchedWhenItCannotBe) {
   test::ScratchDir out;
   for (const bool withCrlf : {false, true})
     for (const char* name : {"del_r12", "del_r2018"}) {
@@ -272,6 +272,18 @@ TEST(DxfWrite, AnUntouchedDrawingIsWrittenByteForByteAndAReadOnlyTargetIsNeverTo
   EXPECT_FALSE(writePatched(f.d, {{f.record("line")}, {}}, path, error));
   EXPECT_NE(error, "");
   EXPECT_EQ(test::readText(path), "keep");
+  // A drawing read from its file (mapped) is written from those bytes, and not at all once the
+  // file changed under it.
+  const std::string mapped = out.file("mapped.dxf");
+  std::ofstream(mapped, std::ios::binary) << f.d.bytes;
+  Drawing d;
+  DxfError readError;
+  ASSERT_TRUE(readDrawing(mapped, d, readError)) << readError.text;
+  ASSERT_TRUE(writePatched(d, {{f.record("line")}, {}}, out.file("copy.dxf"), error)) << error;
+  EXPECT_EQ(test::readText(out.file("copy.dxf")), applyPatch(f.d, {{f.record("line")}, {}}));
+  std::ofstream(mapped, std::ios::binary | std::ios::app) << "999\nlater\n";
+  EXPECT_FALSE(writePatched(d, {{f.record("line")}, {}}, mapped, error));
+  EXPECT_NE(error.find("changed on disk"), std::string::npos) << error;
 }
 
 TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
@@ -332,7 +344,7 @@ TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
 
 TEST(DxfValidate, NamesWhatIsBrokenAndWhere) {
   const Fixture f = load("del_r2018");
-  const std::string& good = f.d.bytes;
+  const std::string good(f.d.bytes);
   const Record& poly = f.d.records[f.record("polyline2d")];
   const Record& member = f.d.records[f.record("group_member")];
   auto without = [&](size_t at, size_t n) { return good.substr(0, at) + good.substr(at + n); };
