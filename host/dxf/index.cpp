@@ -320,6 +320,25 @@ int64_t mtimeOf(const struct stat& st) {
   return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
+// True when the handles are certainly unique, seen on a bitmap when they are dense (as CAD
+// programs hand them out: at most 64 handle values per record); false when one repeats or they
+// are too sparse for a bitmap.
+bool uniqueOnBitmap(const Drawing& d) {
+  uint64_t largest = 0;
+  for (const Record& r : d.records)
+    if (r.flags & HasHandle) largest = std::max(largest, r.handle);
+  if (largest / 64 > d.records.size()) return false;
+  std::vector<uint64_t> seen(size_t(largest / 64) + 1);
+  for (const Record& r : d.records) {
+    if (!(r.flags & HasHandle)) continue;
+    uint64_t& word = seen[size_t(r.handle / 64)];
+    const uint64_t bit = uint64_t{1} << (r.handle % 64);
+    if (word & bit) return false;
+    word |= bit;
+  }
+  return true;
+}
+
 // Indexes the bytes `storage` holds.
 bool openHeld(std::string_view bytes, std::shared_ptr<const void> storage, bool mapped,
               const std::string& file, Drawing& d, DxfError& error) {
@@ -336,7 +355,8 @@ bool openHeld(std::string_view bytes, std::shared_ptr<const void> storage, bool 
   Indexer ix(d, error);
   if (!ix.run()) return false;
   if (d.version.empty()) d.version = "AC1009";
-  // Handles are unique across the file.
+  // Handles are unique across the file (found by sorting when the bitmap cannot tell).
+  if (uniqueOnBitmap(d)) return readTables(d, error);
   std::vector<uint64_t> handles;
   handles.reserve(d.records.size());
   for (const Record& r : d.records)
