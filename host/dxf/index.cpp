@@ -302,17 +302,20 @@ const Section* findSection(const Drawing& d, std::string_view name) {
 
 namespace {
 
-// The file mapped read-only, with the size and modification time it had.
+// The file mapped read-only, kept open with the size and modification time it had: a file
+// replaced by renaming another over it (as the writer does) keeps its bytes; one written in
+// place does not.
 struct Mapping {
   void* at = nullptr;
   size_t size = 0;
-  std::string path;
+  int fd = -1;
   int64_t mtime = 0;
   Mapping() = default;
   Mapping(const Mapping&) = delete;
   Mapping& operator=(const Mapping&) = delete;
   ~Mapping() {
     if (at) ::munmap(at, size);
+    if (fd >= 0) ::close(fd);
   }
 };
 
@@ -401,8 +404,7 @@ bool bytesUnchanged(const Drawing& d) {
   if (!d.mapped) return true;
   const auto* m = static_cast<const Mapping*>(d.storage.get());
   struct stat st {};
-  return ::stat(m->path.c_str(), &st) == 0 && uint64_t(st.st_size) == m->size &&
-         mtimeOf(st) == m->mtime;
+  return ::fstat(m->fd, &st) == 0 && uint64_t(st.st_size) == m->size && mtimeOf(st) == m->mtime;
 }
 
 bool readDrawing(const std::string& path, Drawing& d, DxfError& error) {
@@ -413,9 +415,8 @@ bool readDrawing(const std::string& path, Drawing& d, DxfError& error) {
     auto m = std::make_shared<Mapping>();
     m->size = size_t(st.st_size);
     m->at = ::mmap(nullptr, m->size, PROT_READ, MAP_PRIVATE, fd, 0);
-    m->path = path;
+    m->fd = fd;
     m->mtime = mtimeOf(st);
-    ::close(fd);
     if (m->at == MAP_FAILED) {
       m->at = nullptr;
     } else {

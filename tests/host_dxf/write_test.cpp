@@ -272,17 +272,20 @@ TEST(DxfWrite, AnUntouchedDrawingIsWrittenByteForByteAndATargetIsNeverTouchedWhe
   EXPECT_FALSE(writePatched(f.d, {{f.record("line")}, {}}, path, error));
   EXPECT_NE(error, "");
   EXPECT_EQ(test::readText(path), "keep");
-  // A drawing read from its file (mapped) is written from those bytes, and not at all once the
-  // file changed under it.
+  // A drawing read from its file (mapped) is written from those bytes, again after its file was
+  // replaced, and not at all once its file was changed in place.
   const std::string mapped = out.file("mapped.dxf");
   std::ofstream(mapped, std::ios::binary) << f.d.bytes;
+  const Patch patch{{f.record("line")}, {}};
   Drawing d;
   DxfError readError;
   ASSERT_TRUE(readDrawing(mapped, d, readError)) << readError.text;
-  ASSERT_TRUE(writePatched(d, {{f.record("line")}, {}}, out.file("copy.dxf"), error)) << error;
-  EXPECT_EQ(test::readText(out.file("copy.dxf")), applyPatch(f.d, {{f.record("line")}, {}}));
+  ASSERT_TRUE(writePatched(d, patch, mapped, error)) << error;
+  ASSERT_TRUE(writePatched(d, patch, mapped, error)) << error;
+  EXPECT_EQ(test::readText(mapped), applyPatch(f.d, patch));
+  ASSERT_TRUE(readDrawing(mapped, d, readError)) << readError.text;
   std::ofstream(mapped, std::ios::binary | std::ios::app) << "999\nlater\n";
-  EXPECT_FALSE(writePatched(d, {{f.record("line")}, {}}, mapped, error));
+  EXPECT_FALSE(writePatched(d, patch, out.file("copy.dxf"), error));
   EXPECT_NE(error.find("changed on disk"), std::string::npos) << error;
 }
 
