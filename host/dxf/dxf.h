@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -119,7 +120,11 @@ struct Block {
 
 struct Drawing {
   std::string file;
-  std::string bytes;
+  // The file's bytes, held by `storage`: read into memory (openDrawing) or mapped from the file
+  // (readDrawing), when `mapped` says so.
+  std::string_view bytes;
+  std::shared_ptr<const void> storage;
+  bool mapped = false;
   std::vector<std::string> typeNames;  // record type names, by Record::type
   std::vector<Section> sections;
   std::vector<Record> records;
@@ -132,6 +137,11 @@ struct Drawing {
   std::vector<NamedRecord> linetypes, styles, blockRecords;
   std::vector<Layout> layouts;  // model first, then paper space by tab order
   std::vector<Block> blocks;
+  // Measured over the entities (of ENTITIES and BLOCKS, followers included) while indexing:
+  // the largest magnitude of a coordinate (10 to 38) or of a radius or height (40), and
+  // whether any has a non-zero z (30 to 38) or an extrusion off the z axis (210, 220).
+  double largestCoordinate = 0;
+  bool anyZ = false;
   bool r12() const { return version <= "AC1009"; }
 };
 
@@ -142,7 +152,15 @@ struct DxfError {
 
 // Indexes `bytes` (taken over by the drawing). False with `error` set on malformed input.
 bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfError& error);
+// Maps the file (reads it when it cannot be mapped) and indexes it as openDrawing does; the
+// mapped bytes are released (releaseBytes) once indexed.
 bool readDrawing(const std::string& path, Drawing& d, DxfError& error);
+// Lets the system drop the pages of the mapped bytes [begin, end) from memory; they are read
+// back from the file when next used. Nothing for bytes read into memory.
+void releaseBytes(const Drawing& d, uint64_t begin, uint64_t end);
+// False when the mapped file no longer has the size and modification time it had when it was
+// mapped (its bytes could then no longer be trusted); true for bytes read into memory.
+bool bytesUnchanged(const Drawing& d);
 
 std::string_view recordText(const Drawing& d, const Record& r);
 std::string_view typeName(const Drawing& d, const Record& r);

@@ -75,9 +75,9 @@ struct Decoder {
   bool bad(const Tag& t) { return notANumber(d, t, error); }
   bool real(const Tag& t, double& out) { return readReal(d, t, out, error); }
   bool integer(const Tag& t, int& out) { return readInt(d, t, out, error); }
-  bool coordinate(const Tag& t, Point3& p) {
-    const int axis = t.code / 10;
-    return real(t, axis == 1 ? p.x : axis == 2 ? p.y : p.z);
+  template <typename P>
+  bool coordinate(const Tag& t, P& p) {
+    return real(t, coordinateOf(p, t.code));
   }
 
   bool head(const Tag& t);
@@ -112,11 +112,9 @@ bool Decoder::head(const Tag& t) {
     case 39:
       return real(t, e.thickness);
     case 210:
-      return real(t, e.extrusion.x);
     case 220:
-      return real(t, e.extrusion.y);
     case 230:
-      return real(t, e.extrusion.z);
+      return coordinate(t, e.extrusion);
     default:
       break;
   }
@@ -193,11 +191,9 @@ bool Decoder::follower(const Tag& t) {
     Vertex& v = e.vertices.back();
     switch (t.code) {
       case 10:
-        return real(t, v.x);
       case 20:
-        return real(t, v.y);
       case 30:
-        return real(t, v.z);
+        return coordinate(t, v);
       case 42:
         return real(t, v.bulge);
       case 70:
@@ -242,11 +238,9 @@ bool Decoder::follower(const Tag& t) {
     case 31:
       return own ? true : coordinate(t, a.alignment);
     case 210:
-      return real(t, attribExtrusion.x);
     case 220:
-      return real(t, attribExtrusion.y);
     case 230:
-      return real(t, attribExtrusion.z);
+      return coordinate(t, attribExtrusion);
     default:
       return true;
   }

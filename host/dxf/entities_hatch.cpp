@@ -134,24 +134,22 @@ bool MoreDecoder::hatchTag(const Tag& t) {
       case 12:
       case 22:
         if (!s.startTangent) s.startTangent = Point3{};
-        return real(t, t.code == 12 ? s.startTangent->x : s.startTangent->y);
+        return real(t, coordinateOf(*s.startTangent, t.code));
       case 13:
       case 23:
         if (!s.endTangent) s.endTangent = Point3{};
-        return real(t, t.code == 13 ? s.endTangent->x : s.endTangent->y);
+        return real(t, coordinateOf(*s.endTangent, t.code));
       default:
         return true;
     }
   }
   switch (t.code) {
     case 10:
-      return real(t, edge->start.x);
     case 20:
-      return real(t, edge->start.y);
+      return real(t, coordinateOf(edge->start, t.code));
     case 11:
-      return real(t, edge->end.x);
     case 21:
-      return real(t, edge->end.y);
+      return real(t, coordinateOf(edge->end, t.code));
     case 40:
       return real(t, edge->radius);
     case 50:

@@ -65,8 +65,7 @@ bool MoreDecoder::misplaced(const Tag& t) {
 bool MoreDecoder::listed(const Tag& t, std::vector<Point3>& list) {
   if (t.code / 10 == 1) list.emplace_back();
   if (list.empty()) return misplaced(t);
-  Point3& p = list.back();
-  return real(t, t.code / 10 == 1 ? p.x : t.code / 10 == 2 ? p.y : p.z);
+  return real(t, coordinateOf(list.back(), t.code));
 }
 
 bool MoreDecoder::tag(const Tag& t) {
@@ -108,16 +107,12 @@ bool MoreDecoder::tag(const Tag& t) {
       case 22:
       case 32:
         if (!s.startTangent) s.startTangent = Point3{};
-        return real(t, t.code == 12   ? s.startTangent->x
-                       : t.code == 22 ? s.startTangent->y
-                                      : s.startTangent->z);
+        return real(t, coordinateOf(*s.startTangent, t.code));
       case 13:
       case 23:
       case 33:
         if (!s.endTangent) s.endTangent = Point3{};
-        return real(t, t.code == 13   ? s.endTangent->x
-                       : t.code == 23 ? s.endTangent->y
-                                      : s.endTangent->z);
+        return real(t, coordinateOf(*s.endTangent, t.code));
       default:
         return true;
     }
@@ -128,8 +123,7 @@ bool MoreDecoder::tag(const Tag& t) {
   if (t.code >= 10 && t.code <= 36 && t.code % 10 <= 6 && !attdefOwn) {
     const int slot = t.code % 10;
     seen[slot] = true;
-    Point3& p = points[slot];
-    return real(t, t.code / 10 == 1 ? p.x : t.code / 10 == 2 ? p.y : p.z);
+    return real(t, coordinateOf(points[slot], t.code));
   }
   switch (t.code) {
     case 1:
@@ -308,8 +302,10 @@ bool MoreDecoder::mlineTag(const Tag& t) {
   const int axis = t.code / 10, slot = t.code % 10;
   if (axis >= 1 && axis <= 3 && slot >= 1 && slot <= 3) {
     if (!v) return misplaced(t);
-    Point3& p = slot == 1 ? v->position : slot == 2 ? v->direction : v->miter;
-    return real(t, axis == 1 ? p.x : axis == 2 ? p.y : p.z);
+    return real(t, coordinateOf(slot == 1   ? v->position
+                                : slot == 2 ? v->direction
+                                            : v->miter,
+                                t.code));
   }
   return true;
 }

@@ -1,6 +1,12 @@
 // The record index: sections, records with their spans, handles and owners, followers, and
 // the header variables. Tables and layouts are read from the indexed records (tables.cpp).
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -54,7 +60,8 @@ struct Indexer {
   }
 
   bool header(Section& s);
-  bool record(Record& r, std::string_view type);
+  void measure(const Tag& t);
+  bool record(Record& r, std::string_view type, bool entity);
   bool section();
   bool run();
 };
@@ -98,13 +105,53 @@ bool Indexer::header(Section& s) {
   return !readError();
 }
 
-// Reads the tags of one record after its code-0 tag; stops at the next code-0 tag.
-bool Indexer::record(Record& r, std::string_view type) {
+// The integer part of a plain decimal ([sign]digits[.digits], at most 18 integer digits) in
+// `whole` and whether a digit other than 0 occurs in `nonZero`; false for any other form.
+bool plainDecimal(std::string_view s, uint64_t& whole, bool& nonZero) {
+  s = trimmed(s);
+  if (!s.empty() && (s.front() == '-' || s.front() == '+')) s.remove_prefix(1);
+  whole = 0;
+  nonZero = false;
+  size_t i = 0, digits = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++digits) {
+    whole = whole * 10 + uint64_t(s[i] - '0');
+    nonZero |= s[i] != '0';
+  }
+  if (digits > 18) return false;
+  if (i < s.size() && s[i] == '.') ++i;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) nonZero |= s[i] != '0';
+  return i == s.size();
+}
+
+// Folds an entity's tag into Drawing::largestCoordinate and Drawing::anyZ. A plain decimal
+// whose integer part stays below the largest so far, or that is zero, is not parsed.
+void Indexer::measure(const Tag& t) {
+  const int c = t.code;
+  const bool coordinate = c >= 10 && c <= 38;
+  if (!coordinate && c != 40 && c != 210 && c != 220) return;
+  const bool zLike = (c >= 30 && c <= 38) || c == 210 || c == 220;
+  uint64_t whole = 0;
+  bool nonZero = false;
+  if (plainDecimal(t.value, whole, nonZero)) {
+    const bool mayGrow =
+        (coordinate || c == 40) && double(whole) >= std::floor(d.largestCoordinate);
+    if (!mayGrow && !(zLike && !d.anyZ && nonZero)) return;
+  }
+  double v = 0;
+  if (!parseDouble(t.value, v) || !std::isfinite(v)) return;
+  if (coordinate || c == 40) d.largestCoordinate = std::max(d.largestCoordinate, std::fabs(v));
+  if (v != 0 && zLike) d.anyZ = true;
+}
+
+// Reads the tags of one record after its code-0 tag; stops at the next code-0 tag. The tags of
+// an entity are measured.
+bool Indexer::record(Record& r, std::string_view type, bool entity) {
   bool inGroup = false, inXData = false, ownerSeen = false;
   const bool dimstyle = type == "DIMSTYLE";
   while (advance()) {
     const int c = tag.code;
     if (c == 0) break;
+    if (entity) measure(tag);
     if (c >= 1000) {
       if (c == 1001) {
         inXData = true;
@@ -168,6 +215,7 @@ bool Indexer::section() {
     if (!have)
       return readError() ? false : fail(startLine, "section " + s.name + " is not closed (ENDSEC)");
   }
+  const bool entities = s.name == "ENTITIES" || s.name == "BLOCKS";
   int64_t complexHead = -1;  // POLYLINE or INSERT with followers still open
   std::string_view complexType;
   while (have) {
@@ -193,7 +241,7 @@ bool Indexer::section() {
     r.line = tag.line;
     r.section = sectionIndex;
     r.type = typeId(type);
-    if (!record(r, type)) return false;
+    if (!record(r, type, entities && type != "BLOCK" && type != "ENDBLK")) return false;
     r.end = have ? tag.offset : reader.pos;
     if (complexHead >= 0) {
       const bool follower =
@@ -239,7 +287,7 @@ bool Indexer::run() {
 }  // namespace
 
 std::string_view recordText(const Drawing& d, const Record& r) {
-  return std::string_view(d.bytes).substr(r.begin, r.end - r.begin);
+  return d.bytes.substr(r.begin, r.end - r.begin);
 }
 
 std::string_view typeName(const Drawing& d, const Record& r) {
@@ -252,7 +300,51 @@ const Section* findSection(const Drawing& d, std::string_view name) {
   return nullptr;
 }
 
-bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfError& error) {
+namespace {
+
+// The file mapped read-only, kept open with the size and modification time it had: a file
+// replaced by renaming another over it (as the writer does) keeps its bytes; one written in
+// place does not.
+struct Mapping {
+  void* at = nullptr;
+  size_t size = 0;
+  int fd = -1;
+  int64_t mtime = 0;
+  Mapping() = default;
+  Mapping(const Mapping&) = delete;
+  Mapping& operator=(const Mapping&) = delete;
+  ~Mapping() {
+    if (at) ::munmap(at, size);
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+int64_t mtimeOf(const struct stat& st) {
+  return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// True when the handles are certainly unique, seen on a bitmap when they are dense (as CAD
+// programs hand them out: at most 64 handle values per record); false when one repeats or they
+// are too sparse for a bitmap.
+bool uniqueOnBitmap(const Drawing& d) {
+  uint64_t largest = 0;
+  for (const Record& r : d.records)
+    if (r.flags & HasHandle) largest = std::max(largest, r.handle);
+  if (largest / 64 > d.records.size()) return false;
+  std::vector<uint64_t> seen(size_t(largest / 64) + 1);
+  for (const Record& r : d.records) {
+    if (!(r.flags & HasHandle)) continue;
+    uint64_t& word = seen[size_t(r.handle / 64)];
+    const uint64_t bit = uint64_t{1} << (r.handle % 64);
+    if (word & bit) return false;
+    word |= bit;
+  }
+  return true;
+}
+
+// Indexes the bytes `storage` holds.
+bool openHeld(std::string_view bytes, std::shared_ptr<const void> storage, bool mapped,
+              const std::string& file, Drawing& d, DxfError& error) {
   d = Drawing{};
   d.file = file;
   error = DxfError{};
@@ -260,11 +352,14 @@ bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfErro
     error.text = why;
     return false;
   }
-  d.bytes = std::move(bytes);
+  d.bytes = bytes;
+  d.storage = std::move(storage);
+  d.mapped = mapped;
   Indexer ix(d, error);
   if (!ix.run()) return false;
   if (d.version.empty()) d.version = "AC1009";
-  // Handles are unique across the file.
+  // Handles are unique across the file (found by sorting when the bitmap cannot tell).
+  if (uniqueOnBitmap(d)) return readTables(d, error);
   std::vector<uint64_t> handles;
   handles.reserve(d.records.size());
   for (const Record& r : d.records)
@@ -289,7 +384,50 @@ bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfErro
   return readTables(d, error);
 }
 
+}  // namespace
+
+bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfError& error) {
+  auto held = std::make_shared<const std::string>(std::move(bytes));
+  const std::string_view view = *held;
+  return openHeld(view, std::move(held), false, file, d, error);
+}
+
+void releaseBytes(const Drawing& d, uint64_t begin, uint64_t end) {
+  if (!d.mapped) return;
+  const uint64_t page = uint64_t(::sysconf(_SC_PAGESIZE));
+  begin = (begin + page - 1) / page * page;  // whole pages inside the range
+  end = std::min<uint64_t>(end, d.bytes.size()) / page * page;
+  if (begin < end) ::madvise(const_cast<char*>(d.bytes.data()) + begin, end - begin, MADV_DONTNEED);
+}
+
+bool bytesUnchanged(const Drawing& d) {
+  if (!d.mapped) return true;
+  const auto* m = static_cast<const Mapping*>(d.storage.get());
+  struct stat st {};
+  return ::fstat(m->fd, &st) == 0 && uint64_t(st.st_size) == m->size && mtimeOf(st) == m->mtime;
+}
+
 bool readDrawing(const std::string& path, Drawing& d, DxfError& error) {
+  // Mapped, so that the pages indexed once leave memory until they are used again.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    auto m = std::make_shared<Mapping>();
+    m->size = size_t(st.st_size);
+    m->at = ::mmap(nullptr, m->size, PROT_READ, MAP_PRIVATE, fd, 0);
+    m->fd = fd;
+    m->mtime = mtimeOf(st);
+    if (m->at == MAP_FAILED) {
+      m->at = nullptr;
+    } else {
+      const std::string_view view(static_cast<const char*>(m->at), m->size);
+      const bool ok = openHeld(view, std::move(m), true, path, d, error);
+      releaseBytes(d, 0, d.bytes.size());
+      return ok;
+    }
+  } else if (fd >= 0) {
+    ::close(fd);
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = DxfError{path + ": cannot be opened", 0};

@@ -77,6 +77,14 @@ struct MoreDecoder {
 // than `maxControl` control points.
 bool interpolateSpline(const Spline& in, size_t maxControl, Spline& out);
 
+// The coordinate of a point (Point3, Vertex) that a group code names: x for 1n, y for 2n, z for
+// 3n (10 to 39 and 210 to 239 alike).
+template <typename P>
+double& coordinateOf(P& p, int code) {
+  const int axis = code / 10 % 10;
+  return axis == 1 ? p.x : axis == 2 ? p.y : p.z;
+}
+
 // Calls f(tag) for every tag of the record after its code-0 tag.
 template <typename F>
 bool forEachTag(const Drawing& d, const Record& r, F&& f) {

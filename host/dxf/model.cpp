@@ -127,24 +127,11 @@ int findLayout(const Drawing& d, const std::string& name) {
 }
 
 Placement placementOf(const Drawing& d) {
-  // The largest coordinate, radius or height of any entity, doubled for what extends from
-  // it (ranges of arcs and texts, points of tilted planes).
-  double largest = 0;
-  bool is3d = false;
-  for (const Record& r : d.records) {
-    if (!isEntityRecord(d, r)) continue;
-    (void)forEachTag(d, r, [&](const Tag& t) {
-      const bool coordinate = t.code >= 10 && t.code <= 38;
-      if (!coordinate && t.code != 40 && t.code != 210 && t.code != 220) return true;
-      double v = 0;
-      if (!parseDouble(t.value, v) || !std::isfinite(v)) return true;
-      if (coordinate || t.code == 40) largest = std::max(largest, std::fabs(v));
-      if (v != 0 && ((t.code >= 30 && t.code <= 38) || t.code == 210 || t.code == 220)) is3d = true;
-      return true;
-    });
-  }
+  // The largest coordinate, radius or height of any entity (measured by the index), doubled
+  // for what extends from it (ranges of arcs and texts, points of tilted planes).
+  const double largest = d.largestCoordinate;
   Placement p;
-  p.is3d = is3d;
+  p.is3d = d.anyZ;
   int k = kFinestScale;
   while (k > 0 && 2 * largest * std::pow(10.0, k) > kLargestUor) --k;
   p.scale = std::pow(10.0, k);
@@ -171,8 +158,16 @@ bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placem
   tcb.is3d = side.placement.is3d;
   std::vector<uint8_t> bytes = dgn::makeEmptyDesign(tcb.is3d, tcb);
   bytes.resize(bytes.size() - 2);  // the end-of-design word goes after the elements
+  // Elements are rarely larger than the records they come from: room for the file's size is
+  // reserved (only the pages written take memory), so the image is not copied as it grows.
+  bytes.reserve(size_t(std::min<uint64_t>(d.bytes.size(), dgn::MAX_FILE_BYTES)));
+  uint64_t released = 0;           // a mapped drawing's bytes are released behind the pass
   for (uint32_t i = 0; i < d.records.size(); ++i) {
     const Record& r = d.records[i];
+    if (r.begin - released >= (16 << 20)) {
+      releaseBytes(d, released, r.begin);
+      released = r.begin;
+    }
     if (!isEntityRecord(d, r) || layoutOf(d, r) != layout) continue;
     if (typeName(d, r) == "VIEWPORT") continue;  // views of a layout, not its content
     Entity e;
@@ -196,6 +191,7 @@ bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placem
     side.positions.push_back(static_cast<uint32_t>(at));
     side.elements.push_back(s);
   }
+  releaseBytes(d, released, d.bytes.size());
   bytes.push_back(0xFF);
   bytes.push_back(0xFF);
   if (dgn::parseImage(std::move(bytes), d.file, image, &error) != SUCCESS) return false;

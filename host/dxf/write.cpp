@@ -44,6 +44,7 @@ std::string padded(std::string_view old, const std::string& value) {
 // Rewrites the head of one record (up to its first follower) with the edits applied.
 struct RecordEditor {
   std::string_view text;  // the record's bytes
+  std::string_view type;  // the record's type name, as the index read it
   std::vector<const ValueEdit*> edits;
   std::string out;
 
@@ -62,7 +63,10 @@ struct RecordEditor {
     std::vector<bool> setDone(edits.size(), false);
     bool inGroup = false, inXData = false, ownerSeen = false, dropNext5 = false;
     bool sawSubclass = false, inEntityClass = false;
-    std::string_view subclass;
+    // The paired groups go by the record's type, as the planner and the validator judge them,
+    // not by its subclass markers (which a damaged file may misspell).
+    const bool dictionary = type == "DICTIONARY" || type == "ACDBDICTIONARYWDFLT";
+    const bool sortents = type == "SORTENTSTABLE", hatch = type == "HATCH";
     size_t last97At = std::string::npos, last97Len = 0;
     int lastCode = -1;  // the last tag written, and where it starts in `out`
     size_t lastAt = 0;
@@ -97,11 +101,10 @@ struct RecordEditor {
         if (e->code < 0 && -e->code == c && sameHandle(tag.value, e->value)) removed = true;
       const bool isOwner = c == 330 && !inGroup && !inXData && !ownerSeen;
       if (removed) {
-        if (c == 331 && !inGroup && subclass == "AcDbSortentsTable") dropNext5 = true;
-        if ((c == 350 || c == 360) && !inGroup && subclass == "AcDbDictionary" && lastCode == 3)
+        if (c == 331 && !inGroup && sortents) dropNext5 = true;
+        if ((c == 350 || c == 360) && !inGroup && dictionary && lastCode == 3)
           out.resize(lastAt), lastCode = -1;
-        if (c == 330 && !inGroup && !isOwner && subclass == "AcDbHatch" &&
-            last97At != std::string::npos) {
+        if (c == 330 && !inGroup && !isOwner && hatch && last97At != std::string::npos) {
           int64_t n = 0;
           if (parseInt(std::string_view(out).substr(last97At, last97Len), n) && n > 0) {
             const std::string v =
@@ -131,7 +134,7 @@ struct RecordEditor {
             out.append(text.substr(valueEnd, lineEnd - valueEnd));
           }
       if (!replaced) {
-        if (c == 97 && subclass == "AcDbHatch") {
+        if (c == 97 && hatch) {
           last97At = out.size() + (valueAt - codeAt);
           last97Len = tag.value.size();
         }
@@ -140,7 +143,6 @@ struct RecordEditor {
       first = false;
       // Track where the common entity groups stand.
       if (c == 100) {
-        subclass = tag.value;
         sawSubclass = true;
         inEntityClass = tag.value == "AcDbEntity";
         if (inEntityClass) commonStart = out.size();
@@ -180,7 +182,10 @@ struct RecordEditor {
   }
 };
 
-// Calls put(piece) with the patched drawing's bytes, front to back.
+// A mapped drawing's bytes are released behind a pass over them in steps of this size.
+constexpr uint64_t kReleaseStep = 16 << 20;
+
+// Calls put(piece) with the patched drawing's bytes, front to back, releasing the bytes passed.
 template <typename Put>
 void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
   const size_t n = d.records.size();
@@ -197,7 +202,7 @@ void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
   std::stable_sort(edits.begin(), edits.end(),
                    [](const ValueEdit* a, const ValueEdit* b) { return a->record < b->record; });
   const std::string_view bytes = d.bytes;
-  uint64_t pos = 0;
+  uint64_t pos = 0, released = 0;
   size_t di = 0, ei = 0;
   while (di < deleted.size() || ei < edits.size()) {
     const uint32_t r =
@@ -207,16 +212,21 @@ void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
     const Record& rec = d.records[r];
     put(bytes.substr(pos, rec.begin - pos));
     pos = rec.end;
+    if (pos - released >= kReleaseStep) {
+      releaseBytes(d, released, rec.begin);
+      released = rec.begin;
+    }
     if (di < deleted.size() && deleted[di] == r) {
       ++di;
       continue;
     }
-    RecordEditor editor{recordText(d, rec), {}, {}};
+    RecordEditor editor{recordText(d, rec), typeName(d, rec), {}, {}};
     while (ei < edits.size() && edits[ei]->record == r) editor.edits.push_back(edits[ei++]);
     editor.run();
     put(editor.out);
   }
   put(bytes.substr(pos));
+  releaseBytes(d, released, bytes.size());
 }
 
 }  // namespace
@@ -240,6 +250,10 @@ bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
       error = path + ": the patch names record " + std::to_string(e.record) +
               ", which the drawing has not";
   if (!error.empty()) return false;
+  if (!bytesUnchanged(d)) {
+    error = d.file + ": the drawing changed on disk since it was read; it is not written";
+    return false;
+  }
   // The pieces go to the file through a buffer (small pieces) or straight from the drawing's
   // bytes (large ones), so that no second copy of the drawing is made.
   StreamedFile file;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -221,7 +222,37 @@ TEST(DxfDeletion, PointersThatCannotBeFixedUpRefuseTheEntityAndLeaveTheRestToGo)
   EXPECT_TRUE(plan.patch.deleteRecords.empty());
 }
 
-TEST(DxfWrite, AnUntouchedDrawingIsWrittenByteForByteAndAReadOnlyTargetIsNeverTouched) {
+// Drawings the fuzz target found (fuzz/findings): deleting every entity, and every other one,
+// writes a file the validator accepts and our reader reads back without the deleted records.
+TEST(DxfDeletion, FoundDrawingsDeleteToValidFiles) {
+  test::ScratchDir out;
+  int rows = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(KELVARA_SOURCE_DIR "/fuzz/findings"))
+    for (const uint32_t stride : {1u, 2u}) {
+      const std::string name = entry.path().filename().string();
+      SCOPED_TRACE(name + " every " + std::to_string(stride));
+      Drawing d;
+      DxfError readError;
+      ASSERT_TRUE(openDrawing(test::readText(entry.path()), name, d, readError)) << readError.text;
+      ASSERT_EQ(validate(d.bytes), "");
+      std::vector<uint32_t> asked;
+      for (uint32_t r = 0; r < d.records.size(); r += stride) asked.push_back(r);
+      const DeletionPlan plan = planDeletion(d, asked);
+      EXPECT_FALSE(plan.patch.deleteRecords.empty());
+      const std::string path = out.file(std::to_string(rows++) + ".dxf");
+      std::string error;
+      ASSERT_TRUE(writePatched(d, plan.patch, path, error)) << error;
+      const std::string written = test::readText(path);
+      EXPECT_EQ(written, applyPatch(d, plan.patch));
+      EXPECT_EQ(validate(written), "");
+      Drawing back;
+      ASSERT_TRUE(openDrawing(written, path, back, readError)) << readError.text;
+      EXPECT_EQ(back.records.size() + plan.patch.deleteRecords.size(), d.records.size());
+    }
+  EXPECT_GT(rows, 0);
+}
+
+TEST(DxfWrite, AnUntouchedDrawingIsWrittenByteForByteAndATargetIsNeverTouchedWhenItCannotBe) {
   test::ScratchDir out;
   for (const bool withCrlf : {false, true})
     for (const char* name : {"del_r12", "del_r2018"}) {
@@ -241,6 +272,21 @@ TEST(DxfWrite, AnUntouchedDrawingIsWrittenByteForByteAndAReadOnlyTargetIsNeverTo
   EXPECT_FALSE(writePatched(f.d, {{f.record("line")}, {}}, path, error));
   EXPECT_NE(error, "");
   EXPECT_EQ(test::readText(path), "keep");
+  // A drawing read from its file (mapped) is written from those bytes, again after its file was
+  // replaced, and not at all once its file was changed in place.
+  const std::string mapped = out.file("mapped.dxf");
+  std::ofstream(mapped, std::ios::binary) << f.d.bytes;
+  const Patch patch{{f.record("line")}, {}};
+  Drawing d;
+  DxfError readError;
+  ASSERT_TRUE(readDrawing(mapped, d, readError)) << readError.text;
+  ASSERT_TRUE(writePatched(d, patch, mapped, error)) << error;
+  ASSERT_TRUE(writePatched(d, patch, mapped, error)) << error;
+  EXPECT_EQ(test::readText(mapped), applyPatch(f.d, patch));
+  ASSERT_TRUE(readDrawing(mapped, d, readError)) << readError.text;
+  std::ofstream(mapped, std::ios::binary | std::ios::app) << "999\nlater\n";
+  EXPECT_FALSE(writePatched(d, patch, out.file("copy.dxf"), error));
+  EXPECT_NE(error.find("changed on disk"), std::string::npos) << error;
 }
 
 TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
@@ -301,7 +347,7 @@ TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
 
 TEST(DxfValidate, NamesWhatIsBrokenAndWhere) {
   const Fixture f = load("del_r2018");
-  const std::string& good = f.d.bytes;
+  const std::string good(f.d.bytes);
   const Record& poly = f.d.records[f.record("polyline2d")];
   const Record& member = f.d.records[f.record("group_member")];
   auto without = [&](size_t at, size_t n) { return good.substr(0, at) + good.substr(at + n); };
