@@ -146,7 +146,6 @@ NodeId sortOrdering(ElementTable& table, Ordering ordering, std::vector<uint32_t
 // builds the table's range index.
 void buildOrderings(ElementTable& table, bool allowUnderlap);
 
-
 // ---- access ----------------------------------------------------------------------------------
 
 inline ElementEntry& entryOf(ElementTable& t, NodeId n) {

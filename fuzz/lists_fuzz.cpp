@@ -1,8 +1,8 @@
 // Fuzz target for the comparison list reader: the input is a comparison list's content. It is
 // read in a scratch folder that holds two design files and a text file; every name the list
-// gives must be one of the two design files, alone or as "FILE,MODEL", each entry at most once. A line's names never hold the
-// pair separator and are never blank. Inputs naming other folders are passed over: the reader
-// would open whatever files they match.
+// gives must be one of the two design files, alone or as "FILE,MODEL", each entry at most once. A
+// line's names never hold the pair separator and are never blank. Inputs naming other folders are
+// passed over: the reader would open whatever files they match.
 #include <unistd.h>
 
 #include <cstdint>

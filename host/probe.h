@@ -24,8 +24,8 @@ namespace kelvara {
 
 // Takes back the last element appended to model's image at filePos (by mdlElement_add or
 // mdlElmdscr_add), restoring the bytes it overwrote, the end marker, the index, the changed
-// flag and the count of edits as captured by a ProbeMark taken just before the append. ERROR when filePos is not the
-// last element appended after the mark.
+// flag and the count of edits as captured by a ProbeMark taken just before the append. ERROR when
+// filePos is not the last element appended after the mark.
 inline constexpr std::size_t kProbeTailBytes = 256;  // more than a probe line with its marker
 struct ProbeMark {
   ModelRef model = 0;

@@ -3,7 +3,8 @@
 //
 // The drawing (GET TOKEN/api/drawing) is little-endian binary:
 //   "KVD1", u32 length of the head, the head (JSON, UTF-8), then one byte stream per group.
-// The head: {"revision", "edits", "model", "origin":[x,y] (UOR; every coordinate below but the global
+// The head: {"revision", "edits", "model", "origin":[x,y] (UOR; every coordinate below but the
+// global
 //   origin is relative to it), "globalOrigin":[x,y], "uorPerMaster", "masterUnit",
 //   "range":[xLow,yLow,xHigh,yHigh], "vertices",
 //   "groups":[{"colour":"#rrggbb","weight","elements","runs","vertices","bytes",

@@ -161,7 +161,7 @@ bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placem
   // Elements are rarely larger than the records they come from: room for the file's size is
   // reserved (only the pages written take memory), so the image is not copied as it grows.
   bytes.reserve(size_t(std::min<uint64_t>(d.bytes.size(), dgn::MAX_FILE_BYTES)));
-  uint64_t released = 0;           // a mapped drawing's bytes are released behind the pass
+  uint64_t released = 0;  // a mapped drawing's bytes are released behind the pass
   for (uint32_t i = 0; i < d.records.size(); ++i) {
     const Record& r = d.records[i];
     if (r.begin - released >= (16 << 20)) {
