@@ -37,8 +37,8 @@ struct ArcGeometry {
   double sweep = kTwoPi;
 };
 
-// The geometry of a stored arc or ellipse: an ellipse is a whole turn from angle 0, and so is an
-// arc whose stored sweep is 0.
+// The geometry of a decoded arc or ellipse: an ellipse is a whole turn from angle 0 (an arc's
+// stored sweep of 0 is already a whole turn in the record).
 [[nodiscard]] ArcGeometry arcGeometryOf(const dgn::ArcRecord& r);
 
 // One piece of a path: a run of vertices joined by straight segments, or an arc.

@@ -321,6 +321,25 @@ void putJsonGeometry(char*& at, const ListGeometry& g) {
   *at++ = '}';
 }
 
+// A field's value: a text through `PutText`, a number as an integer, none as `none`.
+template <void (*PutText)(char*&, std::string_view)>
+void putFieldValue(char*& at, const FieldValue& v, std::string_view none) {
+  switch (v.kind) {
+    case FieldValue::Text:
+      PutText(at, v.text);
+      break;
+    case FieldValue::Signed:
+      putInteger(at, v.number);
+      break;
+    case FieldValue::Unsigned:
+      putInteger(at, v.unsignedNumber);
+      break;
+    case FieldValue::Null:
+      put(at, none);
+      break;
+  }
+}
+
 void putJsonFeature(char*& at, const DuplicateRecord& r, const FieldValue* values) {
   put(at, R"({"type":"Feature","properties":{)");
   for (size_t i = 0; i < kFieldCount; ++i) {
@@ -328,21 +347,7 @@ void putJsonFeature(char*& at, const DuplicateRecord& r, const FieldValue* value
     *at++ = '"';
     put(at, kFields[i].name);
     put(at, "\":");
-    const FieldValue& v = values[i];
-    switch (v.kind) {
-      case FieldValue::Text:
-        putJsonString(at, v.text);
-        break;
-      case FieldValue::Signed:
-        putInteger(at, v.number);
-        break;
-      case FieldValue::Unsigned:
-        putInteger(at, v.unsignedNumber);
-        break;
-      case FieldValue::Null:
-        put(at, "null");
-        break;
-    }
+    putFieldValue<putJsonString>(at, values[i], "null");
   }
   put(at, R"(},"geometry":)");
   putJsonGeometry(at, r.geometry);
@@ -383,20 +388,7 @@ void putCsvField(char*& at, std::string_view text) {
 void putCsvRecord(char*& at, const DuplicateRecord& r, const FieldValue* values) {
   for (size_t i = 0; i < kFieldCount; ++i) {
     if (i > 0) *at++ = ',';
-    const FieldValue& v = values[i];
-    switch (v.kind) {
-      case FieldValue::Text:
-        putCsvField(at, v.text);
-        break;
-      case FieldValue::Signed:
-        putInteger(at, v.number);
-        break;
-      case FieldValue::Unsigned:
-        putInteger(at, v.unsignedNumber);
-        break;
-      case FieldValue::Null:
-        break;
-    }
+    putFieldValue<putCsvField>(at, values[i], "");
   }
   put(at, ",\"");  // WKT holds commas but never a quote or a line break
   putWkt(at, r.geometry);

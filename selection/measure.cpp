@@ -14,17 +14,6 @@ namespace kelvara {
 
 namespace {
 
-ArcGeometry arcGeometry(const dgn::ArcRecord& a) {
-  ArcGeometry g;
-  g.centre = a.centre;
-  g.primary = a.primary;
-  g.secondary = a.secondary;
-  g.rotation = a.rotMatrix;
-  g.start = a.start;
-  g.sweep = a.sweep;
-  return g;
-}
-
 // The displayed points of a curve: its points without the two tangent points at each end.
 std::span<const DPoint3d> curvePoints(const std::vector<DPoint3d>& points) {
   if (points.size() <= 4) return {};
@@ -44,7 +33,7 @@ double pieceLength(const MSElementDescr& el) {
     return polylineLength(lin->points);
   }
   if (const auto* arc = std::get_if<dgn::ArcRecord>(&el.record)) {
-    return arcLength(arcGeometry(*arc));
+    return arcLength(arcGeometryOf(*arc));
   }
   return 0;
 }

@@ -147,6 +147,9 @@ TEST_F(SelectionAdmit, PerTypeConstraints) {
   const Element unfilled = test::ellipse({0, 0}, 10, 5, 0);
   const Element square = test::shape({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}});
   const Element chain = test::complexChain({line({0, 0}, {10, 0}), line({10, 0}, {10, 10})});
+  // A line of 10 and a whole circle of radius 10 stored with a sweep of 0: 72.83 long.
+  const Element ring =
+      test::complexChain({line({0, 0}, {10, 0}), test::arc({20, 0}, 10, 10, 0, 180, 0)});
   const Element points = test::pointString({{0, 0}, {1, 1}}, {.properties = 0x8000});
   const Element turned = cell("A", {0, 0}, {line({0, 0}, {1, 0})}, {}, false, 30, 2);
   const Element pointCell = cell("A", {0, 0}, {line({0, 0}, {1, 0})}, {.properties = 0x4000});
@@ -181,6 +184,7 @@ TEST_F(SelectionAdmit, PerTypeConstraints) {
       {"filled label, unfilled", 15, ELLIPSE_LIST, {"Filled", "", "", ""}, unfilled, false},
       {"shape perimeter, vertices", 6, SHAPE_LIST, {"Any", "", "= 40", "= 5"}, square, true},
       {"complex string length", 12, COMPLEX_STRING_LIST, {"= 20"}, chain, true},
+      {"whole-circle arc in a chain", 12, COMPLEX_STRING_LIST, {"= 72.83"}, ring, true},
       {"point string disjoint", 22, POINT_STRING_LIST, {"Disjoint", ""}, points, true},
       {"point string continuous", 22, POINT_STRING_LIST, {"Continuous", ""}, points, false},
       {"unnamed cell", 2, CELL_LIST, unnamed, cellOf(""), true},
