@@ -10,10 +10,6 @@
 namespace kelvara::dxf {
 namespace {
 
-bool isPointerCode(int c) {
-  return (c >= 320 && c <= 369) || (c >= 390 && c <= 399) || c == 480 || c == 481 || c == 1005;
-}
-
 bool isEntitySection(const Drawing& d, const Record& r) {
   const std::string& s = d.sections[r.section].name;
   return s == "ENTITIES" || s == "BLOCKS";

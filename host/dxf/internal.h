@@ -97,4 +97,10 @@ bool forEachTag(const Drawing& d, const Record& r, F&& f) {
   return true;
 }
 
+// Group codes whose value is a handle pointing at another record (soft and hard pointers and
+// owners, and the handles in extended data).
+inline bool isPointerCode(int c) {
+  return (c >= 320 && c <= 369) || (c >= 390 && c <= 399) || c == 480 || c == 481 || c == 1005;
+}
+
 }  // namespace kelvara::dxf

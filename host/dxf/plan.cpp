@@ -19,10 +19,6 @@ std::string hex(uint64_t h) {
   return buf;
 }
 
-bool isPointerCode(int c) {
-  return (c >= 320 && c <= 369) || (c >= 390 && c <= 399) || c == 480 || c == 481 || c == 1005;
-}
-
 // A pointer found by the scan: which record holds it, at what, in which context.
 struct Ref {
   uint32_t from = 0;
