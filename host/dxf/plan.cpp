@@ -57,6 +57,22 @@ FixUp fixUpFor(const Drawing& d, const Ref& ref, uint64_t handle) {
 }
 
 // Boundary sources of a hatch (330 outside 102 groups and other than the owner).
+// The handles of the followers (VERTEX, ATTRIB, SEQEND) that a head's record holds.
+std::vector<uint64_t> followerHandles(const Drawing& d, const Record& r) {
+  std::vector<uint64_t> out;
+  bool handleDue = false;
+  forEachTag(d, r, [&](const Tag& t) {
+    if (t.code == 0) handleDue = true;
+    uint64_t h = 0;
+    if (handleDue && t.code == 5 && parseHandle(t.value, h) && h != 0) {
+      out.push_back(h);
+      handleDue = false;
+    }
+    return true;
+  });
+  return out;
+}
+
 std::vector<uint64_t> hatchSources(const Drawing& d, uint32_t record) {
   std::vector<uint64_t> out;
   bool inGroup = false, ownerSeen = false;
@@ -200,20 +216,32 @@ DeletionPlan planDeletion(const Drawing& d, const std::vector<uint32_t>& records
   if (const Section* objects = findSection(d, "OBJECTS"))
     for (uint32_t i = objects->firstRecord; i < objects->firstRecord + objects->recordCount; ++i)
       if (d.records[i].owner != 0) ownedObjects.emplace(d.records[i].owner, i);
-  std::unordered_map<uint64_t, uint32_t> groupOfHandle;  // handle -> group
-  std::unordered_map<uint32_t, uint32_t> memberGroup;    // record -> group
+  std::unordered_map<uint64_t, uint32_t> groupOfHandle;   // handle -> group
+  std::unordered_map<uint32_t, uint32_t> memberGroup;     // record -> group
+  std::unordered_map<uint64_t, uint32_t> followerRecord;  // follower handle -> head record
   for (uint32_t g = 0; g < groups.size(); ++g) {
     for (size_t k = 0; k < groups[g].size(); ++k) {
       const Record& rec = d.records[groups[g][k]];
       memberGroup.emplace(groups[g][k], g);
       if (!(rec.flags & HasHandle)) continue;
       groupOfHandle.emplace(rec.handle, g);
+      // A pointer at one of its followers points into the group too.
+      if (rec.flags & Followers || typeName(d, rec) == "POLYLINE") {
+        for (uint64_t h : followerHandles(d, rec)) {
+          groupOfHandle.emplace(h, g);
+          followerRecord.emplace(h, groups[g][k]);
+          auto [lo, hi] = ownedObjects.equal_range(h);  // objects the follower owns
+          for (auto it = lo; it != hi; ++it)
+            if (!memberGroup.count(it->second)) groups[g].push_back(it->second);
+        }
+      }
       auto [lo, hi] = ownedObjects.equal_range(rec.handle);
       for (auto it = lo; it != hi; ++it)
         if (!memberGroup.count(it->second)) groups[g].push_back(it->second);
     }
   }
-  std::unordered_map<uint64_t, uint32_t> recordOfHandle;
+  std::unordered_map<uint64_t, uint32_t> recordOfHandle(followerRecord.begin(),
+                                                        followerRecord.end());
   for (const auto& members : groups)
     for (uint32_t m : members)
       if (d.records[m].flags & HasHandle) recordOfHandle.emplace(d.records[m].handle, m);
