@@ -392,6 +392,12 @@ bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfErro
   return openHeld(view, std::move(held), false, file, d, error);
 }
 
+void releaseBehind(const Drawing& d, uint64_t& released, uint64_t position) {
+  if (position - released < (uint64_t(16) << 20)) return;
+  releaseBytes(d, released, position);
+  released = position;
+}
+
 void releaseBytes(const Drawing& d, uint64_t begin, uint64_t end) {
   if (!d.mapped) return;
   const uint64_t page = uint64_t(::sysconf(_SC_PAGESIZE));

@@ -164,10 +164,7 @@ bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placem
   uint64_t released = 0;  // a mapped drawing's bytes are released behind the pass
   for (uint32_t i = 0; i < d.records.size(); ++i) {
     const Record& r = d.records[i];
-    if (r.begin - released >= (16 << 20)) {
-      releaseBytes(d, released, r.begin);
-      released = r.begin;
-    }
+    releaseBehind(d, released, r.begin);
     if (!isEntityRecord(d, r) || layoutOf(d, r) != layout) continue;
     if (typeName(d, r) == "VIEWPORT") continue;  // views of a layout, not its content
     Entity e;

@@ -96,10 +96,7 @@ void scanPointers(const Drawing& d, const std::unordered_map<uint64_t, uint32_t>
   uint64_t released = 0;  // a mapped drawing's bytes are released behind the scan
   for (uint32_t i = 0; i < d.records.size(); ++i) {
     const Record& rec = d.records[i];
-    if (rec.begin - released >= (16 << 20)) {
-      releaseBytes(d, released, rec.begin);
-      released = rec.begin;
-    }
+    releaseBehind(d, released, rec.begin);
     const std::string_view sec = d.sections[rec.section].name;
     if (sec == "HEADER" || sec == "CLASSES") continue;
     std::string_view list;

@@ -182,9 +182,6 @@ struct RecordEditor {
   }
 };
 
-// A mapped drawing's bytes are released behind a pass over them in steps of this size.
-constexpr uint64_t kReleaseStep = 16 << 20;
-
 // Calls put(piece) with the patched drawing's bytes, front to back, releasing the bytes passed.
 template <typename Put>
 void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
@@ -212,10 +209,7 @@ void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
     const Record& rec = d.records[r];
     put(bytes.substr(pos, rec.begin - pos));
     pos = rec.end;
-    if (pos - released >= kReleaseStep) {
-      releaseBytes(d, released, rec.begin);
-      released = rec.begin;
-    }
+    releaseBehind(d, released, rec.begin);
     if (di < deleted.size() && deleted[di] == r) {
       ++di;
       continue;
