@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <span>
 
 namespace kelvara {
 
@@ -34,7 +35,7 @@ bool readAll(int fd, char* data, size_t size) {
 }
 
 template <typename T>
-void putArray(JobWire& w, const std::vector<T>& values) {
+void putArray(JobWire& w, std::span<const T> values) {
   w.text(std::string_view(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T)));
 }
 
@@ -46,19 +47,22 @@ std::vector<T> getArray(JobWire& w) {
   return values;
 }
 
-void writeRecord(JobWire& w, const DuplicateRecord& r) {
+void writeRecord(JobWire& w, const DuplicateRecords& list, const DuplicateRecord& r) {
   for (int64_t n : {int64_t{r.entryIndex}, int64_t{r.filePosition},
                     static_cast<int64_t>(r.elementId), int64_t{r.type}, int64_t{r.level}, r.colour,
                     r.weight, static_cast<int64_t>(r.outcome), static_cast<int64_t>(r.reason),
                     int64_t{r.hasPartner}, int64_t{r.partnerPosition}, int64_t{r.partnerType}})
     w.number(n);
-  for (const std::string* s : {&r.designFile, &r.model, &r.levelName, &r.style}) w.text(*s);
-  putArray(w, r.geometry.runSizes);
-  putArray(w, r.geometry.xy);
+  for (const uint32_t text : {r.designFile, r.model, r.levelName, r.style}) {
+    w.text(textOf(list, text));
+  }
+  const ListGeometry g = geometryOf(list, r);
+  putArray(w, g.runSizes);
+  putArray(w, g.xy);
 }
 
-DuplicateRecord readRecord(JobWire& w) {
-  DuplicateRecord r;
+void readRecord(JobWire& w, DuplicateRecords& list) {
+  DuplicateRecord& r = list.records.emplace_back();
   r.entryIndex = static_cast<int>(w.number());
   r.filePosition = static_cast<uint32_t>(w.number());
   r.elementId = static_cast<uint64_t>(w.number());
@@ -71,10 +75,17 @@ DuplicateRecord readRecord(JobWire& w) {
   r.hasPartner = w.number() != 0;
   r.partnerPosition = static_cast<uint32_t>(w.number());
   r.partnerType = static_cast<int>(w.number());
-  for (std::string* s : {&r.designFile, &r.model, &r.levelName, &r.style}) *s = w.text();
-  r.geometry.runSizes = getArray<uint32_t>(w);
-  r.geometry.xy = getArray<double>(w);
-  return r;
+  for (uint32_t* text : {&r.designFile, &r.model, &r.levelName, &r.style}) {
+    *text = listText(list, w.text());
+  }
+  const std::vector<uint32_t> runs = getArray<uint32_t>(w);
+  const std::vector<double> xy = getArray<double>(w);
+  r.runFirst = static_cast<uint32_t>(list.runSizes.size());
+  r.runCount = static_cast<uint32_t>(runs.size());
+  list.runSizes.insert(list.runSizes.end(), runs.begin(), runs.end());
+  r.xyFirst = list.xy.size();
+  r.xyCount = static_cast<uint32_t>(xy.size());
+  list.xy.insert(list.xy.end(), xy.begin(), xy.end());
 }
 
 }  // namespace
@@ -138,8 +149,8 @@ void writeEntryResult(JobWire& w, const EntryResult& r) {
     w.number(n);
   for (const auto* list : {&r.textNames, &r.designNames, &r.lostFiles, &r.backups}) w.texts(*list);
   for (const auto* text : {&r.reportName, &r.header, &r.text, &r.out, &r.err}) w.text(*text);
-  w.number(static_cast<int64_t>(r.records.size()));
-  for (const DuplicateRecord& record : r.records) writeRecord(w, record);
+  w.number(static_cast<int64_t>(r.records.records.size()));
+  for (const DuplicateRecord& record : r.records.records) writeRecord(w, r.records, record);
 }
 
 bool readEntryResult(JobWire& w, EntryResult* r) {
@@ -153,7 +164,7 @@ bool readEntryResult(JobWire& w, EntryResult* r) {
   for (auto* list : {&r->textNames, &r->designNames, &r->lostFiles, &r->backups}) *list = w.texts();
   for (auto* text : {&r->reportName, &r->header, &r->text, &r->out, &r->err}) *text = w.text();
   const int64_t records = w.number();
-  for (int64_t i = 0; w.ok && i < records; ++i) r->records.push_back(readRecord(w));
+  for (int64_t i = 0; w.ok && i < records; ++i) readRecord(w, r->records);
   return w.ok;
 }
 

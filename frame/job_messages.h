@@ -27,11 +27,11 @@ struct EntryResult {
           notDeleted = 0;
   bool runFailed = false, saveFailed = false;
   std::vector<std::string> textNames, designNames, lostFiles, backups;
-  std::string reportName;                // the run's text report, when it is open after the entry
-  std::string header;                    // its header, when this entry began it
-  std::string text;                      // what the entry added to it
-  std::string out, err;                  // what the entry printed on standard output and error
-  std::vector<DuplicateRecord> records;  // the entry's duplicates list records
+  std::string reportName;    // the run's text report, when it is open after the entry
+  std::string header;        // its header, when this entry began it
+  std::string text;          // what the entry added to it
+  std::string out, err;      // what the entry printed on standard output and error
+  DuplicateRecords records;  // the entry's duplicates list records
 };
 
 // A message being built or read.

@@ -87,7 +87,7 @@ Mark takeMark(DuplicateRun& run) {
   m.textNames = mdlStringList_size(run.textReportList.get());
   m.designNames = mdlStringList_size(run.designReportList.get());
   m.lostFiles = run.lostFiles.size();
-  m.records = run.listRecords.size();
+  m.records = run.listRecords.records.size();
   m.backups = run.backedUp;
   m.reportOpen = runReportOpen(run);
   m.reportBytes = m.reportOpen ? run.textReport.file->size : 0;
@@ -123,7 +123,9 @@ EntryResult resultOf(DuplicateRun& run, int index) {
   r.textNames = namesSince(run.textReportList.get(), m.textNames);
   r.designNames = namesSince(run.designReportList.get(), m.designNames);
   r.lostFiles.assign(run.lostFiles.begin() + static_cast<long>(m.lostFiles), run.lostFiles.end());
-  r.records.assign(run.listRecords.begin() + static_cast<long>(m.records), run.listRecords.end());
+  for (size_t i = m.records; i < run.listRecords.records.size(); ++i) {
+    appendRecordFrom(r.records, run.listRecords, run.listRecords.records[i]);
+  }
   for (const std::string& b : now.backups)
     if (!m.backups.count(b)) r.backups.push_back(b);
   if (now.reportOpen) {
@@ -176,7 +178,7 @@ int nextEntry(int finished) {
     // A group holds every entry of its files, so none of them comes back: the backups made
     // for them need no remembering here, and the record stays small over a long run.
     if (w.queue.empty()) run.backedUp.clear();
-    run.listRecords.clear();
+    run.listRecords = {};
     w.mark = takeMark(run);
   }
   if (w.queue.empty()) {

@@ -262,8 +262,9 @@ void takeIntoRun(Leader& leader, EntryResult& r) {
   for (const std::string& name : r.designNames) appendToList(run.designReportList.get(), name);
   run.lostFiles.insert(run.lostFiles.end(), r.lostFiles.begin(), r.lostFiles.end());
   run.backedUp.insert(r.backups.begin(), r.backups.end());
-  run.listRecords.insert(run.listRecords.end(), std::make_move_iterator(r.records.begin()),
-                         std::make_move_iterator(r.records.end()));
+  for (const DuplicateRecord& record : r.records.records) {
+    appendRecordFrom(run.listRecords, r.records, record);
+  }
 }
 
 // An entry whose worker died: failed, named with how the worker ended on standard error and in

@@ -76,7 +76,7 @@ Shape shapeOf(const ListGeometry& g) {
     if (size == 1) return Shape::Point;
     return closedRun(g.xy.data(), size) ? Shape::Polygon : Shape::LineString;
   }
-  const std::vector<uint32_t>& runs = g.runSizes;
+  const std::span<const uint32_t> runs = g.runSizes;
   const bool allPoints = std::all_of(runs.begin(), runs.end(), [](uint32_t n) { return n == 1; });
   const bool noPoints = std::none_of(runs.begin(), runs.end(), [](uint32_t n) { return n == 1; });
   return allPoints ? Shape::MultiPoint : noPoints ? Shape::MultiLineString : Shape::Collection;
@@ -166,34 +166,34 @@ FieldValue integer(int64_t value) {
 
 // The fields of a record in the order both formats write them (the CSV's columns, the GeoJSON
 // feature's properties), the geometry apart.
+using List = const DuplicateRecords&;
+using Record = const DuplicateRecord&;
 struct ListField {
   std::string_view name;
-  FieldValue (*value)(const DuplicateRecord& r);
+  FieldValue (*value)(List list, Record r);
 };
 
 constexpr ListField kFields[] = {
-    {"design_file", [](const DuplicateRecord& r) { return text(r.designFile); }},
-    {"model", [](const DuplicateRecord& r) { return text(r.model); }},
-    {"file_position", [](const DuplicateRecord& r) { return integer(r.filePosition); }},
+    {"design_file", [](List l, Record r) { return text(textOf(l, r.designFile)); }},
+    {"model", [](List l, Record r) { return text(textOf(l, r.model)); }},
+    {"file_position", [](List, Record r) { return integer(r.filePosition); }},
     {"element_id",
-     [](const DuplicateRecord& r) {
+     [](List, Record r) {
        return FieldValue{FieldValue::Unsigned, {}, 0, r.elementId};
      }},
-    {"type", [](const DuplicateRecord& r) { return integer(r.type); }},
-    {"type_name", [](const DuplicateRecord& r) { return text(typeNameOf(r.type)); }},
-    {"level", [](const DuplicateRecord& r) { return integer(r.level); }},
-    {"level_name", [](const DuplicateRecord& r) { return text(r.levelName); }},
-    {"colour", [](const DuplicateRecord& r) { return integer(r.colour); }},
-    {"weight", [](const DuplicateRecord& r) { return integer(r.weight); }},
-    {"style", [](const DuplicateRecord& r) { return text(r.style); }},
-    {"outcome", [](const DuplicateRecord& r) { return text(listOutcomeName(r.outcome)); }},
-    {"reason", [](const DuplicateRecord& r) { return text(matchReasonName(r.reason)); }},
+    {"type", [](List, Record r) { return integer(r.type); }},
+    {"type_name", [](List, Record r) { return text(typeNameOf(r.type)); }},
+    {"level", [](List, Record r) { return integer(r.level); }},
+    {"level_name", [](List l, Record r) { return text(textOf(l, r.levelName)); }},
+    {"colour", [](List, Record r) { return integer(r.colour); }},
+    {"weight", [](List, Record r) { return integer(r.weight); }},
+    {"style", [](List l, Record r) { return text(textOf(l, r.style)); }},
+    {"outcome", [](List, Record r) { return text(listOutcomeName(r.outcome)); }},
+    {"reason", [](List, Record r) { return text(matchReasonName(r.reason)); }},
     {"partner_position",
-     [](const DuplicateRecord& r) {
-       return r.hasPartner ? integer(r.partnerPosition) : FieldValue{};
-     }},
+     [](List, Record r) { return r.hasPartner ? integer(r.partnerPosition) : FieldValue{}; }},
     {"partner_type",
-     [](const DuplicateRecord& r) { return r.hasPartner ? integer(r.partnerType) : FieldValue{}; }},
+     [](List, Record r) { return r.hasPartner ? integer(r.partnerType) : FieldValue{}; }},
 };
 constexpr size_t kFieldCount = std::size(kFields);
 
@@ -340,7 +340,7 @@ void putFieldValue(char*& at, const FieldValue& v, std::string_view none) {
   }
 }
 
-void putJsonFeature(char*& at, const DuplicateRecord& r, const FieldValue* values) {
+void putJsonFeature(char*& at, const ListGeometry& geometry, const FieldValue* values) {
   put(at, R"({"type":"Feature","properties":{)");
   for (size_t i = 0; i < kFieldCount; ++i) {
     if (i > 0) *at++ = ',';
@@ -350,7 +350,7 @@ void putJsonFeature(char*& at, const DuplicateRecord& r, const FieldValue* value
     putFieldValue<putJsonString>(at, values[i], "null");
   }
   put(at, R"(},"geometry":)");
-  putJsonGeometry(at, r.geometry);
+  putJsonGeometry(at, geometry);
   *at++ = '}';
 }
 
@@ -385,25 +385,25 @@ void putCsvField(char*& at, std::string_view text) {
   *at++ = '"';
 }
 
-void putCsvRecord(char*& at, const DuplicateRecord& r, const FieldValue* values) {
+void putCsvRecord(char*& at, const ListGeometry& geometry, const FieldValue* values) {
   for (size_t i = 0; i < kFieldCount; ++i) {
     if (i > 0) *at++ = ',';
     putFieldValue<putCsvField>(at, values[i], "");
   }
   put(at, ",\"");  // WKT holds commas but never a quote or a line break
-  putWkt(at, r.geometry);
+  putWkt(at, geometry);
   put(at, "\"\r\n");
 }
 
 // The record's field values into values[kFieldCount]; returns the most bytes the record takes
 // in either format.
-size_t fieldValuesOf(const DuplicateRecord& r, FieldValue* values) {
+size_t fieldValuesOf(const DuplicateRecords& list, const DuplicateRecord& r, FieldValue* values) {
   size_t strings = 0;
   for (size_t i = 0; i < kFieldCount; ++i) {
-    values[i] = kFields[i].value(r);
+    values[i] = kFields[i].value(list, r);
     strings += values[i].text.size();
   }
-  return kRecordBytes + 6 * strings + geometryBound(r.geometry);
+  return kRecordBytes + 6 * strings + geometryBound(geometryOf(list, r));
 }
 
 }  // namespace
@@ -448,10 +448,10 @@ namespace {
 
 // The records in list order (by entry, then file position; stable otherwise). The records stay
 // where they are: only pointers are sorted.
-std::vector<const DuplicateRecord*> listOrder(const DuplicateRecords& records) {
+std::vector<const DuplicateRecord*> listOrder(const DuplicateRecords& list) {
   std::vector<const DuplicateRecord*> order;
-  order.reserve(records.size());
-  for (const DuplicateRecord& r : records) order.push_back(&r);
+  order.reserve(list.records.size());
+  for (const DuplicateRecord& r : list.records) order.push_back(&r);
   const auto before = [](const DuplicateRecord* a, const DuplicateRecord* b) {
     if (a->entryIndex != b->entryIndex) return a->entryIndex < b->entryIndex;
     return a->filePosition < b->filePosition;
@@ -467,8 +467,8 @@ std::vector<const DuplicateRecord*> listOrder(const DuplicateRecords& records) {
 constexpr size_t kPieceBytes = 1 << 20;
 
 template <class Put>
-bool produceList(const DuplicateRecords& records, ListFormat format, Put&& hand) {
-  const std::vector<const DuplicateRecord*> order = listOrder(records);
+bool produceList(const DuplicateRecords& list, ListFormat format, Put&& hand) {
+  const std::vector<const DuplicateRecord*> order = listOrder(list);
   size_t capacity = kPieceBytes + 64 * 1024;
   auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
   char* at = buffer.get();
@@ -488,12 +488,13 @@ bool produceList(const DuplicateRecords& records, ListFormat format, Put&& hand)
   put(at, csv ? std::string_view(csvHeader()) : R"({"type":"FeatureCollection","features":[)");
   FieldValue values[kFieldCount];
   for (size_t i = 0; i < order.size(); ++i) {
-    if (!room(fieldValuesOf(*order[i], values))) return false;
+    if (!room(fieldValuesOf(list, *order[i], values))) return false;
+    const ListGeometry geometry = geometryOf(list, *order[i]);
     if (csv) {
-      putCsvRecord(at, *order[i], values);
+      putCsvRecord(at, geometry, values);
     } else {
       put(at, i == 0 ? "\n" : ",\n");
-      putJsonFeature(at, *order[i], values);
+      putJsonFeature(at, geometry, values);
     }
     if (static_cast<size_t>(at - buffer.get()) >= kPieceBytes) {
       if (!hand(std::string_view(buffer.get(), static_cast<size_t>(at - buffer.get())))) {

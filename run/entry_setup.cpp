@@ -106,9 +106,8 @@ void addListRecord(DuplicateRun& run, const ElementEntry& entry, const MSElement
                    ListOutcome outcome) {
   const Engine& e = engine();
   const ElementEntry* partnerEntry = partner == kNoNode ? nullptr : &entryOf(e.table, partner);
-  DuplicateRecord& record = run.listRecords.emplace_back();
-  duplicateRecordOf(&record, entry, el, fields, partnerEntry, reason, outcome);
-  record.entryIndex = run.entryIndex;
+  addDuplicateRecord(run.listRecords, entry, el, fields, partnerEntry, reason, outcome).entryIndex =
+      run.entryIndex;
 }
 
 // The duplicates list and the text report describe a reported element alike: its element and

@@ -79,7 +79,7 @@ void closeRunReports(DuplicateRun& run) {
       run.runFailed = true;
       reportLostFile(run, listName, "duplicates list", error);
     }
-    run.listRecords.clear();
+    run.listRecords = {};
   }
 }
 
