@@ -11,8 +11,11 @@
 // 2. A batch of 200 drawings of 1,000 elements each in one folder: `kelvara DIR/*.dgn`.
 //    Prints files per second.
 // A plain main: each figure is the best of KELVARA_BENCH_RUNS timed runs (default 3), every run
-// on fresh copies of the drawings, written to disk before the clock starts. Scratch files go
-// to the temporary folder.
+// on fresh copies of the drawings, written to disk before the clock starts, and after a pause of
+// KELVARA_BENCH_SETTLE seconds (default 3): on a virtual machine whose host takes back freed
+// memory, a run that starts right after another process freed its memory is spared the cost of
+// first touching fresh pages, and the figures would depend on what ran just before. Scratch
+// files go to a folder of their own in the temporary folder (KELVARA_BENCH_KEEP keeps it).
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -144,6 +147,8 @@ void freshCopies(const std::string& dir, const std::vector<std::string>& pristin
     fs::copy_file(pristine[i], dir + "/" + names[i], fs::copy_options::overwrite_existing);
   }
   ::sync();
+  const char* settle = std::getenv("KELVARA_BENCH_SETTLE");
+  ::usleep(static_cast<useconds_t>(1e6 * (settle ? std::atof(settle) : 3.0)));
 }
 
 int benchRuns() {
@@ -171,7 +176,11 @@ int main(int argc, char** argv) {
     bin =
         (fs::canonical("/proc/self/exe").parent_path().parent_path() / "app" / "kelvara").string();
   }
-  const std::string root = (fs::temp_directory_path() / "kelvara_bench_run").string();
+  std::string root = (fs::temp_directory_path() / "kelvara_bench_run_XXXXXX").string();
+  if (::mkdtemp(root.data()) == nullptr) {
+    std::perror("mkdtemp");
+    return 1;
+  }
   const int runs = benchRuns();
   const Timing none{1e30, 1e30};
 
