@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "engine/compare_pair.h"
 #include "engine/linear.h"
 #include "support/dgn_builder.h"
 
@@ -78,6 +79,14 @@ TEST(LinearElementsTest, ComparisonsOnDescriptors) {
   const ElmDscrPtr line = descriptor(test::line({0, 0, 0}, {1000, 0, 0}));
   EXPECT_EQ(linearCompareElements(line.get(), a.get(), {false, 0, false, true}, {}), 1);
   EXPECT_EQ(linearCompareElements(a.get(), line.get(), {false, 0, false, true}, {}), 3);
+  // A line and a line string of the same two points: other types differ unless overlap or
+  // underlap is on.
+  const ElmDscrPtr twoPoints = descriptor(test::lineString({{0, 0, 0}, {1000, 0, 0}}));
+  const PairElement linePair{line.get(), 0}, stringPair{twoPoints.get(), 0};
+  CompareOptions sameType;
+  EXPECT_EQ(comparePair(linePair, stringPair, sameType), 3);
+  sameType.overlap = true;
+  EXPECT_EQ(comparePair(linePair, stringPair, sameType), 1);
 
   // A whole arc against the ellipse it traces (compared as strokes).
   const ElmDscrPtr circleArc = descriptor(test::arc({0, 0, 0}, 500, 500, 0, 0, 360));

@@ -69,6 +69,17 @@ TEST(SolidsMatchTest, Table) {
       k3d);
 }
 
+// A rotation tolerance left in the settings counts only while rotation is allowed.
+TEST(SolidsMatchTest, RotationToleranceNeedsRotationAllowed) {
+  const ElmDscrPtr a = descriptorOf(surface(19, 1, profile()), k3d);
+  const ElmDscrPtr b = descriptorOf(surface(19, 1, profile(0, 0.5)), k3d);
+  CompareOptions o = within(0.5, deg(1));
+  o.is3d = k3d;
+  EXPECT_EQ(comparePair({a.get(), 0}, {b.get(), 0}, o), 1);
+  o.allowRotation = false;
+  EXPECT_EQ(comparePair({a.get(), 0}, {b.get(), 0}, o), 3);
+}
+
 TEST(SolidsMatchTest, RasterFramesCompareTheirBodies) {
   const std::vector<uint8_t> body = {1, 2, 3, 4, 5, 6, 7, 8};
   runCases(solidsMatch, {
