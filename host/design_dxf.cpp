@@ -136,7 +136,16 @@ const std::string* dxfLineStyleOf(const MSElementDescr& el) {
 uint64_t dxfHandleOf(const MSElementDescr& el) {
   const dxf::ModelSide* m = modelOf(el);
   const dxf::ElementSide* s = m ? dxf::sideOf(*m, el.filePosition) : nullptr;
-  return s ? m->drawing->records[s->record].handle : 0;
+  if (!s) return 0;
+  const dxf::Record& r = m->drawing->records[s->record];
+  if (s->attrib > 0) {  // an ATTRIB's own handle is read from its INSERT
+    dxf::Entity e;
+    dxf::DxfError error;
+    if (dxf::decodeEntity(*m->drawing, r, e, error) && s->attrib <= e.attribs.size() &&
+        e.attribs[s->attrib - 1u].handle != 0)
+      return e.attribs[s->attrib - 1u].handle;
+  }
+  return r.handle;
 }
 
 namespace {
@@ -151,7 +160,8 @@ void deletedOf(const std::shared_ptr<const dxf::Drawing>& drawing,
     for (size_t i = 0; i < m.positions.size(); ++i) {
       if (!dgn::isDeletedBit(open->image.bytes.data() + m.positions[i])) continue;
       deleted.emplace_back(open.get(), i);
-      records.push_back(m.elements[i].record);
+      // An ATTRIB's tag is deleted only with its INSERT, whose record is there already.
+      if (m.elements[i].attrib == 0) records.push_back(m.elements[i].record);
     }
   }
 }
@@ -174,11 +184,33 @@ bool recordAt(const DesignFile& f, uint32_t filePos, uint32_t& record,
   return true;
 }
 
+const std::string kAttribRefusal = "an ATTRIB is deleted only with its INSERT";
+
+// Whether the INSERT whose ATTRIB's tag is `element` is marked deleted.
+bool attribOwnerDeleted(const DesignFile& f, size_t element) {
+  const dxf::ModelSide& m = *f.dxf;
+  while (element > 0 && m.elements[element].attrib > 0) --element;
+  return dgn::isDeletedBit(f.image.bytes.data() + m.positions[element]);
+}
+
 }  // namespace
+
+void dxfDeleteAttribs(DesignFile& f, uint32_t filePos) {
+  uint32_t record = 0, element = 0;
+  if (!recordAt(f, filePos, record, &element) || f.dxf->elements[element].attrib > 0) return;
+  const dxf::ModelSide& m = *f.dxf;
+  for (size_t i = element + 1; i < m.elements.size() && m.elements[i].attrib > 0; ++i)
+    (void)dgn::deleteElement(f.image, m.positions[i]);
+}
 
 int dxfCheckDeletion(DesignFile& f, uint32_t filePos) {
   uint32_t record = 0, element = 0;
   if (!recordAt(f, filePos, record, &element)) return SUCCESS;  // not an entity: the image decides
+  if (f.dxf->elements[element].attrib > 0) {
+    if (attribOwnerDeleted(f, element)) return SUCCESS;
+    return fail(f.path + ": entity " + hexHandle(f.dxf->drawing->records[record].handle) +
+                " not deleted: " + kAttribRefusal);
+  }
   dxf::DeletionGate& gate = *f.dxf->gate;
   const dxf::Drawing& d = *f.dxf->drawing;
   if (f.dxf->elements[element].opaque) {
@@ -207,8 +239,10 @@ int dxfCheckDeletion(DesignFile& f, uint32_t filePos) {
 }
 
 const std::string* dxfDeletionRefusal(const DesignFile& f, uint32_t filePos) {
-  uint32_t record = 0;
-  if (!f.dxf || !f.dxf->gate || !recordAt(f, filePos, record)) return nullptr;
+  uint32_t record = 0, element = 0;
+  if (!f.dxf || !f.dxf->gate || !recordAt(f, filePos, record, &element)) return nullptr;
+  if (f.dxf->elements[element].attrib > 0)
+    return attribOwnerDeleted(f, element) ? nullptr : &kAttribRefusal;
   const auto it = f.dxf->gate->refused.find(record);
   return it == f.dxf->gate->refused.end() ? nullptr : &it->second;
 }

@@ -24,6 +24,7 @@ int mdlElement_undoableDelete(uint32_t filePos, ModelRef model) {
   if (f->dxf && dxfCheckDeletion(*f, filePos) != SUCCESS) return ERROR;
   if (dgn::deleteElement(f->image, filePos) != SUCCESS)
     return fail(f->path + ": no element at byte " + std::to_string(filePos));
+  if (f->dxf) dxfDeleteAttribs(*f, filePos);
   return SUCCESS;
 }
 

@@ -40,10 +40,13 @@ int openDxf(DesignFile& f, const std::string& path, const std::string& modelName
 int saveDxf(DesignFile& f);
 // SUCCESS when the entity at filePos of a DXF model can be deleted (the deletions of the
 // drawing's open models so far included); else ERROR with the reason recorded and kept for
-// dxfDeletionRefusal. SUCCESS for a position that is no entity's.
+// dxfDeletionRefusal. SUCCESS for a position that is no entity's. An ATTRIB's tag element goes
+// only with its INSERT: SUCCESS once the INSERT's element is deleted, ERROR before.
 int dxfCheckDeletion(DesignFile& f, uint32_t filePos);
 // Why the deletion of the entity at filePos was refused; null when it was not.
 const std::string* dxfDeletionRefusal(const DesignFile& f, uint32_t filePos);
+// Marks the tag elements of the INSERT at filePos deleted with it: its ATTRIBs go with it.
+void dxfDeleteAttribs(DesignFile& f, uint32_t filePos);
 // The name of f's model (its layout's name).
 std::string dxfModelName(const DesignFile& f);
 // Side facts of an element read from a DXF model; null / 0 when there is none.

@@ -195,12 +195,19 @@ struct TextDetails {
   int valign = 0;  // TEXT 73, ATTRIB/ATTDEF 74: 0 baseline, 1 bottom, 2 middle, 3 top
 };
 
+// An ATTRIB of an INSERT: its own handle, layer and symbology, and its text as for TEXT.
 struct Attrib {
   std::string tag, value;  // value decoded to UTF-8
   TextDetails details;
   Point3 position, alignment;  // 10, 11 in world coordinates
-  double height = 0, rotation = 0;
+  Point3 extrusion{0, 0, 1};
+  double height = 0, rotation = 0, widthFactor = 1;
   std::string style;
+  uint64_t handle = 0;
+  std::string layer = "0", linetype = "BYLAYER";
+  int colour = 256;
+  std::optional<uint32_t> trueColour;
+  int lineweight = -1;
 };
 
 struct Spline {

@@ -206,10 +206,29 @@ bool Decoder::follower(const Tag& t) {
   Attrib& a = e.attribs.back();
   // The attribute's own subclass repeats 72 and 11 with other meanings; the text's are taken.
   const bool own = !subclass.empty() && subclass != "AcDbText";
+  int n = 0;
   switch (t.code) {
     case 100:
       subclass = t.value;
       return true;
+    case 5:
+      return parseHandle(t.value, a.handle) || bad(t);
+    case 8:
+      a.layer = std::string(t.value);
+      return true;
+    case 6:
+      a.linetype = std::string(t.value);
+      return true;
+    case 62:
+      return integer(t, a.colour);
+    case 420:
+      if (!integer(t, n)) return false;
+      a.trueColour = static_cast<uint32_t>(n) & 0xFFFFFF;
+      return true;
+    case 370:
+      return integer(t, a.lineweight);
+    case 41:
+      return real(t, a.widthFactor);
     case 2:
       a.tag = std::string(t.value);
       return true;
@@ -250,6 +269,7 @@ bool Decoder::follower(const Tag& t) {
 void Decoder::finishAttrib() {
   if (part != "ATTRIB") return;
   Attrib& a = e.attribs.back();
+  a.extrusion = attribExtrusion;
   toWorld(attribExtrusion, a.position.x, a.position.y, a.position.z);
   toWorld(attribExtrusion, a.alignment.x, a.alignment.y, a.alignment.z);
   a.value = plainText(a.value, d.codePage, utf8(), false).text;

@@ -58,6 +58,7 @@ struct Builder {
   ModelSide& side;
   LayerTable layers;
   std::unordered_map<std::string, int32_t> styleNumbers;  // folded linetype name -> number
+  TagSets tagSets;
 
   void addLevel(uint32_t code, const std::string& name) {
     for (const auto& [c, n] : side.levels)
@@ -104,6 +105,21 @@ struct Builder {
     s.trueColour = y.trueColour.value_or(0);
     return s;
   }
+
+  // The tag elements of the ATTRIBs of INSERT `e` (record `record`), each with the ATTRIB's own
+  // level and symbology.
+  void appendAttribs(const Entity& e, uint32_t record, uint32_t target, std::vector<uint8_t>& out) {
+    for (size_t k = 0; k < e.attribs.size(); ++k) {
+      const Entity text = attribText(e.attribs[k]);
+      ElementContext c{d, side.placement, 0, {}, 0, 0, 0};
+      ElementSide s = sideOf(text, record, c);
+      s.attrib = static_cast<uint16_t>(std::min<size_t>(k + 1, UINT16_MAX));
+      const auto [set, index] = tagSets.find(e.block, e.attribs[k].tag);
+      side.positions.push_back(static_cast<uint32_t>(out.size()));
+      side.elements.push_back(s);
+      appendAttribTag(c, text, target, set, index, out);
+    }
+  }
 };
 
 }  // namespace
@@ -145,7 +161,7 @@ bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placem
   side.drawing = drawing;
   side.layout = layout;
   side.placement = placement;
-  Builder b{d, side, {}, {}};
+  Builder b{d, side, {}, {}, {}};
   b.layers.codes = levelCodes(d.layers);
   for (size_t i = 0; i < d.layers.size(); ++i) {
     b.layers.byName.emplace(upper(d.layers[i].name), i);
@@ -173,7 +189,7 @@ bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placem
     // gave before the fault) and the model goes on.
     const bool decoded = decodeEntity(d, r, e, bad);
     if (!decoded && side.undecoded++ == 0) side.firstFault = bad.text;
-    ElementContext c{d, side.placement, 0, {}, 0, 0, 0};
+    ElementContext c{d, side.placement, 0, {}, 0, 0, 0, uint32_t(side.positions.size() + 1)};
     ElementSide s = b.sideOf(e, i, c);
     const size_t at = bytes.size();
     if (!decoded || !appendElementRun(c, e, bytes)) {
@@ -181,14 +197,20 @@ bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placem
       appendOpaqueElement(c, r, bytes);
       s.opaque = true;
     }
+    side.positions.push_back(static_cast<uint32_t>(at));
+    side.elements.push_back(s);
+    if (!s.opaque && !e.attribs.empty()) b.appendAttribs(e, i, c.association, bytes);
     if (bytes.size() + 2 > dgn::MAX_FILE_BYTES) {
       error = d.file + ": too many entities for one model";
       return false;
     }
-    side.positions.push_back(static_cast<uint32_t>(at));
-    side.elements.push_back(s);
   }
   releaseBytes(d, released, d.bytes.size());
+  appendTagSets(b.tagSets, bytes);
+  if (bytes.size() + 2 > dgn::MAX_FILE_BYTES) {
+    error = d.file + ": too many entities for one model";
+    return false;
+  }
   bytes.push_back(0xFF);
   bytes.push_back(0xFF);
   if (dgn::parseImage(std::move(bytes), d.file, image, &error) != SUCCESS) return false;

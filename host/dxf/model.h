@@ -3,10 +3,11 @@
 // hold: the DXF record it came from (for writing), the handle, the level code of its layer,
 // by-level and by-cell symbology, the linetype name and the true colour.
 //
-// The image has one top-level element per entity, in file order. Coordinates are placed with
-// one scale per file: the finest power of ten (1 to 10^9 units of resolution per drawing unit)
-// at which every coordinate of the file's entities fits in 32 bits; the origin stays at the
-// drawing's origin, so the file's master unit is the drawing unit.
+// The image has one top-level element per entity, in file order, each INSERT followed by the
+// tag elements of its ATTRIBs; the tag-set definitions that name their tags come last. Coordinates
+// are placed with one scale per file: the finest power of ten (1 to 10^9 units of resolution per
+// drawing unit) at which every coordinate of the file's entities fits in 32 bits; the origin stays
+// at the drawing's origin, so the file's master unit is the drawing unit.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +41,9 @@ struct ElementSide {
   bool hasTrueColour = false;
   bool opaque = false;  // no mapping (or not decoded): compared by content, and never deleted
                         // while something outside it points at it
+  // An INSERT's ATTRIB as a tag element: 1 + its place among the INSERT's ATTRIBs (the record
+  // is the INSERT's); 0 for an entity's own element.
+  uint16_t attrib = 0;
 };
 
 struct ModelSide {

@@ -24,14 +24,6 @@ constexpr size_t kMaxBlockName = 64;   // longer block names are kept as a diges
 constexpr double kScaleQuantum = 1e9;  // INSERT scales compare to 1e-9
 constexpr double kBulgeFlat = 1e-12;   // a smaller bulge is a straight segment
 
-uint64_t fnv64(std::string_view s, uint64_t h = 0xcbf29ce484222325ull) {
-  for (unsigned char ch : s) {
-    h ^= ch;
-    h *= 0x100000001b3ull;
-  }
-  return h;
-}
-
 void putU64(std::vector<uint8_t>& e, uint64_t v) {
   for (int i = 0; i < 8; ++i) e.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
@@ -181,65 +173,82 @@ int textFont(const Entity& e) {
   return 1 + int(fnv64(key) % 255);
 }
 
+}  // namespace
+
+TextPlace placeText(const ElementContext& c, const Entity& e, size_t chars) {
+  TextPlace t;
+  t.height = e.height * c.placement.scale;
+  t.width = t.height * (e.widthFactor > 0 ? e.widthFactor : 1);
+  t.justification = textJustification(e.details);
+  t.font = textFont(e);
+  const RotMatrix axes = ocsAxes(e.extrusion);
+  // The origin is the text's lower left corner; a text aligned to its second point (11) is
+  // placed so that its justification point lies there.
+  const bool second = (e.details.halign != 0 || e.details.valign != 0) && e.vertices.size() > 1 &&
+                      e.details.halign != 3 && e.details.halign != 5;
+  t.origin = uorOf(c, e.vertices[0]);
+  if (second) {
+    const DPoint3d anchor = uorOf(c, e.vertices[1]);
+    const int column = t.justification / 3, row = t.justification % 3;
+    const double length = t.width * double(chars);
+    const double along = column <= 1 ? 0.0 : column == 2 ? length / 2 : length;
+    const double up = row == 0 ? t.height : row == 1 ? t.height / 2 : 0.0;
+    const double r = e.rotation * kDegree;
+    const DPoint3d offset = rotate(
+        axes, {along * std::cos(r) - up * std::sin(r), along * std::sin(r) + up * std::cos(r), 0});
+    t.origin = {anchor.x - offset.x, anchor.y - offset.y, anchor.z - offset.z};
+  } else if (e.vertices.size() > 1 && (e.details.halign == 3 || e.details.halign == 5)) {
+    // Aligned or fitted: the second point ends the text, so the length runs to it.
+    const DPoint3d end = uorOf(c, e.vertices[1]);
+    const DPoint3d& o = t.origin;
+    const double span = std::hypot(end.x - o.x, end.y - o.y, end.z - o.z);
+    if (chars > 0 && span > 0) t.width = span / double(chars);
+  }
+  if (c.placement.is3d) {
+    t.orientation = times(axes, dgn::rotationAboutZ(e.rotation * kDegree));
+  } else {
+    bool mirrored = false;
+    const double base = planeRotation(axes, mirrored);
+    t.angle = normalised(base + (mirrored ? -1 : 1) * e.rotation * kDegree);
+  }
+  const double length = t.height * double(chars);
+  const double r = e.rotation * kDegree;
+  const DPoint3d& o = t.origin;
+  t.corner = {o.x + length * std::cos(r) - t.height * std::sin(r),
+              o.y + length * std::sin(r) + t.height * std::cos(r), o.z};
+  return t;
+}
+
+namespace {
+
 bool appendText(const ElementContext& c, const Entity& e, std::vector<uint8_t>& out) {
   if (e.vertices.empty()) return false;
   const bool is3d = c.placement.is3d;
   const size_t o = is3d ? 74 : 58;
   const std::string chars = e.text.substr(0, kMaxTextChars);
   std::vector<uint8_t> el = startElement(c, 17, o + 2 + chars.size() - 36);
-  const double height = e.height * c.placement.scale;
-  const double mult = height / dgn::TEXT_SIZE_FACTOR;
-  const double width = height * (e.widthFactor > 0 ? e.widthFactor : 1);
-  putI32At(el, 38, width / dgn::TEXT_SIZE_FACTOR);
-  putI32At(el, 42, mult);
-  const int justification = textJustification(e.details);
-  el[36] = static_cast<uint8_t>(textFont(e));
-  el[37] = static_cast<uint8_t>(justification);
-  const RotMatrix axes = ocsAxes(e.extrusion);
-  // The origin is the text's lower left corner; a text aligned to its second point (11) is
-  // placed so that its justification point lies there.
-  const bool second = (e.details.halign != 0 || e.details.valign != 0) && e.vertices.size() > 1 &&
-                      e.details.halign != 3 && e.details.halign != 5;
-  DPoint3d origin = uorOf(c, e.vertices[0]);
-  if (second) {
-    const DPoint3d anchor = uorOf(c, e.vertices[1]);
-    const int column = justification / 3, row = justification % 3;
-    const double length = width * double(chars.size());
-    const double along = column <= 1 ? 0.0 : column == 2 ? length / 2 : length;
-    const double up = row == 0 ? height : row == 1 ? height / 2 : 0.0;
-    const double r = e.rotation * kDegree;
-    const DPoint3d offset = rotate(
-        axes, {along * std::cos(r) - up * std::sin(r), along * std::sin(r) + up * std::cos(r), 0});
-    origin = {anchor.x - offset.x, anchor.y - offset.y, anchor.z - offset.z};
-  } else if (e.vertices.size() > 1 && (e.details.halign == 3 || e.details.halign == 5)) {
-    // Aligned or fitted: the second point ends the text, so the length runs to it.
-    const DPoint3d end = uorOf(c, e.vertices[1]);
-    const double span = std::hypot(end.x - origin.x, end.y - origin.y, end.z - origin.z);
-    if (!chars.empty() && span > 0)
-      putI32At(el, 38, span / double(chars.size()) / dgn::TEXT_SIZE_FACTOR);
-  }
+  const TextPlace t = placeText(c, e, chars.size());
+  el[36] = static_cast<uint8_t>(t.font);
+  el[37] = static_cast<uint8_t>(t.justification);
+  putI32At(el, 38, t.width / dgn::TEXT_SIZE_FACTOR);
+  putI32At(el, 42, t.height / dgn::TEXT_SIZE_FACTOR);
   if (is3d) {
-    putQuaternion(el, 46, times(axes, dgn::rotationAboutZ(e.rotation * kDegree)));
-    dgn::putPoint(el.data() + 62, origin, true);
+    putQuaternion(el, 46, t.orientation);
+    dgn::putPoint(el.data() + 62, t.origin, true);
   } else {
-    bool mirrored = false;
-    const double base = planeRotation(axes, mirrored);
-    putAngle(el, 46, normalised(base + (mirrored ? -1 : 1) * e.rotation * kDegree));
-    dgn::putPoint(el.data() + 50, origin, false);
+    putAngle(el, 46, t.angle);
+    dgn::putPoint(el.data() + 50, t.origin, false);
   }
   el[o] = static_cast<uint8_t>(chars.size());
   std::copy(chars.begin(), chars.end(), el.begin() + long(o + 2));
-  const double length = height * double(chars.size());
-  const double r = e.rotation * kDegree;
-  setRange(el, {origin,
-                {origin.x + length * std::cos(r) - height * std::sin(r),
-                 origin.y + length * std::sin(r) + height * std::cos(r), origin.z}});
+  setRange(el, {t.origin, t.corner});
   appendFinished(el, out);
   return true;
 }
 
 // A block reference: a shared cell instance whose body holds the block name, the placement
-// and a digest of the attributes, so that equal references compare equal byte for byte.
+// and a digest of the attributes, so that equal references compare equal byte for byte. With
+// attributes it carries the association id their tag elements point at.
 bool appendInsert(const ElementContext& c, const Entity& e, std::vector<uint8_t>& out) {
   if (e.vertices.empty()) return false;
   std::vector<uint8_t> el = startElement(c, 35, 0);
@@ -259,11 +268,17 @@ bool appendInsert(const ElementContext& c, const Entity& e, std::vector<uint8_t>
   const Point3 ez = e.extrusion;
   for (double v : {e.scale.x, e.scale.y, e.scale.z, e.rotation, ez.x, ez.y, ez.z})
     putU64(el, static_cast<uint64_t>(static_cast<int64_t>(std::llround(v * kScaleQuantum))));
-  uint64_t attribs = fnv64("");
-  for (const Attrib& a : e.attribs) attribs = fnv64(a.value + '\0', fnv64(a.tag + '\0', attribs));
   el.push_back(static_cast<uint8_t>(std::min<size_t>(e.attribs.size(), 255)));
-  putU64(el, attribs);
+  putU64(el, attribsDigest(c, e));
   setRange(el, {origin});
+  if (!e.attribs.empty()) {
+    dgn::finishElement(el);
+    std::vector<uint8_t> link(16, 0);
+    dgn::writeU16(link.data(), 0x1007);
+    dgn::writeU16(link.data() + 2, dgn::LINKAGE_ID_ASSOCIATION);
+    dgn::writeU32LE(link.data() + 4, c.association);
+    dgn::appendLinkage(el, link);
+  }
   appendFinished(el, out);
   return true;
 }

@@ -16,7 +16,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "host/dxf/dxf.h"
@@ -40,7 +43,52 @@ struct ElementContext {
   int level = 0;           // the V7 level byte (0-63) standing for levelCode
   int colour = 0;          // the V7 colour byte: the entity's colour, by level the layer's
   int weight = 0;          // the V7 weight (0-23)
+  // The association id an INSERT's element carries when ATTRIBs follow it as tags.
+  uint32_t association = 0;
 };
+
+// Where a TEXT of `chars` characters lies, in units of resolution.
+struct TextPlace {
+  DPoint3d origin, corner;          // the lower left corner, and the corner the range reaches
+  double width = 0, height = 0;     // of a character
+  int font = 0, justification = 0;  // the V7 font and justification standing for the alignment
+  RotMatrix orientation;            // 3D files: the text's axes
+  double angle = 0;                 // 2D files: its rotation in the plane (radians, 0 to 2 pi)
+};
+TextPlace placeText(const ElementContext& c, const Entity& e, size_t chars);
+
+// ---- Attributes as tags ------------------------------------------------------------------------
+// An INSERT with ATTRIBs is a shared cell instance with tags, as tags go with their element in a
+// design file: the INSERT's element carries an association id (a 0x7D2F linkage) and each ATTRIB
+// follows it as a tag element (type 37) whose target is that id. A tag names its tag by a set
+// number and a tag index, which a tag-set definition (type 66, level 24) per block names.
+
+// The tag sets of a model: one per block name (case-insensitive) that INSERTs with ATTRIBs use,
+// numbered from 1 as met, with the tags met (case-insensitive), numbered from 1.
+struct TagSets {
+  struct Set {
+    std::string name;
+    std::vector<std::string> tags;
+  };
+  std::vector<Set> sets;
+  std::unordered_map<std::string, int> numbers;  // folded block name -> set number
+  // The set number of `block` and the index of `tag` in its set, added when new.
+  std::pair<int, int> find(const std::string& block, const std::string& tag);
+};
+
+// The TEXT an ATTRIB shows (its value, placement and style), with the ATTRIB's layer, symbology
+// and handle.
+Entity attribText(const Attrib& a);
+// Appends the tag element of an attribute (as attribText gives it) of the INSERT whose
+// association id is `target`, naming tag `index` of set `set`.
+void appendAttribTag(const ElementContext& c, const Entity& text, uint32_t target, int set,
+                     int index, std::vector<uint8_t>& out);
+// Appends a tag-set definition per set.
+void appendTagSets(const TagSets& sets, std::vector<uint8_t>& out);
+// A digest of everything the tags of an INSERT's ATTRIBs compare by (their names, values,
+// placement, layers and symbology), for the INSERT's own element: an INSERT is the same as
+// another only when its tags are the same too.
+uint64_t attribsDigest(const ElementContext& c, const Entity& insert);
 
 // The V7 level byte that stands for a level code: 0 stays 0, codes from 64 up fold into 1-63.
 int v7Level(uint32_t levelCode);
@@ -59,6 +107,14 @@ void appendOpaqueElement(const ElementContext& c, const Record& r, std::vector<u
 
 // ---- Building blocks for mappings --------------------------------------------------------------
 
+// FNV-1a, 64 bits, continuing from `h`.
+inline uint64_t fnv64(std::string_view s, uint64_t h = 0xcbf29ce484222325ull) {
+  for (unsigned char ch : s) {
+    h ^= ch;
+    h *= 0x100000001b3ull;
+  }
+  return h;
+}
 // A point in units of resolution.
 DPoint3d toUor(const Placement& p, double x, double y, double z);
 // A new element of `type` with the context's level and symbology, `bodyBytes` zero bytes after

@@ -58,21 +58,42 @@ test::Element dgnDoor(double x) {
   return test::cell("DOOR", {x * kUnit, 8 * kUnit}, {dgnLine(x, 8, x, 11)});
 }
 
+// Doors with their numbers as tags of tag set 1 ("DOOR"), after the set's definition.
+std::vector<test::Element> dgnTaggedDoors(std::vector<std::pair<double, std::string>> doors) {
+  std::vector<test::Element> out{test::tagSet(1, "DOOR", {"NUMBER"})};
+  for (const auto& [x, number] : doors) {
+    out.push_back(dgnDoor(x));
+    out.push_back(test::tagValue(0, 1, 1, number));
+  }
+  return out;
+}
+
 struct Case {
   const char* label;
   const char* name;                    // make_dxf_cases.py's case
   std::vector<std::string> settings;   // KEY=VALUE for --set
   std::vector<test::Element> dgnTwin;  // the same drawing as DGN elements
   int duplicates;                      // what both give with those settings
-  const char* type;                    // the reported element type
+  const char* type;                    // the reported element type of the first entity (ATTRIB
+                                       // for a tag) a run finds
+  int removed = -1;  // INSERTs (each with its one ATTRIB) a delete run removes; -1: no such run
+  int refused = 0;   // tags of ATTRIBs found whose INSERT stays: reported, not deleted
 };
 
 void PrintTo(const Case& c, std::ostream* os) {
   *os << c.label;
 }
 
-// The handle of the first entity of a DXF drawing, as the report prints element IDs.
-std::string firstHandle(const std::string& path) {
+// The handle of the first entity of a DXF drawing (its first ATTRIB when `attrib`), as the
+// report prints element IDs.
+std::string firstHandle(const std::string& path, bool attrib) {
+  if (attrib) {
+    const std::string text = readFile(path);
+    const size_t at = text.find("\nATTRIB\n");
+    const size_t h = at == std::string::npos ? at : text.find("\n  5\n", at);
+    if (h == std::string::npos) return "no ATTRIB";
+    return std::to_string(std::stoull(text.substr(h + 5, text.find('\n', h + 5)), nullptr, 16));
+  }
   dxf::Drawing d;
   dxf::DxfError error;
   if (!dxf::readDrawing(path, d, error)) return "unreadable: " + error.text;
@@ -95,6 +116,20 @@ RunResult reportOnly(const Scratch& s, const std::string& file, std::vector<std:
   return runKelvara(s, withSettings(settings, {file}));
 }
 
+// The ezdxf audit of a file: its last line ("No errors found." when clean).
+std::string ezdxfAudit(const std::string& file) {
+  int status = 0;
+  const std::vector<std::string> lines =
+      splitLines(shellOutput("/usr/bin/python3 -m ezdxf audit '" + file + "' 2>&1", &status));
+  return lines.empty() ? "" : lines.back();
+}
+
+size_t occurrences(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 class DxfCases : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DxfCases, FindTheDuplicatesOfTheirDgnTwin) {
@@ -108,7 +143,8 @@ TEST_P(DxfCases, FindTheDuplicatesOfTheirDgnTwin) {
   EXPECT_EQ(foundCount(fromDxf), c.duplicates) << fromDxf.out;
   EXPECT_EQ(readFile(s.path("plan.dxf")), original);  // a report-only run writes nothing
   const std::vector<std::string> report = readLines(s.path("kelvara.trf"));
-  const std::string line = ", ID=" + firstHandle(s.path("plan.dxf")) +
+  const bool tag = std::string(c.type).starts_with("37");
+  const std::string line = ", ID=" + firstHandle(s.path("plan.dxf"), tag) +
                            " -- Lv Walls, Co ByLevel, Wt ByLevel, St ByLevel, type " + c.type +
                            " element is duplicate.";
   if (c.duplicates > 0) {
@@ -125,6 +161,24 @@ TEST_P(DxfCases, FindTheDuplicatesOfTheirDgnTwin) {
     const RunResult fromDgn = reportOnly(s, "twin.dgn", c.settings);
     EXPECT_EQ(foundCount(fromDgn), c.duplicates) << fromDgn.out;
   }
+  if (c.removed < 0) return;
+  // A delete run: an INSERT goes with its ATTRIB and SEQEND, an ATTRIB never goes alone.
+  const RunResult run =
+      runKelvara(s, withSettings({"BACKUP=0", "DESIGN_REPORT__=0"}, {"plan.dxf"}));
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string cleaned = readFile(s.path("plan.dxf"));
+  EXPECT_EQ(ezdxfAudit(s.path("plan.dxf")), "No errors found.");
+  for (const char* type : {"\nINSERT\n", "\nATTRIB\n", "\nSEQEND\n"}) {
+    EXPECT_EQ(occurrences(original, type) - occurrences(cleaned, type), size_t(c.removed)) << type;
+  }
+  const std::vector<std::string> deleting = readLines(s.path("kelvara.trf"));
+  EXPECT_EQ(std::count_if(deleting.begin(), deleting.end(),
+                          [](const std::string& l) {
+                            return contains(l,
+                                            "Not deleted: an ATTRIB is deleted only with its "
+                                            "INSERT.");
+                          }),
+            c.refused);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -195,21 +249,20 @@ INSTANTIATE_TEST_SUITE_P(
               test::ellipse({50 * kUnit, 50 * kUnit}, kUnit, kUnit, 0)},
              2,
              "3 (line)"},
+        // A block reference with attributes and its tags: the duplicate INSERT and the tag of
+        // its ATTRIB are found, as a cell with a tag and its tag are.
         Case{"insert",
              "insert",
              {},
-             {dgnDoor(7), dgnDoor(7), dgnDoor(20)},
-             1,
-             "35 (shared cell element)"}),
+             dgnTaggedDoors({{7, "D-17"}, {7, "D-17"}, {20, "D-18"}}),
+             2,
+             "35 (shared cell element)",
+             1},
+        Case{"insert_r12", "insert_r12", {}, {}, 2, "35 (shared cell element)", 1},
+        // INSERTs whose attributes differ in value or place are not duplicates; a tag that is
+        // the same as another while its INSERT is not is found, and stays.
+        Case{"insert_apart", "insert_apart", {}, {}, 1, "37 (attribute element)", 0, 1}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.label); });
-
-// The ezdxf audit of a file: its last line ("No errors found." when clean).
-std::string ezdxfAudit(const std::string& file) {
-  int status = 0;
-  const std::vector<std::string> lines =
-      splitLines(shellOutput("/usr/bin/python3 -m ezdxf audit '" + file + "' 2>&1", &status));
-  return lines.empty() ? "" : lines.back();
-}
 
 // A delete run on a drawing whose duplicates include a grouped polyline and a block reference
 // with attributes (deleted, the group fixed up) and a line an XRECORD points at (kept, named on
@@ -221,7 +274,8 @@ TEST(DxfDeleteRun, DeletesWhatCanGoAndKeepsWhatIsReferenced) {
   const std::string original = readFile(s.path("story.dxf"));
   const RunResult r = runKelvara(s, {"--set", "DESIGN_REPORT__=0", "story.dxf"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(contains(r.out, "4 duplicate elements were found.")) << r.out;
+  // The block reference's ATTRIB is found as a tag too, and goes with it.
+  EXPECT_TRUE(contains(r.out, "5 duplicate elements were found.")) << r.out;
   const std::vector<std::string> lines = readLines(s.path("kelvara.trf"));
   EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
     return contains(l, "Not deleted: referenced by XRECORD");
@@ -324,7 +378,7 @@ TEST(DxfDeleteRun, LayoutsAreModelsOfTheirOwn) {
   const RunResult both =
       runKelvara(s, {"--set", "DESIGN_REPORT__=0", "story.dxf", "story.dxf,Sheet2"});
   ASSERT_EQ(both.status, 0) << both.err;
-  EXPECT_TRUE(contains(both.out, "2 models processed.\n5 duplicate elements were found."))
+  EXPECT_TRUE(contains(both.out, "2 models processed.\n6 duplicate elements were found."))
       << both.out;
   EXPECT_EQ(ezdxfAudit(s.path("story.dxf")), "No errors found.");
   dxf::Drawing d;

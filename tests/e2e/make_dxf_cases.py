@@ -1,6 +1,7 @@
-"""Writes one R2018 DXF drawing per duplicate case with ezdxf: a pair of entities that are
-duplicates of each other (or, for the reversed line, the same line drawn the other way) on layer
-"Walls", and one entity that is not a duplicate of anything.
+"""Writes one DXF drawing per duplicate case with ezdxf (R2018, R12 where the case's name ends in
+"_r12"): a pair of entities that are duplicates of each other (or, for the reversed line, the
+same line drawn the other way) on layer "Walls", and one entity that is not a duplicate of
+anything.
 
 usage: /usr/bin/python3 make_dxf_cases.py OUTDIR
 Makes OUTDIR/<case>.dxf for every case below, OUTDIR/story.dxf (see story()) and
@@ -54,10 +55,31 @@ def case_text(msp):
         msp.add_text(text, dxfattribs={"height": 2.5, "insert": (2, 3)})
 
 
+def door(msp, x, number, at=8, colour=256):
+    ref = msp.add_blockref("DOOR", (x, 8), dxfattribs={"color": colour})
+    ref.add_attrib("NUMBER", number, (x, at), dxfattribs={"layer": "Walls"})
+
+
 def case_insert(msp):
     for x, number in ((7, "D-17"), (7, "D-17"), (20, "D-18")):
-        ref = msp.add_blockref("DOOR", (x, 8))
-        ref.add_attrib("NUMBER", number, (x, 8))
+        door(msp, x, number)
+
+
+def case_insert_r12(msp):
+    """The same pair, and a pair at one place whose numbers differ."""
+    case_insert(msp)
+    door(msp, 20, "D-19")
+
+
+def case_insert_apart(msp):
+    """Pairs of block references at one place that are not the same: in colour (their
+    attributes are), in their attributes' values, and in where an attribute stands."""
+    door(msp, 7, "D-17", colour=1)
+    door(msp, 7, "D-17", colour=2)
+    door(msp, 20, "D-18")
+    door(msp, 20, "D-19")
+    door(msp, 30, "D-20")
+    door(msp, 30, "D-20", at=9)
 
 
 def case_broken(msp):
@@ -130,8 +152,9 @@ def refused(doc, outdir):
 
 def main(outdir):
     for name, build in CASES.items():
-        doc = ezdxf.new("R2018")
-        doc.header["$INSUNITS"] = 6
+        doc = ezdxf.new("R12" if name.endswith("_r12") else "R2018")
+        if not name.endswith("_r12"):
+            doc.header["$INSUNITS"] = 6
         doc.layers.add("Walls", color=1)
         door = doc.blocks.new("DOOR")
         door.add_line((0, 0), (0, 3))

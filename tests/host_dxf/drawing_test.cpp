@@ -110,7 +110,8 @@ const std::map<std::string, std::function<json(const Entity&)>> kExtra = {
        json out = {{"attribs", json::array()}};
        for (const Attrib& a : e.attribs)
          out["attribs"].push_back({a.details.flags, a.details.halign, a.details.valign,
-                                   xyz(a.position), xyz(a.alignment), a.height, a.rotation});
+                                   xyz(a.position), xyz(a.alignment), a.height, a.rotation,
+                                   a.handle, a.layer, a.colour, a.widthFactor});
        return out;
      }},
     {"ATTDEF",

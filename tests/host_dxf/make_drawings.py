@@ -92,7 +92,7 @@ def add_more(doc, msp, version):
         "extrusion": (0, 0, -1)})
     ref = msp.add_blockref("DOOR", (20, 20))
     ref.add_attrib("NUMBER", "%%p1", (21, 22), dxfattribs={
-        "flags": 1, "halign": 2, "valign": 1, "align_point": (23, 22)})
+        "flags": 1, "halign": 2, "valign": 1, "align_point": (23, 22), "color": 5, "width": 0.8})
     msp.add_solid([(0, 0), (4, 0), (0, 3), (4, 3)], dxfattribs={"extrusion": (0, 0, -1)})
     msp.add_solid([(0, 0, 2), (4, 0, 2), (2, 3, 2)])
     msp.add_trace([(1, 1), (5, 1), (1, 2), (5, 2)])
@@ -188,7 +188,8 @@ def describe(e, layout, r12):
                  attribs=[[a.dxf.tag, PLAIN.get(a.dxf.text, (a.dxf.text,))[0]] for a in e.attribs])
         d["extra"] = {"attribs": [
             [a.dxf.flags, a.dxf.halign, a.dxf.valign, point(a.dxf.insert), point(a.dxf.get(
-                "align_point", (0, 0, 0))), a.dxf.height, a.dxf.rotation] for a in e.attribs]}
+                "align_point", (0, 0, 0))), a.dxf.height, a.dxf.rotation, int(a.dxf.handle, 16),
+            a.dxf.layer, a.dxf.color, a.dxf.width] for a in e.attribs]}
     else:
         describe_more(e, d, world)
     return d
