@@ -157,6 +157,7 @@ int finishStream(DesignFile& f) {
 }
 
 int saveFile(DesignFile& f) {
+  if (f.dxfReport) return saveDxfReport(f);
   if (f.stream.fd >= 0) return finishStream(f);
   if (!f.image.dirty) return SUCCESS;
   if (f.readOnly || f.parent != 0) return fail(f.path + ": file is read-only, not written");
@@ -442,16 +443,7 @@ int createDesignFile(const std::string& path, bool is3d, Replace replace) {
   return SUCCESS;
 }
 
-int mdlWorkDgn_createFile(ModelRef* out, const std::string& path, ModelRef seed, bool is3d) {
-  if (!out) return ERROR;
-  *out = 0;
-  DesignFile* s = designFileOf(seed);
-  std::vector<uint8_t> bytes;
-  if (s && s->image.is3d == is3d) {
-    bytes = seedHeader(s->image);
-  } else {
-    bytes = dgn::makeEmptyDesign(is3d, s ? s->image.tcb : dgn::TcbRecord{});
-  }
+int design_detail::checkWorkTarget(const std::string& path) {
   const std::string file = writeTargetOf(path);
   struct stat st {};
   const bool exists = ::stat(file.c_str(), &st) == 0;
@@ -467,6 +459,20 @@ int mdlWorkDgn_createFile(ModelRef* out, const std::string& path, ModelRef seed,
   if (fd < 0) return fail(path + ": cannot create a file there: " + std::strerror(errno));
   (void)sys.close(fd);
   (void)sys.unlink(probe.c_str());
+  return SUCCESS;
+}
+
+int mdlWorkDgn_createFile(ModelRef* out, const std::string& path, ModelRef seed, bool is3d) {
+  if (!out) return ERROR;
+  *out = 0;
+  DesignFile* s = designFileOf(seed);
+  std::vector<uint8_t> bytes;
+  if (s && s->image.is3d == is3d) {
+    bytes = seedHeader(s->image);
+  } else {
+    bytes = dgn::makeEmptyDesign(is3d, s ? s->image.tcb : dgn::TcbRecord{});
+  }
+  if (checkWorkTarget(path) != SUCCESS) return ERROR;
   auto f = std::make_unique<DesignFile>();
   std::string error;
   if (dgn::parseImage(std::move(bytes), path, f->image, &error) != SUCCESS) return fail(error);

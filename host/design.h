@@ -20,6 +20,10 @@
 
 namespace kelvara {
 
+namespace design_detail {
+struct DxfReport;
+}
+
 inline constexpr const char* DEFAULT_MODEL_NAME = "Default";
 inline constexpr int END_OF_DGN = 10;  // mdlScan_file: the scan has ended
 inline constexpr uint32_t FILE_ATTR_READONLY = 1;
@@ -35,6 +39,9 @@ struct DesignFile {
   // A DXF drawing's model: the image holds its layout's entities as V7 elements, this the
   // drawing and the side records. Null for DGN files.
   std::shared_ptr<dxf::ModelSide> dxf;
+  // A work file that is the design report of a DXF model (mdlWorkDxf_createReport); its image
+  // stays empty. Null otherwise.
+  std::shared_ptr<design_detail::DxfReport> dxfReport;
   ModelRef parent = 0;  // for reference attachments: the model they are attached to
   std::array<std::string, MAX_LEVEL + 1> levelNames;  // "" = no name
   dgn::ReferenceRecord attachment;             // for reference attachments: how they are attached
@@ -144,6 +151,30 @@ bool mdlModelRef_is3D(ModelRef model);
 // created by mdlWorkDgn_createFile and never saved leaves nothing of its own on disk (an older
 // file under its name stays as it was).
 [[nodiscard]] int mdlWorkDgn_discardFile(ModelRef workFile);
+
+// ---- DXF design reports ---------------------------------------------------------------------
+// True when model is a model (model space or a layout) of a DXF drawing.
+bool mdlModelRef_isDxf(ModelRef model);
+// How a DXF design report shows an entity: the layer it moves to ("" keeps its own) and the
+// colour, weight and style of `change` (its level is not used).
+struct DrawingLook {
+  std::string layer;
+  SymbologyChange change;
+};
+// Creates a work file for the design report of source (a DXF model) at path: a DXF file of the
+// drawing's own version, written when the work file is closed (mdlWorkDgn_closeFile; discarded,
+// it leaves nothing), that holds the drawing as read with every entity of source's layout shown
+// in `single` and the entities marked since in their marks' looks; the rest of the drawing
+// keeps its bytes. A layer a look names that the drawing lacks is added to its layer table (made
+// after layer 0, not frozen or locked); a linetype the drawing lacks is not set, nor is a
+// lineweight in an R12 drawing. Refusals as for mdlWorkDgn_createFile, and ERROR when source is
+// not a DXF model.
+[[nodiscard]] int mdlWorkDxf_createReport(ModelRef* out, const std::string& path, ModelRef source,
+                                          const DrawingLook& single);
+// Shows the entity at filePos of model in `look` in the report. SUCCESS, changing nothing, for
+// an element of another drawing or layout; ERROR for an unknown report.
+[[nodiscard]] int mdlWorkDxf_markElement(ModelRef report, ModelRef model, uint32_t filePos,
+                                         const DrawingLook& look);
 
 // ---- Scanning -------------------------------------------------------------------------------
 struct ScanCriteria {

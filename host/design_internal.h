@@ -27,6 +27,10 @@ bool isColourTable(const uint8_t* p);
 // file headers or the file's own level-name elements.
 bool belongsToDrawing(const uint8_t* p, size_t size);
 
+// Refuses (ERROR, recorded) a work file at path that would replace a read-only file or what is
+// not a regular file, or whose folder takes no new file.
+int checkWorkTarget(const std::string& path);
+
 // ---- DXF drawings (design_dxf.cpp) ----------------------------------------------------------
 // True when path names a DXF (or DWG) drawing by its extension.
 bool isDxfPath(const std::string& path);
@@ -53,5 +57,8 @@ std::string dxfModelName(const DesignFile& f);
 const dxf::ElementSide* dxfSideOf(const MSElementDescr& el);
 const std::string* dxfLineStyleOf(const MSElementDescr& el);
 uint64_t dxfHandleOf(const MSElementDescr& el);
+// Writes the design report of a DXF model (design_dxf_report.cpp). ERROR with the reason
+// recorded.
+int saveDxfReport(DesignFile& f);
 
 }  // namespace kelvara::design_detail

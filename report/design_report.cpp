@@ -70,6 +70,24 @@ int prepare(DesignReport& report, const DesignReportOptions& options, ModelRef s
   return SUCCESS;
 }
 
+// How a DXF design report shows the elements of group g.
+DrawingLook drawingLook(const DesignReportOptions& options, int g) {
+  const ReportSymbology& group = options.groups[g];
+  return {group.useLevel ? levelNameOf(group) : std::string(), reportSymbologyChange(group, 0)};
+}
+
+// Shows the element at filePos of model in its class's group in a DXF drawing's report.
+int markInDrawing(DesignReport& report, const DesignReportOptions& options, ModelRef model,
+                  uint32_t filePos, uint32_t reportClass) {
+  const int g = reportGroupOfClass(reportClass);
+  if (g < 0) {
+    if (report.trace) report.trace(DESIGN_REPORT_BAD_CLASS_TRACE);
+    return ERROR;
+  }
+  if (g == REPORT_SINGLE && model == report.source) return SUCCESS;  // shown so already
+  return mdlWorkDxf_markElement(report.file, model, filePos, drawingLook(options, g));
+}
+
 }  // namespace
 
 int reportGroupOfClass(uint32_t reportClass) {
@@ -104,6 +122,7 @@ int designReport_open(DesignReport& report, const DesignReportOptions& options,
   if (report.file != 0) (void)designReport_close(report);
   report.levels = {};
   report.definitionsFrom.clear();
+  report.drawing = false;
   report.source = activeModel;
   if (!options.enabled) {
     report.name = NO_REPORT_NAME;
@@ -134,6 +153,17 @@ int designReport_open(DesignReport& report, const DesignReportOptions& options,
     *failure = {MSG_REPORT_NOT_CREATED, design, {}};
     return ERROR;
   }
+  if (mdlModelRef_isDxf(activeModel)) {
+    // A drawing's report is a drawing: its entities shown in the groups' looks in place.
+    report.drawing = true;
+    if (mdlWorkDxf_createReport(&report.file, name, activeModel,
+                                drawingLook(options, REPORT_SINGLE)) != SUCCESS) {
+      report.file = 0;
+      *failure = {MSG_DESIGN_REPORT_NOT_CREATED, name, {}};
+      return ERROR;
+    }
+    return SUCCESS;
+  }
   if (mdlWorkDgn_createFile(&report.file, name, activeModel, mdlModelRef_is3D(activeModel)) !=
       SUCCESS) {
     report.file = 0;
@@ -156,6 +186,8 @@ int designReport_open(DesignReport& report, const DesignReportOptions& options,
 int designReport_write(DesignReport& report, const DesignReportOptions& options,
                        const MSElementDescr& element, uint32_t reportClass) {
   if (report.file == 0) return ERROR;
+  if (report.drawing)
+    return markInDrawing(report, options, element.modelRef, element.filePosition, reportClass);
   const int g = reportGroupOfClass(reportClass);
   if (g < 0) {
     if (report.trace) report.trace(DESIGN_REPORT_BAD_CLASS_TRACE);
@@ -181,6 +213,9 @@ int designReport_write(DesignReport& report, const DesignReportOptions& options,
 
 int designReport_writeEntry(DesignReport& report, const DesignReportOptions& options,
                             const ElementEntry& entry, uint32_t reportClass) {
+  // A drawing's report shows the entity where it is: nothing to read.
+  if (report.file != 0 && report.drawing)
+    return markInDrawing(report, options, entry.modelRef, entry.filePosition, reportClass);
   if (entry.descriptor) return designReport_write(report, options, *entry.descriptor, reportClass);
   // The copied model's single elements are in the report already: nothing to read.
   if (report.file != 0 && reportGroupOfClass(reportClass) == REPORT_SINGLE &&

@@ -12,6 +12,10 @@
 // later are kept in memory and follow the copy when the report is closed, which gives the file
 // its name. An entry that fails discards its report instead: nothing is left on disk.
 // Report symbology levels are named levels of the report file, created there when missing.
+//
+// The report of a DXF drawing's model is a DXF drawing of the same version: the drawing with
+// the model's entities shown in place in the single group's symbology and the reported ones in
+// their group's (levels are layers, by name); nothing is written on top.
 #pragma once
 
 #include <array>
@@ -47,6 +51,7 @@ struct DesignReport {
   ModelRef source = 0;                               // the model the report was copied from
   std::array<int, REPORT_SYMBOLOGY_COUNT> levels{};  // each group's level in the report (0: keep)
   std::set<ModelRef> definitionsFrom;         // models whose shared cell definitions were copied
+  bool drawing = false;                       // the report of a DXF drawing's model
   void (*trace)(const char* line) = nullptr;  // receives DESIGN_REPORT_BAD_CLASS_TRACE
 };
 

@@ -354,6 +354,8 @@ struct Symbology {
 };
 // Weight 0-23 of a 370 lineweight (>= 0); values between the legal ones snap to the nearest.
 int weightOf(int lineweight);
+// The 370 lineweight of a weight (0-23; larger weights give the largest lineweight).
+int lineweightOf(int weight);
 // `defaultLineweight` resolves -3 (the file's $LWDEFAULT, normally 25).
 Symbology symbology(const Entity& e, int defaultLineweight = 25);
 

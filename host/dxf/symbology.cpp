@@ -70,6 +70,10 @@ int weightOf(int lineweight) {
   return best;
 }
 
+int lineweightOf(int weight) {
+  return kLineweights[size_t(std::clamp(weight, 0, int(kLineweights.size()) - 1))];
+}
+
 Symbology symbology(const Entity& e, int defaultLineweight) {
   Symbology s;
   if (e.colour == 0) {

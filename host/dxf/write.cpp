@@ -98,7 +98,9 @@ struct RecordEditor {
       // Removals.
       bool removed = false;
       for (const ValueEdit* e : edits)
-        if (e->code < 0 && -e->code == c && sameHandle(tag.value, e->value)) removed = true;
+        if (e->code < 0 && -e->code == c &&
+            (tag.value == e->value || sameHandle(tag.value, e->value)))
+          removed = true;
       const bool isOwner = c == 330 && !inGroup && !inXData && !ownerSeen;
       if (removed) {
         if (c == 331 && !inGroup && sortents) dropNext5 = true;
@@ -198,26 +200,52 @@ void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
       edits.push_back(&e);
   std::stable_sort(edits.begin(), edits.end(),
                    [](const ValueEdit* a, const ValueEdit* b) { return a->record < b->record; });
+  std::vector<const Insertion*> insertions;
+  for (const Insertion& i : patch.insertions)
+    if (i.before < n) insertions.push_back(&i);
+  std::stable_sort(insertions.begin(), insertions.end(),
+                   [](const Insertion* a, const Insertion* b) { return a->before < b->before; });
   const std::string_view bytes = d.bytes;
   uint64_t pos = 0, released = 0;
-  size_t di = 0, ei = 0;
-  while (di < deleted.size() || ei < edits.size()) {
-    const uint32_t r =
-        ei == edits.size() || (di < deleted.size() && deleted[di] < edits[ei]->record)
-            ? deleted[di]
-            : edits[ei]->record;
+  const Section* head = patch.header.empty() ? nullptr : findSection(d, "HEADER");
+  if (head) {  // the header comes before every record
+    TagReader reader(bytes.substr(0, head->end));
+    reader.pos = head->begin;
+    Tag tag;
+    std::string_view variable;
+    while (reader.next(tag)) {
+      const auto edit = std::find_if(patch.header.begin(), patch.header.end(),
+                                     [&](const HeaderEdit& e) { return e.name == variable; });
+      variable = tag.code == 9 ? tag.value : std::string_view();
+      if (edit == patch.header.end() || tag.code == 9) continue;
+      const uint64_t at = static_cast<uint64_t>(tag.value.data() - bytes.data());
+      put(bytes.substr(pos, at - pos));
+      put(padded(tag.value, edit->value));
+      pos = at + tag.value.size();
+    }
+  }
+  size_t di = 0, ei = 0, ii = 0;
+  while (di < deleted.size() || ei < edits.size() || ii < insertions.size()) {
+    uint32_t r = UINT32_MAX;
+    if (di < deleted.size()) r = deleted[di];
+    if (ei < edits.size()) r = std::min(r, edits[ei]->record);
+    if (ii < insertions.size()) r = std::min(r, insertions[ii]->before);
     const Record& rec = d.records[r];
     put(bytes.substr(pos, rec.begin - pos));
-    pos = rec.end;
+    pos = rec.begin;
     releaseBehind(d, released, rec.begin);
+    while (ii < insertions.size() && insertions[ii]->before == r) put(insertions[ii++]->text);
     if (di < deleted.size() && deleted[di] == r) {
       ++di;
+      pos = rec.end;
       continue;
     }
+    if (ei == edits.size() || edits[ei]->record != r) continue;  // only insertions before it
     RecordEditor editor{recordText(d, rec), typeName(d, rec), {}, {}};
     while (ei < edits.size() && edits[ei]->record == r) editor.edits.push_back(edits[ei++]);
     editor.run();
     put(editor.out);
+    pos = rec.end;
   }
   put(bytes.substr(pos));
   releaseBytes(d, released, bytes.size());
@@ -242,6 +270,10 @@ bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
   for (const ValueEdit& e : patch.edits)
     if (e.record >= d.records.size())
       error = path + ": the patch names record " + std::to_string(e.record) +
+              ", which the drawing has not";
+  for (const Insertion& i : patch.insertions)
+    if (i.before >= d.records.size())
+      error = path + ": the patch names record " + std::to_string(i.before) +
               ", which the drawing has not";
   if (!error.empty()) return false;
   if (!bytesUnchanged(d)) {

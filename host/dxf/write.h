@@ -19,19 +19,33 @@ namespace kelvara::dxf {
 //   or inserts the pair where it belongs when the record has none (the common entity groups
 //   6, 8, 62, 370, 420 ... in their usual order after the layer; other codes at the end of the
 //   record's own groups, before XDATA);
-// - code < 0: removes the groups -code whose value is the handle `value`, wherever they stand
-//   (reactor lists included). A removed SORTENTSTABLE entry (331) takes its sort handle (the
-//   5 after it) along, a removed DICTIONARY entry (350, 360) its key (the 3 before it), and a
-//   removed HATCH boundary source (330) lowers its loop's count (97).
+// - code < 0: removes the groups -code whose value is the handle (or the text) `value`,
+//   wherever they stand (reactor lists included). A removed SORTENTSTABLE entry (331) takes its
+//   sort handle (the 5 after it) along, a removed DICTIONARY entry (350, 360) its key (the 3
+//   before it), and a removed HATCH boundary source (330) lowers its loop's count (97).
 struct ValueEdit {
   uint32_t record = 0;
   int code = 0;
   std::string value;
 };
 
+// New records: `text` (whole tags, in the file's line endings) written right before record
+// `before`.
+struct Insertion {
+  uint32_t before = 0;
+  std::string text;
+};
+
+// A header variable's new value (of the group after `9 name`, e.g. $HANDSEED).
+struct HeaderEdit {
+  std::string name, value;
+};
+
 struct Patch {
   std::vector<uint32_t> deleteRecords;
   std::vector<ValueEdit> edits;
+  std::vector<Insertion> insertions;
+  std::vector<HeaderEdit> header;
 };
 
 struct Refusal {
