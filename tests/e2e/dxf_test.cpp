@@ -7,8 +7,10 @@
 
 #include <cstdio>
 #include <optional>
+#include <set>
 
 #include "e2e/harness.h"
+#include "host/dxf/write.h"
 #include "support/dgn_builder.h"
 
 namespace kelvara::e2e {
@@ -398,6 +400,93 @@ TEST(DxfDeleteRun, LayoutsAreModelsOfTheirOwn) {
   }
   EXPECT_EQ(onSheet, (std::vector<std::string>{"CIRCLE", "LINE"}));
   EXPECT_EQ(inModel.size(), 6u);
+}
+
+// What a drawing holds: its version, layers and the entities of its layouts in file order
+// (viewports aside), decoded; whether $HANDSEED lies above every handle.
+struct Drawn {
+  std::string version;
+  std::set<std::string> layers;
+  std::vector<dxf::Entity> entities;
+  bool seedAbove = true;
+};
+
+Drawn drawn(const std::string& path) {
+  dxf::Drawing d;
+  dxf::DxfError error;
+  Drawn out;
+  if (!dxf::readDrawing(path, d, error)) {
+    ADD_FAILURE() << error.text;
+    return out;
+  }
+  out.version = d.version;
+  for (const dxf::Layer& l : d.layers) out.layers.insert(l.name);
+  for (const dxf::Record& r : d.records) {
+    out.seedAbove &= r.handle < d.handSeed;
+    if (dxf::layoutOf(d, r) < 0 || dxf::typeName(d, r) == "VIEWPORT") continue;
+    EXPECT_TRUE(dxf::decodeEntity(d, r, out.entities.emplace_back(), error)) << error.text;
+  }
+  return out;
+}
+
+// The design report of a drawing is a drawing of the same version that the readers open, with
+// the entities of the run's model in the report symbology (the reported one of each pair in the
+// duplicate group's, the others in the single group's; a colour set drops the true colour) and
+// those of other layouts as they were; a delete run's report still holds what it deleted.
+TEST(DxfDesignReport, IsTheDrawingInTheReportSymbology) {
+  struct Row {
+    const char* label;
+    const char* drawing;  // of dxfCases()
+    const char* model;    // appended to the file's name on the command line
+    std::vector<std::string> settings;
+    const char* duplicateLayer;
+    const char* duplicateLinetype;  // "" as it was
+    const char* looks;              // per entity in file order: D reported, S single, - as it was
+  };
+  const std::vector<std::string> style = {"REPORT_SYM_DUPLICATE_USE_STYLE=1",
+                                          "REPORT_SYM_DUPLICATE_LEVEL_VALUE=walls"};
+  const Row rows[] = {
+      {"r12", "report_r12.dxf", "", {}, "Kelvara Duplicate", "", "DSSDSDS"},
+      {"r2018", "report_r2018.dxf", "", style, "Walls", "Continuous", "DSSDSDS"},
+      {"layout", "story.dxf", ",Sheet2", {}, "Kelvara Duplicate", "", "DSS---------"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    Scratch s(std::string("dxf_design_") + row.label);
+    const std::string original = dxfCases().path(row.drawing);
+    std::filesystem::copy_file(original, s.path("plan.dxf"));
+    std::vector<std::string> settings = row.settings;
+    settings.push_back("BACKUP=0");
+    const RunResult r =
+        runKelvara(s, withSettings(settings, {std::string("plan.dxf") + row.model}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string report = s.path("plan.drf");
+    EXPECT_EQ(dxf::validate(readFile(report)), "");
+    EXPECT_EQ(ezdxfAudit(report), "No errors found.");
+    if (ogrinfoAvailable()) {
+      EXPECT_EQ(ogrFeatureCount(report), ogrFeatureCount(original));
+    }
+    const Drawn before = drawn(original), after = drawn(report);
+    EXPECT_EQ(after.version, before.version);
+    EXPECT_TRUE(after.seedAbove);
+    ASSERT_EQ(after.entities.size(), std::string(row.looks).size());
+    ASSERT_EQ(before.entities.size(), after.entities.size());
+    const bool r12 = before.version == "AC1009";
+    for (size_t i = 0; i < after.entities.size(); ++i) {
+      const char look = row.looks[i];
+      const dxf::Entity &a = after.entities[i], &b = before.entities[i];
+      SCOPED_TRACE(a.type + " " + std::to_string(i));
+      EXPECT_TRUE(after.layers.count(a.layer)) << a.layer;
+      const bool dup = look == 'D';
+      EXPECT_EQ(a.layer, look == '-' ? b.layer
+                         : dup       ? row.duplicateLayer
+                                     : "Kelvara Non-Duplicate");
+      EXPECT_EQ(a.colour, look == '-' ? b.colour : dup ? 2 : 0);
+      EXPECT_EQ(a.lineweight, look == '-' || r12 ? b.lineweight : dup ? 13 : 0);
+      EXPECT_EQ(a.linetype, dup && *row.duplicateLinetype ? row.duplicateLinetype : b.linetype);
+      EXPECT_EQ(a.trueColour, look == '-' ? b.trueColour : std::nullopt);
+    }
+  }
 }
 
 }  // namespace

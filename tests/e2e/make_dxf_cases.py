@@ -4,8 +4,9 @@ same line drawn the other way) on layer "Walls", and one entity that is not a du
 anything.
 
 usage: /usr/bin/python3 make_dxf_cases.py OUTDIR
-Makes OUTDIR/<case>.dxf for every case below, OUTDIR/story.dxf (see story()) and
-OUTDIR/refused.dxf (see refused()).
+Makes OUTDIR/<case>.dxf for every case below, OUTDIR/story.dxf (see story()),
+OUTDIR/refused.dxf (see refused()) and OUTDIR/report_r12.dxf, OUTDIR/report_r2018.dxf (see
+report()).
 """
 import os
 import sys
@@ -150,6 +151,26 @@ def refused(doc, outdir):
         f.write(f"opaque {meshes[0].dxf.handle}\n")
 
 
+def report(version, outdir):
+    """A drawing for the design report: a pair of lines in colour 5 (with a lineweight and a
+    true colour from R2000 on), a line of its own, a pair of circles and a pair of 2D polylines
+    (vertices and SEQEND follow the head); the first of each pair is the reported one."""
+    doc = ezdxf.new(version)
+    doc.layers.add("Walls", color=1)
+    msp = doc.modelspace()
+    line = {"layer": "Walls", "color": 5}
+    if version != "R12":
+        line.update(lineweight=35, true_color=0x123456)
+    for _ in range(2):
+        msp.add_line((0, 0), (10, 0), dxfattribs=line)
+    msp.add_line((0, 5), (10, 5), dxfattribs={"layer": "Walls"})
+    for _ in range(2):
+        msp.add_circle((5, 5), 2.5)
+    for _ in range(2):
+        msp.add_polyline2d([(20, 0), (30, 0), (30, 10)])
+    doc.saveas(os.path.join(outdir, f"report_{version.lower()}.dxf"))
+
+
 def main(outdir):
     for name, build in CASES.items():
         doc = ezdxf.new("R12" if name.endswith("_r12") else "R2018")
@@ -179,6 +200,8 @@ def main(outdir):
     doc = ezdxf.new("R2018")
     refused(doc, outdir)
     doc.saveas(os.path.join(outdir, "refused.dxf"))
+    for version in ("R12", "R2018"):
+        report(version, outdir)
 
 
 if __name__ == "__main__":
