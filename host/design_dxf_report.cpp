@@ -69,8 +69,8 @@ struct LayerMaker {
   dxf::Patch& patch;
   uint32_t table = 0, end = 0, zero = 0;
   bool searched = false, ready = false;
-  std::string added;
-  int count = 0;
+  std::string added;              // the new layers' records
+  std::vector<std::string> made;  // their names
   uint64_t nextHandle = 0;
 
   void find() {
@@ -103,6 +103,8 @@ struct LayerMaker {
   std::string layer(const std::string& name) {
     for (const dxf::Layer& l : d.layers)
       if (strcasecmp(l.name.c_str(), name.c_str()) == 0) return l.name;
+    for (const std::string& m : made)
+      if (strcasecmp(m.c_str(), name.c_str()) == 0) return m;
     if (name.empty() || name.find_first_of("<>/\\\":;?*|=`") != std::string::npos) return {};
     if (!searched) find();
     searched = true;
@@ -127,16 +129,16 @@ struct LayerMaker {
       added += value;
       added.append(text.substr(valueAt + tag.value.size(), t.pos - valueAt - tag.value.size()));
     }
-    ++count;
+    made.push_back(name);
     return name;
   }
 
   void finish() {
-    if (count == 0) return;
+    if (made.empty()) return;
     patch.insertions.push_back({end, added});
     int64_t entries = 0;
     if (dxf::parseInt(firstValue(d, d.records[table], 70), entries))
-      patch.edits.push_back({table, 70, std::to_string(entries + count)});
+      patch.edits.push_back({table, 70, std::to_string(entries + int64_t(made.size()))});
     if (nextHandle != 0) patch.header.push_back({"$HANDSEED", hex(nextHandle)});
   }
 };
@@ -160,7 +162,8 @@ Groups groupsOf(const DxfReport& r, const DrawingLook& look, LayerMaker& layers)
             : "";
     for (const dxf::NamedRecord& l : d.linetypes)
       if (!name.empty() && strcasecmp(l.name.c_str(), name.c_str()) == 0) g.linetype = l.name;
-    if (s == dxf::STYLE_BYLEVEL || s == dxf::STYLE_BYCELL) g.linetype = name;
+    if (g.linetype.empty() && (s == dxf::STYLE_BYLEVEL || s == dxf::STYLE_BYCELL))
+      g.linetype = name;
   }
   return g;
 }
@@ -189,10 +192,11 @@ int saveDxfReport(DesignFile& f) {
   const DxfReport& r = *f.dxfReport;
   const dxf::Drawing& d = *r.drawing;
   dxf::Patch patch;
-  LayerMaker layers{d, patch, 0, 0, 0, false, false, {}, 0, 0};
+  LayerMaker layers{d, patch, 0, 0, 0, false, false, {}, {}, 0};
   std::vector<Groups> groups;
   for (const DrawingLook& look : r.looks) groups.push_back(groupsOf(r, look, layers));
   layers.finish();
+  patch.edits.reserve(patch.edits.size() + 3 * r.records.size());
   for (size_t i = 0; i < r.records.size(); ++i)
     addEdits(d, r.records[i], groups[r.lookOf[i]], patch.edits);
   std::string error;
