@@ -81,8 +81,9 @@ ModelRef mdlModelRef_getActive();
 // 0 when path is a readable design file (*is3d set), else ERROR.
 [[nodiscard]] int mdlFile_checkDesignFile(const std::string& path, bool* is3d);
 bool mdlFile_validDesignFile(const std::string& path);
-// True when path names a DXF or DWG drawing (by its extension): such files are read as DXF, and
-// why one is refused (binary DXF, DWG, malformed) is lastDesignError() after the check.
+// True when path names a DXF or DWG drawing (by its extension; under a name other than .dgn,
+// such as a drawing's design report, by what the file begins with): such files are read as
+// DXF, and why one is refused (binary DXF, DWG, malformed) is lastDesignError() after the check.
 bool isDxfDrawingName(const std::string& path);
 // 0 on success with *attributes bit 0 = read-only; ERROR when the file does not exist.
 [[nodiscard]] int mdlFile_getFileAttributes(const std::string& path, uint32_t* attributes);

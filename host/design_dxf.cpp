@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <string_view>
 
 #include "host/design_internal.h"
 #include "host/dxf/write.h"
@@ -70,12 +72,35 @@ const dxf::ModelSide* modelOf(const MSElementDescr& el) {
 
 }  // namespace
 
+namespace {
+
+// True when the file begins as a DXF drawing does: a binary DXF's sentinel, or (after a byte
+// order mark and blanks) a line holding the group code 0 or 999. A V7 design file never does.
+bool startsLikeDxf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char buffer[64];
+  in.read(buffer, sizeof buffer);
+  std::string_view head(buffer, size_t(std::max<std::streamsize>(in.gcount(), 0)));
+  if (head.starts_with("\xEF\xBB\xBF")) head.remove_prefix(3);
+  if (head.starts_with("AutoCAD Binary DXF")) return true;
+  const size_t eol = head.find('\n');
+  if (eol == std::string_view::npos) return false;
+  head = head.substr(0, eol);
+  while (!head.empty() && (head.front() == ' ' || head.front() == '\t')) head.remove_prefix(1);
+  while (!head.empty() && (head.back() == ' ' || head.back() == '\r')) head.remove_suffix(1);
+  return head == "0" || head == "999";
+}
+
+}  // namespace
+
 bool isDxfPath(const std::string& path) {
   const size_t dot = path.find_last_of('.');
   const size_t slash = path.find_last_of('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-  const std::string ext = path.substr(dot + 1);
-  return strcasecmp(ext.c_str(), "dxf") == 0 || strcasecmp(ext.c_str(), "dwg") == 0;
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  const std::string ext = hasExtension ? path.substr(dot + 1) : std::string();
+  if (strcasecmp(ext.c_str(), "dxf") == 0 || strcasecmp(ext.c_str(), "dwg") == 0) return true;
+  // Under another name (a design report of a drawing, .drf) the content tells.
+  return strcasecmp(ext.c_str(), "dgn") != 0 && startsLikeDxf(path);
 }
 
 int checkDxf(const std::string& path, bool* is3d) {

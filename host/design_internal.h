@@ -32,7 +32,8 @@ bool belongsToDrawing(const uint8_t* p, size_t size);
 int checkWorkTarget(const std::string& path);
 
 // ---- DXF drawings (design_dxf.cpp) ----------------------------------------------------------
-// True when path names a DXF (or DWG) drawing by its extension.
+// True when path names a DXF (or DWG) drawing: by its extension, or, for a name that is not
+// a .dgn, by what the file begins with.
 bool isDxfPath(const std::string& path);
 // 0 when path is a readable ASCII DXF drawing (*is3d: whether its model is placed in 3D).
 int checkDxf(const std::string& path, bool* is3d);

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "e2e/harness.h"
+#include "host/design.h"
 #include "host/dxf/write.h"
 #include "support/dgn_builder.h"
 
@@ -468,6 +469,10 @@ TEST(DxfDesignReport, IsTheDrawingInTheReportSymbology) {
     }
     const Drawn before = drawn(original), after = drawn(report);
     EXPECT_EQ(after.version, before.version);
+    // The host shows it as the drawing it is (the design report button opens it so).
+    EXPECT_EQ(mdlSystem_newDesignFile(report), SUCCESS) << lastDesignError();
+    EXPECT_TRUE(mdlModelRef_isDxf(mdlModelRef_getActive()));
+    resetDesignState();
     EXPECT_TRUE(after.seedAbove);
     ASSERT_EQ(after.entities.size(), std::string(row.looks).size());
     ASSERT_EQ(before.entities.size(), after.entities.size());
