@@ -229,7 +229,8 @@ int mdlWorkDxf_createReport(ModelRef* out, const std::string& path, ModelRef sou
   report->styles = s->dxf->styles;
   report->looks = {single};
   report->records.reserve(s->dxf->elements.size());
-  for (const dxf::ElementSide& e : s->dxf->elements) report->records.push_back(e.record);
+  for (const dxf::ElementSide& e : s->dxf->elements)
+    if (e.attrib == 0) report->records.push_back(e.record);  // an ATTRIB is its INSERT's
   report->lookOf.assign(report->records.size(), 0);
   auto f = std::make_unique<DesignFile>();
   std::string error;
@@ -253,7 +254,7 @@ int mdlWorkDxf_markElement(ModelRef reportRef, ModelRef model, uint32_t filePos,
   const DesignFile* m = designFileOf(model);
   if (!m || !m->dxf || m->dxf->drawing != r->drawing || m->dxf->layout != r->layout) return SUCCESS;
   const dxf::ElementSide* side = dxf::sideOf(*m->dxf, filePos);
-  if (!side) return SUCCESS;
+  if (!side || side->attrib != 0) return SUCCESS;  // an INSERT's ATTRIBs keep their looks
   const auto at = std::lower_bound(r->records.begin(), r->records.end(), side->record);
   if (at == r->records.end() || *at != side->record) return SUCCESS;
   size_t k = 0;

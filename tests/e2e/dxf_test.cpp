@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -404,13 +405,26 @@ TEST(DxfDeleteRun, LayoutsAreModelsOfTheirOwn) {
 }
 
 // What a drawing holds: its version, layers and the entities of its layouts in file order
-// (viewports aside), decoded; whether $HANDSEED lies above every handle.
+// (viewports aside), decoded; whether $HANDSEED lies above every handle and no entity's head
+// repeats a group of its symbology.
 struct Drawn {
   std::string version;
   std::set<std::string> layers;
   std::vector<dxf::Entity> entities;
-  bool seedAbove = true;
+  bool seedAbove = true, groupsOnce = true;
 };
+
+bool symbologyOnce(const dxf::Drawing& d, const dxf::Record& r) {
+  dxf::TagReader t(dxf::recordText(d, r));
+  t.pos = 0;
+  std::map<int, int> seen;
+  dxf::Tag tag;
+  for (bool first = true; t.next(tag) && (first || tag.code != 0); first = false)
+    if (++seen[tag.code] > 1 &&
+        (tag.code == 6 || tag.code == 8 || tag.code == 62 || tag.code == 370 || tag.code == 420))
+      return false;
+  return true;
+}
 
 Drawn drawn(const std::string& path) {
   dxf::Drawing d;
@@ -425,6 +439,7 @@ Drawn drawn(const std::string& path) {
   for (const dxf::Record& r : d.records) {
     out.seedAbove &= r.handle < d.handSeed;
     if (dxf::layoutOf(d, r) < 0 || dxf::typeName(d, r) == "VIEWPORT") continue;
+    out.groupsOnce &= symbologyOnce(d, r);
     EXPECT_TRUE(dxf::decodeEntity(d, r, out.entities.emplace_back(), error)) << error.text;
   }
   return out;
@@ -447,8 +462,8 @@ TEST(DxfDesignReport, IsTheDrawingInTheReportSymbology) {
   const std::vector<std::string> style = {"REPORT_SYM_DUPLICATE_USE_STYLE=1",
                                           "REPORT_SYM_DUPLICATE_LEVEL_VALUE=walls"};
   const Row rows[] = {
-      {"r12", "report_r12.dxf", "", {}, "Kelvara Duplicate", "", "DSSDSDS"},
-      {"r2018", "report_r2018.dxf", "", style, "Walls", "Continuous", "DSSDSDS"},
+      {"r12", "report_r12.dxf", "", {}, "Kelvara Duplicate", "", "DSSDSDSDS"},
+      {"r2018", "report_r2018.dxf", "", style, "Walls", "Continuous", "DSSDSDSDS"},
       {"layout", "story.dxf", ",Sheet2", {}, "Kelvara Duplicate", "", "DSS---------"},
   };
   for (const Row& row : rows) {
@@ -474,6 +489,7 @@ TEST(DxfDesignReport, IsTheDrawingInTheReportSymbology) {
     EXPECT_TRUE(mdlModelRef_isDxf(mdlModelRef_getActive()));
     resetDesignState();
     EXPECT_TRUE(after.seedAbove);
+    EXPECT_TRUE(after.groupsOnce);
     ASSERT_EQ(after.entities.size(), std::string(row.looks).size());
     ASSERT_EQ(before.entities.size(), after.entities.size());
     const bool r12 = before.version == "AC1009";

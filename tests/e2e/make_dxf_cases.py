@@ -153,10 +153,14 @@ def refused(doc, outdir):
 
 def report(version, outdir):
     """A drawing for the design report: a pair of lines in colour 5 (with a lineweight and a
-    true colour from R2000 on), a line of its own, a pair of circles and a pair of 2D polylines
-    (vertices and SEQEND follow the head); the first of each pair is the reported one."""
+    true colour from R2000 on), a line of its own, a pair of circles, a pair of 2D polylines
+    (vertices and SEQEND follow the head) and a pair of block references with an attribute;
+    the first of each pair is the reported one."""
     doc = ezdxf.new(version)
     doc.layers.add("Walls", color=1)
+    door = doc.blocks.new("DOOR")
+    door.add_line((0, 0), (0, 3))
+    door.add_attdef("NUMBER", (0, 0), dxfattribs={"height": 0.5})
     msp = doc.modelspace()
     line = {"layer": "Walls", "color": 5}
     if version != "R12":
@@ -168,6 +172,8 @@ def report(version, outdir):
         msp.add_circle((5, 5), 2.5)
     for _ in range(2):
         msp.add_polyline2d([(20, 0), (30, 0), (30, 10)])
+    for _ in range(2):
+        msp.add_blockref("DOOR", (7, 8)).add_attrib("NUMBER", "D-17", (7, 8))
     doc.saveas(os.path.join(outdir, f"report_{version.lower()}.dxf"))
 
 
