@@ -269,14 +269,15 @@ TEST(DxfWrite, AnUntouchedDrawingIsWrittenByteForByteAndATargetIsNeverTouchedWhe
   std::ofstream(path) << "keep";
   ::chmod(path.c_str(), 0444);
   std::string error;
-  EXPECT_FALSE(writePatched(f.d, {{f.record("line")}, {}}, path, error));
+  Patch patch;
+  patch.deleteRecords = {f.record("line")};
+  EXPECT_FALSE(writePatched(f.d, patch, path, error));
   EXPECT_NE(error, "");
   EXPECT_EQ(test::readText(path), "keep");
   // A drawing read from its file (mapped) is written from those bytes, again after its file was
   // replaced, and not at all once its file was changed in place.
   const std::string mapped = out.file("mapped.dxf");
   std::ofstream(mapped, std::ios::binary) << f.d.bytes;
-  const Patch patch{{f.record("line")}, {}};
   Drawing d;
   DxfError readError;
   ASSERT_TRUE(readDrawing(mapped, d, readError)) << readError.text;
@@ -312,7 +313,9 @@ TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
     SCOPED_TRACE(std::string(c.drawing) + " " + c.label + " " + std::to_string(c.code));
     const Fixture f = load(c.drawing, c.crlf);
     const uint32_t r = f.record(c.label);
-    const std::string bytes = applyPatch(f.d, {{}, {{r, c.code, c.value}}});
+    Patch patch;
+    patch.edits = {{r, c.code, c.value}};
+    const std::string bytes = applyPatch(f.d, patch);
     EXPECT_EQ(validate(bytes), "");
     const std::string eol = c.crlf ? "\r\n" : "\n";
     const std::string pair =
