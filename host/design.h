@@ -203,7 +203,8 @@ void mdlScan_setDrawnElements(ScanCriteria* sc, bool drawnOnly);
 bool elementDeletionRefusal(std::string* why, uint32_t filePos, ModelRef model);
 // Appends dscr (header and components) to model; returns the new file position (also stored
 // in dscr->filePosition), 0 when it cannot be added (read-only file, unknown model, dimension
-// mismatch, malformed element).
+// mismatch, malformed element). A DXF drawing takes back only an entity deleted from it: the
+// entity comes back at its own position.
 uint32_t mdlElmdscr_add(MSElementDescr* dscr, ModelRef model);
 // Appends one element run; returns its file position, 0 = not added.
 uint32_t mdlElement_add(dgn::Bytes element, ModelRef model);

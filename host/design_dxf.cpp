@@ -228,6 +228,21 @@ void dxfDeleteAttribs(DesignFile& f, uint32_t filePos) {
     (void)dgn::deleteElement(f.image, m.positions[i]);
 }
 
+uint32_t dxfRestore(DesignFile& f, const MSElementDescr& element) {
+  const uint32_t pos = element.filePosition;
+  uint32_t record = 0, index = 0;
+  if (!recordAt(f, pos, record, &index) || f.dxf->elements[index].attrib > 0 ||
+      !dgn::isDeletedBit(f.image.bytes.data() + pos)) {
+    (void)fail(f.path + ": a DXF drawing takes back only an entity deleted from it");
+    return 0;
+  }
+  (void)dgn::undeleteElement(f.image, pos);
+  const dxf::ModelSide& m = *f.dxf;
+  for (size_t i = index + 1; i < m.elements.size() && m.elements[i].attrib > 0; ++i)
+    (void)dgn::undeleteElement(f.image, m.positions[i]);
+  return pos;
+}
+
 int dxfCheckDeletion(DesignFile& f, uint32_t filePos) {
   uint32_t record = 0, element = 0;
   if (!recordAt(f, filePos, record, &element)) return SUCCESS;  // not an entity: the image decides

@@ -38,6 +38,7 @@ bool elementDeletionRefusal(std::string* why, uint32_t filePos, ModelRef model) 
 uint32_t mdlElmdscr_add(MSElementDescr* dscr, ModelRef model) {
   DesignFile* f = writableFile(model);
   if (!f || !dscr || dscr->is3d != f->image.is3d) return 0;
+  if (f->dxf) return dxfRestore(*f, *dscr);
   const std::vector<uint8_t> run = elementRun(*dscr);
   const uint32_t pos = dgn::appendElement(f->image, run);
   if (pos != 0) setPositions(*dscr, pos, model, false);

@@ -52,6 +52,11 @@ int dxfCheckDeletion(DesignFile& f, uint32_t filePos);
 const std::string* dxfDeletionRefusal(const DesignFile& f, uint32_t filePos);
 // Marks the tag elements of the INSERT at filePos deleted with it: its ATTRIBs go with it.
 void dxfDeleteAttribs(DesignFile& f, uint32_t filePos);
+// Takes back the deletion of the entity that `element` was read from (its ATTRIBs' tags with
+// it): a DXF drawing gains no entities of its own, so an element added back is its entity
+// undeleted. Returns its file position; 0 (recorded) when `element` is not an entity of f that
+// was deleted.
+uint32_t dxfRestore(DesignFile& f, const MSElementDescr& element);
 // The name of f's model (its layout's name).
 std::string dxfModelName(const DesignFile& f);
 // Side facts of an element read from a DXF model; null / 0 when there is none.

@@ -258,6 +258,17 @@ int deleteElement(DesignImage& img, uint32_t filePos) {
   return SUCCESS;
 }
 
+int undeleteElement(DesignImage& img, uint32_t filePos) {
+  const long i = findSlot(img, filePos);
+  if (i < 0) return ERROR;
+  const uint32_t end = img.slots[i].extentEnd;
+  for (size_t k = static_cast<size_t>(i); k < img.slots.size() && img.slots[k].offset < end; ++k)
+    img.bytes[img.slots[k].offset + 1] &= 0x7f;
+  img.dirty = true;
+  ++img.edits;
+  return SUCCESS;
+}
+
 int indexRun(Bytes run, std::vector<ElementSlot>& slots, std::string* error) {
   slots.clear();
   static const std::string kName = "element";

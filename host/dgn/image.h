@@ -78,6 +78,9 @@ Bytes elementAt(const DesignImage& img, uint32_t filePos);
 // Sets the deleted bit on the element at filePos and on every component. ERROR when no
 // element starts there.
 [[nodiscard]] int deleteElement(DesignImage& img, uint32_t filePos);
+// Clears the deleted bit on the element at filePos and on every component (a deletion taken
+// back). ERROR when no element starts there.
+[[nodiscard]] int undeleteElement(DesignImage& img, uint32_t filePos);
 // Appends a whole element (header followed by its components, as one byte run) before the
 // end-of-design word, writing a new end-of-design word after it. Returns the new element's
 // file position, or 0 when the bytes are not a well-formed element run or the file would

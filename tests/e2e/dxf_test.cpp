@@ -268,6 +268,39 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"insert_apart", "insert_apart", {}, {}, 1, "37 (attribute element)", 0, 1}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.label); });
 
+// The review's Restore adds the deleted element back: a DXF drawing takes back the entity itself
+// (with its ATTRIBs), so deleting and restoring every entity saves the drawing byte for byte.
+TEST(DxfDeleteRun, RestoredEntitiesAreSavedAgain) {
+  Scratch s("dxf_restore");
+  std::filesystem::copy_file(dxfCases().path("story.dxf"), s.path("story.dxf"));
+  const std::string original = readFile(s.path("story.dxf"));
+  ModelRef model = 0;
+  ASSERT_EQ(mdlWorkDgn_openFile(&model, s.path("story.dxf"), false), SUCCESS) << lastDesignError();
+  ScanCriteria sc;
+  mdlScan_initialize(&sc, model);
+  mdlScan_setDrawnElements(&sc, true);
+  std::vector<uint32_t> positions(4096);
+  int count = 0;
+  ASSERT_NE(mdlScan_file(positions.data(), &count, int(positions.size()), &sc), ERROR);
+  ASSERT_GT(count, 3);
+  int restored = 0;
+  for (int i = 0; i < count; ++i) {
+    ElmDscrPtr element;
+    ASSERT_EQ(mdlElmdscr_read(&element, positions[i], model), SUCCESS);
+    if (mdlElement_undoableDelete(positions[i], model) != SUCCESS) continue;  // referenced
+    EXPECT_EQ(mdlElmdscr_add(element.get(), model), positions[i]);
+    ++restored;
+  }
+  EXPECT_GT(restored, 3);
+  // Only what was deleted comes back.
+  ElmDscrPtr first;
+  ASSERT_EQ(mdlElmdscr_read(&first, positions[0], model), SUCCESS);
+  EXPECT_EQ(mdlElmdscr_add(first.get(), model), 0u);
+  ASSERT_EQ(mdlWorkDgn_closeFile(model), SUCCESS) << lastDesignError();
+  EXPECT_EQ(readFile(s.path("story.dxf")), original);
+  resetDesignState();
+}
+
 // A delete run on a drawing whose duplicates include a grouped polyline and a block reference
 // with attributes (deleted, the group fixed up) and a line an XRECORD points at (kept, named on
 // standard error with the reason); a report-only run and a run without duplicates leave the
