@@ -147,6 +147,59 @@ void radixSort(std::vector<SortItem>& items) {
   }
 }
 
+// Stable radix sort of packed items on their upper 32 bits (the key), the node below: half the
+// memory of SortItems, the table's largest transient allocation.
+void radixSortPacked(std::vector<uint64_t>& items) {
+  uint64_t anyOne = 0, allOnes = ~uint64_t{0};
+  for (const uint64_t item : items) anyOne |= item, allOnes &= item;
+  const uint64_t varying = anyOne ^ allOnes;
+  std::vector<uint64_t> buffer(items.size());
+  for (int shift = 32; shift < 64; shift += 8) {
+    if (((varying >> shift) & 0xFF) == 0) continue;
+    std::size_t count[257] = {};
+    for (const uint64_t item : items) ++count[((item >> shift) & 0xFF) + 1];
+    for (int i = 0; i < 256; ++i) count[i + 1] += count[i];
+    for (const uint64_t item : items) buffer[count[(item >> shift) & 0xFF]++] = item;
+    items.swap(buffer);
+  }
+}
+
+// The nodes after the sentinel in ascending key order, equal keys in load order. Keys that span
+// less than 2^32 (the coordinates of a design file always do) are sorted as their offsets from
+// the least key, packed with the node into 8 bytes.
+template <class NodeAt>
+void sortedNodes(ElementTable& table, Ordering ordering, NodeAt&& use) {
+  auto& list = table.list;
+  std::vector<uint64_t> packed;
+  packed.reserve(table.elementCount);
+  NodeId n = list[table.head].links[LoadOrder].next;
+  const int64_t first = n == kNoNode ? 0 : keyOf(list[n].record, ordering);
+  int64_t least = first, greatest = first;
+  for (; n != kNoNode; n = list[n].links[LoadOrder].next) {
+    const int64_t key = keyOf(list[n].record, ordering);
+    least = std::min(least, key), greatest = std::max(greatest, key);
+    // The offset from the first key, modulo 2^32; made an offset from the least key below.
+    packed.push_back(uint64_t(uint32_t(uint64_t(key) - uint64_t(first))) << 32 | n);
+  }
+  if (uint64_t(greatest) - uint64_t(least) <= UINT32_MAX) {
+    const uint64_t shift = uint64_t(uint32_t(uint64_t(least) - uint64_t(first))) << 32;
+    for (uint64_t& item : packed) item -= shift;  // wraps within the upper half
+    radixSortPacked(packed);
+    use(packed.size(), [&](std::size_t i) { return NodeId(packed[i]); });
+    return;
+  }
+  std::vector<SortItem> items;
+  items.reserve(packed.size());
+  for (const uint64_t item : packed) {
+    const NodeId node = NodeId(item);
+    const uint64_t key = static_cast<uint64_t>(keyOf(list[node].record, ordering));
+    items.push_back({key ^ (uint64_t{1} << 63), node});
+  }
+  std::vector<uint64_t>().swap(packed);
+  radixSort(items);
+  use(items.size(), [&](std::size_t i) { return items[i].node; });
+}
+
 }  // namespace
 
 // The nodes are put in order by a stable sort on the key (equal keys keep their load order)
@@ -156,28 +209,22 @@ void radixSort(std::vector<SortItem>& items) {
 NodeId sortOrdering(ElementTable& table, Ordering ordering, std::vector<uint32_t>* ranks) {
   if (table.head == kNoNode || ordering == LoadOrder) return table.head;
   auto& list = table.list;
-  std::vector<SortItem> items;
-  items.reserve(table.elementCount);
-  for (NodeId n = list[table.head].links[LoadOrder].next; n != kNoNode;
-       n = list[n].links[LoadOrder].next) {
-    const uint64_t key = static_cast<uint64_t>(keyOf(list[n].record, ordering));
-    items.push_back({key ^ (uint64_t{1} << 63), n});
-  }
-  radixSort(items);
-  if (ranks != nullptr) {
-    ranks->assign(list.nodes.size(), 0);
-    for (std::size_t i = 0; i < items.size(); ++i) (*ranks)[items[i].node] = uint32_t(i + 1);
-  }
   NodeId previous = table.head;
   list[previous].links[ordering].prev = kNoNode;
-  constexpr std::size_t kAhead = 16;  // the nodes are scattered: fetch them ahead of the writes
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (i + kAhead < items.size()) __builtin_prefetch(&list[items[i + kAhead].node].links, 1);
-    const NodeId node = items[i].node;
-    list[previous].links[ordering].next = node;
-    list[node].links[ordering].prev = previous;
-    previous = node;
-  }
+  sortedNodes(table, ordering, [&](std::size_t count, auto nodeAt) {
+    if (ranks != nullptr) {
+      ranks->assign(list.nodes.size(), 0);
+      for (std::size_t i = 0; i < count; ++i) (*ranks)[nodeAt(i)] = uint32_t(i + 1);
+    }
+    constexpr std::size_t kAhead = 16;  // the nodes are scattered: fetch them ahead of the writes
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i + kAhead < count) __builtin_prefetch(&list[nodeAt(i + kAhead)].links, 1);
+      const NodeId node = nodeAt(i);
+      list[previous].links[ordering].next = node;
+      list[node].links[ordering].prev = previous;
+      previous = node;
+    }
+  });
   list[previous].links[ordering].next = kNoNode;
   return previous;
 }

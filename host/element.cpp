@@ -162,8 +162,8 @@ int mdlElement_getSymbology(uint32_t* colour, uint32_t* weight, int32_t* style,
   if (!hasDisplay(el)) return ERROR;
   if (el.fromDxf) {
     if (const dxf::ElementSide* side = design_detail::dxfSideOf(el)) {
-      if (colour) *colour = side->colour;
-      if (weight) *weight = side->weight;
+      if (colour) *colour = dxf::colourOf(*side);
+      if (weight) *weight = dxf::weightOf(*side);
       if (style) *style = side->style;
       return SUCCESS;
     }

@@ -20,8 +20,10 @@ bool isEntitySection(const Drawing& d, const Record& r) {
 void scan(const Drawing& d, DeletionGate& g) {
   std::unordered_map<uint64_t, bool> blockRecords;
   for (const NamedRecord& b : d.blockRecords) blockRecords.emplace(b.handle, true);
+  uint64_t released = 0;  // a mapped drawing's bytes are released behind the scan
   for (uint32_t i = 0; i < d.records.size(); ++i) {
     const Record& rec = d.records[i];
+    releaseBehind(d, released, rec.begin);
     const std::string& sec = d.sections[rec.section].name;
     if (sec == "HEADER" || sec == "CLASSES") continue;
     if (sec == "OBJECTS" && (rec.flags & HasHandle)) {
@@ -51,6 +53,7 @@ void scan(const Drawing& d, DeletionGate& g) {
       return true;
     });
   }
+  releaseBytes(d, released, d.bytes.size());
   g.scanned = true;
 }
 

@@ -86,13 +86,13 @@ struct Builder {
     c.symbology = symbology(e);
     const Symbology& y = c.symbology;
     const int layerColour = layer ? std::abs(layer->colour) : 7;
-    s.colour = y.colourBy == By::Value  ? uint32_t(y.colour)
-               : y.colourBy == By::Cell ? COLOUR_BYCELL
-                                        : COLOUR_BYLEVEL;
+    s.colour = y.colourBy == By::Value  ? uint16_t(y.colour & 0xFF)
+               : y.colourBy == By::Cell ? UINT16_MAX - 1
+                                        : UINT16_MAX;
     c.colour = y.colourBy == By::Value ? y.colour : y.colourBy == By::Level ? layerColour : 0;
-    s.weight = y.weightBy == By::Value  ? uint32_t(y.weight)
-               : y.weightBy == By::Cell ? COLOUR_BYCELL
-                                        : COLOUR_BYLEVEL;
+    s.weight = y.weightBy == By::Value  ? uint8_t(y.weight & 0x1F)
+               : y.weightBy == By::Cell ? UINT8_MAX - 1
+                                        : UINT8_MAX;
     c.weight = y.weightBy == By::Value ? y.weight
                : y.weightBy == By::Level && layer && layer->lineweight >= 0
                    ? weightOf(layer->lineweight)
@@ -101,8 +101,6 @@ struct Builder {
               : y.styleBy == By::Cell ? STYLE_BYCELL
               : y.style.empty()       ? 0
                                       : namedStyle(y.style);
-    s.hasTrueColour = y.trueColour.has_value();
-    s.trueColour = y.trueColour.value_or(0);
     return s;
   }
 
@@ -128,6 +126,18 @@ const ElementSide* sideOf(const ModelSide& m, uint32_t filePos) {
   const auto it = std::upper_bound(m.positions.begin(), m.positions.end(), filePos);
   if (it == m.positions.begin()) return nullptr;
   return &m.elements[size_t(it - m.positions.begin()) - 1];
+}
+
+uint32_t colourOf(const ElementSide& s) {
+  return s.colour == UINT16_MAX       ? COLOUR_BYLEVEL
+         : s.colour == UINT16_MAX - 1 ? COLOUR_BYCELL
+                                      : s.colour;
+}
+
+uint32_t weightOf(const ElementSide& s) {
+  return s.weight == UINT8_MAX       ? COLOUR_BYLEVEL
+         : s.weight == UINT8_MAX - 1 ? COLOUR_BYCELL
+                                     : s.weight;
 }
 
 const std::string* levelName(const ModelSide& m, uint32_t level) {
@@ -177,13 +187,20 @@ bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placem
   // Elements are rarely larger than the records they come from: room for the file's size is
   // reserved (only the pages written take memory), so the image is not copied as it grows.
   bytes.reserve(size_t(std::min<uint64_t>(d.bytes.size(), dgn::MAX_FILE_BYTES)));
+  // Room for every entity of the drawing: only the part filled takes memory, and the side
+  // records are never copied as they grow.
+  size_t entities = 0;
+  for (const Section& s : d.sections)
+    if (s.name == "ENTITIES" || s.name == "BLOCKS") entities += s.recordCount;
+  side.positions.reserve(entities);
+  side.elements.reserve(entities);
   uint64_t released = 0;  // a mapped drawing's bytes are released behind the pass
+  Entity e;               // decoded into entity after entity
   for (uint32_t i = 0; i < d.records.size(); ++i) {
     const Record& r = d.records[i];
     releaseBehind(d, released, r.begin);
     if (!isEntityRecord(d, r) || layoutOf(d, r) != layout) continue;
     if (typeName(d, r) == "VIEWPORT") continue;  // views of a layout, not its content
-    Entity e;
     DxfError bad;
     // An entity that does not decode compares by its content (with the common properties it
     // gave before the fault) and the model goes on.

@@ -1,7 +1,7 @@
 // A model of a DXF drawing as the host holds it: the V7 element image of one layout's entities
 // (model space or a paper-space layout) and, per element, the side record of what V7 cannot
 // hold: the DXF record it came from (for writing), the handle, the level code of its layer,
-// by-level and by-cell symbology, the linetype name and the true colour.
+// by-level and by-cell symbology and the linetype name.
 //
 // The image has one top-level element per entity, in file order, each INSERT followed by the
 // tag elements of its ATTRIBs; the tag-set definitions that name their tags come last. Coordinates
@@ -31,20 +31,26 @@ inline constexpr int32_t STYLE_BYCELL = 0x7FFFFFFE;
 // A named linetype's style number: this plus its index in ModelSide::styles.
 inline constexpr int32_t STYLE_NAMED_FIRST = 8;
 
+// Kept small (16 bytes): a model holds one per entity for the whole run. Colour and weight are
+// stored as a value (ACI 0-255, weight 0-23) or one of the two highest codes of their field for
+// by level and by cell; colourOf and weightOf give the host's values.
 struct ElementSide {
   uint32_t record = 0;  // index into Drawing::records
   uint32_t level = 0;   // level code of the layer
-  uint32_t colour = COLOUR_BYLEVEL;
-  uint32_t weight = COLOUR_BYLEVEL;
   int32_t style = STYLE_BYLEVEL;
-  uint32_t trueColour = 0;  // 0x00RRGGBB when hasTrueColour
-  bool hasTrueColour = false;
+  uint16_t colour = UINT16_MAX;
+  uint8_t weight = UINT8_MAX;
   bool opaque = false;  // no mapping (or not decoded): compared by content, and never deleted
                         // while something outside it points at it
   // An INSERT's ATTRIB as a tag element: 1 + its place among the INSERT's ATTRIBs (the record
   // is the INSERT's); 0 for an entity's own element.
   uint16_t attrib = 0;
 };
+static_assert(sizeof(ElementSide) == 16);
+
+// The host's colour and weight of an element: a value, COLOUR_BYLEVEL or COLOUR_BYCELL.
+uint32_t colourOf(const ElementSide& s);
+uint32_t weightOf(const ElementSide& s);
 
 struct ModelSide {
   std::shared_ptr<const Drawing> drawing;

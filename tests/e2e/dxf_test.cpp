@@ -82,6 +82,7 @@ struct Case {
                                        // for a tag) a run finds
   int removed = -1;  // INSERTs (each with its one ATTRIB) a delete run removes; -1: no such run
   int refused = 0;   // tags of ATTRIBs found whose INSERT stays: reported, not deleted
+  const char* symbology = "Co ByLevel, Wt ByLevel, St ByLevel";  // as reported
 };
 
 void PrintTo(const Case& c, std::ostream* os) {
@@ -148,9 +149,8 @@ TEST_P(DxfCases, FindTheDuplicatesOfTheirDgnTwin) {
   EXPECT_EQ(readFile(s.path("plan.dxf")), original);  // a report-only run writes nothing
   const std::vector<std::string> report = readLines(s.path("kelvara.trf"));
   const bool tag = std::string(c.type).starts_with("37");
-  const std::string line = ", ID=" + firstHandle(s.path("plan.dxf"), tag) +
-                           " -- Lv Walls, Co ByLevel, Wt ByLevel, St ByLevel, type " + c.type +
-                           " element is duplicate.";
+  const std::string line = ", ID=" + firstHandle(s.path("plan.dxf"), tag) + " -- Lv Walls, " +
+                           c.symbology + ", type " + c.type + " element is duplicate.";
   if (c.duplicates > 0) {
     EXPECT_TRUE(std::any_of(report.begin(), report.end(),
                             [&](const std::string& l) { return contains(l, line); }))
@@ -194,6 +194,24 @@ INSTANTIATE_TEST_SUITE_P(
              {dgnLine(0, 0, 10, 0), dgnLine(0, 0, 10, 0), dgnLine(0, 5, 10, 5)},
              1,
              "3 (line)"},
+        Case{"coloured_line",
+             "coloured_line",
+             {},
+             {},
+             1,
+             "3 (line)",
+             -1,
+             0,
+             "Co 3, Wt 11, St ByLevel"},
+        Case{"by_block_line",
+             "by_block_line",
+             {},
+             {},
+             1,
+             "3 (line)",
+             -1,
+             0,
+             "Co -2, Wt -2, St ByLevel"},
         Case{"reversed_line",
              "reversed_line",
              {},

@@ -26,6 +26,16 @@ def case_reversed_line(msp):
     msp.add_line((0, 5), (10, 5))
 
 
+def case_coloured_line(msp):
+    for y in (0, 0, 5):
+        msp.add_line((0, y), (10, y), dxfattribs={"color": 3, "lineweight": 50})
+
+
+def case_by_block_line(msp):
+    for y in (0, 0, 5):
+        msp.add_line((0, y), (10, y), dxfattribs={"color": 0, "lineweight": -2})
+
+
 def case_closed_polyline(msp):
     msp.add_lwpolyline([(0, 0), (10, 0), (10, 10), (0, 10)], close=True)
     msp.add_lwpolyline([(10, 10), (0, 10), (0, 0), (10, 0)], close=True)

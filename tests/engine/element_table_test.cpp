@@ -243,9 +243,12 @@ TEST(ElementTableTest, SortedOrderMatchesTheListQuicksort) {
     appendSentinel(t);
     const int n = 1 + static_cast<int>(rng() % 200);
     const int64_t spread = round % 3 == 0 ? 4 : 1000;  // many equal keys in some rounds
+    // Keys far from zero, and keys spanning more than 32 bits, in some rounds.
+    const int64_t offset = round % 5 == 1 ? -(int64_t{1} << 40) : 0;
+    const int64_t scale = round % 4 == 3 ? int64_t{1} << 31 : 1;
     for (int i = 0; i < n; ++i) {
-      const int64_t xLow = static_cast<int64_t>(rng() % spread) - spread / 2;
-      const int64_t xHigh = xLow + static_cast<int64_t>(rng() % spread);
+      const int64_t xLow = (static_cast<int64_t>(rng() % spread) - spread / 2) * scale + offset;
+      const int64_t xHigh = xLow + static_cast<int64_t>(rng() % spread) * scale;
       appendElement(t, 1, {STATUS_LOADED, 1}, static_cast<uint32_t>(100 + i),
                     summary(3, xLow, xHigh));
     }
