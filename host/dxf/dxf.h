@@ -63,6 +63,9 @@ enum RecordFlags : uint8_t {
   HasXDict = 8,     // 102 {ACAD_XDICTIONARY
   HasXData = 16,    // 1001 and after
   Followers = 32,   // 66 1: an INSERT's ATTRIBs follow through SEQEND
+  // No pointer but its owner (Record::owner): no 102 group, no XDATA, no followers, and no
+  // pointer code but the one 330. The pointer scans need not read its tags.
+  OnlyOwner = 64,
 };
 
 // A record: from its code-0 line up to the next code-0 line; POLYLINE and INSERT with 66 1 run

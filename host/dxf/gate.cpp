@@ -31,6 +31,14 @@ void scan(const Drawing& d, DeletionGate& g) {
       if (rec.owner != 0) g.owned.emplace(rec.owner, i);
     }
     if (sec == "TABLES" && (rec.flags & HasHandle)) g.tableHandles.emplace(rec.handle, true);
+    if (rec.flags & OnlyOwner) {  // its owner is all the tags would give
+      const uint64_t h = rec.owner;
+      if (h != 0 && sec != "OBJECTS" && sec != "TABLES" && !blockRecords.count(h)) {
+        auto& from = g.inbound[h];
+        if (from.empty() || from.back() != i) from.push_back(i);
+      }
+      continue;
+    }
     bool inList = false, ownerSeen = false, inXData = false;
     (void)forEachTag(d, rec, [&](const Tag& t) {
       if (t.code == 0) {  // a follower starts: its own owner and groups

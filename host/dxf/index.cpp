@@ -146,12 +146,15 @@ void Indexer::measure(const Tag& t) {
 // Reads the tags of one record after its code-0 tag; stops at the next code-0 tag. The tags of
 // an entity are measured.
 bool Indexer::record(Record& r, std::string_view type, bool entity) {
-  bool inGroup = false, inXData = false, ownerSeen = false;
+  bool inGroup = false, inXData = false, ownerSeen = false, onlyOwner = true;
   const bool dimstyle = type == "DIMSTYLE";
   while (advance()) {
     const int c = tag.code;
     if (c == 0) break;
     if (entity) measure(tag);
+    if (c >= 1000 || c == 102 || inXData || inGroup ||
+        (isPointerCode(c) && (c != 330 || ownerSeen)))
+      onlyOwner = false;
     if (c >= 1000) {
       if (c == 1001) {
         inXData = true;
@@ -192,6 +195,7 @@ bool Indexer::record(Record& r, std::string_view type, bool entity) {
   }
   if (readError()) return false;
   if (inGroup) return fail(r.line, "a 102 group is not closed");
+  if (onlyOwner && !(r.flags & Followers)) r.flags |= OnlyOwner;
   return true;
 }
 
@@ -249,6 +253,7 @@ bool Indexer::section() {
       if (!follower)
         return fail(d.records[complexHead].line, std::string(complexType) + " without SEQEND");
       d.records[complexHead].end = r.end;
+      d.records[complexHead].flags &= uint8_t(~OnlyOwner);  // the followers' owners point back
       if (type == "SEQEND") complexHead = -1;
     } else {
       if (type == "POLYLINE" || (type == "INSERT" && (r.flags & Followers))) {

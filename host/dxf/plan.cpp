@@ -99,6 +99,12 @@ void scanPointers(const Drawing& d, const std::unordered_map<uint64_t, uint32_t>
     releaseBehind(d, released, rec.begin);
     const std::string_view sec = d.sections[rec.section].name;
     if (sec == "HEADER" || sec == "CLASSES") continue;
+    if (rec.flags & OnlyOwner) {  // its owner is all the tags would give
+      const auto it = rec.owner != 0 ? targets.find(rec.owner) : targets.end();
+      if (it != targets.end())
+        inbound[it->second].push_back({i, recordOfHandle.at(rec.owner), 330, true, {}});
+      continue;
+    }
     std::string_view list;
     bool ownerSeen = false, inXData = false;
     forEachTag(d, rec, [&](const Tag& t) {

@@ -12,6 +12,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "host/dxf/gate.h"
 #include "support/scratch.h"
 
 namespace kelvara::dxf {
@@ -220,6 +221,51 @@ TEST(DxfDeletion, PointersThatCannotBeFixedUpRefuseTheEntityAndLeaveTheRestToGo)
   const DeletionPlan plan = planDeletion(f.d, {tables->firstRecord, 999999999u});
   EXPECT_EQ(plan.refused.size(), 2u);
   EXPECT_TRUE(plan.patch.deleteRecords.empty());
+}
+
+// The pointer scans take a record whose only pointer is its owner from the index: every plan
+// and every answer of the gate are those of a drawing whose records are all read in full.
+TEST(DxfDeletion, RecordsWithOnlyAnOwnerPlanAsWhenReadInFull) {
+  auto answers = [](const Drawing& d) {
+    std::vector<std::string> out;
+    std::vector<uint32_t> entities;
+    DeletionGate gate;
+    for (uint32_t i = 0; i < d.records.size(); ++i) {
+      const std::string& section = d.sections[d.records[i].section].name;
+      if ((section != "ENTITIES" && section != "BLOCKS") || !(d.records[i].flags & HasHandle))
+        continue;
+      entities.push_back(i);
+      out.push_back(pointedAtBy(d, gate, i) + " / " +
+                    deletionRefusal(d, gate, i, [&] { return entities; }));
+    }
+    for (const DeletionPlan& plan : {planDeletion(d, entities), planDeletion(d, {entities[0]})}) {
+      out.push_back(applyPatch(d, plan.patch));
+      for (const Refusal& r : plan.refused) out.push_back(std::to_string(r.record) + r.why);
+    }
+    return out;
+  };
+  // Besides the fixtures: owners that are not block records (a line owned by a line, and an
+  // empty dictionary owned by it).
+  Fixture owned;
+  DxfError error;
+  ASSERT_TRUE(
+      openDrawing("0\nSECTION\n2\nENTITIES\n0\nLINE\n5\nA1\n330\n1F\n8\n0\n"
+                  "0\nLINE\n5\nA2\n330\nA1\n8\n0\n0\nENDSEC\n0\nSECTION\n2\nOBJECTS\n"
+                  "0\nDICTIONARY\n5\nB1\n330\nA2\n0\nENDSEC\n0\nEOF\n",
+                  "owned", owned.d, error))
+      << error.text;
+  for (const char* name : {"del_r12", "del_r2018", "owned"}) {
+    SCOPED_TRACE(name);
+    const Fixture f = name == std::string("owned") ? owned : load(name);
+    Drawing full = f.d;
+    size_t onlyOwner = 0;
+    for (Record& r : full.records) {
+      onlyOwner += (r.flags & OnlyOwner) != 0;
+      r.flags &= uint8_t(~OnlyOwner);
+    }
+    EXPECT_GT(onlyOwner, 0u);
+    EXPECT_EQ(answers(f.d), answers(full));
+  }
 }
 
 // Drawings the fuzz target found (fuzz/findings): deleting every entity, and every other one,
