@@ -353,7 +353,10 @@ bool Decoder::finish() {
 }  // namespace
 
 bool decodeEntity(const Drawing& d, const Record& r, Entity& e, DxfError& error) {
+  std::vector<Vertex> vertices = std::move(e.vertices);  // the room is kept for the next entity
+  vertices.clear();
   e = Entity{};
+  e.vertices = std::move(vertices);
   error = DxfError{};
   e.type = std::string(typeName(d, r));
   Decoder dec(d, e, error, kindOf(e.type));
