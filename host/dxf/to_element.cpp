@@ -112,6 +112,7 @@ bool appendPolyline(const ElementContext& c, const Entity& e, std::vector<uint8_
   const auto& v = e.vertices;
   if (v.size() < 2) return false;
   std::vector<DPoint3d> pts;
+  pts.reserve(v.size() + 1);
   for (const Vertex& x : v) pts.push_back(uorOf(c, x));
   const size_t segments = e.closed ? v.size() : v.size() - 1;
   const bool bulged = std::any_of(v.begin(), v.begin() + long(segments),
