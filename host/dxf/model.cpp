@@ -87,12 +87,12 @@ struct Builder {
     const Symbology& y = c.symbology;
     const int layerColour = layer ? std::abs(layer->colour) : 7;
     s.colour = y.colourBy == By::Value  ? uint16_t(y.colour & 0xFF)
-               : y.colourBy == By::Cell ? UINT16_MAX - 1
-                                        : UINT16_MAX;
+               : y.colourBy == By::Cell ? SIDE_COLOUR_BYCELL
+                                        : SIDE_COLOUR_BYLEVEL;
     c.colour = y.colourBy == By::Value ? y.colour : y.colourBy == By::Level ? layerColour : 0;
-    s.weight = y.weightBy == By::Value  ? uint8_t(y.weight & 0x1F)
-               : y.weightBy == By::Cell ? UINT8_MAX - 1
-                                        : UINT8_MAX;
+    s.weight = y.weightBy == By::Value  ? uint16_t(y.weight & 0x1F)
+               : y.weightBy == By::Cell ? SIDE_WEIGHT_BYCELL
+                                        : SIDE_WEIGHT_BYLEVEL;
     c.weight = y.weightBy == By::Value ? y.weight
                : y.weightBy == By::Level && layer && layer->lineweight >= 0
                    ? weightOf(layer->lineweight)
@@ -129,15 +129,15 @@ const ElementSide* sideOf(const ModelSide& m, uint32_t filePos) {
 }
 
 uint32_t colourOf(const ElementSide& s) {
-  return s.colour == UINT16_MAX       ? COLOUR_BYLEVEL
-         : s.colour == UINT16_MAX - 1 ? COLOUR_BYCELL
-                                      : s.colour;
+  return s.colour == SIDE_COLOUR_BYLEVEL  ? COLOUR_BYLEVEL
+         : s.colour == SIDE_COLOUR_BYCELL ? COLOUR_BYCELL
+                                          : s.colour;
 }
 
 uint32_t weightOf(const ElementSide& s) {
-  return s.weight == UINT8_MAX       ? COLOUR_BYLEVEL
-         : s.weight == UINT8_MAX - 1 ? COLOUR_BYCELL
-                                     : s.weight;
+  return s.weight == SIDE_WEIGHT_BYLEVEL  ? COLOUR_BYLEVEL
+         : s.weight == SIDE_WEIGHT_BYCELL ? COLOUR_BYCELL
+                                          : s.weight;
 }
 
 const std::string* levelName(const ModelSide& m, uint32_t level) {

@@ -31,17 +31,19 @@ inline constexpr int32_t STYLE_BYCELL = 0x7FFFFFFE;
 // A named linetype's style number: this plus its index in ModelSide::styles.
 inline constexpr int32_t STYLE_NAMED_FIRST = 8;
 
-// Kept small (16 bytes): a model holds one per entity for the whole run. Colour and weight are
-// stored as a value (ACI 0-255, weight 0-23) or one of the two highest codes of their field for
-// by level and by cell; colourOf and weightOf give the host's values.
+// Kept small (16 bytes): a model holds one per element for the whole run. Colour and weight are
+// stored as a value (ACI 0-255, weight 0-23) or as the highest (by level) or next highest (by
+// cell) code of their field; colourOf and weightOf give the host's values.
+inline constexpr uint16_t SIDE_COLOUR_BYLEVEL = 511, SIDE_COLOUR_BYCELL = 510;
+inline constexpr uint16_t SIDE_WEIGHT_BYLEVEL = 31, SIDE_WEIGHT_BYCELL = 30;
 struct ElementSide {
   uint32_t record = 0;  // index into Drawing::records
   uint32_t level = 0;   // level code of the layer
   int32_t style = STYLE_BYLEVEL;
-  uint16_t colour = UINT16_MAX;
-  uint8_t weight = UINT8_MAX;
-  bool opaque = false;  // no mapping (or not decoded): compared by content, and never deleted
-                        // while something outside it points at it
+  uint16_t colour : 9 = SIDE_COLOUR_BYLEVEL;
+  uint16_t weight : 5 = SIDE_WEIGHT_BYLEVEL;
+  uint16_t opaque : 1 = 0;  // no mapping (or not decoded): compared by content, and never
+                            // deleted while something outside it points at it
   // An INSERT's ATTRIB as a tag element: 1 + its place among the INSERT's ATTRIBs (the record
   // is the INSERT's); 0 for an entity's own element.
   uint16_t attrib = 0;
