@@ -152,10 +152,8 @@ bool Indexer::record(Record& r, std::string_view type, bool entity) {
     const int c = tag.code;
     if (c == 0) break;
     if (entity) measure(tag);
-    if (c >= 1000 || c == 102 || inXData || inGroup ||
-        (isPointerCode(c) && (c != 330 || ownerSeen)))
-      onlyOwner = false;
     if (c >= 1000) {
+      onlyOwner = false;
       if (c == 1001) {
         inXData = true;
         r.flags |= HasXData;
@@ -164,6 +162,7 @@ bool Indexer::record(Record& r, std::string_view type, bool entity) {
     }
     if (inXData) continue;  // only 1000+ codes follow XDATA; anything else is kept as is
     if (c == 102) {
+      onlyOwner = false;
       const std::string_view v = trimmed(tag.value);
       if (!v.empty() && v.front() == '{') {
         if (inGroup) return fail(tag.line, "a 102 group opens inside another");
@@ -191,6 +190,8 @@ bool Indexer::record(Record& r, std::string_view type, bool entity) {
       if (!parseInt(tag.value, n))
         return fail(tag.line + 1, "not a whole number: " + std::string(tag.value));
       if (n == 1) r.flags |= c == 67 ? PaperSpace : Followers;
+    } else if (isPointerCode(c)) {
+      onlyOwner = false;
     }
   }
   if (readError()) return false;
