@@ -13,6 +13,8 @@
 //    right after another process freed its memory touches pages the host still backs, and
 //    one that starts later pays for every first touch (system time 0.15-0.55 s for the same
 //    command-line run here). The pause puts both runs in the same state.
+//    Also each round's page run against the command-line run just before it, and their median:
+//    the machine's speed drifts less within a round than across rounds.
 // 2. How often the page saw the progress dialog change during that run (its counter text),
 //    and the longest gap between two changes.
 // 3. The server's CPU time while idle: /proc/PID/stat over 5 s with the page open.
@@ -146,10 +148,12 @@ try {
   const drawing = join(folder, 'big.dgn');
   let best = null;
   let cli = { wall: Infinity, cpu: Infinity };
+  const ratios = []; // each round's page run against the command-line run just before it
   for (let i = 0; i < runs; ++i) {
     const one = await commandLineRun(drawing);
     cli = { wall: Math.min(cli.wall, one.wall), cpu: Math.min(cli.cpu, one.cpu) };
     const figures = await pageRun(drawing, i === 0);
+    ratios.push((figures.run + figures.close) / one.wall);
     if (i === 0) best = figures;
     else if (figures.run + figures.close < best.run + best.close) best = { ...best, ...figures };
     console.log(
@@ -165,6 +169,12 @@ try {
       `${seconds(best.run)} s to the summary (server CPU ${best.runCpu.toFixed(2)} s) + ` +
       `${seconds(best.close)} s to the drawing written = ${seconds(page)} s ` +
       `(${slower} % against the command line)`
+  );
+  ratios.sort((a, b) => a - b);
+  const median = ratios[Math.floor(ratios.length / 2)];
+  console.log(
+    `round by round, the page against the command line: median ${((median - 1) * 100).toFixed(1)} %` +
+      ` (${ratios.map((r) => ((r - 1) * 100).toFixed(0) + ' %').join(', ')})`
   );
   console.log(
     `progress seen by the page: ${best.updates} counter changes, ${best.perSecond.toFixed(1)} ` +
