@@ -157,6 +157,11 @@ int benchRuns() {
   return runs > 0 ? runs : 1;
 }
 
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
 Timing best(const Timing& a, const Timing& b) {
   return {std::min(a.wall, b.wall), std::min(a.cpu, b.cpu)};
 }
@@ -192,16 +197,24 @@ int main(int argc, char** argv) {
   const std::string bigPristine = pristine + "/random_1000000.dgn";
   writeDrawing(bigPristine, randomDrawing(1000000, 1000000));
   Timing engineTime = none, warmEngineTime = none, runTime = none, csvTime = none, jsonTime = none;
+  // Each round's list runs against the run without in the same round: the machine's speed
+  // drifts less within a round than across rounds.
+  std::vector<double> csvRatios, jsonRatios;
   for (int run = 0; run < runs; ++run) {
     freshCopies(big, {bigPristine}, {"random_1000000.dgn"});
     engineTime = best(engineTime, timeEngineInFreshProcess(big + "/random_1000000.dgn"));
     warmEngineTime = best(warmEngineTime, timeEngine(big + "/random_1000000.dgn"));
     freshCopies(big, {bigPristine}, {"random_1000000.dgn"});
-    runTime = best(runTime, timeKelvara(bin, big, {"random_1000000.dgn"}));
+    const Timing plain = timeKelvara(bin, big, {"random_1000000.dgn"});
     freshCopies(big, {bigPristine}, {"random_1000000.dgn"});
-    csvTime = best(csvTime, timeKelvara(bin, big, {"--list", "d.csv", "random_1000000.dgn"}));
+    const Timing csv = timeKelvara(bin, big, {"--list", "d.csv", "random_1000000.dgn"});
     freshCopies(big, {bigPristine}, {"random_1000000.dgn"});
-    jsonTime = best(jsonTime, timeKelvara(bin, big, {"--list", "d.geojson", "random_1000000.dgn"}));
+    const Timing json = timeKelvara(bin, big, {"--list", "d.geojson", "random_1000000.dgn"});
+    runTime = best(runTime, plain);
+    csvTime = best(csvTime, csv);
+    jsonTime = best(jsonTime, json);
+    csvRatios.push_back(csv.wall / plain.wall);
+    jsonRatios.push_back(json.wall / plain.wall);
   }
   std::printf("1,000,000 elements, 10%% duplicates, best of %d  wall s    cpu s\n", runs);
   std::printf("  engine load+sort+pass, fresh process    %8.3f %8.3f\n", engineTime.wall,
@@ -221,6 +234,8 @@ int main(int argc, char** argv) {
               jsonTime.cpu);
   std::printf("  ratio to the run without (limit 1.15)   %8.2f %8.2f\n",
               jsonTime.wall / runTime.wall, jsonTime.cpu / runTime.cpu);
+  std::printf("  round by round, wall: median ratio %.2f (CSV), %.2f (GeoJSON)\n",
+              median(csvRatios), median(jsonRatios));
 
   // 2. A batch of small drawings.
   const std::string batch = root + "/batch";
