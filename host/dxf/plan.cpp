@@ -226,9 +226,9 @@ DeletionPlan planDeletion(const Drawing& d, const std::vector<uint32_t>& records
     for (size_t k = 0; k < groups[g].size(); ++k) {
       const Record& rec = d.records[groups[g][k]];
       memberGroup.emplace(groups[g][k], g);
-      if (!(rec.flags & HasHandle)) continue;
-      groupOfHandle.emplace(rec.handle, g);
-      // A pointer at one of its followers points into the group too.
+      if (rec.flags & HasHandle) groupOfHandle.emplace(rec.handle, g);
+      // A pointer at one of its followers points into the group too (also when the head
+      // itself has no handle).
       if (rec.flags & Followers || typeName(d, rec) == "POLYLINE") {
         for (uint64_t h : followerHandles(d, rec)) {
           groupOfHandle.emplace(h, g);
@@ -238,6 +238,7 @@ DeletionPlan planDeletion(const Drawing& d, const std::vector<uint32_t>& records
             if (!memberGroup.count(it->second)) groups[g].push_back(it->second);
         }
       }
+      if (!(rec.flags & HasHandle)) continue;
       auto [lo, hi] = ownedObjects.equal_range(rec.handle);
       for (auto it = lo; it != hi; ++it)
         if (!memberGroup.count(it->second)) groups[g].push_back(it->second);
