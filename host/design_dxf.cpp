@@ -191,12 +191,6 @@ void deletedOf(const std::shared_ptr<const dxf::Drawing>& drawing,
   }
 }
 
-std::string hexHandle(uint64_t handle) {
-  char text[20];
-  std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(handle));
-  return text;
-}
-
 // The record of the top-level element at filePos of a DXF model; false when there is none.
 bool recordAt(const DesignFile& f, uint32_t filePos, uint32_t& record,
               uint32_t* element = nullptr) {
@@ -248,7 +242,7 @@ int dxfCheckDeletion(DesignFile& f, uint32_t filePos) {
   if (!recordAt(f, filePos, record, &element)) return SUCCESS;  // not an entity: the image decides
   if (f.dxf->elements[element].attrib > 0) {
     if (attribOwnerDeleted(f, element)) return SUCCESS;
-    return fail(f.path + ": entity " + hexHandle(f.dxf->drawing->records[record].handle) +
+    return fail(f.path + ": entity " + dxf::handleText(f.dxf->drawing->records[record].handle) +
                 " not deleted: " + kAttribRefusal);
   }
   dxf::DeletionGate& gate = *f.dxf->gate;
@@ -260,7 +254,7 @@ int dxfCheckDeletion(DesignFile& f, uint32_t filePos) {
       gate.refused[record] = "referenced by " + by + ", and a " +
                              std::string(dxf::typeName(d, d.records[record])) +
                              " is compared by its content only";
-      return fail(f.path + ": entity " + hexHandle(d.records[record].handle) +
+      return fail(f.path + ": entity " + dxf::handleText(d.records[record].handle) +
                   " not deleted: " + gate.refused[record]);
     }
   }
@@ -274,7 +268,7 @@ int dxfCheckDeletion(DesignFile& f, uint32_t filePos) {
     gate.refused.erase(record);
     return SUCCESS;
   }
-  return fail(f.path + ": entity " + hexHandle(f.dxf->drawing->records[record].handle) +
+  return fail(f.path + ": entity " + dxf::handleText(f.dxf->drawing->records[record].handle) +
               " not deleted: " + why);
 }
 
@@ -305,7 +299,8 @@ int saveDxf(DesignFile& f) {
       for (uint32_t p = pos; p + 4 <= end; p += 4 + 2 * dgn::readU16(&bytes[p + 2]))
         bytes[p + 1] &= 0x7F;
     }
-    (void)mdlOutput_error(f.path + ": entity " + hexHandle(drawing->records[r.record].handle) +
+    (void)mdlOutput_error(f.path + ": entity " +
+                          dxf::handleText(drawing->records[r.record].handle) +
                           " not deleted: " + r.why);
   }
   std::string error;

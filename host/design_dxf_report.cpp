@@ -25,12 +25,6 @@ struct DxfReport {
 
 namespace {
 
-std::string hex(uint64_t h) {
-  char text[20];
-  std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(h));
-  return text;
-}
-
 bool sameLook(const DrawingLook& a, const DrawingLook& b) {
   const SymbologyChange &x = a.change, &y = b.change;
   return a.layer == b.layer && x.colour == y.colour && x.weight == y.weight && x.style == y.style;
@@ -119,7 +113,7 @@ struct LayerMaker {
       if (tag.code == 102 || inGroup) continue;
       std::string value(tag.value);
       if (tag.code == 2) value = name;
-      if (tag.code == 5) value = hex(nextHandle++);
+      if (tag.code == 5) value = dxf::handleText(nextHandle++);
       if (tag.code == 70) value = aligned(tag.value, "0");
       if (tag.code == 62 && !value.empty()) value.erase(0, value.find_first_not_of(" -"));
       if (tag.code == 62) value = aligned(tag.value, value);
@@ -139,7 +133,7 @@ struct LayerMaker {
     int64_t entries = 0;
     if (dxf::parseInt(firstValue(d, d.records[table], 70), entries))
       patch.edits.push_back({table, 70, std::to_string(entries + int64_t(made.size()))});
-    if (nextHandle != 0) patch.header.push_back({"$HANDSEED", hex(nextHandle)});
+    if (nextHandle != 0) patch.header.push_back({"$HANDSEED", dxf::handleText(nextHandle)});
   }
 };
 

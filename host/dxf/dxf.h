@@ -50,6 +50,7 @@ struct TagReader {
 bool parseDouble(std::string_view text, double& out);
 bool parseInt(std::string_view text, int64_t& out);
 bool parseHandle(std::string_view text, uint64_t& out);  // up to 16 hex digits
+std::string handleText(uint64_t handle);                 // upper-case hex, as DXF writes them
 
 // "" for an ASCII DXF; otherwise why the bytes cannot be read (binary DXF, DWG).
 std::string refusal(std::string_view bytes, const std::string& file);

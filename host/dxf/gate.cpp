@@ -135,9 +135,7 @@ std::string pointedAtBy(const Drawing& d, DeletionGate& g, uint32_t record) {
   for (uint32_t from : externalPointers(d, g, record)) {
     const Record& r = d.records[from];
     if (typeName(d, r) == "ACDSRECORD") continue;
-    char handle[20];
-    std::snprintf(handle, sizeof handle, "%llX", static_cast<unsigned long long>(r.handle));
-    return std::string(typeName(d, r)) + " #" + handle;
+    return std::string(typeName(d, r)) + " #" + handleText(r.handle);
   }
   return "";
 }

@@ -379,10 +379,8 @@ bool openHeld(std::string_view bytes, std::shared_ptr<const void> storage, bool 
         first = &r;
         continue;
       }
-      char hex[17];
-      std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(r.handle));
       error.line = r.line;
-      error.text = file + ": line " + std::to_string(r.line) + ": handle " + hex +
+      error.text = file + ": line " + std::to_string(r.line) + ": handle " + handleText(r.handle) +
                    " is already used by the record at line " + std::to_string(first->line);
       return false;
     }

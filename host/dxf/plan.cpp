@@ -13,12 +13,6 @@
 namespace kelvara::dxf {
 namespace {
 
-std::string hex(uint64_t h) {
-  char buf[20];
-  std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(h));
-  return buf;
-}
-
 // A pointer found by the scan: which record holds it, at what, in which context.
 struct Ref {
   uint32_t from = 0;
@@ -38,7 +32,7 @@ struct FixUp {
 FixUp fixUpFor(const Drawing& d, const Ref& ref, uint64_t handle) {
   const std::string_view type = typeName(d, d.records[ref.from]);
   FixUp f;
-  f.edit = ValueEdit{ref.from, -ref.code, hex(handle)};
+  f.edit = ValueEdit{ref.from, -ref.code, handleText(handle)};
   if (ref.list == "{ACAD_REACTORS" && ref.code == 330) return f;
   if (ref.list == "{BLKREFS" && ref.code == 331) return f;
   if (!ref.list.empty()) {
@@ -173,7 +167,7 @@ void dropEmptyGroups(const Drawing& d, Patch& patch) {
                          (ref.code == 350 || ref.code == 360);
       const bool reactor = ref.list == "{ACAD_REACTORS" && ref.code == 330;
       keep |= !entry && !reactor;
-      edits.push_back({ref.from, -ref.code, hex(d.records[slots[s]].handle)});
+      edits.push_back({ref.from, -ref.code, handleText(d.records[slots[s]].handle)});
     }
     if (keep) continue;
     patch.deleteRecords.push_back(slots[s]);
@@ -276,10 +270,10 @@ DeletionPlan planDeletion(const Drawing& d, const std::vector<uint32_t>& records
       const Record& to = d.records[ref.to];
       if (!fixUpFor(d, ref, to.handle).refuse) continue;
       const Record& from = d.records[ref.from];
-      why[g] = "referenced by " + std::string(typeName(d, from)) + " #" + hex(from.handle) +
+      why[g] = "referenced by " + std::string(typeName(d, from)) + " #" + handleText(from.handle) +
                " (group code " + std::to_string(ref.code) + ")";
       if (ref.to != groups[g][0])
-        why[g] += " through its " + std::string(typeName(d, to)) + " #" + hex(to.handle);
+        why[g] += " through its " + std::string(typeName(d, to)) + " #" + handleText(to.handle);
       alive[g] = false;
       toCheck.insert(toCheck.end(), pointedInto[g].begin(), pointedInto[g].end());
       break;

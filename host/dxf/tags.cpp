@@ -1,4 +1,5 @@
 // The tag stream: code/value line pairs, value types, number parsing and format refusal.
+#include <cctype>
 #include <charconv>
 #include <cstring>
 
@@ -53,6 +54,14 @@ bool parseHandle(std::string_view text, uint64_t& out) {
   const char* end = text.data() + text.size();
   auto [p, ec] = std::from_chars(text.data(), end, out, 16);
   return !text.empty() && text.size() <= 16 && ec == std::errc() && p == end;
+}
+
+std::string handleText(uint64_t handle) {
+  char text[20];
+  char* end = std::to_chars(text, text + sizeof text, handle, 16).ptr;
+  std::string out(text, end);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
 }
 
 TagReader::TagReader(std::string_view b) : bytes(b) {

@@ -88,9 +88,7 @@ struct Checker {
                       "\"" + std::string(tag.value.substr(0, 40)) + "\" is not a handle");
         auto [it, fresh] = handles.emplace(h, tag.line);
         if (!fresh) {
-          char buf[20];
-          std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(h));
-          return fail(tag.line, std::string("handle ") + buf + " is already used at line " +
+          return fail(tag.line, "handle " + handleText(h) + " is already used at line " +
                                     std::to_string(it->second));
         }
         continue;
@@ -173,10 +171,8 @@ struct Checker {
     if (!have) return fail(reader.line > 1 ? reader.line - 1 : 1, "the file ends without EOF");
     for (const Pointer& p : pointers)
       if (!handles.count(p.handle)) {
-        char buf[20];
-        std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(p.handle));
         return fail(p.line + 1, "group code " + std::to_string(p.code) + " points at handle " +
-                                    buf + ", which no record has");
+                                    handleText(p.handle) + ", which no record has");
       }
     return true;
   }
