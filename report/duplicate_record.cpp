@@ -1,5 +1,6 @@
 // The duplicates list's record of a reported element: its description fields, and its outline
 // as the drawing view draws it, in master units.
+#include <algorithm>
 #include <charconv>
 #include <variant>
 
@@ -102,6 +103,12 @@ void appendRecordFrom(DuplicateRecords& to, const DuplicateRecords& from,
   r.runFirst = static_cast<uint32_t>(to.runSizes.size());
   to.xy.insert(to.xy.end(), g.xy.begin(), g.xy.end());
   to.runSizes.insert(to.runSizes.end(), g.runSizes.begin(), g.runSizes.end());
+}
+
+void makeListRoom(DuplicateRecords& list, size_t elements) {
+  if (list.records.size() < list.records.capacity()) return;
+  list.records.reserve(std::max(2 * list.records.size(), list.records.size() + elements));
+  list.xy.reserve(std::max(2 * list.xy.size(), list.xy.size() + 4 * elements));
 }
 
 DuplicateRecord& addDuplicateRecord(DuplicateRecords& list, const ElementEntry& entry,

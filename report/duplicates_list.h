@@ -110,6 +110,11 @@ void appendRecordFrom(DuplicateRecords& to, const DuplicateRecords& from,
 // other.
 [[nodiscard]] bool listFormatOf(const std::string& path, ListFormat* format);
 
+// When the list is full: room for `elements` more records (one per element of the model) at
+// once. Pages are touched only as records fill them, and the list is not copied to grow again
+// within the model.
+void makeListRoom(DuplicateRecords& list, size_t elements);
+
 // Appends the record of a reported entry of the current run, made from its element and the
 // element's description fields (report/description.h), which the run's text report also
 // writes. `partner` is the entry it matched, or null.

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <ctime>
 
 #include "engine/load.h"
@@ -107,14 +106,8 @@ void addListRecord(DuplicateRun& run, const ElementEntry& entry, const MSElement
                    ListOutcome outcome) {
   const Engine& e = engine();
   const ElementEntry* partnerEntry = partner == kNoNode ? nullptr : &entryOf(e.table, partner);
-  // Room for a record per element of the model when the list must grow: pages are touched
-  // only as records fill them, and the list is not copied to grow again within the model.
   DuplicateRecords& list = run.listRecords;
-  if (list.records.size() == list.records.capacity()) {
-    const size_t elements = e.table.elementCount;
-    list.records.reserve(std::max(2 * list.records.size(), list.records.size() + elements));
-    list.xy.reserve(std::max(2 * list.xy.size(), list.xy.size() + 4 * elements));
-  }
+  makeListRoom(list, e.table.elementCount);
   addDuplicateRecord(list, entry, el, fields, partnerEntry, reason, outcome).entryIndex =
       run.entryIndex;
 }
