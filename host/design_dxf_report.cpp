@@ -162,17 +162,17 @@ Groups groupsOf(const DxfReport& r, const DrawingLook& look, LayerMaker& layers)
   return g;
 }
 
-void addEdits(const dxf::Drawing& d, uint32_t record, const Groups& g,
-              std::vector<dxf::ValueEdit>& edits) {
-  if (!g.layer.empty()) edits.push_back({record, 8, g.layer});
-  if (!g.linetype.empty()) edits.push_back({record, 6, g.linetype});
-  if (!g.lineweight.empty()) edits.push_back({record, 370, g.lineweight});
-  if (g.colour.empty()) return;
-  edits.push_back({record, 62, g.colour});
-  for (const int code : {420, 430}) {
-    const std::string_view v = firstValue(d, d.records[record], code);
-    if (!v.empty()) edits.push_back({record, -code, std::string(v)});
-  }
+// A look's edits: its groups set, and a true colour (420) or colour name (430) dropped when it
+// sets the colour.
+std::vector<dxf::ValueEdit> editsOf(const Groups& g) {
+  std::vector<dxf::ValueEdit> edits;
+  if (!g.layer.empty()) edits.push_back({0, 8, g.layer});
+  if (!g.linetype.empty()) edits.push_back({0, 6, g.linetype});
+  if (!g.lineweight.empty()) edits.push_back({0, 370, g.lineweight});
+  if (g.colour.empty()) return edits;
+  edits.push_back({0, 62, g.colour});
+  for (const int code : {420, 430}) edits.push_back({0, -code, ""});
+  return edits;
 }
 
 DxfReport* reportOf(ModelRef model) {
@@ -187,14 +187,13 @@ int saveDxfReport(DesignFile& f) {
   const dxf::Drawing& d = *r.drawing;
   dxf::Patch patch;
   LayerMaker layers{d, patch, 0, 0, 0, false, false, {}, {}, 0};
-  std::vector<Groups> groups;
-  for (const DrawingLook& look : r.looks) groups.push_back(groupsOf(r, look, layers));
+  for (const DrawingLook& look : r.looks)
+    patch.restyle.looks.push_back(editsOf(groupsOf(r, look, layers)));
   layers.finish();
-  patch.edits.reserve(patch.edits.size() + 3 * r.records.size());
-  for (size_t i = 0; i < r.records.size(); ++i)
-    addEdits(d, r.records[i], groups[r.lookOf[i]], patch.edits);
+  patch.restyle.records = r.records;
+  patch.restyle.lookOf = r.lookOf;
   std::string error;
-  if (!dxf::writePatched(d, patch, f.path, error)) return fail(error);
+  if (!dxf::writePatched(d, patch, f.path, error, Durability::NotSynced)) return fail(error);
   f.image.dirty = false;
   return SUCCESS;
 }

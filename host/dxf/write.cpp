@@ -41,26 +41,35 @@ std::string padded(std::string_view old, const std::string& value) {
   return std::string(old.size() - value.size(), ' ') + value;
 }
 
-// Rewrites the head of one record (up to its first follower) with the edits applied.
+// Rewrites the head of one record (up to its first follower) with the edits applied. One editor
+// serves every record of a write, so that its buffers are made once.
 struct RecordEditor {
   std::string_view text;  // the record's bytes
   std::string_view type;  // the record's type name, as the index read it
   std::vector<const ValueEdit*> edits;
-  std::string out;
+  std::string out;  // the head as rewritten, without the groups to insert
+  // Per edit: done (a group set), and where a missing group goes (an offset in `out`).
+  std::vector<uint8_t> setDone;
+  std::vector<size_t> insertAt;
+  std::vector<int> insertRank;
+  std::vector<std::pair<size_t, size_t>> inserts;  // (offset in `out`, edit)
+  std::string_view eol, tail;
+  bool pad = false;
 
-  std::string codeLine(int code, std::string_view eol, bool pad) const {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, pad ? "%3d" : "%d", code);
-    return std::string(buf) + std::string(eol);
+  void start(std::string_view recordBytes, std::string_view typeName) {
+    text = recordBytes;
+    type = typeName;
+    edits.clear();
   }
 
   void run() {
     TagReader reader(text);
     reader.pos = 0;  // a record never starts with a byte order mark
-    const std::string_view eol = lineEnding(text, 0);
-    const bool pad = !text.empty() && text[0] == ' ';
+    eol = lineEnding(text, 0);
+    pad = !text.empty() && text[0] == ' ';
+    out.clear();
     Tag tag;
-    std::vector<bool> setDone(edits.size(), false);
+    setDone.assign(edits.size(), 0);
     bool inGroup = false, inXData = false, ownerSeen = false, dropNext5 = false;
     bool sawSubclass = false, inEntityClass = false;
     // The paired groups go by the record's type, as the planner and the validator judge them,
@@ -70,9 +79,8 @@ struct RecordEditor {
     size_t last97At = std::string::npos, last97Len = 0;
     int lastCode = -1;  // the last tag written, and where it starts in `out`
     size_t lastAt = 0;
-    // Where a missing group goes: per edit, the output offset after which it is inserted.
-    std::vector<size_t> insertAt(edits.size(), std::string::npos);
-    std::vector<int> insertRank(edits.size(), -2);
+    insertAt.assign(edits.size(), std::string::npos);
+    insertRank.assign(edits.size(), -2);
     size_t commonStart = std::string::npos, ownEnd = std::string::npos;
     size_t headEnd = text.size();
     bool first = true;
@@ -99,7 +107,8 @@ struct RecordEditor {
       bool removed = false;
       for (const ValueEdit* e : edits)
         if (e->code < 0 && -e->code == c &&
-            (tag.value == e->value || sameHandle(tag.value, e->value)))
+            (e->value.empty() ? !inGroup && !inXData
+                              : tag.value == e->value || sameHandle(tag.value, e->value)))
           removed = true;
       const bool isOwner = c == 330 && !inGroup && !inXData && !ownerSeen;
       if (removed) {
@@ -129,10 +138,10 @@ struct RecordEditor {
       if (!inGroup && !inXData && c != 102)
         for (size_t i = 0; i < edits.size(); ++i)
           if (edits[i]->code == c && !setDone[i] && !replaced) {
-            setDone[i] = true;
+            setDone[i] = 1;
             replaced = true;
             out.append(text.substr(codeAt, valueAt - codeAt));
-            out += padded(tag.value, edits[i]->value);
+            appendPadded(tag.value, edits[i]->value);
             out.append(text.substr(valueEnd, lineEnd - valueEnd));
           }
       if (!replaced) {
@@ -165,8 +174,8 @@ struct RecordEditor {
       }
     }
     if (ownEnd == std::string::npos) ownEnd = out.size();
-    // Missing groups, inserted from the back so that earlier offsets stay valid.
-    std::vector<std::pair<size_t, std::string>> inserts;
+    // Missing groups: where each goes; of two at one place, the later edit comes first.
+    inserts.clear();
     for (size_t i = 0; i < edits.size(); ++i) {
       if (edits[i]->code < 0 || setDone[i]) continue;
       size_t at = ownEnd;
@@ -174,13 +183,39 @@ struct RecordEditor {
         at = insertAt[i] != std::string::npos   ? insertAt[i]
              : commonStart != std::string::npos ? commonStart
                                                 : ownEnd;
-      inserts.emplace_back(at,
-                           codeLine(edits[i]->code, eol, pad) + edits[i]->value + std::string(eol));
+      inserts.emplace_back(at, i);
     }
-    std::stable_sort(inserts.begin(), inserts.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (auto& [at, piece] : inserts) out.insert(at, piece);
-    out.append(text.substr(headEnd));
+    std::sort(inserts.begin(), inserts.end(), [](const auto& a, const auto& b) {
+      return a.first != b.first ? a.first < b.first : a.second > b.second;
+    });
+    tail = text.substr(headEnd);
+  }
+
+  // `value` as wide as `old` when `old` is padded with leading blanks, appended to `out`.
+  void appendPadded(std::string_view old, const std::string& value) {
+    size_t blanks = 0;
+    while (blanks < old.size() && old[blanks] == ' ') ++blanks;
+    if (blanks != 0 && value.size() < old.size()) out.append(old.size() - value.size(), ' ');
+    out += value;
+  }
+
+  // Passes the rewritten record to put(piece): the head with the missing groups inserted, then
+  // the record's followers as they are.
+  template <typename Put>
+  void emit(Put& put) const {
+    size_t from = 0;
+    for (const auto& [at, i] : inserts) {
+      put(std::string_view(out).substr(from, at - from));
+      char code[16];
+      const int len = std::snprintf(code, sizeof code, pad ? "%3d" : "%d", edits[i]->code);
+      put(std::string_view(code, size_t(len)));
+      put(eol);
+      put(edits[i]->value);
+      put(eol);
+      from = at;
+    }
+    put(std::string_view(out).substr(from));
+    put(tail);
   }
 };
 
@@ -205,6 +240,20 @@ void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
     if (i.before < n) insertions.push_back(&i);
   std::stable_sort(insertions.begin(), insertions.end(),
                    [](const Insertion* a, const Insertion* b) { return a->before < b->before; });
+  // The restyled records in order; one out of order, out of the drawing or without a look of
+  // the patch is passed over.
+  const Restyle& restyle = patch.restyle;
+  const size_t restyled = std::min(restyle.records.size(), restyle.lookOf.size());
+  size_t ri = 0;
+  uint32_t lastRestyled = 0;
+  bool anyRestyled = false;
+  auto skipUnusable = [&] {
+    while (ri < restyled &&
+           ((anyRestyled && restyle.records[ri] <= lastRestyled) || restyle.records[ri] >= n ||
+            restyle.lookOf[ri] >= restyle.looks.size()))
+      ++ri;
+  };
+  skipUnusable();
   const std::string_view bytes = d.bytes;
   uint64_t pos = 0, released = 0;
   const Section* head = patch.header.empty() ? nullptr : findSection(d, "HEADER");
@@ -224,27 +273,44 @@ void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
       pos = at + tag.value.size();
     }
   }
+  RecordEditor editor;
   size_t di = 0, ei = 0, ii = 0;
-  while (di < deleted.size() || ei < edits.size() || ii < insertions.size()) {
+  while (di < deleted.size() || ei < edits.size() || ii < insertions.size() || ri < restyled) {
     uint32_t r = UINT32_MAX;
     if (di < deleted.size()) r = deleted[di];
     if (ei < edits.size()) r = std::min(r, edits[ei]->record);
     if (ii < insertions.size()) r = std::min(r, insertions[ii]->before);
+    if (ri < restyled) r = std::min(r, restyle.records[ri]);
     const Record& rec = d.records[r];
     put(bytes.substr(pos, rec.begin - pos));
     pos = rec.begin;
     releaseBehind(d, released, rec.begin);
     while (ii < insertions.size() && insertions[ii]->before == r) put(insertions[ii++]->text);
+    const std::vector<ValueEdit>* look = nullptr;
+    if (ri < restyled && restyle.records[ri] == r) {
+      look = &restyle.looks[restyle.lookOf[ri++]];
+      lastRestyled = r;
+      anyRestyled = true;
+      skipUnusable();
+    }
     if (di < deleted.size() && deleted[di] == r) {
       ++di;
       pos = rec.end;
       continue;
     }
-    if (ei == edits.size() || edits[ei]->record != r) continue;  // only insertions before it
-    RecordEditor editor{recordText(d, rec), typeName(d, rec), {}, {}};
+    if ((ei == edits.size() || edits[ei]->record != r) && !look)
+      continue;  // only insertions before it
+    editor.start(recordText(d, rec), typeName(d, rec));
     while (ei < edits.size() && edits[ei]->record == r) editor.edits.push_back(edits[ei++]);
+    const size_t own = editor.edits.size();
+    if (look)
+      for (const ValueEdit& e : *look) {
+        bool ownCode = false;
+        for (size_t k = 0; k < own; ++k) ownCode = ownCode || editor.edits[k]->code == e.code;
+        if (!ownCode) editor.edits.push_back(&e);
+      }
     editor.run();
-    put(editor.out);
+    editor.emit(put);
     pos = rec.end;
   }
   put(bytes.substr(pos));
@@ -260,8 +326,8 @@ std::string applyPatch(const Drawing& d, const Patch& patch) {
   return out;
 }
 
-bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
-                  std::string& error) {
+bool writePatched(const Drawing& d, const Patch& patch, const std::string& path, std::string& error,
+                  Durability durability) {
   error.clear();
   for (uint32_t r : patch.deleteRecords)
     if (r >= d.records.size())
@@ -275,6 +341,15 @@ bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
     if (i.before >= d.records.size())
       error = path + ": the patch names record " + std::to_string(i.before) +
               ", which the drawing has not";
+  const Restyle& restyle = patch.restyle;
+  if (restyle.lookOf.size() != restyle.records.size())
+    error = path + ": the patch's restyled records and their looks differ in number";
+  for (size_t i = 0; i < restyle.records.size() && error.empty(); ++i)
+    if (restyle.records[i] >= d.records.size() ||
+        (i > 0 && restyle.records[i] <= restyle.records[i - 1]) ||
+        restyle.lookOf[i] >= restyle.looks.size())
+      error = path + ": the patch restyles record " + std::to_string(restyle.records[i]) +
+              " out of order, outside the drawing or with a look it has not";
   if (!error.empty()) return false;
   if (!bytesUnchanged(d)) {
     error = d.file + ": the drawing changed on disk since it was read; it is not written";
@@ -301,7 +376,7 @@ bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
     }
   });
   flush();
-  return ok && finishStreamedFile(file, Durability::Synced, &error) == SUCCESS;
+  return ok && finishStreamedFile(file, durability, &error) == SUCCESS;
 }
 
 }  // namespace kelvara::dxf

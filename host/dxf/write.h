@@ -6,11 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/dxf/dxf.h"
+#include "host/files.h"
 
 namespace kelvara::dxf {
 
@@ -41,11 +43,22 @@ struct HeaderEdit {
   std::string name, value;
 };
 
+// One set of edits among a few given to many records, e.g. the design report's looks: record
+// records[i] takes the edits looks[lookOf[i]] (their `record` unused), after its own edits of
+// the patch, which win for a code both set. The records (ascending) and their looks are the
+// caller's and must outlive the writing.
+struct Restyle {
+  std::span<const uint32_t> records;
+  std::span<const uint8_t> lookOf;
+  std::vector<std::vector<ValueEdit>> looks;
+};
+
 struct Patch {
   std::vector<uint32_t> deleteRecords;
   std::vector<ValueEdit> edits;
   std::vector<Insertion> insertions;
   std::vector<HeaderEdit> header;
+  Restyle restyle;
 };
 
 struct Refusal {
@@ -67,8 +80,10 @@ std::string applyPatch(const Drawing& d, const Patch& patch);
 
 // Writes the drawing with the patch applied to `path` atomically (a temporary file in the same
 // folder, renamed when complete); a read-only target is never touched. False with `error` set.
-bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
-                  std::string& error);
+// A drawing is synced to the disk before it replaces the original; a report need not be
+// (host/files.h).
+bool writePatched(const Drawing& d, const Patch& patch, const std::string& path, std::string& error,
+                  Durability durability = Durability::Synced);
 
 // "" when the bytes are a structurally valid DXF (tags paired, sections balanced, followers
 // complete through SEQEND, handles unique, no pointer to a missing handle); else what and which

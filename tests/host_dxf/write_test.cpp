@@ -394,6 +394,40 @@ TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
   }
 }
 
+// A restyle gives many records one of a few looks: the same bytes as the edits one by one, the
+// record's own edits first; a list out of order is refused, and passed over where it goes back.
+TEST(DxfWrite, RestyledRecordsTakeTheirLooks) {
+  const Fixture f = load("del_r2018", false);
+  const uint32_t line = f.record("line"), hatch = f.record("hatch_solid");
+  ASSERT_LT(line, hatch);
+  Patch oneByOne;
+  oneByOne.edits = {{line, 62, "5"}, {line, -420, ""}, {hatch, 62, "3"}, {hatch, 8, "0"}};
+  const std::vector<uint32_t> records{line, hatch};
+  const std::vector<uint8_t> looks{0, 1};
+  Patch restyled;
+  restyled.restyle.records = records;
+  restyled.restyle.lookOf = looks;
+  restyled.restyle.looks = {{{0, 62, "5"}, {0, -420, ""}}, {{0, 62, "9"}, {0, 8, "0"}}};
+  restyled.edits = {{hatch, 62, "3"}};  // the record's own edit wins
+  const std::string bytes = applyPatch(f.d, restyled);
+  EXPECT_EQ(bytes, applyPatch(f.d, oneByOne));
+  EXPECT_EQ(validate(bytes), "");
+
+  const std::vector<uint32_t> backwards{hatch, line};
+  Patch bad;
+  bad.restyle.records = backwards;
+  bad.restyle.lookOf = looks;
+  bad.restyle.looks = restyled.restyle.looks;
+  test::ScratchDir out;
+  std::string error;
+  EXPECT_FALSE(writePatched(f.d, bad, out.file("bad.dxf"), error));
+  EXPECT_NE(error.find("out of order"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(out.file("bad.dxf")));
+  Patch hatchOnly;
+  hatchOnly.edits = {{hatch, 62, "5"}, {hatch, -420, ""}};
+  EXPECT_EQ(applyPatch(f.d, bad), applyPatch(f.d, hatchOnly));
+}
+
 TEST(DxfValidate, NamesWhatIsBrokenAndWhere) {
   const Fixture f = load("del_r2018");
   const std::string good(f.d.bytes);
