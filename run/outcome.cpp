@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "host/design.h"
 #include "host/ui.h"
@@ -58,9 +59,19 @@ void reportLostFile(DuplicateRun& run, const std::string& name, const char* what
       entryFailureLine(name, std::string("The ") + what + " could not be written.", detail));
 }
 
-// Closes what stays open for the whole run (the run's text report, a design report), checking
-// that each was written.
+// Closes what stays open for the whole run (the run's text report, a design report, the
+// duplicates list), checking that each was written. The run is over, so the list's records are
+// final: it is written on a thread of its own while the reports are finished.
 void closeRunReports(DuplicateRun& run) {
+  const std::string& listName = runSession().duplicatesList;
+  std::thread listWriter;
+  int listWritten = SUCCESS;
+  std::string listError;
+  if (!listName.empty() && !run.listClosed) {
+    run.listClosed = true;
+    listWriter = std::thread(
+        [&] { listWritten = writeDuplicatesList(listName, run.listRecords, &listError); });
+  }
   const std::string textName = run.textReport.name;
   if (textReport_finish(run.textReport, run.textOptions) != SUCCESS) {
     run.runFailed = true;
@@ -71,16 +82,13 @@ void closeRunReports(DuplicateRun& run) {
     run.runFailed = true;
     reportLostFile(run, designName, "design report", lastDesignError());
   }
-  const std::string& listName = runSession().duplicatesList;
-  if (!listName.empty() && !run.listClosed) {
-    run.listClosed = true;
-    std::string error;
-    if (writeDuplicatesList(listName, run.listRecords, &error) != SUCCESS) {
-      run.runFailed = true;
-      reportLostFile(run, listName, "duplicates list", error);
-    }
-    run.listRecords = {};
+  if (!listWriter.joinable()) return;
+  listWriter.join();
+  if (listWritten != SUCCESS) {
+    run.runFailed = true;
+    reportLostFile(run, listName, "duplicates list", listError);
   }
+  run.listRecords = {};
 }
 
 void showSummary(DuplicateRun& run) {
