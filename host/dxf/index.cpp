@@ -397,7 +397,7 @@ bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfErro
 }
 
 void releaseBehind(const Drawing& d, uint64_t& released, uint64_t position) {
-  if (position - released < (uint64_t(16) << 20)) return;
+  if (position - released < (uint64_t(4) << 20)) return;
   releaseBytes(d, released, position);
   released = position;
 }

@@ -5,11 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <unordered_map>
 
+#include "host/batches.h"
 #include "host/dgn/build.h"
 #include "host/dxf/internal.h"
 
@@ -41,101 +39,33 @@ bool isEntityRecord(const Drawing& d, const Record& r) {
   return type != "BLOCK" && type != "ENDBLK" && type != "SECTION" && type != "ENDSEC";
 }
 
-// The entities of one layout in record order, decoded batch by batch (a run of records each)
-// by the builder's thread and a second one, which works ahead through a ring of slots:
-// decoding is most of a model's building and needs nothing the builder makes.
-struct EntityFeed {
+// A batch of the entities of one layout, decoded: decoding is most of a model's building and
+// needs nothing the builder makes, so batches are decoded on two threads (host/batches.h).
+struct DecodedBatch {
   struct Item {
     uint32_t record = 0;
     bool decoded = false;
     Entity entity;
     DxfError fault;
   };
-  static constexpr size_t kSlots = 4, kBatch = 256;  // records of a batch
-  struct Slot {
-    std::vector<Item> items = std::vector<Item>(kBatch);
-    size_t count = 0;
-    bool ready = false;
-  };
-
-  const Drawing& d;
-  const int layout;
-  const size_t batches;
-  std::mutex mutex;
-  std::condition_variable_any changed;
-  Slot slots[kSlots];
-  size_t head = 0;     // the batch the builder holds or waits for
-  size_t claimed = 0;  // batches taken for decoding, by either thread
-  bool holding = false;
-  std::jthread worker;  // last: stopped and joined before the slots go
-
-  EntityFeed(const Drawing& drawing, int layoutIndex)
-      : d(drawing), layout(layoutIndex), batches((d.records.size() + kBatch - 1) / kBatch) {
-    worker = std::jthread([this](std::stop_token stop) { work(stop); });
-  }
-  EntityFeed(const EntityFeed&) = delete;
-  EntityFeed& operator=(const EntityFeed&) = delete;
-
-  void decode(size_t batch) {
-    Slot& slot = slots[batch % kSlots];
-    slot.count = 0;
-    const size_t end = std::min(d.records.size(), (batch + 1) * kBatch);
-    for (size_t i = batch * kBatch; i < end; ++i) {
-      const Record& r = d.records[i];
-      if (!isEntityRecord(d, r) || layoutOf(d, r) != layout) continue;
-      if (typeName(d, r) == "VIEWPORT") continue;  // views of a layout, not its content
-      Item& item = slot.items[slot.count++];
-      item.record = uint32_t(i);
-      item.fault = {};
-      item.decoded = decodeEntity(d, r, item.entity, item.fault);
-    }
-  }
-
-  void work(std::stop_token stop) {
-    for (;;) {
-      size_t batch = 0;
-      {
-        std::unique_lock lock(mutex);
-        if (!changed.wait(lock, stop,
-                          [&] { return claimed == batches || claimed < head + kSlots; }) ||
-            claimed == batches)
-          return;
-        batch = claimed++;
-      }
-      decode(batch);
-      {
-        std::lock_guard lock(mutex);
-        slots[batch % kSlots].ready = true;
-      }
-      changed.notify_all();
-    }
-  }
-
-  // The next batch's entities (the batch before handed back); empty at the end.
-  std::span<Item> next() {
-    std::unique_lock lock(mutex);
-    for (;;) {
-      if (holding) {
-        slots[head % kSlots].ready = false;
-        ++head;
-        holding = false;
-        changed.notify_all();
-      }
-      if (head == batches) return {};
-      Slot& slot = slots[head % kSlots];
-      if (claimed == head) {  // the worker is behind: decode it here
-        ++claimed;
-        lock.unlock();
-        decode(head);
-        lock.lock();
-      } else {
-        changed.wait(lock, [&] { return slot.ready; });
-      }
-      holding = true;
-      if (slot.count > 0) return {slot.items.data(), slot.count};
-    }
-  }
+  static constexpr size_t kRecords = 256;  // records of a batch
+  std::vector<Item> items = std::vector<Item>(kRecords);
+  size_t count = 0;
 };
+
+void decodeBatch(const Drawing& d, int layout, size_t batch, DecodedBatch& out) {
+  out.count = 0;
+  const size_t end = std::min(d.records.size(), (batch + 1) * DecodedBatch::kRecords);
+  for (size_t i = batch * DecodedBatch::kRecords; i < end; ++i) {
+    const Record& r = d.records[i];
+    if (!isEntityRecord(d, r) || layoutOf(d, r) != layout) continue;
+    if (typeName(d, r) == "VIEWPORT") continue;  // views of a layout, not its content
+    DecodedBatch::Item& item = out.items[out.count++];
+    item.record = uint32_t(i);
+    item.fault = {};
+    item.decoded = decodeEntity(d, r, item.entity, item.fault);
+  }
+}
 
 // Layers by folded name, with their level codes.
 struct LayerTable {
@@ -294,32 +224,38 @@ bool buildModel(std::shared_ptr<const Drawing> drawing, int layout, const Placem
   side.positions.reserve(entities);
   side.elements.reserve(entities);
   uint64_t released = 0;  // a mapped drawing's bytes are released behind the pass
-  EntityFeed feed(d, layout);
-  for (std::span<EntityFeed::Item> batch = feed.next(); !batch.empty(); batch = feed.next()) {
-    for (EntityFeed::Item& item : batch) {
-      const uint32_t i = item.record;
-      const Record& r = d.records[i];
-      const Entity& e = item.entity;
-      releaseBehind(d, released, r.begin);
-      // An entity that does not decode compares by its content (with the common properties it
-      // gave before the fault) and the model goes on.
-      if (!item.decoded && side.undecoded++ == 0) side.firstFault = item.fault.text;
-      ElementContext c{d, side.placement, 0, {}, 0, 0, 0, uint32_t(side.positions.size() + 1)};
-      ElementSide s = b.sideOf(e, i, c);
-      const size_t at = bytes.size();
-      if (!item.decoded || !appendElementRun(c, e, bytes)) {
-        bytes.resize(at);
-        appendOpaqueElement(c, r, bytes);
-        s.opaque = true;
-      }
-      side.positions.push_back(static_cast<uint32_t>(at));
-      side.elements.push_back(s);
-      if (!s.opaque && !e.attribs.empty()) b.appendAttribs(e, i, c.association, bytes);
-      if (bytes.size() + 2 > dgn::MAX_FILE_BYTES) {
-        error = d.file + ": too many entities for one model";
-        return false;
-      }
-    }
+  std::vector<DecodedBatch> slots(4);
+  const bool built = processInOrder(
+      (d.records.size() + DecodedBatch::kRecords - 1) / DecodedBatch::kRecords, slots,
+      [&](size_t batch, DecodedBatch& slot) { decodeBatch(d, layout, batch, slot); },
+      [&](size_t, DecodedBatch& slot) {
+        for (size_t k = 0; k < slot.count; ++k) {
+          const DecodedBatch::Item& item = slot.items[k];
+          const uint32_t i = item.record;
+          const Record& r = d.records[i];
+          const Entity& e = item.entity;
+          releaseBehind(d, released, r.begin);
+          // An entity that does not decode compares by its content (with the common properties
+          // it gave before the fault) and the model goes on.
+          if (!item.decoded && side.undecoded++ == 0) side.firstFault = item.fault.text;
+          ElementContext c{d, side.placement, 0, {}, 0, 0, 0, uint32_t(side.positions.size() + 1)};
+          ElementSide s = b.sideOf(e, i, c);
+          const size_t at = bytes.size();
+          if (!item.decoded || !appendElementRun(c, e, bytes)) {
+            bytes.resize(at);
+            appendOpaqueElement(c, r, bytes);
+            s.opaque = true;
+          }
+          side.positions.push_back(static_cast<uint32_t>(at));
+          side.elements.push_back(s);
+          if (!s.opaque && !e.attribs.empty()) b.appendAttribs(e, i, c.association, bytes);
+          if (bytes.size() + 2 > dgn::MAX_FILE_BYTES) return false;
+        }
+        return true;
+      });
+  if (!built) {
+    error = d.file + ": too many entities for one model";
+    return false;
   }
   releaseBytes(d, released, d.bytes.size());
   appendTagSets(b.tagSets, bytes);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "host/batches.h"
 #include "host/files.h"
 #include "host/types.h"
 
@@ -219,89 +220,121 @@ struct RecordEditor {
   }
 };
 
-// Calls put(piece) with the patched drawing's bytes, front to back, releasing the bytes passed.
-template <typename Put>
-void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
-  const size_t n = d.records.size();
+// "" when the restyle gives records within the drawing, in ascending order, each a look of its
+// own; else what is wrong.
+std::string restyleProblem(const Drawing& d, const Restyle& restyle) {
+  if (restyle.lookOf.size() != restyle.records.size())
+    return "the patch's restyled records and their looks differ in number";
+  for (size_t i = 0; i < restyle.records.size(); ++i)
+    if (restyle.records[i] >= d.records.size() ||
+        (i > 0 && restyle.records[i] <= restyle.records[i - 1]) ||
+        restyle.lookOf[i] >= restyle.looks.size())
+      return "the patch restyles record " + std::to_string(restyle.records[i]) +
+             " out of order, outside the drawing or with a look it has not";
+  return {};
+}
+
+// A patch's parts in record order, each within the drawing: the records to drop, the edits of
+// the others, the insertions and the restyle (left out when it is not usable as a whole).
+struct Streams {
   std::vector<uint32_t> deleted;
-  deleted.reserve(patch.deleteRecords.size());
-  for (uint32_t r : patch.deleteRecords)
-    if (r < n) deleted.push_back(r);
-  std::sort(deleted.begin(), deleted.end());
-  deleted.erase(std::unique(deleted.begin(), deleted.end()), deleted.end());
   std::vector<const ValueEdit*> edits;
-  for (const ValueEdit& e : patch.edits)
-    if (e.record < n && !std::binary_search(deleted.begin(), deleted.end(), e.record))
-      edits.push_back(&e);
-  std::stable_sort(edits.begin(), edits.end(),
-                   [](const ValueEdit* a, const ValueEdit* b) { return a->record < b->record; });
   std::vector<const Insertion*> insertions;
+  std::span<const uint32_t> restyled;
+  std::span<const uint8_t> lookOf;
+  const std::vector<std::vector<ValueEdit>>* looks = nullptr;
+};
+
+Streams streamsOf(const Drawing& d, const Patch& patch) {
+  const size_t n = d.records.size();
+  Streams s;
+  s.deleted.reserve(patch.deleteRecords.size());
+  for (uint32_t r : patch.deleteRecords)
+    if (r < n) s.deleted.push_back(r);
+  std::sort(s.deleted.begin(), s.deleted.end());
+  s.deleted.erase(std::unique(s.deleted.begin(), s.deleted.end()), s.deleted.end());
+  for (const ValueEdit& e : patch.edits)
+    if (e.record < n && !std::binary_search(s.deleted.begin(), s.deleted.end(), e.record))
+      s.edits.push_back(&e);
+  std::stable_sort(s.edits.begin(), s.edits.end(),
+                   [](const ValueEdit* a, const ValueEdit* b) { return a->record < b->record; });
   for (const Insertion& i : patch.insertions)
-    if (i.before < n) insertions.push_back(&i);
-  std::stable_sort(insertions.begin(), insertions.end(),
+    if (i.before < n) s.insertions.push_back(&i);
+  std::stable_sort(s.insertions.begin(), s.insertions.end(),
                    [](const Insertion* a, const Insertion* b) { return a->before < b->before; });
-  // The restyled records in order; one out of order, out of the drawing or without a look of
-  // the patch is passed over.
-  const Restyle& restyle = patch.restyle;
-  const size_t restyled = std::min(restyle.records.size(), restyle.lookOf.size());
-  size_t ri = 0;
-  uint32_t lastRestyled = 0;
-  bool anyRestyled = false;
-  auto skipUnusable = [&] {
-    while (ri < restyled &&
-           ((anyRestyled && restyle.records[ri] <= lastRestyled) || restyle.records[ri] >= n ||
-            restyle.lookOf[ri] >= restyle.looks.size()))
-      ++ri;
-  };
-  skipUnusable();
-  const std::string_view bytes = d.bytes;
-  uint64_t pos = 0, released = 0;
-  const Section* head = patch.header.empty() ? nullptr : findSection(d, "HEADER");
-  if (head) {  // the header comes before every record
-    TagReader reader(bytes.substr(0, head->end));
-    reader.pos = head->begin;
-    Tag tag;
-    std::string_view variable;
-    while (reader.next(tag)) {
-      const auto edit = std::find_if(patch.header.begin(), patch.header.end(),
-                                     [&](const HeaderEdit& e) { return e.name == variable; });
-      variable = tag.code == 9 ? tag.value : std::string_view();
-      if (edit == patch.header.end() || tag.code == 9) continue;
-      const uint64_t at = static_cast<uint64_t>(tag.value.data() - bytes.data());
-      put(bytes.substr(pos, at - pos));
-      put(padded(tag.value, edit->value));
-      pos = at + tag.value.size();
-    }
+  if (restyleProblem(d, patch.restyle).empty()) {
+    s.restyled = patch.restyle.records;
+    s.lookOf = patch.restyle.lookOf;
+    s.looks = &patch.restyle.looks;
   }
-  RecordEditor editor;
-  size_t di = 0, ei = 0, ii = 0;
-  while (di < deleted.size() || ei < edits.size() || ii < insertions.size() || ri < restyled) {
-    uint32_t r = UINT32_MAX;
-    if (di < deleted.size()) r = deleted[di];
-    if (ei < edits.size()) r = std::min(r, edits[ei]->record);
-    if (ii < insertions.size()) r = std::min(r, insertions[ii]->before);
-    if (ri < restyled) r = std::min(r, restyle.records[ri]);
+  return s;
+}
+
+// Passes the header with the patch's header edits to put(piece), up to the position returned.
+// A header that does not come before every record is left as it is.
+template <typename Put>
+uint64_t patchedHeader(const Drawing& d, const Patch& patch, Put& put) {
+  const Section* head = patch.header.empty() ? nullptr : findSection(d, "HEADER");
+  if (!head || (!d.records.empty() && head->end > d.records.front().begin)) return 0;
+  const std::string_view bytes = d.bytes;
+  uint64_t pos = 0;
+  TagReader reader(bytes.substr(0, head->end));
+  reader.pos = head->begin;
+  Tag tag;
+  std::string_view variable;
+  while (reader.next(tag)) {
+    const auto edit = std::find_if(patch.header.begin(), patch.header.end(),
+                                   [&](const HeaderEdit& e) { return e.name == variable; });
+    variable = tag.code == 9 ? tag.value : std::string_view();
+    if (edit == patch.header.end() || tag.code == 9) continue;
+    const uint64_t at = static_cast<uint64_t>(tag.value.data() - bytes.data());
+    put(bytes.substr(pos, at - pos));
+    put(padded(tag.value, edit->value));
+    pos = at + tag.value.size();
+  }
+  return pos;
+}
+
+// Passes the drawing's bytes from `pos` to `end` to put(piece), with the records [first, last)
+// that lie between patched.
+template <typename Put>
+void patchedRecords(const Drawing& d, const Streams& s, uint32_t first, uint32_t last, uint64_t pos,
+                    uint64_t end, RecordEditor& editor, Put& put) {
+  const std::string_view bytes = d.bytes;
+  size_t di =
+      size_t(std::lower_bound(s.deleted.begin(), s.deleted.end(), first) - s.deleted.begin());
+  size_t ei =
+      size_t(std::lower_bound(s.edits.begin(), s.edits.end(), first,
+                              [](const ValueEdit* e, uint32_t r) { return e->record < r; }) -
+             s.edits.begin());
+  size_t ii =
+      size_t(std::lower_bound(s.insertions.begin(), s.insertions.end(), first,
+                              [](const Insertion* i, uint32_t r) { return i->before < r; }) -
+             s.insertions.begin());
+  size_t ri =
+      size_t(std::lower_bound(s.restyled.begin(), s.restyled.end(), first) - s.restyled.begin());
+  for (;;) {
+    uint32_t r = last;
+    if (di < s.deleted.size()) r = std::min(r, s.deleted[di]);
+    if (ei < s.edits.size()) r = std::min(r, s.edits[ei]->record);
+    if (ii < s.insertions.size()) r = std::min(r, s.insertions[ii]->before);
+    if (ri < s.restyled.size()) r = std::min(r, s.restyled[ri]);
+    if (r >= last) break;
     const Record& rec = d.records[r];
     put(bytes.substr(pos, rec.begin - pos));
     pos = rec.begin;
-    releaseBehind(d, released, rec.begin);
-    while (ii < insertions.size() && insertions[ii]->before == r) put(insertions[ii++]->text);
+    while (ii < s.insertions.size() && s.insertions[ii]->before == r) put(s.insertions[ii++]->text);
     const std::vector<ValueEdit>* look = nullptr;
-    if (ri < restyled && restyle.records[ri] == r) {
-      look = &restyle.looks[restyle.lookOf[ri++]];
-      lastRestyled = r;
-      anyRestyled = true;
-      skipUnusable();
-    }
-    if (di < deleted.size() && deleted[di] == r) {
+    if (ri < s.restyled.size() && s.restyled[ri] == r) look = &(*s.looks)[s.lookOf[ri++]];
+    if (di < s.deleted.size() && s.deleted[di] == r) {
       ++di;
       pos = rec.end;
       continue;
     }
-    if ((ei == edits.size() || edits[ei]->record != r) && !look)
+    if ((ei == s.edits.size() || s.edits[ei]->record != r) && !look)
       continue;  // only insertions before it
     editor.start(recordText(d, rec), typeName(d, rec));
-    while (ei < edits.size() && edits[ei]->record == r) editor.edits.push_back(edits[ei++]);
+    while (ei < s.edits.size() && s.edits[ei]->record == r) editor.edits.push_back(s.edits[ei++]);
     const size_t own = editor.edits.size();
     if (look)
       for (const ValueEdit& e : *look) {
@@ -313,16 +346,28 @@ void patchedPieces(const Drawing& d, const Patch& patch, Put&& put) {
     editor.emit(put);
     pos = rec.end;
   }
-  put(bytes.substr(pos));
-  releaseBytes(d, released, bytes.size());
+  put(bytes.substr(pos, end - pos));
 }
+
+// The patched drawing is made in chunks of records on two threads (host/batches.h) and passed on
+// in order.
+struct Chunk {
+  static constexpr uint32_t kRecords = 2048;
+  std::string bytes;
+  RecordEditor editor;
+};
 
 }  // namespace
 
 std::string applyPatch(const Drawing& d, const Patch& patch) {
   std::string out;
   out.reserve(d.bytes.size() + patch.edits.size() * 16);
-  patchedPieces(d, patch, [&](std::string_view piece) { out += piece; });
+  auto put = [&](std::string_view piece) { out += piece; };
+  const Streams s = streamsOf(d, patch);
+  RecordEditor editor;
+  const uint64_t pos = patchedHeader(d, patch, put);
+  patchedRecords(d, s, 0, uint32_t(d.records.size()), pos, d.bytes.size(), editor, put);
+  releaseBytes(d, 0, d.bytes.size());
   return out;
 }
 
@@ -341,22 +386,15 @@ bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
     if (i.before >= d.records.size())
       error = path + ": the patch names record " + std::to_string(i.before) +
               ", which the drawing has not";
-  const Restyle& restyle = patch.restyle;
-  if (restyle.lookOf.size() != restyle.records.size())
-    error = path + ": the patch's restyled records and their looks differ in number";
-  for (size_t i = 0; i < restyle.records.size() && error.empty(); ++i)
-    if (restyle.records[i] >= d.records.size() ||
-        (i > 0 && restyle.records[i] <= restyle.records[i - 1]) ||
-        restyle.lookOf[i] >= restyle.looks.size())
-      error = path + ": the patch restyles record " + std::to_string(restyle.records[i]) +
-              " out of order, outside the drawing or with a look it has not";
+  const std::string restyle = restyleProblem(d, patch.restyle);
+  if (!restyle.empty()) error = path + ": " + restyle;
   if (!error.empty()) return false;
   if (!bytesUnchanged(d)) {
     error = d.file + ": the drawing changed on disk since it was read; it is not written";
     return false;
   }
-  // The pieces go to the file through a buffer (small pieces) or straight from the drawing's
-  // bytes (large ones), so that no second copy of the drawing is made.
+  // The drawing is made chunk by chunk, a few chunks in memory at a time, and goes to the file
+  // through a buffer (small pieces) or straight (large ones).
   StreamedFile file;
   if (beginStreamedFile(file, path, &error) != SUCCESS) return false;
   std::string buffer;
@@ -367,14 +405,41 @@ bool writePatched(const Drawing& d, const Patch& patch, const std::string& path,
     if (ok && !buffer.empty()) ok = appendToStreamedFile(file, bytesOf(buffer), &error) == SUCCESS;
     buffer.clear();
   };
-  patchedPieces(d, patch, [&](std::string_view piece) {
+  auto put = [&](std::string_view piece) {
     if (buffer.size() + piece.size() > kBuffer) flush();
     if (piece.size() >= kBuffer) {
       if (ok) ok = appendToStreamedFile(file, bytesOf(piece), &error) == SUCCESS;
     } else {
       buffer += piece;
     }
-  });
+  };
+  const Streams s = streamsOf(d, patch);
+  const uint64_t headerEnd = patchedHeader(d, patch, put);
+  const size_t n = d.records.size();
+  const size_t chunks = std::max<size_t>(1, (n + Chunk::kRecords - 1) / Chunk::kRecords);
+  auto chunkBegin = [&](size_t c) {
+    return c == 0 ? headerEnd : d.records[c * Chunk::kRecords].begin;
+  };
+  auto chunkEnd = [&](size_t c) {
+    return c + 1 == chunks ? uint64_t(d.bytes.size()) : d.records[(c + 1) * Chunk::kRecords].begin;
+  };
+  std::vector<Chunk> slots(3);
+  uint64_t released = 0;
+  processInOrder(
+      chunks, slots,
+      [&](size_t c, Chunk& chunk) {
+        chunk.bytes.clear();
+        auto into = [&](std::string_view piece) { chunk.bytes += piece; };
+        const uint32_t first = uint32_t(c * Chunk::kRecords);
+        const uint32_t last = uint32_t(std::min(n, (c + 1) * Chunk::kRecords));
+        patchedRecords(d, s, first, last, chunkBegin(c), chunkEnd(c), chunk.editor, into);
+      },
+      [&](size_t c, Chunk& chunk) {
+        put(chunk.bytes);
+        releaseBehind(d, released, chunkEnd(c));
+        return ok;
+      });
+  releaseBytes(d, released, d.bytes.size());
   flush();
   return ok && finishStreamedFile(file, durability, &error) == SUCCESS;
 }

@@ -46,7 +46,8 @@ struct HeaderEdit {
 // One set of edits among a few given to many records, e.g. the design report's looks: record
 // records[i] takes the edits looks[lookOf[i]] (their `record` unused), after its own edits of
 // the patch, which win for a code both set. The records (ascending) and their looks are the
-// caller's and must outlive the writing.
+// caller's and must outlive the writing. A restyle out of order, outside the drawing or naming
+// a look it has not is refused by writePatched and left out by applyPatch.
 struct Restyle {
   std::span<const uint32_t> records;
   std::span<const uint8_t> lookOf;

@@ -13,6 +13,8 @@
 #include <nlohmann/json.hpp>
 
 #include "host/dxf/gate.h"
+#include "host/dxf/model.h"
+#include "host/dgn/image.h"
 #include "support/scratch.h"
 
 namespace kelvara::dxf {
@@ -395,7 +397,7 @@ TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
 }
 
 // A restyle gives many records one of a few looks: the same bytes as the edits one by one, the
-// record's own edits first; a list out of order is refused, and passed over where it goes back.
+// record's own edits first; a list out of order is refused, or left out.
 TEST(DxfWrite, RestyledRecordsTakeTheirLooks) {
   const Fixture f = load("del_r2018", false);
   const uint32_t line = f.record("line"), hatch = f.record("hatch_solid");
@@ -423,9 +425,64 @@ TEST(DxfWrite, RestyledRecordsTakeTheirLooks) {
   EXPECT_FALSE(writePatched(f.d, bad, out.file("bad.dxf"), error));
   EXPECT_NE(error.find("out of order"), std::string::npos) << error;
   EXPECT_FALSE(std::filesystem::exists(out.file("bad.dxf")));
-  Patch hatchOnly;
-  hatchOnly.edits = {{hatch, 62, "5"}, {hatch, -420, ""}};
-  EXPECT_EQ(applyPatch(f.d, bad), applyPatch(f.d, hatchOnly));
+  EXPECT_EQ(applyPatch(f.d, bad), f.d.bytes);
+}
+
+// A drawing of many records is written in chunks on two threads and built in batches on two
+// threads: the same bytes as a patch applied in one piece, and the elements in record order.
+TEST(DxfWrite, ALargeDrawingIsPatchedAndBuiltInRecordOrder) {
+  constexpr int kLines = 9000;  // several chunks and batches, the last ones short
+  std::string text = "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n  0\nENDSEC\n";
+  text += "  0\nSECTION\n  2\nENTITIES\n";
+  for (int i = 0; i < kLines; ++i)
+    text += "  0\nLINE\n  8\n0\n 10\n" + std::to_string(i) + "\n 20\n0\n 30\n0\n 11\n" +
+            std::to_string(i) + "\n 21\n1\n 31\n0\n";
+  text += "  0\nENDSEC\n  0\nEOF\n";
+  auto d = std::make_shared<Drawing>();
+  DxfError readError;
+  ASSERT_TRUE(openDrawing(text, "large", *d, readError)) << readError.text;
+  const Section* entities = findSection(*d, "ENTITIES");
+  ASSERT_EQ(entities->recordCount, uint32_t(kLines));
+
+  Patch patch;
+  std::vector<uint32_t> records;
+  std::vector<uint8_t> looks;
+  for (uint32_t k = 0; k < entities->recordCount; ++k) {
+    const uint32_t r = entities->firstRecord + k;
+    if (k % 7 == 3) patch.deleteRecords.push_back(r);
+    records.push_back(r);
+    looks.push_back(uint8_t(k % 3 == 0));
+  }
+  patch.edits = {{records[kLines - 1], 62, "2"}};
+  patch.restyle.records = records;
+  patch.restyle.lookOf = looks;
+  patch.restyle.looks = {{{0, 62, "1"}}, {{0, 8, "MARKED"}, {0, 370, "35"}}};
+  test::ScratchDir out;
+  std::string error;
+  ASSERT_TRUE(writePatched(*d, patch, out.file("large.dxf"), error)) << error;
+  const std::string written = test::readText(out.file("large.dxf"));
+  EXPECT_EQ(written, applyPatch(*d, patch));
+  EXPECT_EQ(validate(written), "");
+  auto count = [&](const std::string& line) {
+    size_t n = 0;
+    for (size_t at = written.find(line); at != std::string::npos; at = written.find(line, at + 1))
+      ++n;
+    return n;
+  };
+  size_t left = 0, marked = 0;
+  for (int k = 0; k < kLines; ++k) {
+    left += k % 7 != 3;
+    marked += k % 7 != 3 && k % 3 == 0;
+  }
+  EXPECT_EQ(count("\nLINE\n"), left);
+  EXPECT_EQ(count("\nMARKED\n"), marked);
+
+  ModelSide side;
+  dgn::DesignImage image;
+  ASSERT_TRUE(buildModel(d, 0, placementOf(*d), image, side, error)) << error;
+  ASSERT_EQ(side.elements.size(), size_t(kLines));
+  for (size_t k = 0; k < side.elements.size(); ++k)
+    ASSERT_EQ(side.elements[k].record, entities->firstRecord + k) << k;
 }
 
 TEST(DxfValidate, NamesWhatIsBrokenAndWhere) {
