@@ -66,7 +66,25 @@ inline double childrenCpuSeconds() {
 struct ChildRun {
   double wallSeconds = 0;
   double cpuSeconds = 0;
+  double peakMb = 0;  // the child's peak resident memory
 };
+
+// Waits KELVARA_BENCH_SETTLE seconds (default 3) before a timed run: on a virtual machine whose
+// host takes back freed memory, a run that starts right after another process freed its memory
+// is spared the cost of first touching fresh pages, and the figures would depend on what ran
+// just before.
+inline void settle() {
+  ::sync();
+  const char* seconds = std::getenv("KELVARA_BENCH_SETTLE");
+  ::usleep(static_cast<useconds_t>(1e6 * (seconds ? std::atof(seconds) : 3.0)));
+}
+
+// KELVARA_BENCH_RUNS, the timed runs of which a figure is the best (default 3).
+inline int benchRuns() {
+  const char* text = std::getenv("KELVARA_BENCH_RUNS");
+  const int runs = text ? std::atoi(text) : 3;
+  return runs > 0 ? runs : 1;
+}
 
 // Runs the kelvara program `bin` with `args` in `dir` (APPDATA and TEMP inside it, its output
 // discarded) and times it; exits when the run fails.
@@ -90,13 +108,15 @@ inline ChildRun runKelvaraIn(const std::string& bin, const std::string& dir,
     ::_exit(127);
   }
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
   const auto t1 = std::chrono::steady_clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     std::fprintf(stderr, "kelvara failed (status %d)\n", status);
     std::exit(1);
   }
-  return {std::chrono::duration<double>(t1 - t0).count(), childrenCpuSeconds() - c0};
+  return {std::chrono::duration<double>(t1 - t0).count(), childrenCpuSeconds() - c0,
+          double(usage.ru_maxrss) / 1e3};
 }
 
 }  // namespace kelvara::bench

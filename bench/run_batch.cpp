@@ -146,15 +146,7 @@ void freshCopies(const std::string& dir, const std::vector<std::string>& pristin
   for (size_t i = 0; i < names.size(); ++i) {
     fs::copy_file(pristine[i], dir + "/" + names[i], fs::copy_options::overwrite_existing);
   }
-  ::sync();
-  const char* settle = std::getenv("KELVARA_BENCH_SETTLE");
-  ::usleep(static_cast<useconds_t>(1e6 * (settle ? std::atof(settle) : 3.0)));
-}
-
-int benchRuns() {
-  const char* text = std::getenv("KELVARA_BENCH_RUNS");
-  const int runs = text ? std::atoi(text) : 3;
-  return runs > 0 ? runs : 1;
+  kelvara::bench::settle();
 }
 
 double median(std::vector<double> values) {
@@ -186,7 +178,7 @@ int main(int argc, char** argv) {
     std::perror("mkdtemp");
     return 1;
   }
-  const int runs = benchRuns();
+  const int runs = bench::benchRuns();
   const Timing none{1e30, 1e30};
 
   // 1. One large drawing.
