@@ -3,7 +3,7 @@
 #include "host/dxf/write.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 
 #include "host/batches.h"
 #include "host/files.h"
@@ -24,6 +24,7 @@ std::string_view lineEnding(std::string_view bytes, size_t at) {
 int commonRank(int code) {
   static constexpr int order[] = {67, 410, 8,   6,   347, 62,  370, 48,
                                   60, 92,  310, 420, 430, 440, 390, 284};
+  if (code < 6 || code > 440) return -1;
   for (int i = 0; i < static_cast<int>(std::size(order)); ++i)
     if (order[i] == code) return i;
   return -1;
@@ -52,7 +53,7 @@ struct RecordEditor {
   // Per edit: done (a group set), and where a missing group goes (an offset in `out`).
   std::vector<uint8_t> setDone;
   std::vector<size_t> insertAt;
-  std::vector<int> insertRank;
+  std::vector<int> insertRank, wantRank;           // of the group an edit sets (commonRank)
   std::vector<std::pair<size_t, size_t>> inserts;  // (offset in `out`, edit)
   std::string_view eol, tail;
   bool pad = false;
@@ -82,6 +83,8 @@ struct RecordEditor {
     size_t lastAt = 0;
     insertAt.assign(edits.size(), std::string::npos);
     insertRank.assign(edits.size(), -2);
+    wantRank.resize(edits.size());
+    for (size_t i = 0; i < edits.size(); ++i) wantRank[i] = commonRank(edits[i]->code);
     size_t commonStart = std::string::npos, ownEnd = std::string::npos;
     size_t headEnd = text.size();
     bool first = true;
@@ -166,9 +169,10 @@ struct RecordEditor {
       if (commonStart == std::string::npos && !sawSubclass && c == 0) commonStart = out.size();
       if (!common) continue;
       const int rank = commonRank(c);
+      if (rank < 0) continue;
       for (size_t i = 0; i < edits.size(); ++i) {
-        const int want = commonRank(edits[i]->code);
-        if (want >= 0 && rank >= 0 && rank < want && rank >= insertRank[i]) {
+        const int want = wantRank[i];
+        if (want >= 0 && rank < want && rank >= insertRank[i]) {
           insertRank[i] = rank;
           insertAt[i] = out.size();
         }
@@ -180,7 +184,7 @@ struct RecordEditor {
     for (size_t i = 0; i < edits.size(); ++i) {
       if (edits[i]->code < 0 || setDone[i]) continue;
       size_t at = ownEnd;
-      if (commonRank(edits[i]->code) >= 0)
+      if (wantRank[i] >= 0)
         at = insertAt[i] != std::string::npos   ? insertAt[i]
              : commonStart != std::string::npos ? commonStart
                                                 : ownEnd;
@@ -208,8 +212,10 @@ struct RecordEditor {
     for (const auto& [at, i] : inserts) {
       put(std::string_view(out).substr(from, at - from));
       char code[16];
-      const int len = std::snprintf(code, sizeof code, pad ? "%3d" : "%d", edits[i]->code);
-      put(std::string_view(code, size_t(len)));
+      const size_t len = size_t(std::to_chars(code, code + sizeof code, edits[i]->code).ptr - code);
+      const size_t blanks = pad && len < 3 ? 3 - len : 0;
+      put(std::string_view("   ", blanks));
+      put(std::string_view(code, len));
       put(eol);
       put(edits[i]->value);
       put(eol);
