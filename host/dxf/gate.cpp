@@ -15,8 +15,9 @@ bool isEntitySection(const Drawing& d, const Record& r) {
   return s == "ENTITIES" || s == "BLOCKS";
 }
 
-// Collects the pointers of every record. The owner of an entity or table record (a block
-// record or a table) is left out: an entity never owns one of those, and every entity has one.
+// Collects the pointers of every record. The owner of an entity that is a block record is left
+// out (every entity has one), and an object's owner is kept as ownership; the owner of a table
+// record counts as a pointer, since a damaged drawing may give it an entity as its owner.
 void scan(const Drawing& d, DeletionGate& g) {
   std::unordered_map<uint64_t, bool> blockRecords;
   for (const NamedRecord& b : d.blockRecords) blockRecords.emplace(b.handle, true);
@@ -33,7 +34,7 @@ void scan(const Drawing& d, DeletionGate& g) {
     if (sec == "TABLES" && (rec.flags & HasHandle)) g.tableHandles.emplace(rec.handle, true);
     if (rec.flags & OnlyOwner) {  // its owner is all the tags would give
       const uint64_t h = rec.owner;
-      if (h != 0 && sec != "OBJECTS" && sec != "TABLES" && !blockRecords.count(h)) {
+      if (h != 0 && sec != "OBJECTS" && !blockRecords.count(h)) {
         auto& from = g.inbound[h];
         if (from.empty() || from.back() != i) from.push_back(i);
       }
@@ -55,7 +56,7 @@ void scan(const Drawing& d, DeletionGate& g) {
       ownerSeen |= owner;
       uint64_t h = 0;
       if (!parseHandle(t.value, h) || h == 0) return true;
-      if (owner && (sec == "OBJECTS" || sec == "TABLES" || blockRecords.count(h))) return true;
+      if (owner && (sec == "OBJECTS" || blockRecords.count(h))) return true;
       auto& from = g.inbound[h];
       if (from.empty() || from.back() != i) from.push_back(i);
       return true;
@@ -65,31 +66,42 @@ void scan(const Drawing& d, DeletionGate& g) {
   g.scanned = true;
 }
 
-// The record and the objects it owns, recursively.
-std::vector<uint32_t> membersOf(const Drawing& d, const DeletionGate& g, uint32_t record) {
-  std::vector<uint32_t> members{record};
-  for (size_t k = 0; k < members.size() && k < 4096; ++k) {
-    const Record& r = d.records[members[k]];
-    if (!(r.flags & HasHandle)) continue;
-    auto [lo, hi] = g.owned.equal_range(r.handle);
-    for (auto it = lo; it != hi; ++it)
-      if (std::find(members.begin(), members.end(), it->second) == members.end())
-        members.push_back(it->second);
+// An entity's record and the objects it owns, recursively, with the handles they answer to (an
+// entity's followers' handles among them).
+struct Members {
+  std::vector<uint32_t> records;
+  std::vector<uint64_t> handles;
+};
+
+Members membersOf(const Drawing& d, const DeletionGate& g, uint32_t record) {
+  Members m{{record}, {}};
+  for (size_t k = 0; k < m.records.size() && k < 4096; ++k) {
+    const Record& r = d.records[m.records[k]];
+    const size_t first = m.handles.size();
+    if (r.flags & HasHandle) m.handles.push_back(r.handle);
+    if (k == 0 && hasFollowers(d, r))
+      for (uint64_t h : followerHandles(d, r)) m.handles.push_back(h);
+    for (size_t i = first; i < m.handles.size(); ++i) {
+      auto [lo, hi] = g.owned.equal_range(m.handles[i]);
+      for (auto it = lo; it != hi; ++it)
+        if (std::find(m.records.begin(), m.records.end(), it->second) == m.records.end())
+          m.records.push_back(it->second);
+    }
   }
-  return members;
+  return m;
 }
 
 // The records outside the entity's members that point at one of them.
 std::vector<uint32_t> externalPointers(const Drawing& d, const DeletionGate& g, uint32_t record) {
-  const std::vector<uint32_t> members = membersOf(d, g, record);
+  const Members members = membersOf(d, g, record);
   std::vector<uint32_t> out;
-  for (uint32_t m : members) {
-    const Record& r = d.records[m];
-    if (!(r.flags & HasHandle)) continue;
-    const auto it = g.inbound.find(r.handle);
+  for (const uint64_t h : members.handles) {
+    const auto it = g.inbound.find(h);
     if (it == g.inbound.end()) continue;
     for (uint32_t from : it->second)
-      if (std::find(members.begin(), members.end(), from) == members.end()) out.push_back(from);
+      if (std::find(members.records.begin(), members.records.end(), from) ==
+          members.records.end())
+        out.push_back(from);
   }
   return out;
 }

@@ -103,4 +103,11 @@ inline bool isPointerCode(int c) {
   return (c >= 320 && c <= 369) || (c >= 390 && c <= 399) || c == 480 || c == 481 || c == 1005;
 }
 
+// Whether a record holds followers: an INSERT with ATTRIBs (66 1), or a POLYLINE with its
+// VERTEXes; and the handles of the followers (VERTEX, ATTRIB, SEQEND) it holds.
+inline bool hasFollowers(const Drawing& d, const Record& r) {
+  return (r.flags & Followers) || typeName(d, r) == "POLYLINE";
+}
+std::vector<uint64_t> followerHandles(const Drawing& d, const Record& r);
+
 }  // namespace kelvara::dxf

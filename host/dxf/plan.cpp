@@ -51,22 +51,6 @@ FixUp fixUpFor(const Drawing& d, const Ref& ref, uint64_t handle) {
 }
 
 // Boundary sources of a hatch (330 outside 102 groups and other than the owner).
-// The handles of the followers (VERTEX, ATTRIB, SEQEND) that a head's record holds.
-std::vector<uint64_t> followerHandles(const Drawing& d, const Record& r) {
-  std::vector<uint64_t> out;
-  bool handleDue = false;
-  forEachTag(d, r, [&](const Tag& t) {
-    if (t.code == 0) handleDue = true;
-    uint64_t h = 0;
-    if (handleDue && t.code == 5 && parseHandle(t.value, h) && h != 0) {
-      out.push_back(h);
-      handleDue = false;
-    }
-    return true;
-  });
-  return out;
-}
-
 std::vector<uint64_t> hatchSources(const Drawing& d, uint32_t record) {
   std::vector<uint64_t> out;
   bool inGroup = false, ownerSeen = false;
@@ -183,6 +167,22 @@ bool deletableType(std::string_view t) {
 
 }  // namespace
 
+// The handles of the followers (VERTEX, ATTRIB, SEQEND) that a head's record holds.
+std::vector<uint64_t> followerHandles(const Drawing& d, const Record& r) {
+  std::vector<uint64_t> out;
+  bool handleDue = false;
+  forEachTag(d, r, [&](const Tag& t) {
+    if (t.code == 0) handleDue = true;
+    uint64_t h = 0;
+    if (handleDue && t.code == 5 && parseHandle(t.value, h) && h != 0) {
+      out.push_back(h);
+      handleDue = false;
+    }
+    return true;
+  });
+  return out;
+}
+
 DeletionPlan planDeletion(const Drawing& d, const std::vector<uint32_t>& records) {
   DeletionPlan plan;
   const auto sectionOf = [&](const Record& r) -> std::string_view {
@@ -223,7 +223,7 @@ DeletionPlan planDeletion(const Drawing& d, const std::vector<uint32_t>& records
       if (rec.flags & HasHandle) groupOfHandle.emplace(rec.handle, g);
       // A pointer at one of its followers points into the group too (also when the head
       // itself has no handle).
-      if (rec.flags & Followers || typeName(d, rec) == "POLYLINE") {
+      if (hasFollowers(d, rec)) {
         for (uint64_t h : followerHandles(d, rec)) {
           groupOfHandle.emplace(h, g);
           followerRecord.emplace(h, groups[g][k]);

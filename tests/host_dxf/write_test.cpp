@@ -270,6 +270,32 @@ TEST(DxfDeletion, RecordsWithOnlyAnOwnerPlanAsWhenReadInFull) {
   }
 }
 
+// A run asks the gate entity by entity and deletes what it lets go: the planner at save lets
+// all of those go, on the fixtures and on the drawings the fuzz target found.
+TEST(DxfDeletion, TheGatesAnswersHoldAtSave) {
+  std::vector<std::pair<std::string, std::string>> drawings;
+  for (const char* name : {"del_r12", "del_r2018"})
+    drawings.emplace_back(name, test::readText(fixtures().file(std::string(name) + ".dxf")));
+  for (const auto& entry : std::filesystem::directory_iterator(KELVARA_SOURCE_DIR "/fuzz/findings"))
+    drawings.emplace_back(entry.path().filename().string(), test::readText(entry.path()));
+  for (const auto& [name, text] : drawings) {
+    SCOPED_TRACE(name);
+    Drawing d;
+    DxfError readError;
+    ASSERT_TRUE(openDrawing(text, name, d, readError)) << readError.text;
+    DeletionGate gate;
+    std::vector<uint32_t> deleted;
+    for (uint32_t i = 0; i < d.records.size(); ++i) {
+      const std::string& section = d.sections[d.records[i].section].name;
+      if (section != "ENTITIES" && section != "BLOCKS") continue;
+      if (deletionRefusal(d, gate, i, [&] { return deleted; }).empty()) deleted.push_back(i);
+    }
+    EXPECT_FALSE(deleted.empty());
+    for (const Refusal& r : planDeletion(d, deleted).refused)
+      ADD_FAILURE() << "record " << r.record << " let go, refused at save: " << r.why;
+  }
+}
+
 // Drawings the fuzz target found (fuzz/findings): deleting every entity, and every other one,
 // writes a file the validator accepts and our reader reads back without the deleted records.
 TEST(DxfDeletion, FoundDrawingsDeleteToValidFiles) {
