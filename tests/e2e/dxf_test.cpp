@@ -129,6 +129,19 @@ std::string ezdxfAudit(const std::string& file) {
   return lines.empty() ? "" : lines.back();
 }
 
+// Whether LibreCAD's dxf2pdf draws the drawing (true when LibreCAD is not installed; CI has it).
+bool libreCadDraws(const std::string& file, const std::string& folder) {
+  int status = 0;
+  (void)shellOutput("command -v librecad >/dev/null 2>&1", &status);
+  if (status != 0) return true;
+  const std::string copy = folder + "/drawn.dxf", pdf = folder + "/drawn.pdf";
+  std::filesystem::copy_file(file, copy, std::filesystem::copy_options::overwrite_existing);
+  (void)shellOutput("QT_QPA_PLATFORM=offscreen timeout 60 librecad dxf2pdf -a -o '" + pdf + "' '" +
+                        copy + "' >/dev/null 2>&1",
+                    &status);
+  return status == 0 && std::filesystem::exists(pdf);
+}
+
 size_t occurrences(const std::string& text, const std::string& part) {
   size_t n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
@@ -533,6 +546,7 @@ TEST(DxfDesignReport, IsTheDrawingInTheReportSymbology) {
     if (ogrinfoAvailable()) {
       EXPECT_EQ(ogrFeatureCount(report), ogrFeatureCount(original));
     }
+    EXPECT_TRUE(libreCadDraws(report, s.path("")));
     const Drawn before = drawn(original), after = drawn(report);
     EXPECT_EQ(after.version, before.version);
     // The host shows it as the drawing it is (the design report button opens it so).
