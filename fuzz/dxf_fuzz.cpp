@@ -2,13 +2,15 @@
 // (layout, 102 groups, XDATA, entity decoding with texts, symbology) and check the spans stay in
 // order inside the bytes. Every refusal names the file. Then delete all entities, and every
 // other one, as the planner allows and check the bytes written: a valid input stays valid and
-// reads back.
+// reads back. Last, ask the deletion gate entity by entity as a run does: the planner lets go
+// everything the gate let go.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "host/dxf/dxf.h"
+#include "host/dxf/gate.h"
 #include "host/dxf/write.h"
 
 using namespace kelvara;
@@ -52,5 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!dxf::openDrawing(out, "fuzz.dxf", back, error)) __builtin_trap();
     if (back.records.size() + plan.patch.deleteRecords.size() != d.records.size()) __builtin_trap();
   }
+  dxf::DeletionGate gate;
+  std::vector<uint32_t> letGo;
+  for (uint32_t i = 0; i < d.records.size(); ++i) {
+    const std::string& section = d.sections[d.records[i].section].name;
+    if (section != "ENTITIES" && section != "BLOCKS") continue;
+    if (dxf::deletionRefusal(d, gate, i, [&] { return letGo; }).empty()) letGo.push_back(i);
+  }
+  if (!dxf::planDeletion(d, letGo).refused.empty()) __builtin_trap();
   return checksum == 0xFFFFFFFF ? 1 : 0;
 }

@@ -209,6 +209,11 @@ bool Indexer::section() {
   if (tag.code != 2) return fail(tag.line, "SECTION without a name");
   s.name = std::string(trimmed(tag.value));
   if (d.sections.size() >= 255) return fail(startLine, "too many sections");
+  // A drawing has each section once; what a second one would mean is anybody's guess, and the
+  // writer must know where the records it changes belong.
+  for (const Section& before : d.sections)
+    if (before.name == s.name)
+      return fail(startLine, "a second " + s.name + " section (each comes once in a drawing)");
   const auto sectionIndex = static_cast<uint8_t>(d.sections.size());
   s.firstRecord = static_cast<uint32_t>(d.records.size());
   if (s.name == "HEADER") {

@@ -46,6 +46,10 @@ TEST(DxfMalformed, EachFaultIsNamedWithItsLine) {
        "a 102 group is not closed"},
       {"BLOCK without ENDBLK", "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nB\n0\nENDSEC\n0\nEOF\n", 5,
        "BLOCK without ENDBLK"},
+      {"repeated section",
+       drawing("0\nLINE\n5\nA1\n8\n0\n10\n1.5\n",
+               "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n"),
+       15, "a second ENTITIES section"},
       {"binary DXF", "AutoCAD Binary DXF\r\n\x1a", 0, "binary DXF is not supported"},
       {"DWG", "AC1032\0\0\0", 0, "reading DWG needs a licensed library"},
   };
