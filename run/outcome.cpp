@@ -64,12 +64,12 @@ void reportLostFile(DuplicateRun& run, const std::string& name, const char* what
 // final: it is written on a thread of its own while the reports are finished.
 void closeRunReports(DuplicateRun& run) {
   const std::string& listName = runSession().duplicatesList;
-  std::thread listWriter;
+  std::jthread listWriter;  // joined on the way out, whatever happens
   int listWritten = SUCCESS;
   std::string listError;
   if (!listName.empty() && !run.listClosed) {
     run.listClosed = true;
-    listWriter = std::thread(
+    listWriter = std::jthread(
         [&] { listWritten = writeDuplicatesList(listName, run.listRecords, &listError); });
   }
   const std::string textName = run.textReport.name;
