@@ -35,12 +35,18 @@ bool sameHandle(std::string_view a, std::string_view b) {
   return parseHandle(a, x) && parseHandle(b, y) && x == y;
 }
 
-// A value of the same width as `old` when `old` is padded with leading blanks.
-std::string padded(std::string_view old, const std::string& value) {
+// Appends `value` to `out`, as wide as `old` when `old` is padded with leading blanks.
+void appendPadded(std::string& out, std::string_view old, std::string_view value) {
   size_t blanks = 0;
   while (blanks < old.size() && old[blanks] == ' ') ++blanks;
-  if (blanks == 0 || value.size() >= old.size()) return value;
-  return std::string(old.size() - value.size(), ' ') + value;
+  if (blanks != 0 && value.size() < old.size()) out.append(old.size() - value.size(), ' ');
+  out += value;
+}
+
+std::string padded(std::string_view old, std::string_view value) {
+  std::string out;
+  appendPadded(out, old, value);
+  return out;
 }
 
 // Rewrites the head of one record (up to its first follower) with the edits applied. One editor
@@ -145,7 +151,7 @@ struct RecordEditor {
             setDone[i] = 1;
             replaced = true;
             out.append(text.substr(codeAt, valueAt - codeAt));
-            appendPadded(tag.value, edits[i]->value);
+            appendPadded(out, tag.value, edits[i]->value);
             out.append(text.substr(valueEnd, lineEnd - valueEnd));
           }
       if (!replaced) {
@@ -194,14 +200,6 @@ struct RecordEditor {
       return a.first != b.first ? a.first < b.first : a.second > b.second;
     });
     tail = text.substr(headEnd);
-  }
-
-  // `value` as wide as `old` when `old` is padded with leading blanks, appended to `out`.
-  void appendPadded(std::string_view old, const std::string& value) {
-    size_t blanks = 0;
-    while (blanks < old.size() && old[blanks] == ' ') ++blanks;
-    if (blanks != 0 && value.size() < old.size()) out.append(old.size() - value.size(), ' ');
-    out += value;
   }
 
   // Passes the rewritten record to put(piece): the head with the missing groups inserted, then
