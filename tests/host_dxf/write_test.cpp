@@ -12,9 +12,9 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "host/dgn/image.h"
 #include "host/dxf/gate.h"
 #include "host/dxf/model.h"
-#include "host/dgn/image.h"
 #include "support/scratch.h"
 
 namespace kelvara::dxf {
@@ -509,6 +509,22 @@ TEST(DxfWrite, ALargeDrawingIsPatchedAndBuiltInRecordOrder) {
   ASSERT_EQ(side.elements.size(), size_t(kLines));
   for (size_t k = 0; k < side.elements.size(); ++k)
     ASSERT_EQ(side.elements[k].record, entities->firstRecord + k) << k;
+
+  // The side record of a position: that of the element which starts at or before it, however
+  // unlike the elements' sizes.
+  ModelSide uneven;
+  uint32_t at = 1000;
+  for (uint32_t k = 0; k < 5000; ++k, at += 4 + (k * k * 7919u) % (k % 97 == 0 ? 90000u : 60u)) {
+    uneven.positions.push_back(at);
+    uneven.elements.push_back(ElementSide{});
+  }
+  EXPECT_EQ(sideOf(uneven, 999), nullptr);
+  for (uint32_t filePos = 1000; filePos < at + 10; filePos += 3) {
+    const auto next = std::upper_bound(uneven.positions.begin(), uneven.positions.end(), filePos);
+    ASSERT_EQ(sideOf(uneven, filePos),
+              &uneven.elements[size_t(next - uneven.positions.begin()) - 1])
+        << filePos;
+  }
 }
 
 TEST(DxfValidate, NamesWhatIsBrokenAndWhere) {
