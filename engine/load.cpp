@@ -483,6 +483,7 @@ int setUpModel(Engine& e, void* reviewDialog, const std::string& entryFile,
     e.setupOutcome = SETUP_OPEN_FAILED;
     return ERROR;
   }
+  if (!e.settings.reportOnly) prepareDeletions(e.activeModel);
   (void)mdlSelect_freeAll();
   clearTable(e.table);
   e.keys.clear();

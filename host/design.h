@@ -201,6 +201,10 @@ void mdlScan_setDrawnElements(ScanCriteria* sc, bool drawnOnly);
 // the drawing cannot lose it (a DXF entity something points at that no fix-up covers); *why
 // gets the reason.
 bool elementDeletionRefusal(std::string* why, uint32_t filePos, ModelRef model);
+// A run that may delete elements of the model says so before it compares: what deciding a
+// deletion needs of the whole drawing (a DXF drawing's pointers) is then gathered on a thread
+// of its own meanwhile.
+void prepareDeletions(ModelRef model);
 // Appends dscr (header and components) to model; returns the new file position (also stored
 // in dscr->filePosition), 0 when it cannot be added (read-only file, unknown model, dimension
 // mismatch, malformed element). A DXF drawing takes back only an entity deleted from it: the

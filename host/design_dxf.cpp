@@ -237,6 +237,10 @@ uint32_t dxfRestore(DesignFile& f, const MSElementDescr& element) {
   return pos;
 }
 
+void dxfPrepareDeletions(DesignFile& f) {
+  if (f.dxf->gate) dxf::startScan(f.dxf->drawing, *f.dxf->gate);
+}
+
 int dxfCheckDeletion(DesignFile& f, uint32_t filePos) {
   uint32_t record = 0, element = 0;
   if (!recordAt(f, filePos, record, &element)) return SUCCESS;  // not an entity: the image decides

@@ -35,6 +35,11 @@ bool elementDeletionRefusal(std::string* why, uint32_t filePos, ModelRef model) 
   return refusal != nullptr;
 }
 
+void prepareDeletions(ModelRef model) {
+  DesignFile* f = writableFile(model);
+  if (f && f->dxf) dxfPrepareDeletions(*f);
+}
+
 uint32_t mdlElmdscr_add(MSElementDescr* dscr, ModelRef model) {
   DesignFile* f = writableFile(model);
   if (!f || !dscr || dscr->is3d != f->image.is3d) return 0;

@@ -48,6 +48,8 @@ int saveDxf(DesignFile& f);
 // dxfDeletionRefusal. SUCCESS for a position that is no entity's. An ATTRIB's tag element goes
 // only with its INSERT: SUCCESS once the INSERT's element is deleted, ERROR before.
 int dxfCheckDeletion(DesignFile& f, uint32_t filePos);
+// Starts the deletion gate's scan of the drawing on a thread of its own.
+void dxfPrepareDeletions(DesignFile& f);
 // Why the deletion of the entity at filePos was refused; null when it was not.
 const std::string* dxfDeletionRefusal(const DesignFile& f, uint32_t filePos);
 // Marks the tag elements of the INSERT at filePos deleted with it: its ATTRIBs go with it.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 
 #include "host/dxf/internal.h"
 #include "host/dxf/write.h"
@@ -66,6 +67,12 @@ void scan(const Drawing& d, DeletionGate& g) {
   g.scanned = true;
 }
 
+// The scan, made here or on the thread startScan began.
+void awaitScan(const Drawing& d, DeletionGate& g) {
+  if (g.scanning.valid()) g.scanning.get();
+  if (!g.scanned) scan(d, g);
+}
+
 // An entity's record and the objects it owns, recursively, with the handles they answer to (an
 // entity's followers' handles among them).
 struct Members {
@@ -99,8 +106,7 @@ std::vector<uint32_t> externalPointers(const Drawing& d, const DeletionGate& g, 
     const auto it = g.inbound.find(h);
     if (it == g.inbound.end()) continue;
     for (uint32_t from : it->second)
-      if (std::find(members.records.begin(), members.records.end(), from) ==
-          members.records.end())
+      if (std::find(members.records.begin(), members.records.end(), from) == members.records.end())
         out.push_back(from);
   }
   return out;
@@ -141,9 +147,14 @@ void planBatch(const Drawing& d, DeletionGate& g) {
 
 }  // namespace
 
+void startScan(std::shared_ptr<const Drawing> d, DeletionGate& g) {
+  if (g.scanned || g.scanning.valid()) return;
+  g.scanning = std::async(std::launch::async, [d = std::move(d), &g] { scan(*d, g); });
+}
+
 std::string pointedAtBy(const Drawing& d, DeletionGate& g, uint32_t record) {
   if (record >= d.records.size()) return "";
-  if (!g.scanned) scan(d, g);
+  awaitScan(d, g);
   for (uint32_t from : externalPointers(d, g, record)) {
     const Record& r = d.records[from];
     if (typeName(d, r) == "ACDSRECORD") continue;
@@ -155,7 +166,7 @@ std::string pointedAtBy(const Drawing& d, DeletionGate& g, uint32_t record) {
 std::string deletionRefusal(const Drawing& d, DeletionGate& g, uint32_t record,
                             const std::function<std::vector<uint32_t>()>& deleted) {
   if (record >= d.records.size()) return "no such record";
-  if (!g.scanned) scan(d, g);
+  awaitScan(d, g);
   std::string why;
   if (externalPointers(d, g, record).empty()) {
     // Nothing to fix up: the planner's other reasons concern the kind of record.

@@ -15,6 +15,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -31,7 +33,14 @@ struct DeletionGate {
   std::unordered_map<uint64_t, bool> tableHandles;              // handles of TABLES records
   std::unordered_map<uint32_t, std::string> batch;    // refusals of the entities planned together
   std::unordered_map<uint32_t, std::string> refused;  // what the gate refused: record -> why
+  // The scan startScan began on a thread of its own; last, so that a gate going away waits
+  // for it before its maps go.
+  std::future<void> scanning;
 };
+
+// Makes the pointer scan on a thread of its own, while the drawing is compared: the first
+// question waits for it. Nothing else may use the gate until then.
+void startScan(std::shared_ptr<const Drawing> d, DeletionGate& gate);
 
 // "" when nothing outside the entity and the objects it owns points at them (an entity's ACIS
 // data record aside); else names the first record that does ("GROUP #A1").
