@@ -42,13 +42,6 @@ std::string_view firstValue(const dxf::Drawing& d, const dxf::Record& r, int cod
   return {};
 }
 
-// `value` as wide as `old` when `old` is right-aligned with blanks.
-std::string aligned(std::string_view old, const std::string& value) {
-  const size_t blanks = old.find_first_not_of(' ');
-  if (blanks == 0 || blanks == std::string_view::npos || value.size() >= old.size()) return value;
-  return std::string(old.size() - value.size(), ' ') + value;
-}
-
 // A look in the drawing's own values: "" where the look leaves a group as it is.
 struct Groups {
   std::string layer, colour, lineweight, linetype;
@@ -114,9 +107,9 @@ struct LayerMaker {
       std::string value(tag.value);
       if (tag.code == 2) value = name;
       if (tag.code == 5) value = dxf::handleText(nextHandle++);
-      if (tag.code == 70) value = aligned(tag.value, "0");
+      if (tag.code == 70) value = dxf::padded(tag.value, "0");
       if (tag.code == 62 && !value.empty()) value.erase(0, value.find_first_not_of(" -"));
-      if (tag.code == 62) value = aligned(tag.value, value);
+      if (tag.code == 62) value = dxf::padded(tag.value, value);
       const std::string_view text = t.bytes;
       const size_t valueAt = size_t(tag.value.data() - text.data());
       added.append(text.substr(tag.offset, valueAt - tag.offset));

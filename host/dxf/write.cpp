@@ -43,12 +43,6 @@ void appendPadded(std::string& out, std::string_view old, std::string_view value
   out += value;
 }
 
-std::string padded(std::string_view old, std::string_view value) {
-  std::string out;
-  appendPadded(out, old, value);
-  return out;
-}
-
 // Rewrites the head of one record (up to its first follower) with the edits applied. One editor
 // serves every record of a write, so that its buffers are made once.
 struct RecordEditor {
@@ -362,6 +356,12 @@ struct Chunk {
 };
 
 }  // namespace
+
+std::string padded(std::string_view old, std::string_view value) {
+  std::string out;
+  appendPadded(out, old, value);
+  return out;
+}
 
 std::string applyPatch(const Drawing& d, const Patch& patch) {
   std::string out;

@@ -86,6 +86,10 @@ std::string applyPatch(const Drawing& d, const Patch& patch);
 bool writePatched(const Drawing& d, const Patch& patch, const std::string& path, std::string& error,
                   Durability durability = Durability::Synced);
 
+// `value` as wide as `old` when `old` is right-aligned with blanks, so that a rewritten group
+// keeps its column.
+std::string padded(std::string_view old, std::string_view value);
+
 // "" when the bytes are a structurally valid DXF (tags paired, sections balanced, followers
 // complete through SEQEND, handles unique, no pointer to a missing handle); else what and which
 // line.
