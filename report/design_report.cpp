@@ -76,14 +76,18 @@ DrawingLook drawingLook(const DesignReportOptions& options, int g) {
   return {group.useLevel ? levelNameOf(group) : std::string(), reportSymbologyChange(group, 0)};
 }
 
+// The report group of a class; -1 for a class no group shows, which the trace is told.
+int groupShowing(const DesignReport& report, uint32_t reportClass) {
+  const int g = reportGroupOfClass(reportClass);
+  if (g < 0 && report.trace) report.trace(DESIGN_REPORT_BAD_CLASS_TRACE);
+  return g;
+}
+
 // Shows the element at filePos of model in its class's group in a DXF drawing's report.
 int markInDrawing(DesignReport& report, const DesignReportOptions& options, ModelRef model,
                   uint32_t filePos, uint32_t reportClass) {
-  const int g = reportGroupOfClass(reportClass);
-  if (g < 0) {
-    if (report.trace) report.trace(DESIGN_REPORT_BAD_CLASS_TRACE);
-    return ERROR;
-  }
+  const int g = groupShowing(report, reportClass);
+  if (g < 0) return ERROR;
   if (g == REPORT_SINGLE && model == report.source) return SUCCESS;  // shown so already
   return mdlWorkDxf_markElement(report.file, model, filePos, drawingLook(options, g));
 }
@@ -188,11 +192,8 @@ int designReport_write(DesignReport& report, const DesignReportOptions& options,
   if (report.file == 0) return ERROR;
   if (report.drawing)
     return markInDrawing(report, options, element.modelRef, element.filePosition, reportClass);
-  const int g = reportGroupOfClass(reportClass);
-  if (g < 0) {
-    if (report.trace) report.trace(DESIGN_REPORT_BAD_CLASS_TRACE);
-    return ERROR;
-  }
+  const int g = groupShowing(report, reportClass);
+  if (g < 0) return ERROR;
   if (g == REPORT_SINGLE && element.modelRef == report.source) return SUCCESS;
   if (element.is3d != mdlModelRef_is3D(report.file)) return ERROR;
   ElmDscrPtr copy;
