@@ -130,36 +130,21 @@ struct SortItem {
   NodeId node;
 };
 
-// Stable least-significant-digit radix sort on 8-bit digits; digits that are the same in every
-// key are skipped (coordinates rarely use all 64 bits), so a table is sorted in a few passes.
-void radixSort(std::vector<SortItem>& items) {
+// Stable least-significant-digit radix sort on 8-bit digits of the key bits [from, 64) that
+// keyOf gives an item; digits that are the same in every key are skipped (coordinates rarely
+// use all 64 bits), so a table is sorted in a few passes.
+template <class Item, class KeyOf>
+void radixSort(std::vector<Item>& items, int from, KeyOf&& keyOf) {
   uint64_t anyOne = 0, allOnes = ~uint64_t{0};
-  for (const SortItem& item : items) anyOne |= item.key, allOnes &= item.key;
+  for (const Item& item : items) anyOne |= keyOf(item), allOnes &= keyOf(item);
   const uint64_t varying = anyOne ^ allOnes;
-  std::vector<SortItem> buffer(items.size());
-  for (int shift = 0; shift < 64; shift += 8) {
+  std::vector<Item> buffer(items.size());
+  for (int shift = from; shift < 64; shift += 8) {
     if (((varying >> shift) & 0xFF) == 0) continue;
     std::size_t count[257] = {};
-    for (const SortItem& item : items) ++count[((item.key >> shift) & 0xFF) + 1];
+    for (const Item& item : items) ++count[((keyOf(item) >> shift) & 0xFF) + 1];
     for (int i = 0; i < 256; ++i) count[i + 1] += count[i];
-    for (const SortItem& item : items) buffer[count[(item.key >> shift) & 0xFF]++] = item;
-    items.swap(buffer);
-  }
-}
-
-// Stable radix sort of packed items on their upper 32 bits (the key), the node below: half the
-// memory of SortItems, the table's largest transient allocation.
-void radixSortPacked(std::vector<uint64_t>& items) {
-  uint64_t anyOne = 0, allOnes = ~uint64_t{0};
-  for (const uint64_t item : items) anyOne |= item, allOnes &= item;
-  const uint64_t varying = anyOne ^ allOnes;
-  std::vector<uint64_t> buffer(items.size());
-  for (int shift = 32; shift < 64; shift += 8) {
-    if (((varying >> shift) & 0xFF) == 0) continue;
-    std::size_t count[257] = {};
-    for (const uint64_t item : items) ++count[((item >> shift) & 0xFF) + 1];
-    for (int i = 0; i < 256; ++i) count[i + 1] += count[i];
-    for (const uint64_t item : items) buffer[count[(item >> shift) & 0xFF]++] = item;
+    for (const Item& item : items) buffer[count[(keyOf(item) >> shift) & 0xFF]++] = item;
     items.swap(buffer);
   }
 }
@@ -183,8 +168,8 @@ void sortedNodes(ElementTable& table, Ordering ordering, NodeAt&& use) {
   }
   if (uint64_t(greatest) - uint64_t(least) <= UINT32_MAX) {
     const uint64_t shift = uint64_t(uint32_t(uint64_t(least) - uint64_t(first))) << 32;
-    for (uint64_t& item : packed) item -= shift;  // wraps within the upper half
-    radixSortPacked(packed);
+    for (uint64_t& item : packed) item -= shift;                // wraps within the upper half
+    radixSort(packed, 32, [](uint64_t item) { return item; });  // key above, node below
     use(packed.size(), [&](std::size_t i) { return NodeId(packed[i]); });
     return;
   }
@@ -196,7 +181,7 @@ void sortedNodes(ElementTable& table, Ordering ordering, NodeAt&& use) {
     items.push_back({key ^ (uint64_t{1} << 63), node});
   }
   std::vector<uint64_t>().swap(packed);
-  radixSort(items);
+  radixSort(items, 0, [](const SortItem& item) { return item.key; });
   use(items.size(), [&](std::size_t i) { return items[i].node; });
 }
 
