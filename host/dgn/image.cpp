@@ -247,26 +247,32 @@ Bytes elementAt(const DesignImage& img, uint32_t filePos) {
   return i < 0 ? Bytes() : slotBytes(img, static_cast<size_t>(i));
 }
 
-int deleteElement(DesignImage& img, uint32_t filePos) {
+namespace {
+
+// Sets or clears the deleted bit of the element at filePos and its components.
+int markDeleted(DesignImage& img, uint32_t filePos, bool deleted) {
   const long i = findSlot(img, filePos);
   if (i < 0) return ERROR;
   const uint32_t end = img.slots[i].extentEnd;
-  for (size_t k = static_cast<size_t>(i); k < img.slots.size() && img.slots[k].offset < end; ++k)
-    img.bytes[img.slots[k].offset + 1] |= 0x80;
+  for (size_t k = static_cast<size_t>(i); k < img.slots.size() && img.slots[k].offset < end; ++k) {
+    uint8_t& flags = img.bytes[img.slots[k].offset + 1];
+    flags = deleted ? uint8_t(flags | 0x80) : uint8_t(flags & 0x7f);
+  }
   img.dirty = true;
-  img.deletions.emplace_back(++img.edits, filePos);
+  ++img.edits;
+  return SUCCESS;
+}
+
+}  // namespace
+
+int deleteElement(DesignImage& img, uint32_t filePos) {
+  if (markDeleted(img, filePos, true) != SUCCESS) return ERROR;
+  img.deletions.emplace_back(img.edits, filePos);
   return SUCCESS;
 }
 
 int undeleteElement(DesignImage& img, uint32_t filePos) {
-  const long i = findSlot(img, filePos);
-  if (i < 0) return ERROR;
-  const uint32_t end = img.slots[i].extentEnd;
-  for (size_t k = static_cast<size_t>(i); k < img.slots.size() && img.slots[k].offset < end; ++k)
-    img.bytes[img.slots[k].offset + 1] &= 0x7f;
-  img.dirty = true;
-  ++img.edits;
-  return SUCCESS;
+  return markDeleted(img, filePos, false);
 }
 
 int indexRun(Bytes run, std::vector<ElementSlot>& slots, std::string* error) {
