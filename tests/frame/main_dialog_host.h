@@ -3,8 +3,6 @@
 #pragma once
 
 #include "frame/main_dialog.h"
-#include "host/design.h"
-#include "host/dialogs.h"
 #include "run/driver.h"
 #include "settings/run_settings.h"
 #include "support/dialog_host.h"

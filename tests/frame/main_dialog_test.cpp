@@ -8,12 +8,8 @@
 #include "frame/list_items.h"
 #include "frame/main_dialog_host.h"
 #include "frame/messages.h"
-#include "host/design.h"
-#include "host/dialogs.h"
 #include "host/state.h"
 #include "host/ui.h"
-#include "run/driver.h"
-#include "settings/run_settings.h"
 
 namespace kelvara {
 namespace {

@@ -6,12 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "frame/main_dialog.h"
-#include "host/design.h"
-#include "host/dialogs.h"
 #include "host/file_picker.h"
-#include "host/host_loop.h"
 #include "host/state.h"
-#include "host/types.h"
 #include "host/ui.h"
 #include "lists/model_directory.h"
 #include "run/driver.h"

@@ -9,13 +9,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "host/design.h"
-#include "host/dialogs.h"
 #include "host/file_picker.h"
-#include "host/host_loop.h"
-#include "host/types.h"
 #include "host/ui.h"
-#include "support/dgn_builder.h"
 #include "support/dialog_host.h"
 #include "support/scratch.h"
 

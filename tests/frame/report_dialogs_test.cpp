@@ -7,20 +7,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "frame/main_dialog.h"
 #include "frame/main_dialog_host.h"
 #include "frame/messages.h"
 #include "frame/settings_dialog.h"
-#include "host/design.h"
-#include "host/dialogs.h"
 #include "host/documents.h"
 #include "host/file_picker.h"
-#include "host/host_loop.h"
 #include "host/state.h"
 #include "host/ui.h"
-#include "run/driver.h"
-#include "settings/run_settings.h"
-#include "support/dgn_builder.h"
 #include "support/scratch.h"
 
 namespace kelvara {
@@ -128,9 +121,6 @@ const Choice kChoices[] = {
      RITEM_DESIGN_REPORT, "1",
      {{"DESIGN_EXTENSION", "drf"}, {"SAME_DIR_DESIGN_REPORT", "1"}, {"DESIGN_APPEND_EXT", "0"}},
      {RITEM_DESIGN_EXTENSION, RITEM_DESIGN_SAME_DIR, RITEM_CATEGORY}, {RITEM_DESIGN_DIR}},
-    {"design reports in one folder", nullptr, RITEM_DESIGN_DIFF_DIR, "1",
-     {{"DESIGN_REPORT_DIR_NAME", "{dir}"}, {"SAME_DIR_DESIGN_REPORT", "0"}},
-     {RITEM_DESIGN_DIR, RITEM_PICK_DESIGN_DIR}, {}},
     {"design reports beside the design file again",
      [](RunSettings& s) {
        s.SAME_DIR_DESIGN_REPORT = 0;
@@ -210,10 +200,8 @@ TEST_F(ReportDialogsTest, PickButtonsFillTheirFieldsThroughTheFileDialog) {
 }
 
 TEST_F(ReportDialogsTest, ReportSettingsChoicesAdjustTheirDependentsAndCancelUndoesThem) {
-  const std::string folder = dir.path() + "/";
-  auto expand = [&folder](std::string text) {
-    const size_t at = text.find("{dir}");
-    return at == std::string::npos ? text : text.replace(at, 5, folder);
+  auto expand = [this](const std::string& text) {
+    return test::replaceAll(text, "{dir}", dir.path() + "/");
   };
   for (const Choice& c : kChoices) {
     SCOPED_TRACE(c.what);

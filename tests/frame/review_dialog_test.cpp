@@ -11,18 +11,11 @@
 #include <vector>
 
 #include "engine/pass.h"
-#include "frame/main_dialog.h"
 #include "frame/main_dialog_host.h"
 #include "host/config.h"
-#include "host/design.h"
-#include "host/dialogs.h"
 #include "host/state.h"
 #include "host/timers.h"
 #include "host/ui.h"
-#include "run/driver.h"
-#include "settings/run_settings.h"
-#include "support/dgn_builder.h"
-#include "support/dialog_host.h"
 #include "support/scratch.h"
 
 namespace kelvara {

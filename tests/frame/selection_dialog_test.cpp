@@ -9,15 +9,10 @@
 
 #include "frame/picker_dialogs.h"
 #include "host/config.h"
-#include "host/design.h"
-#include "host/dialogs.h"
 #include "host/file_picker.h"
-#include "host/host_loop.h"
 #include "host/selection.h"
-#include "host/types.h"
 #include "host/ui.h"
 #include "selection/file.h"
-#include "support/dgn_builder.h"
 #include "support/dialog_host.h"
 #include "support/scratch.h"
 

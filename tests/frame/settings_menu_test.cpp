@@ -6,12 +6,9 @@
 
 #include <optional>
 
-#include "frame/main_dialog.h"
 #include "frame/main_dialog_host.h"
-#include "host/design.h"
 #include "host/state.h"
 #include "host/ui.h"
-#include "run/driver.h"
 #include "settings/settings_file.h"
 #include "support/scratch.h"
 
