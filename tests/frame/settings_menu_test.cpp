@@ -38,7 +38,6 @@ constexpr int SAVE = ITEM_SAVE_SETTINGS, SAVE_AS = ITEM_SAVE_SETTINGS_AS, CLOSE 
 constexpr int LOAD = ITEM_LOAD_SETTINGS, FACTORY = ITEM_FACTORY_DEFAULTS;
 // clang-format off
 const Case kCases[] = {
-    {"SaveAs", SAVE_AS, {}, "b.ini", false, true, 0, false, "2.5", "1.0", "2.5", "b.ini"},
     {"SaveAsCancelled", SAVE_AS, {}, "", false, true, 0, false, "2.5", "1.0", "3.0"},
     {"LoadCancelled", LOAD, {}, "", false, true, 0, false, "2.5", "1.0", "3.0"},
     {"FactoryConfirmed", FACTORY, {ANSWER_OK}, "", false, true, 1, false, "1.0", "1.0", "3.0"},
