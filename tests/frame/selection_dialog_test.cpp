@@ -81,7 +81,6 @@ const std::vector<Case> kCases = {
      {ANSWER_CANCEL, ANSWER_OK}, "processed", "",
      "One or more unsaved Selection Sets have been detected. \n\nThe list of Selection Sets must "
      "be saved to a file to be used in design file processing."},
-    {"Cancel drops everything", true, true, {{Do::Press, SEL_CANCEL}}, {}, "cancelled", ""},
     {"closing the window is a cancel", true, true, {{Do::CloseWindow}}, {}, "cancelled", ""},
 };
 // clang-format on
