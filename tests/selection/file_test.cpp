@@ -286,7 +286,7 @@ TEST(SelectionFile, TolerantSectionReaders) {
   EXPECT_EQ(b.database.linkageKey, "");
 }
 
-TEST(SelectionFile, LongNamesAreCutAndWindowsLineEndsRead) {
+TEST(SelectionFile, LongNamesAreCut) {
   ScopedScriptedUi ui;
   const std::string name(300, 'N');
   std::string text = versioned("3:2:4:1", "3:2:1:0", "3:2:4:1",
@@ -299,18 +299,6 @@ TEST(SelectionFile, LongNamesAreCutAndWindowsLineEndsRead) {
   ASSERT_EQ(list.sets.size(), 1u);
   EXPECT_EQ(list.sets[0].name, std::string(254, 'N'));
   EXPECT_EQ(list.sets[0].colors, "5");
-
-  std::string crlf;
-  for (char c : versioned("3:2:4:1", "3:2:1:0", "3:2:4:1", "[[Name=W]]\n[Color]\n5\n")) {
-    if (c == '\n') crlf.push_back('\r');
-    crlf.push_back(c);
-  }
-  ASSERT_EQ(checkSelectionText(crlf, "x.sel", &kind, nullptr), SUCCESS);
-  SelectionSetList windows;
-  parseSelectionText(crlf, kind, windows);
-  ASSERT_EQ(windows.sets.size(), 1u);
-  EXPECT_EQ(windows.sets[0].name, "W");
-  EXPECT_EQ(windows.sets[0].colors, "5");
 }
 
 TEST(SelectionFile, CompareVersions) {
