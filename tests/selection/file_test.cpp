@@ -248,6 +248,10 @@ TEST(SelectionFile, TolerantSectionReaders) {
   ScopedScriptedUi ui;
   const std::string body =
       "stray line before any set\n"
+      "[[Name=" +
+      std::string(280, 'N') +
+      "]]\n"  // longer than a set name holds: cut
+      "[Color]\n5\n"
       "[[Name=A]]\n"
       "[Line]\nSelected=1\nMore=0\nSize=2\n[]\nABC\n"
       "[Curve]\nSelected=1\nMore=7\nSize=0\n"
@@ -266,8 +270,10 @@ TEST(SelectionFile, TolerantSectionReaders) {
   ASSERT_EQ(checkSelectionText(text, "x.sel", &kind, nullptr), SUCCESS);
   SelectionSetList list;
   parseSelectionText(text, kind, list);
-  ASSERT_EQ(list.sets.size(), 2u);
-  const SelectionSet& a = list.sets[0];
+  ASSERT_EQ(list.sets.size(), 3u);
+  EXPECT_EQ(list.sets[0].name, std::string(254, 'N'));
+  EXPECT_EQ(list.sets[0].colors, "5");
+  const SelectionSet& a = list.sets[1];
   EXPECT_EQ(a.lists[LINE_LIST], (std::vector<std::string>{"", "ABC"}));
   EXPECT_FALSE(a.lists[CURVE_LIST].has_value());  // a size of 0 leaves the list absent
   EXPECT_EQ(toggleOf(a, 11)->more, 7);            // the whole number is stored
@@ -277,28 +283,13 @@ TEST(SelectionFile, TolerantSectionReaders) {
   EXPECT_EQ(a.weights, std::string(254, '4'));
   EXPECT_EQ(a.classes, 0x80000000u);
   EXPECT_EQ(a.levelList, (std::vector<std::string>{"Walls", "Doors"}));
-  const SelectionSet& b = list.sets[1];
+  const SelectionSet& b = list.sets[2];
   EXPECT_EQ(b.name, "A");
   EXPECT_EQ(b.database.toggles, 5u);
   EXPECT_EQ(b.database.linkageClass, "1");
   EXPECT_EQ(b.database.linkageWords, "");
   EXPECT_EQ(b.database.linkageWord3, "3");
   EXPECT_EQ(b.database.linkageKey, "");
-}
-
-TEST(SelectionFile, LongNamesAreCut) {
-  ScopedScriptedUi ui;
-  const std::string name(300, 'N');
-  std::string text = versioned("3:2:4:1", "3:2:1:0", "3:2:4:1",
-                               "[[Name=" + name.substr(0, 280) + "]]\n[Color]\n5\n");
-  // Lines longer than the reading buffer are split; the rest is no tag and is ignored.
-  SelectionFileKind kind;
-  ASSERT_EQ(checkSelectionText(text, "x.sel", &kind, nullptr), SUCCESS);
-  SelectionSetList list;
-  parseSelectionText(text, kind, list);
-  ASSERT_EQ(list.sets.size(), 1u);
-  EXPECT_EQ(list.sets[0].name, std::string(254, 'N'));
-  EXPECT_EQ(list.sets[0].colors, "5");
 }
 
 TEST(SelectionFile, CompareVersions) {
