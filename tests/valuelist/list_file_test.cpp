@@ -7,7 +7,6 @@
 #include "host/config.h"
 #include "host/types.h"
 #include "support/scratch.h"
-#include "valuelist/valuelist.h"
 
 namespace kelvara {
 namespace {
@@ -68,10 +67,6 @@ TEST(ListFile, SavedListIsNamedByTheFieldWhenTheNameFitsItsCapacity) {
   ASSERT_EQ(picker_saveListFile(&field, &message, "\"Arial\",3", fits, capacity), SUCCESS);
   EXPECT_EQ(field, "@" + fits);
   EXPECT_EQ(test::readText(fits), "\"Arial\",3");
-  const std::string arial = "ARIAL";
-  EXPECT_TRUE(valueList_match(field, VL_LEVEL_FLAGS, false, 3, nullptr));
-  EXPECT_TRUE(valueList_match(field, VL_LEVEL_FLAGS, false, -1, &arial));
-  EXPECT_FALSE(valueList_match(field, VL_LEVEL_FLAGS, false, 4, nullptr));
 }
 
 }  // namespace
