@@ -146,6 +146,7 @@ struct Drawing {
   // whether any has a non-zero z (30 to 38) or an extrusion off the z axis (210, 220).
   double largestCoordinate = 0;
   bool anyZ = false;
+  int readers = 1;  // 2 when a large ENTITIES section was indexed from both ends at once
   bool r12() const { return version <= "AC1009"; }
 };
 

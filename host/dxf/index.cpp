@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <limits>
+#include <thread>
 #include <unordered_map>
 
 #include "host/dxf/dxf.h"
@@ -24,13 +27,22 @@ std::string_view trimmed(std::string_view s) {
   return s;
 }
 
+struct Ahead;
+
+// What ended a run of records.
+enum class Ended { EndSec, At, Failed };
+constexpr uint64_t kNowhere = std::numeric_limits<uint64_t>::max();
+
 struct Indexer {
   Drawing& d;
   DxfError& error;
   TagReader reader;
   std::unordered_map<std::string_view, uint16_t> types;
   Tag tag;
-  bool have = false;  // `tag` holds a tag not yet consumed
+  bool have = false;         // `tag` holds a tag not yet consumed
+  int64_t complexHead = -1;  // POLYLINE or INSERT with followers still open
+  std::string_view complexType;
+  const std::atomic<bool>* stop = nullptr;  // a reader ahead gives up when it is set
 
   Indexer(Drawing& dr, DxfError& er) : d(dr), error(er), reader(dr.bytes) {}
 
@@ -62,9 +74,91 @@ struct Indexer {
   bool header(Section& s);
   void measure(const Tag& t);
   bool record(Record& r, std::string_view type, bool entity);
+  Ended records(const Section& s, uint8_t sectionIndex, uint32_t startLine, uint64_t at);
+  bool take(Ahead& ahead);
   bool section();
   bool run();
 };
+
+// A large ENTITIES section is indexed from both ends at once: a second reader starts at a record
+// in its middle and reads to ENDSEC, while the first reads up to that record and takes the
+// second's records. Nothing is taken unless the first reader arrives at exactly that record
+// with no POLYLINE or INSERT open; then both have read the same tags from there. Otherwise, or
+// when the second fails (an error, another section), the first reads on itself and the second's
+// work is dropped, so errors are those of one reader, with their lines.
+constexpr uint64_t kSplitBytes = 1 << 20;
+
+struct Ahead {
+  Drawing part;  // the records read ahead (lines counted from `start`), their types and measures
+  std::vector<std::string_view> typeNames;  // part's, as views of the file's bytes
+  DxfError error;
+  uint64_t start = 0;    // the record the second reader starts at
+  uint64_t endSec = 0;   // where its ENDSEC tag starts
+  uint32_t endLine = 0;  // and its line, counted from `start`
+  bool read = false;     // it reached ENDSEC with nothing open
+  std::atomic<bool> stop{false};
+  std::thread thread;
+
+  Ahead() = default;
+  Ahead(const Ahead&) = delete;
+  Ahead& operator=(const Ahead&) = delete;
+  ~Ahead() {
+    stop = true;
+    if (thread.joinable()) thread.join();
+  }
+};
+
+std::string_view lineAt(std::string_view bytes, uint64_t at, uint64_t& next) {
+  const size_t nl = bytes.find('\n', at);
+  next = nl == std::string_view::npos ? bytes.size() : nl + 1;
+  std::string_view line = bytes.substr(at, (nl == std::string_view::npos ? bytes.size() : nl) - at);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
+
+// The first record start from `from` on (within `reach` bytes): a code line "0" whose value is
+// a name, not a follower's, ENDSEC, SECTION or EOF. In a well-formed file only a record starts
+// so: read from a value line, a "0" would be followed by a code line, which is all digits.
+uint64_t recordStartFrom(std::string_view bytes, uint64_t from, uint64_t reach) {
+  uint64_t at = 0;
+  (void)lineAt(bytes, from, at);  // the rest of the line `from` falls in
+  const uint64_t limit = std::min<uint64_t>(bytes.size(), from + reach);
+  while (at < limit) {
+    uint64_t valueAt = 0, after = 0;
+    const std::string_view code = trimmed(lineAt(bytes, at, valueAt));
+    if (code == "0" && valueAt < bytes.size()) {
+      const std::string_view name = trimmed(lineAt(bytes, valueAt, after));
+      const bool digits =
+          name.find_first_not_of("0123456789") == std::string_view::npos;  // "" included
+      if (!digits && name != "VERTEX" && name != "ATTRIB" && name != "SEQEND" && name != "ENDSEC" &&
+          name != "SECTION" && name != "EOF")
+        return at;
+    }
+    at = valueAt;
+  }
+  return kNowhere;
+}
+
+// The second reader: from a.start to the ENTITIES section's end.
+void readAhead(Ahead& a, uint8_t sectionIndex) {
+  try {
+    a.part.records.reserve((a.part.bytes.size() - a.start) / 128);
+    Indexer ix(a.part, a.error);
+    ix.stop = &a.stop;
+    ix.reader.pos = a.start;
+    ix.advance();
+    Section s;
+    s.name = "ENTITIES";
+    if (ix.records(s, sectionIndex, 0, kNowhere) != Ended::EndSec || ix.complexHead >= 0) return;
+    a.typeNames.resize(a.part.typeNames.size());
+    for (const auto& [name, id] : ix.types) a.typeNames[id] = name;
+    a.endSec = ix.tag.offset;
+    a.endLine = ix.tag.line;
+    a.read = true;
+  } catch (const std::exception&) {
+    a.read = false;  // the first reader reads on itself
+  }
+}
 
 bool Indexer::header(Section& s) {
   // 9 $NAME followed by its value tags, up to ENDSEC.
@@ -225,39 +319,72 @@ bool Indexer::section() {
     if (!have)
       return readError() ? false : fail(startLine, "section " + s.name + " is not closed (ENDSEC)");
   }
-  const bool entities = s.name == "ENTITIES" || s.name == "BLOCKS";
-  int64_t complexHead = -1;  // POLYLINE or INSERT with followers still open
-  std::string_view complexType;
-  while (have) {
-    if (tag.code != 0)
-      return fail(tag.line, "group code " + std::to_string(tag.code) + " outside a record");
-    const std::string_view type = trimmed(tag.value);
-    if (type == "ENDSEC") {
-      if (complexHead >= 0)
-        return fail(d.records[complexHead].line, std::string(complexType) + " without SEQEND");
-      s.end = reader.pos;
-      s.recordCount = static_cast<uint32_t>(d.records.size()) - s.firstRecord;
-      d.sections.push_back(std::move(s));
-      advance();
-      return !readError();
+  complexHead = -1;
+  std::unique_ptr<Ahead> ahead;
+  if (s.name == "ENTITIES" && have && d.bytes.size() - tag.offset >= 2 * kSplitBytes) {
+    const uint64_t middle = tag.offset + (d.bytes.size() - tag.offset) / 2;
+    const uint64_t start = recordStartFrom(d.bytes, middle, kSplitBytes);
+    if (start != kNowhere) {
+      ahead = std::make_unique<Ahead>();
+      ahead->start = start;
+      ahead->part.file = d.file;
+      ahead->part.bytes = d.bytes;
+      ahead->thread = std::thread(readAhead, std::ref(*ahead), sectionIndex);
     }
-    if (type == "SECTION" || type == "EOF")
-      return fail(tag.line, "section " + s.name + " opened at line " + std::to_string(startLine) +
-                                " is not closed (ENDSEC)");
-    if (d.typeNames.size() >= 0xFFFF && !types.count(type))
-      return fail(tag.line, "too many record types");
+  }
+  Ended ended = records(s, sectionIndex, startLine, ahead ? ahead->start : kNowhere);
+  if (ended == Ended::At) {
+    if (tag.offset == ahead->start && complexHead < 0 && take(*ahead)) advance();
+    ahead.reset();
+    ended = records(s, sectionIndex, startLine, kNowhere);
+  }
+  ahead.reset();
+  if (ended == Ended::Failed) return false;
+  if (complexHead >= 0)
+    return fail(d.records[complexHead].line, std::string(complexType) + " without SEQEND");
+  s.end = reader.pos;
+  s.recordCount = static_cast<uint32_t>(d.records.size()) - s.firstRecord;
+  d.sections.push_back(std::move(s));
+  advance();
+  return !readError();
+}
+
+// Reads records from the current tag up to the section's ENDSEC, left in `tag` (EndSec), or up
+// to the first record that starts at or after byte `at` (At).
+Ended Indexer::records(const Section& s, uint8_t sectionIndex, uint32_t startLine, uint64_t at) {
+  const bool entities = s.name == "ENTITIES" || s.name == "BLOCKS";
+  while (have) {
+    if (tag.offset >= at) return Ended::At;
+    if (stop && stop->load(std::memory_order_relaxed)) return Ended::Failed;
+    if (tag.code != 0) {
+      fail(tag.line, "group code " + std::to_string(tag.code) + " outside a record");
+      return Ended::Failed;
+    }
+    const std::string_view type = trimmed(tag.value);
+    if (type == "ENDSEC") return Ended::EndSec;
+    if (type == "SECTION" || type == "EOF") {
+      fail(tag.line, "section " + s.name + " opened at line " + std::to_string(startLine) +
+                         " is not closed (ENDSEC)");
+      return Ended::Failed;
+    }
+    if (d.typeNames.size() >= 0xFFFF && !types.count(type)) {
+      fail(tag.line, "too many record types");
+      return Ended::Failed;
+    }
     Record r;
     r.begin = tag.offset;
     r.line = tag.line;
     r.section = sectionIndex;
     r.type = typeId(type);
-    if (!record(r, type, entities && type != "BLOCK" && type != "ENDBLK")) return false;
+    if (!record(r, type, entities && type != "BLOCK" && type != "ENDBLK")) return Ended::Failed;
     r.end = have ? tag.offset : reader.pos;
     if (complexHead >= 0) {
       const bool follower =
           type == "SEQEND" || type == (complexType == "POLYLINE" ? "VERTEX" : "ATTRIB");
-      if (!follower)
-        return fail(d.records[complexHead].line, std::string(complexType) + " without SEQEND");
+      if (!follower) {
+        fail(d.records[complexHead].line, std::string(complexType) + " without SEQEND");
+        return Ended::Failed;
+      }
       d.records[complexHead].end = r.end;
       d.records[complexHead].flags &= uint8_t(~OnlyOwner);  // the followers' owners point back
       if (type == "SEQEND") complexHead = -1;
@@ -270,9 +397,36 @@ bool Indexer::section() {
     }
     if (!have) break;
   }
-  if (readError()) return false;
-  return fail(reader.line, "section " + s.name + " opened at line " + std::to_string(startLine) +
-                               " is not closed (ENDSEC)");
+  if (!readError())
+    fail(reader.line, "section " + s.name + " opened at line " + std::to_string(startLine) +
+                          " is not closed (ENDSEC)");
+  return Ended::Failed;
+}
+
+// Takes the records read ahead, the first reader being at their first: false (nothing taken)
+// when the second reader did not reach ENDSEC or the types would be too many. The reader is
+// left before the ENDSEC.
+bool Indexer::take(Ahead& ahead) {
+  ahead.thread.join();
+  if (!ahead.read) return false;
+  const Drawing& part = ahead.part;
+  size_t unknown = 0;
+  for (const std::string_view name : ahead.typeNames) unknown += !types.count(name);
+  if (d.typeNames.size() + unknown > 0xFFFF) return false;
+  std::vector<uint16_t> typeOf(ahead.typeNames.size());
+  for (size_t i = 0; i < ahead.typeNames.size(); ++i) typeOf[i] = typeId(ahead.typeNames[i]);
+  const uint32_t lines = tag.line - 1;  // the second reader counted from 1 at its first record
+  for (Record r : part.records) {
+    r.type = typeOf[r.type];
+    r.line += lines;
+    d.records.push_back(r);
+  }
+  d.largestCoordinate = std::max(d.largestCoordinate, part.largestCoordinate);
+  d.anyZ = d.anyZ || part.anyZ;
+  d.readers = 2;
+  reader.pos = ahead.endSec;
+  reader.line = ahead.endLine + lines;
+  return true;
 }
 
 bool Indexer::run() {

@@ -2,6 +2,8 @@
 // and the symbology rules (level codes, weights, by-level and by-cell).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "host/dxf/dxf.h"
 
 namespace kelvara::dxf {
@@ -62,6 +64,85 @@ TEST(DxfMalformed, EachFaultIsNamedWithItsLine) {
     EXPECT_EQ(error.text.rfind("bad.dxf: ", 0), 0u) << error.text;
     if (c.line != 0) {
       EXPECT_NE(error.text.find("line " + std::to_string(c.line) + ": "), std::string::npos);
+    }
+  }
+}
+
+// A section of several megabytes is indexed from both ends at once: the records, their lines
+// and measures, and the faults with their lines are those of one reader. `middle` goes in the
+// middle of 100,000 LINEs, `late` near their end.
+TEST(DxfMalformed, ALargeSectionIsReadFromBothEnds) {
+  const std::string complexes =
+      "0\nPOLYLINE\n66\n1\n8\n0\n0\nVERTEX\n10\n1\n0\nVERTEX\n10\n2\n0\nSEQEND\n"
+      "0\nINSERT\n66\n1\n2\nB\n0\nATTRIB\n2\nT\n1\nV\n0\nSEQEND\n"
+      "0\nLINE\n102\n{ACAD_REACTORS\n330\n1F\n102\n}\n10\n0\n";
+  std::string openPolyline = "0\nPOLYLINE\n66\n1\n";
+  for (int i = 0; i < 3000; ++i) openPolyline += "0\nVERTEX\n10\n" + std::to_string(i) + "\n";
+  struct Case {
+    const char* what;
+    std::string middle, late;
+    const char* mark;  // the fault's line is where `mark` first starts in the section
+    const char* message;
+    std::string tail = "0\nENDSEC\n0\nEOF\n";
+  } cases[] = {
+      {"well-formed", complexes, "0\nLINE\n10\n987654.25\n30\n-3.5\n", nullptr, nullptr},
+      {"odd pair late", "", "0\nLINE\n8\n10\nodd\n", "odd",
+       "a group code was expected, found \"odd\""},
+      {"odd pair in the middle", "0\nLINE\n8\n10\nodd\n", "", "odd",
+       "a group code was expected, found \"odd\""},
+      {"POLYLINE open across the middle", openPolyline, "", "0\nPOLYLINE",
+       "POLYLINE without SEQEND"},
+      {"a section opens late", "", "0\nSECTION\n2\nX\n", "0\nSECTION\n2\nX",
+       "section ENTITIES opened at line 7 is not closed (ENDSEC)"},
+      {"a handle of the first half repeated in the second", "0\nLINE\n5\nABC\n",
+       "0\nCIRCLE\n5\nABC\n", "0\nCIRCLE\n5", "is already used by the record at line "},
+      {"a fault after the section", "", "", "XYZ!", "not a handle: \"XYZ!\"",
+       "0\nENDSEC\n0\nSECTION\n2\nOBJECTS\n0\nDICTIONARY\n5\nXYZ!\n0\nENDSEC\n0\nEOF\n"},
+  };
+  constexpr int kLines = 100000;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // A CIRCLE first: the types are numbered in another order from the middle on.
+    std::string text =
+        "0\nSECTION\n2\nHEADER\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n40\n1\n";
+    for (int i = 0; i < kLines; ++i) {
+      if (i == kLines / 2) text += c.middle;
+      if (i == kLines * 7 / 8) text += c.late;
+      text += "0\nLINE\n8\n0\n10\n" + std::to_string(i % 1000) + ".5\n11\n1\n";
+    }
+    text += c.tail;
+    std::vector<size_t> lineStarts{0};
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+      lineStarts.push_back(at + 1);
+    auto lineOf = [&](size_t at) {
+      return uint32_t(std::upper_bound(lineStarts.begin(), lineStarts.end(), at) -
+                      lineStarts.begin());
+    };
+    Drawing d;
+    DxfError error;
+    const bool read = openDrawing(text, "large.dxf", d, error);
+    if (c.mark) {
+      ASSERT_FALSE(read);
+      expectFault(Fault{c.what, "", lineOf(text.find(c.mark, text.find("ENTITIES"))), c.message},
+                  error);
+      continue;
+    }
+    ASSERT_TRUE(read) << error.text;
+    EXPECT_EQ(d.readers, 2);
+    EXPECT_EQ(d.largestCoordinate, 987654.25);
+    EXPECT_TRUE(d.anyZ);
+    const Section* s = findSection(d, "ENTITIES");
+    ASSERT_EQ(s->recordCount, uint32_t(kLines + 5));  // a POLYLINE and an INSERT with followers
+    for (uint32_t i = s->firstRecord; i < s->firstRecord + s->recordCount; ++i) {
+      const Record& r = d.records[i];
+      ASSERT_EQ(r.line, lineOf(r.begin)) << i;
+      ASSERT_EQ(
+          text.compare(r.begin + 2, typeName(d, r).size() + 1, std::string(typeName(d, r)) + "\n"),
+          0)
+          << i;
+      ASSERT_EQ(r.end,
+                i + 1 < s->firstRecord + s->recordCount ? d.records[i + 1].begin : s->end - 9)
+          << i;
     }
   }
 }
