@@ -3,7 +3,9 @@
 #include "host/dxf/write.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstdlib>
 
 #include "host/batches.h"
 #include "host/files.h"
@@ -21,13 +23,23 @@ std::string_view lineEnding(std::string_view bytes, size_t at) {
 
 // Rank of a common entity group in the order producers write them after the layer's
 // neighbours (AcDbEntity); -1 for other codes.
+constexpr int kCommonOrder[] = {67, 410, 8,   6,   347, 62,  370, 48,
+                                60, 92,  310, 420, 430, 440, 390, 284};
+constexpr auto kCommonRanks = [] {
+  std::array<int8_t, 441> ranks{};
+  ranks.fill(-1);
+  for (int i = 0; i < static_cast<int>(std::size(kCommonOrder)); ++i)
+    ranks[size_t(kCommonOrder[i])] = int8_t(i);
+  return ranks;
+}();
 int commonRank(int code) {
-  static constexpr int order[] = {67, 410, 8,   6,   347, 62,  370, 48,
-                                  60, 92,  310, 420, 430, 440, 390, 284};
-  if (code < 6 || code > 440) return -1;
-  for (int i = 0; i < static_cast<int>(std::size(order)); ++i)
-    if (order[i] == code) return i;
-  return -1;
+  return code >= 0 && code < int(kCommonRanks.size()) ? kCommonRanks[size_t(code)] : -1;
+}
+
+// One bit per group code (modulo 64): whether an edit may concern a code is asked of a word
+// before the edits are searched.
+uint64_t codeBit(int code) {
+  return uint64_t{1} << (unsigned(code) & 63);
 }
 
 bool sameHandle(std::string_view a, std::string_view b) {
@@ -64,14 +76,25 @@ struct RecordEditor {
     edits.clear();
   }
 
+  // The head is copied from the record in runs: `out` holds the record's bytes before `copied`
+  // as rewritten, and the bytes from `copied` on are added when something changes after them.
   void run() {
     TagReader reader(text);
     reader.pos = 0;  // a record never starts with a byte order mark
     eol = lineEnding(text, 0);
     pad = !text.empty() && text[0] == ' ';
     out.clear();
+    size_t copied = 0, covered = 0;  // `covered`: the end of the last tag read of the head
+    auto at = [&](size_t textAt) { return out.size() + (textAt - copied); };  // its place in out
+    auto copyTo = [&](size_t textAt) {
+      out.append(text.substr(copied, textAt - copied));
+      copied = textAt;
+    };
     Tag tag;
     setDone.assign(edits.size(), 0);
+    uint64_t removing = 0, setting = 0;
+    for (const ValueEdit* e : edits)
+      (e->code < 0 ? removing : setting) |= codeBit(std::abs(e->code));
     bool inGroup = false, inXData = false, ownerSeen = false, dropNext5 = false;
     bool sawSubclass = false, inEntityClass = false;
     // The paired groups go by the record's type, as the planner and the validator judge them,
@@ -97,25 +120,33 @@ struct RecordEditor {
         headEnd = codeAt;
         break;
       }
+      covered = lineEnd;
       const int c = tag.code;
       if (c == 1001 && !inXData) {
         inXData = true;
-        ownEnd = out.size();
+        ownEnd = at(codeAt);
       }
+      auto drop = [&] {
+        copyTo(codeAt);
+        copied = lineEnd;
+      };
       if (c == 5 && dropNext5) {
         dropNext5 = false;
+        drop();
         continue;
       }
       dropNext5 = false;
       // Removals.
       bool removed = false;
-      for (const ValueEdit* e : edits)
-        if (e->code < 0 && -e->code == c &&
-            (e->value.empty() ? !inGroup && !inXData
-                              : tag.value == e->value || sameHandle(tag.value, e->value)))
-          removed = true;
+      if (removing & codeBit(c))
+        for (const ValueEdit* e : edits)
+          if (e->code < 0 && -e->code == c &&
+              (e->value.empty() ? !inGroup && !inXData
+                                : tag.value == e->value || sameHandle(tag.value, e->value)))
+            removed = true;
       const bool isOwner = c == 330 && !inGroup && !inXData && !ownerSeen;
       if (removed) {
+        drop();
         if (c == 331 && !inGroup && sortents) dropNext5 = true;
         if ((c == 350 || c == 360) && !inGroup && dictionary && lastCode == 3)
           out.resize(lastAt), lastCode = -1;
@@ -136,59 +167,56 @@ struct RecordEditor {
         inGroup = !v.empty() && v.find('{') != std::string_view::npos;
       }
       lastCode = c;
-      lastAt = out.size();
+      lastAt = at(codeAt);
       // Set edits: the first group of the code outside 102 groups and XDATA.
       bool replaced = false;
-      if (!inGroup && !inXData && c != 102)
+      if (!inGroup && !inXData && c != 102 && (setting & codeBit(c)))
         for (size_t i = 0; i < edits.size(); ++i)
           if (edits[i]->code == c && !setDone[i] && !replaced) {
             setDone[i] = 1;
             replaced = true;
-            out.append(text.substr(codeAt, valueAt - codeAt));
+            copyTo(valueAt);
             appendPadded(out, tag.value, edits[i]->value);
-            out.append(text.substr(valueEnd, lineEnd - valueEnd));
+            copied = valueEnd;
           }
-      if (!replaced) {
-        if (c == 97 && hatch) {
-          last97At = out.size() + (valueAt - codeAt);
-          last97Len = tag.value.size();
-        }
-        out.append(text.substr(codeAt, lineEnd - codeAt));
+      if (!replaced && c == 97 && hatch) {
+        last97At = at(valueAt);
+        last97Len = tag.value.size();
       }
       first = false;
       // Track where the common entity groups stand.
       if (c == 100) {
         sawSubclass = true;
         inEntityClass = tag.value == "AcDbEntity";
-        if (inEntityClass) commonStart = out.size();
+        if (inEntityClass) commonStart = at(lineEnd);
         continue;
       }
       if (inGroup || inXData) continue;
-      const bool common = sawSubclass ? inEntityClass : (c == 5 || commonRank(c) >= 0);
-      if (!sawSubclass && c == 5) commonStart = out.size();
-      if (commonStart == std::string::npos && !sawSubclass && c == 0) commonStart = out.size();
-      if (!common) continue;
       const int rank = commonRank(c);
-      if (rank < 0) continue;
+      const bool common = sawSubclass ? inEntityClass : (c == 5 || rank >= 0);
+      if (!sawSubclass && c == 5) commonStart = at(lineEnd);
+      if (commonStart == std::string::npos && !sawSubclass && c == 0) commonStart = at(lineEnd);
+      if (!common || rank < 0) continue;
       for (size_t i = 0; i < edits.size(); ++i) {
         const int want = wantRank[i];
         if (want >= 0 && rank < want && rank >= insertRank[i]) {
           insertRank[i] = rank;
-          insertAt[i] = out.size();
+          insertAt[i] = at(lineEnd);
         }
       }
     }
+    copyTo(covered);
     if (ownEnd == std::string::npos) ownEnd = out.size();
     // Missing groups: where each goes; of two at one place, the later edit comes first.
     inserts.clear();
     for (size_t i = 0; i < edits.size(); ++i) {
       if (edits[i]->code < 0 || setDone[i]) continue;
-      size_t at = ownEnd;
+      size_t where = ownEnd;
       if (wantRank[i] >= 0)
-        at = insertAt[i] != std::string::npos   ? insertAt[i]
-             : commonStart != std::string::npos ? commonStart
-                                                : ownEnd;
-      inserts.emplace_back(at, i);
+        where = insertAt[i] != std::string::npos   ? insertAt[i]
+                : commonStart != std::string::npos ? commonStart
+                                                   : ownEnd;
+      inserts.emplace_back(where, i);
     }
     std::sort(inserts.begin(), inserts.end(), [](const auto& a, const auto& b) {
       return a.first != b.first ? a.first < b.first : a.second > b.second;

@@ -376,6 +376,7 @@ TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
     const char* label;
     int code;
     const char* value;
+    const char* after = "  8";  // the pair goes right after this group (its code line)
   };
   const Case cases[] = {
       {"del_r12", false, "line", 62, "5"},          // missing: after the layer
@@ -385,6 +386,8 @@ TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
       {"del_r2018", false, "line", 370, "35"},
       {"del_r2018", false, "insert_attribs", 62, "5"},  // the head, not its ATTRIB
       {"del_r12", true, "polyline2d", 62, "5"},         // the head, not its VERTEX
+      {"del_r2018", false, "line", 67, "0", "100"},     // first of the common groups
+      {"del_r12", false, "line", 67, "0", "  5"},
   };
   test::ScratchDir out;
   json manifest = json::array();
@@ -399,10 +402,13 @@ TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
     const std::string eol = c.crlf ? "\r\n" : "\n";
     const std::string pair =
         std::string(c.code < 100 ? " " : "") + std::to_string(c.code) + eol + c.value + eol;
-    // The group stands right after the record's layer line, and nothing before it changed.
+    // The group stands right after the group it follows, and nothing before it changed.
     const Record& rec = f.d.records[r];
     const std::string head = bytes.substr(rec.begin, rec.end - rec.begin + pair.size());
-    EXPECT_NE(head.find("  8" + eol + "0" + eol + pair), std::string::npos) << head;
+    const size_t after = head.find(c.after + eol);
+    ASSERT_NE(after, std::string::npos) << head;
+    const size_t value = head.find(eol, after + std::strlen(c.after) + eol.size());
+    EXPECT_EQ(head.substr(value + eol.size(), pair.size()), pair) << head;
     EXPECT_EQ(bytes.substr(0, rec.begin), f.d.bytes.substr(0, rec.begin));
     if (c.crlf) {
       for (size_t at = bytes.find('\n'); at != std::string::npos; at = bytes.find('\n', at + 1))
@@ -413,7 +419,9 @@ TEST(DxfWrite, ValueEditsReplaceInPlaceOrInsertWhereTheGroupBelongs) {
     ASSERT_TRUE(openDrawing(bytes, "edited", back, error)) << error.text;
     Entity e;
     ASSERT_TRUE(decodeEntity(back, back.records[r], e, error)) << error.text;
-    EXPECT_EQ(c.code == 62 ? e.colour : e.lineweight, std::atoi(c.value));
+    if (c.code != 67) {
+      EXPECT_EQ(c.code == 62 ? e.colour : e.lineweight, std::atoi(c.value));
+    }
     const std::string path = out.file(std::to_string(manifest.size()) + ".dxf");
     std::ofstream(path, std::ios::binary) << bytes;
     manifest.push_back({{"original", fixtures().file(std::string(c.drawing) + ".dxf")},
