@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "host/design_internal.h"
 #include "host/dgn/build.h"
@@ -21,6 +22,11 @@ struct DxfReport {
   std::vector<std::string> styles;  // the model's named linetypes, by style number - 8
   std::vector<DrawingLook> looks;   // looks[0]: an entity's until it is marked
   std::vector<uint8_t> lookOf;      // per entity of `records`, its look
+  // The records' sketches, made on a thread of their own while the model is compared, so that
+  // the report is written without reading every record's tags then. Last: the thread goes
+  // first.
+  std::vector<dxf::RestyleSketch> sketches;
+  std::jthread sketching;
 };
 
 namespace {
@@ -176,7 +182,8 @@ DxfReport* reportOf(ModelRef model) {
 }  // namespace
 
 int saveDxfReport(DesignFile& f) {
-  const DxfReport& r = *f.dxfReport;
+  DxfReport& r = *f.dxfReport;
+  if (r.sketching.joinable()) r.sketching.join();
   const dxf::Drawing& d = *r.drawing;
   dxf::Patch patch;
   LayerMaker layers{d, patch, 0, 0, 0, false, false, {}, {}, 0};
@@ -185,6 +192,7 @@ int saveDxfReport(DesignFile& f) {
   layers.finish();
   patch.restyle.records = r.records;
   patch.restyle.lookOf = r.lookOf;
+  patch.restyle.sketches = r.sketches;
   std::string error;
   if (!dxf::writePatched(d, patch, f.path, error, Durability::NotSynced)) return fail(error);
   f.image.dirty = false;
@@ -218,6 +226,9 @@ int mdlWorkDxf_createReport(ModelRef* out, const std::string& path, ModelRef sou
   for (const dxf::ElementSide& e : s->dxf->elements)
     if (e.attrib == 0) report->records.push_back(e.record);  // an ATTRIB is its INSERT's
   report->lookOf.assign(report->records.size(), 0);
+  report->sketching = std::jthread([r = report.get()](std::stop_token stop) {
+    r->sketches = dxf::sketchRestyle(*r->drawing, r->records, stop);
+  });
   auto f = std::make_unique<DesignFile>();
   std::string error;
   if (dgn::parseImage(dgn::makeEmptyDesign(s->image.is3d, s->image.tcb), path, f->image, &error) !=

@@ -47,12 +47,35 @@ bool sameHandle(std::string_view a, std::string_view b) {
   return parseHandle(a, x) && parseHandle(b, y) && x == y;
 }
 
-// Appends `value` to `out`, as wide as `old` when `old` is padded with leading blanks.
-void appendPadded(std::string& out, std::string_view old, std::string_view value) {
+// Passes `value` to put(piece), as wide as `old` when `old` is padded with leading blanks.
+template <typename Put>
+void putPadded(Put& put, std::string_view old, std::string_view value) {
   size_t blanks = 0;
   while (blanks < old.size() && old[blanks] == ' ') ++blanks;
-  if (blanks != 0 && value.size() < old.size()) out.append(old.size() - value.size(), ' ');
-  out += value;
+  if (blanks != 0 && value.size() < old.size())
+    for (size_t n = old.size() - value.size(); n > 0;) {
+      const size_t k = std::min<size_t>(n, 16);
+      put(std::string_view("                ", k));
+      n -= k;
+    }
+  put(value);
+}
+
+void appendPadded(std::string& out, std::string_view old, std::string_view value) {
+  auto into = [&](std::string_view piece) { out += piece; };
+  putPadded(into, old, value);
+}
+
+// Passes a group an edit adds, its code right-aligned in three columns when the record's are.
+template <typename Put>
+void putGroup(Put& put, const ValueEdit& e, std::string_view eol, bool pad) {
+  char code[16];
+  const size_t len = size_t(std::to_chars(code, code + sizeof code, e.code).ptr - code);
+  put(std::string_view("   ", pad && len < 3 ? 3 - len : 0));
+  put(std::string_view(code, len));
+  put(eol);
+  put(e.value);
+  put(eol);
 }
 
 // Rewrites the head of one record (up to its first follower) with the edits applied. One editor
@@ -64,7 +87,16 @@ struct RecordEditor {
   std::string out;  // the head as rewritten, without the groups to insert
   // Per edit: done (a group set), and where a missing group goes (an offset in `out`).
   std::vector<uint8_t> setDone;
-  std::vector<size_t> insertAt;
+  // A place in the head: in `out` and in the record's own bytes.
+  struct Place {
+    size_t out = std::string::npos, text = std::string::npos;
+    bool found() const { return out != std::string::npos; }
+  };
+  std::vector<Place> insertAt;
+  // Per edit, where it took effect in the record's bytes: the value it replaced (and that
+  // value's length) or where its group goes.
+  std::vector<size_t> placed, replacedLength;
+  bool removedAny = false;
   std::vector<int> insertRank, wantRank;           // of the group an edit sets (commonRank)
   std::vector<std::pair<size_t, size_t>> inserts;  // (offset in `out`, edit)
   std::string_view eol, tail;
@@ -85,13 +117,16 @@ struct RecordEditor {
     pad = !text.empty() && text[0] == ' ';
     out.clear();
     size_t copied = 0, covered = 0;  // `covered`: the end of the last tag read of the head
-    auto at = [&](size_t textAt) { return out.size() + (textAt - copied); };  // its place in out
+    auto at = [&](size_t textAt) { return Place{out.size() + (textAt - copied), textAt}; };
     auto copyTo = [&](size_t textAt) {
       out.append(text.substr(copied, textAt - copied));
       copied = textAt;
     };
     Tag tag;
     setDone.assign(edits.size(), 0);
+    placed.assign(edits.size(), std::string::npos);
+    replacedLength.assign(edits.size(), 0);
+    removedAny = false;
     uint64_t removing = 0, setting = 0;
     for (const ValueEdit* e : edits)
       (e->code < 0 ? removing : setting) |= codeBit(std::abs(e->code));
@@ -104,11 +139,11 @@ struct RecordEditor {
     size_t last97At = std::string::npos, last97Len = 0;
     int lastCode = -1;  // the last tag written, and where it starts in `out`
     size_t lastAt = 0;
-    insertAt.assign(edits.size(), std::string::npos);
+    insertAt.assign(edits.size(), Place{});
     insertRank.assign(edits.size(), -2);
     wantRank.resize(edits.size());
     for (size_t i = 0; i < edits.size(); ++i) wantRank[i] = commonRank(edits[i]->code);
-    size_t commonStart = std::string::npos, ownEnd = std::string::npos;
+    Place commonStart, ownEnd;
     size_t headEnd = text.size();
     bool first = true;
     while (reader.next(tag)) {
@@ -146,6 +181,7 @@ struct RecordEditor {
             removed = true;
       const bool isOwner = c == 330 && !inGroup && !inXData && !ownerSeen;
       if (removed) {
+        removedAny = true;
         drop();
         if (c == 331 && !inGroup && sortents) dropNext5 = true;
         if ((c == 350 || c == 360) && !inGroup && dictionary && lastCode == 3)
@@ -167,7 +203,7 @@ struct RecordEditor {
         inGroup = !v.empty() && v.find('{') != std::string_view::npos;
       }
       lastCode = c;
-      lastAt = at(codeAt);
+      lastAt = at(codeAt).out;
       // Set edits: the first group of the code outside 102 groups and XDATA.
       bool replaced = false;
       if (!inGroup && !inXData && c != 102 && (setting & codeBit(c)))
@@ -175,12 +211,14 @@ struct RecordEditor {
           if (edits[i]->code == c && !setDone[i] && !replaced) {
             setDone[i] = 1;
             replaced = true;
+            placed[i] = valueAt;
+            replacedLength[i] = tag.value.size();
             copyTo(valueAt);
             appendPadded(out, tag.value, edits[i]->value);
             copied = valueEnd;
           }
       if (!replaced && c == 97 && hatch) {
-        last97At = at(valueAt);
+        last97At = at(valueAt).out;
         last97Len = tag.value.size();
       }
       first = false;
@@ -195,7 +233,7 @@ struct RecordEditor {
       const int rank = commonRank(c);
       const bool common = sawSubclass ? inEntityClass : (c == 5 || rank >= 0);
       if (!sawSubclass && c == 5) commonStart = at(lineEnd);
-      if (commonStart == std::string::npos && !sawSubclass && c == 0) commonStart = at(lineEnd);
+      if (!commonStart.found() && !sawSubclass && c == 0) commonStart = at(lineEnd);
       if (!common || rank < 0) continue;
       for (size_t i = 0; i < edits.size(); ++i) {
         const int want = wantRank[i];
@@ -206,17 +244,16 @@ struct RecordEditor {
       }
     }
     copyTo(covered);
-    if (ownEnd == std::string::npos) ownEnd = out.size();
+    if (!ownEnd.found()) ownEnd = Place{out.size(), covered};
     // Missing groups: where each goes; of two at one place, the later edit comes first.
     inserts.clear();
     for (size_t i = 0; i < edits.size(); ++i) {
       if (edits[i]->code < 0 || setDone[i]) continue;
-      size_t where = ownEnd;
+      Place where = ownEnd;
       if (wantRank[i] >= 0)
-        where = insertAt[i] != std::string::npos   ? insertAt[i]
-                : commonStart != std::string::npos ? commonStart
-                                                   : ownEnd;
-      inserts.emplace_back(where, i);
+        where = insertAt[i].found() ? insertAt[i] : commonStart.found() ? commonStart : ownEnd;
+      inserts.emplace_back(where.out, i);
+      placed[i] = where.text;
     }
     std::sort(inserts.begin(), inserts.end(), [](const auto& a, const auto& b) {
       return a.first != b.first ? a.first < b.first : a.second > b.second;
@@ -231,20 +268,83 @@ struct RecordEditor {
     size_t from = 0;
     for (const auto& [at, i] : inserts) {
       put(std::string_view(out).substr(from, at - from));
-      char code[16];
-      const size_t len = size_t(std::to_chars(code, code + sizeof code, edits[i]->code).ptr - code);
-      const size_t blanks = pad && len < 3 ? 3 - len : 0;
-      put(std::string_view("   ", blanks));
-      put(std::string_view(code, len));
-      put(eol);
-      put(edits[i]->value);
-      put(eol);
+      putGroup(put, *edits[i], eol, pad);
       from = at;
     }
     put(std::string_view(out).substr(from));
     put(tail);
   }
 };
+
+// The edits a sketch stands for, in the order the editor takes them (see sketchOf).
+const ValueEdit kSketched[] = {{0, 8, ""},  {0, 6, ""},    {0, 370, ""},
+                               {0, 62, ""}, {0, -420, ""}, {0, -430, ""}};
+
+RestyleSketch sketchOf(RecordEditor& editor, std::string_view text, std::string_view type) {
+  editor.start(text, type);
+  for (const ValueEdit& e : kSketched) editor.edits.push_back(&e);
+  editor.run();
+  RestyleSketch k;
+  const auto& at = editor.placed;
+  const size_t layerEnd = at[0] + editor.replacedLength[0];
+  // Its own layer and none of the other groups (a group found stands where no group is
+  // inserted), so that the groups it lacks all go to one place after the layer; nothing removed.
+  // A record's followers come after its head as they are, either way.
+  if (text.size() > 0xFFFF || editor.removedAny || !editor.setDone[0] || at[1] == 0 ||
+      at[2] != at[1] || at[3] != at[1] || at[1] < layerEnd)
+    return k;
+  k.layerAt = uint16_t(at[0]);
+  k.insertAt = uint16_t(at[1]);
+  return k;
+}
+
+// A look as a sketch applies it: the layer it sets and the groups it adds, in the order the
+// editor writes them at one place (the later edit first). Not `sketched` when it has an edit of
+// another kind.
+struct SketchedLook {
+  bool sketched = false;
+  const ValueEdit* layer = nullptr;
+  std::vector<const ValueEdit*> added;
+};
+
+SketchedLook sketchedLook(const std::vector<ValueEdit>& look) {
+  SketchedLook s;
+  for (const ValueEdit& e : look) {
+    const bool dropped = (e.code == -420 || e.code == -430) && e.value.empty();
+    const bool added = e.code == 6 || e.code == 62 || e.code == 370;
+    const bool repeated = std::count_if(look.begin(), look.end(),
+                                        [&](const ValueEdit& o) { return o.code == e.code; }) > 1;
+    if (repeated || (!dropped && !added && e.code != 8)) return {};
+    if (e.code == 8) s.layer = &e;
+    if (added) s.added.insert(s.added.begin(), &e);
+  }
+  s.sketched = true;
+  return s;
+}
+
+// Passes a record in a look by its sketch; false (nothing passed) when the sketch does not fit
+// the record.
+template <typename Put>
+bool putSketched(std::string_view text, const RestyleSketch& k, const SketchedLook& look,
+                 Put& put) {
+  if (k.insertAt == 0 || !look.sketched || k.insertAt > text.size() || k.layerAt >= k.insertAt)
+    return false;
+  // The layer's value runs to its line's end (the sketch's insertion place lies after it).
+  size_t layerEnd = text.find('\n', k.layerAt);
+  if (layerEnd == std::string_view::npos || layerEnd >= k.insertAt) return false;
+  if (layerEnd > k.layerAt && text[layerEnd - 1] == '\r') --layerEnd;
+  size_t from = 0;
+  if (look.layer) {
+    put(text.substr(0, k.layerAt));
+    putPadded(put, text.substr(k.layerAt, layerEnd - k.layerAt), look.layer->value);
+    from = layerEnd;
+  }
+  put(text.substr(from, k.insertAt - from));
+  const std::string_view eol = lineEnding(text, 0);
+  for (const ValueEdit* e : look.added) putGroup(put, *e, eol, !text.empty() && text[0] == ' ');
+  put(text.substr(k.insertAt));
+  return true;
+}
 
 // "" when the restyle gives records within the drawing, in ascending order, each a look of its
 // own; else what is wrong.
@@ -269,6 +369,8 @@ struct Streams {
   std::span<const uint32_t> restyled;
   std::span<const uint8_t> lookOf;
   const std::vector<std::vector<ValueEdit>>* looks = nullptr;
+  std::span<const RestyleSketch> sketches;  // empty, or one per restyled record
+  std::vector<SketchedLook> sketchedLooks;
 };
 
 Streams streamsOf(const Drawing& d, const Patch& patch) {
@@ -292,6 +394,11 @@ Streams streamsOf(const Drawing& d, const Patch& patch) {
     s.restyled = patch.restyle.records;
     s.lookOf = patch.restyle.lookOf;
     s.looks = &patch.restyle.looks;
+    if (patch.restyle.sketches.size() == s.restyled.size()) {
+      s.sketches = patch.restyle.sketches;
+      for (const std::vector<ValueEdit>& look : patch.restyle.looks)
+        s.sketchedLooks.push_back(sketchedLook(look));
+    }
   }
   return s;
 }
@@ -351,14 +458,24 @@ void patchedRecords(const Drawing& d, const Streams& s, uint32_t first, uint32_t
     pos = rec.begin;
     while (ii < s.insertions.size() && s.insertions[ii]->before == r) put(s.insertions[ii++]->text);
     const std::vector<ValueEdit>* look = nullptr;
-    if (ri < s.restyled.size() && s.restyled[ri] == r) look = &(*s.looks)[s.lookOf[ri++]];
+    size_t restyledAt = 0;
+    if (ri < s.restyled.size() && s.restyled[ri] == r) {
+      restyledAt = ri++;
+      look = &(*s.looks)[s.lookOf[restyledAt]];
+    }
     if (di < s.deleted.size() && s.deleted[di] == r) {
       ++di;
       pos = rec.end;
       continue;
     }
-    if ((ei == s.edits.size() || s.edits[ei]->record != r) && !look)
-      continue;  // only insertions before it
+    const bool ownEdits = ei < s.edits.size() && s.edits[ei]->record == r;
+    if (!ownEdits && !look) continue;  // only insertions before it
+    if (!ownEdits && !s.sketches.empty() &&
+        putSketched(recordText(d, rec), s.sketches[restyledAt],
+                    s.sketchedLooks[s.lookOf[restyledAt]], put)) {
+      pos = rec.end;
+      continue;
+    }
     editor.start(recordText(d, rec), typeName(d, rec));
     while (ei < s.edits.size() && s.edits[ei]->record == r) editor.edits.push_back(s.edits[ei++]);
     const size_t own = editor.edits.size();
@@ -401,6 +518,32 @@ std::string applyPatch(const Drawing& d, const Patch& patch) {
   patchedRecords(d, s, 0, uint32_t(d.records.size()), pos, d.bytes.size(), editor, put);
   releaseBytes(d, 0, d.bytes.size());
   return out;
+}
+
+std::vector<RestyleSketch> sketchRestyle(const Drawing& d, std::span<const uint32_t> records,
+                                         std::stop_token stop) {
+  // Filled as it goes, and the drawing's pages released behind every megabyte: the sketches
+  // are made while the run holds the most memory.
+  std::vector<RestyleSketch> sketches;
+  sketches.reserve(records.size());
+  RecordEditor editor;
+  uint64_t released = 0;
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (i % 1024 == 0 && stop.stop_requested()) return {};
+    if (records[i] >= d.records.size()) {
+      sketches.emplace_back();
+      continue;
+    }
+    const Record& r = d.records[records[i]];
+    if (r.begin - released >= (1u << 20)) {
+      releaseBytes(d, released, r.begin);
+      released = r.begin;
+    }
+    sketches.push_back(sketchOf(editor, recordText(d, r), typeName(d, r)));
+  }
+  if (!records.empty() && records.back() < d.records.size())
+    releaseBytes(d, released, d.records[records.back()].end);
+  return sketches;
 }
 
 bool writePatched(const Drawing& d, const Patch& patch, const std::string& path, std::string& error,

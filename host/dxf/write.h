@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,21 @@ struct HeaderEdit {
   std::string name, value;
 };
 
+// What the writer needs to know of a record to give it a look of the design report's kind
+// (layer 8, linetype 6, lineweight 370 and colour 62 set; true colour 420 and colour name 430
+// dropped) without reading its tags again: where its layer's value stands, and where the groups
+// it lacks go. A record that must be rewritten tag by tag is not usable: one with followers,
+// with one of those groups of its own or without a layer, or over 64 KB.
+struct RestyleSketch {
+  uint16_t layerAt = 0;   // where the layer's value starts, from the record's start
+  uint16_t insertAt = 0;  // where the groups it lacks go; 0: not usable
+};
+
+// The sketches of `records` (ascending record indexes), made beside other work so that the
+// writing need not read their tags; empty when `stop` is asked for before the end.
+std::vector<RestyleSketch> sketchRestyle(const Drawing& d, std::span<const uint32_t> records,
+                                         std::stop_token stop = {});
+
 // One set of edits among a few given to many records, e.g. the design report's looks: record
 // records[i] takes the edits looks[lookOf[i]] (their `record` unused), after its own edits of
 // the patch, which win for a code both set. The records (ascending) and their looks are the
@@ -52,6 +68,8 @@ struct Restyle {
   std::span<const uint32_t> records;
   std::span<const uint8_t> lookOf;
   std::vector<std::vector<ValueEdit>> looks;
+  // Optional: per record, its sketch (above), as sketchRestyle made it for these records.
+  std::span<const RestyleSketch> sketches;
 };
 
 struct Patch {

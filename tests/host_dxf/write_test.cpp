@@ -467,6 +467,68 @@ TEST(DxfWrite, RestyledRecordsTakeTheirLooks) {
   EXPECT_EQ(applyPatch(f.d, bad), f.d.bytes);
 }
 
+// The design report's records are written from sketches made beforehand where the sketches
+// allow it: the same bytes as rewriting every record tag by tag, whatever the look.
+TEST(DxfWrite, SketchedRecordsAreWrittenAsTagByTag) {
+  const std::string made =
+      "  0\nSECTION\n  2\nENTITIES\n"
+      "  0\nLINE\n  5\n10\n102\n{ACAD_REACTORS\n  8\nNOT\n102\n}\n100\nAcDbEntity\n  8\n   "
+      "PADDED\n100\nAcDbLine\n 10\n0\n"                  // padded, after a group
+      "  0\nLINE\n  5\n11\n  8\n0\n 62\n1\n"             // its own colour
+      "  0\nLINE\n  5\n12\n  8\n0\n1001\nAPP\n 62\n5\n"  // a colour in XDATA only
+      "  0\nLINE\n  5\n13\n  8\n0\n420\n255\n"           // a true colour
+      "  0\nPOLYLINE\n  5\n14\n  8\n0\n 66\n1\n  0\nVERTEX\n  5\n15\n  8\n0\n  0\nSEQEND\n"
+      "  5\n16\n  8\n0\n"             // followers
+      "  0\nLINE\n  5\n17\n 10\n0\n"  // no layer
+      "  0\nENDSEC\n  0\nEOF\n";
+  std::vector<std::string> drawings = {made, crlf(made)};
+  for (const char* name : {"del_r12", "del_r2018"}) {
+    drawings.push_back(test::readText(fixtures().file(std::string(name) + ".dxf")));
+    drawings.push_back(crlf(drawings.back()));
+  }
+  const std::vector<std::vector<ValueEdit>> looks = {
+      {{0, 8, "MARKED"},
+       {0, 6, "DASHED"},
+       {0, 370, "35"},
+       {0, 62, "1"},
+       {0, -420, ""},
+       {0, -430, ""}},
+      {{0, 370, "0"}, {0, 62, "0"}, {0, -420, ""}, {0, -430, ""}},
+      {{0, 8, "L"}},
+      {{0, 62, "3"}, {0, 67, "0"}},  // an edit of another kind: tag by tag
+  };
+  size_t usable = 0, all = 0;
+  for (const std::string& bytes : drawings) {
+    Drawing d;
+    DxfError error;
+    ASSERT_TRUE(openDrawing(bytes, "sketched", d, error)) << error.text;
+    const Section* s = findSection(d, "ENTITIES");
+    std::vector<uint32_t> records;
+    for (uint32_t k = 0; k < s->recordCount; ++k) records.push_back(s->firstRecord + k);
+    const std::vector<RestyleSketch> sketches = sketchRestyle(d, records);
+    ASSERT_EQ(sketches.size(), records.size());
+    for (const RestyleSketch& k : sketches) usable += k.insertAt != 0;
+    all += sketches.size();
+    for (uint8_t look = 0; look < looks.size(); ++look) {
+      SCOPED_TRACE(look);
+      const std::vector<uint8_t> lookOf(records.size(), look);
+      Patch patch;
+      patch.restyle.records = records;
+      patch.restyle.lookOf = lookOf;
+      patch.restyle.looks = looks;
+      patch.edits = {{records[1], 62, "7"}};  // a record's own edit: tag by tag
+      const std::string byTags = applyPatch(d, patch);
+      patch.restyle.sketches = sketches;
+      EXPECT_EQ(applyPatch(d, patch), byTags);
+    }
+    std::stop_source stopped;
+    stopped.request_stop();
+    EXPECT_TRUE(sketchRestyle(d, records, stopped.get_token()).empty());
+  }
+  EXPECT_GT(usable, all / 4);
+  EXPECT_LT(usable, all);
+}
+
 // A drawing of many records is written in chunks on two threads and built in batches on two
 // threads: the same bytes as a patch applied in one piece, and the elements in record order.
 TEST(DxfWrite, ALargeDrawingIsPatchedAndBuiltInRecordOrder) {
