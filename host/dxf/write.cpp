@@ -286,14 +286,12 @@ RestyleSketch sketchOf(RecordEditor& editor, std::string_view text, std::string_
   editor.run();
   RestyleSketch k;
   const auto& at = editor.placed;
-  const size_t layerEnd = at[0] + editor.replacedLength[0];
   // Its own layer and none of the other groups (a group found stands where no group is
-  // inserted), so that the groups it lacks all go to one place after the layer; nothing removed.
-  // A record's followers come after its head as they are, either way.
-  if (text.size() > 0xFFFF || editor.removedAny || !editor.setDone[0] || at[1] == 0 ||
-      at[2] != at[1] || at[3] != at[1] || at[1] < layerEnd)
+  // inserted), so that the groups it lacks all go to one place, right after the layer's value
+  // line; nothing removed. A record's followers come after its head as they are, either way.
+  if (text.size() > 0xFFFF || editor.removedAny || !editor.setDone[0] || at[2] != at[1] ||
+      at[3] != at[1] || text.substr(at[0]).find('\n') + at[0] + 1 != at[1])
     return k;
-  k.layerAt = uint16_t(at[0]);
   k.insertAt = uint16_t(at[1]);
   return k;
 }
@@ -327,16 +325,16 @@ SketchedLook sketchedLook(const std::vector<ValueEdit>& look) {
 template <typename Put>
 bool putSketched(std::string_view text, const RestyleSketch& k, const SketchedLook& look,
                  Put& put) {
-  if (k.insertAt == 0 || !look.sketched || k.insertAt > text.size() || k.layerAt >= k.insertAt)
+  // The layer's value is the line that ends at the insertion place.
+  if (k.insertAt < 2 || !look.sketched || k.insertAt > text.size() || text[k.insertAt - 1] != '\n')
     return false;
-  // The layer's value runs to its line's end (the sketch's insertion place lies after it).
-  size_t layerEnd = text.find('\n', k.layerAt);
-  if (layerEnd == std::string_view::npos || layerEnd >= k.insertAt) return false;
-  if (layerEnd > k.layerAt && text[layerEnd - 1] == '\r') --layerEnd;
+  const size_t layerAt = text.rfind('\n', k.insertAt - 2) + 1;  // 0 when none
+  size_t layerEnd = k.insertAt - 1;
+  if (layerEnd > layerAt && text[layerEnd - 1] == '\r') --layerEnd;
   size_t from = 0;
   if (look.layer) {
-    put(text.substr(0, k.layerAt));
-    putPadded(put, text.substr(k.layerAt, layerEnd - k.layerAt), look.layer->value);
+    put(text.substr(0, layerAt));
+    putPadded(put, text.substr(layerAt, layerEnd - layerAt), look.layer->value);
     from = layerEnd;
   }
   put(text.substr(from, k.insertAt - from));

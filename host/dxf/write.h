@@ -46,12 +46,11 @@ struct HeaderEdit {
 
 // What the writer needs to know of a record to give it a look of the design report's kind
 // (layer 8, linetype 6, lineweight 370 and colour 62 set; true colour 420 and colour name 430
-// dropped) without reading its tags again: where its layer's value stands, and where the groups
-// it lacks go. A record that must be rewritten tag by tag is not usable: one with followers,
-// with one of those groups of its own or without a layer, or over 64 KB.
+// dropped) without reading its tags again: where the groups it lacks go, right after its
+// layer's value line. A record that must be rewritten tag by tag is not usable: one with one of
+// those groups of its own, without a layer or with the groups going elsewhere, or over 64 KB.
 struct RestyleSketch {
-  uint16_t layerAt = 0;   // where the layer's value starts, from the record's start
-  uint16_t insertAt = 0;  // where the groups it lacks go; 0: not usable
+  uint16_t insertAt = 0;  // from the record's start; 0: not usable
 };
 
 // The sketches of `records` (ascending record indexes), made beside other work so that the

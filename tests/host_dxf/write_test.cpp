@@ -478,8 +478,9 @@ TEST(DxfWrite, SketchedRecordsAreWrittenAsTagByTag) {
       "  0\nLINE\n  5\n12\n  8\n0\n1001\nAPP\n 62\n5\n"  // a colour in XDATA only
       "  0\nLINE\n  5\n13\n  8\n0\n420\n255\n"           // a true colour
       "  0\nPOLYLINE\n  5\n14\n  8\n0\n 66\n1\n  0\nVERTEX\n  5\n15\n  8\n0\n  0\nSEQEND\n"
-      "  5\n16\n  8\n0\n"             // followers
-      "  0\nLINE\n  5\n17\n 10\n0\n"  // no layer
+      "  5\n16\n  8\n0\n"                                                     // followers
+      "  0\nLINE\n  5\n17\n 10\n0\n"                                          // no layer
+      "  0\nLINE\n  5\n18\n100\nAcDbEntity\n100\nAcDbLine\n  8\n0\n 10\n0\n"  // groups go before it
       "  0\nENDSEC\n  0\nEOF\n";
   std::vector<std::string> drawings = {made, crlf(made)};
   for (const char* name : {"del_r12", "del_r2018"}) {
