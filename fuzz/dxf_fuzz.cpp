@@ -3,7 +3,8 @@
 // order inside the bytes. Every refusal names the file. Then delete all entities, and every
 // other one, as the planner allows and check the bytes written: a valid input stays valid and
 // reads back. Last, ask the deletion gate entity by entity as a run does: the planner lets go
-// everything the gate let go.
+// everything the gate let go. And restyled as the design report restyles entities, every record
+// is written the same from its sketch as tag by tag.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -62,5 +63,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (dxf::deletionRefusal(d, gate, i, [&] { return letGo; }).empty()) letGo.push_back(i);
   }
   if (!dxf::planDeletion(d, letGo).refused.empty()) __builtin_trap();
+  std::vector<uint32_t> all(d.records.size());
+  for (uint32_t i = 0; i < all.size(); ++i) all[i] = i;
+  std::vector<uint8_t> lookOf(all.size());
+  for (size_t i = 0; i < lookOf.size(); ++i) lookOf[i] = uint8_t(i % 2);
+  dxf::Patch restyled;
+  restyled.restyle.records = all;
+  restyled.restyle.lookOf = lookOf;
+  restyled.restyle.looks = {{{0, 8, "MARKED"},
+                             {0, 6, "DASHED"},
+                             {0, 370, "35"},
+                             {0, 62, "1"},
+                             {0, -420, ""},
+                             {0, -430, ""}},
+                            {{0, 370, "0"}, {0, 62, "0"}, {0, -420, ""}, {0, -430, ""}}};
+  const std::string byTags = dxf::applyPatch(d, restyled);
+  const std::vector<dxf::RestyleSketch> sketches = dxf::sketchRestyle(d, all);
+  restyled.restyle.sketches = sketches;
+  if (dxf::applyPatch(d, restyled) != byTags) __builtin_trap();
   return checksum == 0xFFFFFFFF ? 1 : 0;
 }

@@ -43,6 +43,9 @@ struct Indexer {
   int64_t complexHead = -1;  // POLYLINE or INSERT with followers still open
   std::string_view complexType;
   const std::atomic<bool>* stop = nullptr;  // a reader ahead gives up when it is set
+  // The handles of followers (VERTEX, ATTRIB, SEQEND), with their lines: they are not records
+  // of their own, but their handles must not repeat either.
+  std::vector<std::pair<uint64_t, uint32_t>> followerHandles;
 
   Indexer(Drawing& dr, DxfError& er) : d(dr), error(er), reader(dr.bytes) {}
 
@@ -91,6 +94,7 @@ constexpr uint64_t kSplitBytes = 1 << 20;
 struct Ahead {
   Drawing part;  // the records read ahead (lines counted from `start`), their types and measures
   std::vector<std::string_view> typeNames;  // part's, as views of the file's bytes
+  std::vector<std::pair<uint64_t, uint32_t>> followerHandles;  // lines counted from `start`
   DxfError error;
   uint64_t start = 0;    // the record the second reader starts at
   uint64_t endSec = 0;   // where its ENDSEC tag starts
@@ -152,6 +156,7 @@ void readAhead(Ahead& a, uint8_t sectionIndex) {
     if (ix.records(s, sectionIndex, 0, kNowhere) != Ended::EndSec || ix.complexHead >= 0) return;
     a.typeNames.resize(a.part.typeNames.size());
     for (const auto& [name, id] : ix.types) a.typeNames[id] = name;
+    a.followerHandles = std::move(ix.followerHandles);
     a.endSec = ix.tag.offset;
     a.endLine = ix.tag.line;
     a.read = true;
@@ -385,6 +390,7 @@ Ended Indexer::records(const Section& s, uint8_t sectionIndex, uint32_t startLin
         fail(d.records[complexHead].line, std::string(complexType) + " without SEQEND");
         return Ended::Failed;
       }
+      if (r.flags & HasHandle) followerHandles.emplace_back(r.handle, r.line);
       d.records[complexHead].end = r.end;
       d.records[complexHead].flags &= uint8_t(~OnlyOwner);  // the followers' owners point back
       if (type == "SEQEND") complexHead = -1;
@@ -423,6 +429,8 @@ bool Indexer::take(Ahead& ahead) {
   }
   d.largestCoordinate = std::max(d.largestCoordinate, part.largestCoordinate);
   d.anyZ = d.anyZ || part.anyZ;
+  for (const auto& [handle, line] : ahead.followerHandles)
+    followerHandles.emplace_back(handle, line + lines);
   d.readers = 2;
   reader.pos = ahead.endSec;
   reader.line = ahead.endLine + lines;
@@ -488,22 +496,27 @@ int64_t mtimeOf(const struct stat& st) {
   return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
-// True when the handles are certainly unique, seen on a bitmap when they are dense (as CAD
-// programs hand them out: at most 64 handle values per record); false when one repeats or they
-// are too sparse for a bitmap.
-bool uniqueOnBitmap(const Drawing& d) {
+// True when the handles (of records and of followers) are certainly unique, seen on a bitmap
+// when they are dense (as CAD programs hand them out: at most 64 handle values per record);
+// false when one repeats or they are too sparse for a bitmap.
+bool uniqueOnBitmap(const Drawing& d, const std::vector<std::pair<uint64_t, uint32_t>>& followers) {
   uint64_t largest = 0;
   for (const Record& r : d.records)
     if (r.flags & HasHandle) largest = std::max(largest, r.handle);
-  if (largest / 64 > d.records.size()) return false;
+  for (const auto& f : followers) largest = std::max(largest, f.first);
+  if (largest / 64 > d.records.size() + followers.size()) return false;
   std::vector<uint64_t> seen(size_t(largest / 64) + 1);
-  for (const Record& r : d.records) {
-    if (!(r.flags & HasHandle)) continue;
-    uint64_t& word = seen[size_t(r.handle / 64)];
-    const uint64_t bit = uint64_t{1} << (r.handle % 64);
+  auto fresh = [&](uint64_t handle) {
+    uint64_t& word = seen[size_t(handle / 64)];
+    const uint64_t bit = uint64_t{1} << (handle % 64);
     if (word & bit) return false;
     word |= bit;
-  }
+    return true;
+  };
+  for (const Record& r : d.records)
+    if ((r.flags & HasHandle) && !fresh(r.handle)) return false;
+  for (const auto& f : followers)
+    if (!fresh(f.first)) return false;
   return true;
 }
 
@@ -523,26 +536,22 @@ bool openHeld(std::string_view bytes, std::shared_ptr<const void> storage, bool 
   Indexer ix(d, error);
   if (!ix.run()) return false;
   if (d.version.empty()) d.version = "AC1009";
-  // Handles are unique across the file (found by sorting when the bitmap cannot tell).
-  if (uniqueOnBitmap(d)) return readTables(d, error);
-  std::vector<uint64_t> handles;
-  handles.reserve(d.records.size());
+  // Handles are unique across the file, followers' included (found by sorting when the bitmap
+  // cannot tell): the second use of the smallest handle used twice is named.
+  if (uniqueOnBitmap(d, ix.followerHandles)) return readTables(d, error);
+  std::vector<std::pair<uint64_t, uint32_t>> handles(std::move(ix.followerHandles));
   for (const Record& r : d.records)
-    if (r.flags & HasHandle) handles.push_back(r.handle);
+    if (r.flags & HasHandle) handles.emplace_back(r.handle, r.line);
   std::sort(handles.begin(), handles.end());
-  if (auto it = std::adjacent_find(handles.begin(), handles.end()); it != handles.end()) {
-    const Record* first = nullptr;
-    for (const Record& r : d.records) {
-      if (!(r.flags & HasHandle) || r.handle != *it) continue;
-      if (first == nullptr) {
-        first = &r;
-        continue;
-      }
-      error.line = r.line;
-      error.text = file + ": line " + std::to_string(r.line) + ": handle " + handleText(r.handle) +
-                   " is already used by the record at line " + std::to_string(first->line);
-      return false;
-    }
+  const auto twice =
+      std::adjacent_find(handles.begin(), handles.end(),
+                         [](const auto& a, const auto& b) { return a.first == b.first; });
+  if (twice != handles.end()) {
+    error.line = twice[1].second;
+    error.text = file + ": line " + std::to_string(error.line) + ": handle " +
+                 handleText(twice->first) + " is already used by the record at line " +
+                 std::to_string(twice->second);
+    return false;
   }
   return readTables(d, error);
 }
