@@ -66,6 +66,7 @@ TEST(NumberPickerWrite, RunsToggleAndNamesRoundTripThroughTheValueListParser) {
   const Case cases[] = {
       {C, choiceOf({0, 1, 2}), false, "0:2"},
       {C, choiceOf({0, 1}), false, "0,1"},
+      {C, choiceOf({254, 255}), false, "254,255"},  // a pair at the grid's end
       {C, choiceOf({}, true), false, "ByLevel"},
       {C, choiceOf({1, 2, 3, 7, 9, 10}), false, "1:3,7,9,10"},
       {C, choiceOf(range(0, 255)), false, "0:255"},
