@@ -164,8 +164,9 @@ bool readDrawing(const std::string& path, Drawing& d, DxfError& error);
 // back from the file when next used. Nothing for bytes read into memory.
 void releaseBytes(const Drawing& d, uint64_t begin, uint64_t end);
 // For a pass over the drawing front to back: releases the bytes from `released` up to
-// `position` once they make a step of 4 MB, and moves `released` there.
-void releaseBehind(const Drawing& d, uint64_t& released, uint64_t position);
+// `position` once they make a step (4 MB unless said), and moves `released` there.
+void releaseBehind(const Drawing& d, uint64_t& released, uint64_t position,
+                   uint64_t step = uint64_t(4) << 20);
 // False when the mapped file no longer has the size and modification time it had when it was
 // mapped (its bytes could then no longer be trusted); true for bytes read into memory.
 bool bytesUnchanged(const Drawing& d);

@@ -6,12 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <stop_token>
 #include <thread>
 #include <unordered_map>
 
@@ -42,7 +42,7 @@ struct Indexer {
   bool have = false;         // `tag` holds a tag not yet consumed
   int64_t complexHead = -1;  // POLYLINE or INSERT with followers still open
   std::string_view complexType;
-  const std::atomic<bool>* stop = nullptr;  // a reader ahead gives up when it is set
+  std::stop_token stop;  // a reader ahead gives up when asked
   // The handles of followers (VERTEX, ATTRIB, SEQEND), with their lines: they are not records
   // of their own, but their handles must not repeat either.
   std::vector<std::pair<uint64_t, uint32_t>> followerHandles;
@@ -100,16 +100,7 @@ struct Ahead {
   uint64_t endSec = 0;   // where its ENDSEC tag starts
   uint32_t endLine = 0;  // and its line, counted from `start`
   bool read = false;     // it reached ENDSEC with nothing open
-  std::atomic<bool> stop{false};
-  std::thread thread;
-
-  Ahead() = default;
-  Ahead(const Ahead&) = delete;
-  Ahead& operator=(const Ahead&) = delete;
-  ~Ahead() {
-    stop = true;
-    if (thread.joinable()) thread.join();
-  }
+  std::jthread thread;   // last: an Ahead going away stops and joins its reader first
 };
 
 std::string_view lineAt(std::string_view bytes, uint64_t at, uint64_t& next) {
@@ -144,11 +135,11 @@ uint64_t recordStartFrom(std::string_view bytes, uint64_t from, uint64_t reach) 
 }
 
 // The second reader: from a.start to the ENTITIES section's end.
-void readAhead(Ahead& a, uint8_t sectionIndex) {
+void readAhead(std::stop_token stop, Ahead& a, uint8_t sectionIndex) {
   try {
     a.part.records.reserve((a.part.bytes.size() - a.start) / 128);
     Indexer ix(a.part, a.error);
-    ix.stop = &a.stop;
+    ix.stop = stop;
     ix.reader.pos = a.start;
     ix.advance();
     Section s;
@@ -334,7 +325,7 @@ bool Indexer::section() {
       ahead->start = start;
       ahead->part.file = d.file;
       ahead->part.bytes = d.bytes;
-      ahead->thread = std::thread(readAhead, std::ref(*ahead), sectionIndex);
+      ahead->thread = std::jthread(readAhead, std::ref(*ahead), sectionIndex);
     }
   }
   Ended ended = records(s, sectionIndex, startLine, ahead ? ahead->start : kNowhere);
@@ -360,7 +351,7 @@ Ended Indexer::records(const Section& s, uint8_t sectionIndex, uint32_t startLin
   const bool entities = s.name == "ENTITIES" || s.name == "BLOCKS";
   while (have) {
     if (tag.offset >= at) return Ended::At;
-    if (stop && stop->load(std::memory_order_relaxed)) return Ended::Failed;
+    if (stop.stop_requested()) return Ended::Failed;
     if (tag.code != 0) {
       fail(tag.line, "group code " + std::to_string(tag.code) + " outside a record");
       return Ended::Failed;
@@ -564,8 +555,8 @@ bool openDrawing(std::string bytes, const std::string& file, Drawing& d, DxfErro
   return openHeld(view, std::move(held), false, file, d, error);
 }
 
-void releaseBehind(const Drawing& d, uint64_t& released, uint64_t position) {
-  if (position - released < (uint64_t(4) << 20)) return;
+void releaseBehind(const Drawing& d, uint64_t& released, uint64_t position, uint64_t step) {
+  if (position - released < step) return;
   releaseBytes(d, released, position);
   released = position;
 }

@@ -290,7 +290,7 @@ RestyleSketch sketchOf(RecordEditor& editor, std::string_view text, std::string_
   // inserted), so that the groups it lacks all go to one place, right after the layer's value
   // line; nothing removed. A record's followers come after its head as they are, either way.
   if (text.size() > 0xFFFF || editor.removedAny || !editor.setDone[0] || at[2] != at[1] ||
-      at[3] != at[1] || text.substr(at[0]).find('\n') + at[0] + 1 != at[1])
+      at[3] != at[1] || text.find('\n', at[0]) + 1 != at[1])
     return k;
   k.insertAt = uint16_t(at[1]);
   return k;
@@ -533,10 +533,7 @@ std::vector<RestyleSketch> sketchRestyle(const Drawing& d, std::span<const uint3
       continue;
     }
     const Record& r = d.records[records[i]];
-    if (r.begin - released >= (1u << 20)) {
-      releaseBytes(d, released, r.begin);
-      released = r.begin;
-    }
+    releaseBehind(d, released, r.begin, 1 << 20);
     sketches.push_back(sketchOf(editor, recordText(d, r), typeName(d, r)));
   }
   if (!records.empty() && records.back() < d.records.size())
