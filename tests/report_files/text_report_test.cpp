@@ -184,38 +184,22 @@ TEST(TextReportRefusal, NeverReplacesWhatItMayNot) {
     ReportNaming naming;
     std::string designFile, designReport;
     int message;
-    std::optional<std::string> existing;  // a file that stands under the report's name
-    mode_t mode;
+    std::optional<std::string> existing = {};  // a file that stands under the report's name
+    mode_t mode = 0;
   };
+  const auto beside = [](const char* ext) { return ReportNaming{false, "", ext, false, true, ""}; };
   const ReportNaming tooLong{false, "", "trf", false, false, "/" + std::string(300, 'x')};
+  const std::string bak = dir.file("plan.bak");
   const std::vector<Case> cases = {
-      {"same extension, other case", {false, "", "DGN", false, true, ""}, plan, "none", 57, {}, 0},
-      {"fixed name is the design file", fixedName(plan), plan, "none", 57, {}, 0},
-      {"fixed name is the design file, spelled otherwise",
-       fixedName(plan),
-       dir.path() + "/./sub/../plan.dgn",
-       "none",
-       57,
-       {},
-       0},
-      {"name of the design report",
-       {false, "", "drf", false, true, ""},
-       plan,
-       dir.file("plan.drf"),
-       57,
-       {},
-       0},
-      {"name too long", tooLong, plan, "none", 74, {}, 0},
+      {"same extension, other case", beside("DGN"), plan, "none", 57},
+      {"fixed name is the design file", fixedName(plan), plan, "none", 57},
+      {"the same, spelled otherwise", fixedName(plan), dir.path() + "/./sub/../plan.dgn", "none",
+       57},
+      {"name of the design report", beside("drf"), plan, dir.file("plan.drf"), 57},
+      {"name too long", tooLong, plan, "none", 74},
       {"read-only report", kSameDir, plan, "none", 26, dir.file("plan.trf"), 0444},
-      {"backup extension",
-       {false, "", "BAK", false, true, ""},
-       plan,
-       "none",
-       26,
-       dir.file("plan.bak"),
-       0644},
-      {"backup as the fixed name", fixedName(dir.file("plan.bak")), plan, "none", 26,
-       dir.file("plan.bak"), 0644},
+      {"backup extension", beside("BAK"), plan, "none", 26, bak, 0644},
+      {"backup as the fixed name", fixedName(bak), plan, "none", 26, bak, 0644},
   };
   for (const Case& c : cases) {
     if (c.existing) {
