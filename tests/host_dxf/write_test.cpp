@@ -15,6 +15,7 @@
 #include "host/dgn/image.h"
 #include "host/dxf/gate.h"
 #include "host/dxf/model.h"
+#include "host_dxf/fixtures.h"
 #include "support/scratch.h"
 
 namespace kelvara::dxf {
@@ -22,24 +23,10 @@ namespace {
 
 using nlohmann::json;
 
-std::string run(const std::string& cmd) {
-  FILE* p = ::popen((cmd + " 2>&1").c_str(), "r");
-  std::string out;
-  char buf[4096];
-  for (size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  if (!p || ::pclose(p) != 0) ADD_FAILURE() << cmd << " failed:\n" << out;
-  return out;
-}
+using test_fixtures::run;
 
 const test::ScratchDir& fixtures() {
-  static test::ScratchDir dir;
-  static const bool made = [] {
-    run(std::string("/usr/bin/python3 " KELVARA_SOURCE_DIR "/tests/host_dxf/make_deletions.py ") +
-        dir.path());
-    return true;
-  }();
-  (void)made;
-  return dir;
+  return test_fixtures::madeBy("make_deletions.py");
 }
 
 // What judge.py says of the files a manifest lists.
