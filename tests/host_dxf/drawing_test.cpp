@@ -10,6 +10,7 @@
 #include <set>
 
 #include "host/dxf/dxf.h"
+#include "host_dxf/fixtures.h"
 #include "support/scratch.h"
 
 namespace kelvara::dxf {
@@ -17,22 +18,8 @@ namespace {
 
 using nlohmann::json;
 
-// The generated drawings, made once.
 const test::ScratchDir& fixtures() {
-  static test::ScratchDir dir;
-  static const bool made = [] {
-    const std::string cmd = std::string("/usr/bin/python3 " KELVARA_SOURCE_DIR) +
-                            "/tests/host_dxf/make_drawings.py " + dir.path() + " 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    char buf[4096];
-    std::string out;
-    for (size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    const bool ok = p && ::pclose(p) == 0;
-    if (!ok) ADD_FAILURE() << "make_drawings.py failed (python3-ezdxf installed?):\n" << out;
-    return ok;
-  }();
-  (void)made;
-  return dir;
+  return test_fixtures::madeBy("make_drawings.py");
 }
 
 struct Variant {

@@ -80,82 +80,40 @@ TEST_P(ArcPlacement, StartsEndsAndTurnsWhereTheEntityDoes) {
   expectNear(at(*arc, arc->start + arc->sweep / 2), c.through, "middle");
 }
 
-const double kHalf = std::sqrt(2.0) / 2;
+const double kHalf = std::sqrt(2.0) / 2, k = 3 * kHalf;
+constexpr Point3 kUp{0, 0, 1}, kDown{0, 0, -1};
+
+// One bulged LWPOLYLINE segment from `from` to `to`.
+ArcCase bulge(const char* label, Point3 extrusion, bool is3d, double b, Point3 from, Point3 to,
+              Point3 through) {
+  return {label, "LWPOLYLINE", extrusion, is3d, b, 0, 0, from, to, through};
+}
+
+// An ARC about (1, 2) in its object coordinate system, radius 3.
+ArcCase arc(const char* label, Point3 extrusion, bool is3d, Point3 from, Point3 to,
+            Point3 through) {
+  return {label, "ARC", extrusion, is3d, 0, 0, 90, from, to, through};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Dxf, ArcPlacement,
     ::testing::Values(
         // A half circle to the right of (0,0) -> (2,0) turns counter-clockwise: through (1,-1).
-        ArcCase{
-            "bulge_ccw", "LWPOLYLINE", {0, 0, 1}, false, 1, 0, 0, {0, 0, 0}, {2, 0, 0}, {1, -1, 0}},
-        ArcCase{
-            "bulge_cw", "LWPOLYLINE", {0, 0, 1}, false, -1, 0, 0, {0, 0, 0}, {2, 0, 0}, {1, 1, 0}},
+        bulge("bulge_ccw", kUp, false, 1, {0, 0, 0}, {2, 0, 0}, {1, -1, 0}),
+        bulge("bulge_cw", kUp, false, -1, {0, 0, 0}, {2, 0, 0}, {1, 1, 0}),
         // A quarter circle counter-clockwise about the origin: bulge tan(90/4).
-        ArcCase{"bulge_quarter",
-                "LWPOLYLINE",
-                {0, 0, 1},
-                false,
-                std::tan(kPi / 8),
-                0,
-                0,
-                {1, 0, 0},
-                {0, 1, 0},
-                {kHalf, kHalf, 0}},
+        bulge("bulge_quarter", kUp, false, std::tan(kPi / 8), {1, 0, 0}, {0, 1, 0},
+              {kHalf, kHalf, 0}),
         // Seen from below, the same bulge turns the other way in the world.
-        ArcCase{"bulge_mirrored",
-                "LWPOLYLINE",
-                {0, 0, -1},
-                false,
-                1,
-                0,
-                0,
-                {0, 0, 0},
-                {2, 0, 0},
-                {1, 1, 0}},
-        ArcCase{"bulge_mirrored_3d",
-                "LWPOLYLINE",
-                {0, 0, -1},
-                true,
-                1,
-                0,
-                0,
-                {0, 0, 0},
-                {2, 0, 0},
-                {1, 1, 0}},
-        // ARC centre (1,2) radius 3 from 0 to 90 degrees.
-        ArcCase{"arc",
-                "ARC",
-                {0, 0, 1},
-                false,
-                0,
-                0,
-                90,
-                {4, 2, 0},
-                {1, 5, 0},
-                {1 + 3 * kHalf, 2 + 3 * kHalf, 0}},
+        bulge("bulge_mirrored", kDown, false, 1, {0, 0, 0}, {2, 0, 0}, {1, 1, 0}),
+        bulge("bulge_mirrored_3d", kDown, true, 1, {0, 0, 0}, {2, 0, 0}, {1, 1, 0}),
+        // From 0 to 90 degrees.
+        arc("arc", kUp, false, {4, 2, 0}, {1, 5, 0}, {1 + k, 2 + k, 0}),
         // Mirrored: the OCS x axis is the world's -x.
-        ArcCase{"arc_mirrored",
-                "ARC",
-                {0, 0, -1},
-                false,
-                0,
-                0,
-                90,
-                {-4, 2, 0},
-                {-1, 5, 0},
-                {-1 - 3 * kHalf, 2 + 3 * kHalf, 0}},
+        arc("arc_mirrored", kDown, false, {-4, 2, 0}, {-1, 5, 0}, {-1 - k, 2 + k, 0}),
         // Extrusion +y: by the arbitrary axis rule the OCS axes are world -x, +z, +y, so the
         // centre (1, 2) lies at (-1, 0, 2).
-        ArcCase{"arc_tilted",
-                "ARC",
-                {0, 1, 0},
-                true,
-                0,
-                0,
-                90,
-                {-4, 0, 2},
-                {-1, 0, 5},
-                {-1 - 3 * kHalf, 0, 2 + 3 * kHalf}}),
+        arc("arc_tilted", {0, 1, 0}, true, {-4, 0, 2}, {-1, 0, 5}, {-1 - k, 0, 2 + k})),
     [](const ::testing::TestParamInfo<ArcCase>& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -226,21 +226,6 @@ TEST_F(DesignReportTest, UsesNamedLevelsThatExistAndCreatesTheMissingOnes) {
   EXPECT_EQ(onFive, 2);
 }
 
-TEST_F(DesignReportTest, ThreeDimensionalDrawingGivesAThreeDimensionalReport) {
-  ScratchDir dir;
-  const std::string plan = dir.file("solid.dgn");
-  const std::vector<uint32_t> at = writeDrawing(plan, true);
-  const ModelRef active = openActive(plan);
-  ReportFailure failure;
-  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 1, 2, &failure), SUCCESS);
-  EXPECT_EQ(report.name, dir.file("solid1.drf"));
-  writeAt(active, at[1], STATUS_DUPLICATE, SUCCESS);
-  ASSERT_EQ(designReport_close(report), SUCCESS);
-  bool is3d = false;
-  ASSERT_EQ(mdlFile_checkDesignFile(report.name, &is3d), SUCCESS);
-  EXPECT_TRUE(is3d);
-}
-
 // A report never lands on the drawing, its working copy or a read-only report, and a name that
 // cannot be made is refused; the files that stood there keep their bytes. (A missing folder and
 // the backup's extension: FailureReport's design report rows.)
@@ -289,21 +274,27 @@ TEST_F(DesignReportTest, RefusalsLeaveFilesAlone) {
   EXPECT_EQ(readText(dir.file("plan.drf")), "keep");
 }
 
+// A three-dimensional drawing, as the second of two entries.
 TEST_F(DesignReportTest, ExistingReportIsReplacedReproduciblyAndReportsOffWriteNothing) {
   ScratchDir dir;
   const std::string plan = dir.file("plan.dgn");
-  writeDrawing(plan);
+  const std::vector<uint32_t> at = writeDrawing(plan, true);
   const ModelRef active = openActive(plan);
-  { std::ofstream(dir.file("plan.drf")) << "an old report"; }
+  { std::ofstream(dir.file("plan1.drf")) << "an old report"; }
   ReportFailure failure;
-  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), SUCCESS);
+  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 1, 2, &failure), SUCCESS);
+  EXPECT_EQ(report.name, dir.file("plan1.drf"));
+  writeAt(active, at[1], STATUS_DUPLICATE, SUCCESS);
   ASSERT_EQ(designReport_close(report), SUCCESS);
-  EXPECT_TRUE(mdlFile_validDesignFile(dir.file("plan.drf")));
+  bool is3d = false;
+  ASSERT_EQ(mdlFile_checkDesignFile(report.name, &is3d), SUCCESS);
+  EXPECT_TRUE(is3d);
   // The same drawing gives the same report, byte for byte.
-  const std::string first = readText(dir.file("plan.drf"));
-  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), SUCCESS);
+  const std::string first = readText(report.name);
+  ASSERT_EQ(designReport_open(report, options, plan, plan, active, 1, 2, &failure), SUCCESS);
+  writeAt(active, at[1], STATUS_DUPLICATE, SUCCESS);
   ASSERT_EQ(designReport_close(report), SUCCESS);
-  EXPECT_EQ(readText(dir.file("plan.drf")), first);
+  EXPECT_EQ(readText(dir.file("plan1.drf")), first);
 
   options.enabled = false;
   ASSERT_EQ(designReport_open(report, options, plan, plan, active, 0, 1, &failure), SUCCESS);
