@@ -19,10 +19,6 @@ void onReport(const ElementEntry& entry, bool deleted, bool complexComponent, vo
   if (currentRun) currentRun->reports.push_back({entry.filePosition, deleted, complexComponent});
 }
 
-void onSingle(const ElementEntry& entry, int, void*) {
-  if (currentRun) currentRun->designReportSingles.push_back(entry.filePosition);
-}
-
 }  // namespace
 
 EngineSettings unattended() {
@@ -50,7 +46,6 @@ PassRun runPass(const DesignBuilder& drawing, const EngineSettings& settings,
   e.expandComplex = extras.expandComplex;
   e.report = PassReportHooks{};
   e.report.reportEntry = &onReport;
-  e.report.designReportSingle = &onSingle;
   run.setupResult = setUpModel(e, nullptr, master, "Default", master, extras.fileChanged);
   run.setupOutcome = e.setupOutcome;
   if (extras.makeReadOnlyAfterSetup) ::chmod(master.c_str(), 0444);

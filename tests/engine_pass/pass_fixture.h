@@ -32,7 +32,6 @@ struct PassRun {
   std::vector<uint8_t> before;      // file bytes before and after
   std::vector<uint8_t> after;
   std::vector<Reported> reports;
-  std::vector<uint32_t> designReportSingles;  // file positions
 };
 
 // Settings for an unattended run with no backup and otherwise the factory values.

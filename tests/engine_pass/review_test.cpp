@@ -10,19 +10,9 @@
 namespace kelvara::test {
 namespace {
 
-struct Reviewed {
-  std::vector<Reported> reports;
-};
-Reviewed* reviewed = nullptr;
-
-void record(const ElementEntry& entry, bool deleted, bool complexComponent, void*) {
-  if (reviewed) reviewed->reports.push_back({entry.filePosition, deleted, complexComponent});
-}
-
 class Review : public ::testing::Test {
  protected:
   void SetUp() override {
-    reviewed = &seen;
     drawing.add(line({0, 0}, {1000, 0}))
         .add(line({0, 0}, {1000, 0}))
         .add(line({0, 4000}, {1000, 4000}))
@@ -30,12 +20,10 @@ class Review : public ::testing::Test {
     EngineSettings s = unattended();
     s.interactive = true;
     ASSERT_EQ(setUpDrawing(drawing, dir.file("review.dgn"), s), SUCCESS);
-    engine().report.reportEntry = &record;
   }
   void TearDown() override {
     clearTable(engine().table);
     resetDesignState();
-    reviewed = nullptr;
   }
   uint32_t currentPosition() { return entryOf(engine().table, engine().step.current).filePosition; }
   bool deletedInImage(uint32_t pos) {
@@ -45,7 +33,6 @@ class Review : public ::testing::Test {
 
   ScratchDir dir;
   DesignBuilder drawing;
-  Reviewed seen;
 };
 
 TEST_F(Review, RestoreAddsTheElementBackLive) {
